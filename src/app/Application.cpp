@@ -1,0 +1,62 @@
+#include "app/Application.h"
+
+#include "app/LoginWindow.h"
+#include "app/ServerControl.h"
+#include "app/ServicePages.h"
+#include "main/MainWindow.h"
+#include "store/Database.h"
+#include "store/Log.h"
+#include "store/Settings.h"
+#include "ui/Widgets.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+Application::Application() = default;
+
+Application::~Application() = default;
+
+bool Application::start()
+{
+    folders_ = ChooseDataFoldersFromEnvironment();
+    if (!CreateFolderPath(folders_.dataFolder)) {
+        QMessageBox::critical(nullptr, kProgramTitle,
+                              QStringLiteral("无法创建数据文件夹 %1，程序将退出。").arg(folders_.dataFolder));
+        return false;
+    }
+    Log::setFile(folders_.dataFolder + QStringLiteral("/cjpos.log"));
+    try {
+        db_ = OpenProgramDatabase(folders_.dataFolder);
+        const std::optional<SettingsRow> settings = ReadSettingsRow(*db_);
+        storedPassword_ = settings ? settings->password : QString();
+    } catch (const StoreError& error) {
+        Log::write(error.text());
+        QMessageBox::critical(nullptr, kProgramTitle, error.text() + QStringLiteral("\n\n程序将退出，数据库文件未作任何改动。"));
+        return false;
+    }
+
+    login_ = std::make_unique<LoginWindow>(storedPassword_);
+    connect(login_.get(), &LoginWindow::loggedIn, this, &Application::showMainWindow);
+    connect(login_.get(), &LoginWindow::cancelled, this, &Application::cancelLogin);
+    CenterOnScreen(login_.get());
+    login_->show();
+    QApplication::processEvents();
+
+    WriteServicePages(folders_.dataFolder);
+    server_ = std::make_unique<ServerControl>(QApplication::applicationDirPath(), folders_.dataFolder);
+    server_->start();
+    return true;
+}
+
+void Application::showMainWindow()
+{
+    main_ = std::make_unique<MainWindow>(*db_, folders_, *server_);
+    main_->showMaximized();
+}
+
+void Application::cancelLogin()
+{
+    if (server_)
+        server_->stop();
+    QApplication::exit(0);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "app/Startup.h"
+
+#include <QObject>
+#include <memory>
+
+class Database;
+class LoginWindow;
+class MainWindow;
+class ServerControl;
+
+// Start-up and the program's life: data folder, database, login, main window, shutdown.
+class Application : public QObject {
+    Q_OBJECT
+public:
+    Application();
+    ~Application() override;
+
+    // Runs start-up; false when the program must end (the reason has been shown).
+    bool start();
+
+    Database& database() { return *db_; }
+    const DataFolders& folders() const { return folders_; }
+
+private:
+    void showMainWindow();
+    void cancelLogin();
+
+    DataFolders folders_;
+    QString storedPassword_;
+    std::unique_ptr<Database> db_;
+    std::unique_ptr<ServerControl> server_;
+    std::unique_ptr<LoginWindow> login_;
+    std::unique_ptr<MainWindow> main_;
+};

@@ -1,0 +1,88 @@
+#include "app/LoginWindow.h"
+
+#include "app/Login.h"
+#include "ui/Widgets.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+LoginWindow::LoginWindow(const QString& storedPassword, QWidget* parent)
+    : QDialog(parent), storedPassword_(storedPassword), passwordBox_(new QLineEdit(this))
+{
+    setObjectName(QStringLiteral("Form9"));
+    setWindowTitle(QStringLiteral(" 登录"));
+    setFixedSize(360, 220);
+
+    auto* band = new QLabel(QStringLiteral("澄槿餐饮点餐收银软件"), this);
+    band->setObjectName(QStringLiteral("Label1"));
+    band->setAlignment(Qt::AlignCenter);
+    band->setFixedHeight(60);
+    band->setStyleSheet(QStringLiteral("background: rgb(75,151,199); color: white; font-size: 16pt;"));
+
+    passwordBox_->setObjectName(QStringLiteral("text1"));
+    const LoginPrefill prefill = LoginPrefillFor(storedPassword);
+    passwordBox_->setText(prefill.text);
+    passwordBox_->setEchoMode(prefill.masked ? QLineEdit::Password : QLineEdit::Normal);
+    passwordBox_->setCursorPosition(passwordBox_->text().size());
+    FrameControl(passwordBox_);
+
+    auto* ok = new QPushButton(QStringLiteral("确  定"), this);
+    ok->setObjectName(QStringLiteral("Command1"));
+    auto* cancel = new QPushButton(QStringLiteral("取  消"), this);
+    cancel->setObjectName(QStringLiteral("Command2"));
+    ok->setAutoDefault(false);
+    cancel->setAutoDefault(false);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("密码："), this));
+    row->addWidget(passwordBox_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    buttons->addStretch();
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(30, 16, 30, 16);
+    body->addLayout(row);
+    body->addSpacing(12);
+    body->addLayout(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(band);
+    layout->addLayout(body);
+
+    connect(ok, &QPushButton::clicked, this, &LoginWindow::tryLogin);
+    connect(cancel, &QPushButton::clicked, this, &LoginWindow::reject);
+    connect(passwordBox_, &QLineEdit::returnPressed, this, &LoginWindow::tryLogin);
+    passwordBox_->setFocus();
+}
+
+void LoginWindow::tryLogin()
+{
+    if (!PasswordMatches(passwordBox_->text(), storedPassword_)) {
+        ShowMessage(this, QStringLiteral("密码错误！"));
+        return;
+    }
+    accepted_ = true;
+    hide();
+    Q_EMIT loggedIn();
+}
+
+void LoginWindow::reject()
+{
+    if (accepted_)
+        return;
+    hide();
+    Q_EMIT cancelled();
+}
+
+void LoginWindow::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    reject();
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QDialog>
+
+class QLineEdit;
+
+// The login window: asks for the password of the settings row before the main window opens.
+class LoginWindow : public QDialog {
+    Q_OBJECT
+public:
+    LoginWindow(const QString& storedPassword, QWidget* parent = nullptr);
+
+    QLineEdit* passwordBox() const { return passwordBox_; }
+
+Q_SIGNALS:
+    void loggedIn();
+    void cancelled();
+
+private:
+    void tryLogin();
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+    QString storedPassword_;
+    QLineEdit* passwordBox_;
+    bool accepted_ = false;
+};

@@ -1,0 +1,104 @@
+#include "app/Startup.h"
+
+#include "store/Database.h"
+#include "store/Schema.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+
+namespace {
+
+bool homeIsUsable(const QString& home)
+{
+    if (home.isEmpty())
+        return false;
+    const QDir dir(home);
+    if (!dir.exists())
+        return false;
+    const QStringList entries = dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    return std::any_of(entries.cbegin(), entries.cend(),
+                       [](const QString& name) { return !name.startsWith(QLatin1Char('.')); });
+}
+
+bool holdsDatabase(const QString& folder) { return QFileInfo::exists(folder + QLatin1Char('/') + kDatabaseFileName); }
+
+} // namespace
+
+DataFolders ChooseDataFolders(const QString& home, const QString& xdgDataHome)
+{
+    const QString cRoot = xdgDataHome.isEmpty() ? home + QStringLiteral("/.local/share") : xdgDataHome;
+    const QString onD = QDir::cleanPath(home + QLatin1Char('/') + kDataFolderName);
+    const QString onC = QDir::cleanPath(cRoot + QLatin1Char('/') + kDataFolderName);
+
+    QString chosen = homeIsUsable(home) ? onD : onC;
+    const QString other = chosen == onD ? onC : onD;
+    // A home folder that gains or loses files must not make the user's data seem to vanish.
+    if (!holdsDatabase(chosen) && holdsDatabase(other))
+        chosen = other;
+    return {chosen, QDir::cleanPath(cRoot + QLatin1Char('/') + kBackupFolderName)};
+}
+
+DataFolders ChooseDataFoldersFromEnvironment()
+{
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    return ChooseDataFolders(env.value(QStringLiteral("HOME"), QDir::homePath()),
+                             env.value(QStringLiteral("XDG_DATA_HOME")));
+}
+
+bool CreateFolderPath(const QString& path)
+{
+    QString full = path + QLatin1Char('/');
+    while (full.contains(QStringLiteral("//")))
+        full.replace(QStringLiteral("//"), QStringLiteral("/"));
+    for (qsizetype i = 0; i < full.size(); ++i) {
+        if (full.at(i) != QLatin1Char('/'))
+            continue;
+        const QString level = full.left(i + 1);
+        if (level != QStringLiteral("/") && !QFileInfo(level).isDir())
+            QDir().mkdir(level);
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents();
+    }
+    return QFileInfo(full).isDir();
+}
+
+QString DatabasePassword()
+{
+    // Each stored number n stands for the character (n - 17) / 3.
+    static constexpr int stored[7] = {218, 311, 290, 266, 236, 347, 164};
+    QString key;
+    for (const int n : stored)
+        key.append(QChar((n - 17) / 3));
+    return key;
+}
+
+std::unique_ptr<Database> OpenProgramDatabase(const QString& dataFolder)
+{
+    const QString path = dataFolder + QLatin1Char('/') + kDatabaseFileName;
+    const bool existed = QFileInfo::exists(path);
+    auto db = std::make_unique<Database>(path, DatabasePassword());
+
+    const bool empty = [&] {
+        Statement tables(*db, "SELECT count(*) FROM sqlite_master WHERE type = 'table'");
+        return tables.next() && tables.integer(0) == 0;
+    }();
+    if (!empty) {
+        MigrateSchema(*db);
+        return db;
+    }
+    try {
+        CreateSchema(*db);
+    } catch (const StoreError&) {
+        if (!existed) {
+            db.reset();
+            QFile::remove(path);
+            QFile::remove(path + QStringLiteral("-wal"));
+            QFile::remove(path + QStringLiteral("-shm"));
+        }
+        throw;
+    }
+    return db;
+}

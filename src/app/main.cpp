@@ -1,0 +1,19 @@
+#include "app/Application.h"
+
+#include <QApplication>
+#include <QFont>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("cjpos"));
+    QApplication::setApplicationDisplayName(QStringLiteral("澄槿餐饮点餐收银软件"));
+    QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK SC"), 10));
+    // Windows hide instead of closing while the program runs; the main window ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    Application program;
+    if (!program.start())
+        return 1;
+    return QApplication::exec();
+}

@@ -1,0 +1,177 @@
+#include "store/Schema.h"
+
+#include "store/Database.h"
+
+#include <QHash>
+
+namespace {
+
+struct Column {
+    QByteArray name;
+    int width; // 0 for the date columns
+};
+
+struct TableDef {
+    const char* name;
+    QList<Column> columns;
+};
+
+QList<Column> settingsColumns()
+{
+    QList<Column> columns{{"餐馆名称", 100}, {"电话", 50}, {"地址", 100}};
+    for (int i = 0; i < kSlotColumns; ++i)
+        columns.append({QByteArray::number(i), 50});
+    columns.append({{"左边距", 50}, {"上边距", 50}, {"打印机", 200}, {"密码", 50}, {"手机点餐", 10},
+                    {"下边距", 50}, {"右边距", 50}});
+    return columns;
+}
+
+const QList<TableDef>& tables()
+{
+    static const QList<TableDef> defs{
+        {"综合设置", settingsColumns()},
+        {"桌台",
+         {{"id", 50}, {"日期", 0}, {"桌号", 50}, {"应收", 10}, {"挂账金额", 10}, {"挂账状态", 50},
+          {"姓名", 50}, {"电话", 50}, {"备注", 50}, {"菜品费用", 10}, {"酒水费用", 10}, {"其他费用", 10},
+          {"结账状态", 10}, {"退桌状态", 10}, {"实收", 10}, {"折扣", 10}, {"备用1", 200}, {"备用2", 200}}},
+        {"明细",
+         {{"id", 50}, {"日期", 0}, {"序号", 50}, {"名称", 100}, {"数量", 10}, {"单位", 10}, {"单价", 10},
+          {"金额", 10}, {"分类", 10}, {"排序", 10}, {"备注", 200}, {"上菜", 50}, {"备用1", 200},
+          {"备用2", 200}, {"备用3", 200}}},
+        {"餐桌设置", {{"餐桌名称", 50}, {"编号", 50}}},
+        {"菜单",
+         {{"名称", 200}, {"数量", 10}, {"单位", 10}, {"单价", 50}, {"拼音", 200}, {"查询", 50}, {"备注", 200},
+          {"备用1", 200}, {"备用2", 50}, {"备用3", 50}, {"序号", 50}, {"分类", 50}}},
+    };
+    return defs;
+}
+
+const QHash<QString, int>& widthIndex()
+{
+    static const QHash<QString, int> index = [] {
+        QHash<QString, int> map;
+        for (const TableDef& table : tables())
+            for (const Column& column : table.columns)
+                map.insert(QString::fromUtf8(table.name) + QLatin1Char('.') + QString::fromUtf8(column.name),
+                           column.width);
+        return map;
+    }();
+    return index;
+}
+
+QByteArray createTableSql(const TableDef& table)
+{
+    QByteArray sql = "CREATE TABLE \"" + QByteArray(table.name) + "\" (";
+    bool first = true;
+    for (const Column& column : table.columns) {
+        if (!first)
+            sql += ", ";
+        first = false;
+        sql += '"' + column.name + "\" ";
+        sql += column.width > 0 ? "VARCHAR(" + QByteArray::number(column.width) + ")" : QByteArray("DATETIME");
+    }
+    sql += ");";
+    return sql;
+}
+
+void insertSampleRows(Database& db)
+{
+    Statement settings(db, "INSERT INTO \"综合设置\" (\"餐馆名称\", \"电话\", \"地址\", \"左边距\", \"上边距\", "
+                           "\"打印机\", \"密码\", \"手机点餐\", \"下边距\", \"右边距\") "
+                           "VALUES (?, ?, ?, '10', '10', '', '739', '0', '', '')");
+    settings.bind(1, QStringLiteral("澄槿小馆")).bind(2, QStringLiteral("0571-88886666"));
+    settings.bind(3, QStringLiteral("杭州市西湖区文三路88号"));
+    settings.run();
+    // Slots start empty rather than NULL so every reader sees text.
+    for (int i = 0; i < kSlotColumns; ++i) {
+        const QByteArray sql = "UPDATE \"综合设置\" SET \"" + QByteArray::number(i) + "\" = ''";
+        db.exec(sql.constData());
+    }
+
+    Statement table(db, "INSERT INTO \"餐桌设置\" (\"餐桌名称\", \"编号\") VALUES (?, ?)");
+    const QStringList names{QStringLiteral("大厅001"), QStringLiteral("大厅002"), QStringLiteral("大厅003"),
+                            QStringLiteral("大厅004"), QStringLiteral("大厅005"), QStringLiteral("大厅006"),
+                            QStringLiteral("大厅007"), QStringLiteral("大厅008"), QStringLiteral("大厅009"),
+                            QStringLiteral("包厢1"),   QStringLiteral("包厢2"),   QStringLiteral("包厢3"),
+                            QStringLiteral("包厢4")};
+    for (int i = 0; i < names.size(); ++i) {
+        table.bind(1, names.at(i)).bind(2, QStringLiteral("202401011200%1").arg(i, 2, 10, QLatin1Char('0')));
+        table.run();
+        table.reset();
+    }
+
+    struct Item {
+        const char* category;
+        const char* name;
+        const char* unit;
+        const char* price;
+        const char* initials;
+    };
+    const Item items[] = {
+        {"菜品", "宫保鸡丁", "份", "28", "gbjd"}, {"菜品", "鱼香肉丝", "份", "26", "yxrs"},
+        {"菜品", "麻婆豆腐", "份", "18", "mpdf"}, {"菜品", "清蒸鲈鱼", "条", "58", "qzly"},
+        {"酒水", "青岛啤酒", "瓶", "8", "qdpj"},  {"酒水", "可乐", "瓶", "5", "kl"},
+        {"酒水", "橙汁", "杯", "6", "cz"},        {"其他", "米饭", "碗", "2", "mf"},
+        {"其他", "餐具", "套", "1", "cj"},        {"其他", "打包盒", "个", "1", "dbh"},
+    };
+    Statement menu(db, "INSERT INTO \"菜单\" (\"名称\", \"数量\", \"单位\", \"单价\", \"拼音\", \"查询\", \"备注\", "
+                       "\"备用1\", \"备用2\", \"备用3\", \"序号\", \"分类\") "
+                       "VALUES (?, '1', ?, ?, ?, ?, '', '', '', '', ?, ?)");
+    int key = 0;
+    for (const Item& item : items) {
+        const QString name = QString::fromUtf8(item.name);
+        const QString initials = QString::fromUtf8(item.initials);
+        menu.bind(1, name).bind(2, QString::fromUtf8(item.unit)).bind(3, QString::fromUtf8(item.price));
+        menu.bind(4, initials).bind(5, name + QLatin1Char('-') + initials);
+        menu.bind(6, QStringLiteral("202401011300%1").arg(key++, 2, 10, QLatin1Char('0')));
+        menu.bind(7, QString::fromUtf8(item.category));
+        menu.run();
+        menu.reset();
+    }
+}
+
+} // namespace
+
+void CreateSchema(Database& db)
+{
+    Transaction transaction(db);
+    for (const TableDef& table : tables())
+        db.exec(createTableSql(table).constData());
+    db.exec("CREATE UNIQUE INDEX \"桌台_id\" ON \"桌台\" (\"id\");");
+    db.exec("CREATE INDEX \"桌台_日期\" ON \"桌台\" (\"日期\");");
+    db.exec("CREATE INDEX \"明细_id\" ON \"明细\" (\"id\", \"排序\");");
+    db.exec("CREATE UNIQUE INDEX \"明细_序号\" ON \"明细\" (\"序号\");");
+    db.exec("CREATE INDEX \"明细_日期_分类\" ON \"明细\" (\"日期\", \"分类\");");
+    db.exec("CREATE INDEX \"菜单_分类\" ON \"菜单\" (\"分类\");");
+    insertSampleRows(db);
+    db.exec(("PRAGMA user_version = " + QByteArray::number(kSchemaVersion) + ";").constData());
+    transaction.commit();
+}
+
+void MigrateSchema(Database& db)
+{
+    const int version = db.userVersion();
+    if (version > kSchemaVersion)
+        throw StoreError(QStringLiteral("数据库文件 %1 由更新版本的软件写入（版本 %2），本软件无法使用。")
+                             .arg(db.path())
+                             .arg(version));
+}
+
+int ColumnWidth(const QString& table, const QString& column)
+{
+    return widthIndex().value(table + QLatin1Char('.') + column, 0);
+}
+
+int CharacterCount(const QString& text) { return static_cast<int>(text.toUcs4().size()); }
+
+void CheckWidths(const QString& table, std::initializer_list<std::pair<const char*, QString>> values)
+{
+    for (const auto& [column, value] : values) {
+        const int width = ColumnWidth(table, QString::fromUtf8(column));
+        if (width > 0 && CharacterCount(value) > width)
+            throw StoreError(QStringLiteral("“%1”太长：最多 %2 个字符，现在是 %3 个字符，未保存。")
+                                 .arg(QString::fromUtf8(column))
+                                 .arg(width)
+                                 .arg(CharacterCount(value)));
+    }
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <initializer_list>
+#include <utility>
+
+class Database;
+
+// Version of the schema this program writes, kept in PRAGMA user_version.
+inline constexpr int kSchemaVersion = 1;
+
+// Number of occupation slot columns "0".."50" in 综合设置; only the first 45 belong to tiles.
+inline constexpr int kSlotColumns = 51;
+inline constexpr int kMaxTables = 45;
+
+// Creates the five tables, their indexes and the sample rows in one transaction.
+void CreateSchema(Database& db);
+
+// Brings an older file up to kSchemaVersion (nothing to do yet beyond version 1).
+void MigrateSchema(Database& db);
+
+// Maximum length in characters of a text column, or 0 for a column without a limit.
+int ColumnWidth(const QString& table, const QString& column);
+
+// Throws StoreError with a message naming the field when a value is longer than its column.
+// Each pair is (column, value).
+void CheckWidths(const QString& table, std::initializer_list<std::pair<const char*, QString>> values);
+
+// Length as users count it: characters, not UTF-16 units (an emoji is one character).
+int CharacterCount(const QString& text);

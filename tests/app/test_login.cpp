@@ -1,0 +1,98 @@
+#include "app/Login.h"
+#include "app/LoginWindow.h"
+#include "app/ServerControl.h"
+#include "common/TestHome.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+class LoginTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void compareIsTrimmedAndCaseBlind()
+    {
+        QVERIFY(PasswordMatches(QStringLiteral(" 739 "), QStringLiteral("739")));
+        QVERIFY(!PasswordMatches(QStringLiteral("738"), QStringLiteral("739")));
+        QVERIFY(PasswordMatches(QStringLiteral("Abc"), QStringLiteral(" aBC")));
+        QVERIFY(PasswordMatches(QString(), QString()));
+        QVERIFY(!PasswordMatches(QStringLiteral("a b"), QStringLiteral("ab")));
+    }
+
+    void factoryPasswordIsShownInClear()
+    {
+        LoginWindow window(QStringLiteral("739"));
+        QCOMPARE(window.passwordBox()->text(), QStringLiteral("739"));
+        QCOMPARE(window.passwordBox()->echoMode(), QLineEdit::Normal);
+        QCOMPARE(window.windowTitle(), QStringLiteral(" 登录"));
+
+        LoginWindow secret(QStringLiteral("8888"));
+        QVERIFY(secret.passwordBox()->text().isEmpty());
+        QCOMPARE(secret.passwordBox()->echoMode(), QLineEdit::Password);
+    }
+
+    void enterLogsInWithTheFactoryPassword()
+    {
+        LoginWindow window(QStringLiteral("739"));
+        window.show();
+        QSignalSpy spy(&window, &LoginWindow::loggedIn);
+        QTest::keyClick(window.passwordBox(), Qt::Key_Return);
+        QCOMPARE(spy.count(), 1);
+        QVERIFY(!window.isVisible());
+    }
+
+    void wrongPasswordShowsTheMessageAndStays()
+    {
+        LoginWindow window(QStringLiteral("739"));
+        window.show();
+        window.passwordBox()->setText(QStringLiteral("738"));
+        QSignalSpy spy(&window, &LoginWindow::loggedIn);
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shown = box->text() + QLatin1Char('|') + box->windowTitle();
+            box->accept();
+        });
+        window.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        QCOMPARE(shown, QStringLiteral("密码错误！|提示"));
+        QCOMPARE(spy.count(), 0);
+        QVERIFY(window.isVisible());
+    }
+
+    void cancelEmitsCancelled()
+    {
+        LoginWindow window(QStringLiteral("739"));
+        window.show();
+        QSignalSpy spy(&window, &LoginWindow::cancelled);
+        window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+        QCOMPARE(spy.count(), 1);
+    }
+
+    void noServerProgramMeansNoServer()
+    {
+        TestHome home;
+        const ServerControl control(home.path(QStringLiteral("bin")), home.path(QStringLiteral("data")));
+        QCOMPARE(control.start(), ServerControl::StartResult::NotInstalled);
+        QVERIFY(!control.runningServer());
+        QVERIFY(!control.stop());
+    }
+
+    void staleLockFileIsNotARunningServer()
+    {
+        TestHome home;
+        const ServerControl control(home.path(QStringLiteral("bin")), home.dataHome());
+        QFile lock(control.pidFile());
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(QByteArray::number(QCoreApplication::applicationPid())); // alive, but not Lanserve
+        lock.close();
+        QVERIFY(!control.runningServer());
+    }
+};
+
+QTEST_MAIN(LoginTest)
+#include "test_login.moc"

@@ -1,0 +1,146 @@
+#include "common/TestHome.h"
+
+#include "app/ServicePages.h"
+#include "app/Startup.h"
+#include "store/Database.h"
+#include "store/Settings.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+namespace {
+void touch(const QString& path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+}
+
+QByteArray digest(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+} // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void dataFolderChoice()
+    {
+        TestHome home;
+        const QString onD = home.home() + QLatin1Char('/') + kDataFolderName;
+        const QString onC = home.dataHome() + QLatin1Char('/') + kDataFolderName;
+        const QString backup = home.dataHome() + QLatin1Char('/') + kBackupFolderName;
+
+        // An empty home is an unusable drive D:.
+        QCOMPARE(ChooseDataFolders(home.home(), home.dataHome()).dataFolder, onC);
+        // Only hidden entries: still unusable.
+        touch(home.home() + QStringLiteral("/.bashrc"));
+        QCOMPARE(ChooseDataFolders(home.home(), home.dataHome()).dataFolder, onC);
+        // One visible file makes it usable; the backups stay on drive C:.
+        touch(home.home() + QStringLiteral("/notes.txt"));
+        const DataFolders withFile = ChooseDataFolders(home.home(), home.dataHome());
+        QCOMPARE(withFile.dataFolder, onD);
+        QCOMPARE(withFile.backupFolder, backup);
+        // Unset XDG_DATA_HOME means ~/.local/share.
+        QCOMPARE(ChooseDataFolders(home.home(), QString()).backupFolder,
+                 home.home() + QStringLiteral("/.local/share/") + kBackupFolderName);
+    }
+
+    void existingDatabaseWinsOverTheRule()
+    {
+        TestHome home;
+        const QString onC = home.dataHome() + QLatin1Char('/') + kDataFolderName;
+        QVERIFY(CreateFolderPath(onC));
+        touch(onC + QLatin1Char('/') + kDatabaseFileName);
+        touch(home.home() + QStringLiteral("/notes.txt")); // the rule now says drive D:
+        QCOMPARE(ChooseDataFolders(home.home(), home.dataHome()).dataFolder, onC);
+    }
+
+    void createFolderPathMakesEveryLevel()
+    {
+        TestHome home;
+        const QString deep = home.path(QStringLiteral("a//b/c"));
+        QVERIFY(CreateFolderPath(deep));
+        QVERIFY(QDir(home.path(QStringLiteral("a/b/c"))).exists());
+        QVERIFY(CreateFolderPath(deep)); // existing levels are skipped
+    }
+
+    void firstStartCreatesTheDatabaseAndASecondChangesNothing()
+    {
+        TestHome home;
+        const DataFolders folders = ChooseDataFoldersFromEnvironment();
+        QVERIFY(CreateFolderPath(folders.dataFolder));
+        const QString file = folders.dataFolder + QLatin1Char('/') + kDatabaseFileName;
+        QByteArray first;
+        {
+            auto db = OpenProgramDatabase(folders.dataFolder);
+            QCOMPARE(ReadSettingsRow(*db)->password, QStringLiteral("739"));
+            WriteSlot(*db, 2, QStringLiteral("20240101010101"));
+            db->exec("PRAGMA wal_checkpoint(TRUNCATE);");
+        }
+        first = digest(file);
+        {
+            auto db = OpenProgramDatabase(folders.dataFolder);
+            QCOMPARE(ReadSlots(*db, 3).at(2), QStringLiteral("20240101010101"));
+        }
+        QCOMPARE(digest(file), first);
+    }
+
+    void unreadableDatabaseIsRefusedAndLeftUntouched()
+    {
+        TestHome home;
+        const QString folder = home.path(QStringLiteral("data"));
+        const QString file = folder + QLatin1Char('/') + kDatabaseFileName;
+        {
+            QFile foreign(file);
+            QVERIFY(foreign.open(QIODevice::WriteOnly));
+            foreign.write(QByteArray(8192, 'x'));
+        }
+        const QByteArray before = digest(file);
+        try {
+            OpenProgramDatabase(folder);
+            QFAIL("a foreign file must not open");
+        } catch (const StoreError& error) {
+            QVERIFY(error.text().contains(file));
+        }
+        QCOMPARE(digest(file), before);
+        // A database with another key is refused the same way.
+        const QString other = home.path(QStringLiteral("other"));
+        QVERIFY(CreateFolderPath(other));
+        {
+            Database db(other + QLatin1Char('/') + kDatabaseFileName, QStringLiteral("another"));
+            db.exec("CREATE TABLE t (x);");
+        }
+        QVERIFY_THROWS_EXCEPTION(StoreError, OpenProgramDatabase(other));
+    }
+
+    void servicePagesAreRestoredOneByOne()
+    {
+        TestHome home;
+        const QString folder = home.path(QStringLiteral("d"));
+        QCOMPARE(WriteServicePages(folder).size(), 7);
+        for (const QString& name : ServicePageNames())
+            QVERIFY(QFile::exists(folder + QStringLiteral("/phone/") + name));
+        // A page edited by the user stays as it is; only the deleted one comes back.
+        {
+            QFile edited(folder + QStringLiteral("/phone/menu.asp"));
+            QVERIFY(edited.open(QIODevice::WriteOnly));
+            edited.write("mine");
+        }
+        QVERIFY(QFile::remove(folder + QStringLiteral("/phone/list.asp")));
+        QCOMPARE(WriteServicePages(folder), QStringList{QStringLiteral("list.asp")});
+        QFile edited(folder + QStringLiteral("/phone/menu.asp"));
+        QVERIFY(edited.open(QIODevice::ReadOnly));
+        QCOMPARE(edited.readAll(), QByteArray("mine"));
+    }
+
+    void keyHasSevenCharacters() { QCOMPARE(DatabasePassword().size(), 7); }
+};
+
+QTEST_GUILESS_MAIN(StartupTest)
+#include "test_startup.moc"

@@ -1,0 +1,124 @@
+#include "store/Ids.h"
+#include "store/NumberText.h"
+
+#include <QTest>
+
+class RulesTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void numberText_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("whole") << 28.0 << "28";
+        QTest::newRow("half") << 12.5 << "12.5";
+        QTest::newRow("zero") << 0.0 << "0";
+        QTest::newRow("negative zero") << -0.0 << "0";
+        QTest::newRow("sum drift") << 0.1 + 0.2 << "0.3";
+        QTest::newRow("product") << 0.5 * 3 << "1.5";
+        QTest::newRow("negative") << -61.25 << "-61.25";
+        QTest::newRow("large, no exponent") << 1e20 << "100000000000000000000";
+        QTest::newRow("small, no exponent") << 0.000012 << "0.000012";
+        QTest::newRow("15 digits") << 1.0 / 3.0 << "0.333333333333333";
+    }
+    void numberText()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QCOMPARE(NumberText(value), text);
+    }
+
+    void readNumber_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("unit after") << "2份" << 2.0;
+        QTest::newRow("letters") << "abc" << 0.0;
+        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("currency after") << "12.50元" << 12.5;
+        QTest::newRow("blanks") << "  1 2 .5" << 12.5;
+        QTest::newRow("sign") << "-3.5" << -3.5;
+        QTest::newRow("second point stops") << "1.2.3" << 1.2;
+        QTest::newRow("point only") << "." << 0.0;
+        QTest::newRow("leading point") << ".5" << 0.5;
+        QTest::newRow("sign only") << "-" << 0.0;
+    }
+    void readNumber()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(ReadNumber(text), value);
+    }
+
+    void formats_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("22.5") << 22.5 << 0 << "23";
+        QTest::newRow("51.85") << 51.85 << 0 << "52";
+        QTest::newRow("61 x 0.85") << 61 * 0.85 << 0 << "52";
+        QTest::newRow("2.675") << 2.675 << 2 << "2.68";
+        QTest::newRow("1.005") << 1.005 << 2 << "1.01";
+        QTest::newRow("-2.5") << -2.5 << 0 << "-3";
+        QTest::newRow("-0.4 is not -0") << -0.4 << 0 << "0";
+        QTest::newRow("28") << 28.0 << 2 << "28.00";
+        QTest::newRow("12.5") << 12.5 << 2 << "12.50";
+        QTest::newRow("0") << 0.0 << 2 << "0.00";
+        QTest::newRow("9.995 carries") << 9.995 << 2 << "10.00";
+        QTest::newRow("0.004") << 0.004 << 2 << "0.00";
+        QTest::newRow("0.005") << 0.005 << 2 << "0.01";
+        QTest::newRow("999.5") << 999.5 << 0 << "1000";
+    }
+    void formats()
+    {
+        QFETCH(double, value);
+        QFETCH(int, decimals);
+        QFETCH(QString, text);
+        QCOMPARE(FormatFixed(value, decimals), text);
+    }
+
+    void moneyTextKeepsNonNumbers()
+    {
+        QCOMPARE(FormatMoneyText(QStringLiteral("12.5")), QStringLiteral("12.50"));
+        QCOMPARE(FormatMoneyText(QString()), QString());
+        QCOMPARE(FormatMoneyText(QStringLiteral("免单")), QStringLiteral("免单"));
+    }
+
+    void identifiers()
+    {
+        const QDateTime at(QDate(2024, 12, 12), QTime(13, 7, 25));
+        QCOMPARE(BillId(at), QStringLiteral("20241212130725"));
+        QCOMPARE(LineId(at, 7), QStringLiteral("241212130725007"));
+        QCOMPARE(LineId(at, 0), QStringLiteral("241212130725000"));
+        QCOMPARE(LineId(at, 2468), QStringLiteral("241212130725468"));
+        QCOMPARE(BillTimeText(QStringLiteral("20241212184501")), QStringLiteral("2024-12-12 18:45"));
+        QCOMPARE(SortKey(QStringLiteral("酒水@可乐@"), 0), QStringLiteral("2000"));
+        QCOMPARE(SortKey(QStringLiteral("菜品"), 1), QStringLiteral("1001"));
+        QCOMPARE(SortKey(QStringLiteral("其他"), 12), QStringLiteral("3012"));
+        QCOMPARE(SortKey(QStringLiteral("别的"), 3), QStringLiteral("1003"));
+    }
+
+    void brackets()
+    {
+        QCOMPARE(EscapeBrackets(QStringLiteral("[特价]鱼")), QStringLiteral("{特价}鱼"));
+        QCOMPARE(RestoreBrackets(QStringLiteral("{特价}鱼")), QStringLiteral("[特价]鱼"));
+    }
+
+    void dates()
+    {
+        QCOMPARE(OneMonthBack(QDate(2024, 3, 31)), QDate(2024, 2, 29));
+        QCOMPARE(OneMonthBack(QDate(2024, 1, 15)), QDate(2023, 12, 15));
+        QCOMPARE(ParseUserDate(QStringLiteral("2024-03-01")), std::optional<QDate>(QDate(2024, 3, 1)));
+        QCOMPARE(ParseUserDate(QStringLiteral("2024-3-1")), std::optional<QDate>(QDate(2024, 3, 1)));
+        QCOMPARE(ParseUserDate(QStringLiteral("2024/03/01")), std::optional<QDate>(QDate(2024, 3, 1)));
+        QVERIFY(!ParseUserDate(QStringLiteral("2024-02-30")));
+        QVERIFY(!ParseUserDate(QStringLiteral("2024-03-01' or '1'='1")));
+        QVERIFY(!ParseUserDate(QString()));
+        QVERIFY(SlotOccupied(QStringLiteral("20241212130725")));
+        QVERIFY(!SlotOccupied(QStringLiteral("2024121213072")));
+    }
+};
+
+QTEST_GUILESS_MAIN(RulesTest)
+#include "test_rules.moc"

@@ -16,8 +16,7 @@ Application::Application() = default;
 
 Application::~Application() = default;
 
-bool Application::start()
-{
+bool Application::start() {
     folders_ = ChooseDataFoldersFromEnvironment();
     if (!CreateFolderPath(folders_.dataFolder)) {
         QMessageBox::critical(nullptr, kProgramTitle,
@@ -31,7 +30,8 @@ bool Application::start()
         storedPassword_ = settings ? settings->password : QString();
     } catch (const StoreError& error) {
         Log::write(error.text());
-        QMessageBox::critical(nullptr, kProgramTitle, error.text() + QStringLiteral("\n\n程序将退出，数据库文件未作任何改动。"));
+        QMessageBox::critical(nullptr, kProgramTitle,
+                              error.text() + QStringLiteral("\n\n程序将退出，数据库文件未作任何改动。"));
         return false;
     }
 
@@ -48,14 +48,12 @@ bool Application::start()
     return true;
 }
 
-void Application::showMainWindow()
-{
+void Application::showMainWindow() {
     main_ = std::make_unique<MainWindow>(*db_, folders_, *server_);
     main_->showMaximized();
 }
 
-void Application::cancelLogin()
-{
+void Application::cancelLogin() {
     if (server_)
         server_->stop();
     QApplication::exit(0);

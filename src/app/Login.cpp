@@ -1,12 +1,10 @@
 #include "app/Login.h"
 
-bool PasswordMatches(const QString& entered, const QString& stored)
-{
+bool PasswordMatches(const QString& entered, const QString& stored) {
     return entered.trimmed().toLower() == stored.trimmed().toLower();
 }
 
-LoginPrefill LoginPrefillFor(const QString& stored)
-{
+LoginPrefill LoginPrefillFor(const QString& stored) {
     if (stored == kFactoryPassword)
         return {kFactoryPassword, false};
     return {QString(), true};

@@ -12,8 +12,7 @@
 #include <QVBoxLayout>
 
 LoginWindow::LoginWindow(const QString& storedPassword, QWidget* parent)
-    : QDialog(parent), storedPassword_(storedPassword), passwordBox_(new QLineEdit(this))
-{
+    : QDialog(parent), storedPassword_(storedPassword), passwordBox_(new QLineEdit(this)) {
     setObjectName(QStringLiteral("Form9"));
     setWindowTitle(QStringLiteral(" 登录"));
     setFixedSize(360, 220);
@@ -62,8 +61,7 @@ LoginWindow::LoginWindow(const QString& storedPassword, QWidget* parent)
     passwordBox_->setFocus();
 }
 
-void LoginWindow::tryLogin()
-{
+void LoginWindow::tryLogin() {
     if (!PasswordMatches(passwordBox_->text(), storedPassword_)) {
         ShowMessage(this, QStringLiteral("密码错误！"));
         return;
@@ -73,16 +71,14 @@ void LoginWindow::tryLogin()
     Q_EMIT loggedIn();
 }
 
-void LoginWindow::reject()
-{
+void LoginWindow::reject() {
     if (accepted_)
         return;
     hide();
     Q_EMIT cancelled();
 }
 
-void LoginWindow::closeEvent(QCloseEvent* event)
-{
+void LoginWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     reject();
 }

@@ -12,8 +12,7 @@
 namespace {
 const QString kServerName = QStringLiteral("Lanserve");
 
-bool processIsServer(qint64 pid)
-{
+bool processIsServer(qint64 pid) {
     if (pid <= 0 || ::kill(static_cast<pid_t>(pid), 0) != 0)
         return false;
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
@@ -24,16 +23,17 @@ bool processIsServer(qint64 pid)
 } // namespace
 
 ServerControl::ServerControl(QString programFolder, QString dataFolder)
-    : programFolder_(std::move(programFolder)), dataFolder_(std::move(dataFolder))
-{
+    : programFolder_(std::move(programFolder)), dataFolder_(std::move(dataFolder)) {}
+
+QString ServerControl::installedProgram() const {
+    return programFolder_ + QLatin1Char('/') + kServerName;
 }
 
-QString ServerControl::installedProgram() const { return programFolder_ + QLatin1Char('/') + kServerName; }
+QString ServerControl::pidFile() const {
+    return dataFolder_ + QStringLiteral("/Lanserve.pid");
+}
 
-QString ServerControl::pidFile() const { return dataFolder_ + QStringLiteral("/Lanserve.pid"); }
-
-std::optional<qint64> ServerControl::runningServer() const
-{
+std::optional<qint64> ServerControl::runningServer() const {
     QFile file(pidFile());
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
@@ -44,8 +44,7 @@ std::optional<qint64> ServerControl::runningServer() const
     return std::nullopt;
 }
 
-ServerControl::StartResult ServerControl::start() const
-{
+ServerControl::StartResult ServerControl::start() const {
     const QString source = installedProgram();
     if (!QFileInfo::exists(source))
         return StartResult::NotInstalled;
@@ -60,22 +59,20 @@ ServerControl::StartResult ServerControl::start() const
         QFile::rename(partial, target);
     }
     const QString program = QFileInfo::exists(target) ? target : source;
-    QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner | QFile::ExeGroup |
-                                       QFile::ExeOther);
+    QFile::setPermissions(program,
+                          QFile::permissions(program) | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
     return QProcess::startDetached(program, {dataFolder_}, dataFolder_) ? StartResult::Started
-                                                                         : StartResult::Failed;
+                                                                        : StartResult::Failed;
 }
 
-bool ServerControl::stop() const
-{
+bool ServerControl::stop() const {
     const std::optional<qint64> pid = runningServer();
     if (!pid)
         return false;
     return ::kill(static_cast<pid_t>(*pid), SIGTERM) == 0;
 }
 
-bool ServerControl::waitStopped(int timeoutMs) const
-{
+bool ServerControl::waitStopped(int timeoutMs) const {
     const QDeadlineTimer deadline(timeoutMs);
     while (runningServer()) {
         if (deadline.hasExpired())

@@ -6,17 +6,15 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-const QStringList& ServicePageNames()
-{
-    static const QStringList names{QStringLiteral("delete.asp"), QStringLiteral("detail.asp"),
-                                   QStringLiteral("list.asp"),   QStringLiteral("menu.asp"),
-                                   QStringLiteral("modify.asp"), QStringLiteral("save.asp"),
+const QStringList& ServicePageNames() {
+    static const QStringList names{QStringLiteral("delete.asp"),  QStringLiteral("detail.asp"),
+                                   QStringLiteral("list.asp"),    QStringLiteral("menu.asp"),
+                                   QStringLiteral("modify.asp"),  QStringLiteral("save.asp"),
                                    QStringLiteral("savemenu.asp")};
     return names;
 }
 
-QStringList WriteServicePages(const QString& dataFolder)
-{
+QStringList WriteServicePages(const QString& dataFolder) {
     const QString folder = dataFolder + QStringLiteral("/phone");
     CreateFolderPath(folder);
     QStringList written;

@@ -11,8 +11,7 @@
 
 namespace {
 
-bool homeIsUsable(const QString& home)
-{
+bool homeIsUsable(const QString& home) {
     if (home.isEmpty())
         return false;
     const QDir dir(home);
@@ -23,12 +22,13 @@ bool homeIsUsable(const QString& home)
                        [](const QString& name) { return !name.startsWith(QLatin1Char('.')); });
 }
 
-bool holdsDatabase(const QString& folder) { return QFileInfo::exists(folder + QLatin1Char('/') + kDatabaseFileName); }
+bool holdsDatabase(const QString& folder) {
+    return QFileInfo::exists(folder + QLatin1Char('/') + kDatabaseFileName);
+}
 
 } // namespace
 
-DataFolders ChooseDataFolders(const QString& home, const QString& xdgDataHome)
-{
+DataFolders ChooseDataFolders(const QString& home, const QString& xdgDataHome) {
     const QString cRoot = xdgDataHome.isEmpty() ? home + QStringLiteral("/.local/share") : xdgDataHome;
     const QString onD = QDir::cleanPath(home + QLatin1Char('/') + kDataFolderName);
     const QString onC = QDir::cleanPath(cRoot + QLatin1Char('/') + kDataFolderName);
@@ -41,15 +41,13 @@ DataFolders ChooseDataFolders(const QString& home, const QString& xdgDataHome)
     return {chosen, QDir::cleanPath(cRoot + QLatin1Char('/') + kBackupFolderName)};
 }
 
-DataFolders ChooseDataFoldersFromEnvironment()
-{
+DataFolders ChooseDataFoldersFromEnvironment() {
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     return ChooseDataFolders(env.value(QStringLiteral("HOME"), QDir::homePath()),
                              env.value(QStringLiteral("XDG_DATA_HOME")));
 }
 
-bool CreateFolderPath(const QString& path)
-{
+bool CreateFolderPath(const QString& path) {
     QString full = path + QLatin1Char('/');
     while (full.contains(QStringLiteral("//")))
         full.replace(QStringLiteral("//"), QStringLiteral("/"));
@@ -65,8 +63,7 @@ bool CreateFolderPath(const QString& path)
     return QFileInfo(full).isDir();
 }
 
-QString DatabasePassword()
-{
+QString DatabasePassword() {
     // Each stored number n stands for the character (n - 17) / 3.
     static constexpr int stored[7] = {218, 311, 290, 266, 236, 347, 164};
     QString key;
@@ -75,8 +72,7 @@ QString DatabasePassword()
     return key;
 }
 
-std::unique_ptr<Database> OpenProgramDatabase(const QString& dataFolder)
-{
+std::unique_ptr<Database> OpenProgramDatabase(const QString& dataFolder) {
     const QString path = dataFolder + QLatin1Char('/') + kDatabaseFileName;
     const bool existed = QFileInfo::exists(path);
     auto db = std::make_unique<Database>(path, DatabasePassword());

@@ -3,8 +3,7 @@
 #include <QApplication>
 #include <QFont>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("cjpos"));
     QApplication::setApplicationDisplayName(QStringLiteral("澄槿餐饮点餐收银软件"));

@@ -1,21 +1,292 @@
 #include "main/MainWindow.h"
 
 #include "app/ServerControl.h"
+#include "main/TableMap.h"
+#include "main/TileWidget.h"
+#include "order/OrderWindow.h"
+#include "settings/SettingsStore.h"
+#include "store/Log.h"
+#include "store/StoreError.h"
+#include "ui/Widgets.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QVBoxLayout>
+#include <functional>
+
+namespace {
+
+// A toolbar caption: grey while pressed, white again on release, then it acts.
+class ToolbarLabel : public QLabel {
+public:
+    ToolbarLabel(const QString& caption, std::function<void()> action, QWidget* parent)
+        : QLabel(caption, parent), action_(std::move(action)) {
+        setCursor(Qt::PointingHandCursor);
+        setColour(Qt::white);
+        setContentsMargins(Px(50), 0, Px(50), 0);
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton)
+            setColour(QColor(192, 192, 192));
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton)
+            return;
+        setColour(Qt::white);
+        if (rect().contains(event->position().toPoint()))
+            action_();
+    }
+
+private:
+    void setColour(const QColor& colour) {
+        setStyleSheet(QStringLiteral("color: %1; font-size: 11pt;").arg(colour.name()));
+    }
+    std::function<void()> action_;
+};
+
+const QColor kBand(75, 151, 199);
+
+} // namespace
+
+const QStringList& MainWindow::ToolbarCaptions() {
+    static const QStringList captions{QStringLiteral("刷新"),       QStringLiteral("酒菜设置"),
+                                      QStringLiteral("结账离开"),   QStringLiteral("明细统计"),
+                                      QStringLiteral("营业额统计"), QStringLiteral("手机点餐"),
+                                      QStringLiteral("综合设置"),   QStringLiteral("操作教程"),
+                                      QStringLiteral("版本信息"),   QStringLiteral("转台")};
+    return captions;
+}
 
 MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& server, QWidget* parent)
-    : QMainWindow(parent), db_(db), folders_(folders), server_(server)
-{
+    : QMainWindow(parent), db_(db), folders_(folders), server_(server),
+      settings_(std::make_unique<SettingsStore>(db)), tables_(std::make_unique<TableMap>(db, *settings_)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("澄槿餐饮点餐收银软件 V2.0"));
+    resize(1280, 760);
+
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("MainArea"));
+    central->setStyleSheet(QStringLiteral("#MainArea { background: rgb(242,242,242); }"));
+    historyPanel_ = new QWidget(central);
+    historyPanel_->setObjectName(QStringLiteral("HistoryPanel"));
+    historyPanel_->setFixedWidth(Px(4110) - 8);
+
+    auto* body = new QHBoxLayout;
+    body->setContentsMargins(0, 0, 0, 0);
+    body->setSpacing(0);
+    body->addWidget(historyPanel_);
+    body->addWidget(buildTileArea(), 1);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(buildToolbar());
+    layout->addLayout(body, 1);
+    setCentralWidget(central);
+
+    tileMenu_ = new QMenu(this);
+    tileMenu_->setObjectName(QStringLiteral("mu1"));
+    tileMenu_->addAction(QStringLiteral("点餐"), this, [this] { openTable(tables_->selectedTile()); });
+    tileMenu_->addAction(QStringLiteral("结账离开"), this, &MainWindow::settleAndFreeSelected);
+    tileMenu_->addSeparator();
+    tileMenu_->addAction(QStringLiteral("转台"), this, &MainWindow::startTransfer);
+
+    connect(tables_.get(), &TableMap::slotsChanged, this, &MainWindow::showSlots);
+    connect(tables_.get(), &TableMap::selectionChanged, this, &MainWindow::showSelection);
+
+    try {
+        rebuildTiles();
+        tables_->refreshSlots();
+    } catch (const StoreError& error) {
+        reportFailure(QStringLiteral("餐桌读取失败。"), error.text());
+    }
+    showSelection(0);
 }
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::closeEvent(QCloseEvent* event)
-{
+OrderWindow* MainWindow::orderWindow() const {
+    return orderWindow_.data();
+}
+
+QWidget* MainWindow::buildToolbar() {
+    auto* band = new QLabel(this);
+    band->setObjectName(QStringLiteral("Label100"));
+    band->setFixedHeight(Px(840));
+    band->setAutoFillBackground(true);
+    QPalette palette = band->palette();
+    palette.setColor(QPalette::Window, kBand);
+    band->setPalette(palette);
+    auto* row = new QHBoxLayout(band);
+    row->setContentsMargins(Px(600), 0, 0, 0);
+    row->setSpacing(Px(300));
+    for (int i = 0; i < ToolbarCaptions().size(); ++i) {
+        auto* item = new ToolbarLabel(
+            ToolbarCaptions().at(i), [this, i] { runToolbarItem(i); }, band);
+        item->setObjectName(QStringLiteral("Label3_%1").arg(i));
+        row->addWidget(item);
+    }
+    row->addStretch();
+    return band;
+}
+
+QWidget* MainWindow::buildTileArea() {
+    tileScroll_ = new QScrollArea(this);
+    tileScroll_->setFrameShape(QFrame::NoFrame);
+    tileScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tileScroll_->setWidgetResizable(false);
+    tileScroll_->setStyleSheet(QStringLiteral("QScrollArea { background: rgb(242,242,242); }"));
+    tileArea_ = new QWidget;
+    tileArea_->setObjectName(QStringLiteral("Picture4"));
+    tileArea_->setStyleSheet(QStringLiteral("#Picture4 { background: rgb(242,242,242); }"));
+    for (int i = 0; i < kTileCount; ++i) {
+        auto* tile = new TileWidget(i, tileArea_);
+        tile->hide();
+        connect(tile, &TileWidget::clicked, tables_.get(), &TableMap::selectTile);
+        connect(tile, &TileWidget::doubleClicked, this, &MainWindow::openTable);
+        connect(tile, &TileWidget::contextRequested, this,
+                [this](int, const QPoint& globalPos) { showTilePopup(globalPos); });
+        tiles_.append(tile);
+    }
+    tileScroll_->setWidget(tileArea_);
+    return tileScroll_;
+}
+
+void MainWindow::rebuildTiles() {
+    const QStringList& names = settings_->tableList();
+    for (int i = 0; i < tiles_.size(); ++i) {
+        tiles_.at(i)->setVisible(i < names.size());
+        tiles_.at(i)->setCaption(i < names.size() ? names.at(i) : QString());
+    }
+    flowTiles();
+}
+
+void MainWindow::flowTiles() {
+    const int areaWidth = frameGeometry().width() * 15 - 4380 + 120;
+    const QList<QPoint> positions = TableMap::FlowTiles(areaWidth);
+    int bottom = 0;
+    for (int i = 0; i < tiles_.size(); ++i) {
+        tiles_.at(i)->move(Px(positions.at(i).x()), Px(positions.at(i).y()));
+        if (tiles_.at(i)->isVisibleTo(tileArea_))
+            bottom = std::max(bottom, tiles_.at(i)->geometry().bottom() + 1);
+    }
+    tileArea_->resize(std::max(areaWidth / 15, Px(TableMap::kTileWidth)), bottom + 8);
+}
+
+void MainWindow::showSlots() {
+    for (int i = 0; i < tiles_.size(); ++i)
+        tiles_.at(i)->setOccupied(tables_->isOccupied(i));
+}
+
+void MainWindow::showSelection(int index) {
+    for (int i = 0; i < tiles_.size(); ++i)
+        tiles_.at(i)->setSelected(i == index);
+}
+
+void MainWindow::showTilePopup(const QPoint& globalPos) {
+    tileMenu_->popup(globalPos);
+}
+
+void MainWindow::refreshTiles() {
+    try {
+        tables_->refreshSlots();
+    } catch (const StoreError& error) {
+        reportFailure(QStringLiteral("餐桌状态读取失败。"), error.text());
+    }
+}
+
+bool MainWindow::closeOrderWindow() {
+    if (!orderWindow_ || !orderWindow_->isVisible())
+        return true;
+    return orderWindow_->saveAndClose();
+}
+
+void MainWindow::openTable(int index) {
+    if (index < 0 || index >= tables_->tableCount())
+        return;
+    if (!closeOrderWindow())
+        return;
+    OpenedBill bill;
+    try {
+        bill = tables_->openTable(index, QDateTime::currentDateTime());
+    } catch (const StoreError& error) {
+        reportFailure(QStringLiteral("餐桌无法打开。"), error.text());
+        return;
+    }
+    if (orderWindow_)
+        orderWindow_->deleteLater();
+    orderWindow_ = new OrderWindow(db_, *tables_, *settings_, this);
+    orderWindow_->setAttribute(Qt::WA_DeleteOnClose, false);
+    connect(orderWindow_, &OrderWindow::closedAfterSave, this,
+            [this, window = orderWindow_.data()] { window->deleteLater(); });
+    orderWindow_->open(bill);
+    orderWindow_->show();
+    CenterOnScreen(orderWindow_);
+    orderWindow_->raise();
+    orderWindow_->activateWindow();
+}
+
+void MainWindow::settleAndFreeSelected() {
+    const int selected = tables_->selectedTile();
+    // The bill open in the ordering window would occupy the table again when it saves; check it out there.
+    if (orderWindow_ && orderWindow_->isVisible() && !tables_->EditingHistory &&
+        tables_->OpenTableIndex == selected) {
+        orderWindow_->checkOut();
+        return;
+    }
+    try {
+        tables_->settleAndFree(selected);
+    } catch (const StoreError& error) {
+        reportFailure(QStringLiteral("结账离开没有完成。"), error.text());
+    }
+}
+
+void MainWindow::startTransfer() {
+    if (tables_->SlotIds.value(tables_->selectedTile()).isEmpty()) {
+        ShowMessage(this, QStringLiteral("请桌尚未点菜，无需转桌！"));
+        return;
+    }
+}
+
+void MainWindow::runToolbarItem(int item) {
+    switch (item) {
+    case 0:
+        refreshTiles();
+        break;
+    case 2:
+        settleAndFreeSelected();
+        break;
+    case 9:
+        startTransfer();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::reportFailure(const QString& what, const QString& why) {
+    Log::write(what + why);
+    ShowMessage(this, what + QLatin1Char('\n') + why);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    flowTiles();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    hide();
+    if (!closeOrderWindow()) {
+        show();
+        event->ignore();
+        return;
+    }
     event->accept();
     server_.stop();
     QApplication::quit();

@@ -9,14 +9,12 @@
 
 SettingsStore::SettingsStore(Database& db) : db_(db) {}
 
-void SettingsStore::ensureFilled()
-{
+void SettingsStore::ensureFilled() {
     if (!filled_)
         fill();
 }
 
-void SettingsStore::fill()
-{
+void SettingsStore::fill() {
     fillTableList();
     const std::optional<SettingsRow> row = ReadSettingsRow(db_);
     restaurantName_ = row ? row->restaurantName : QString();
@@ -28,8 +26,7 @@ void SettingsStore::fill()
     filled_ = true;
 }
 
-void SettingsStore::fillTableList()
-{
+void SettingsStore::fillTableList() {
     QStringList names;
     QStringList keys;
     // Row i is table i everywhere, so the order is fixed explicitly: the order the rows were added.
@@ -43,28 +40,61 @@ void SettingsStore::fillTableList()
     tableKeys_ = keys;
 }
 
-void SettingsStore::discard()
-{
+void SettingsStore::discard() {
     filled_ = false;
     tableList_.clear();
     tableKeys_.clear();
 }
 
-const QString& SettingsStore::restaurantName() { return ensureFilled(), restaurantName_; }
-const QString& SettingsStore::phone() { return ensureFilled(), phone_; }
-const QString& SettingsStore::address() { return ensureFilled(), address_; }
-const QString& SettingsStore::leftMargin() { return ensureFilled(), leftMargin_; }
-const QString& SettingsStore::topMargin() { return ensureFilled(), topMargin_; }
-int SettingsStore::mobileFlag() { return ensureFilled(), mobileFlag_; }
-const QStringList& SettingsStore::tableList() { return ensureFilled(), tableList_; }
-const QStringList& SettingsStore::tableKeys() { return ensureFilled(), tableKeys_; }
-int SettingsStore::tableCount() { return static_cast<int>(tableList().size()); }
-double SettingsStore::leftMarginMm() { return ReadNumber(leftMargin()); }
-double SettingsStore::topMarginMm() { return ReadNumber(topMargin()); }
+const QString& SettingsStore::restaurantName() {
+    return ensureFilled(), restaurantName_;
+}
+const QString& SettingsStore::phone() {
+    return ensureFilled(), phone_;
+}
+const QString& SettingsStore::address() {
+    return ensureFilled(), address_;
+}
+const QString& SettingsStore::leftMargin() {
+    return ensureFilled(), leftMargin_;
+}
+const QString& SettingsStore::topMargin() {
+    return ensureFilled(), topMargin_;
+}
+int SettingsStore::mobileFlag() {
+    return ensureFilled(), mobileFlag_;
+}
+const QStringList& SettingsStore::tableList() {
+    return ensureFilled(), tableList_;
+}
+const QStringList& SettingsStore::tableKeys() {
+    return ensureFilled(), tableKeys_;
+}
+int SettingsStore::tableCount() {
+    return static_cast<int>(tableList().size());
+}
+double SettingsStore::leftMarginMm() {
+    return ReadNumber(leftMargin());
+}
+double SettingsStore::topMarginMm() {
+    return ReadNumber(topMargin());
+}
 
-void SettingsStore::setRestaurantName(const QString& value) { ensureFilled(), restaurantName_ = value; }
-void SettingsStore::setPhone(const QString& value) { ensureFilled(), phone_ = value; }
-void SettingsStore::setAddress(const QString& value) { ensureFilled(), address_ = value; }
-void SettingsStore::setLeftMargin(const QString& value) { ensureFilled(), leftMargin_ = value; }
-void SettingsStore::setTopMargin(const QString& value) { ensureFilled(), topMargin_ = value; }
-void SettingsStore::setMobileFlag(int flag) { ensureFilled(), mobileFlag_ = flag; }
+void SettingsStore::setRestaurantName(const QString& value) {
+    ensureFilled(), restaurantName_ = value;
+}
+void SettingsStore::setPhone(const QString& value) {
+    ensureFilled(), phone_ = value;
+}
+void SettingsStore::setAddress(const QString& value) {
+    ensureFilled(), address_ = value;
+}
+void SettingsStore::setLeftMargin(const QString& value) {
+    ensureFilled(), leftMargin_ = value;
+}
+void SettingsStore::setTopMargin(const QString& value) {
+    ensureFilled(), topMargin_ = value;
+}
+void SettingsStore::setMobileFlag(int flag) {
+    ensureFilled(), mobileFlag_ = flag;
+}

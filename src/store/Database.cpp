@@ -4,11 +4,12 @@
 
 namespace {
 
-QString engineMessage(sqlite3* db) { return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("?"); }
+QString engineMessage(sqlite3* db) {
+    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("?");
+}
 
 // Quotes a key for PRAGMA key, which takes no bound parameters.
-QString quotedKey(const QString& key)
-{
+QString quotedKey(const QString& key) {
     QString quoted = key;
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
@@ -16,10 +17,10 @@ QString quotedKey(const QString& key)
 
 } // namespace
 
-Database::Database(const QString& path, const QString& key) : path_(path)
-{
+Database::Database(const QString& path, const QString& key) : path_(path) {
     const QByteArray file = path.toUtf8();
-    if (sqlite3_open_v2(file.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+    if (sqlite3_open_v2(file.constData(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                         nullptr) != SQLITE_OK) {
         const QString message = engineMessage(db_);
         sqlite3_close(db_);
@@ -30,7 +31,8 @@ Database::Database(const QString& path, const QString& key) : path_(path)
     sqlite3_extended_result_codes(db_, 1);
     try {
         exec(QStringLiteral("PRAGMA key = %1;").arg(quotedKey(key)).toUtf8().constData());
-        // Reading the schema is the first access that needs the key; a wrong key or a foreign file fails here.
+        // Reading the schema is the first access that needs the key; a wrong key or a foreign file fails
+        // here.
         exec("SELECT count(*) FROM sqlite_master;");
         exec("PRAGMA journal_mode = WAL;");
         exec("PRAGMA synchronous = FULL;");
@@ -38,19 +40,18 @@ Database::Database(const QString& path, const QString& key) : path_(path)
     } catch (const StoreError& error) {
         sqlite3_close(db_);
         db_ = nullptr;
-        throw StoreError(QStringLiteral("数据库文件 %1 无法读取（密码不对、文件损坏或不是本软件的数据库）：%2")
-                             .arg(path, error.text()));
+        throw StoreError(
+            QStringLiteral("数据库文件 %1 无法读取（密码不对、文件损坏或不是本软件的数据库）：%2")
+                .arg(path, error.text()));
     }
 }
 
-Database::~Database()
-{
+Database::~Database() {
     if (db_)
         sqlite3_close_v2(db_);
 }
 
-void Database::exec(const char* sql)
-{
+void Database::exec(const char* sql) {
     char* message = nullptr;
     if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
         const QString text = message ? QString::fromUtf8(message) : engineMessage(db_);
@@ -59,56 +60,53 @@ void Database::exec(const char* sql)
     }
 }
 
-int Database::userVersion()
-{
+int Database::userVersion() {
     Statement query(*this, "PRAGMA user_version");
     return query.next() ? static_cast<int>(query.integer(0)) : 0;
 }
 
-qint64 Database::changes() const { return sqlite3_changes(db_); }
+qint64 Database::changes() const {
+    return sqlite3_changes(db_);
+}
 
-void Database::fail(const QString& what) const
-{
+void Database::fail(const QString& what) const {
     throw StoreError(QStringLiteral("%1：%2").arg(what, engineMessage(db_)));
 }
 
-Statement::Statement(Database& db, const char* sql) : db_(&db), sql_(QString::fromUtf8(sql))
-{
+Statement::Statement(Database& db, const char* sql) : db_(&db), sql_(QString::fromUtf8(sql)) {
     if (sqlite3_prepare_v2(db.handle(), sql, -1, &stmt_, nullptr) != SQLITE_OK)
         db.fail(QStringLiteral("数据库语句无法执行"));
 }
 
-Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.stmt_), sql_(std::move(other.sql_))
-{
+Statement::Statement(Statement&& other) noexcept
+    : db_(other.db_), stmt_(other.stmt_), sql_(std::move(other.sql_)) {
     other.stmt_ = nullptr;
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
 
-Statement& Statement::bind(int index, const QString& value)
-{
+Statement& Statement::bind(int index, const QString& value) {
     const QByteArray utf8 = value.toUtf8();
     if (sqlite3_bind_text(stmt_, index, utf8.constData(), utf8.size(), SQLITE_TRANSIENT) != SQLITE_OK)
         db_->fail(QStringLiteral("数据库参数无法设置"));
     return *this;
 }
 
-Statement& Statement::bind(int index, qint64 value)
-{
+Statement& Statement::bind(int index, qint64 value) {
     if (sqlite3_bind_int64(stmt_, index, value) != SQLITE_OK)
         db_->fail(QStringLiteral("数据库参数无法设置"));
     return *this;
 }
 
-Statement& Statement::bindNull(int index)
-{
+Statement& Statement::bindNull(int index) {
     if (sqlite3_bind_null(stmt_, index) != SQLITE_OK)
         db_->fail(QStringLiteral("数据库参数无法设置"));
     return *this;
 }
 
-bool Statement::next()
-{
+bool Statement::next() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)
         return true;
@@ -119,37 +117,43 @@ bool Statement::next()
     throw StoreError(QStringLiteral("数据库读写失败：%1").arg(message));
 }
 
-void Statement::run()
-{
+void Statement::run() {
     while (next()) {
     }
     sqlite3_reset(stmt_);
 }
 
-void Statement::reset()
-{
+void Statement::reset() {
     sqlite3_reset(stmt_);
     sqlite3_clear_bindings(stmt_);
 }
 
-QString Statement::text(int column) const
-{
+QString Statement::text(int column) const {
     const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
     return data ? QString::fromUtf8(data, sqlite3_column_bytes(stmt_, column)) : QString();
 }
 
-qint64 Statement::integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+qint64 Statement::integer(int column) const {
+    return sqlite3_column_int64(stmt_, column);
+}
 
-bool Statement::isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+bool Statement::isNull(int column) const {
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
 
-int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
+int Statement::columnCount() const {
+    return sqlite3_column_count(stmt_);
+}
 
-QString Statement::columnName(int column) const { return QString::fromUtf8(sqlite3_column_name(stmt_, column)); }
+QString Statement::columnName(int column) const {
+    return QString::fromUtf8(sqlite3_column_name(stmt_, column));
+}
 
-Transaction::Transaction(Database& db) : db_(db) { db_.exec("BEGIN IMMEDIATE;"); }
+Transaction::Transaction(Database& db) : db_(db) {
+    db_.exec("BEGIN IMMEDIATE;");
+}
 
-Transaction::~Transaction()
-{
+Transaction::~Transaction() {
     if (open_) {
         try {
             db_.exec("ROLLBACK;");
@@ -159,8 +163,7 @@ Transaction::~Transaction()
     }
 }
 
-void Transaction::commit()
-{
+void Transaction::commit() {
     db_.exec("COMMIT;");
     open_ = false;
 }

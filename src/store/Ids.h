@@ -35,4 +35,6 @@ QDate OneMonthBack(const QDate& date);
 std::optional<QDate> ParseUserDate(const QString& text);
 
 // A slot holds an open bill exactly when its text is 14 characters long.
-inline bool SlotOccupied(const QString& slot) { return slot.size() == 14; }
+inline bool SlotOccupied(const QString& slot) {
+    return slot.size() == 14;
+}

@@ -10,21 +10,18 @@ struct LogTarget {
     QMutex mutex;
     QString path;
 };
-LogTarget& target()
-{
+LogTarget& target() {
     static LogTarget instance;
     return instance;
 }
 } // namespace
 
-void Log::setFile(const QString& path)
-{
+void Log::setFile(const QString& path) {
     const QMutexLocker lock(&target().mutex);
     target().path = path;
 }
 
-void Log::write(const QString& line)
-{
+void Log::write(const QString& line) {
     const QMutexLocker lock(&target().mutex);
     if (target().path.isEmpty())
         return;

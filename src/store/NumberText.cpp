@@ -9,12 +9,11 @@ namespace {
 // Digits and decimal exponent of value rounded to 15 significant digits: value = 0.d1d2...d15 × 10^exp10.
 struct Decimal {
     bool negative = false;
-    QByteArray digits; // without leading zeros, without trailing zeros; empty means zero
+    QByteArray digits;     // without leading zeros, without trailing zeros; empty means zero
     int pointPosition = 0; // digits before the decimal point (may be <= 0 or > digits.size())
 };
 
-Decimal toDecimal(double value)
-{
+Decimal toDecimal(double value) {
     Decimal d;
     if (!std::isfinite(value) || value == 0.0)
         return d;
@@ -36,8 +35,7 @@ Decimal toDecimal(double value)
     return d;
 }
 
-QString plainText(const Decimal& d)
-{
+QString plainText(const Decimal& d) {
     if (d.digits.isEmpty())
         return QStringLiteral("0");
     QByteArray out;
@@ -60,10 +58,11 @@ QString plainText(const Decimal& d)
 
 } // namespace
 
-QString NumberText(double value) { return plainText(toDecimal(value)); }
+QString NumberText(double value) {
+    return plainText(toDecimal(value));
+}
 
-double ReadNumber(const QString& text)
-{
+double ReadNumber(const QString& text) {
     QByteArray number;
     bool seenDigit = false;
     bool seenPoint = false;
@@ -90,11 +89,11 @@ double ReadNumber(const QString& text)
     return std::isfinite(value) ? value : 0.0;
 }
 
-QString FormatFixed(double value, int decimals)
-{
+QString FormatFixed(double value, int decimals) {
     Decimal d = toDecimal(value);
     if (d.digits.isEmpty())
-        return decimals > 0 ? QStringLiteral("0.") + QString(decimals, QLatin1Char('0')) : QStringLiteral("0");
+        return decimals > 0 ? QStringLiteral("0.") + QString(decimals, QLatin1Char('0'))
+                            : QStringLiteral("0");
 
     // Digit string of the integer value × 10^decimals, rounded half away from zero on the decimal digits.
     const int keep = d.pointPosition + decimals; // how many of the digits survive
@@ -135,8 +134,7 @@ QString FormatFixed(double value, int decimals)
     return QString::fromLatin1(out);
 }
 
-QString FormatMoneyText(const QString& text)
-{
+QString FormatMoneyText(const QString& text) {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return QString();

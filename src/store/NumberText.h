@@ -18,7 +18,9 @@ double ReadNumber(const QString& text);
 QString FormatFixed(double value, int decimals);
 
 // Format "0": a whole number, halves away from zero (22.5 -> "23", -2.5 -> "-3").
-inline QString FormatWhole(double value) { return FormatFixed(value, 0); }
+inline QString FormatWhole(double value) {
+    return FormatFixed(value, 0);
+}
 
 // Format "0.00" applied to stored text: a number gets two decimals; text that is not a number is returned
 // unchanged and empty text stays empty.

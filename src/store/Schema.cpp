@@ -16,38 +16,77 @@ struct TableDef {
     QList<Column> columns;
 };
 
-QList<Column> settingsColumns()
-{
+QList<Column> settingsColumns() {
     QList<Column> columns{{"餐馆名称", 100}, {"电话", 50}, {"地址", 100}};
     for (int i = 0; i < kSlotColumns; ++i)
         columns.append({QByteArray::number(i), 50});
-    columns.append({{"左边距", 50}, {"上边距", 50}, {"打印机", 200}, {"密码", 50}, {"手机点餐", 10},
-                    {"下边距", 50}, {"右边距", 50}});
+    columns.append({{"左边距", 50},
+                    {"上边距", 50},
+                    {"打印机", 200},
+                    {"密码", 50},
+                    {"手机点餐", 10},
+                    {"下边距", 50},
+                    {"右边距", 50}});
     return columns;
 }
 
-const QList<TableDef>& tables()
-{
+const QList<TableDef>& tables() {
     static const QList<TableDef> defs{
         {"综合设置", settingsColumns()},
         {"桌台",
-         {{"id", 50}, {"日期", 0}, {"桌号", 50}, {"应收", 10}, {"挂账金额", 10}, {"挂账状态", 50},
-          {"姓名", 50}, {"电话", 50}, {"备注", 50}, {"菜品费用", 10}, {"酒水费用", 10}, {"其他费用", 10},
-          {"结账状态", 10}, {"退桌状态", 10}, {"实收", 10}, {"折扣", 10}, {"备用1", 200}, {"备用2", 200}}},
+         {{"id", 50},
+          {"日期", 0},
+          {"桌号", 50},
+          {"应收", 10},
+          {"挂账金额", 10},
+          {"挂账状态", 50},
+          {"姓名", 50},
+          {"电话", 50},
+          {"备注", 50},
+          {"菜品费用", 10},
+          {"酒水费用", 10},
+          {"其他费用", 10},
+          {"结账状态", 10},
+          {"退桌状态", 10},
+          {"实收", 10},
+          {"折扣", 10},
+          {"备用1", 200},
+          {"备用2", 200}}},
         {"明细",
-         {{"id", 50}, {"日期", 0}, {"序号", 50}, {"名称", 100}, {"数量", 10}, {"单位", 10}, {"单价", 10},
-          {"金额", 10}, {"分类", 10}, {"排序", 10}, {"备注", 200}, {"上菜", 50}, {"备用1", 200},
-          {"备用2", 200}, {"备用3", 200}}},
+         {{"id", 50},
+          {"日期", 0},
+          {"序号", 50},
+          {"名称", 100},
+          {"数量", 10},
+          {"单位", 10},
+          {"单价", 10},
+          {"金额", 10},
+          {"分类", 10},
+          {"排序", 10},
+          {"备注", 200},
+          {"上菜", 50},
+          {"备用1", 200},
+          {"备用2", 200},
+          {"备用3", 200}}},
         {"餐桌设置", {{"餐桌名称", 50}, {"编号", 50}}},
         {"菜单",
-         {{"名称", 200}, {"数量", 10}, {"单位", 10}, {"单价", 50}, {"拼音", 200}, {"查询", 50}, {"备注", 200},
-          {"备用1", 200}, {"备用2", 50}, {"备用3", 50}, {"序号", 50}, {"分类", 50}}},
+         {{"名称", 200},
+          {"数量", 10},
+          {"单位", 10},
+          {"单价", 50},
+          {"拼音", 200},
+          {"查询", 50},
+          {"备注", 200},
+          {"备用1", 200},
+          {"备用2", 50},
+          {"备用3", 50},
+          {"序号", 50},
+          {"分类", 50}}},
     };
     return defs;
 }
 
-const QHash<QString, int>& widthIndex()
-{
+const QHash<QString, int>& widthIndex() {
     static const QHash<QString, int> index = [] {
         QHash<QString, int> map;
         for (const TableDef& table : tables())
@@ -59,8 +98,7 @@ const QHash<QString, int>& widthIndex()
     return index;
 }
 
-QByteArray createTableSql(const TableDef& table)
-{
+QByteArray createTableSql(const TableDef& table) {
     QByteArray sql = "CREATE TABLE \"" + QByteArray(table.name) + "\" (";
     bool first = true;
     for (const Column& column : table.columns) {
@@ -68,17 +106,18 @@ QByteArray createTableSql(const TableDef& table)
             sql += ", ";
         first = false;
         sql += '"' + column.name + "\" ";
-        sql += column.width > 0 ? "VARCHAR(" + QByteArray::number(column.width) + ")" : QByteArray("DATETIME");
+        sql +=
+            column.width > 0 ? "VARCHAR(" + QByteArray::number(column.width) + ")" : QByteArray("DATETIME");
     }
     sql += ");";
     return sql;
 }
 
-void insertSampleRows(Database& db)
-{
-    Statement settings(db, "INSERT INTO \"综合设置\" (\"餐馆名称\", \"电话\", \"地址\", \"左边距\", \"上边距\", "
-                           "\"打印机\", \"密码\", \"手机点餐\", \"下边距\", \"右边距\") "
-                           "VALUES (?, ?, ?, '10', '10', '', '739', '0', '', '')");
+void insertSampleRows(Database& db) {
+    Statement settings(db,
+                       "INSERT INTO \"综合设置\" (\"餐馆名称\", \"电话\", \"地址\", \"左边距\", \"上边距\", "
+                       "\"打印机\", \"密码\", \"手机点餐\", \"下边距\", \"右边距\") "
+                       "VALUES (?, ?, ?, '10', '10', '', '739', '0', '', '')");
     settings.bind(1, QStringLiteral("澄槿小馆")).bind(2, QStringLiteral("0571-88886666"));
     settings.bind(3, QStringLiteral("杭州市西湖区文三路88号"));
     settings.run();
@@ -114,9 +153,10 @@ void insertSampleRows(Database& db)
         {"酒水", "橙汁", "杯", "6", "cz"},        {"其他", "米饭", "碗", "2", "mf"},
         {"其他", "餐具", "套", "1", "cj"},        {"其他", "打包盒", "个", "1", "dbh"},
     };
-    Statement menu(db, "INSERT INTO \"菜单\" (\"名称\", \"数量\", \"单位\", \"单价\", \"拼音\", \"查询\", \"备注\", "
-                       "\"备用1\", \"备用2\", \"备用3\", \"序号\", \"分类\") "
-                       "VALUES (?, '1', ?, ?, ?, ?, '', '', '', '', ?, ?)");
+    Statement menu(
+        db, "INSERT INTO \"菜单\" (\"名称\", \"数量\", \"单位\", \"单价\", \"拼音\", \"查询\", \"备注\", "
+            "\"备用1\", \"备用2\", \"备用3\", \"序号\", \"分类\") "
+            "VALUES (?, '1', ?, ?, ?, ?, '', '', '', '', ?, ?)");
     int key = 0;
     for (const Item& item : items) {
         const QString name = QString::fromUtf8(item.name);
@@ -132,8 +172,7 @@ void insertSampleRows(Database& db)
 
 } // namespace
 
-void CreateSchema(Database& db)
-{
+void CreateSchema(Database& db) {
     Transaction transaction(db);
     for (const TableDef& table : tables())
         db.exec(createTableSql(table).constData());
@@ -148,8 +187,7 @@ void CreateSchema(Database& db)
     transaction.commit();
 }
 
-void MigrateSchema(Database& db)
-{
+void MigrateSchema(Database& db) {
     const int version = db.userVersion();
     if (version > kSchemaVersion)
         throw StoreError(QStringLiteral("数据库文件 %1 由更新版本的软件写入（版本 %2），本软件无法使用。")
@@ -157,15 +195,15 @@ void MigrateSchema(Database& db)
                              .arg(version));
 }
 
-int ColumnWidth(const QString& table, const QString& column)
-{
+int ColumnWidth(const QString& table, const QString& column) {
     return widthIndex().value(table + QLatin1Char('.') + column, 0);
 }
 
-int CharacterCount(const QString& text) { return static_cast<int>(text.toUcs4().size()); }
+int CharacterCount(const QString& text) {
+    return static_cast<int>(text.toUcs4().size());
+}
 
-void CheckWidths(const QString& table, std::initializer_list<std::pair<const char*, QString>> values)
-{
+void CheckWidths(const QString& table, std::initializer_list<std::pair<const char*, QString>> values) {
     for (const auto& [column, value] : values) {
         const int width = ColumnWidth(table, QString::fromUtf8(column));
         if (width > 0 && CharacterCount(value) > width)

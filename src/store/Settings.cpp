@@ -3,25 +3,23 @@
 #include "store/Database.h"
 #include "store/Schema.h"
 
-QByteArray SlotColumnSql(int index)
-{
+QByteArray SlotColumnSql(int index) {
     if (index < 0 || index >= kSlotColumns)
         throw StoreError(QStringLiteral("桌号 %1 超出范围").arg(index));
     return '"' + QByteArray::number(index) + '"';
 }
 
-std::optional<SettingsRow> ReadSettingsRow(Database& db)
-{
-    Statement query(db, "SELECT \"餐馆名称\", \"电话\", \"地址\", \"左边距\", \"上边距\", \"密码\", \"手机点餐\" "
-                        "FROM \"综合设置\" ORDER BY rowid LIMIT 1");
+std::optional<SettingsRow> ReadSettingsRow(Database& db) {
+    Statement query(db,
+                    "SELECT \"餐馆名称\", \"电话\", \"地址\", \"左边距\", \"上边距\", \"密码\", \"手机点餐\" "
+                    "FROM \"综合设置\" ORDER BY rowid LIMIT 1");
     if (!query.next())
         return std::nullopt;
     return SettingsRow{query.text(0), query.text(1), query.text(2), query.text(3),
                        query.text(4), query.text(5), query.text(6)};
 }
 
-QStringList ReadSlots(Database& db, int count)
-{
+QStringList ReadSlots(Database& db, int count) {
     QByteArray sql = "SELECT ";
     for (int i = 0; i < count; ++i)
         sql += (i ? ", " : "") + SlotColumnSql(i);
@@ -36,8 +34,7 @@ QStringList ReadSlots(Database& db, int count)
     return slots;
 }
 
-void WriteSlot(Database& db, int index, const QString& billId)
-{
+void WriteSlot(Database& db, int index, const QString& billId) {
     const QByteArray sql = "UPDATE \"综合设置\" SET " + SlotColumnSql(index) +
                            " = ? WHERE rowid = (SELECT min(rowid) FROM \"综合设置\")";
     Statement update(db, sql.constData());

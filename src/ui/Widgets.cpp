@@ -12,8 +12,7 @@ namespace {
 const char* const kFramedProperty = "cjFramed";
 }
 
-void FrameControl(QWidget* control)
-{
+void FrameControl(QWidget* control) {
     if (!control || IsFramed(control))
         return;
     control->setProperty(kFramedProperty, true);
@@ -22,28 +21,26 @@ void FrameControl(QWidget* control)
                            QStringLiteral("%1 { border: 1px solid rgb(192,192,192); }").arg(selector));
 }
 
-bool IsFramed(const QWidget* control) { return control && control->property(kFramedProperty).toBool(); }
+bool IsFramed(const QWidget* control) {
+    return control && control->property(kFramedProperty).toBool();
+}
 
-void ShowMessage(QWidget* parent, const QString& text, const QString& title)
-{
+void ShowMessage(QWidget* parent, const QString& text, const QString& title) {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
-bool AskOkCancel(QWidget* parent, const QString& text, const QString& title)
-{
+bool AskOkCancel(QWidget* parent, const QString& text, const QString& title) {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
     return box.exec() == QMessageBox::Ok;
 }
 
-bool AskYesNo(QWidget* parent, const QString& text, const QString& title)
-{
+bool AskYesNo(QWidget* parent, const QString& text, const QString& title) {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     return box.exec() == QMessageBox::Yes;
 }
 
-void CenterOnScreen(QWidget* window, int yOffsetPx)
-{
+void CenterOnScreen(QWidget* window, int yOffsetPx) {
     const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;

@@ -6,7 +6,9 @@
 class QWidget;
 
 // Sizes in the program's layouts are given in twips; 15 twips are one pixel at 96 dpi.
-constexpr int Px(int twips) { return (twips + 7) / 15; }
+constexpr int Px(int twips) {
+    return (twips + 7) / 15;
+}
 
 inline const QString kProgramTitle = QStringLiteral("澄槿餐饮点餐收银软件");
 inline const QString kHintTitle = QStringLiteral("提示");

@@ -14,8 +14,7 @@
 class LoginTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void compareIsTrimmedAndCaseBlind()
-    {
+    void compareIsTrimmedAndCaseBlind() {
         QVERIFY(PasswordMatches(QStringLiteral(" 739 "), QStringLiteral("739")));
         QVERIFY(!PasswordMatches(QStringLiteral("738"), QStringLiteral("739")));
         QVERIFY(PasswordMatches(QStringLiteral("Abc"), QStringLiteral(" aBC")));
@@ -23,8 +22,7 @@ private Q_SLOTS:
         QVERIFY(!PasswordMatches(QStringLiteral("a b"), QStringLiteral("ab")));
     }
 
-    void factoryPasswordIsShownInClear()
-    {
+    void factoryPasswordIsShownInClear() {
         LoginWindow window(QStringLiteral("739"));
         QCOMPARE(window.passwordBox()->text(), QStringLiteral("739"));
         QCOMPARE(window.passwordBox()->echoMode(), QLineEdit::Normal);
@@ -35,8 +33,7 @@ private Q_SLOTS:
         QCOMPARE(secret.passwordBox()->echoMode(), QLineEdit::Password);
     }
 
-    void enterLogsInWithTheFactoryPassword()
-    {
+    void enterLogsInWithTheFactoryPassword() {
         LoginWindow window(QStringLiteral("739"));
         window.show();
         QSignalSpy spy(&window, &LoginWindow::loggedIn);
@@ -45,8 +42,7 @@ private Q_SLOTS:
         QVERIFY(!window.isVisible());
     }
 
-    void wrongPasswordShowsTheMessageAndStays()
-    {
+    void wrongPasswordShowsTheMessageAndStays() {
         LoginWindow window(QStringLiteral("739"));
         window.show();
         window.passwordBox()->setText(QStringLiteral("738"));
@@ -64,8 +60,7 @@ private Q_SLOTS:
         QVERIFY(window.isVisible());
     }
 
-    void cancelEmitsCancelled()
-    {
+    void cancelEmitsCancelled() {
         LoginWindow window(QStringLiteral("739"));
         window.show();
         QSignalSpy spy(&window, &LoginWindow::cancelled);
@@ -73,8 +68,7 @@ private Q_SLOTS:
         QCOMPARE(spy.count(), 1);
     }
 
-    void noServerProgramMeansNoServer()
-    {
+    void noServerProgramMeansNoServer() {
         TestHome home;
         const ServerControl control(home.path(QStringLiteral("bin")), home.path(QStringLiteral("data")));
         QCOMPARE(control.start(), ServerControl::StartResult::NotInstalled);
@@ -82,8 +76,7 @@ private Q_SLOTS:
         QVERIFY(!control.stop());
     }
 
-    void staleLockFileIsNotARunningServer()
-    {
+    void staleLockFileIsNotARunningServer() {
         TestHome home;
         const ServerControl control(home.path(QStringLiteral("bin")), home.dataHome());
         QFile lock(control.pidFile());

@@ -11,14 +11,12 @@
 #include <QTest>
 
 namespace {
-void touch(const QString& path)
-{
+void touch(const QString& path) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
 }
 
-QByteArray digest(const QString& path)
-{
+QByteArray digest(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
@@ -29,8 +27,7 @@ QByteArray digest(const QString& path)
 class StartupTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void dataFolderChoice()
-    {
+    void dataFolderChoice() {
         TestHome home;
         const QString onD = home.home() + QLatin1Char('/') + kDataFolderName;
         const QString onC = home.dataHome() + QLatin1Char('/') + kDataFolderName;
@@ -51,8 +48,7 @@ private Q_SLOTS:
                  home.home() + QStringLiteral("/.local/share/") + kBackupFolderName);
     }
 
-    void existingDatabaseWinsOverTheRule()
-    {
+    void existingDatabaseWinsOverTheRule() {
         TestHome home;
         const QString onC = home.dataHome() + QLatin1Char('/') + kDataFolderName;
         QVERIFY(CreateFolderPath(onC));
@@ -61,8 +57,7 @@ private Q_SLOTS:
         QCOMPARE(ChooseDataFolders(home.home(), home.dataHome()).dataFolder, onC);
     }
 
-    void createFolderPathMakesEveryLevel()
-    {
+    void createFolderPathMakesEveryLevel() {
         TestHome home;
         const QString deep = home.path(QStringLiteral("a//b/c"));
         QVERIFY(CreateFolderPath(deep));
@@ -70,8 +65,7 @@ private Q_SLOTS:
         QVERIFY(CreateFolderPath(deep)); // existing levels are skipped
     }
 
-    void firstStartCreatesTheDatabaseAndASecondChangesNothing()
-    {
+    void firstStartCreatesTheDatabaseAndASecondChangesNothing() {
         TestHome home;
         const DataFolders folders = ChooseDataFoldersFromEnvironment();
         QVERIFY(CreateFolderPath(folders.dataFolder));
@@ -91,8 +85,7 @@ private Q_SLOTS:
         QCOMPARE(digest(file), first);
     }
 
-    void unreadableDatabaseIsRefusedAndLeftUntouched()
-    {
+    void unreadableDatabaseIsRefusedAndLeftUntouched() {
         TestHome home;
         const QString folder = home.path(QStringLiteral("data"));
         const QString file = folder + QLatin1Char('/') + kDatabaseFileName;
@@ -119,8 +112,7 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(StoreError, OpenProgramDatabase(other));
     }
 
-    void servicePagesAreRestoredOneByOne()
-    {
+    void servicePagesAreRestoredOneByOne() {
         TestHome home;
         const QString folder = home.path(QStringLiteral("d"));
         QCOMPARE(WriteServicePages(folder).size(), 7);

@@ -11,8 +11,7 @@
 class DatabaseTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void schemaHasTheColumnsAndSampleRows()
-    {
+    void schemaHasTheColumnsAndSampleRows() {
         TestHome home;
         auto db = home.createDatabase();
         QCOMPARE(db->userVersion(), kSchemaVersion);
@@ -39,8 +38,7 @@ private Q_SLOTS:
         QCOMPARE(empty.integer(0), 0);
     }
 
-    void slotsWriteAndRead()
-    {
+    void slotsWriteAndRead() {
         TestHome home;
         auto db = home.createDatabase();
         WriteSlot(*db, 3, QStringLiteral("20241212130725"));
@@ -51,11 +49,10 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(StoreError, WriteSlot(*db, 51, QString()));
     }
 
-    void widthsAreCheckedInCharacters()
-    {
+    void widthsAreCheckedInCharacters() {
         CheckWidths(QStringLiteral("餐桌设置"), {{"餐桌名称", QString(50, QChar(0x5927))}});
-        QVERIFY_THROWS_EXCEPTION(StoreError,
-                                 CheckWidths(QStringLiteral("餐桌设置"), {{"餐桌名称", QString(51, QLatin1Char('a'))}}));
+        QVERIFY_THROWS_EXCEPTION(StoreError, CheckWidths(QStringLiteral("餐桌设置"),
+                                                         {{"餐桌名称", QString(51, QLatin1Char('a'))}}));
         // An emoji is one character even though it takes two UTF-16 units.
         const QString emoji = QString::fromUcs4(U"\U0001F600");
         CheckWidths(QStringLiteral("桌台"), {{"应收", emoji.repeated(10)}});
@@ -63,8 +60,7 @@ private Q_SLOTS:
         QCOMPARE(ColumnWidth(QStringLiteral("综合设置"), QStringLiteral("44")), 50);
     }
 
-    void fileIsEncryptedAndNeedsTheKey()
-    {
+    void fileIsEncryptedAndNeedsTheKey() {
         TestHome home;
         const QString path = home.path(QStringLiteral("enc.dat"));
         {
@@ -86,8 +82,7 @@ private Q_SLOTS:
         QCOMPARE(again.userVersion(), kSchemaVersion);
     }
 
-    void failedTransactionLeavesNothing()
-    {
+    void failedTransactionLeavesNothing() {
         TestHome home;
         auto db = home.createDatabase();
         try {

@@ -6,8 +6,7 @@
 class RulesTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void numberText_data()
-    {
+    void numberText_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("text");
         QTest::newRow("whole") << 28.0 << "28";
@@ -21,15 +20,13 @@ private Q_SLOTS:
         QTest::newRow("small, no exponent") << 0.000012 << "0.000012";
         QTest::newRow("15 digits") << 1.0 / 3.0 << "0.333333333333333";
     }
-    void numberText()
-    {
+    void numberText() {
         QFETCH(double, value);
         QFETCH(QString, text);
         QCOMPARE(NumberText(value), text);
     }
 
-    void readNumber_data()
-    {
+    void readNumber_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("value");
         QTest::newRow("unit after") << "2份" << 2.0;
@@ -43,15 +40,13 @@ private Q_SLOTS:
         QTest::newRow("leading point") << ".5" << 0.5;
         QTest::newRow("sign only") << "-" << 0.0;
     }
-    void readNumber()
-    {
+    void readNumber() {
         QFETCH(QString, text);
         QFETCH(double, value);
         QCOMPARE(ReadNumber(text), value);
     }
 
-    void formats_data()
-    {
+    void formats_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<int>("decimals");
         QTest::addColumn<QString>("text");
@@ -70,23 +65,20 @@ private Q_SLOTS:
         QTest::newRow("0.005") << 0.005 << 2 << "0.01";
         QTest::newRow("999.5") << 999.5 << 0 << "1000";
     }
-    void formats()
-    {
+    void formats() {
         QFETCH(double, value);
         QFETCH(int, decimals);
         QFETCH(QString, text);
         QCOMPARE(FormatFixed(value, decimals), text);
     }
 
-    void moneyTextKeepsNonNumbers()
-    {
+    void moneyTextKeepsNonNumbers() {
         QCOMPARE(FormatMoneyText(QStringLiteral("12.5")), QStringLiteral("12.50"));
         QCOMPARE(FormatMoneyText(QString()), QString());
         QCOMPARE(FormatMoneyText(QStringLiteral("免单")), QStringLiteral("免单"));
     }
 
-    void identifiers()
-    {
+    void identifiers() {
         const QDateTime at(QDate(2024, 12, 12), QTime(13, 7, 25));
         QCOMPARE(BillId(at), QStringLiteral("20241212130725"));
         QCOMPARE(LineId(at, 7), QStringLiteral("241212130725007"));
@@ -99,14 +91,12 @@ private Q_SLOTS:
         QCOMPARE(SortKey(QStringLiteral("别的"), 3), QStringLiteral("1003"));
     }
 
-    void brackets()
-    {
+    void brackets() {
         QCOMPARE(EscapeBrackets(QStringLiteral("[特价]鱼")), QStringLiteral("{特价}鱼"));
         QCOMPARE(RestoreBrackets(QStringLiteral("{特价}鱼")), QStringLiteral("[特价]鱼"));
     }
 
-    void dates()
-    {
+    void dates() {
         QCOMPARE(OneMonthBack(QDate(2024, 3, 31)), QDate(2024, 2, 29));
         QCOMPARE(OneMonthBack(QDate(2024, 1, 15)), QDate(2023, 12, 15));
         QCOMPARE(ParseUserDate(QStringLiteral("2024-03-01")), std::optional<QDate>(QDate(2024, 3, 1)));

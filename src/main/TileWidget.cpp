@@ -1,0 +1,66 @@
+#include "main/TileWidget.h"
+
+#include "main/TableMap.h"
+#include "ui/Widgets.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+
+TileWidget::TileWidget(int index, QWidget* parent) : QWidget(parent), index_(index) {
+    setObjectName(QStringLiteral("Picture1_%1").arg(index));
+    setFixedSize(Px(TableMap::kTileWidth), Px(TableMap::kTileHeight));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TileWidget::setCaption(const QString& caption) {
+    caption_ = caption;
+    setToolTip(caption);
+    update();
+}
+
+void TileWidget::setOccupied(bool occupied) {
+    if (occupied_ == occupied)
+        return;
+    occupied_ = occupied;
+    update();
+}
+
+void TileWidget::setSelected(bool selected) {
+    if (selected_ == selected)
+        return;
+    selected_ = selected;
+    update();
+}
+
+void TileWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.fillRect(rect(), Qt::white);
+    if (selected_) {
+        painter.setPen(QPen(QColor(128, 128, 255), 1));
+        painter.drawRect(QRect(Px(120), Px(300), Px(1275) - 1, Px(1275) - 1));
+    }
+    static const QPixmap free(QStringLiteral(":/tiles/table_free.png"));
+    static const QPixmap busy(QStringLiteral(":/tiles/table_busy.png"));
+    painter.drawPixmap(QRect(Px(360), Px(420), Px(795), Px(795)), occupied_ ? busy : free);
+    painter.setPen(Qt::black);
+    const QRect captionRect(Px(60), Px(1320), Px(1395), Px(255));
+    painter.drawText(captionRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine,
+                     painter.fontMetrics().elidedText(caption_, Qt::ElideRight, captionRect.width()));
+}
+
+void TileWidget::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT clicked(index_);
+}
+
+void TileWidget::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton)
+        Q_EMIT contextRequested(index_, event->globalPosition().toPoint());
+}
+
+void TileWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT doubleClicked(index_);
+}

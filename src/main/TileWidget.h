@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QWidget>
+
+// One dining table on the map: white tile, free or occupied picture, name below, selection frame.
+class TileWidget : public QWidget {
+    Q_OBJECT
+public:
+    TileWidget(int index, QWidget* parent);
+
+    void setCaption(const QString& caption);
+    QString caption() const { return caption_; }
+    void setOccupied(bool occupied);
+    bool occupied() const { return occupied_; }
+    void setSelected(bool selected);
+    bool selected() const { return selected_; }
+
+Q_SIGNALS:
+    void clicked(int index);
+    void doubleClicked(int index);
+    void contextRequested(int index, const QPoint& globalPos);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    int index_;
+    QString caption_;
+    bool occupied_ = false;
+    bool selected_ = false;
+};

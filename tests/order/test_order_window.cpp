@@ -1,0 +1,134 @@
+#include "common/TestHome.h"
+
+#include "app/ServerControl.h"
+#include "main/MainWindow.h"
+#include "main/TableMap.h"
+#include "main/TileWidget.h"
+#include "order/OrderGridModel.h"
+#include "order/OrderSession.h"
+#include "order/OrderWindow.h"
+#include "settings/SettingsStore.h"
+#include "store/Database.h"
+#include "store/Settings.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+class OrderWindowTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void aWholeTableFromOpenToCheckout() {
+        TestHome home;
+        auto db = home.createDatabase();
+        const DataFolders folders{home.path(QStringLiteral("d")), home.path(QStringLiteral("b"))};
+        ServerControl server(home.path(QStringLiteral("bin")), folders.dataFolder);
+        MainWindow main(*db, folders, server);
+        main.show();
+        QVERIFY(main.tile(12)->isVisible());
+        QVERIFY(!main.tile(13)->isVisible());
+
+        // Double-click the free tile 大厅002.
+        QTest::mouseDClick(main.tile(1), Qt::LeftButton);
+        OrderWindow* window = main.orderWindow();
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->windowTitle(), QStringLiteral("点餐"));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("text1"))->text(), QStringLiteral("大厅002"));
+
+        // Type initials, go down into the list and press Enter; then a drink by double-click.
+        auto* search = window->findChild<QLineEdit*>(QStringLiteral("Text2"));
+        auto* list = window->findChild<QListWidget*>(QStringLiteral("List1"));
+        search->setText(QStringLiteral("gbjd"));
+        QCOMPARE(list->count(), 1);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("宫保鸡丁[28元/份]"));
+        QTest::keyClick(search, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(window->session().lines().size(), 1);
+        QVERIFY(search->text().isEmpty());
+        window->chooseCategory(1);
+        list->setCurrentRow(0);
+        window->addSelectedMenuItem();
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("text9"))->text(), QStringLiteral("36"));
+
+        // A discount fills 实收.
+        window->findChild<QLineEdit*>(QStringLiteral("Text11"))->setText(QStringLiteral("0.5"));
+        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("Text10"))->text(), QStringLiteral("18"));
+
+        // 保存 closes the window and the tile shows occupied.
+        window->findChild<QToolButton*>(QStringLiteral("Command9"))->click();
+        QVERIFY(!window->isVisible());
+        QVERIFY(main.tile(1)->occupied());
+        const QString billId = main.tables().SlotIds.at(1);
+        QCOMPARE(billId.size(), 14);
+
+        // Reopening shows the same lines and the stored amount received.
+        QTest::mouseDClick(main.tile(1), Qt::LeftButton);
+        window = main.orderWindow();
+        QCOMPARE(window->session().billId, billId);
+        QCOMPARE(window->session().lines().size(), 2);
+        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("Text10"))->text(), QStringLiteral("18"));
+
+        // 结账离开 frees it.
+        window->findChild<QToolButton*>(QStringLiteral("Command5"))->click();
+        QVERIFY(!main.tile(1)->occupied());
+        QCOMPARE(ReadSlots(*db, 2).at(1), QString());
+    }
+
+    void twentyRowsShowAndTheRestScroll() {
+        TestHome home;
+        auto db = home.createDatabase();
+        SettingsStore settings(*db);
+        TableMap tables(*db, settings);
+        OrderWindow window(*db, tables, settings);
+        OpenedBill bill = tables.openTable(0, QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5)));
+        for (int i = 0; i < 25; ++i)
+            bill.lines.append(OrderLine{QStringLiteral("菜品"), QStringLiteral("菜%1").arg(i),
+                                        QStringLiteral("1"), QStringLiteral("份"), QStringLiteral("1"),
+                                        QStringLiteral("1"), QString(), QStringLiteral("√"),
+                                        QStringLiteral("id%1").arg(i), QString::number(1000 + i), QString()});
+        window.open(bill);
+        window.show();
+        QScrollBar* bar = window.gridView()->verticalScrollBar();
+        QCOMPARE(bar->minimum(), 0);
+        QCOMPARE(bar->maximum(), 5);
+        bar->setValue(5);
+        QCOMPARE(window.gridView()->rowAt(0), 5);
+        const QModelIndex mark = window.grid().index(24, OrderGridModel::Kitchen);
+        QCOMPARE(mark.data().toString(), QStringLiteral("√"));
+    }
+
+    void clicksOnMarkCellsToggleAndSelect() {
+        TestHome home;
+        auto db = home.createDatabase();
+        SettingsStore settings(*db);
+        TableMap tables(*db, settings);
+        OrderWindow window(*db, tables, settings);
+        window.open(tables.openTable(0, QDateTime::currentDateTime()));
+        window.chooseCategory(0);
+        window.findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(0);
+        window.addSelectedMenuItem();
+        window.grid().clickCell(window.grid().index(0, OrderGridModel::Kitchen));
+        QCOMPARE(window.session().lines().at(0).kitchenMark, QString());
+        window.grid().clickCell(window.grid().index(0, OrderGridModel::Served));
+        QCOMPARE(window.session().lines().at(0).served, QStringLiteral("√"));
+        QCOMPARE(
+            window.grid().index(0, OrderGridModel::Name).data(Qt::BackgroundRole).value<QBrush>().color(),
+            QColor(0, 255, 255));
+        // Quantity typed into the grid recomputes the amount.
+        window.grid().setData(window.grid().index(0, OrderGridModel::Quantity), QStringLiteral("2"),
+                              Qt::EditRole);
+        QCOMPARE(window.grid().index(0, OrderGridModel::Amount).data().toString(), QStringLiteral("56"));
+        QVERIFY(!(window.grid().flags(window.grid().index(0, OrderGridModel::Name)) & Qt::ItemIsEditable));
+        // Delete the selected line.
+        window.findChild<QToolButton*>(QStringLiteral("Command6"))->click();
+        QVERIFY(window.session().lines().isEmpty());
+    }
+};
+
+QTEST_MAIN(OrderWindowTest)
+#include "test_order_window.moc"

@@ -1,0 +1,296 @@
+#include "menu/MenuWindow.h"
+
+#include "menu/DishDialog.h"
+#include "store/Log.h"
+#include "store/StoreError.h"
+#include "ui/Widgets.h"
+
+#include <QAbstractTableModel>
+#include <QButtonGroup>
+#include <QDateTime>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+namespace {
+
+const QStringList kCategories{QStringLiteral("菜品"), QStringLiteral("酒水"), QStringLiteral("其他")};
+const QStringList kHeaders{QStringLiteral("名称"), QStringLiteral("数量"), QStringLiteral("单位"),
+                           QStringLiteral("单价"), QStringLiteral("拼音"), QStringLiteral("备注"),
+                           QStringLiteral("分类")};
+const int kColumnWidths[] = {Px(3000), Px(900), Px(900), Px(1050), Px(1500), Px(3000), Px(900)};
+constexpr int kRowHeight = 22;
+
+const QColor kEvenRow(249, 248, 245);
+const QColor kOddRow(255, 255, 255);
+const QColor kSelectedRow(0, 255, 255);
+
+} // namespace
+
+// The 22 screen rows of the grid over the menu list: row r shows result entry r + scroll value.
+class ScreenRowsModel : public QAbstractTableModel {
+public:
+    ScreenRowsModel(const MenuList& list, QObject* parent) : QAbstractTableModel(parent), list_(list) {}
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : MenuList::kScreenRows;
+    }
+    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 7; }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role == Qt::BackgroundRole) {
+            if (list_.selectedRow() == index.row())
+                return kSelectedRow;
+            return index.row() % 2 == 0 ? kEvenRow : kOddRow;
+        }
+        if (role != Qt::DisplayRole)
+            return {};
+        const MenuItem* item = list_.entryAt(index.row());
+        if (!item)
+            return {};
+        switch (index.column()) {
+        case 0:
+            return item->name;
+        case 1:
+            return item->quantity;
+        case 2:
+            return item->unit;
+        case 3:
+            return item->price;
+        case 4:
+            return item->initials;
+        case 5:
+            return item->remark;
+        default:
+            return item->category;
+        }
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+            return kHeaders.value(section);
+        return {};
+    }
+
+    void showAll() { Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1)); }
+
+private:
+    const MenuList& list_;
+};
+
+MenuWindow::MenuWindow(Database& db, QWidget* parent)
+    : QWidget(parent, Qt::Window), catalogue_(db), list_(catalogue_) {
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("酒菜设置"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setFont(QFont(QStringLiteral("Noto Serif CJK SC"), 9));
+
+    // Category options and the search line.
+    auto* options = new QButtonGroup(this);
+    auto* top = new QHBoxLayout;
+    for (int i = 0; i < kCategories.size(); ++i) {
+        auto* option = new QRadioButton(kCategories.at(i), this);
+        option->setObjectName(QStringLiteral("Option1_%1").arg(i));
+        options->addButton(option, i);
+        categoryOptions_.append(option);
+        top->addWidget(option);
+        connect(option, &QRadioButton::clicked, this, [this, i] { chooseCategory(kCategories.at(i)); });
+    }
+    categoryOptions_.first()->setChecked(true);
+    categoryLabel_ = new QLabel(list_.category(), this);
+    categoryLabel_->setObjectName(QStringLiteral("Label3"));
+    categoryLabel_->setStyleSheet(QStringLiteral("color: rgb(192,0,0); font-weight: bold;"));
+    keyLabel_ = new QLabel(this);
+    keyLabel_->setObjectName(QStringLiteral("Label2"));
+    keyLabel_->hide();
+    top->addSpacing(12);
+    top->addWidget(categoryLabel_);
+    top->addStretch();
+    top->addWidget(new QLabel(QStringLiteral("输入拼音或中文查询"), this));
+    searchBox_ = new QLineEdit(this);
+    searchBox_->setObjectName(QStringLiteral("Text2"));
+    searchBox_->setFixedWidth(Px(2400));
+    FrameControl(searchBox_);
+    top->addWidget(searchBox_);
+    auto* find = new QPushButton(QStringLiteral("查  询"), this);
+    find->setObjectName(QStringLiteral("Command1"));
+    top->addWidget(find);
+
+    // Buttons under the grid.
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    const std::pair<const char*, const char*> commands[] = {
+        {"Command2", "新  增"}, {"Command5", "修  改"}, {"Command4", "删  除"}, {"Command8", "清  空"}};
+    QList<QPushButton*> commandButtons;
+    for (const auto& [name, caption] : commands) {
+        auto* button = new QPushButton(QString::fromUtf8(caption), this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setAutoDefault(false);
+        buttons->addWidget(button);
+        commandButtons.append(button);
+    }
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->addLayout(top);
+    layout->addWidget(buildGrid());
+    layout->addLayout(buttons);
+
+    dishDialog_ = new DishDialog(catalogue_, this);
+
+    connect(searchBox_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        attempt(QStringLiteral("查询"), [&] { list_.setSearchText(text); });
+        showState();
+    });
+    connect(find, &QPushButton::clicked, this, &MenuWindow::refresh);
+    connect(commandButtons.at(0), &QPushButton::clicked, this, &MenuWindow::addItem);
+    connect(commandButtons.at(1), &QPushButton::clicked, this, &MenuWindow::modifyItem);
+    connect(commandButtons.at(2), &QPushButton::clicked, this, &MenuWindow::deleteItem);
+    connect(commandButtons.at(3), &QPushButton::clicked, this, &MenuWindow::clearCategory);
+    connect(dishDialog_, &DishDialog::saved, this, &MenuWindow::refresh);
+
+    refresh();
+}
+
+MenuWindow::~MenuWindow() = default;
+
+QWidget* MenuWindow::buildGrid() {
+    model_ = new ScreenRowsModel(list_, this);
+    grid_ = new QTableView(this);
+    grid_->setObjectName(QStringLiteral("Grid"));
+    grid_->setModel(model_);
+    grid_->setSelectionMode(QAbstractItemView::NoSelection);
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->setFocusPolicy(Qt::NoFocus);
+    grid_->setFrameShape(QFrame::NoFrame);
+    grid_->verticalHeader()->hide();
+    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid_->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid_->horizontalHeader()->setFixedHeight(kRowHeight + 2);
+    int gridWidth = 0;
+    for (int column = 0; column < kHeaders.size(); ++column) {
+        grid_->setColumnWidth(column, kColumnWidths[column]);
+        gridWidth += kColumnWidths[column];
+    }
+    grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    grid_->horizontalScrollBar()->setObjectName(QStringLiteral("HS1"));
+    grid_->setFixedHeight(grid_->horizontalHeader()->height() + MenuList::kScreenRows * kRowHeight +
+                          grid_->horizontalScrollBar()->sizeHint().height());
+    grid_->setMinimumWidth(std::min(gridWidth, 760));
+    grid_->viewport()->installEventFilter(this);
+    connect(grid_, &QTableView::pressed, this, [this](const QModelIndex& index) { xz(index.row()); });
+
+    verticalBar_ = new QScrollBar(Qt::Vertical, this);
+    verticalBar_->setObjectName(QStringLiteral("VS1"));
+    verticalBar_->setPageStep(MenuList::kScreenRows);
+    connect(verticalBar_, &QScrollBar::valueChanged, this, [this](int value) {
+        list_.setScrollValue(value);
+        model_->showAll();
+    });
+
+    auto* area = new QFrame(this);
+    area->setObjectName(QStringLiteral("Pt1"));
+    FrameControl(area);
+    auto* row = new QHBoxLayout(area);
+    row->setContentsMargins(1, 1, 1, 1);
+    row->setSpacing(0);
+    row->addWidget(grid_);
+    row->addWidget(verticalBar_);
+    return area;
+}
+
+bool MenuWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The wheel over the grid moves the list by the scroll bar, one screen row per step.
+    if (watched == grid_->viewport() && event->type() == QEvent::Wheel) {
+        const int steps = static_cast<QWheelEvent*>(event)->angleDelta().y() / 120;
+        if (verticalBar_->isEnabled() && steps != 0)
+            verticalBar_->setValue(verticalBar_->value() - steps * 3);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MenuWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        CenterOnScreen(this);
+    }
+}
+
+void MenuWindow::refresh() {
+    attempt(QStringLiteral("查询"), [this] { list_.refresh(); });
+    showState();
+}
+
+void MenuWindow::xz(int screenRow) {
+    list_.select(screenRow);
+    showState();
+}
+
+void MenuWindow::chooseCategory(const QString& category) {
+    const int index = kCategories.indexOf(category);
+    if (index >= 0)
+        categoryOptions_.at(index)->setChecked(true);
+    attempt(QStringLiteral("查询"), [&] { list_.setCategory(category); });
+    showState();
+}
+
+void MenuWindow::addItem() {
+    QString key;
+    if (!attempt(QStringLiteral("新增"), [&] { key = list_.add(QDateTime::currentDateTime()); }))
+        return;
+    showState();
+    dishDialog_->openNew(key, list_.category());
+}
+
+void MenuWindow::modifyItem() {
+    if (const MenuItem* item = list_.selectedItem())
+        dishDialog_->openFor(*item, list_.category());
+}
+
+void MenuWindow::deleteItem() {
+    attempt(QStringLiteral("删除"), [this] { list_.removeSelected(); });
+    showState();
+}
+
+void MenuWindow::clearCategory() {
+    if (!AskYesNo(this, QStringLiteral("数据清空后将不能恢复，是否确认清空！")))
+        return;
+    attempt(QStringLiteral("清空"), [this] { list_.clearCategory(); });
+    showState();
+}
+
+void MenuWindow::showState() {
+    categoryLabel_->setText(list_.category());
+    keyLabel_->setText(list_.selectedKey());
+    {
+        const QSignalBlocker blocker(verticalBar_);
+        verticalBar_->setEnabled(list_.scrollEnabled());
+        verticalBar_->setRange(0, list_.scrollMaximum());
+        verticalBar_->setValue(list_.scrollValue());
+    }
+    model_->showAll();
+}
+
+bool MenuWindow::attempt(const QString& what, const std::function<void()>& step) {
+    try {
+        step();
+        return true;
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("酒菜设置%1失败：%2").arg(what, error.text()));
+        ShowMessage(this, QStringLiteral("%1失败：%2").arg(what, error.text()));
+        return false;
+    }
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "menu/MenuCatalogue.h"
+#include "menu/MenuList.h"
+
+#include <QWidget>
+#include <functional>
+
+class Database;
+class DishDialog;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QScrollBar;
+class QTableView;
+class ScreenRowsModel;
+
+// The menu window Form3 "酒菜设置": the items of one category, filtered by the search box, with add,
+// modify, delete and clear. Shown not modal; it opens the dish dialog.
+class MenuWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit MenuWindow(Database& db, QWidget* parent = nullptr);
+    ~MenuWindow() override;
+
+    const MenuList& list() const { return list_; }
+    DishDialog* dishDialog() const { return dishDialog_; }
+    QTableView* grid() const { return grid_; }
+
+    // Command1 "查  询" and every change of search text or category.
+    void refresh();
+    // A click on any cell of screen row r.
+    void xz(int screenRow);
+    void chooseCategory(const QString& category);
+    // Command2, Command5, Command4, Command8.
+    void addItem();
+    void modifyItem();
+    void deleteItem();
+    void clearCategory();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* buildGrid();
+    void showState();
+    // Runs a step that may fail; a failure is logged and shown, and false returned.
+    bool attempt(const QString& what, const std::function<void()>& step);
+
+    MenuCatalogue catalogue_;
+    MenuList list_;
+    ScreenRowsModel* model_ = nullptr;
+    QTableView* grid_ = nullptr;
+    QScrollBar* verticalBar_ = nullptr; // VS1
+    QLineEdit* searchBox_ = nullptr;    // Text2
+    QLabel* categoryLabel_ = nullptr;   // Label3
+    QLabel* keyLabel_ = nullptr;        // Label2
+    QList<QRadioButton*> categoryOptions_;
+    DishDialog* dishDialog_ = nullptr;
+    bool centred_ = false;
+};

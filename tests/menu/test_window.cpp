@@ -1,0 +1,268 @@
+#include "common/TestHome.h"
+#include "menu/DishDialog.h"
+#include "menu/MenuWindow.h"
+#include "store/Database.h"
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// Answers the next message box with a button and remembers its text.
+class MessageAnswer {
+public:
+    explicit MessageAnswer(QMessageBox::StandardButton button) {
+        QTimer::singleShot(0, [this, button] { answer(button, 100); });
+    }
+    const QString& text() const { return text_; }
+    bool seen() const { return seen_; }
+
+private:
+    void answer(QMessageBox::StandardButton button, int triesLeft) {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            if (triesLeft > 0)
+                QTimer::singleShot(10, [this, button, triesLeft] { answer(button, triesLeft - 1); });
+            return;
+        }
+        seen_ = true;
+        text_ = box->text();
+        box->button(button)->click();
+    }
+
+    QString text_;
+    bool seen_ = false;
+};
+
+void typeText(QWidget* box, const QString& text) {
+    box->setFocus();
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(box, &event);
+}
+
+int countRows(Database& db, const char* where = "1") {
+    const QByteArray sql = QByteArray("SELECT count(*) FROM \"菜单\" WHERE ") + where;
+    Statement query(db, sql.constData());
+    query.next();
+    return static_cast<int>(query.integer(0));
+}
+
+QString nameOfKey(Database& db, const QString& key) {
+    Statement query(db, "SELECT \"名称\" FROM \"菜单\" WHERE \"序号\" = ?");
+    query.bind(1, key);
+    return query.next() ? query.text(0) : QString();
+}
+
+} // namespace
+
+class MenuWindowTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() {
+        home_ = std::make_unique<TestHome>();
+        db_ = home_->createDatabase();
+        window_ = std::make_unique<MenuWindow>(*db_);
+        window_->show();
+    }
+    void cleanup() {
+        window_.reset();
+        db_.reset();
+        home_.reset();
+    }
+
+    void opensOnDishes() {
+        QCOMPARE(window_->windowTitle(), QStringLiteral("酒菜设置"));
+        QCOMPARE(window_->findChild<QLabel*>("Label3")->text(), QStringLiteral("菜品"));
+        QCOMPARE(cell(0, 0), QStringLiteral("宫保鸡丁"));
+        QCOMPARE(cell(3, 0), QStringLiteral("清蒸鲈鱼"));
+        QCOMPARE(cell(4, 0), QString());
+        QCOMPARE(window_->grid()->model()->rowCount(), 22);
+        QCOMPARE(background(0), QColor(249, 248, 245));
+        QCOMPARE(background(1), QColor(Qt::white));
+    }
+
+    void scrollBarWith22And23Items_data() {
+        QTest::addColumn<int>("items");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("maximum");
+        QTest::newRow("22") << 22 << false << 0;
+        QTest::newRow("23") << 23 << true << 1;
+    }
+    void scrollBarWith22And23Items() {
+        QFETCH(int, items);
+        QFETCH(bool, enabled);
+        QFETCH(int, maximum);
+        addDishes(items - 4);
+        window_->findChild<QPushButton*>("Command1")->click();
+        auto* bar = window_->findChild<QScrollBar*>("VS1");
+        QCOMPARE(bar->isEnabled(), enabled);
+        QCOMPARE(bar->maximum(), maximum);
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(cell(21, 0), QStringLiteral("菜%1").arg(17));
+        if (enabled) {
+            bar->setValue(1);
+            QCOMPARE(cell(0, 0), QStringLiteral("鱼香肉丝"));
+            QCOMPARE(cell(21, 0), QStringLiteral("菜%1").arg(18));
+        }
+    }
+
+    void clickSelectsARow() {
+        clickRow(2);
+        QCOMPARE(background(2), QColor(0, 255, 255));
+        QCOMPARE(window_->findChild<QLabel*>("Label2")->text(), QStringLiteral("20240101130002"));
+        clickRow(1);
+        QCOMPARE(background(2), QColor(249, 248, 245));
+        QCOMPARE(background(1), QColor(0, 255, 255));
+        // An empty screen row selects nothing new.
+        clickRow(10);
+        QCOMPARE(window_->list().selectedRow(), 1);
+    }
+
+    void searchBoxFilters() {
+        auto* search = window_->findChild<QLineEdit*>("Text2");
+        search->setText(QStringLiteral("GBJD"));
+        QCOMPARE(cell(0, 0), QStringLiteral("宫保鸡丁"));
+        QCOMPARE(cell(1, 0), QString());
+        search->setText(QStringLiteral("'"));
+        QCOMPARE(cell(0, 0), QString());
+    }
+
+    void clearAnsweredNoDeletesNothing() {
+        MessageAnswer answer(QMessageBox::No);
+        window_->findChild<QPushButton*>("Command8")->click();
+        QVERIFY(answer.seen());
+        QCOMPARE(answer.text(), QStringLiteral("数据清空后将不能恢复，是否确认清空！"));
+        QCOMPARE(countRows(*db_), 10);
+        QCOMPARE(cell(0, 0), QStringLiteral("宫保鸡丁"));
+    }
+
+    void clearAnsweredYesEmptiesTheCategory() {
+        window_->findChild<QRadioButton*>("Option1_1")->click();
+        QCOMPARE(window_->findChild<QLabel*>("Label3")->text(), QStringLiteral("酒水"));
+        MessageAnswer answer(QMessageBox::Yes);
+        window_->findChild<QPushButton*>("Command8")->click();
+        QVERIFY(answer.seen());
+        QCOMPARE(countRows(*db_, "\"分类\" = '酒水'"), 0);
+        QCOMPARE(countRows(*db_), 7);
+        QCOMPARE(cell(0, 0), QString());
+    }
+
+    void addTypeAndSave() {
+        window_->findChild<QRadioButton*>("Option1_2")->click();
+        window_->findChild<QPushButton*>("Command2")->click();
+        DishDialog* dialog = window_->dishDialog();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("酒菜设置"));
+        QCOMPARE(dialog->findChild<QLabel*>("Label5_6")->text(), QStringLiteral("其他"));
+        auto* name = dialog->findChild<QLineEdit*>("text1_0");
+        auto* quantity = dialog->findChild<QLineEdit*>("text1_1");
+        QCOMPARE(quantity->text(), QStringLiteral("1"));
+        QCOMPARE(name->text(), QString());
+
+        typeText(name, QStringLiteral("宫保鸡丁"));
+        QCOMPARE(dialog->findChild<QLineEdit*>("text1_4")->text(), QStringLiteral("gbjd"));
+        // Enter moves on like Tab and adds nothing to the box.
+        QApplication::setActiveWindow(dialog);
+        QTest::keyClick(name, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), quantity);
+        QCOMPARE(quantity->cursorPosition(), 1);
+        QCOMPARE(quantity->selectedText(), QString());
+        QCOMPARE(name->text(), QStringLiteral("宫保鸡丁"));
+
+        dialog->findChild<QLineEdit*>("text1_3")->setText(QStringLiteral("32元"));
+        dialog->findChild<QPushButton*>("Command2")->click();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(nameOfKey(*db_, dialog->key()), QStringLiteral("宫保鸡丁"));
+        QCOMPARE(cell(3, 0), QStringLiteral("宫保鸡丁"));
+        QCOMPARE(cell(3, 3), QStringLiteral("32"));
+        QCOMPARE(cell(3, 6), QStringLiteral("其他"));
+    }
+
+    // Modify shows the stored initials; clicking another row meanwhile does not redirect the save.
+    void dialogSavesTheItemItWasOpenedFor() {
+        Statement custom(*db_, "UPDATE \"菜单\" SET \"拼音\" = 'gong' WHERE \"序号\" = '20240101130000'");
+        custom.run();
+        window_->refresh();
+        clickRow(0);
+        window_->findChild<QPushButton*>("Command5")->click();
+        DishDialog* dialog = window_->dishDialog();
+        QCOMPARE(dialog->findChild<QLineEdit*>("text1_0")->text(), QStringLiteral("宫保鸡丁"));
+        QCOMPARE(dialog->findChild<QLineEdit*>("text1_4")->text(), QStringLiteral("gong"));
+
+        clickRow(1);
+        dialog->findChild<QLineEdit*>("text1_0")->setText(QStringLiteral("宫保虾球"));
+        dialog->findChild<QPushButton*>("Command2")->click();
+        QCOMPARE(nameOfKey(*db_, QStringLiteral("20240101130000")), QStringLiteral("宫保虾球"));
+        QCOMPARE(nameOfKey(*db_, QStringLiteral("20240101130001")), QStringLiteral("鱼香肉丝"));
+        QCOMPARE(countRows(*db_), 10);
+        // The refresh after saving drops the selection.
+        QVERIFY(!window_->list().selectedRow());
+    }
+
+    void tooLongNameIsRefusedWithAMessage() {
+        window_->findChild<QPushButton*>("Command2")->click();
+        DishDialog* dialog = window_->dishDialog();
+        dialog->findChild<QLineEdit*>("text1_0")->setText(QString(30, u'鸡'));
+        MessageAnswer answer(QMessageBox::Ok);
+        dialog->findChild<QPushButton*>("Command2")->click();
+        QVERIFY(answer.seen());
+        QVERIFY2(answer.text().contains(QStringLiteral("50")), qPrintable(answer.text()));
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(countRows(*db_), 10);
+    }
+
+    void deleteRemovesTheSelectedItem() {
+        window_->findChild<QPushButton*>("Command4")->click();
+        QCOMPARE(countRows(*db_), 10);
+        clickRow(3);
+        window_->findChild<QPushButton*>("Command4")->click();
+        QCOMPARE(countRows(*db_), 9);
+        QCOMPARE(nameOfKey(*db_, QStringLiteral("20240101130003")), QString());
+        QCOMPARE(cell(3, 0), QString());
+    }
+
+private:
+    QString cell(int row, int column) const {
+        const QAbstractItemModel* model = window_->grid()->model();
+        return model->data(model->index(row, column)).toString();
+    }
+    QColor background(int row) const {
+        const QAbstractItemModel* model = window_->grid()->model();
+        return model->data(model->index(row, 0), Qt::BackgroundRole).value<QColor>();
+    }
+    void clickRow(int row) {
+        QTableView* grid = window_->grid();
+        const QRect rect = grid->visualRect(grid->model()->index(row, 1));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+    void addDishes(int count) {
+        Statement insert(*db_,
+                         "INSERT INTO \"菜单\" (\"名称\", \"数量\", \"单位\", \"单价\", \"拼音\", \"查询\", "
+                         "\"备注\", \"序号\", \"分类\") VALUES (?, '1', '份', '9', 'c', ?, '', ?, '菜品')");
+        for (int i = 0; i < count; ++i) {
+            const QString name = QStringLiteral("菜%1").arg(i);
+            insert.bind(1, name)
+                .bind(2, name + QStringLiteral("-c"))
+                .bind(3, QStringLiteral("2025%1").arg(i));
+            insert.run();
+            insert.reset();
+        }
+    }
+
+    std::unique_ptr<TestHome> home_;
+    std::unique_ptr<Database> db_;
+    std::unique_ptr<MenuWindow> window_;
+};
+
+QTEST_MAIN(MenuWindowTest)
+#include "test_window.moc"

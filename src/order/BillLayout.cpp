@@ -175,7 +175,9 @@ BillData MakeBillData(SettingsStore& settings, const QString& tableName, const Q
 }
 
 ReceiptDocument BillDocument(const BillData& bill) {
-    const BillOrigin at{bill.leftMarginMm + 3, bill.topMarginMm - 10};
+    // The restaurant name stands 8 mm below the origin: a top margin under 2 mm would cut it, so the bill
+    // then starts at the paper's edge.
+    const BillOrigin at{std::max(bill.leftMarginMm + 3, 0.0), std::max(bill.topMarginMm - 10, -8.0)};
     ReceiptDocument doc;
     auto text = [&](double x, double y, const QFont& font, const QString& value) {
         doc.addText(at.x + x, at.y + y, font, value);
@@ -183,7 +185,9 @@ ReceiptDocument BillDocument(const BillData& bill) {
     auto rule = [&](double y) { doc.addRule(at.x, at.x + kBillContentWidthMm, at.y + y); };
 
     const QFont nameFont = SansFont(14, false);
-    const double nameX = (kBillAreaWidthMm - TextWidthMm(nameFont, bill.restaurantName)) / 2 - 8;
+    // A name wider than the area starts at the paper's edge rather than before it.
+    const double nameX =
+        std::max((kBillAreaWidthMm - TextWidthMm(nameFont, bill.restaurantName)) / 2 - 8, -at.x);
     text(nameX, 8, nameFont, bill.restaurantName);
     text(19, 16, SerifFont(18, true), QStringLiteral("消费清单"));
 

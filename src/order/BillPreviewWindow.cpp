@@ -56,7 +56,7 @@ BillPreviewWindow::BillPreviewWindow(const BillData& bill, QWidget* parent)
     auto* area = new QScrollArea(this);
     area->setObjectName(QStringLiteral("Picture1"));
     area->setBackgroundRole(QPalette::Base);
-    area->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    area->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     area->setWidget(new BillCanvas(document_, bill_.leftMarginMm, area));
     FrameControl(area);
 

@@ -22,9 +22,10 @@ QString KitchenRowText(const OrderLine& line) {
 }
 
 ReceiptDocument KitchenTicketDocument(const KitchenTicketData& ticket) {
-    // The point (0, 0) lies 3 mm left of the left margin and 5 mm above the top margin.
-    const double originX = ticket.leftMarginMm - 3;
-    const double originY = ticket.topMarginMm - 5;
+    // The point (0, 0) lies 3 mm left of the left margin and 5 mm above the top margin; with a margin under
+    // 3 mm that would cut the start of every row, so the ticket then starts at the paper's edge.
+    const double originX = std::max(ticket.leftMarginMm - 3, 0.0);
+    const double originY = std::max(ticket.topMarginMm - 5, -5.0);
     const QFont font = SerifFont(16, true);
     const double lineHeight = TextHeightMm(font);
 

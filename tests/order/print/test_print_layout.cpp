@@ -157,6 +157,42 @@ private Q_SLOTS:
         }
     }
 
+    void smallMarginsKeepEverythingOnThePaper_data() {
+        QTest::addColumn<bool>("bill");
+        QTest::addColumn<double>("left");
+        QTest::addColumn<double>("top");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<double>("expectedLeft");
+        QTest::addColumn<double>("expectedTop");
+        QTest::newRow("ticket, no margins") << false << 0.0 << 0.0 << "桌号：3号桌" << 0.0 << 0.0;
+        QTest::newRow("ticket, 2 mm") << false << 2.0 << 2.0 << "桌号：3号桌" << 0.0 << 2.0;
+        QTest::newRow("bill, no margins") << true << 0.0 << 0.0 << "澄槿小馆" << -1.0 << 0.0;
+        QTest::newRow("bill title, no margins") << true << 0.0 << 0.0 << "消费清单" << 22.0 << 8.0;
+        QTest::newRow("bill, 1 mm") << true << 1.0 << 1.0 << "桌号：3号桌" << 4.0 << 18.0;
+    }
+
+    void smallMarginsKeepEverythingOnThePaper() {
+        QFETCH(bool, bill);
+        QFETCH(double, left);
+        QFETCH(double, top);
+        QFETCH(QString, word);
+        QFETCH(double, expectedLeft);
+        QFETCH(double, expectedTop);
+        BillData billData = SampleBill();
+        billData.leftMarginMm = left;
+        billData.topMarginMm = top;
+        const ReceiptDocument document =
+            bill ? BillDocument(billData) : KitchenTicketDocument({QStringLiteral("3号桌"), {}, left, top});
+        const PdfContent content = Render(document, kA4, pdf(QStringLiteral("small")));
+        for (const PdfWord& each : content.words)
+            QVERIFY2(each.left >= -0.3 && each.top >= -0.3,
+                     qPrintable(QStringLiteral("%1 %2 %3").arg(each.text).arg(each.left).arg(each.top)));
+        const PdfWord found = Only(content, word);
+        if (expectedLeft >= 0)
+            QVERIFY(Near(found.left, expectedLeft));
+        QVERIFY(Near(found.top, expectedTop));
+    }
+
     void billHeaderSitsAtTheMargins() {
         const PdfContent content = Render(BillDocument(SampleBill()), kA4, pdf(QStringLiteral("header")));
         const PdfWord title = Only(content, QStringLiteral("消费清单"));

@@ -1,7 +1,7 @@
 #pragma once
 
-// Reads the words of a PDF with their boxes through poppler's pdftotext, so positions are checked by a reader
-// that is not Qt.
+// Words of a PDF with their boxes in millimetres, read by poppler's pdftotext so positions are checked by a
+// reader that is not Qt.
 
 #include <QList>
 #include <QProcess>
@@ -12,14 +12,11 @@
 struct PdfWord {
     int page = 0;
     QString text;
-    double left = 0; // millimetres from the page's left edge
-    double top = 0;  // millimetres from the page's top edge
-    double right = 0;
-    double bottom = 0;
+    double left = 0, top = 0, right = 0, bottom = 0;
 };
 
 struct PdfContent {
-    QList<QSizeF> pages; // page sizes in millimetres
+    QList<QSizeF> pages;
     QList<PdfWord> words;
 
     QList<PdfWord> find(const QString& text) const {
@@ -29,37 +26,16 @@ struct PdfContent {
                 found.append(word);
         return found;
     }
-    QList<PdfWord> onPage(int page) const {
-        QList<PdfWord> found;
-        for (const PdfWord& word : words)
-            if (word.page == page)
-                found.append(word);
-        return found;
-    }
 };
 
-inline double PointsToMm(double points) {
-    return points * 25.4 / 72.0;
-}
-
-inline QString XmlUnescape(QString text) {
-    text.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
-    text.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
-    text.replace(QStringLiteral("&quot;"), QStringLiteral("\""));
-    text.replace(QStringLiteral("&apos;"), QStringLiteral("'"));
-    text.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-    return text;
-}
-
-// The PDF maps some ideographs to the Kangxi radicals that share their glyph (金 comes back as U+2F26);
-// fold those back to the ideographs.
+// Some ideographs come back as the Kangxi radicals that share their glyph (金 as U+2F26); fold them back.
 inline QString FoldRadicals(const QString& text) {
     QString folded;
-    for (const QChar c : text) {
-        const bool radical = c.unicode() >= 0x2F00 && c.unicode() <= 0x2FDF;
-        folded += radical ? QString(c).normalized(QString::NormalizationForm_KC) : QString(c);
-    }
-    return folded;
+    for (const QChar c : text)
+        folded += c.unicode() >= 0x2F00 && c.unicode() <= 0x2FDF
+                      ? QString(c).normalized(QString::NormalizationForm_KC)
+                      : QString(c);
+    return folded.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
 }
 
 // Empty content when pdftotext is missing or fails.
@@ -68,27 +44,20 @@ inline PdfContent ReadPdfWords(const QString& pdfPath) {
     process.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdfPath, QStringLiteral("-")});
     if (!process.waitForFinished(60000) || process.exitCode() != 0)
         return {};
-    const QString html = QString::fromUtf8(process.readAllStandardOutput());
-
     static const QRegularExpression pageOrWord(QStringLiteral(
         "<page width=\"([0-9.]+)\" height=\"([0-9.]+)\">|"
         "<word xMin=\"([0-9.-]+)\" yMin=\"([0-9.-]+)\" xMax=\"([0-9.-]+)\" yMax=\"([0-9.-]+)\">"
         "([^<]*)</word>"));
+    const auto mm = [](const QString& points) { return points.toDouble() * 25.4 / 72.0; };
     PdfContent content;
-    for (const QRegularExpressionMatch& match : pageOrWord.globalMatch(html)) {
-        if (!match.captured(1).isEmpty()) {
-            content.pages.append(
-                QSizeF(PointsToMm(match.captured(1).toDouble()), PointsToMm(match.captured(2).toDouble())));
-            continue;
-        }
-        PdfWord word;
-        word.page = static_cast<int>(content.pages.size()) - 1;
-        word.left = PointsToMm(match.captured(3).toDouble());
-        word.top = PointsToMm(match.captured(4).toDouble());
-        word.right = PointsToMm(match.captured(5).toDouble());
-        word.bottom = PointsToMm(match.captured(6).toDouble());
-        word.text = FoldRadicals(XmlUnescape(match.captured(7)));
-        content.words.append(word);
+    for (const QRegularExpressionMatch& m :
+         pageOrWord.globalMatch(QString::fromUtf8(process.readAllStandardOutput()))) {
+        if (!m.captured(1).isEmpty())
+            content.pages.append(QSizeF(mm(m.captured(1)), mm(m.captured(2))));
+        else
+            content.words.append({static_cast<int>(content.pages.size()) - 1, FoldRadicals(m.captured(7)),
+                                  mm(m.captured(3)), mm(m.captured(4)), mm(m.captured(5)),
+                                  mm(m.captured(6))});
     }
     return content;
 }

@@ -28,12 +28,21 @@ const QStringList kHeaders{QStringLiteral("名称"), QStringLiteral("数量"), Q
                            QStringLiteral("分类")};
 const int kColumnWidths[] = {Px(3000), Px(900), Px(900), Px(1050), Px(1500), Px(3000), Px(900)};
 constexpr int kRowHeight = 22;
+constexpr int kHeaderHeight = 24;
 
 const QColor kEvenRow(249, 248, 245);
 const QColor kOddRow(255, 255, 255);
 const QColor kSelectedRow(0, 255, 255);
 
 } // namespace
+
+// The visible area of the grid (Pt1). A class of its own, so its silver frame does not pass on to the
+// table and header inside, which are frames too.
+class GridArea : public QFrame {
+    Q_OBJECT
+public:
+    using QFrame::QFrame;
+};
 
 // The 22 screen rows of the grid over the menu list: row r shows result entry r + scroll value.
 class ScreenRowsModel : public QAbstractTableModel {
@@ -176,18 +185,19 @@ QWidget* MenuWindow::buildGrid() {
     grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid_->verticalHeader()->setDefaultSectionSize(kRowHeight);
     grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid_->horizontalHeader()->setFixedHeight(kRowHeight + 2);
+    grid_->horizontalHeader()->setFixedHeight(kHeaderHeight);
     int gridWidth = 0;
     for (int column = 0; column < kHeaders.size(); ++column) {
         grid_->setColumnWidth(column, kColumnWidths[column]);
         gridWidth += kColumnWidths[column];
     }
     grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     grid_->horizontalScrollBar()->setObjectName(QStringLiteral("HS1"));
-    grid_->setFixedHeight(grid_->horizontalHeader()->height() + MenuList::kScreenRows * kRowHeight +
-                          grid_->horizontalScrollBar()->sizeHint().height());
-    grid_->setMinimumWidth(std::min(gridWidth, 760));
+    // Exactly 22 screen rows, with the sideways bar HS1 below them.
+    grid_->setFixedHeight(kHeaderHeight + MenuList::kScreenRows * kRowHeight +
+                          grid_->horizontalScrollBar()->sizeHint().height() + 2 * grid_->frameWidth());
+    grid_->setMinimumWidth(gridWidth + 2 * grid_->frameWidth());
     grid_->viewport()->installEventFilter(this);
     connect(grid_, &QTableView::pressed, this, [this](const QModelIndex& index) { xz(index.row()); });
 
@@ -199,7 +209,7 @@ QWidget* MenuWindow::buildGrid() {
         model_->showAll();
     });
 
-    auto* area = new QFrame(this);
+    auto* area = new GridArea(this);
     area->setObjectName(QStringLiteral("Pt1"));
     FrameControl(area);
     auto* row = new QHBoxLayout(area);
@@ -294,3 +304,5 @@ bool MenuWindow::attempt(const QString& what, const std::function<void()>& step)
         return false;
     }
 }
+
+#include "MenuWindow.moc"

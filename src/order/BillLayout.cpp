@@ -147,6 +147,14 @@ void PaintReceipt(QPainter& painter, const ReceiptDocument& document) {
     PaintReceiptItems(painter, document.items());
 }
 
+QList<ReceiptItem> ItemsBetween(const ReceiptDocument& document, double topMm, double bottomMm) {
+    QList<ReceiptItem> band;
+    for (const ReceiptItem& item : document.items())
+        if (item.yMm + item.heightMm >= topMm && item.yMm <= bottomMm)
+            band.append(item);
+    return band;
+}
+
 bool PaintReceiptPaged(QPainter& painter, QPagedPaintDevice& device, const ReceiptDocument& document) {
     const double pageHeightMm = device.height() / DotsPerMmY(device);
     const QList<QList<ReceiptItem>> pages = PaginateReceipt(document, pageHeightMm);

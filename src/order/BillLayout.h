@@ -65,6 +65,8 @@ QList<QList<ReceiptItem>> PaginateReceipt(const ReceiptDocument& document, doubl
 void PaintReceiptItems(QPainter& painter, const QList<ReceiptItem>& items);
 // Paints the whole document on one surface (the preview).
 void PaintReceipt(QPainter& painter, const ReceiptDocument& document);
+// The items that reach into the band from topMm to bottomMm, so a repaint draws only what is exposed.
+QList<ReceiptItem> ItemsBetween(const ReceiptDocument& document, double topMm, double bottomMm);
 // Paints page by page on a printer or PDF whose painter is active; false when a new page could not be begun.
 bool PaintReceiptPaged(QPainter& painter, QPagedPaintDevice& device, const ReceiptDocument& document);
 

@@ -1,0 +1,216 @@
+#include "stats/ItemSalesWindow.h"
+
+#include "app/Startup.h"
+#include "stats/ItemSalesModel.h"
+#include "store/Ids.h"
+#include "ui/Widgets.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kRowPitchTwips = 315;
+constexpr int kBusyStartTwips = 30;
+constexpr int kBusyEndTwips = 3075;
+constexpr int kColumnWidthsTwips[4] = {2655, 1035, 615, 1155};
+
+QString chooseXlsFile(QWidget* parent) {
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("另存为"), QString(),
+                                        QStringLiteral("Excel文件 (*.xls)"));
+}
+
+} // namespace
+
+ItemSalesWindow::ItemSalesWindow(Database& db, QWidget* parent)
+    : QWidget(parent, Qt::Window), reader_(db.path(), DatabasePassword()), startBox_(new QLineEdit(this)),
+      endBox_(new QLineEdit(this)), category_(new QComboBox(this)), model_(new ItemSalesModel(this)),
+      grid_(new QTableView(this)), busyPanel_(new QFrame(this)), busyBar_(new QLabel(busyPanel_)),
+      busyTimer_(new QTimer(this)), exportPath_(new QLineEdit(this)), chooseFile_(&chooseXlsFile) {
+    setObjectName(QStringLiteral("Form13"));
+    setWindowTitle(QStringLiteral("明细统计"));
+    setFixedSize(Px(5955), Px(6885));
+
+    const auto label = [this](const char* name, const QString& text) {
+        auto* widget = new QLabel(text, this);
+        widget->setObjectName(QString::fromLatin1(name));
+        return widget;
+    };
+    startBox_->setObjectName(QStringLiteral("Text3"));
+    endBox_->setObjectName(QStringLiteral("Text4"));
+    const QDate today = QDate::currentDate();
+    startBox_->setText(DateText(OneMonthBack(today)));
+    endBox_->setText(DateText(today));
+    category_->setObjectName(QStringLiteral("Combo1"));
+    category_->setEditable(true);
+    category_->addItems({QStringLiteral("菜品"), QStringLiteral("酒水"), QStringLiteral("其他")});
+    category_->setCurrentText(QStringLiteral("酒水"));
+
+    auto* dates = new QHBoxLayout;
+    dates->addWidget(label("Label2", QStringLiteral("日期范围")));
+    dates->addWidget(startBox_, 1);
+    dates->addWidget(label("Label3", QStringLiteral("至")));
+    dates->addWidget(endBox_, 1);
+    auto* categoryRow = new QHBoxLayout;
+    categoryRow->addWidget(label("Label1", QStringLiteral("类别")));
+    categoryRow->addWidget(category_);
+    categoryRow->addStretch();
+
+    grid_->setObjectName(QStringLiteral("Pt1"));
+    grid_->setModel(model_);
+    grid_->verticalHeader()->hide();
+    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid_->verticalHeader()->setDefaultSectionSize(Px(kRowPitchTwips));
+    grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    grid_->horizontalHeader()->setHighlightSections(false);
+    for (int column = 0; column < 4; ++column)
+        grid_->setColumnWidth(column, Px(kColumnWidthsTwips[column]));
+    grid_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    grid_->verticalScrollBar()->setObjectName(QStringLiteral("VS1"));
+    grid_->setSelectionMode(QAbstractItemView::NoSelection);
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->setFocusPolicy(Qt::NoFocus);
+    grid_->setStyleSheet(QStringLiteral("QTableView { gridline-color: rgb(224,224,224); }"));
+    // Exactly 16 rows below the header: the scroll range is then the number of rows beyond them.
+    const int frame = 2 * grid_->frameWidth();
+    grid_->setFixedHeight(grid_->horizontalHeader()->sizeHint().height() + kVisibleRows * Px(kRowPitchTwips) +
+                          frame);
+    grid_->verticalScrollBar()->setEnabled(false);
+
+    busyPanel_->setObjectName(QStringLiteral("Picture1"));
+    busyPanel_->setFixedSize(Px(3135), Px(255));
+    busyBar_->setObjectName(QStringLiteral("Label4"));
+    busyBar_->setStyleSheet(QStringLiteral("background: rgb(75,151,199);"));
+    busyBar_->setGeometry(0, 0, Px(kBusyStartTwips), Px(255));
+    busyPanel_->hide();
+    busyTimer_->setObjectName(QStringLiteral("Timer1"));
+    busyTimer_->setInterval(100);
+    connect(busyTimer_, &QTimer::timeout, this, &ItemSalesWindow::advanceBusyBar);
+
+    exportPath_->setObjectName(QStringLiteral("text1"));
+    exportPath_->setText(QStringLiteral("Text1"));
+    exportPath_->hide();
+
+    auto* count = new QPushButton(QStringLiteral("统   计"), this);
+    count->setObjectName(QStringLiteral("Command1"));
+    auto* save = new QPushButton(QStringLiteral("导出"), this);
+    save->setObjectName(QStringLiteral("Command2"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(busyPanel_);
+    buttons->addStretch();
+    for (QPushButton* button : {count, save}) {
+        button->setFlat(true);
+        button->setAutoDefault(false);
+        buttons->addWidget(button);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(Px(120), Px(120), Px(120), Px(120));
+    layout->addLayout(dates);
+    layout->addLayout(categoryRow);
+    layout->addWidget(grid_);
+    layout->addStretch();
+    layout->addLayout(buttons);
+
+    FrameControl(startBox_);
+    FrameControl(endBox_);
+    FrameControl(grid_);
+    FrameControl(busyPanel_);
+    FrameControl(category_);
+
+    connect(count, &QPushButton::clicked, this, &ItemSalesWindow::compute);
+    connect(save, &QPushButton::clicked, this, &ItemSalesWindow::exportResult);
+}
+
+QScrollBar* ItemSalesWindow::scrollBar() const {
+    return grid_->verticalScrollBar();
+}
+
+void ItemSalesWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        CenterOnScreen(this);
+    }
+}
+
+void ItemSalesWindow::compute() {
+    const std::optional<DateRange> range = ReadDateRange(startBox_->text(), endBox_->text());
+    if (!range) {
+        ShowMessage(this, kDateFormatMessage, kProgramTitle);
+        return;
+    }
+    if (!SpanAllowed(*range)) {
+        ShowMessage(this, kSpanMessage);
+        return;
+    }
+    const QString category = category_->currentText();
+    const bool started = reader_.start<std::vector<ItemSalesRow>>(
+        this, [range = *range, category](Database& db) { return ComputeItemSales(db, category, range); },
+        [this](std::vector<ItemSalesRow> rows) {
+            setBusy(false);
+            showResult(std::move(rows));
+            Q_EMIT computed();
+        },
+        [this](const QString& message) {
+            setBusy(false);
+            ShowMessage(this, QStringLiteral("统计失败：%1").arg(message));
+            Q_EMIT computed();
+        });
+    if (started)
+        setBusy(true);
+}
+
+void ItemSalesWindow::showResult(std::vector<ItemSalesRow> rows) {
+    result_ = std::move(rows);
+    model_->setRows(DisplayRows(result_));
+    QScrollBar* bar = grid_->verticalScrollBar();
+    bar->setEnabled(model_->resultRows() > kVisibleRows);
+    bar->setValue(0);
+}
+
+void ItemSalesWindow::setBusy(bool busy) {
+    busyBar_->resize(Px(kBusyStartTwips), busyBar_->height());
+    busyPanel_->setVisible(busy);
+    if (busy) {
+        busyTimer_->start();
+        setCursor(Qt::BusyCursor);
+    } else {
+        busyTimer_->stop();
+        unsetCursor();
+    }
+}
+
+void ItemSalesWindow::advanceBusyBar() {
+    const int width = busyBar_->width() + Px(100);
+    busyBar_->resize(width > Px(kBusyEndTwips) ? Px(kBusyStartTwips) : width, busyBar_->height());
+}
+
+void ItemSalesWindow::exportResult() {
+    const QString chosen = chooseFile_(this).trimmed();
+    if (chosen.isEmpty())
+        return;
+    exportPath_->setText(chosen);
+    if (result_.empty())
+        return;
+    setCursor(Qt::BusyCursor);
+    const QString failure = ExportItemSales(ExportFileName(chosen), result_);
+    unsetCursor();
+    if (failure.isEmpty())
+        ShowMessage(this, QStringLiteral("文件导出成功！"));
+    else
+        ShowMessage(this, QStringLiteral("文件导出失败：%1").arg(failure));
+}

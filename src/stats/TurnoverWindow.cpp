@@ -1,0 +1,122 @@
+#include "stats/TurnoverWindow.h"
+
+#include "app/Startup.h"
+#include "stats/Turnover.h"
+#include "store/Ids.h"
+#include "ui/Widgets.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TurnoverWindow::TurnoverWindow(Database& db, QWidget* parent)
+    : QWidget(parent, Qt::Window), reader_(db.path(), DatabasePassword()), startBox_(new QLineEdit(this)),
+      endBox_(new QLineEdit(this)), result_(new QLabel(this)) {
+    setObjectName(QStringLiteral("Form12"));
+    setWindowTitle(QStringLiteral("营业额统计"));
+    setFixedSize(Px(4560), Px(3645));
+
+    auto* frame = new QGroupBox(QStringLiteral("营业额统计"), this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    auto* dateLabel = new QLabel(QStringLiteral("日期"), frame);
+    dateLabel->setObjectName(QStringLiteral("Label8"));
+    auto* toLabel = new QLabel(QStringLiteral("至"), frame);
+    toLabel->setObjectName(QStringLiteral("Label9"));
+    startBox_->setObjectName(QStringLiteral("Text3"));
+    endBox_->setObjectName(QStringLiteral("Text4"));
+    const QDate today = QDate::currentDate();
+    startBox_->setText(DateText(OneMonthBack(today)));
+    endBox_->setText(DateText(today));
+    auto* dates = new QHBoxLayout(frame);
+    dates->addWidget(dateLabel);
+    dates->addWidget(startBox_, 1);
+    dates->addWidget(toLabel);
+    dates->addWidget(endBox_, 1);
+
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("Picture1"));
+    panel->setFixedHeight(Px(1644)); // 29 mm
+    result_->setObjectName(QStringLiteral("Label4"));
+    result_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    result_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* panelLayout = new QVBoxLayout(panel);
+    panelLayout->setContentsMargins(6, 6, 6, 6);
+    panelLayout->addWidget(result_);
+
+    auto* month = new QPushButton(QStringLiteral("本  月"), this);
+    month->setObjectName(QStringLiteral("Command3"));
+    auto* day = new QPushButton(QStringLiteral("今 日"), this);
+    day->setObjectName(QStringLiteral("Command2"));
+    auto* count = new QPushButton(QStringLiteral("统 计"), this);
+    count->setObjectName(QStringLiteral("Command1"));
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* button : {month, day, count}) {
+        button->setFixedSize(Px(1134), Px(374)); // 20 mm x 6.6 mm
+        button->setFlat(true);
+        button->setAutoDefault(false);
+        buttons->addWidget(button);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(Px(120), Px(60), Px(120), Px(120));
+    layout->addWidget(frame);
+    layout->addWidget(panel);
+    layout->addStretch();
+    layout->addLayout(buttons);
+
+    FrameControl(startBox_);
+    FrameControl(endBox_);
+    FrameControl(panel);
+
+    connect(count, &QPushButton::clicked, this, &TurnoverWindow::compute);
+    connect(day, &QPushButton::clicked, this, &TurnoverWindow::showToday);
+    connect(month, &QPushButton::clicked, this, &TurnoverWindow::showThisMonth);
+}
+
+void TurnoverWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        CenterOnScreen(this);
+    }
+}
+
+void TurnoverWindow::compute() {
+    const std::optional<DateRange> range = ReadDateRange(startBox_->text(), endBox_->text());
+    if (!range) {
+        ShowMessage(this, kDateFormatMessage, kProgramTitle);
+        return;
+    }
+    const bool started = reader_.start<TurnoverTotals>(
+        this, [range = *range](Database& db) { return ComputeTurnover(db, range); },
+        [this](TurnoverTotals totals) {
+            unsetCursor();
+            result_->setText(TurnoverText(totals));
+            Q_EMIT computed();
+        },
+        [this](const QString& message) {
+            unsetCursor();
+            ShowMessage(this, QStringLiteral("统计失败：%1").arg(message));
+            Q_EMIT computed();
+        });
+    if (started)
+        setCursor(Qt::BusyCursor);
+}
+
+void TurnoverWindow::showToday() {
+    const QString today = DateText(QDate::currentDate());
+    endBox_->setText(today);
+    startBox_->setText(today);
+    compute();
+}
+
+void TurnoverWindow::showThisMonth() {
+    const QDate today = QDate::currentDate();
+    startBox_->setText(DateText(QDate(today.year(), today.month(), 1)));
+    endBox_->setText(DateText(today));
+    compute();
+}

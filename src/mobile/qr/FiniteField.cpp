@@ -127,37 +127,6 @@ int clsFiniteField::FindPrimitive() const {
     return 0;
 }
 
-int clsFiniteField::FieldAdd(int a, int b) const {
-    if (binary_) {
-        return a ^ b;
-    }
-    const int sum = a + b;
-    return sum >= size_ ? sum - size_ : sum;
-}
-
-int clsFiniteField::FieldSubtract(int a, int b) const {
-    if (binary_) {
-        return a ^ b;
-    }
-    const int difference = a - b;
-    return difference < 0 ? difference + size_ : difference;
-}
-
-int clsFiniteField::FieldNegate(int a) const {
-    if (binary_ || a == 0) {
-        return a;
-    }
-    return size_ - a;
-}
-
-int clsFiniteField::FieldMultiply(int a, int b) const {
-    if (a == 0 || b == 0) {
-        return 0;
-    }
-    assert(a < kTableSize && b < kTableSize);
-    return exp_[(log_[a] + log_[b]) % (size_ - 1)];
-}
-
 int clsFiniteField::FieldMultiplyDirect(int a, int b) const {
     if (a == 0 || b == 0) {
         return 0;
@@ -224,11 +193,6 @@ int clsFiniteField::FieldInverseDirect(int a) const {
         return PowerDirect(a, size_ - 2);
     }
     return InverseModulo(a, size_);
-}
-
-int clsFiniteField::FieldLog(int a) const {
-    assert(a >= 0 && a < kTableSize);
-    return log_[a];
 }
 
 int clsFiniteField::FieldExp(int i) const {

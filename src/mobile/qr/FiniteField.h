@@ -18,16 +18,38 @@ public:
     // Smallest primitive element >= 2 of the current size and polynomial (0 when there is none).
     int FindPrimitive() const;
 
-    int FieldAdd(int a, int b) const;
-    int FieldSubtract(int a, int b) const;
-    int FieldNegate(int a) const;
-    int FieldMultiply(int a, int b) const;
+    int FieldAdd(int a, int b) const {
+        if (binary_) {
+            return a ^ b;
+        }
+        const int sum = a + b;
+        return sum >= size_ ? sum - size_ : sum;
+    }
+    int FieldSubtract(int a, int b) const {
+        if (binary_) {
+            return a ^ b;
+        }
+        const int difference = a - b;
+        return difference < 0 ? difference + size_ : difference;
+    }
+    int FieldNegate(int a) const { return binary_ || a == 0 ? a : size_ - a; }
+    int FieldMultiply(int a, int b) const {
+        if (a == 0 || b == 0) {
+            return 0;
+        }
+        return ExpOfLogSum(log_[std::size_t(a)], log_[std::size_t(b)]);
+    }
+    // exp[(logA + logB) mod (q - 1)] for two logarithms in 0 .. q-2: a product in the log domain.
+    int ExpOfLogSum(int logA, int logB) const {
+        const int sum = logA + logB;
+        return exp_[std::size_t(sum >= size_ - 1 ? sum - (size_ - 1) : sum)];
+    }
     int FieldMultiplyDirect(int a, int b) const;
     int FieldDivide(int a, int b) const;
     int FieldDivideDirect(int a, int b) const;
     int FieldInverse(int a) const;
     int FieldInverseDirect(int a) const;
-    int FieldLog(int a) const;
+    int FieldLog(int a) const { return log_[std::size_t(a)]; }
     int FieldExp(int i) const;
 
     int Size() const { return size_; }

@@ -72,82 +72,115 @@ struct SegmentState {
     std::int8_t previous = -1;
 };
 
-struct SegmentPlan {
-    int bits = 0; // without terminator
-    std::vector<clsQRCode::Segment> segments;
+// The filled table of one version group, one record per input byte and mode.
+struct SegmentTable {
+    int group = 0;
+    int bits = 0; // cost of the cheapest split, without terminator
+    int best = 0; // mode of the last position
+    std::vector<SegmentState> states;
 };
 
-bool ModePossible(const QByteArray& bytes, qsizetype t, int mode) {
-    const auto byte = static_cast<unsigned char>(bytes[t]);
-    switch (mode) {
-    case clsQRCode::kNumeric:
-        return clsQRCode::CharClass(byte) == 1;
-    case clsQRCode::kAlphanumeric:
-        return clsQRCode::CharClass(byte) != 0;
-    case clsQRCode::kKanji:
-        return t >= 1 && clsQRCode::IsKanjiPair(static_cast<unsigned char>(bytes[t - 1]), byte);
-    default:
-        return true;
+// Byte classes: 1 digit, 2 other alphanumeric character, 0 anything else; and alphanumeric values.
+struct ByteTables {
+    std::array<std::uint8_t, 256> charClass{};
+    std::array<std::uint8_t, 256> alphanumeric{};
+};
+
+constexpr ByteTables MakeByteTables() {
+    ByteTables tables;
+    const char symbols[] = " $%*+-./:";
+    for (int c = '0'; c <= '9'; ++c) {
+        tables.charClass[std::size_t(c)] = 1;
+        tables.alphanumeric[std::size_t(c)] = std::uint8_t(c - '0');
     }
+    for (int c = 'A'; c <= 'Z'; ++c) {
+        tables.charClass[std::size_t(c)] = 2;
+        tables.alphanumeric[std::size_t(c)] = std::uint8_t(c - 'A' + 10);
+    }
+    for (int i = 0; i < 9; ++i) {
+        const auto c = static_cast<unsigned char>(symbols[i]);
+        tables.charClass[c] = 2;
+        tables.alphanumeric[c] = std::uint8_t(36 + i);
+    }
+    return tables;
 }
 
-// Dynamic programming over positions and modes; the table has one record per input byte and mode.
-SegmentPlan PlanSegments(const QByteArray& bytes, int group, bool trace) {
-    SegmentPlan plan;
+constexpr ByteTables kByteTables = MakeByteTables();
+
+// Dynamic programming over positions and modes for the count widths of one version group.
+SegmentTable BuildSegmentTable(const QByteArray& bytes, int group) {
+    SegmentTable table;
+    table.group = group;
     const qsizetype length = bytes.size();
     if (length == 0) {
-        return plan;
+        return table;
     }
-    const auto& widths = kCountWidth[group];
-    std::vector<SegmentState> table(static_cast<std::size_t>(length) * 4);
-    auto at = [&table](qsizetype t, int mode) -> SegmentState& { return table[std::size_t(t) * 4 + mode]; };
+    const auto& widths = kCountWidth[std::size_t(group)];
+    std::array<int, 4> startBits{};
+    std::array<int, 4> largest{};
+    for (std::size_t mode = 0; mode < 4; ++mode) {
+        startBits[mode] = 4 + widths[mode] + kFirstCharBits[mode];
+        largest[mode] = (1 << widths[mode]) - 1;
+    }
+    table.states.resize(std::size_t(length) * 4);
+    SegmentState* const states = table.states.data();
+    const auto* const data = reinterpret_cast<const unsigned char*>(bytes.constData());
 
     for (qsizetype t = 0; t < length; ++t) {
+        const int charClass = kByteTables.charClass[data[t]];
+        const bool kanji = t >= 1 && clsQRCode::IsKanjiPair(data[t - 1], data[t]);
+        const std::array<bool, 4> possible{true, charClass == 1, charClass != 0, kanji};
+        SegmentState* const here = states + t * 4;
         for (int mode = 0; mode < 4; ++mode) {
-            if (!ModePossible(bytes, t, mode)) {
+            if (!possible[std::size_t(mode)]) {
                 continue;
             }
-            SegmentState& state = at(t, mode);
-            const int startBits = 4 + widths[mode] + kFirstCharBits[mode];
+            SegmentState& state = here[mode];
             const qsizetype from = t - (mode == clsQRCode::kKanji ? 2 : 1);
             if (from < 0) {
-                state.cost = startBits;
-                state.count = 1;
-                state.previous = -1;
+                state = {startBits[std::size_t(mode)], 1, -1};
                 continue;
             }
-            const int largest = (1 << widths[mode]) - 1;
+            const SegmentState* const before = states + from * 4;
             for (int previous = 0; previous < 4; ++previous) {
-                const SegmentState& before = at(from, previous);
-                if (before.cost >= kInfinite) {
+                if (before[previous].cost >= kInfinite) {
                     continue;
                 }
-                const bool continues = previous == mode && before.count < largest;
-                const int cost = before.cost + (continues ? ContinueBits(mode, before.count) : startBits);
+                const bool continues =
+                    previous == mode && before[previous].count < largest[std::size_t(mode)];
+                const int cost =
+                    before[previous].cost +
+                    (continues ? ContinueBits(mode, before[previous].count) : startBits[std::size_t(mode)]);
                 if (cost < state.cost) {
                     state.cost = cost;
-                    state.count = continues ? before.count + 1 : 1;
+                    state.count = continues ? before[previous].count + 1 : 1;
                     state.previous = static_cast<std::int8_t>(previous);
                 }
             }
         }
     }
-    int best = 0;
+    const SegmentState* const last = states + (length - 1) * 4;
     for (int mode = 1; mode < 4; ++mode) {
-        if (at(length - 1, mode).cost < at(length - 1, best).cost) {
-            best = mode;
+        if (last[mode].cost < last[table.best].cost) {
+            table.best = mode;
         }
     }
-    plan.bits = at(length - 1, best).cost;
-    if (!trace) {
-        return plan;
-    }
+    table.bits = last[table.best].cost;
+    return table;
+}
 
-    // Trace the modes back from the end, then cut runs of one mode at the largest count.
-    std::vector<std::int8_t> modeAt(static_cast<std::size_t>(length), 0);
-    int mode = best;
+// Traces the modes back from the end, then cuts runs of one mode into segments of at most the largest count.
+std::vector<clsQRCode::Segment> TraceSegments(const SegmentTable& table) {
+    std::vector<clsQRCode::Segment> segments;
+    const auto length = qsizetype(table.states.size() / 4);
+    if (length == 0) {
+        return segments;
+    }
+    const auto& widths = kCountWidth[std::size_t(table.group)];
+    std::vector<std::int8_t> modeAt(std::size_t(length), 0);
+    int mode = table.best;
     for (qsizetype t = length - 1; t >= 0 && mode >= 0;) {
-        const int previous = at(t, mode).previous;
+        const int previous = table.states[std::size_t(t) * 4 + std::size_t(mode)].previous;
         const qsizetype width = mode == clsQRCode::kKanji ? 2 : 1;
         for (qsizetype i = 0; i < width; ++i) {
             modeAt[std::size_t(t - i)] = static_cast<std::int8_t>(mode);
@@ -157,7 +190,7 @@ SegmentPlan PlanSegments(const QByteArray& bytes, int group, bool trace) {
     }
     for (qsizetype t = 0; t < length;) {
         const int runMode = modeAt[std::size_t(t)];
-        const int largest = (1 << widths[runMode]) - 1;
+        const int largest = (1 << widths[std::size_t(runMode)]) - 1;
         const qsizetype step = runMode == clsQRCode::kKanji ? 2 : 1;
         clsQRCode::Segment segment{runMode, int(t), 0, 0};
         while (t < length && modeAt[std::size_t(t)] == runMode && segment.count < largest) {
@@ -165,9 +198,9 @@ SegmentPlan PlanSegments(const QByteArray& bytes, int group, bool trace) {
             segment.count += 1;
             t += step;
         }
-        plan.segments.push_back(segment);
+        segments.push_back(segment);
     }
-    return plan;
+    return segments;
 }
 
 // Appends bits most significant first into whole codewords; bits past the capacity are dropped.
@@ -176,18 +209,22 @@ public:
     explicit BitBuffer(int capacityBits) : capacity_(capacityBits), bytes_((capacityBits + 7) / 8, '\0') {}
 
     void Append(int value, int bitCount) {
-        for (int i = bitCount - 1; i >= 0; --i) {
-            if (length_ >= capacity_) {
-                return;
-            }
-            if ((value >> i) & 1) {
-                bytes_[length_ >> 3] = char(bytes_[length_ >> 3] | (0x80 >> (length_ & 7)));
-            }
-            ++length_;
+        if (bitCount > capacity_ - length_) { // keep the leading bits that still fit
+            const int kept = std::max(0, capacity_ - length_);
+            value >>= bitCount - kept;
+            bitCount = kept;
+        }
+        char* const data = bytes_.data();
+        while (bitCount > 0) {
+            const int room = 8 - (length_ & 7);
+            const int take = std::min(room, bitCount);
+            const int bits = (value >> (bitCount - take)) & ((1 << take) - 1);
+            data[length_ >> 3] = char(data[length_ >> 3] | (bits << (room - take)));
+            length_ += take;
+            bitCount -= take;
         }
     }
     int Length() const { return length_; }
-    int Capacity() const { return capacity_; }
     const QByteArray& Bytes() const { return bytes_; }
 
 private:
@@ -300,20 +337,34 @@ public:
     }
 
     void ApplyMask(int mask) {
-        for (int y = 0; y < n_; ++y) {
-            for (int x = 0; x < n_; ++x) {
-                if (MaskCondition(mask, y, x)) {
-                    Data(x, y) ^= 1;
-                }
-            }
+        switch (mask) {
+        case 1:
+            return XorWhere([](int i, int) { return i % 2 == 0; });
+        case 2:
+            return XorWhere([](int, int j) { return j % 3 == 0; });
+        case 3:
+            return XorWhere([](int i, int j) { return (i + j) % 3 == 0; });
+        case 4:
+            return XorWhere([](int i, int j) { return (i / 2 + j / 3) % 2 == 0; });
+        case 5:
+            return XorWhere([](int i, int j) { return (i * j) % 2 + (i * j) % 3 == 0; });
+        case 6:
+            return XorWhere([](int i, int j) { return ((i * j) % 2 + (i * j) % 3) % 2 == 0; });
+        case 7:
+            return XorWhere([](int i, int j) { return ((i + j) % 2 + (i * j) % 3) % 2 == 0; });
+        default:
+            return XorWhere([](int i, int j) { return (i + j) % 2 == 0; });
         }
     }
 
     void Merge() {
         for (int y = 0; y < n_; ++y) {
+            std::uint8_t* const function = function_.data() + std::size_t(y) * stride_;
+            const std::uint8_t* const data = data_.data() + std::size_t(y) * n_;
             for (int x = 0; x < n_; ++x) {
-                std::uint8_t& module = Function(x, y);
-                module = (module != 0 ? module : Data(x, y)) & 1;
+                // Without a branch: the function value where there is one, else the data value.
+                const std::uint8_t takeData = std::uint8_t(-int(function[x] == 0));
+                function[x] = std::uint8_t(((function[x] & ~takeData) | (data[x] & takeData)) & 1);
             }
         }
     }
@@ -358,24 +409,23 @@ private:
     std::uint8_t& Function(int x, int y) { return function_[std::size_t(y) * stride_ + x]; }
     std::uint8_t& Data(int x, int y) { return data_[std::size_t(y) * n_ + x]; }
 
-    static bool MaskCondition(int mask, int i, int j) {
-        switch (mask) {
-        case 1:
-            return i % 2 == 0;
-        case 2:
-            return j % 3 == 0;
-        case 3:
-            return (i + j) % 3 == 0;
-        case 4:
-            return (i / 2 + j / 3) % 2 == 0;
-        case 5:
-            return (i * j) % 2 + (i * j) % 3 == 0;
-        case 6:
-            return ((i * j) % 2 + (i * j) % 3) % 2 == 0;
-        case 7:
-            return ((i + j) % 2 + (i * j) % 3) % 2 == 0;
-        default:
-            return (i + j) % 2 == 0;
+    // XORs 1 into every data module whose row i and column j meet the mask condition. Every condition
+    // depends on the row only through i mod 12, so 12 row patterns are computed once and XORed row by row.
+    template <typename Condition> void XorWhere(Condition condition) {
+        constexpr int kRowPeriod = 12;
+        const int patternRows = std::min(n_, kRowPeriod);
+        std::vector<std::uint8_t> patterns(std::size_t(patternRows) * n_);
+        for (int i = 0; i < patternRows; ++i) {
+            for (int j = 0; j < n_; ++j) {
+                patterns[std::size_t(i) * n_ + j] = std::uint8_t(condition(i, j));
+            }
+        }
+        for (int i = 0; i < n_; ++i) {
+            const std::uint8_t* const pattern = patterns.data() + std::size_t(i % kRowPeriod) * n_;
+            std::uint8_t* const row = data_.data() + std::size_t(i) * n_;
+            for (int j = 0; j < n_; ++j) {
+                row[j] ^= pattern[j];
+            }
         }
     }
 
@@ -527,44 +577,11 @@ int clsQRCode::VersionBits(int version) {
 }
 
 int clsQRCode::AlphanumericValue(unsigned char byte) {
-    if (byte >= '0' && byte <= '9') {
-        return byte - '0';
-    }
-    if (byte >= 'A' && byte <= 'Z') {
-        return byte - 'A' + 10;
-    }
-    switch (byte) {
-    case ' ':
-        return 36;
-    case '$':
-        return 37;
-    case '%':
-        return 38;
-    case '*':
-        return 39;
-    case '+':
-        return 40;
-    case '-':
-        return 41;
-    case '.':
-        return 42;
-    case '/':
-        return 43;
-    case ':':
-        return 44;
-    default:
-        return 0;
-    }
+    return kByteTables.alphanumeric[byte];
 }
 
 int clsQRCode::CharClass(unsigned char byte) {
-    if (byte >= '0' && byte <= '9') {
-        return 1;
-    }
-    if ((byte >= 'A' && byte <= 'Z') || AlphanumericValue(byte) != 0) {
-        return 2;
-    }
-    return 0;
+    return kByteTables.charClass[byte];
 }
 
 bool clsQRCode::IsKanjiPair(unsigned char first, unsigned char second) {
@@ -576,47 +593,56 @@ bool clsQRCode::IsKanjiPair(unsigned char first, unsigned char second) {
 }
 
 std::vector<clsQRCode::Segment> clsQRCode::Segmentation(const QByteArray& bytes, int version) {
-    return PlanSegments(bytes, VersionGroup(version), true).segments;
+    return TraceSegments(BuildSegmentTable(bytes, VersionGroup(version)));
 }
 
 int clsQRCode::EncodeSegments(const QByteArray& bytes, int version) {
-    return PlanSegments(bytes, VersionGroup(version), false).bits + 4;
+    return BuildSegmentTable(bytes, VersionGroup(version)).bits + 4;
 }
 
-int clsQRCode::ChooseVersion(const QByteArray& bytes, int version, int level) {
-    if (version < 0 || bytes.size() > kMaxInputBytes) {
-        return 0;
+namespace {
+
+struct VersionChoice {
+    int version = 0; // 0: the data do not fit
+    SegmentTable table;
+};
+
+// A version fits when its data codewords hold the segments; the terminator may be cut short.
+VersionChoice SelectVersion(const QByteArray& bytes, int version, int level) {
+    VersionChoice choice;
+    if (version < 0 || bytes.size() > clsQRCode::kMaxInputBytes) {
+        return choice;
     }
-    level = NormalLevel(level);
-    const auto fits = [level](int v, int bits) { return DataCodewordCount(v, level) * 8 >= bits; };
+    const auto fits = [level](int v, int bits) { return clsQRCode::DataCodewordCount(v, level) * 8 >= bits; };
     if (version >= 1 && version <= 40) {
-        const int bits = PlanSegments(bytes, VersionGroup(version), false).bits;
-        return fits(version, bits) ? version : 0;
+        choice.table = BuildSegmentTable(bytes, VersionGroup(version));
+        choice.version = fits(version, choice.table.bits) ? version : 0;
+        return choice;
     }
     for (int group = 0; group < 3; ++group) {
-        const int bits = PlanSegments(bytes, group, false).bits;
+        // No byte costs less than 10/3 bits (a digit), so a group whose largest version cannot hold that
+        // many bits is passed over without building its table.
+        const int largestBits = clsQRCode::DataCodewordCount(LastVersionOfGroup(group), level) * 8;
+        if (group < 2 && bytes.size() * 10 > qsizetype(largestBits) * 3) {
+            continue;
+        }
+        choice.table = BuildSegmentTable(bytes, group);
         for (int v = FirstVersionOfGroup(group); v <= LastVersionOfGroup(group); ++v) {
-            if (fits(v, bits)) {
-                return v;
+            if (fits(v, choice.table.bits)) {
+                choice.version = v;
+                return choice;
             }
         }
     }
-    return 0;
+    return choice;
 }
 
-QByteArray clsQRCode::DataCodewords(const QByteArray& bytes, int version, int level) {
-    if (version < 1 || version > 40 || bytes.size() > kMaxInputBytes) {
-        return {};
-    }
-    const int group = VersionGroup(version);
-    const SegmentPlan plan = PlanSegments(bytes, group, true);
-    const int capacity = DataCodewordCount(version, level) * 8;
-    if (plan.bits > capacity) {
-        return {};
-    }
+// Segments, terminator, zero bits to the codeword boundary and the alternating pad codewords.
+QByteArray WriteDataCodewords(const QByteArray& bytes, const SegmentTable& table, int version, int level) {
+    const int capacity = clsQRCode::DataCodewordCount(version, level) * 8;
     BitBuffer buffer(capacity);
-    for (const Segment& segment : plan.segments) {
-        WriteSegment(buffer, bytes, segment, group);
+    for (const clsQRCode::Segment& segment : TraceSegments(table)) {
+        WriteSegment(buffer, bytes, segment, table.group);
     }
     buffer.Append(0, 4);
     buffer.Append(0, (8 - buffer.Length() % 8) % 8);
@@ -624,6 +650,21 @@ QByteArray clsQRCode::DataCodewords(const QByteArray& bytes, int version, int le
         buffer.Append(pad, 8);
     }
     return buffer.Bytes();
+}
+
+} // namespace
+
+int clsQRCode::ChooseVersion(const QByteArray& bytes, int version, int level) {
+    return SelectVersion(bytes, version, NormalLevel(level)).version;
+}
+
+QByteArray clsQRCode::DataCodewords(const QByteArray& bytes, int version, int level) {
+    if (version < 1 || version > 40) {
+        return {};
+    }
+    level = NormalLevel(level);
+    const VersionChoice choice = SelectVersion(bytes, version, level);
+    return choice.version == 0 ? QByteArray() : WriteDataCodewords(bytes, choice.table, version, level);
 }
 
 QByteArray clsQRCode::AddErrorCorrection(const QByteArray& data, int version, int level) {
@@ -639,6 +680,8 @@ QByteArray clsQRCode::AddErrorCorrection(const QByteArray& data, int version, in
     coder_->InitCode(longLength, ecc, field_.get(), 0, 0);
 
     QByteArray result(CodewordCount(version), '\0');
+    char* const out = result.data();
+    const char* const in = data.constData();
     std::vector<int> symbols(std::size_t(longLength + ecc));
     int offset = 0;
     for (int b = 0; b < blocks; ++b) {
@@ -646,17 +689,17 @@ QByteArray clsQRCode::AddErrorCorrection(const QByteArray& data, int version, in
         std::fill(symbols.begin(), symbols.end(), 0);
         // First codeword highest; a short block leaves its highest data position 0.
         for (int i = 0; i < length; ++i) {
-            symbols[std::size_t(ecc + length - 1 - i)] = static_cast<unsigned char>(data[offset + i]);
+            symbols[std::size_t(ecc + length - 1 - i)] = static_cast<unsigned char>(in[offset + i]);
         }
         coder_->EncodeBlock(symbols);
         // Interleaving: codeword i of block b goes to pass i; short blocks are missing from the last pass.
         for (int i = 0; i < length; ++i) {
             const int position =
                 i < longLength - 1 ? i * blocks + b : (longLength - 1) * blocks + (b - shortBlocks);
-            result[position] = data[offset + i];
+            out[position] = in[offset + i];
         }
         for (int i = 0; i < ecc; ++i) {
-            result[total + i * blocks + b] = char(symbols[std::size_t(ecc - 1 - i)]);
+            out[total + i * blocks + b] = char(symbols[std::size_t(ecc - 1 - i)]);
         }
         offset += length;
     }
@@ -668,11 +711,13 @@ clsQRCode::Matrix clsQRCode::EncodeMatrix(const QByteArray& bytes, int version, 
     if (mask < 0 || mask > 7) {
         mask = 0;
     }
-    const int chosen = ChooseVersion(bytes, version, level);
+    const VersionChoice choice = SelectVersion(bytes, version, level);
+    const int chosen = choice.version;
     if (chosen == 0) {
         return {};
     }
-    const QByteArray codewords = AddErrorCorrection(DataCodewords(bytes, chosen, level), chosen, level);
+    const QByteArray codewords =
+        AddErrorCorrection(WriteDataCodewords(bytes, choice.table, chosen, level), chosen, level);
     SymbolBuilder symbol(chosen);
     symbol.DrawFunctionPatterns();
     symbol.PlaceCodewords(codewords);

@@ -1,7 +1,7 @@
 // Hand-written on purpose: the program carries its own QR encoder and links no QR library.
 #include "mobile/qr/ReedSolomon.h"
 
-#include <vector>
+#include <algorithm>
 
 bool clsReedSolomon::InitCode(int k, int m, const clsFiniteField* field, int alpha, int c) {
     if (k <= 0 || m <= 0 || k > kMaxLength - m || c < 0) {
@@ -46,6 +46,11 @@ bool clsReedSolomon::InitCode(int k, int m, const clsFiniteField* field, int alp
         }
         coefficients_[0] = field_->FieldMultiply(coefficients_[0], r);
     }
+    logsUsable_ = field_->IsBinary();
+    for (int j = 0; j < m; ++j) {
+        logsUsable_ = logsUsable_ && coefficients_[j] != 0;
+        coefficientLogs_[j] = field_->FieldLog(coefficients_[j]);
+    }
     return true;
 }
 
@@ -56,15 +61,25 @@ bool clsReedSolomon::EncodeBlock(std::span<int> symbols) const {
         return false;
     }
     // Long division by the monic g(x): each data coefficient from the highest down cancels its term.
-    std::array<int, kMaxLength> work{};
+    std::array<int, kMaxLength> work;
+    std::fill_n(work.begin(), m, 0);
     std::copy(symbols.begin() + m, symbols.begin() + m + k, work.begin() + m);
+    const clsFiniteField& field = *field_;
     for (int i = k - 1; i >= 0; --i) {
         const int t = work[m + i];
         if (t == 0) {
             continue;
         }
-        for (int j = 0; j < m; ++j) {
-            work[i + j] = field_->FieldSubtract(work[i + j], field_->FieldMultiply(t, coefficients_[j]));
+        int* const row = work.data() + i;
+        if (logsUsable_) {
+            const int logT = field.FieldLog(t);
+            for (int j = 0; j < m; ++j) {
+                row[j] ^= field.ExpOfLogSum(logT, coefficientLogs_[j]);
+            }
+        } else {
+            for (int j = 0; j < m; ++j) {
+                row[j] = field.FieldSubtract(row[j], field.FieldMultiply(t, coefficients_[j]));
+            }
         }
     }
     for (int j = 0; j < m; ++j) {

@@ -39,4 +39,7 @@ private:
     int alpha_ = 0;
     int firstRoot_ = 0;
     std::array<int, kMaxLength> coefficients_{};
+    // Logarithms of g[0] .. g[m-1] when none is 0 (the usual case), for the binary-field fast path.
+    std::array<int, kMaxLength> coefficientLogs_{};
+    bool logsUsable_ = false;
 };

@@ -97,6 +97,7 @@ private:
 
     QString zbarimg_;
     QTemporaryDir dir_;
+    clsQRCode sharedCode_; // one encoder for the whole sweep, as a window keeps its own
     int fileCount_ = 0;
 };
 
@@ -161,8 +162,7 @@ void TestQrDecode::everyVersionAndLevel() {
     QFETCH(int, level);
     QFETCH(int, mask);
     QFETCH(QByteArray, bytes);
-    clsQRCode code;
-    const QImage picture = code.EncodeText(bytes, 0, level, mask);
+    const QImage picture = sharedCode_.EncodeText(bytes, 0, level, mask);
     const int side = clsQRCode::SymbolSize(version) + 8;
     QCOMPARE(picture.size(), QSize(side, side));
     QCOMPARE(Decode(picture).value_or(kNothingFound), bytes);

@@ -10,6 +10,7 @@
 #include "ui/Widgets.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QMessageBox>
 
 Application::Application() = default;
@@ -50,6 +51,9 @@ bool Application::start() {
 
 void Application::showMainWindow() {
     main_ = std::make_unique<MainWindow>(*db_, folders_, *server_);
+    // Without a window manager showMaximized() has no effect; start at the screen's full size either way.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        main_->setGeometry(screen->availableGeometry());
     main_->showMaximized();
 }
 

@@ -253,6 +253,7 @@ void OrderWindow::open(const OpenedBill& bill) {
     discount_->blockSignals(false);
     chooseCategory(0);
     showTotals();
+    search_->setFocus();
 }
 
 void OrderWindow::chooseCategory(int index) {

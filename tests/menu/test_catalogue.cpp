@@ -229,34 +229,6 @@ private Q_SLOTS:
         QCOMPARE(storedRow(*db_, first)->name, QStringLiteral("甲"));
     }
 
-    // The list shows 22 screen rows; a scroll bar is needed from the 23rd item on.
-    void scrollBarFrom23Items_data() {
-        QTest::addColumn<int>("items");
-        QTest::addColumn<bool>("enabled");
-        QTest::addColumn<int>("maximum");
-        QTest::newRow("22") << 22 << false << 0;
-        QTest::newRow("23") << 23 << true << 1;
-        QTest::newRow("30") << 30 << true << 8;
-    }
-    void scrollBarFrom23Items() {
-        QFETCH(int, items);
-        QFETCH(bool, enabled);
-        QFETCH(int, maximum);
-        catalogue_->clear(kDishes);
-        for (int i = 0; i < items; ++i)
-            catalogue_->save(QStringLiteral("202501011200%1").arg(i, 2, 10, QLatin1Char('0')), kDishes,
-                             dish(QStringLiteral("菜%1").arg(i), QStringLiteral("c%1").arg(i)));
-        MenuList list(*catalogue_);
-        list.refresh();
-        QCOMPARE(list.results().size(), items);
-        QCOMPARE(list.scrollEnabled(), enabled);
-        QCOMPARE(list.scrollMaximum(), maximum);
-        list.setScrollValue(maximum);
-        QVERIFY(list.entryAt(MenuList::kScreenRows - 1));
-        QCOMPARE(list.entryAt(MenuList::kScreenRows - 1)->name, QStringLiteral("菜%1").arg(items - 1));
-        QVERIFY(!list.entryAt(MenuList::kScreenRows));
-    }
-
     void selection() {
         MenuList list(*catalogue_);
         list.refresh();
@@ -278,17 +250,6 @@ private Q_SLOTS:
         QVERIFY(!list.selectedRow());
         QVERIFY(!list.removeSelected());
         QCOMPARE(countRows(*db_), 9);
-    }
-
-    void clearThroughTheListRefreshes() {
-        MenuList list(*catalogue_);
-        list.setCategory(kOthers);
-        QCOMPARE(list.results().size(), 3);
-        list.select(0);
-        list.clearCategory();
-        QVERIFY(list.results().isEmpty());
-        QVERIFY(!list.selectedRow());
-        QCOMPARE(countRows(*db_), 7);
     }
 
 private:

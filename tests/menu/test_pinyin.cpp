@@ -185,14 +185,6 @@ private Q_SLOTS:
         for (const char16_t character : {u'意', u'衣', u'医', u'以', u'亿', u'艺'})
             QVERIFY(!y.contains(QChar(character)));
     }
-
-    void resultIsNeverLongerThanTheName() {
-        const QString name = QStringLiteral("Aa1参意한𠀀【】 ");
-        const QString initials = PinyinInitials(name);
-        QVERIFY(initials.size() <= name.size());
-        for (const QChar c : initials)
-            QVERIFY((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'));
-    }
 };
 
 QTEST_APPLESS_MAIN(PinyinTest)

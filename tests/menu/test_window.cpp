@@ -221,16 +221,6 @@ private Q_SLOTS:
         QCOMPARE(countRows(*db_), 10);
     }
 
-    void deleteRemovesTheSelectedItem() {
-        window_->findChild<QPushButton*>("Command4")->click();
-        QCOMPARE(countRows(*db_), 10);
-        clickRow(3);
-        window_->findChild<QPushButton*>("Command4")->click();
-        QCOMPARE(countRows(*db_), 9);
-        QCOMPARE(nameOfKey(*db_, QStringLiteral("20240101130003")), QString());
-        QCOMPARE(cell(3, 0), QString());
-    }
-
 private:
     QString cell(int row, int column) const {
         const QAbstractItemModel* model = window_->grid()->model();

@@ -5,8 +5,10 @@
 #include "mobile/qr/QRPicture.h"
 #include "mobile/qr/ReedSolomon.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdlib>
 
 namespace {
 

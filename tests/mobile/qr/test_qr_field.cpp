@@ -14,7 +14,6 @@ private Q_SLOTS:
     void gf256Tables();
     void refusals();
     void primeSeven();
-    void smallestField();
     void fieldLaws_data();
     void fieldLaws();
     void generatorPolynomials_data();
@@ -79,16 +78,6 @@ void TestQrField::primeSeven() {
     QCOMPARE(field.FieldDivideDirect(4, 0), 0);
 }
 
-void TestQrField::smallestField() {
-    clsFiniteField field;
-    QVERIFY(field.InitField(2, 0, 0));
-    QCOMPARE(field.Generator(), 1);
-    QCOMPARE(field.FieldMultiply(1, 1), 1);
-    QCOMPARE(field.FieldAdd(1, 1), 0);
-    QCOMPARE(field.FieldInverse(1), 1);
-    QCOMPARE(field.FieldDivideDirect(1, 1), 1);
-}
-
 void TestQrField::fieldLaws_data() {
     QTest::addColumn<int>("size");
     QTest::addColumn<int>("polynomial");
@@ -98,7 +87,6 @@ void TestQrField::fieldLaws_data() {
     QTest::newRow("GF(16) search") << 16 << 19 << 0 << 2;
     QTest::newRow("GF(16384) search") << 16384 << 0x402B << 0 << 2;
     QTest::newRow("GF(929) search") << 929 << 0 << 0 << 3;
-    QTest::newRow("GF(13) search") << 13 << 0 << 0 << 2;
     QTest::newRow("GF(8191) search") << 8191 << 0 << 0 << 17;
 }
 

@@ -2,6 +2,12 @@
 
 #include <QMetaObject>
 
+std::unique_ptr<Database> OpenStatsConnection(const QString& path, const QString& key) {
+    auto db = std::make_unique<Database>(path, key);
+    db->exec("PRAGMA cache_size = -32768;");
+    return db;
+}
+
 BackgroundReader::BackgroundReader(QString path, QString key)
     : path_(std::move(path)), key_(std::move(key)) {}
 
@@ -21,11 +27,8 @@ bool BackgroundReader::launch(std::function<void()> work) {
 }
 
 Database& BackgroundReader::connection() {
-    if (!db_) {
-        db_ = std::make_unique<Database>(path_, key_);
-        // Statistics read the same pages again for the next category or range: keep up to 32 MB of them.
-        db_->exec("PRAGMA cache_size = -32768;");
-    }
+    if (!db_)
+        db_ = OpenStatsConnection(path_, key_);
     return *db_;
 }
 

@@ -9,8 +9,12 @@
 #include <memory>
 #include <thread>
 
+// A connection for statistics on the file: they read the same pages again for the next category or range,
+// so it keeps up to 32 MB of them.
+std::unique_ptr<Database> OpenStatsConnection(const QString& path, const QString& key);
+
 // Runs read-only computations one at a time off the user interface thread, on a connection of its own to the
-// same file (opened on first use and kept, with a larger page cache). Results come back as a queued call on
+// same file (OpenStatsConnection, opened on first use and kept). Results come back as a queued call on
 // the receiver's thread. The receiver must own the reader (or outlive it): the destructor waits for the
 // computation, and a queued result dies with its receiver.
 class BackgroundReader {

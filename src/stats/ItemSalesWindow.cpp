@@ -112,7 +112,7 @@ ItemSalesWindow::ItemSalesWindow(Database& db, QWidget* parent)
     buttons->addWidget(busyPanel_);
     buttons->addStretch();
     for (QPushButton* button : {count, save}) {
-        button->setFlat(true);
+        button->setFixedSize(Px(1134), Px(374));
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }
@@ -170,13 +170,17 @@ void ItemSalesWindow::compute() {
             ShowMessage(this, QStringLiteral("统计失败：%1").arg(message));
             Q_EMIT computed();
         });
-    if (started)
-        setBusy(true);
+    if (!started)
+        return;
+    // The grid empties while the new result is computed, as it always has.
+    showResult({});
+    setBusy(true);
 }
 
 void ItemSalesWindow::showResult(std::vector<ItemSalesRow> rows) {
     result_ = std::move(rows);
     model_->setRows(DisplayRows(result_));
+    grid_->doItemsLayout(); // the scroll range now, not at the next layout pass
     QScrollBar* bar = grid_->verticalScrollBar();
     bar->setEnabled(model_->resultRows() > kVisibleRows);
     bar->setValue(0);

@@ -12,13 +12,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 TurnoverWindow::TurnoverWindow(Database& db, QWidget* parent)
     : QWidget(parent, Qt::Window), reader_(db.path(), DatabasePassword()), startBox_(new QLineEdit(this)),
       endBox_(new QLineEdit(this)), result_(new QLabel(this)) {
     setObjectName(QStringLiteral("Form12"));
     setWindowTitle(QStringLiteral("营业额统计"));
-    setFixedSize(Px(4560), Px(3645));
+    setFixedWidth(Px(4560));
 
     auto* frame = new QGroupBox(QStringLiteral("营业额统计"), this);
     frame->setObjectName(QStringLiteral("Frame1"));
@@ -39,7 +40,7 @@ TurnoverWindow::TurnoverWindow(Database& db, QWidget* parent)
 
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Picture1"));
-    panel->setFixedHeight(Px(1644)); // 29 mm
+    panel->setMinimumHeight(Px(1644)); // 29 mm, more when the font needs it for the seven lines
     result_->setObjectName(QStringLiteral("Label4"));
     result_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     result_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -56,7 +57,6 @@ TurnoverWindow::TurnoverWindow(Database& db, QWidget* parent)
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : {month, day, count}) {
         button->setFixedSize(Px(1134), Px(374)); // 20 mm x 6.6 mm
-        button->setFlat(true);
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }
@@ -64,13 +64,17 @@ TurnoverWindow::TurnoverWindow(Database& db, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(Px(120), Px(60), Px(120), Px(120));
     layout->addWidget(frame);
-    layout->addWidget(panel);
-    layout->addStretch();
+    layout->addWidget(panel, 1);
     layout->addLayout(buttons);
 
     FrameControl(startBox_);
     FrameControl(endBox_);
     FrameControl(panel);
+
+    // Room for the full result text: the seven lines decide the height, never less than the designed one.
+    result_->setText(QStringLiteral("桌数：\n\n菜品：\n\n应收：\n\n挂账："));
+    setFixedHeight(std::max(Px(3645), sizeHint().height()));
+    result_->clear();
 
     connect(count, &QPushButton::clicked, this, &TurnoverWindow::compute);
     connect(day, &QPushButton::clicked, this, &TurnoverWindow::showToday);

@@ -254,6 +254,10 @@ void TestStatsLogic::itemSales_data() {
         << lines({{"2024-03-01", "可乐", "2", "瓶", "10.4"}, {"2024-03-01", "橙汁", "1", "杯", "10.5"}})
         << std::vector<ItemSalesRow>{row("可乐", "2", "瓶", "10"), row("橙汁", "1", "杯", "11"),
                                      row("合计", "", "", "21")};
+    QTest::newRow("total of the rounded, not the rounded total")
+        << lines({{"2024-03-01", "可乐", "1", "瓶", "10.4"}, {"2024-03-01", "雪碧", "1", "瓶", "10.4"}})
+        << std::vector<ItemSalesRow>{row("可乐", "1", "瓶", "10"), row("雪碧", "1", "瓶", "10"),
+                                     row("合计", "", "", "20")};
     QTest::newRow("unit of the first line")
         << lines({{"2024-03-02", "啤酒", "1", "瓶", "8"},
                   {"2024-03-01", "啤酒", "6", "箱", "40"},

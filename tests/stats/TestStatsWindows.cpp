@@ -1,6 +1,261 @@
+#include "StatsTestData.h"
+#include "common/TestHome.h"
+
+#include "stats/ItemSalesWindow.h"
+#include "stats/StatsDates.h"
+#include "stats/TurnoverWindow.h"
+#include "store/Database.h"
+#include "store/Ids.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
 #include <QtTest>
+
+namespace {
+
+struct Message {
+    QString title;
+    QString text;
+};
+
+// Closes the message boxes that open while it lives and keeps what they said.
+class MessageCatcher : public QObject {
+public:
+    MessageCatcher() {
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                messages.append({box->windowTitle(), box->text()});
+                box->done(QMessageBox::Ok);
+            }
+        });
+        timer_.start(10);
+    }
+    QList<Message> messages;
+
+private:
+    QTimer timer_;
+};
+
+void click(QWidget* window, const char* name) {
+    auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name));
+    QVERIFY(button);
+    button->click();
+}
+
+const QString kToday = DateText(QDate::currentDate());
+
+} // namespace
+
 class TestStatsWindows : public QObject {
     Q_OBJECT
+
+private Q_SLOTS:
+    void turnoverWindowComputes();
+    void turnoverWindowRefusesBadDates();
+    void itemGridScrollsBeyondSixteenRows_data();
+    void itemGridScrollsBeyondSixteenRows();
+    void itemWindowChecksDatesAndSpan_data();
+    void itemWindowChecksDatesAndSpan();
+    void exportWritesOrSaysWhy_data();
+    void exportWritesOrSaysWhy();
+
+private:
+    TestHome home_;
 };
+
+void TestStatsWindows::turnoverWindowComputes() {
+    const auto db = home_.createDatabase(QStringLiteral("turnover.dat"));
+    AddBill(*db, QStringLiteral("20240301120000"), kToday,
+            {QStringLiteral("120"), QStringLiteral("20"), QStringLiteral("0"), QStringLiteral("140"),
+             QStringLiteral("140"), QStringLiteral("0")});
+    TurnoverWindow window(*db);
+    QCOMPARE(window.windowTitle(), QStringLiteral("营业额统计"));
+    QCOMPARE(window.startBox()->text(), DateText(OneMonthBack(QDate::currentDate())));
+    QCOMPARE(window.endBox()->text(), kToday);
+    QVERIFY(window.resultLabel()->text().isEmpty()); // nothing is computed on opening
+    QSignalSpy computed(&window, &TurnoverWindow::computed);
+
+    click(&window, "Command2"); // 今 日
+    QVERIFY(computed.wait(10000));
+    QCOMPARE(window.startBox()->text(), kToday);
+    QCOMPARE(window.resultLabel()->text(),
+             QStringLiteral("桌数：1\n\n菜品：120  酒水：20  其他：0\n\n应收：140  实收：140\n\n挂账：0"));
+
+    click(&window, "Command3"); // 本  月
+    QVERIFY(computed.wait(10000));
+    QCOMPARE(window.startBox()->text(), kToday.left(8) + QStringLiteral("01"));
+    QVERIFY(window.resultLabel()->text().startsWith(QStringLiteral("桌数：1")));
+
+    window.startBox()->setText(QStringLiteral("2001/1/1"));
+    window.endBox()->setText(QStringLiteral("2001-1-31"));
+    click(&window, "Command1");
+    QVERIFY(computed.wait(10000));
+    QCOMPARE(window.resultLabel()->text(), QStringLiteral("无统计数字"));
+}
+
+void TestStatsWindows::turnoverWindowRefusesBadDates() {
+    const auto db = home_.createDatabase(QStringLiteral("bad-dates.dat"));
+    TurnoverWindow window(*db);
+    window.resultLabel()->setText(QStringLiteral("上次的结果"));
+    window.startBox()->setText(QStringLiteral("2024-13-01"));
+    MessageCatcher catcher;
+    click(&window, "Command1");
+    QCOMPARE(catcher.messages.size(), 1);
+    QCOMPARE(catcher.messages[0].text, QStringLiteral("请输入正确日期格式，如“2020-01-15”！"));
+    QCOMPARE(catcher.messages[0].title, QStringLiteral("澄槿餐饮点餐收银软件"));
+    QVERIFY(!window.busy());
+    QCOMPARE(window.resultLabel()->text(), QStringLiteral("上次的结果"));
+}
+
+void TestStatsWindows::itemGridScrollsBeyondSixteenRows_data() {
+    QTest::addColumn<int>("items");
+    QTest::addColumn<bool>("scrolls");
+    QTest::newRow("15 items and the total") << 15 << false;
+    QTest::newRow("16 items and the total") << 16 << true;
+    QTest::newRow("40 items and the total") << 40 << true;
+}
+
+void TestStatsWindows::itemGridScrollsBeyondSixteenRows() {
+    QFETCH(int, items);
+    QFETCH(bool, scrolls);
+    const auto db = home_.createDatabase(QStringLiteral("grid%1.dat").arg(items));
+    for (int i = 0; i < items; ++i)
+        AddLine(*db, kToday, QStringLiteral("酒%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("酒水"),
+                "1", "瓶", i == 0 ? "0" : "8");
+    ItemSalesWindow window(*db);
+    window.show();
+    QCOMPARE(window.categoryBox()->currentText(), QStringLiteral("酒水"));
+    QSignalSpy computed(&window, &ItemSalesWindow::computed);
+    click(&window, "Command1");
+    QVERIFY(computed.wait(10000));
+
+    const int rows = items + 1;
+    QCOMPARE(static_cast<int>(window.result().size()), rows);
+    QCOMPARE(window.result().front().amount, QStringLiteral("0"));
+    QTableView* grid = window.grid();
+    QCOMPARE(grid->model()->index(0, 3).data().toString(), QString()); // "0" is shown empty
+    QScrollBar* bar = window.findChild<QScrollBar*>(QStringLiteral("VS1"));
+    QVERIFY(bar);
+    QCOMPARE(bar->isEnabled(), scrolls);
+    if (!scrolls) {
+        QCOMPARE(grid->model()->index(items, 0).data().toString(), QStringLiteral("合计"));
+        return;
+    }
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(bar->maximum(), rows - 16);
+    bar->setValue(bar->maximum());
+    const QModelIndex bottom = grid->indexAt(QPoint(4, grid->viewport()->height() - 2));
+    QCOMPARE(bottom.row(), rows - 1);
+    QCOMPARE(bottom.data().toString(), QStringLiteral("合计"));
+    QCOMPARE(grid->model()->index(rows - 1, 3).data().toString(), QString::number((items - 1) * 8));
+}
+
+void TestStatsWindows::itemWindowChecksDatesAndSpan_data() {
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("title"); // empty: computed without a message
+    QTest::addColumn<QString>("text");
+    QTest::newRow("32 days") << "2020-01-01"
+                             << "2020-02-02"
+                             << ""
+                             << "";
+    QTest::newRow("32 days reversed") << "2020-02-02"
+                                      << "2020-01-01"
+                                      << ""
+                                      << "";
+    QTest::newRow("33 days") << "2020-01-01"
+                             << "2020-02-03"
+                             << "提示"
+                             << "统计日期范围不能超过1个月！";
+    QTest::newRow("33 days reversed") << "2020-02-03"
+                                      << "2020-01-01"
+                                      << "提示"
+                                      << "统计日期范围不能超过1个月！";
+    QTest::newRow("not a date") << "2020-01-01"
+                                << "2020-02-31"
+                                << "澄槿餐饮点餐收银软件"
+                                << "请输入正确日期格式，如“2020-01-15”！";
+}
+
+void TestStatsWindows::itemWindowChecksDatesAndSpan() {
+    QFETCH(QString, start);
+    QFETCH(QString, end);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    const auto db = home_.createDatabase(QString::fromUtf8(QTest::currentDataTag()) + QStringLiteral(".dat"));
+    AddLine(*db, QStringLiteral("2020-01-15"), QStringLiteral("可乐"), QStringLiteral("酒水"), "2", "瓶",
+            "10");
+    ItemSalesWindow window(*db);
+    window.startBox()->setText(start);
+    window.endBox()->setText(end);
+    QSignalSpy computed(&window, &ItemSalesWindow::computed);
+    MessageCatcher catcher;
+    click(&window, "Command1");
+    if (title.isEmpty()) {
+        QVERIFY(computed.wait(10000));
+        QCOMPARE(window.result().size(), size_t(2));
+        QCOMPARE(window.result().front().name, QStringLiteral("可乐"));
+        QVERIFY(catcher.messages.isEmpty());
+    } else {
+        QCOMPARE(catcher.messages.size(), 1);
+        QCOMPARE(catcher.messages[0].title, title);
+        QCOMPARE(catcher.messages[0].text, text);
+        QVERIFY(!window.busy());
+        QVERIFY(window.result().empty());
+    }
+}
+
+void TestStatsWindows::exportWritesOrSaysWhy_data() {
+    QTest::addColumn<QString>("chosen");  // relative to the test home; "" cancels
+    QTest::addColumn<QString>("written"); // file that must exist afterwards, "" none
+    QTest::addColumn<QString>("message"); // start of the message, "" none
+    QTest::newRow("name without extension") << "销售"
+                                            << "销售.xls"
+                                            << "文件导出成功！";
+    QTest::newRow("name with extension") << "三月.xls"
+                                         << "三月.xls"
+                                         << "文件导出成功！";
+    QTest::newRow("cancelled") << ""
+                               << ""
+                               << "";
+    QTest::newRow("missing folder") << "没有的文件夹/销售"
+                                    << ""
+                                    << "文件导出失败：";
+}
+
+void TestStatsWindows::exportWritesOrSaysWhy() {
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    QFETCH(QString, message);
+    const auto db = home_.createDatabase(QString::fromUtf8(QTest::currentDataTag()) + QStringLiteral(".dat"));
+    ItemSalesWindow window(*db);
+    QSignalSpy computed(&window, &ItemSalesWindow::computed);
+    click(&window, "Command1");
+    QVERIFY(computed.wait(10000));
+    QCOMPARE(window.result().size(), size_t(1)); // only 合计
+
+    const QString folder = home_.path(QString::fromUtf8(QTest::currentDataTag()));
+    QDir().mkpath(folder);
+    window.setFileChooser(
+        [&](QWidget*) { return chosen.isEmpty() ? QString() : folder + QLatin1Char('/') + chosen; });
+    MessageCatcher catcher;
+    click(&window, "Command2");
+    if (message.isEmpty()) {
+        QVERIFY(catcher.messages.isEmpty());
+    } else {
+        QCOMPARE(catcher.messages.size(), 1);
+        QVERIFY2(catcher.messages[0].text.startsWith(message), qPrintable(catcher.messages[0].text));
+        QCOMPARE(catcher.messages[0].title, QStringLiteral("提示"));
+    }
+    const QStringList files = QDir(folder).entryList(QDir::Files);
+    QCOMPARE(files, written.isEmpty() ? QStringList() : QStringList{written});
+}
+
 QTEST_MAIN(TestStatsWindows)
 #include "TestStatsWindows.moc"

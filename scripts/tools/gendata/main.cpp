@@ -127,9 +127,9 @@ private:
     }
 
     QString quantityFor(const GeneratedItem& item) {
-        if (item.category == QLatin1String("酒水"))
+        if (item.category == QStringLiteral("酒水"))
             return QString::number(uniform(1, 6));
-        if (item.category == QLatin1String("其他"))
+        if (item.category == QStringLiteral("其他"))
             return QString::number(uniform(1, 4));
         if (chance(0.05))
             return QStringLiteral("0.5");
@@ -153,8 +153,8 @@ private:
             const QString quantity = quantityFor(item);
             const double amount = ReadNumber(quantity) * item.price;
             const QString unit = firstHalf && !item.oldUnit.isEmpty() ? item.oldUnit : item.unit;
-            const bool dish = item.category == QLatin1String("菜品");
-            (dish ? dishes : item.category == QLatin1String("酒水") ? drinks : others) += amount;
+            const bool dish = item.category == QStringLiteral("菜品");
+            (dish ? dishes : item.category == QStringLiteral("酒水") ? drinks : others) += amount;
             insertLine_.bind(1, id).bind(2, date).bind(3, LineId(opened.addSecs(37LL * i), i));
             insertLine_.bind(4, item.name).bind(5, quantity).bind(6, unit).bind(7, NumberText(item.price));
             insertLine_.bind(8, NumberText(amount))

@@ -37,8 +37,6 @@ private Q_SLOTS:
     void numberRuleMatchesReadNumber();
     void dateRanges_data();
     void dateRanges();
-    void spanOfAMonth_data();
-    void spanOfAMonth();
     void turnoverText_data();
     void turnoverText();
     void turnoverCountsOnlyTheRange();
@@ -55,34 +53,14 @@ private:
 
 void TestStatsLogic::numberRuleMatchesReadNumber_data() {
     QTest::addColumn<QString>("text");
-    for (const char* text :
-         {"",
-          "0",
-          "12.50元",
-          "28",
-          " 1 2",
-          "\t7",
-          "-5",
-          "+3.5",
-          "--5",
-          "-+5",
-          "1.2.3",
-          ".5",
-          "5.",
-          "-",
-          ".",
-          "abc",
-          "1e5",
-          "0.1",
-          "-0",
-          "2份",
-          "123456789012345678901234567890",
-          "1 .5",
-          "99999999999999999999999999999999999999999999999999999999999999999999999999999999999"
-          "99999999999999999999999999999999999999999999999999999999999999999999999999999999999"
-          "99999999999999999999999999999999999999999999999999999999999999999999999999999999999"
-          "99999999999999999999999999999999999999999999999999999999999999999999999999999999"})
+    for (const char* text : {
+             "",     "0",   "12.50元", "28",    " 1 2", "\t7", "-5",
+             "+3.5", "--5", "-+5",     "1.2.3", ".5",   "5.",  "-",
+             ".",    "abc", "1e5",     "0.1",   "-0",   "2份", "123456789012345678901234567890",
+             "1 .5",
+         })
         QTest::newRow(text) << QString::fromUtf8(text);
+    QTest::newRow("beyond a double") << QString(400, QLatin1Char('9'));
     QTest::newRow("full-width digits") << QStringLiteral("１２");
     QTest::newRow("chinese first") << QStringLiteral("约12");
 }
@@ -100,18 +78,10 @@ void TestStatsLogic::dateRanges_data() {
     QTest::addColumn<QString>("end");
     QTest::addColumn<QString>("first"); // empty: refused
     QTest::addColumn<QString>("last");
-    QTest::newRow("padded") << "2024-03-01"
-                            << "2024-03-31"
-                            << "2024-03-01"
-                            << "2024-03-31";
     QTest::newRow("short") << "2024-3-1"
                            << "2024-3-9"
                            << "2024-03-01"
                            << "2024-03-09";
-    QTest::newRow("slashes") << "2024/03/01"
-                             << "2024/03/02"
-                             << "2024-03-01"
-                             << "2024-03-02";
     QTest::newRow("start after end") << "2024-03-09"
                                      << "2024-03-01"
                                      << "2024-03-01"
@@ -120,14 +90,6 @@ void TestStatsLogic::dateRanges_data() {
                                  << "2024-03-01"
                                  << ""
                                  << "";
-    QTest::newRow("text") << "2024-03-01"
-                          << "昨天"
-                          << ""
-                          << "";
-    QTest::newRow("empty") << ""
-                           << "2024-03-01"
-                           << ""
-                           << "";
     QTest::newRow("quote") << "2024-03-01' or '1'='1"
                            << "2024-03-01"
                            << ""
@@ -145,33 +107,6 @@ void TestStatsLogic::dateRanges() {
         QCOMPARE(result->firstText(), first);
         QCOMPARE(result->lastText(), last);
     }
-}
-
-void TestStatsLogic::spanOfAMonth_data() {
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("end");
-    QTest::addColumn<bool>("allowed");
-    QTest::newRow("32 days") << "2020-01-01"
-                             << "2020-02-02" << true;
-    QTest::newRow("33 days") << "2020-01-01"
-                             << "2020-02-03" << false;
-    QTest::newRow("32 days reversed") << "2020-02-02"
-                                      << "2020-01-01" << true;
-    QTest::newRow("33 days reversed") << "2020-02-03"
-                                      << "2020-01-01" << false;
-    QTest::newRow("one day") << "2024-02-29"
-                             << "2024-02-29" << true;
-    QTest::newRow("across a leap day") << "2024-02-01"
-                                       << "2024-03-04" << true;
-    QTest::newRow("a year") << "2023-03-01"
-                            << "2024-03-01" << false;
-}
-
-void TestStatsLogic::spanOfAMonth() {
-    QFETCH(QString, start);
-    QFETCH(QString, end);
-    QFETCH(bool, allowed);
-    QCOMPARE(SpanAllowed(*ReadDateRange(start, end)), allowed);
 }
 
 void TestStatsLogic::turnoverText_data() {

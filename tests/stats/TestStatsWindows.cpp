@@ -118,7 +118,6 @@ void TestStatsWindows::itemGridScrollsBeyondSixteenRows_data() {
     QTest::addColumn<bool>("scrolls");
     QTest::newRow("15 items and the total") << 15 << false;
     QTest::newRow("16 items and the total") << 16 << true;
-    QTest::newRow("40 items and the total") << 40 << true;
 }
 
 void TestStatsWindows::itemGridScrollsBeyondSixteenRows() {

@@ -55,6 +55,7 @@ ItemSalesWindow::ItemSalesWindow(Database& db, QWidget* parent)
     category_->setEditable(true);
     category_->addItems({QStringLiteral("菜品"), QStringLiteral("酒水"), QStringLiteral("其他")});
     category_->setCurrentText(QStringLiteral("酒水"));
+    category_->setMinimumWidth(Px(1335));
 
     auto* dates = new QHBoxLayout;
     dates->addWidget(label("Label2", QStringLiteral("日期范围")));

@@ -8,7 +8,40 @@
 #include <sqlite3.h>
 #include <string>
 
+namespace {
+
+double parsed(const char* begin, const char* end, bool negative) {
+    double value = 0.0;
+    const auto result = std::from_chars(begin, end, value);
+    if (result.ec != std::errc() || !std::isfinite(value))
+        return 0.0;
+    return negative ? -value : value;
+}
+
+// The usual stored amount: only digits and at most one point, perhaps after a minus sign.
+bool isPlainNumber(std::string_view text) {
+    if (text.starts_with('-'))
+        text.remove_prefix(1);
+    bool digit = false;
+    bool point = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if (c == '.' && !point)
+            point = true;
+        else
+            return false;
+    }
+    return digit;
+}
+
+} // namespace
+
 double ReadNumberUtf8(std::string_view text) {
+    if (isPlainNumber(text)) {
+        const bool negative = text.starts_with('-');
+        return parsed(text.data() + (negative ? 1 : 0), text.data() + text.size(), negative);
+    }
     // Digits and the point, without blanks or sign; ordinary amounts fit the string's own small buffer.
     std::string number;
     bool negative = false;
@@ -33,11 +66,7 @@ double ReadNumberUtf8(std::string_view text) {
     }
     if (!seenDigit)
         return 0.0;
-    double value = 0.0;
-    const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (result.ec != std::errc() || !std::isfinite(value))
-        return 0.0;
-    return negative ? -value : value;
+    return parsed(number.data(), number.data() + number.size(), negative);
 }
 
 namespace {

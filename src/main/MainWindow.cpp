@@ -1,10 +1,16 @@
 #include "main/MainWindow.h"
 
 #include "app/ServerControl.h"
+#include "main/HistoryPanel.h"
 #include "main/TableMap.h"
 #include "main/TileWidget.h"
+#include "main/TransferWindow.h"
+#include "menu/MenuWindow.h"
+#include "order/OrderSession.h"
 #include "order/OrderWindow.h"
 #include "settings/SettingsStore.h"
+#include "stats/ItemSalesWindow.h"
+#include "stats/TurnoverWindow.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
 #include "ui/Widgets.h"
@@ -74,14 +80,17 @@ MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& 
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("MainArea"));
     central->setStyleSheet(QStringLiteral("#MainArea { background: rgb(242,242,242); }"));
-    historyPanel_ = new QWidget(central);
-    historyPanel_->setObjectName(QStringLiteral("HistoryPanel"));
-    historyPanel_->setFixedWidth(Px(4110) - 8);
+    history_ = new HistoryPanel(db, central);
+    history_->setFixedWidth(Px(4110) - 8);
+    connect(history_, &HistoryPanel::reopenRequested, this, &MainWindow::reopenBill);
+    history_->setDeletionGuard([this](const QString& billId) {
+        return orderWindow_ && orderWindow_->isVisible() && orderWindow_->session().billId == billId;
+    });
 
     auto* body = new QHBoxLayout;
     body->setContentsMargins(0, 0, 0, 0);
     body->setSpacing(0);
-    body->addWidget(historyPanel_);
+    body->addWidget(history_);
     body->addWidget(buildTileArea(), 1);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -107,6 +116,7 @@ MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& 
         reportFailure(QStringLiteral("餐桌读取失败。"), error.text());
     }
     showSelection(0);
+    history_->runQuery();
 }
 
 MainWindow::~MainWindow() = default;
@@ -219,12 +229,34 @@ void MainWindow::openTable(int index) {
         reportFailure(QStringLiteral("餐桌无法打开。"), error.text());
         return;
     }
+    showOrderWindow(bill);
+}
+
+void MainWindow::reopenBill(const QString& billId) {
+    if (!closeOrderWindow())
+        return;
+    OpenedBill bill;
+    try {
+        bill = tables_->reopenBill(billId);
+    } catch (const StoreError& error) {
+        reportFailure(QStringLiteral("账单无法打开。"), error.text());
+        return;
+    }
+    showOrderWindow(bill);
+}
+
+void MainWindow::showOrderWindow(const OpenedBill& bill) {
     if (orderWindow_)
         orderWindow_->deleteLater();
     orderWindow_ = new OrderWindow(db_, *tables_, *settings_, this);
-    orderWindow_->setAttribute(Qt::WA_DeleteOnClose, false);
+    const bool fromHistory = tables_->EditingHistory;
     connect(orderWindow_, &OrderWindow::closedAfterSave, this,
-            [this, window = orderWindow_.data()] { window->deleteLater(); });
+            [this, fromHistory, window = orderWindow_.data()] {
+                window->deleteLater();
+                // After a bill of the table map is saved the list shows today's bills.
+                if (!fromHistory)
+                    history_->showToday();
+            });
     orderWindow_->open(bill);
     orderWindow_->show();
     CenterOnScreen(orderWindow_);
@@ -241,10 +273,13 @@ void MainWindow::settleAndFreeSelected() {
         return;
     }
     try {
+        tables_->refreshSlots();
         tables_->settleAndFree(selected);
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("结账离开没有完成。"), error.text());
+        return;
     }
+    history_->runQuery();
 }
 
 void MainWindow::startTransfer() {
@@ -252,6 +287,15 @@ void MainWindow::startTransfer() {
         ShowMessage(this, QStringLiteral("请桌尚未点菜，无需转桌！"));
         return;
     }
+    // An open ordering window would write its table's slot again when it saves: save it first.
+    if (!closeOrderWindow())
+        return;
+    if (transferWindow_)
+        transferWindow_->close();
+    transferWindow_ = new TransferWindow(*tables_, this);
+    transferWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    transferWindow_->show();
+    CenterOnScreen(transferWindow_, Px(340));
 }
 
 void MainWindow::runToolbarItem(int item) {
@@ -259,8 +303,17 @@ void MainWindow::runToolbarItem(int item) {
     case 0:
         refreshTiles();
         break;
+    case 1:
+        showToolWindow(menuWindow_, [this] { return new MenuWindow(db_, this); });
+        break;
     case 2:
         settleAndFreeSelected();
+        break;
+    case 3:
+        showToolWindow(itemSalesWindow_, [this] { return new ItemSalesWindow(db_, this); });
+        break;
+    case 4:
+        showToolWindow(turnoverWindow_, [this] { return new TurnoverWindow(db_, this); });
         break;
     case 9:
         startTransfer();
@@ -268,6 +321,19 @@ void MainWindow::runToolbarItem(int item) {
     default:
         break;
     }
+}
+
+void MainWindow::showToolWindow(QPointer<QWidget>& window, const std::function<QWidget*()>& create) {
+    if (!window) {
+        window = create();
+        window->setWindowFlag(Qt::Window);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+        CenterOnScreen(window);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void MainWindow::reportFailure(const QString& what, const QString& why) {

@@ -1,19 +1,22 @@
 #pragma once
 
 #include "app/Startup.h"
+#include "main/TableMap.h"
 
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 class Database;
+class HistoryPanel;
+class TransferWindow;
 class OrderWindow;
 class QLabel;
 class QMenu;
 class QScrollArea;
 class ServerControl;
 class SettingsStore;
-class TableMap;
 class TileWidget;
 
 // The main window: the toolbar band, the history panel on the left and one tile per dining table.
@@ -33,6 +36,8 @@ public:
     void openTable(int index);
     void settleAndFreeSelected();
     void startTransfer();
+    void reopenBill(const QString& billId);
+    HistoryPanel* history() const { return history_; }
     // Hides every tile, then shows one per listed table with its caption (after the table list changed).
     void rebuildTiles();
     // Places the tiles by the flow rule for the current window width.
@@ -52,7 +57,10 @@ private:
     void runToolbarItem(int item);
     void showTilePopup(const QPoint& globalPos);
     bool closeOrderWindow();
+    void showOrderWindow(const OpenedBill& bill);
     void reportFailure(const QString& what, const QString& why);
+    // Shows a tool window, creating it on first use; a window that was closed is created afresh.
+    void showToolWindow(QPointer<QWidget>& window, const std::function<QWidget*()>& create);
 
     Database& db_;
     DataFolders folders_;
@@ -62,7 +70,11 @@ private:
     QList<TileWidget*> tiles_;
     QWidget* tileArea_ = nullptr; // Picture4
     QScrollArea* tileScroll_ = nullptr;
-    QWidget* historyPanel_ = nullptr;
+    HistoryPanel* history_ = nullptr;
+    QPointer<TransferWindow> transferWindow_;
+    QPointer<QWidget> menuWindow_;
+    QPointer<QWidget> turnoverWindow_;
+    QPointer<QWidget> itemSalesWindow_;
     QMenu* tileMenu_ = nullptr; // mu1
     QPointer<OrderWindow> orderWindow_;
 };

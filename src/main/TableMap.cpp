@@ -47,6 +47,36 @@ void TableMap::settleAndFree(int index) {
     Q_EMIT slotsChanged();
 }
 
+OpenedBill TableMap::reopenBill(const QString& billId) {
+    OpenedBill bill;
+    if (!LoadBillRow(db_, billId, bill))
+        throw StoreError(QStringLiteral("账单 %1 已不存在。").arg(billId));
+    bill.billId = billId;
+    bill.openedText = bill.storedDate.left(10) + QStringLiteral(" 00:00");
+    bill.lines = LoadOrderLines(db_, billId);
+    OpenSlotValue = billId;
+    EditingHistory = true;
+    return bill;
+}
+
+TableMap::TransferResult TableMap::transfer(int source, int target) {
+    Transaction transaction(db_);
+    const QStringList stored = ReadSlots(db_, std::max(source, target) + 1);
+    if (!stored.value(target).isEmpty() || source == target)
+        return TransferResult::TargetOccupied;
+    const QString billId = stored.value(source);
+    if (billId.isEmpty())
+        return TransferResult::SourceFree;
+    WriteSlot(db_, source, QString());
+    WriteSlot(db_, target, billId);
+    transaction.commit();
+    SlotIds[source] = QString();
+    SlotIds[target] = billId;
+    Q_EMIT slotsChanged();
+    selectTile(target);
+    return TransferResult::Moved;
+}
+
 void TableMap::setSlot(int index, const QString& billId) {
     if (index < 0 || index >= SlotIds.size())
         return;
@@ -85,7 +115,7 @@ OpenedBill TableMap::openTable(int index, const QDateTime& now) {
 bool LoadBillRow(Database& db, const QString& billId, OpenedBill& bill) {
     Statement row(db,
                   "SELECT \"电话\", \"姓名\", \"备注\", \"菜品费用\", \"酒水费用\", \"其他费用\", \"应收\", "
-                  "\"实收\", \"挂账金额\" FROM \"桌台\" WHERE \"id\" = ?");
+                  "\"实收\", \"挂账金额\", \"桌号\", \"日期\" FROM \"桌台\" WHERE \"id\" = ?");
     row.bind(1, billId);
     if (!row.next())
         return false;
@@ -98,6 +128,8 @@ bool LoadBillRow(Database& db, const QString& billId, OpenedBill& bill) {
     bill.receivable = row.text(6);
     bill.received = row.text(7);
     bill.credit = row.text(8);
+    bill.tableName = row.text(9);
+    bill.storedDate = row.text(10);
     return true;
 }
 

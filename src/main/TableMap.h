@@ -25,6 +25,7 @@ struct OpenedBill {
     QString receivable; // text9
     QString received;   // Text10
     QString credit;     // Text12
+    QString storedDate; // 日期 of the bill row
     QList<OrderLine> lines;
 };
 
@@ -55,6 +56,12 @@ public:
     void settleAndFree(int index);
     // Loads what the ordering window shows for a table: its open bill, or a new bill opened at `now`.
     OpenedBill openTable(int index, const QDateTime& now);
+    // Loads a closed bill chosen in the history list; its save will leave slots and 退桌状态 alone.
+    OpenedBill reopenBill(const QString& billId);
+    // Moves the open bill of one table to another, free table, in one transaction. Slots are read afresh
+    // from the database, so a table a phone has just occupied is not taken.
+    enum class TransferResult { Moved, TargetOccupied, SourceFree };
+    TransferResult transfer(int source, int target);
     // Sets a slot in memory after the ordering window stored it, and tells the tiles.
     void setSlot(int index, const QString& billId);
 

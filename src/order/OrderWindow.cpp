@@ -1,7 +1,9 @@
 #include "order/OrderWindow.h"
 
+#include "order/BillPreviewWindow.h"
 #include "order/OrderGridModel.h"
 #include "order/OrderSession.h"
+#include "order/Printing.h"
 #include "settings/SettingsStore.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
@@ -329,9 +331,14 @@ void OrderWindow::reportFailure(const QString& what, const QString& why) {
     ShowMessage(this, what + QLatin1Char('\n') + why);
 }
 
-void OrderWindow::printBill() {}
+void OrderWindow::printBill() {
+    OpenBillPreview(this, tableName_->text(), session_->lines(), receivable_->text(), received_->text(),
+                    settings_);
+}
 
-void OrderWindow::printKitchenTicket() {}
+void OrderWindow::printKitchenTicket() {
+    PrintKitchenTicketFor(this, tableName_->text(), session_->lines(), settings_);
+}
 
 void OrderWindow::checkOut() {
     session_->checkout();

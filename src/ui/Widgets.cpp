@@ -16,9 +16,9 @@ void FrameControl(QWidget* control) {
     if (!control || IsFramed(control))
         return;
     control->setProperty(kFramedProperty, true);
-    const QString selector = QString::fromLatin1(control->metaObject()->className());
+    // The selector names the property, so children of the same class keep their own look.
     control->setStyleSheet(control->styleSheet() +
-                           QStringLiteral("%1 { border: 1px solid rgb(192,192,192); }").arg(selector));
+                           QStringLiteral("*[cjFramed=\"true\"] { border: 1px solid rgb(192,192,192); }"));
 }
 
 bool IsFramed(const QWidget* control) {

@@ -1,0 +1,184 @@
+#include "main/HistoryPanel.h"
+
+#include "store/Ids.h"
+#include "store/Log.h"
+#include "store/StoreError.h"
+#include "ui/Widgets.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+QPushButton* button(const QString& caption, const QString& name, QWidget* parent) {
+    auto* push = new QPushButton(caption, parent);
+    push->setObjectName(name);
+    push->setFlat(true);
+    push->setStyleSheet(
+        QStringLiteral("QPushButton { border: 1px solid rgb(192,192,192); padding: 3px; "
+                       "background: white; } QPushButton:pressed { background: rgb(192,192,192); }"));
+    return push;
+}
+} // namespace
+
+HistoryPanel::HistoryPanel(Database& db, QWidget* parent)
+    : QWidget(parent), db_(db), search_(new QLineEdit(this)), start_(new QLineEdit(this)),
+      end_(new QLineEdit(this)), list_(new QListWidget(this)), menu_(new QMenu(this)) {
+    setObjectName(QStringLiteral("HistoryPanel"));
+    search_->setObjectName(QStringLiteral("text1"));
+    search_->setPlaceholderText(QStringLiteral("顾客姓名"));
+    start_->setObjectName(QStringLiteral("Text3"));
+    end_->setObjectName(QStringLiteral("Text4"));
+    list_->setObjectName(QStringLiteral("List2"));
+    list_->setStyleSheet(
+        QStringLiteral("QListWidget::item { min-height: %1px; }").arg(fontMetrics().height() + 16));
+    for (QWidget* control : {static_cast<QWidget*>(search_), static_cast<QWidget*>(start_),
+                             static_cast<QWidget*>(end_), static_cast<QWidget*>(list_)})
+        FrameControl(control);
+
+    auto* query = button(QStringLiteral("查    询"), QStringLiteral("Command1"), this);
+    auto* onAccount = button(QStringLiteral("挂帐查询"), QStringLiteral("Command2"), this);
+    auto* previous = button(QStringLiteral("<<<"), QStringLiteral("Command4"), this);
+    auto* next = button(QStringLiteral(">>>"), QStringLiteral("Command5"), this);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("姓名"), this), 0, 0);
+    grid->addWidget(search_, 0, 1, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("日期"), this), 1, 0);
+    grid->addWidget(start_, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("至"), this), 1, 2);
+    grid->addWidget(end_, 1, 3);
+    auto* buttons = new QGridLayout;
+    buttons->addWidget(previous, 0, 0);
+    buttons->addWidget(query, 0, 1);
+    buttons->addWidget(onAccount, 0, 2);
+    buttons->addWidget(next, 0, 3);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+    layout->addWidget(list_, 1);
+
+    menu_->setObjectName(QStringLiteral("mu"));
+    menu_->addAction(QStringLiteral("删除"), this, &HistoryPanel::deleteSelected);
+    menu_->addSeparator();
+    menu_->addAction(QStringLiteral("取消"));
+
+    const QDate today = QDate::currentDate();
+    setDates(OneMonthBack(today), today);
+    connect(query, &QPushButton::clicked, this, &HistoryPanel::runQuery);
+    connect(onAccount, &QPushButton::clicked, this, &HistoryPanel::runOnAccountQuery);
+    connect(previous, &QPushButton::clicked, this, [this] { stepDays(-1); });
+    connect(next, &QPushButton::clicked, this, [this] { stepDays(1); });
+    connect(search_, &QLineEdit::textChanged, this, &HistoryPanel::applySearchTextRule);
+    connect(search_, &QLineEdit::returnPressed, this, &HistoryPanel::runQuery);
+    connect(list_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        const int row = list_->row(item);
+        if (row >= 0 && row < entries_.size())
+            Q_EMIT reopenRequested(entries_.at(row).billId);
+    });
+    list_->viewport()->installEventFilter(this);
+}
+
+void HistoryPanel::setDates(const QDate& start, const QDate& end) {
+    start_->setText(DateText(start));
+    end_->setText(DateText(end));
+}
+
+void HistoryPanel::applySearchTextRule(const QString& text) {
+    if (steppingDays_)
+        return;
+    const QDate today = QDate::currentDate();
+    setDates(text.trimmed().isEmpty() ? today : today.addYears(-10), today);
+}
+
+void HistoryPanel::runQuery() {
+    run(HistoryQuery::Kind::Closed);
+}
+
+void HistoryPanel::runOnAccountQuery() {
+    run(HistoryQuery::Kind::OnAccount);
+}
+
+void HistoryPanel::run(HistoryQuery::Kind kind) {
+    const std::optional<QDate> start = ParseUserDate(start_->text());
+    const std::optional<QDate> end = ParseUserDate(end_->text());
+    if (!start || !end) {
+        ShowMessage(this, QStringLiteral("请输入正确日期格式，如“2020-01-15”！"), kProgramTitle);
+        return;
+    }
+    lastKind_ = kind;
+    list_->clear();
+    entries_.clear();
+    try {
+        entries_ = RunHistoryQuery(db_, {kind, search_->text(), *start, *end});
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("历史查询失败：") + error.text());
+        ShowMessage(this, QStringLiteral("查询失败。\n") + error.text());
+        return;
+    }
+    QStringList lines;
+    lines.reserve(entries_.size());
+    for (const HistoryEntry& entry : entries_)
+        lines.append(entry.line);
+    list_->addItems(lines);
+}
+
+void HistoryPanel::stepDays(int days) {
+    const std::optional<QDate> end = ParseUserDate(end_->text());
+    if (!end) {
+        ShowMessage(this, QStringLiteral("请输入正确日期格式，如“2020-01-15”！"), kProgramTitle);
+        return;
+    }
+    const QDate day = end->addDays(days);
+    setDates(day, day);
+    // Emptying the name must not undo the step.
+    steppingDays_ = true;
+    search_->clear();
+    steppingDays_ = false;
+    runQuery();
+}
+
+void HistoryPanel::showToday() {
+    const QDate today = QDate::currentDate();
+    setDates(today, today);
+    runQuery();
+}
+
+void HistoryPanel::deleteSelected() {
+    const int row = list_->currentRow();
+    if (row < 0 || row >= entries_.size())
+        return;
+    if (!AskOkCancel(this, QStringLiteral("确实要永久删除该记录吗？")))
+        return;
+    const QString billId = entries_.at(row).billId;
+    if (isOpen_ && isOpen_(billId)) {
+        ShowMessage(this, QStringLiteral("该账单正在点餐窗口中打开，请先关闭点餐窗口再删除。"));
+        return;
+    }
+    try {
+        DeleteBill(db_, billId);
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("删除账单失败：") + error.text());
+        ShowMessage(this, QStringLiteral("账单没有删除。\n") + error.text());
+        return;
+    }
+    entries_.removeAt(row);
+    delete list_->takeItem(row);
+}
+
+bool HistoryPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton && list_->count() > 0) {
+            menu_->popup(mouse->globalPosition().toPoint());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "main/History.h"
+
+#include <QWidget>
+#include <functional>
+
+class Database;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+
+// The history list on the left of the main window: closed bills of a date range, searchable by customer
+// name, or the bills still on account.
+class HistoryPanel : public QWidget {
+    Q_OBJECT
+public:
+    HistoryPanel(Database& db, QWidget* parent = nullptr);
+
+    void runQuery();          // 查    询
+    void runOnAccountQuery(); // 挂帐查询
+    void stepDays(int days);  // <<< and >>>
+    void showToday();         // both dates today, then the query
+    void deleteSelected();    // 删除, after the question
+    void setDeletionGuard(std::function<bool(const QString&)> isOpen) { isOpen_ = std::move(isOpen); }
+
+    const QList<HistoryEntry>& entries() const { return entries_; }
+    QListWidget* list() const { return list_; }
+
+Q_SIGNALS:
+    void reopenRequested(const QString& billId);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void run(HistoryQuery::Kind kind);
+    void applySearchTextRule(const QString& text);
+    void setDates(const QDate& start, const QDate& end);
+
+    Database& db_;
+    QLineEdit* search_; // text1
+    QLineEdit* start_;  // Text3
+    QLineEdit* end_;    // Text4
+    QListWidget* list_; // List2 (the ids, List1, are kept in entries_)
+    QMenu* menu_;       // mu
+    QList<HistoryEntry> entries_;
+    HistoryQuery::Kind lastKind_ = HistoryQuery::Kind::Closed;
+    bool steppingDays_ = false;
+    std::function<bool(const QString&)> isOpen_;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDialog>
+
+class QLineEdit;
+class QListWidget;
+class TableMap;
+
+// "转桌": moves the selected table's party and bill to a free table.
+class TransferWindow : public QDialog {
+    Q_OBJECT
+public:
+    TransferWindow(TableMap& tables, QWidget* parent = nullptr);
+
+    void chooseTarget(int index);
+    void confirm();
+
+private:
+    TableMap& tables_;
+    int source_;
+    int target_ = -1;
+    QLineEdit* targetName_;  // Combo1
+    QListWidget* tableList_; // List1
+};

@@ -1,0 +1,275 @@
+#include "common/TestHome.h"
+
+#include "app/ServerControl.h"
+#include "main/History.h"
+#include "main/HistoryPanel.h"
+#include "main/MainWindow.h"
+#include "main/TransferWindow.h"
+#include "order/OrderSession.h"
+#include "order/OrderWindow.h"
+#include "store/Database.h"
+#include "store/Settings.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// A closed bill with one line, dated by its id.
+void addBill(Database& db, const QString& id, const QString& name = QString(),
+             const QString& credit = QString(), const QString& leaveState = QStringLiteral("yes"),
+             const QString& table = QStringLiteral("大厅3")) {
+    const QString date = id.left(4) + QLatin1Char('-') + id.mid(4, 2) + QLatin1Char('-') + id.mid(6, 2);
+    Statement bill(
+        db,
+        "INSERT INTO \"桌台\" (\"id\", \"日期\", \"桌号\", \"姓名\", \"挂账状态\", \"退桌状态\", \"应收\") "
+        "VALUES (?, ?, ?, ?, ?, ?, '28')");
+    bill.bind(1, id).bind(2, date).bind(3, table).bind(4, name).bind(5, credit).bind(6, leaveState).run();
+    Statement line(
+        db,
+        "INSERT INTO \"明细\" (\"id\", \"日期\", \"序号\", \"名称\", \"数量\", \"单价\", \"金额\", \"分类\", "
+        "\"排序\") VALUES (?, ?, ?, '宫保鸡丁', '1', '28', '28', '菜品', '1000')");
+    line.bind(1, id).bind(2, date).bind(3, id.mid(2) + QStringLiteral("000")).run();
+}
+
+qint64 count(Database& db, const char* sql, const QString& id) {
+    Statement query(db, sql);
+    query.bind(1, id);
+    return query.next() ? query.integer(0) : -1;
+}
+
+} // namespace
+
+class HistoryTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void sequenceNumbersArePaddedToTheRowCount_data() {
+        QTest::addColumn<int>("bills");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("last");
+        QTest::newRow("7") << 7 << "[7]"
+                           << "[1]";
+        QTest::newRow("12") << 12 << "[12]"
+                            << "[01]";
+        QTest::newRow("100") << 100 << "[100]"
+                             << "[001]";
+    }
+    void sequenceNumbersArePaddedToTheRowCount() {
+        QFETCH(int, bills);
+        QFETCH(QString, first);
+        QFETCH(QString, last);
+        TestHome home;
+        auto db = home.createDatabase();
+        for (int i = 0; i < bills; ++i)
+            addBill(*db, QStringLiteral("20241212%1").arg(100000 + i * 7, 6, 10, QLatin1Char('0')));
+        const auto entries = RunHistoryQuery(
+            *db, {HistoryQuery::Kind::Closed, QString(), QDate(2024, 12, 12), QDate(2024, 12, 12)});
+        QCOMPARE(entries.size(), bills);
+        QVERIFY(entries.first().line.startsWith(first));
+        QVERIFY(entries.last().line.startsWith(last));
+        QVERIFY(entries.first().billId > entries.last().billId);
+    }
+
+    void linesShowTheNameOrTheTable() {
+        TestHome home;
+        auto db = home.createDatabase();
+        addBill(*db, QStringLiteral("20241212184501"), QStringLiteral("  "), QStringLiteral("◆"));
+        addBill(*db, QStringLiteral("20241212190000"), QStringLiteral("王先生"));
+        addBill(*db, QStringLiteral("20241212200000"), QString(), QString(), QString()); // table still open
+        const auto entries = RunHistoryQuery(
+            *db, {HistoryQuery::Kind::Closed, QString(), QDate(2024, 12, 12), QDate(2024, 12, 12)});
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries.at(0).line, QStringLiteral("[2]2024-12-12 19:00[王先生]"));
+        QCOMPARE(entries.at(1).line, QStringLiteral("[1]2024-12-12 18:45[大厅3]◆"));
+        // On account: only the bill with the mark, its time from 日期.
+        const auto onAccount = RunHistoryQuery(
+            *db, {HistoryQuery::Kind::OnAccount, QString(), QDate(2024, 12, 1), QDate(2024, 12, 31)});
+        QCOMPARE(onAccount.size(), 1);
+        QCOMPARE(onAccount.at(0).line, QStringLiteral("[1]2024-12-12 00:00[大厅3]◆"));
+    }
+
+    void namesAreFoundLiterallyAndDatesInEitherOrder() {
+        TestHome home;
+        auto db = home.createDatabase();
+        addBill(*db, QStringLiteral("20240301120000"), QStringLiteral("O'Brien"));
+        addBill(*db, QStringLiteral("20240302120000"), QStringLiteral("100%满意"));
+        addBill(*db, QStringLiteral("20240303120000"), QStringLiteral("李四"));
+        auto find = [&](const QString& text) {
+            return RunHistoryQuery(*db,
+                                   {HistoryQuery::Kind::Closed, text, QDate(2024, 3, 31), QDate(2024, 3, 1)})
+                .size();
+        };
+        QCOMPARE(find(QStringLiteral("'Bri")), 1);
+        QCOMPARE(find(QStringLiteral("%")), 1);
+        QCOMPARE(find(QStringLiteral("_")), 0);
+        QCOMPARE(find(QString()), 3);
+    }
+
+    void panelRulesForDatesAndDays() {
+        TestHome home;
+        auto db = home.createDatabase();
+        addBill(*db, QStringLiteral("20240229120000"));
+        addBill(*db, QStringLiteral("20240301120000"));
+        HistoryPanel panel(*db);
+        auto* search = panel.findChild<QLineEdit*>(QStringLiteral("text1"));
+        auto* start = panel.findChild<QLineEdit*>(QStringLiteral("Text3"));
+        auto* end = panel.findChild<QLineEdit*>(QStringLiteral("Text4"));
+        const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+
+        search->setText(QStringLiteral("张"));
+        QCOMPARE(start->text(), QDate::currentDate().addYears(-10).toString(QStringLiteral("yyyy-MM-dd")));
+        QCOMPARE(end->text(), today);
+        search->setText(QString());
+        QCOMPARE(start->text(), today);
+
+        // "<<<" from 2024-03-01 shows 2024-02-29 only, even though the name box is emptied on the way.
+        search->setText(QStringLiteral("张"));
+        end->setText(QStringLiteral("2024-3-1"));
+        panel.stepDays(-1);
+        QCOMPARE(start->text(), QStringLiteral("2024-02-29"));
+        QCOMPARE(end->text(), QStringLiteral("2024-02-29"));
+        QCOMPARE(panel.entries().size(), 1);
+        QCOMPARE(panel.entries().at(0).billId, QStringLiteral("20240229120000"));
+
+        // A typed text that is no date is refused and changes nothing.
+        start->setText(QStringLiteral("2024-02-29' or 1=1 --"));
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shown = box->text();
+            box->accept();
+        });
+        panel.runQuery();
+        QCOMPARE(shown, QStringLiteral("请输入正确日期格式，如“2020-01-15”！"));
+        QCOMPARE(panel.list()->count(), 1);
+    }
+
+    void deletingTheThirdOnAccountLineRemovesExactlyThatBill() {
+        TestHome home;
+        auto db = home.createDatabase();
+        const QStringList ids{"20240301120000", "20240302120000", "20240303120000", "20240304120000"};
+        for (const QString& id : ids)
+            addBill(*db, id, QString(), QStringLiteral("◆"));
+        addBill(*db, QStringLiteral("20240305120000")); // not on account
+        HistoryPanel panel(*db);
+        panel.findChild<QLineEdit*>(QStringLiteral("Text3"))->setText(QStringLiteral("2024-03-01"));
+        panel.findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("2024-03-31"));
+        panel.runOnAccountQuery();
+        QCOMPARE(panel.list()->count(), 4);
+        const QString third = panel.entries().at(2).billId;
+        QCOMPARE(third, QStringLiteral("20240302120000"));
+
+        panel.list()->setCurrentRow(2);
+        QTimer::singleShot(0, [] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            QCOMPARE(box->text(), QStringLiteral("确实要永久删除该记录吗？"));
+            box->button(QMessageBox::Ok)->click();
+        });
+        panel.deleteSelected();
+        QCOMPARE(panel.list()->count(), 3);
+        QCOMPARE(count(*db, "SELECT count(*) FROM \"桌台\" WHERE \"id\" = ?", third), 0);
+        QCOMPARE(count(*db, "SELECT count(*) FROM \"明细\" WHERE \"id\" = ?", third), 0);
+        QCOMPARE(count(*db, "SELECT count(*) FROM \"桌台\" WHERE \"id\" <> ?", third), 4);
+        QCOMPARE(count(*db, "SELECT count(*) FROM \"明细\" WHERE \"id\" <> ?", third), 4);
+
+        // Cancel deletes nothing.
+        panel.list()->setCurrentRow(0);
+        QTimer::singleShot(0, [] {
+            qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
+                ->button(QMessageBox::Cancel)
+                ->click();
+        });
+        panel.deleteSelected();
+        QCOMPARE(panel.list()->count(), 3);
+    }
+
+    void transferAndReopenThroughTheMainWindow() {
+        TestHome home;
+        auto db = home.createDatabase();
+        addBill(*db, QStringLiteral("20241212120000"), QStringLiteral("张三"), QString(), QString());
+        addBill(*db, QStringLiteral("20241212130000"), QString(), QString(), QString());
+        WriteSlot(*db, 2, QStringLiteral("20241212120000"));
+        WriteSlot(*db, 5, QStringLiteral("20241212130000"));
+        const DataFolders folders{home.path(QStringLiteral("d")), home.path(QStringLiteral("b"))};
+        ServerControl server(home.path(QStringLiteral("bin")), folders.dataFolder);
+        MainWindow main(*db, folders, server);
+        main.show();
+
+        // A free table cannot be transferred.
+        main.tables().selectTile(0);
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            shown = box->text();
+            box->accept();
+        });
+        main.startTransfer();
+        QCOMPARE(shown, QStringLiteral("请桌尚未点菜，无需转桌！"));
+
+        main.tables().selectTile(2);
+        main.startTransfer();
+        auto* transfer = main.findChild<TransferWindow*>();
+        QVERIFY(transfer);
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            shown = box->text();
+            box->accept();
+        });
+        transfer->confirm();
+        QCOMPARE(shown, QStringLiteral("请首先选择桌号！"));
+        for (int target : {5, 2}) { // occupied, and the table itself
+            transfer->chooseTarget(target);
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                shown = box->text();
+                box->accept();
+            });
+            transfer->confirm();
+            QCOMPARE(shown, QStringLiteral("该桌号已被占用！"));
+        }
+        QCOMPARE(ReadSlots(*db, 8).at(5), QStringLiteral("20241212130000"));
+        transfer->chooseTarget(7);
+        transfer->confirm();
+        QStringList slots = ReadSlots(*db, 8);
+        QCOMPARE(slots.at(2), QString());
+        QCOMPARE(slots.at(7), QStringLiteral("20241212120000"));
+        QCOMPARE(main.tables().selectedTile(), 7);
+
+        // Double-clicking tile 7 opens the same lines.
+        main.openTable(7);
+        QCOMPARE(main.orderWindow()->session().billId, QStringLiteral("20241212120000"));
+        QCOMPARE(main.orderWindow()->session().lines().size(), 1);
+        main.orderWindow()->checkOut();
+        QCOMPARE(ReadSlots(*db, 8).at(7), QString());
+
+        // The closed bill is listed today? It is dated 2024-12-12: reopen it from a query of that day.
+        auto* panel = main.history();
+        panel->findChild<QLineEdit*>(QStringLiteral("Text3"))->setText(QStringLiteral("2024-12-12"));
+        panel->findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("2024-12-12"));
+        panel->runQuery();
+        QCOMPARE(panel->entries().size(), 1);
+        main.reopenBill(panel->entries().at(0).billId);
+        QVERIFY(main.tables().EditingHistory);
+        OrderWindow* window = main.orderWindow();
+        QCOMPARE(window->session().openedText, QStringLiteral("2024-12-12 00:00"));
+        window->session().name = QStringLiteral("张三丰");
+        QVERIFY(window->saveAndClose());
+        Statement bill(*db, "SELECT \"退桌状态\", \"姓名\" FROM \"桌台\" WHERE \"id\" = '20241212120000'");
+        QVERIFY(bill.next());
+        QCOMPARE(bill.text(0), QStringLiteral("yes"));
+        QCOMPARE(bill.text(1), QStringLiteral("张三丰"));
+        slots = ReadSlots(*db, 13);
+        QCOMPARE(slots.count(QString()), 12); // only table 5 is still occupied
+        QCOMPARE(slots.at(5), QStringLiteral("20241212130000"));
+    }
+};
+
+QTEST_MAIN(HistoryTest)
+#include "test_history.moc"

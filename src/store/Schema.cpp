@@ -172,16 +172,25 @@ void insertSampleRows(Database& db) {
 
 } // namespace
 
+void CreateIndexes(Database& db) {
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"桌台_id\" ON \"桌台\" (\"id\");");
+    // Covers the history list, so a search over years reads the index alone, never the wide bill rows.
+    db.exec("CREATE INDEX IF NOT EXISTS \"桌台_历史\" ON \"桌台\" "
+            "(\"日期\", \"退桌状态\", \"姓名\", \"id\", \"桌号\", \"挂账状态\");");
+    // Most bills carry no customer name; a name search over years reads only those that do.
+    db.exec("CREATE INDEX IF NOT EXISTS \"桌台_姓名\" ON \"桌台\" "
+            "(\"姓名\", \"日期\", \"退桌状态\", \"id\", \"桌号\", \"挂账状态\") WHERE \"姓名\" <> '';");
+    db.exec("CREATE INDEX IF NOT EXISTS \"明细_id\" ON \"明细\" (\"id\", \"排序\");");
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"明细_序号\" ON \"明细\" (\"序号\");");
+    db.exec("CREATE INDEX IF NOT EXISTS \"明细_日期_分类\" ON \"明细\" (\"日期\", \"分类\");");
+    db.exec("CREATE INDEX IF NOT EXISTS \"菜单_分类\" ON \"菜单\" (\"分类\");");
+}
+
 void CreateSchema(Database& db) {
     Transaction transaction(db);
     for (const TableDef& table : tables())
         db.exec(createTableSql(table).constData());
-    db.exec("CREATE UNIQUE INDEX \"桌台_id\" ON \"桌台\" (\"id\");");
-    db.exec("CREATE INDEX \"桌台_日期\" ON \"桌台\" (\"日期\");");
-    db.exec("CREATE INDEX \"明细_id\" ON \"明细\" (\"id\", \"排序\");");
-    db.exec("CREATE UNIQUE INDEX \"明细_序号\" ON \"明细\" (\"序号\");");
-    db.exec("CREATE INDEX \"明细_日期_分类\" ON \"明细\" (\"日期\", \"分类\");");
-    db.exec("CREATE INDEX \"菜单_分类\" ON \"菜单\" (\"分类\");");
+    CreateIndexes(db);
     insertSampleRows(db);
     db.exec(("PRAGMA user_version = " + QByteArray::number(kSchemaVersion) + ";").constData());
     transaction.commit();
@@ -193,6 +202,9 @@ void MigrateSchema(Database& db) {
         throw StoreError(QStringLiteral("数据库文件 %1 由更新版本的软件写入（版本 %2），本软件无法使用。")
                              .arg(db.path())
                              .arg(version));
+    Transaction transaction(db);
+    CreateIndexes(db);
+    transaction.commit();
 }
 
 int ColumnWidth(const QString& table, const QString& column) {

@@ -17,6 +17,9 @@ inline constexpr int kMaxTables = 45;
 // Creates the five tables, their indexes and the sample rows in one transaction.
 void CreateSchema(Database& db);
 
+// Creates the indexes the program's queries rely on, where missing.
+void CreateIndexes(Database& db);
+
 // Brings an older file up to kSchemaVersion (nothing to do yet beyond version 1).
 void MigrateSchema(Database& db);
 

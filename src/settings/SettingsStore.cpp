@@ -40,6 +40,25 @@ void SettingsStore::fillTableList() {
     tableKeys_ = keys;
 }
 
+bool SettingsStore::saveDetails() {
+    ensureFilled();
+    CheckWidths(QStringLiteral("综合设置"), {{"餐馆名称", restaurantName_},
+                                             {"电话", phone_},
+                                             {"地址", address_},
+                                             {"左边距", leftMargin_},
+                                             {"上边距", topMargin_}});
+    Statement update(db_,
+                     "UPDATE \"综合设置\" SET \"餐馆名称\" = ?, \"电话\" = ?, \"地址\" = ?, "
+                     "\"左边距\" = ?, \"上边距\" = ? WHERE rowid = (SELECT min(rowid) FROM \"综合设置\")");
+    update.bind(1, restaurantName_)
+        .bind(2, phone_)
+        .bind(3, address_)
+        .bind(4, leftMargin_)
+        .bind(5, topMargin_);
+    update.run();
+    return db_.changes() > 0;
+}
+
 void SettingsStore::discard() {
     filled_ = false;
     tableList_.clear();

@@ -34,6 +34,11 @@ public:
     void setTopMargin(const QString& value);
     void setMobileFlag(int flag);
 
+    // Writes the five texts as they stand (no trimming, margins unchecked) to the settings row in one
+    // statement. A text longer than its column throws StoreError and nothing is written; false when there
+    // is no settings row to write to.
+    bool saveDetails();
+
     void fill();
     void fillTableList();
     void discard();

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "settings/DiningTables.h"
+
+#include <QWidget>
+#include <functional>
+
+class Database;
+class QLineEdit;
+class QListWidget;
+class SettingsStore;
+class TableDialog;
+
+// The settings window Form8 "综合设置": restaurant details and print margins, the login password and the
+// list of dining tables. Its boxes show and edit the settings store's copy, so printing sees unsaved edits
+// while the window is open; closing the window in any way discards the store, and the next reader fills it
+// again from the database.
+class SettingsWindow : public QWidget {
+    Q_OBJECT
+public:
+    // tablesChanged runs after every table add, rename and delete, once the store's table list is read
+    // again, so the main window can rebuild its tiles and reread the slots.
+    SettingsWindow(Database& db, SettingsStore& store, std::function<void()> tablesChanged,
+                   QWidget* parent = nullptr);
+
+    // Tells the window which table has an ordering window open (-1 for none). Deleting that table or one
+    // before it is refused while it is open, since the window's save would land in a moved slot.
+    void setOpenTableProbe(std::function<int()> probe) { openTable_ = std::move(probe); }
+
+    // Whether list entry `row` may be deleted now (slots read from the database).
+    DiningTables::Removal checkRemoval(int row);
+    static QString RemovalMessage(DiningTables::Removal removal);
+
+    QListWidget* tableList() const { return list_; }
+    TableDialog* tableDialog() const { return dialog_; }
+    DiningTables& tables() { return tables_; }
+
+    void addTable();       // Command8 "新增"
+    void renameTable();    // Command9 "修改"
+    void deleteTable();    // Command10 "删除"
+    bool save();           // Command1 "保  存"
+    void changePassword(); // Command3 "修改密码"
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QWidget* buildTableGroup();
+    QWidget* buildDetailsGroup();
+    QWidget* buildPasswordGroup();
+    QLineEdit* addBox(const char* name);
+    void showStore();
+    void fillList();
+    void select(int row);
+    void tablesEdited();
+    int openTable() const;
+    void reportFailure(const QString& what, const QString& why);
+
+    Database& db_;
+    SettingsStore& store_;
+    DiningTables tables_;
+    std::function<void()> tablesChanged_;
+    std::function<int()> openTable_;
+
+    QListWidget* list_ = nullptr;         // List2
+    QLineEdit* nameBox_ = nullptr;        // text1
+    QLineEdit* addressBox_ = nullptr;     // Text2
+    QLineEdit* phoneBox_ = nullptr;       // Text6
+    QLineEdit* leftMarginBox_ = nullptr;  // Text4
+    QLineEdit* topMarginBox_ = nullptr;   // Text5
+    QLineEdit* oldPasswordBox_ = nullptr; // Text8
+    QLineEdit* newPasswordBox_ = nullptr; // Text12
+    TableDialog* dialog_ = nullptr;       // Form20
+
+    // The entry last selected: its key (编号) and name.
+    QString selectedKey_;
+    QString selectedName_;
+};

@@ -31,7 +31,8 @@ QPushButton* makeButton(const QString& caption, const char* name, QWidget* paren
 
 SettingsWindow::SettingsWindow(Database& db, SettingsStore& store, std::function<void()> tablesChanged,
                                QWidget* parent)
-    : QWidget(parent), db_(db), store_(store), tables_(db), tablesChanged_(std::move(tablesChanged)) {
+    : QWidget(parent, Qt::Window), db_(db), store_(store), tables_(db),
+      tablesChanged_(std::move(tablesChanged)) {
     setObjectName(QStringLiteral("Form8"));
     setWindowTitle(QStringLiteral("综合设置"));
     setFont(QFont(QStringLiteral("Noto Serif CJK SC"), 9));

@@ -1,0 +1,117 @@
+#include "mobile/server/LanServer.h"
+
+#include <QFile>
+#include <httplib.h>
+
+namespace {
+
+constexpr const char* kHtml = "text/html; charset=utf-8";
+
+void addSafetyHeaders(httplib::Response& res) {
+    res.set_header("Cache-Control", "no-store");
+    res.set_header("X-Content-Type-Options", "nosniff");
+    res.set_header("X-Frame-Options", "DENY");
+    res.set_header("Referrer-Policy", "no-referrer");
+    res.set_header("Content-Security-Policy",
+                   "default-src 'none'; style-src 'unsafe-inline'; script-src 'unsafe-inline'; "
+                   "img-src data:; form-action 'self'; base-uri 'none'; frame-ancestors 'none'");
+}
+
+void send(httplib::Response& res, const PageResponse& page) {
+    addSafetyHeaders(res);
+    res.status = page.status;
+    if (!page.location.isEmpty()) {
+        res.set_header("Location", page.location.toStdString());
+        return;
+    }
+    res.set_content(page.body.constData(), static_cast<size_t>(page.body.size()), kHtml);
+}
+
+QString statusText(int status) {
+    switch (status) {
+    case 404:
+        return QStringLiteral("没有这个页面。");
+    case 413:
+        return QStringLiteral("提交的内容太长，没有保存。请缩短后再试。");
+    case 400:
+        return QStringLiteral("请求无效。");
+    default:
+        return QStringLiteral("服务出错（%1），请稍后再试。").arg(status);
+    }
+}
+
+} // namespace
+
+LanServer::LanServer(Database& db, LanServerOptions options)
+    : options_(std::move(options)), pages_(db, dbMutex_, options_.dataFolder + QStringLiteral("/phone")),
+      server_(std::make_unique<httplib::Server>()) {
+    if (!options_.staticCopy.isEmpty()) {
+        QFile file(options_.staticCopy);
+        if (file.open(QIODevice::ReadOnly))
+            staticBody_ = file.readAll();
+    }
+    const int threads = std::max(1, options_.threads);
+    server_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+    server_->set_tcp_nodelay(true);
+    server_->set_payload_max_length(kMaxBody);
+    server_->set_read_timeout(5, 0);
+    server_->set_write_timeout(5, 0);
+    server_->set_keep_alive_timeout(5);
+    server_->set_keep_alive_max_count(100);
+    route();
+}
+
+LanServer::~LanServer() = default;
+
+void LanServer::route() {
+    const auto handlePage = [this](const httplib::Request& req, httplib::Response& res) {
+        PageRequest request;
+        request.page = QString::fromStdString(req.matches[1].str()) + QStringLiteral(".asp");
+        request.post = req.method == "POST";
+        request.peer = QString::fromStdString(req.remote_addr);
+        for (const auto& [key, value] : req.params)
+            request.params.insert(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())),
+                                  QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+        send(res, pages_.handle(request));
+    };
+    const char* pagePattern = R"(/phone/(list|menu|savemenu|detail|modify|delete|save)\.asp)";
+    server_->Get(pagePattern, handlePage);
+    server_->Post(pagePattern, handlePage);
+    server_->Get("/favicon.ico", [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
+    if (!staticBody_.isEmpty()) {
+        server_->Get("/bench/static.html", [this](const httplib::Request&, httplib::Response& res) {
+            addSafetyHeaders(res);
+            res.set_content(staticBody_.constData(), static_cast<size_t>(staticBody_.size()), kHtml);
+        });
+    }
+    // Every refusal (unknown path, oversized body, bad request) gets a readable page.
+    const httplib::Server::HandlerWithResponse refusal = [](const httplib::Request&, httplib::Response& res) {
+        if (!res.body.empty())
+            return httplib::Server::HandlerResponse::Unhandled;
+        send(res, PhonePages::Message(res.status, statusText(res.status)));
+        return httplib::Server::HandlerResponse::Handled;
+    };
+    server_->set_error_handler(refusal);
+    server_->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+        send(res, PhonePages::Message(500, statusText(500)));
+    });
+}
+
+bool LanServer::bind() {
+    if (options_.port == 0) {
+        const int port = server_->bind_to_any_port(options_.host.toStdString());
+        if (port <= 0)
+            return false;
+        options_.port = port;
+        return true;
+    }
+    return server_->bind_to_port(options_.host.toStdString(), options_.port);
+}
+
+void LanServer::run() {
+    server_->listen_after_bind();
+}
+
+void LanServer::stop() {
+    server_->stop();
+}

@@ -1,0 +1,441 @@
+#include "mobile/server/PhonePages.h"
+
+#include "main/TableMap.h"
+#include "mobile/server/PageTemplate.h"
+#include "order/OrderSession.h"
+#include "settings/SettingsStore.h"
+#include "store/Database.h"
+#include "store/Log.h"
+#include "store/NumberText.h"
+#include "store/Schema.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QRegularExpression>
+#include <map>
+
+namespace {
+
+// A request that cannot be carried out; shown as a message page.
+struct PageFault {
+    int status;
+    QString text;
+    QString back = QStringLiteral("list.asp");
+};
+
+// The counter's objects for one request, over the shared connection.
+struct Counter {
+    explicit Counter(Database& db) : settings(db), tables(db, settings), session(db, tables) {}
+    SettingsStore settings;
+    TableMap tables;
+    OrderSession session;
+};
+
+const QStringList& categories() {
+    static const QStringList names{kDishes, kDrinks, kOthers};
+    return names;
+}
+
+QString param(const PageRequest& request, const char* name) {
+    return request.params.value(QString::fromLatin1(name));
+}
+
+QString detailLink(int table) {
+    return QStringLiteral("detail.asp?t=%1").arg(table);
+}
+
+int tableIndex(const PageRequest& request, Counter& counter) {
+    bool ok = false;
+    const int index = param(request, "t").toInt(&ok);
+    if (!ok || index < 0 || index >= counter.tables.tableCount())
+        throw PageFault{404, QStringLiteral("没有这张餐桌，请返回餐桌列表重新选择。")};
+    return index;
+}
+
+void openTable(Counter& counter, int table) {
+    counter.session.open(counter.tables.openTable(table, QDateTime::currentDateTime()));
+}
+
+// The bill a change was made on must still be the table's bill (the counter may have settled it since).
+void checkSameBill(const PageRequest& request, Counter& counter, int table) {
+    if (!counter.tables.isOccupied(table) || param(request, "b") != counter.session.billId)
+        throw PageFault{409, QStringLiteral("这张餐桌的账单已经变动（可能已在收银台结账），请返回查看。"),
+                        detailLink(table)};
+}
+
+int lineIndex(const OrderSession& session, const QString& lineId, int table) {
+    for (int i = 0; i < session.lines().size(); ++i)
+        if (session.lines().at(i).lineId == lineId && !lineId.isEmpty())
+            return i;
+    throw PageFault{404, QStringLiteral("这道菜已不在账单中，请返回查看。"), detailLink(table)};
+}
+
+// A quantity as a phone may send it: a positive number with at most two decimals.
+std::optional<QString> quantityText(const QString& raw) {
+    static const QRegularExpression pattern(QStringLiteral("^\\d{1,4}(\\.\\d{1,2})?$"));
+    const QString text = raw.trimmed();
+    if (!pattern.match(text).hasMatch() || ReadNumber(text) <= 0)
+        return std::nullopt;
+    return NumberText(ReadNumber(text));
+}
+
+void checkWidths(const QString& table, std::initializer_list<std::pair<const char*, QString>> values,
+                 const QString& back) {
+    try {
+        CheckWidths(table, values);
+    } catch (const StoreError& error) {
+        throw PageFault{400, error.text(), back};
+    }
+}
+
+PageData tableData(Counter& counter, int table) {
+    PageData data;
+    data.set(QStringLiteral("restaurant"), counter.settings.restaurantName());
+    data.set(QStringLiteral("table"), table);
+    data.set(QStringLiteral("tableName"), counter.session.tableName);
+    data.set(QStringLiteral("billId"), counter.session.billId);
+    data.set(QStringLiteral("opened"), counter.session.openedText);
+    data.setFlag(QStringLiteral("occupied"), counter.tables.isOccupied(table));
+    data.setFlag(QStringLiteral("hasLines"), !counter.session.lines().isEmpty());
+    data.set(QStringLiteral("lineCount"), static_cast<int>(counter.session.lines().size()));
+    data.set(QStringLiteral("dishes"), counter.session.dishes);
+    data.set(QStringLiteral("drinks"), counter.session.drinks);
+    data.set(QStringLiteral("others"), counter.session.others);
+    data.set(QStringLiteral("receivable"), counter.session.receivable);
+    data.set(QStringLiteral("customerName"), counter.session.name);
+    data.set(QStringLiteral("phone"), counter.session.phone);
+    data.set(QStringLiteral("remark"), counter.session.remark);
+    return data;
+}
+
+PageData lineData(const OrderLine& line) {
+    PageData row;
+    row.set(QStringLiteral("lineId"), line.lineId);
+    row.set(QStringLiteral("category"), line.category);
+    row.set(QStringLiteral("name"), line.name);
+    row.set(QStringLiteral("quantity"), line.quantity);
+    row.set(QStringLiteral("unit"), line.unit);
+    row.set(QStringLiteral("price"), line.price);
+    row.set(QStringLiteral("amount"), line.amount);
+    row.set(QStringLiteral("lineRemark"), line.remark);
+    row.setFlag(QStringLiteral("served"), !line.served.isEmpty());
+    return row;
+}
+
+QString doneMessage(const QString& code) {
+    static const QHash<QString, QString> texts{{QStringLiteral("added"), QStringLiteral("已加入账单。")},
+                                               {QStringLiteral("modified"), QStringLiteral("已修改。")},
+                                               {QStringLiteral("deleted"), QStringLiteral("已删除。")},
+                                               {QStringLiteral("saved"), QStringLiteral("已保存。")}};
+    return texts.value(code);
+}
+
+PageResponse redirect(const QString& location) {
+    PageResponse response;
+    response.status = 303;
+    response.location = location;
+    return response;
+}
+
+const char* const kMessagePage = R"(<!DOCTYPE html>
+<html lang="zh-CN"><head><meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>提示</title>
+<style>body{font-family:sans-serif;margin:0;background:#f2f2f2;font-size:18px}
+header{background:rgb(75,151,199);color:#fff;padding:14px 16px;font-size:20px}
+p{margin:24px 16px;line-height:1.6;word-break:break-all}
+a{display:block;margin:16px;padding:14px;text-align:center;background:rgb(75,151,199);color:#fff;
+text-decoration:none;border-radius:6px}</style></head>
+<body><header>提示</header><p id="message">{{message}}</p><a href="{{back}}">返回</a></body></html>
+)";
+
+} // namespace
+
+PhonePages::PhonePages(Database& db, std::mutex& dbMutex, QString pageFolder)
+    : db_(db), dbMutex_(dbMutex), pageFolder_(std::move(pageFolder)) {}
+
+const QStringList& PhonePages::Names() {
+    static const QStringList names{QStringLiteral("list.asp"),     QStringLiteral("menu.asp"),
+                                   QStringLiteral("savemenu.asp"), QStringLiteral("detail.asp"),
+                                   QStringLiteral("modify.asp"),   QStringLiteral("delete.asp"),
+                                   QStringLiteral("save.asp")};
+    return names;
+}
+
+PageResponse PhonePages::Message(int status, const QString& text, const QString& back) {
+    static const PageTemplate page(QString::fromUtf8(kMessagePage));
+    PageData data;
+    data.set(QStringLiteral("message"), text);
+    data.set(QStringLiteral("back"), back);
+    PageResponse response;
+    response.status = status;
+    response.body = page.render(data).toUtf8();
+    return response;
+}
+
+PageResponse PhonePages::handle(const PageRequest& request) {
+    try {
+        const QString& page = request.page;
+        if (page == QLatin1String("list.asp"))
+            return list();
+        if (page == QLatin1String("menu.asp"))
+            return menu(request);
+        if (page == QLatin1String("savemenu.asp"))
+            return saveMenu(request);
+        if (page == QLatin1String("detail.asp"))
+            return detail(request);
+        if (page == QLatin1String("modify.asp"))
+            return modify(request);
+        if (page == QLatin1String("delete.asp"))
+            return remove(request);
+        if (page == QLatin1String("save.asp"))
+            return save(request);
+        return Message(404, QStringLiteral("没有这个页面。"));
+    } catch (const PageFault& fault) {
+        return Message(fault.status, fault.text, fault.back);
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("手机点餐 %1 %2 失败：%3").arg(request.peer, request.page, error.text()));
+        return Message(500, QStringLiteral("操作未完成，账单没有改动：%1").arg(error.text()));
+    }
+}
+
+PageResponse PhonePages::render(const QString& page, const PageData& data) const {
+    QFile file(pageFolder_ + QLatin1Char('/') + page);
+    if (!file.open(QIODevice::ReadOnly))
+        return Message(500, QStringLiteral("页面文件 %1 不存在，请重新启动收银软件。").arg(page));
+    const PageTemplate parsed(QString::fromUtf8(file.readAll()));
+    if (!parsed.error().isEmpty())
+        return Message(500, QStringLiteral("页面文件 %1 有误：%2").arg(page, parsed.error()));
+    PageResponse response;
+    response.body = parsed.render(data).toUtf8();
+    return response;
+}
+
+PageResponse PhonePages::list() {
+    PageData data;
+    {
+        const std::scoped_lock lock(dbMutex_);
+        Counter counter(db_);
+        counter.tables.refreshSlots();
+        std::vector<PageData> rows;
+        for (int i = 0; i < counter.tables.tableCount(); ++i) {
+            PageData row;
+            row.set(QStringLiteral("index"), i);
+            row.set(QStringLiteral("name"), counter.tables.tableName(i));
+            const bool occupied = counter.tables.isOccupied(i);
+            row.setFlag(QStringLiteral("occupied"), occupied);
+            OpenedBill bill;
+            if (occupied && LoadBillRow(db_, counter.tables.SlotIds.at(i), bill))
+                row.set(QStringLiteral("total"), bill.receivable);
+            rows.push_back(std::move(row));
+        }
+        data.set(QStringLiteral("restaurant"), counter.settings.restaurantName());
+        data.setRows(QStringLiteral("tables"), std::move(rows));
+    }
+    return render(QStringLiteral("list.asp"), data);
+}
+
+PageResponse PhonePages::menu(const PageRequest& request) {
+    const QString search = param(request, "s").trimmed();
+    if (search.size() > kMaxSearchLength)
+        throw PageFault{400, QStringLiteral("查询内容太长，最多 %1 个字。").arg(kMaxSearchLength)};
+    const int category = std::clamp(param(request, "c").toInt(), 0, 2);
+    PageData data;
+    {
+        const std::scoped_lock lock(dbMutex_);
+        Counter counter(db_);
+        const int table = tableIndex(request, counter);
+        openTable(counter, table);
+        counter.session.chooseCategory(categories().at(category));
+        if (!search.isEmpty())
+            counter.session.search(search);
+        data = tableData(counter, table);
+        std::vector<PageData> tabs;
+        for (int i = 0; i < categories().size(); ++i) {
+            PageData tab;
+            tab.set(QStringLiteral("c"), i);
+            tab.set(QStringLiteral("categoryName"), categories().at(i));
+            tab.setFlag(QStringLiteral("current"), i == category);
+            tabs.push_back(std::move(tab));
+        }
+        std::vector<PageData> items;
+        const QList<MenuRecord>& menu = counter.session.menu();
+        for (int i = 0; i < menu.size(); ++i) {
+            PageData item;
+            item.set(QStringLiteral("i"), i);
+            item.set(QStringLiteral("name"), menu.at(i).name);
+            item.set(QStringLiteral("price"), menu.at(i).price);
+            item.set(QStringLiteral("unit"), menu.at(i).unit);
+            item.set(QStringLiteral("quantity"), menu.at(i).quantity);
+            item.set(QStringLiteral("itemRemark"), menu.at(i).remark);
+            items.push_back(std::move(item));
+        }
+        data.setRows(QStringLiteral("categories"), std::move(tabs));
+        data.set(QStringLiteral("c"), category);
+        data.set(QStringLiteral("category"), categories().at(category));
+        data.set(QStringLiteral("search"), search);
+        data.setRows(QStringLiteral("items"), std::move(items));
+    }
+    return render(QStringLiteral("menu.asp"), data);
+}
+
+PageResponse PhonePages::saveMenu(const PageRequest& request) {
+    if (!request.post) {
+        PageData data;
+        {
+            const std::scoped_lock lock(dbMutex_);
+            Counter counter(db_);
+            const int table = tableIndex(request, counter);
+            openTable(counter, table);
+            data = tableData(counter, table);
+        }
+        return render(QStringLiteral("savemenu.asp"), data);
+    }
+    const QString search = param(request, "s").trimmed();
+    if (search.size() > kMaxSearchLength)
+        throw PageFault{400, QStringLiteral("查询内容太长，最多 %1 个字。").arg(kMaxSearchLength)};
+    const int category = std::clamp(param(request, "c").toInt(), 0, 2);
+
+    // The chosen quantities, by position in the listed menu.
+    static const QRegularExpression quantityKey(QStringLiteral("^qty(\\d{1,4})$"));
+    std::map<int, QString> chosen;
+    for (auto it = request.params.cbegin(); it != request.params.cend(); ++it) {
+        const QRegularExpressionMatch match = quantityKey.match(it.key());
+        const QString value = it.value().trimmed();
+        if (!match.hasMatch() || value.isEmpty() || ReadNumber(value) == 0)
+            continue;
+        chosen[match.captured(1).toInt()] = value;
+    }
+
+    const std::scoped_lock lock(dbMutex_);
+    Counter counter(db_);
+    const int table = tableIndex(request, counter);
+    const QString back = QStringLiteral("menu.asp?t=%1&c=%2").arg(table).arg(category);
+    if (param(request, "tn") != counter.tables.tableName(table))
+        throw PageFault{409, QStringLiteral("餐桌设置已经变动，请返回餐桌列表重新选择。")};
+    if (chosen.empty())
+        throw PageFault{400, QStringLiteral("请先填写要点的菜品数量。"), back};
+    if (chosen.size() > kMaxItemsPerOrder)
+        throw PageFault{400, QStringLiteral("一次最多点 %1 种菜品。").arg(kMaxItemsPerOrder), back};
+    openTable(counter, table);
+    counter.session.chooseCategory(categories().at(category));
+    if (!search.isEmpty())
+        counter.session.search(search);
+
+    // Everything is checked before the first line is added, so a refused order adds nothing.
+    std::vector<std::pair<int, QString>> order;
+    for (const auto& [index, raw] : chosen) {
+        const QString name = request.params.value(QStringLiteral("name%1").arg(index));
+        if (index >= counter.session.menu().size() || counter.session.menu().at(index).name != name)
+            throw PageFault{409, QStringLiteral("菜单已经变动，请重新选择。"), back};
+        const std::optional<QString> quantity = quantityText(raw);
+        if (!quantity)
+            throw PageFault{400, QStringLiteral("“%1”的数量“%2”不对，请填写大于 0 的数字。").arg(name, raw),
+                            back};
+        order.emplace_back(index, *quantity);
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const auto& [index, quantity] : order) {
+        const QString defaultQuantity = counter.session.menu().at(index).quantity;
+        const int at = counter.session.addItem(index, now);
+        if (quantity != defaultQuantity)
+            counter.session.setQuantity(at, quantity);
+    }
+    return redirect(detailLink(table) + QStringLiteral("&m=added"));
+}
+
+PageResponse PhonePages::detail(const PageRequest& request) {
+    PageData data;
+    {
+        const std::scoped_lock lock(dbMutex_);
+        Counter counter(db_);
+        const int table = tableIndex(request, counter);
+        openTable(counter, table);
+        data = tableData(counter, table);
+        std::vector<PageData> rows;
+        for (const OrderLine& line : counter.session.lines())
+            rows.push_back(lineData(line));
+        data.setRows(QStringLiteral("lines"), std::move(rows));
+        data.set(QStringLiteral("message"), doneMessage(param(request, "m")));
+    }
+    return render(QStringLiteral("detail.asp"), data);
+}
+
+PageResponse PhonePages::modify(const PageRequest& request) {
+    PageData data;
+    {
+        const std::scoped_lock lock(dbMutex_);
+        Counter counter(db_);
+        const int table = tableIndex(request, counter);
+        openTable(counter, table);
+        const int index = lineIndex(counter.session, param(request, "l"), table);
+        if (request.post) {
+            checkSameBill(request, counter, table);
+            const QString back = QStringLiteral("modify.asp?t=%1&l=%2").arg(table).arg(param(request, "l"));
+            const std::optional<QString> quantity = quantityText(param(request, "qty"));
+            if (!quantity)
+                throw PageFault{
+                    400, QStringLiteral("数量“%1”不对，请填写大于 0 的数字。").arg(param(request, "qty")),
+                    back};
+            const QString remark = param(request, "remark");
+            checkWidths(QStringLiteral("明细"), {{"数量", *quantity}, {"备注", remark}}, back);
+            if (*quantity != counter.session.lines().at(index).quantity)
+                counter.session.setQuantity(index, *quantity);
+            if (remark != counter.session.lines().at(index).remark)
+                counter.session.setRemark(index, remark);
+            return redirect(detailLink(table) + QStringLiteral("&m=modified"));
+        }
+        data = tableData(counter, table);
+        data.setRows(QStringLiteral("line"), {lineData(counter.session.lines().at(index))});
+    }
+    return render(QStringLiteral("modify.asp"), data);
+}
+
+PageResponse PhonePages::remove(const PageRequest& request) {
+    PageData data;
+    {
+        const std::scoped_lock lock(dbMutex_);
+        Counter counter(db_);
+        const int table = tableIndex(request, counter);
+        openTable(counter, table);
+        const int index = lineIndex(counter.session, param(request, "l"), table);
+        if (request.post) {
+            checkSameBill(request, counter, table);
+            counter.session.xz(index);
+            counter.session.deleteSelected();
+            return redirect(detailLink(table) + QStringLiteral("&m=deleted"));
+        }
+        data = tableData(counter, table);
+        data.setRows(QStringLiteral("line"), {lineData(counter.session.lines().at(index))});
+    }
+    return render(QStringLiteral("delete.asp"), data);
+}
+
+PageResponse PhonePages::save(const PageRequest& request) {
+    PageData data;
+    {
+        const std::scoped_lock lock(dbMutex_);
+        Counter counter(db_);
+        const int table = tableIndex(request, counter);
+        openTable(counter, table);
+        if (request.post) {
+            if (!counter.tables.isOccupied(table))
+                throw PageFault{400, QStringLiteral("这张餐桌还没有点菜，请先点菜再填写顾客信息。"),
+                                QStringLiteral("menu.asp?t=%1").arg(table)};
+            checkSameBill(request, counter, table);
+            const QString name = param(request, "name");
+            const QString phone = param(request, "phone");
+            const QString remark = param(request, "remark");
+            checkWidths(QStringLiteral("桌台"), {{"姓名", name}, {"电话", phone}, {"备注", remark}},
+                        QStringLiteral("save.asp?t=%1").arg(table));
+            counter.session.name = name;
+            counter.session.phone = phone;
+            counter.session.remark = remark;
+            if (counter.session.save() == OrderSession::SaveResult::NothingToSave)
+                throw PageFault{400, QStringLiteral("账单金额为 0，没有保存。"), detailLink(table)};
+            return redirect(detailLink(table) + QStringLiteral("&m=saved"));
+        }
+        data = tableData(counter, table);
+    }
+    return render(QStringLiteral("save.asp"), data);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMultiHash>
+#include <QString>
+#include <QStringList>
+#include <mutex>
+
+class Database;
+class PageData;
+
+// One request to a phone page, already taken apart by the HTTP layer.
+struct PageRequest {
+    QString page;                        // "list.asp" ...
+    bool post = false;                   // POST carries a change; GET only shows
+    QMultiHash<QString, QString> params; // query and form fields, decoded
+    QString peer;                        // remote address, for the log
+};
+
+struct PageResponse {
+    int status = 200;
+    QByteArray body;  // UTF-8 HTML
+    QString location; // set for the redirect after a change (303)
+};
+
+// The seven pages of mobile ordering. Each request builds the counter's own objects (settings, table map,
+// order session) over the shared connection, so a change from a phone is the change the ordering window
+// makes. Page files in `pageFolder` are read on every request: an edited page shows at the next reload.
+class PhonePages {
+public:
+    PhonePages(Database& db, std::mutex& dbMutex, QString pageFolder);
+
+    static const QStringList& Names();
+    PageResponse handle(const PageRequest& request);
+
+    // A page telling the user what went wrong, with a link back.
+    static PageResponse Message(int status, const QString& text,
+                                const QString& back = QStringLiteral("list.asp"));
+
+    // Longest search text and most items accepted in one order.
+    static constexpr int kMaxSearchLength = 50;
+    static constexpr int kMaxItemsPerOrder = 200;
+
+private:
+    PageResponse render(const QString& page, const PageData& data) const;
+
+    PageResponse list();
+    PageResponse menu(const PageRequest& request);
+    PageResponse saveMenu(const PageRequest& request);
+    PageResponse detail(const PageRequest& request);
+    PageResponse modify(const PageRequest& request);
+    PageResponse remove(const PageRequest& request);
+    PageResponse save(const PageRequest& request);
+
+    Database& db_;
+    std::mutex& dbMutex_;
+    QString pageFolder_;
+};

@@ -1,0 +1,184 @@
+// Lanserve: the LAN ordering server. Usage: Lanserve [data folder] [--port N] [--listen ADDRESS]
+// [--threads N] [--static-copy FILE]. The port and address can also come from LANSERVE_PORT and
+// LANSERVE_LISTEN. It serves the pages of the data folder's phone/ folder over the database beside them.
+
+#include "app/Startup.h"
+#include "mobile/server/LanServer.h"
+#include "store/Database.h"
+#include "store/Log.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+void say(const QString& text) {
+    std::fprintf(stderr, "Lanserve: %s\n", text.toLocal8Bit().constData());
+}
+
+// The lock file Lanserve.pid: holds this process id while it runs, locked so a second server cannot start.
+class PidLock {
+public:
+    explicit PidLock(const QString& path) : path_(QFile::encodeName(path)) {
+        fd_ = ::open(path_.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ < 0)
+            return;
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+            busy_ = true;
+            return;
+        }
+        const QByteArray pid = QByteArray::number(static_cast<qint64>(::getpid())) + '\n';
+        if (::ftruncate(fd_, 0) != 0 || ::write(fd_, pid.constData(), pid.size()) != pid.size()) {
+            release();
+        }
+    }
+    ~PidLock() { release(); }
+    PidLock(const PidLock&) = delete;
+    PidLock& operator=(const PidLock&) = delete;
+
+    bool held() const { return fd_ >= 0; }
+    bool busy() const { return busy_; }
+
+    void release() {
+        if (fd_ < 0)
+            return;
+        ::unlink(path_.constData());
+        ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    QByteArray path_;
+    int fd_ = -1;
+    bool busy_ = false;
+};
+
+struct Arguments {
+    LanServerOptions options;
+    QString error;
+};
+
+Arguments parseArguments(int argc, char** argv) {
+    Arguments parsed;
+    LanServerOptions& options = parsed.options;
+    if (const QByteArray port = qgetenv("LANSERVE_PORT"); !port.isEmpty())
+        options.port = port.toInt();
+    if (const QByteArray host = qgetenv("LANSERVE_LISTEN"); !host.isEmpty())
+        options.host = QString::fromLocal8Bit(host);
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        const bool hasValue = i + 1 < argc;
+        if (arg == QLatin1String("--port") && hasValue)
+            options.port = QString::fromLocal8Bit(argv[++i]).toInt();
+        else if (arg == QLatin1String("--listen") && hasValue)
+            options.host = QString::fromLocal8Bit(argv[++i]);
+        else if (arg == QLatin1String("--threads") && hasValue)
+            options.threads = QString::fromLocal8Bit(argv[++i]).toInt();
+        else if (arg == QLatin1String("--static-copy") && hasValue)
+            options.staticCopy = QFile::decodeName(argv[++i]);
+        else if (!arg.startsWith(QLatin1String("--")) && options.dataFolder.isEmpty())
+            options.dataFolder = QFile::decodeName(argv[i]);
+        else
+            parsed.error = QStringLiteral("不认识的参数 %1").arg(arg);
+    }
+    if (options.dataFolder.isEmpty())
+        options.dataFolder = QDir::currentPath();
+    options.dataFolder = QDir(options.dataFolder).absolutePath();
+    if (options.port < 0 || options.port > 65535)
+        parsed.error = QStringLiteral("端口号不对");
+    if (options.threads < 1 || options.threads > 256)
+        parsed.error = QStringLiteral("线程数应在 1 到 256 之间");
+    return parsed;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Arguments arguments = parseArguments(argc, argv);
+    if (!arguments.error.isEmpty()) {
+        say(arguments.error);
+        return 64;
+    }
+    const LanServerOptions& options = arguments.options;
+    const QString databasePath = options.dataFolder + QLatin1Char('/') + kDatabaseFileName;
+    if (!QFileInfo::exists(databasePath)) {
+        // Never create an empty database: the counter program writes it with its tables.
+        say(QStringLiteral("数据库文件 %1 不存在").arg(databasePath));
+        return 2;
+    }
+
+    // Signals are taken by one thread with sigwait; every other thread inherits the blocked mask.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    PidLock lock(options.dataFolder + QStringLiteral("/Lanserve.pid"));
+    if (!lock.held()) {
+        say(lock.busy() ? QStringLiteral("已有一个 Lanserve 在为 %1 服务").arg(options.dataFolder)
+                        : QStringLiteral("无法写入 %1/Lanserve.pid").arg(options.dataFolder));
+        return 3;
+    }
+    Log::setFile(options.dataFolder + QStringLiteral("/cjpos.log"));
+
+    std::unique_ptr<Database> db;
+    try {
+        db = std::make_unique<Database>(databasePath, DatabasePassword());
+    } catch (const StoreError& error) {
+        say(error.text());
+        Log::write(QStringLiteral("Lanserve：%1").arg(error.text()));
+        return 2;
+    }
+
+    LanServer server(*db, options);
+    if (!server.bind()) {
+        say(QStringLiteral("无法在 %1 端口 %2 上监听（端口被占用？）").arg(options.host).arg(options.port));
+        return 4;
+    }
+    std::printf("Lanserve listening on %s port %d\n", options.host.toLocal8Bit().constData(), server.port());
+    std::fflush(stdout);
+
+    std::atomic<bool> finished{false};
+    std::thread signalWatcher([&] {
+        const timespec wait{0, 200'000'000};
+        while (!finished) {
+            if (sigtimedwait(&stopSignals, nullptr, &wait) <= 0)
+                continue;
+            // Repeated until the serving loop has ended, in case it had not started yet.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
+            while (!finished && std::chrono::steady_clock::now() < deadline) {
+                server.stop();
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            if (finished)
+                return;
+            // Idle keep-alive connections would hold the pool for seconds. Wait for the database work in
+            // flight, keep any other from starting, close the file and end.
+            server.databaseMutex().lock();
+            db.reset();
+            lock.release();
+            std::_Exit(0);
+        }
+    });
+    server.run();
+    finished = true;
+    signalWatcher.join();
+    return 0;
+}

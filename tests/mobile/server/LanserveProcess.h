@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class Database;
+
+// A data folder with the program database and the phone pages, and a Lanserve child serving it on
+// 127.0.0.1 at a free port. The server is ended when this goes out of scope.
+class LanserveProcess {
+public:
+    explicit LanserveProcess(const QString& dataFolder, const QStringList& extraArguments = {});
+    ~LanserveProcess();
+    LanserveProcess(const LanserveProcess&) = delete;
+    LanserveProcess& operator=(const LanserveProcess&) = delete;
+
+    // Starts the server and waits (bounded) for its port; false with `error()` when it did not come up.
+    bool start();
+    void terminate();
+    QProcess& process() { return process_; }
+    int port() const { return port_; }
+    QString baseUrl() const;
+    const QString& error() const { return error_; }
+
+    static QString programPath();
+
+private:
+    QString dataFolder_;
+    QStringList extraArguments_;
+    QProcess process_;
+    int port_ = 0;
+    QString error_;
+};
+
+// A data folder as the counter leaves it after login: database with the sample rows and the pages.
+std::unique_ptr<Database> PrepareDataFolder(const QString& dataFolder);
+
+struct RawReply {
+    int status = 0;
+    QByteArray headers;
+    QByteArray body;
+};
+
+// Sends exactly the given bytes to 127.0.0.1:port and reads the whole reply (bounded by a few seconds).
+RawReply SendRaw(int port, const QByteArray& request);
+RawReply Get(int port, const QByteArray& target);
+RawReply PostForm(int port, const QByteArray& target, const QList<QPair<QString, QString>>& fields);
+QByteArray FormBody(const QList<QPair<QString, QString>>& fields);
+QString HeaderValue(const RawReply& reply, const QByteArray& name);

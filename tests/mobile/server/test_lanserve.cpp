@@ -1,0 +1,472 @@
+// Lanserve over HTTP on 127.0.0.1: the ordering flow against the counter's own rules, hostile input,
+// refused paths and bodies, and a clean end on SIGTERM.
+
+#include "LanserveProcess.h"
+
+#include "app/ServerControl.h"
+#include "common/TestHome.h"
+#include "main/TableMap.h"
+#include "mobile/server/PageTemplate.h"
+#include "order/OrderSession.h"
+#include "settings/SettingsStore.h"
+#include "store/Database.h"
+#include "store/Ids.h"
+#include "store/NumberText.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTest>
+#include <QUrl>
+
+#include <csignal>
+
+namespace {
+
+struct Counter {
+    explicit Counter(Database& db) : settings(db), tables(db, settings), session(db, tables) {}
+    SettingsStore settings;
+    TableMap tables;
+    OrderSession session;
+};
+
+QStringList rowsOf(Database& db, const char* sql) {
+    QStringList rows;
+    Statement query(db, sql);
+    while (query.next()) {
+        QStringList fields;
+        for (int i = 0; i < query.columnCount(); ++i)
+            fields.append(query.columnName(i) + QLatin1Char('=') + query.text(i));
+        rows.append(fields.join(QLatin1Char('|')));
+    }
+    return rows;
+}
+
+QStringList snapshot(Database& db) {
+    return rowsOf(db, "SELECT * FROM \"桌台\" ORDER BY rowid") +
+           rowsOf(db, "SELECT * FROM \"明细\" ORDER BY rowid") +
+           rowsOf(db, "SELECT * FROM \"综合设置\" ORDER BY rowid");
+}
+
+QStringList without(const QStringList& rows, const QString& billId) {
+    QStringList kept;
+    for (const QString& row : rows)
+        if (!row.contains(billId))
+            kept.append(row);
+    return kept;
+}
+
+// A bill row as column -> value, leaving out the columns that name the bill or its table.
+QMap<QString, QString> billColumns(Database& db, const QString& billId) {
+    QMap<QString, QString> columns;
+    Statement query(db, "SELECT * FROM \"桌台\" WHERE \"id\" = ?");
+    query.bind(1, billId);
+    if (query.next())
+        for (int i = 0; i < query.columnCount(); ++i)
+            if (query.columnName(i) != QLatin1String("id") && query.columnName(i) != QStringLiteral("桌号"))
+                columns.insert(query.columnName(i), query.text(i));
+    return columns;
+}
+
+QStringList lineColumns(Database& db, const QString& billId) {
+    QStringList lines;
+    Statement query(db,
+                    "SELECT \"日期\", \"名称\", \"数量\", \"单位\", \"单价\", \"金额\", "
+                    "\"分类\", \"排序\", \"备注\", \"上菜\", \"备用1\", \"备用2\", \"备用3\" FROM \"明细\" "
+                    "WHERE \"id\" = ? ORDER BY rowid");
+    query.bind(1, billId);
+    while (query.next()) {
+        QStringList fields;
+        for (int i = 0; i < query.columnCount(); ++i)
+            fields.append(query.text(i));
+        lines.append(fields.join(QLatin1Char('|')));
+    }
+    return lines;
+}
+
+QByteArray escaped(const QString& text) {
+    return HtmlEscape(text).toUtf8();
+}
+
+const QByteArray kScript = "<script>alert(1)</script>";
+
+} // namespace
+
+class TestLanserve : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void flowMatchesCounter();
+    void pageFilesAreTemplates();
+    void hostileFields_data();
+    void hostileFields();
+    void refusedPaths_data();
+    void refusedPaths();
+    void oversizedRequests_data();
+    void oversizedRequests();
+    void sigtermEndsCleanly();
+
+private:
+    int port() const { return server_->port(); }
+    QString slot(int table);
+    QString ensureBill(int table);
+
+    std::unique_ptr<TestHome> home_;
+    QString folder_;
+    std::unique_ptr<Database> db_;
+    std::unique_ptr<LanserveProcess> server_;
+};
+
+void TestLanserve::initTestCase() {
+    home_ = std::make_unique<TestHome>();
+    folder_ = home_->path(QStringLiteral("data"));
+    db_ = PrepareDataFolder(folder_);
+    server_ = std::make_unique<LanserveProcess>(folder_);
+    QVERIFY2(server_->start(), qPrintable(server_->error()));
+}
+
+QString TestLanserve::slot(int table) {
+    Counter reader(*db_);
+    reader.tables.refreshSlots();
+    return reader.tables.SlotIds.at(table);
+}
+
+QString TestLanserve::ensureBill(int table) {
+    if (SlotOccupied(slot(table)))
+        return slot(table);
+    Counter reader(*db_);
+    reader.session.chooseCategory(kDishes);
+    const RawReply added = PostForm(port(), "/phone/savemenu.asp",
+                                    {{"t", QString::number(table)},
+                                     {"tn", reader.tables.tableName(table)},
+                                     {"c", "0"},
+                                     {"qty0", "1"},
+                                     {"name0", reader.session.menu().at(0).name}});
+    [&] { QCOMPARE(added.status, 303); }();
+    return slot(table);
+}
+
+void TestLanserve::flowMatchesCounter() {
+    constexpr int phoneTable = 2;
+    constexpr int counterTable = 3;
+    Counter reader(*db_);
+    const QStringList names = reader.settings.tableList();
+    QVERIFY(names.size() > counterTable);
+    QVERIFY(!SlotOccupied(slot(phoneTable)));
+
+    const RawReply list = Get(port(), "/phone/list.asp");
+    QCOMPARE(list.status, 200);
+    QVERIFY(HeaderValue(list, "Content-Type").contains(QLatin1String("utf-8")));
+    for (const QString& name : names)
+        QVERIFY2(list.body.contains(escaped(name)), qPrintable(name));
+
+    reader.session.chooseCategory(kDishes);
+    const QList<MenuRecord> dishes = reader.session.menu();
+    QVERIFY(dishes.size() >= 3);
+    const RawReply menu = Get(port(), "/phone/menu.asp?t=2&c=0");
+    QCOMPARE(menu.status, 200);
+    for (const MenuRecord& item : dishes)
+        QVERIFY2(menu.body.contains(escaped(item.name)), qPrintable(item.name));
+
+    // Pinyin initials find the dish; another dish is not listed.
+    const QString initials = [&] {
+        Statement query(*db_, "SELECT \"拼音\" FROM \"菜单\" WHERE \"名称\" = ?");
+        query.bind(1, EscapeBrackets(dishes.at(1).name));
+        return query.next() ? query.text(0) : QString();
+    }();
+    QVERIFY(!initials.isEmpty());
+    const RawReply found = Get(port(), "/phone/menu.asp?t=2&c=0&s=" + QUrl::toPercentEncoding(initials));
+    QCOMPARE(found.status, 200);
+    QVERIFY(found.body.contains(escaped(dishes.at(1).name)));
+    QVERIFY(!found.body.contains("value=\"" + escaped(dishes.at(2).name) + "\""));
+
+    // Two dishes to the free table: the first at 2, the second at its menu quantity.
+    const RawReply added = PostForm(port(), "/phone/savemenu.asp",
+                                    {{"t", "2"},
+                                     {"tn", names.at(phoneTable)},
+                                     {"c", "0"},
+                                     {"s", ""},
+                                     {"qty0", "2"},
+                                     {"name0", dishes.at(0).name},
+                                     {"qty1", dishes.at(1).quantity},
+                                     {"name1", dishes.at(1).name},
+                                     {"qty2", "0"},
+                                     {"name2", dishes.at(2).name}});
+    QCOMPARE(added.status, 303);
+    QCOMPARE(HeaderValue(added, "Location"), QStringLiteral("detail.asp?t=2&m=added"));
+    const QString billId = slot(phoneTable);
+    QVERIFY(SlotOccupied(billId));
+    QList<OrderLine> lines = LoadOrderLines(*db_, billId);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.at(0).name, dishes.at(0).name);
+    QCOMPARE(lines.at(0).quantity, QStringLiteral("2"));
+    QCOMPARE(lines.at(0).amount, NumberText(2 * ReadNumber(dishes.at(0).price)));
+    QCOMPARE(lines.at(0).sortKey, QStringLiteral("1000"));
+    QCOMPARE(lines.at(1).sortKey, QStringLiteral("1001"));
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d{12}000$")).match(lines.at(0).lineId).hasMatch());
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d{12}001$")).match(lines.at(1).lineId).hasMatch());
+
+    const RawReply modified =
+        PostForm(port(), "/phone/modify.asp",
+                 {{"t", "2"}, {"b", billId}, {"l", lines.at(0).lineId}, {"qty", "3"}, {"remark", "少辣"}});
+    QCOMPARE(modified.status, 303);
+    const RawReply deleted =
+        PostForm(port(), "/phone/delete.asp", {{"t", "2"}, {"b", billId}, {"l", lines.at(1).lineId}});
+    QCOMPARE(deleted.status, 303);
+    const RawReply saved =
+        PostForm(port(), "/phone/save.asp",
+                 {{"t", "2"}, {"b", billId}, {"name", "张三"}, {"phone", "13800000000"}, {"remark", "靠窗"}});
+    QCOMPARE(saved.status, 303);
+    QCOMPARE(HeaderValue(saved, "Location"), QStringLiteral("detail.asp?t=2&m=saved"));
+
+    // The same steps at the counter, on another free table.
+    Counter counter(*db_);
+    const QDateTime now = QDateTime::currentDateTime();
+    counter.session.open(counter.tables.openTable(counterTable, now));
+    counter.session.chooseCategory(kDishes);
+    counter.session.setQuantity(counter.session.addItem(0, now), QStringLiteral("2"));
+    counter.session.addItem(1, now);
+    counter.session.setQuantity(0, QStringLiteral("3"));
+    counter.session.setRemark(0, QStringLiteral("少辣"));
+    counter.session.xz(1);
+    counter.session.deleteSelected();
+    counter.session.name = QStringLiteral("张三");
+    counter.session.phone = QStringLiteral("13800000000");
+    counter.session.remark = QStringLiteral("靠窗");
+    QCOMPARE(counter.session.save(), OrderSession::SaveResult::Saved);
+    const QString counterBill = slot(counterTable);
+    QCOMPARE(counterBill, counter.session.billId);
+
+    QCOMPARE(billColumns(*db_, billId), billColumns(*db_, counterBill));
+    QCOMPARE(lineColumns(*db_, billId), lineColumns(*db_, counterBill));
+    {
+        Statement tableName(*db_, "SELECT \"桌号\" FROM \"桌台\" WHERE \"id\" = ?");
+        tableName.bind(1, billId);
+        QVERIFY(tableName.next());
+        QCOMPARE(tableName.text(0), names.at(phoneTable));
+    }
+
+    // The counter opens the phone's bill and sees the same lines and totals.
+    Counter later(*db_);
+    later.session.open(later.tables.openTable(phoneTable, QDateTime::currentDateTime()));
+    QCOMPARE(later.session.billId, billId);
+    QCOMPARE(later.session.lines().size(), 1);
+    QCOMPARE(later.session.lines().at(0).quantity, QStringLiteral("3"));
+    QCOMPARE(later.session.lines().at(0).remark, QStringLiteral("少辣"));
+    QCOMPARE(later.session.receivable, NumberText(3 * ReadNumber(dishes.at(0).price)));
+    QCOMPARE(later.session.name, QStringLiteral("张三"));
+
+    const RawReply detail = Get(port(), "/phone/detail.asp?t=2&m=saved");
+    QCOMPARE(detail.status, 200);
+    QVERIFY(detail.body.contains(escaped(later.session.receivable)));
+    QVERIFY(detail.body.contains("少辣"));
+    QVERIFY(detail.body.contains("已保存"));
+    QVERIFY(Get(port(), "/phone/list.asp").body.contains(escaped(later.session.receivable)));
+
+    // A change posted for a bill the counter has settled since is refused.
+    later.tables.settleAndFree(phoneTable);
+    const QStringList before = snapshot(*db_);
+    const RawReply stale =
+        PostForm(port(), "/phone/save.asp",
+                 {{"t", "2"}, {"b", billId}, {"name", "李四"}, {"phone", ""}, {"remark", ""}});
+    QCOMPARE(stale.status, 400);
+    QCOMPARE(snapshot(*db_), before);
+}
+
+void TestLanserve::pageFilesAreTemplates() {
+    const QString path = folder_ + QStringLiteral("/phone/list.asp");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray original = file.readAll();
+    file.close();
+    const auto rewrite = [&](const QByteArray& content) {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(content);
+    };
+
+    rewrite(original + "<p>今日特价</p>{{#tables}}<i>{{name}}</i>{{/tables}}");
+    const RawReply edited = Get(port(), "/phone/list.asp");
+    QVERIFY(edited.body.contains("今日特价"));
+    QVERIFY(edited.body.contains("<i>" + escaped(Counter(*db_).settings.tableList().at(0)) + "</i>"));
+
+    rewrite("<p>{{#tables}}never closed</p>");
+    const RawReply broken = Get(port(), "/phone/list.asp");
+    QCOMPARE(broken.status, 500);
+    QVERIFY(broken.body.contains("list.asp"));
+    rewrite(original);
+    QCOMPARE(Get(port(), "/phone/list.asp").status, 200);
+}
+
+void TestLanserve::hostileFields_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("accepted");
+    const QList<QPair<const char*, QString>> values{{"quote", QStringLiteral("O'Brien \"x\"")},
+                                                    {"script", QString::fromLatin1(kScript)},
+                                                    {"2000 letters", QString(2000, QLatin1Char('x'))},
+                                                    {"2000 Chinese", QString(2000, QChar(0x957F))}};
+    const QStringList storing{"save.name", "save.phone", "save.remark", "modify.remark", "menu.search"};
+    for (const QString& field : {"save.name", "save.phone", "save.remark", "modify.remark", "modify.qty",
+                                 "menu.search", "savemenu.tn", "savemenu.name", "savemenu.qty"}) {
+        for (const auto& [label, value] : values) {
+            const bool accepted = storing.contains(field) && value.size() < 100;
+            QTest::addRow("%s %s", qPrintable(field), label) << field << value << accepted;
+        }
+    }
+}
+
+void TestLanserve::hostileFields() {
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    QFETCH(bool, accepted);
+    const QString billId = ensureBill(0);
+    QVERIFY(SlotOccupied(billId));
+    Counter reader(*db_);
+    reader.session.chooseCategory(kDishes);
+    const QString firstDish = reader.session.menu().at(0).name;
+    const OrderLine line = LoadOrderLines(*db_, billId).at(0);
+    const QStringList before = snapshot(*db_);
+
+    RawReply reply;
+    QByteArray shownAt; // the page that shows the value afterwards
+    if (field.startsWith(QLatin1String("save."))) {
+        QList<QPair<QString, QString>> fields{
+            {"t", "0"}, {"b", billId}, {"name", ""}, {"phone", ""}, {"remark", ""}};
+        for (auto& pair : fields)
+            if (pair.first == field.mid(5))
+                pair.second = value;
+        reply = PostForm(port(), "/phone/save.asp", fields);
+        shownAt = "/phone/save.asp?t=0";
+    } else if (field.startsWith(QLatin1String("modify."))) {
+        const bool remark = field == QLatin1String("modify.remark");
+        reply = PostForm(port(), "/phone/modify.asp",
+                         {{"t", "0"},
+                          {"b", billId},
+                          {"l", line.lineId},
+                          {"qty", remark ? line.quantity : value},
+                          {"remark", remark ? value : line.remark}});
+        shownAt = "/phone/detail.asp?t=0";
+    } else if (field == QLatin1String("menu.search")) {
+        reply = Get(port(), "/phone/menu.asp?t=0&c=0&s=" + QUrl::toPercentEncoding(value));
+        shownAt = "/phone/menu.asp?t=0&c=0&s=" + QUrl::toPercentEncoding(value);
+    } else {
+        const QString name = reader.tables.tableName(0);
+        reply = PostForm(port(), "/phone/savemenu.asp",
+                         {{"t", "0"},
+                          {"tn", field == QLatin1String("savemenu.tn") ? value : name},
+                          {"c", "0"},
+                          {"qty0", field == QLatin1String("savemenu.qty") ? value : "1"},
+                          {"name0", field == QLatin1String("savemenu.name") ? value : firstDish}});
+    }
+
+    QVERIFY2(reply.status != 0, "no answer");
+    QVERIFY(!reply.body.contains(kScript));
+    if (!accepted) {
+        QVERIFY2(reply.status >= 400 && reply.status < 500, qPrintable(QString::number(reply.status)));
+        QVERIFY(reply.body.contains("id=\"message\""));
+        QCOMPARE(snapshot(*db_), before);
+    } else {
+        QVERIFY(reply.status == 200 || reply.status == 303);
+        const RawReply shown = Get(port(), shownAt);
+        QCOMPARE(shown.status, 200);
+        QVERIFY(shown.body.contains(escaped(value)));
+        QVERIFY(!shown.body.contains(kScript));
+        QCOMPARE(without(snapshot(*db_), billId), without(before, billId));
+    }
+    QCOMPARE(Get(port(), "/phone/list.asp").status, 200);
+}
+
+void TestLanserve::refusedPaths_data() {
+    QTest::addColumn<QByteArray>("target");
+    QTest::newRow("database") << QByteArray("/数据库.dat");
+    QTest::newRow("database encoded") << QByteArray("/%E6%95%B0%E6%8D%AE%E5%BA%93.dat");
+    QTest::newRow("dot dot") << QByteArray("/phone/../数据库.dat");
+    QTest::newRow("encoded dot dot") << QByteArray("/phone/%2e%2e/%E6%95%B0%E6%8D%AE%E5%BA%93.dat");
+    QTest::newRow("encoded slash") << QByteArray("/phone/..%2f..%2f数据库.dat");
+    QTest::newRow("from a page") << QByteArray("/phone/list.asp/../../数据库.dat");
+    QTest::newRow("wal") << QByteArray("/数据库.dat-wal");
+    QTest::newRow("copy in page folder") << QByteArray("/phone/数据库.dat");
+    QTest::newRow("pid file") << QByteArray("/Lanserve.pid");
+    QTest::newRow("log") << QByteArray("/cjpos.log");
+    QTest::newRow("program") << QByteArray("/Lanserve");
+    QTest::newRow("page folder") << QByteArray("/phone/");
+    QTest::newRow("other case") << QByteArray("/phone/LIST.ASP");
+    QTest::newRow("nul") << QByteArray("/phone/list.asp%00.dat");
+}
+
+void TestLanserve::refusedPaths() {
+    QFETCH(QByteArray, target);
+    QFile::copy(folder_ + QStringLiteral("/数据库.dat"), folder_ + QStringLiteral("/phone/数据库.dat"));
+    const RawReply reply = Get(port(), target);
+    QVERIFY2(reply.status == 404 || reply.status == 400, qPrintable(QString::number(reply.status)));
+    QVERIFY(reply.body.contains("id=\"message\""));
+    QVERIFY(reply.body.size() < 4096);
+}
+
+void TestLanserve::oversizedRequests_data() {
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("status");
+    const QByteArray formHead = "POST /phone/save.asp HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+                                "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: ";
+    const QByteArray form = "t=0&remark=" + QByteArray(9000, 'x');
+    QTest::newRow("form body") << formHead + QByteArray::number(form.size()) + "\r\n\r\n" + form << 413;
+    const QByteArray big(200 * 1024, 'a');
+    QTest::newRow("200 KiB body")
+        << "POST /phone/save.asp HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+           "Content-Type: text/plain\r\nContent-Length: " +
+               QByteArray::number(big.size()) + "\r\n\r\n" + big
+        << 413;
+    QTest::newRow("request line") << "GET /phone/menu.asp?t=0&s=" + QByteArray(10000, 'x') +
+                                         " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"
+                                  << 414;
+}
+
+void TestLanserve::oversizedRequests() {
+    QFETCH(QByteArray, request);
+    QFETCH(int, status);
+    const QStringList before = snapshot(*db_);
+    const RawReply reply = SendRaw(port(), request);
+    QCOMPARE(reply.status, status);
+    QCOMPARE(snapshot(*db_), before);
+    QCOMPARE(Get(port(), "/phone/list.asp").status, 200);
+}
+
+void TestLanserve::sigtermEndsCleanly() {
+    const QString folder = home_->path(QStringLiteral("data2"));
+    auto db = PrepareDataFolder(folder);
+    LanserveProcess server(folder);
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    const QString pidFile = folder + QStringLiteral("/Lanserve.pid");
+    QFile pid(pidFile);
+    QVERIFY(pid.open(QIODevice::ReadOnly));
+    QCOMPARE(pid.readAll().trimmed().toLongLong(), server.process().processId());
+    pid.close();
+    const ServerControl control(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder);
+    QCOMPARE(control.runningServer().value_or(0), server.process().processId());
+
+    // A second server for the same folder does not start.
+    QProcess second;
+    second.start(LanserveProcess::programPath(),
+                 {folder, QStringLiteral("--listen"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
+                  QStringLiteral("0")});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitCode(), 3);
+
+    // An idle keep-alive connection does not hold the server up.
+    QTcpSocket idle;
+    idle.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(server.port()));
+    QVERIFY(idle.waitForConnected(3000));
+    QCOMPARE(Get(server.port(), "/phone/list.asp").status, 200);
+
+    server.terminate();
+    QVERIFY(server.process().waitForFinished(3000));
+    QCOMPARE(server.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(server.process().exitCode(), 0);
+    QVERIFY(!QFile::exists(pidFile));
+    QVERIFY(!control.runningServer());
+}
+
+QTEST_GUILESS_MAIN(TestLanserve)
+#include "test_lanserve.moc"

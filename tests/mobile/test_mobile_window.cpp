@@ -1,0 +1,210 @@
+// The 手机点餐 window: address and QR code agree, the box starts and stops the server, the flag is stored,
+// and the local address rule skips loopback addresses.
+
+#include "server/LanserveProcess.h"
+
+#include "app/ServerControl.h"
+#include "common/TestHome.h"
+#include "mobile/LocalAddress.h"
+#include "mobile/MobileService.h"
+#include "mobile/MobileWindow.h"
+#include "settings/SettingsStore.h"
+#include "store/Database.h"
+#include "store/Settings.h"
+
+#include <QCheckBox>
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+
+namespace {
+
+QString decode(const QImage& picture, const QString& folder) {
+    const QString file = folder + QStringLiteral("/code.png");
+    // zbarimg wants a few pixels per module: enlarge without smoothing.
+    picture.scaled(picture.size() * 4, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(file);
+    QProcess zbar;
+    zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), file});
+    if (!zbar.waitForFinished(20000))
+        return {};
+    return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
+}
+
+QString storedFlag(Database& db) {
+    const std::optional<SettingsRow> row = ReadSettingsRow(db);
+    return row ? row->mobileOrdering : QString();
+}
+
+bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
+    const QDeadlineTimer deadline(ms);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+// Clicks OK on the next message box and keeps its text.
+void answerNextMessage(QString& text) {
+    QTimer::singleShot(50, [&text] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
+                text = box->text();
+                box->accept();
+                return;
+            }
+        answerNextMessage(text);
+    });
+}
+
+} // namespace
+
+class TestMobileWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void chooseLocalAddress_data();
+    void chooseLocalAddress();
+    void addressAndCodeAgree();
+    void boxStartsAndStopsServer();
+    void storedSwitchAtStartUp();
+    void missingServerProgram();
+
+private:
+    std::unique_ptr<TestHome> home_;
+    QString folder_;
+    std::unique_ptr<Database> db_;
+};
+
+void TestMobileWindow::init() {
+    // A server started by the window listens on loopback at a free port, never on the LAN.
+    qputenv("LANSERVE_LISTEN", "127.0.0.1");
+    qputenv("LANSERVE_PORT", "0");
+    home_ = std::make_unique<TestHome>();
+    folder_ = home_->path(QStringLiteral("data"));
+    db_ = PrepareDataFolder(folder_);
+}
+
+void TestMobileWindow::cleanup() {
+    const ServerControl control(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder_);
+    if (control.stop())
+        control.waitStopped(3000);
+    db_.reset();
+    home_.reset();
+}
+
+void TestMobileWindow::chooseLocalAddress_data() {
+    QTest::addColumn<QStringList>("byName");
+    QTest::addColumn<QStringList>("interfaces");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("LAN address by name")
+        << QStringList{"192.168.1.5", "10.0.0.2"} << QStringList{"10.0.0.2"} << "192.168.1.5";
+    QTest::newRow("Debian 127.0.1.1")
+        << QStringList{"127.0.1.1"} << QStringList{"192.168.0.20", "10.8.0.1"} << "192.168.0.20";
+    QTest::newRow("name unknown") << QStringList{} << QStringList{"172.16.3.4"} << "172.16.3.4";
+    QTest::newRow("loopback only") << QStringList{"127.0.0.1"} << QStringList{} << "127.0.0.1";
+    QTest::newRow("nothing") << QStringList{} << QStringList{} << "";
+}
+
+void TestMobileWindow::chooseLocalAddress() {
+    QFETCH(QStringList, byName);
+    QFETCH(QStringList, interfaces);
+    QFETCH(QString, expected);
+    QCOMPARE(ChooseLocalAddress(byName, interfaces), expected);
+}
+
+void TestMobileWindow::addressAndCodeAgree() {
+    SettingsStore store(*db_);
+    ServerControl server(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder_);
+    auto* window = new MobileWindow(*db_, store, server);
+    window->show();
+    auto* box = window->findChild<QLineEdit*>(QStringLiteral("text1"));
+    auto* code = window->findChild<QLabel*>(QStringLiteral("Image1"));
+    QVERIFY(box && code && window->findChild<QLabel*>(QStringLiteral("Label9")));
+    QCOMPARE(box->text(), MobileService::PageAddress(GetLocalAddress()));
+    QVERIFY(box->text().endsWith(QLatin1String(":8212/phone/list.asp")));
+    QCOMPARE(code->size(), QSize(105, 105));
+    QCOMPARE(decode(code->grab().toImage(), home_->home()), box->text());
+    QCOMPARE(window->findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("链接地址："));
+    QCOMPARE(window->findChild<QCheckBox*>(QStringLiteral("Check1"))->text(),
+             QStringLiteral("开启手机点餐功能"));
+
+    QSignalSpy tutorial(window, &MobileWindow::tutorialRequested);
+    QTest::mouseClick(window->findChild<QLabel*>(QStringLiteral("Label1")), Qt::LeftButton);
+    QCOMPARE(tutorial.count(), 1);
+    window->close();
+}
+
+void TestMobileWindow::boxStartsAndStopsServer() {
+    SettingsStore store(*db_);
+    ServerControl server(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder_);
+    QVERIFY(!server.runningServer());
+    auto* window = new MobileWindow(*db_, store, server);
+    auto* enable = window->findChild<QCheckBox*>(QStringLiteral("Check1"));
+    QVERIFY(!enable->isChecked()); // the stored flag is "0"
+
+    enable->setChecked(true);
+    QVERIFY(waitFor([&] { return server.runningServer().has_value(); }));
+    const qint64 first = *server.runningServer();
+    enable->setChecked(false);
+    QVERIFY(server.waitStopped(3000));
+    enable->setChecked(true);
+    QVERIFY(waitFor([&] { return server.runningServer().has_value(); }));
+    QVERIFY(*server.runningServer() != first);
+
+    window->close();
+    QCOMPARE(storedFlag(*db_), QStringLiteral("1"));
+    QCOMPARE(store.mobileFlag(), 1);
+    // The server keeps running after the window closes.
+    QVERIFY(server.runningServer());
+
+    // Opening the window again with the flag on starts no second server.
+    const qint64 running = *server.runningServer();
+    auto* again = new MobileWindow(*db_, store, server);
+    QVERIFY(again->findChild<QCheckBox*>(QStringLiteral("Check1"))->isChecked());
+    QCOMPARE(server.runningServer().value_or(0), running);
+    again->findChild<QCheckBox*>(QStringLiteral("Check1"))->setChecked(false);
+    QVERIFY(server.waitStopped(3000));
+    again->close();
+    QCOMPARE(storedFlag(*db_), QStringLiteral("0"));
+    QCOMPARE(store.mobileFlag(), 0);
+}
+
+void TestMobileWindow::storedSwitchAtStartUp() {
+    SettingsStore store(*db_);
+    ServerControl server(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder_);
+    MobileWindow::ApplyStoredSwitch(store, server);
+    QVERIFY(!server.runningServer());
+    MobileService::StoreFlag(*db_, store, true);
+    SettingsStore reloaded(*db_);
+    QCOMPARE(reloaded.mobileFlag(), 1);
+    MobileWindow::ApplyStoredSwitch(reloaded, server);
+    QVERIFY(waitFor([&] { return server.runningServer().has_value(); }));
+}
+
+void TestMobileWindow::missingServerProgram() {
+    SettingsStore store(*db_);
+    ServerControl server(home_->path(QStringLiteral("no-program-here")), folder_);
+    auto* window = new MobileWindow(*db_, store, server);
+    auto* enable = window->findChild<QCheckBox*>(QStringLiteral("Check1"));
+    QString message;
+    answerNextMessage(message);
+    enable->setChecked(true);
+    QVERIFY(message.contains(QLatin1String("Lanserve")));
+    QVERIFY(enable->isChecked());
+    window->close();
+    QCOMPARE(storedFlag(*db_), QStringLiteral("1"));
+}
+
+QTEST_MAIN(TestMobileWindow)
+#include "test_mobile_window.moc"

@@ -1,0 +1,72 @@
+// Two dishes ordered for a free table through the pages in headless Chromium at a phone's size, then the
+// bill as the counter reads it. Skipped without Chromium or without tests/e2e/node_modules (run.sh installs
+// it).
+
+#include "LanserveProcess.h"
+
+#include "common/TestHome.h"
+#include "main/TableMap.h"
+#include "order/OrderSession.h"
+#include "settings/SettingsStore.h"
+#include "store/Database.h"
+#include "store/Ids.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+class TestLanserveE2e : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void ordersTwoDishesFromAPhone();
+};
+
+void TestLanserveE2e::ordersTwoDishesFromAPhone() {
+    const QString e2e = QStringLiteral(CJ_E2E_DIR);
+    if (!QFileInfo::exists(QStringLiteral("/usr/bin/chromium")))
+        QSKIP("/usr/bin/chromium is not installed");
+    if (!QFileInfo::exists(e2e + QStringLiteral("/node_modules/playwright-core")))
+        QSKIP("playwright-core is not installed in tests/e2e (run tests/e2e/run.sh)");
+
+    TestHome home;
+    const QString folder = home.path(QStringLiteral("data"));
+    auto db = PrepareDataFolder(folder);
+    LanserveProcess server(folder);
+    QVERIFY2(server.start(), qPrintable(server.error()));
+
+    QProcess node;
+    node.setWorkingDirectory(e2e);
+    const QString shot = qEnvironmentVariableIsSet("CJ_E2E_SHOT") ? qEnvironmentVariable("CJ_E2E_SHOT")
+                                                                  : home.path(QStringLiteral("phone.png"));
+    node.start(QStringLiteral("node"), {e2e + QStringLiteral("/order.mjs"), server.baseUrl(), shot});
+    QVERIFY(node.waitForStarted(10000));
+    if (!node.waitForFinished(120000))
+        node.kill();
+    QVERIFY2(node.exitCode() == 0, node.readAllStandardError().constData());
+    const QByteArray output = node.readAllStandardOutput().trimmed();
+    const QJsonObject result = QJsonDocument::fromJson(output.split('\n').last()).object();
+    QVERIFY2(!result.isEmpty(), output.constData());
+    QVERIFY(QFileInfo(shot).size() > 0);
+
+    SettingsStore settings(*db);
+    TableMap tables(*db, settings);
+    const int table = static_cast<int>(settings.tableList().indexOf(result.value("table").toString()));
+    QVERIFY(table >= 0);
+    tables.refreshSlots();
+    QVERIFY(tables.isOccupied(table));
+    OrderSession session(*db, tables);
+    session.open(tables.openTable(table, QDateTime::currentDateTime()));
+    QCOMPARE(session.lines().size(), 2);
+    QCOMPARE(session.lines().at(0).name, result.value("first").toString());
+    QCOMPARE(session.lines().at(0).quantity, QStringLiteral("2"));
+    QCOMPARE(session.lines().at(1).name, result.value("second").toString());
+    QCOMPARE(session.lines().at(1).quantity, QStringLiteral("1"));
+    QCOMPARE(result.value("lines").toArray().size(), 2);
+    QCOMPARE(result.value("receivable").toString(), QStringLiteral("￥") + session.receivable);
+}
+
+QTEST_GUILESS_MAIN(TestLanserveE2e)
+#include "test_lanserve_e2e.moc"

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds the Debian package of a build and checks it: name, files, the declared dependencies (every
+# library the programs link comes from a listed package, every listed package exists here), and no
+# maintainer scripts, so removing the package never touches the data folder or the backups.
+# Usage: check_package.sh CPACK BUILD_DIR EXPECT_LANSERVE(0|1)
+set -euo pipefail
+cpack=$1 build=$2 expect_lanserve=$3
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log" >&2; fail "cpack failed"; }
+debs=("$work"/*.deb)
+[ -f "${debs[0]}" ] || fail "cpack made no .deb"
+deb=${debs[0]}
+
+[ "$(dpkg-deb -f "$deb" Package)" = cjpos ] || fail "package name is not cjpos"
+[ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no maintainer"
+[ -n "$(dpkg-deb -f "$deb" Description)" ] || fail "no description"
+
+files=$(dpkg-deb -c "$deb" | awk '{print $6}')
+expected=(./usr/bin/cjpos ./usr/share/applications/cjpos.desktop
+    ./usr/share/icons/hicolor/48x48/apps/cjpos.png ./usr/share/icons/hicolor/256x256/apps/cjpos.png
+    ./usr/share/cjpos/manual/index.html)
+[ "$expect_lanserve" = 1 ] && expected+=(./usr/bin/Lanserve)
+for f in "${expected[@]}"; do
+    grep -qxF "$f" <<<"$files" || fail "package lacks $f"
+done
+outside=$(grep -v '^\./usr/' <<<"$files" | grep -vx '\./' || true)
+[ -z "$outside" ] || fail "package installs outside /usr: $outside"
+
+control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sed 's|^\./||' | grep -v '^$' | sort | tr '\n' ' ')
+[ "$control" = "control md5sums " ] || fail "package carries maintainer scripts or more: $control"
+
+# Dependency names, without version constraints or alternatives.
+depends=$(dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/[[:space:]]//g' | grep -v '^$' | sort -u)
+for package in $depends; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        fail "dependency $package is not a package installed on this system"
+done
+for package in libqt6widgets6 libqt6printsupport6 libqt6gui6 libqt6core6 qt6-qpa-plugins libsqlcipher0 \
+    libgsf-1-114 fonts-noto-cjk; do
+    grep -qxF "$package" <<<"$depends" || fail "Depends lacks $package"
+done
+
+# Every shared library the packaged programs load directly must come from a declared package.
+dpkg-deb -x "$deb" "$work/root"
+owner() {
+    local path=$1 real
+    real=$(readlink -f "$path")
+    for candidate in "$real" "${real#/usr}" "/usr$real" "$path"; do
+        if dpkg -S "$candidate" 2>/dev/null | head -1 | cut -d: -f1; then
+            return
+        fi
+    done
+}
+for program in "$work"/root/usr/bin/*; do
+    while read -r name path; do
+        [ -n "$path" ] || fail "$(basename "$program") needs $name, which is not found"
+        package=$(owner "$path")
+        [ -n "$package" ] || fail "no Debian package holds $path"
+        grep -qxF "$package" <<<"$depends" || fail "$(basename "$program") links $name from $package, which Depends lacks"
+    done < <(ldd "$program" | awk '/=>/ { print $1, ($3 ~ /^\//) ? $3 : "" }' |
+        grep -F -f <(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'))
+done
+echo "package ok: $(basename "$deb")"

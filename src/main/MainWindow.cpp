@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <functional>
 
@@ -117,6 +118,18 @@ MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& 
     }
     showSelection(0);
     history_->runQuery();
+
+    // Phones order through the LAN server: the tiles follow the stored slots without a manual refresh.
+    auto* follow = new QTimer(this);
+    follow->setInterval(1500);
+    connect(follow, &QTimer::timeout, this, [this] {
+        try {
+            tables_->refreshSlotsIfChanged();
+        } catch (const StoreError& error) {
+            Log::write(QStringLiteral("餐桌状态刷新失败：") + error.text());
+        }
+    });
+    follow->start();
 }
 
 MainWindow::~MainWindow() = default;

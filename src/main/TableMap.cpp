@@ -36,6 +36,19 @@ void TableMap::refreshSlots() {
     Q_EMIT slotsChanged();
 }
 
+void TableMap::refreshSlotsIfChanged() {
+    const QStringList stored = ReadSlots(db_, tableCount());
+    bool changed = false;
+    for (int i = 0; i < stored.size(); ++i) {
+        if (SlotIds.at(i) != stored.at(i)) {
+            SlotIds[i] = stored.at(i);
+            changed = true;
+        }
+    }
+    if (changed)
+        Q_EMIT slotsChanged();
+}
+
 void TableMap::settleAndFree(int index) {
     const QString billId = SlotIds.value(index);
     Transaction transaction(db_);

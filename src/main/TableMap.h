@@ -52,6 +52,8 @@ public:
 
     // Reads the slots of the listed tables from the database.
     void refreshSlots();
+    // The same, telling the tiles only when a slot differs from the copy in memory.
+    void refreshSlotsIfChanged();
     // Frees a table: empties its slot and marks its bill as left, in one transaction.
     void settleAndFree(int index);
     // Loads what the ordering window shows for a table: its open bill, or a new bill opened at `now`.

@@ -149,15 +149,13 @@ int OrderSession::addItem(int menuIndex, const QDateTime& now) {
     Transaction transaction(db_);
     line.lineId = uniqueLineId(now, count);
     writeLine(line, true);
+    const Snapshot before = snapshot();
     lines_.insert(at, line);
     sortKeys_.insert(at, line.sortKey);
     try {
-        computeTotals();
         commitWithBill(transaction);
     } catch (const StoreError&) {
-        lines_.removeAt(at);
-        sortKeys_.removeAt(at);
-        computeTotals();
+        restore(before);
         throw;
     }
     if (SelectedRow >= at)
@@ -173,15 +171,13 @@ void OrderSession::changeLine(int index, const OrderLine& changed) {
     if (before == changed)
         return;
     Transaction transaction(db_);
+    const Snapshot saved = snapshot();
     lines_[index] = changed;
     try {
         writeLine(changed, false);
-        computeTotals();
         commitWithBill(transaction);
     } catch (const StoreError&) {
-        lines_[index] = before;
-        computeTotals();
-        Q_EMIT lineChanged(index);
+        restore(saved);
         throw;
     }
     Q_EMIT lineChanged(index);
@@ -249,15 +245,13 @@ void OrderSession::deleteSelected() {
     Transaction transaction(db_);
     Statement remove(db_, "DELETE FROM \"明细\" WHERE \"序号\" = ? AND \"id\" = ?");
     remove.bind(1, removed.lineId).bind(2, billId).run();
+    const Snapshot before = snapshot();
     lines_.removeAt(index);
     sortKeys_.removeAt(index);
     try {
-        computeTotals();
         commitWithBill(transaction);
     } catch (const StoreError&) {
-        lines_.insert(index, removed);
-        sortKeys_.insert(index, removed.sortKey);
-        computeTotals();
+        restore(before);
         throw;
     }
     SelectedRow = -1;
@@ -367,7 +361,22 @@ void OrderSession::writeBillRow(bool insert) {
     update.run();
 }
 
+OrderSession::Snapshot OrderSession::snapshot() const {
+    return {lines_, sortKeys_, SelectedRow};
+}
+
+void OrderSession::restore(const Snapshot& saved) {
+    lines_ = saved.lines;
+    sortKeys_ = saved.sortKeys;
+    SelectedRow = saved.selectedRow;
+    Q_EMIT linesChanged();
+    computeTotals();
+}
+
 void OrderSession::commitWithBill(Transaction& transaction) {
+    // Lines a phone added to this bill count in the totals written now.
+    reloadLines();
+    computeTotals();
     const std::optional<QString> slot = persistBill();
     transaction.commit();
     if (slot)

@@ -89,6 +89,13 @@ private:
     std::optional<QString> persistBill();
     void writeBillRow(bool insert);
     void commitWithBill(Transaction& transaction);
+    struct Snapshot {
+        QList<OrderLine> lines;
+        QStringList sortKeys;
+        int selectedRow;
+    };
+    Snapshot snapshot() const;
+    void restore(const Snapshot& saved);
     QString uniqueLineId(const QDateTime& now, int linesBefore);
     QString billDate() const;
 

@@ -310,6 +310,22 @@ private Q_SLOTS:
         QCOMPARE(counter.session.lines().at(0).kitchenMark, QString());
         QCOMPARE(counter.session.receivable, QStringLiteral("38"));
     }
+
+    void theCounterNeverWritesStaleTotalsOverAPhoneOrder() {
+        Counter counter(0);
+        counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
+        // A phone adds a drink to the same bill while the window is open.
+        Statement add(*counter.db,
+                      "INSERT INTO \"明细\" (\"id\", \"日期\", \"序号\", \"名称\", \"数量\", \"单位\", "
+                      "\"单价\", \"金额\", \"分类\", \"排序\", \"备注\", \"上菜\") VALUES "
+                      "(?, '2024-12-12', '241212130799001', '可乐', '1', '瓶', '5', '5', '酒水', "
+                      "'2001', '', '')");
+        add.bind(1, counter.session.billId).run();
+        counter.session.save();
+        QCOMPARE(counter.billField("应收"), QStringLiteral("33"));
+        QCOMPARE(counter.billField("酒水费用"), QStringLiteral("5"));
+        QCOMPARE(counter.session.lines().size(), 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(OrderSessionTest)

@@ -16,7 +16,7 @@ struct LanServerOptions {
     QString dataFolder;
     QString host = QStringLiteral("0.0.0.0"); // every IPv4 interface
     int port = 8212;
-    int threads = 16;
+    int threads = 64; // one per keep-alive connection of a busy evening; requests share one database lock
     // Test and benchmark only: a file served unchanged at /bench/static.html, to compare a page that needs
     // no database work with the real pages on the same server.
     QString staticCopy;

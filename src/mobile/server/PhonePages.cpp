@@ -11,6 +11,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <map>
 
@@ -21,6 +22,23 @@ struct PageFault {
     int status;
     QString text;
     QString back = QStringLiteral("list.asp");
+};
+
+// One read transaction around the queries of a page that only shows: one snapshot, one lock.
+class ReadTransaction {
+public:
+    explicit ReadTransaction(Database& db) : db_(db) { db_.exec("BEGIN"); }
+    ~ReadTransaction() {
+        try {
+            db_.exec("COMMIT");
+        } catch (const StoreError&) {
+        }
+    }
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+
+private:
+    Database& db_;
 };
 
 // The counter's objects for one request, over the shared connection.
@@ -199,15 +217,43 @@ PageResponse PhonePages::handle(const PageRequest& request) {
     }
 }
 
-PageResponse PhonePages::render(const QString& page, const PageData& data) const {
-    QFile file(pageFolder_ + QLatin1Char('/') + page);
-    if (!file.open(QIODevice::ReadOnly))
-        return Message(500, QStringLiteral("页面文件 %1 不存在，请重新启动收银软件。").arg(page));
-    const PageTemplate parsed(QString::fromUtf8(file.readAll()));
-    if (!parsed.error().isEmpty())
-        return Message(500, QStringLiteral("页面文件 %1 有误：%2").arg(page, parsed.error()));
+std::shared_ptr<const PageTemplate> PhonePages::pageFile(const QString& page, QString& problem) {
+    const QString path = pageFolder_ + QLatin1Char('/') + page;
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        problem = QStringLiteral("页面文件 %1 不存在，请重新启动收银软件。").arg(page);
+        return nullptr;
+    }
+    const QDateTime modified = info.lastModified();
+    const qint64 size = info.size();
+    {
+        const std::scoped_lock lock(cacheMutex_);
+        const CachedPage& cached = cache_.value(page);
+        if (cached.parsed && cached.modified == modified && cached.size == size)
+            return cached.parsed;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        problem = QStringLiteral("页面文件 %1 无法读取。").arg(page);
+        return nullptr;
+    }
+    auto parsed = std::make_shared<const PageTemplate>(QString::fromUtf8(file.readAll()));
+    if (!parsed->error().isEmpty()) {
+        problem = QStringLiteral("页面文件 %1 有误：%2").arg(page, parsed->error());
+        return nullptr;
+    }
+    const std::scoped_lock lock(cacheMutex_);
+    cache_.insert(page, CachedPage{modified, size, parsed});
+    return parsed;
+}
+
+PageResponse PhonePages::render(const QString& page, const PageData& data) {
+    QString problem;
+    const std::shared_ptr<const PageTemplate> parsed = pageFile(page, problem);
+    if (!parsed)
+        return Message(500, problem);
     PageResponse response;
-    response.body = parsed.render(data).toUtf8();
+    response.body = parsed->render(data).toUtf8();
     return response;
 }
 
@@ -215,6 +261,7 @@ PageResponse PhonePages::list() {
     PageData data;
     {
         const std::scoped_lock lock(dbMutex_);
+        const ReadTransaction reading(db_);
         Counter counter(db_);
         counter.tables.refreshSlots();
         std::vector<PageData> rows;
@@ -243,6 +290,7 @@ PageResponse PhonePages::menu(const PageRequest& request) {
     PageData data;
     {
         const std::scoped_lock lock(dbMutex_);
+        const ReadTransaction reading(db_);
         Counter counter(db_);
         const int table = tableIndex(request, counter);
         openTable(counter, table);
@@ -348,6 +396,7 @@ PageResponse PhonePages::detail(const PageRequest& request) {
     PageData data;
     {
         const std::scoped_lock lock(dbMutex_);
+        const ReadTransaction reading(db_);
         Counter counter(db_);
         const int table = tableIndex(request, counter);
         openTable(counter, table);

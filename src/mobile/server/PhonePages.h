@@ -1,13 +1,17 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QHash>
 #include <QMultiHash>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <mutex>
 
 class Database;
 class PageData;
+class PageTemplate;
 
 // One request to a phone page, already taken apart by the HTTP layer.
 struct PageRequest {
@@ -42,7 +46,9 @@ public:
     static constexpr int kMaxItemsPerOrder = 200;
 
 private:
-    PageResponse render(const QString& page, const PageData& data) const;
+    PageResponse render(const QString& page, const PageData& data);
+    // The parsed page file, parsed again whenever the file's time or size changes.
+    std::shared_ptr<const PageTemplate> pageFile(const QString& page, QString& problem);
 
     PageResponse list();
     PageResponse menu(const PageRequest& request);
@@ -55,4 +61,12 @@ private:
     Database& db_;
     std::mutex& dbMutex_;
     QString pageFolder_;
+
+    struct CachedPage {
+        QDateTime modified;
+        qint64 size = -1;
+        std::shared_ptr<const PageTemplate> parsed;
+    };
+    std::mutex cacheMutex_;
+    QHash<QString, CachedPage> cache_;
 };

@@ -92,8 +92,8 @@ DiningTables::Removal DiningTables::checkRemoval(const QString& key, int openTab
 }
 
 DiningTables::Removal DiningTables::remove(const QString& key, int openTable) {
-    // Slots and rows are read and changed under one write lock, so a bill a phone saves meanwhile is
-    // either seen by the check or written after the slots have moved.
+    // Slots and rows are checked and changed under one write lock, so no other writer can fill a slot
+    // between the check and the move.
     Transaction transaction(db_);
     const int place = position(key);
     const Removal verdict = check(openTable, place);

@@ -39,13 +39,16 @@ QString ManualPath() {
     return FindManual(QCoreApplication::applicationDirPath(), QStringLiteral(CJ_MANUAL_SOURCE));
 }
 
-bool OpenManual(QWidget* parent) {
+bool OpenManual(QWidget* parent, const QString& section) {
     const QString path = ManualPath();
     if (path.isEmpty()) {
         ShowMessage(parent, QStringLiteral("找不到操作教程文件，请重新安装本软件。"));
         return false;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+    QUrl url = QUrl::fromLocalFile(path);
+    if (!section.isEmpty())
+        url.setFragment(section);
+    if (!QDesktopServices::openUrl(url)) {
         ShowMessage(parent, QStringLiteral("无法打开浏览器显示操作教程，请用浏览器打开以下文件：\n") +
                                 QDir::toNativeSeparators(path));
         return false;

@@ -83,6 +83,14 @@ private Q_SLOTS:
         Q_EMIT link->linkActivated(QStringLiteral("manual"));
         QCOMPARE(browser.opened.size(), 1);
         QCOMPARE(browser.opened.first().toLocalFile(), ManualPath());
+        QVERIFY(!browser.opened.first().hasFragment());
+
+        // The mobile window's link goes straight to the section on connecting a phone.
+        QVERIFY(OpenManual(&main, kManualMobileSection));
+        QCOMPARE(browser.opened.last().fragment(), QStringLiteral("mobile"));
+        QFile manual(ManualPath());
+        QVERIFY(manual.open(QIODevice::ReadOnly));
+        QVERIFY(manual.readAll().contains("id=\"mobile\""));
 
         // A second request raises the same box.
         QCOMPARE(ShowAboutBox(&main), box);

@@ -22,6 +22,7 @@ const QString kAboutName = QStringLiteral("AboutBox");
 
 QLabel* IconLabel(QWidget* parent) {
     auto* icon = new QLabel(parent);
+    icon->setObjectName(QStringLiteral("ProgramIcon"));
     const QPixmap picture(QStringLiteral(":/cjpos/cjpos-64.png"));
     if (!picture.isNull())
         icon->setPixmap(picture);

@@ -77,6 +77,8 @@ private Q_SLOTS:
         QCOMPARE(box->findChild<QLabel*>(QStringLiteral("ProgramName"))->text(),
                  QStringLiteral("澄槿餐饮点餐收银软件"));
         QCOMPARE(box->findChild<QLabel*>(QStringLiteral("VersionText"))->text(), QStringLiteral("V2.0"));
+        // The icon comes from the resources linked into every program that uses the windows.
+        QCOMPARE(box->findChild<QLabel*>(QStringLiteral("ProgramIcon"))->pixmap().size(), QSize(64, 64));
 
         auto* link = box->findChild<QLabel*>(QStringLiteral("ManualLink"));
         QVERIFY(link->text().contains(QStringLiteral("操作教程")));

@@ -60,6 +60,8 @@ int runWriter(const QString& folder, int seconds) {
 
 struct WrkResult {
     double requestsPerSecond = 0;
+    QString p50;
+    QString p90;
     QString p99;
     QString errors = QStringLiteral("0");
     QString raw;
@@ -82,6 +84,8 @@ WrkResult runWrk(const QString& url, int seconds) {
         return QRegularExpression(QString::fromLatin1(pattern)).match(result.raw).captured(1);
     };
     result.requestsPerSecond = capture("Requests/sec:\\s+([0-9.]+)").toDouble();
+    result.p50 = capture("\\s50%\\s+(\\S+)");
+    result.p90 = capture("\\s90%\\s+(\\S+)");
     result.p99 = capture("\\s99%\\s+(\\S+)");
     QStringList errors;
     const QString socketErrors = capture("Socket errors:\\s*([^\\n]+)");
@@ -190,7 +194,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("list.asp"), QStringLiteral("/phone/list.asp")},
         {QStringLiteral("menu.asp"), QStringLiteral("/phone/menu.asp?t=0&c=0")}};
     double staticRate = 0;
-    std::printf("%-12s %-9s %12s %10s  %s\n", "page", "writer", "requests/s", "p99", "errors");
+    std::printf("%-12s %-9s %12s %10s %10s %10s  %s\n", "page", "writer", "requests/s", "p50", "p90", "p99",
+                "errors");
     for (const bool withWriter : {false, true}) {
         for (const auto& [name, target] : runs) {
             if (withWriter && name == QLatin1String("static copy"))
@@ -210,8 +215,9 @@ int main(int argc, char** argv) {
                 staticRate > 0 && name != QLatin1String("static copy")
                     ? QStringLiteral(" (%1 of static)").arg(result.requestsPerSecond / staticRate, 0, 'f', 2)
                     : QString();
-            std::printf("%-12s %-9s %12.0f %10s  %s%s\n", qPrintable(name), withWriter ? "writing" : "idle",
-                        result.requestsPerSecond, qPrintable(result.p99), qPrintable(result.errors),
+            std::printf("%-12s %-9s %12.0f %10s %10s %10s  %s%s\n", qPrintable(name),
+                        withWriter ? "writing" : "idle", result.requestsPerSecond, qPrintable(result.p50),
+                        qPrintable(result.p90), qPrintable(result.p99), qPrintable(result.errors),
                         qPrintable(ratio));
             if (result.requestsPerSecond == 0)
                 std::printf("%s\n", qPrintable(result.raw));

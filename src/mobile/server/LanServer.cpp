@@ -3,6 +3,9 @@
 #include <QFile>
 #include <httplib.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 namespace {
 
 constexpr const char* kHtml = "text/html; charset=utf-8";
@@ -40,6 +43,29 @@ QString statusText(int status) {
     }
 }
 
+// cpp-httplib listens with a backlog of 5. When more phones (or a browser's parallel connections) connect
+// at once, the kernel drops the surplus handshakes and those clients wait a second or more for a retry.
+// Listening again on the bound socket raises the backlog; the socket is found by its port.
+void widenBacklog(int port, int backlog) {
+    for (int fd = 0; fd < 1024; ++fd) {
+        int accepting = 0;
+        socklen_t length = sizeof accepting;
+        if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &length) != 0 || !accepting)
+            continue;
+        sockaddr_storage address{};
+        socklen_t addressLength = sizeof address;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &addressLength) != 0)
+            continue;
+        const int boundPort = address.ss_family == AF_INET
+                                  ? ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port)
+                              : address.ss_family == AF_INET6
+                                  ? ntohs(reinterpret_cast<const sockaddr_in6*>(&address)->sin6_port)
+                                  : -1;
+        if (boundPort == port)
+            ::listen(fd, backlog);
+    }
+}
+
 } // namespace
 
 LanServer::LanServer(Database& db, LanServerOptions options)
@@ -57,7 +83,9 @@ LanServer::LanServer(Database& db, LanServerOptions options)
     server_->set_read_timeout(5, 0);
     server_->set_write_timeout(5, 0);
     server_->set_keep_alive_timeout(5);
-    server_->set_keep_alive_max_count(100);
+    // The library listens with a backlog of 5: connections that reconnect in a burst would wait for a SYN
+    // retry (a second), so each connection is kept for many requests.
+    server_->set_keep_alive_max_count(10000);
     route();
 }
 
@@ -103,9 +131,11 @@ bool LanServer::bind() {
         if (port <= 0)
             return false;
         options_.port = port;
-        return true;
+    } else if (!server_->bind_to_port(options_.host.toStdString(), options_.port)) {
+        return false;
     }
-    return server_->bind_to_port(options_.host.toStdString(), options_.port);
+    widenBacklog(options_.port, kBacklog);
+    return true;
 }
 
 void LanServer::run() {

@@ -2,9 +2,11 @@
 
 #include "mobile/server/PhonePages.h"
 
+#include "mobile/server/FairMutex.h"
 #include <QByteArray>
 #include <QString>
 #include <memory>
+
 #include <mutex>
 
 class Database;
@@ -37,16 +39,18 @@ public:
     void stop();
     int port() const { return options_.port; }
     // Held by every request while it works on the database.
-    std::mutex& databaseMutex() { return dbMutex_; }
+    FairMutex& databaseMutex() { return dbMutex_; }
 
     // Largest request body accepted (form posts of the pages are far smaller).
     static constexpr size_t kMaxBody = 64 * 1024;
+    // Connections waiting to be accepted.
+    static constexpr int kBacklog = 128;
 
 private:
     void route();
 
     LanServerOptions options_;
-    std::mutex dbMutex_;
+    FairMutex dbMutex_;
     PhonePages pages_;
     QByteArray staticBody_;
     std::unique_ptr<httplib::Server> server_;

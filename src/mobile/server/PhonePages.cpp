@@ -169,7 +169,7 @@ text-decoration:none;border-radius:6px}</style></head>
 
 } // namespace
 
-PhonePages::PhonePages(Database& db, std::mutex& dbMutex, QString pageFolder)
+PhonePages::PhonePages(Database& db, FairMutex& dbMutex, QString pageFolder)
     : db_(db), dbMutex_(dbMutex), pageFolder_(std::move(pageFolder)) {}
 
 const QStringList& PhonePages::Names() {

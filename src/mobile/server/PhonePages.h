@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mobile/server/FairMutex.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
@@ -7,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+
 #include <mutex>
 
 class Database;
@@ -32,7 +34,7 @@ struct PageResponse {
 // makes. Page files in `pageFolder` are read on every request: an edited page shows at the next reload.
 class PhonePages {
 public:
-    PhonePages(Database& db, std::mutex& dbMutex, QString pageFolder);
+    PhonePages(Database& db, FairMutex& dbMutex, QString pageFolder);
 
     static const QStringList& Names();
     PageResponse handle(const PageRequest& request);
@@ -59,7 +61,7 @@ private:
     PageResponse save(const PageRequest& request);
 
     Database& db_;
-    std::mutex& dbMutex_;
+    FairMutex& dbMutex_;
     QString pageFolder_;
 
     struct CachedPage {

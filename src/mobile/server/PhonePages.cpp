@@ -9,6 +9,7 @@
 #include "store/NumberText.h"
 #include "store/Schema.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -180,6 +181,13 @@ const QStringList& PhonePages::Names() {
     return names;
 }
 
+QString PhonePages::MenuFingerprint(const QList<MenuRecord>& menu) {
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (const MenuRecord& record : menu)
+        hash.addData(record.toText().toUtf8() + '\n');
+    return QString::fromLatin1(hash.result().toHex().left(16));
+}
+
 PageResponse PhonePages::Message(int status, const QString& text, const QString& back) {
     static const PageTemplate page(QString::fromUtf8(kMessagePage));
     PageData data;
@@ -322,6 +330,7 @@ PageResponse PhonePages::menu(const PageRequest& request) {
         data.set(QStringLiteral("c"), category);
         data.set(QStringLiteral("category"), categories().at(category));
         data.set(QStringLiteral("search"), search);
+        data.set(QStringLiteral("menuVersion"), MenuFingerprint(menu));
         data.setRows(QStringLiteral("items"), std::move(items));
     }
     return render(QStringLiteral("menu.asp"), data);
@@ -370,12 +379,15 @@ PageResponse PhonePages::saveMenu(const PageRequest& request) {
     if (!search.isEmpty())
         counter.session.search(search);
 
+    // The positions refer to the list the phone was shown; it must still be the same list.
+    if (param(request, "v") != MenuFingerprint(counter.session.menu()))
+        throw PageFault{409, QStringLiteral("菜单已经变动，请重新选择。"), back};
     // Everything is checked before the first line is added, so a refused order adds nothing.
     std::vector<std::pair<int, QString>> order;
     for (const auto& [index, raw] : chosen) {
-        const QString name = request.params.value(QStringLiteral("name%1").arg(index));
-        if (index >= counter.session.menu().size() || counter.session.menu().at(index).name != name)
+        if (index >= counter.session.menu().size())
             throw PageFault{409, QStringLiteral("菜单已经变动，请重新选择。"), back};
+        const QString& name = counter.session.menu().at(index).name;
         const std::optional<QString> quantity = quantityText(raw);
         if (!quantity)
             throw PageFault{400, QStringLiteral("“%1”的数量“%2”不对，请填写大于 0 的数字。").arg(name, raw),

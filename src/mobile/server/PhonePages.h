@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
+#include <QList>
 #include <QMultiHash>
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,7 @@
 #include <mutex>
 
 class Database;
+struct MenuRecord;
 class PageData;
 class PageTemplate;
 
@@ -38,6 +40,10 @@ public:
 
     static const QStringList& Names();
     PageResponse handle(const PageRequest& request);
+
+    // Short text that changes whenever the listed menu does (names, prices, order); the menu page sends it
+    // back with the chosen positions.
+    static QString MenuFingerprint(const QList<MenuRecord>& menu);
 
     // A page telling the user what went wrong, with a link back.
     static PageResponse Message(int status, const QString& text,

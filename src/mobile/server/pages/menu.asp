@@ -45,10 +45,10 @@ padding:6px 8px;border:1px solid #c0c0c0;border-radius:4px;box-sizing:border-box
 <form method="post" action="savemenu.asp" id="order">
 <input type="hidden" name="t" value="{{table}}"><input type="hidden" name="tn" value="{{tableName}}">
 <input type="hidden" name="c" value="{{c}}"><input type="hidden" name="s" value="{{search}}">
+<input type="hidden" name="v" value="{{menuVersion}}">
 {{#items}}
 <div class="card row">
 <div class="grow"><b>{{name}}</b><br><span class="muted">{{price}}元/{{unit}}{{#itemRemark}} · {{itemRemark}}{{/itemRemark}}</span></div>
-<input type="hidden" name="name{{i}}" value="{{name}}">
 <div class="qty"><button type="button" class="minus" aria-label="减少">−</button>
 <input type="number" name="qty{{i}}" value="0" min="0" max="9999" step="1" inputmode="decimal" aria-label="{{name}} 数量">
 <button type="button" class="plus" aria-label="增加">+</button></div>
@@ -67,6 +67,16 @@ document.querySelectorAll('.qty').forEach(function (box) {
   function step(by) { var v = (parseFloat(input.value) || 0) + by; input.value = v < 0 ? 0 : v; }
   box.querySelector('.minus').addEventListener('click', function () { step(-1); });
   box.querySelector('.plus').addEventListener('click', function () { step(1); });
+});
+// Only the chosen dishes are sent, so a long menu stays a short request.
+document.getElementById('order').addEventListener('submit', function () {
+  document.querySelectorAll('.qty input').forEach(function (input) {
+    if (!(parseFloat(input.value) > 0)) input.disabled = true;
+  });
+});
+// Coming back to this page restores the boxes the browser disabled.
+window.addEventListener('pageshow', function () {
+  document.querySelectorAll('.qty input').forEach(function (input) { input.disabled = false; });
 });
 </script>
 </body></html>

@@ -27,6 +27,7 @@ try {
   await items.nth(0).locator('button.plus').tap();
   await items.nth(0).locator('button.plus').tap();
   await items.nth(1).locator('input[type=number]').fill('1');
+  if (process.env.CJ_E2E_MENU_SHOT) await page.screenshot({ path: process.env.CJ_E2E_MENU_SHOT });
   await page.locator('#submitOrder').tap();
   await page.waitForURL(/detail\.asp/);
 

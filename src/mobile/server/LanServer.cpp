@@ -14,7 +14,8 @@ void addSafetyHeaders(httplib::Response& res) {
     res.set_header("Cache-Control", "no-store");
     res.set_header("X-Content-Type-Options", "nosniff");
     res.set_header("X-Frame-Options", "DENY");
-    res.set_header("Referrer-Policy", "no-referrer");
+    // same-origin rather than no-referrer: with no-referrer a browser sends "Origin: null" on form posts.
+    res.set_header("Referrer-Policy", "same-origin");
     res.set_header("Content-Security-Policy",
                    "default-src 'none'; style-src 'unsafe-inline'; script-src 'unsafe-inline'; "
                    "img-src data:; form-action 'self'; base-uri 'none'; frame-ancestors 'none'");
@@ -66,6 +67,14 @@ void widenBacklog(int port, int backlog) {
     }
 }
 
+// A browser names the page a form was sent from in Origin. A change must come from these pages, so that
+// another web site open on a phone cannot post orders or deletions to the restaurant's server.
+bool fromOwnPage(const httplib::Request& req) {
+    if (!req.has_header("Origin"))
+        return true; // older browsers and plain clients send none
+    return req.get_header_value("Origin") == "http://" + req.get_header_value("Host");
+}
+
 } // namespace
 
 LanServer::LanServer(Database& db, LanServerOptions options)
@@ -93,6 +102,10 @@ LanServer::~LanServer() = default;
 
 void LanServer::route() {
     const auto handlePage = [this](const httplib::Request& req, httplib::Response& res) {
+        if (req.method == "POST" && !fromOwnPage(req)) {
+            send(res, PhonePages::Message(403, QStringLiteral("请从点餐页面提交，其他网页不能修改账单。")));
+            return;
+        }
         PageRequest request;
         request.page = QString::fromStdString(req.matches[1].str()) + QStringLiteral(".asp");
         request.post = req.method == "POST";

@@ -105,6 +105,8 @@ private Q_SLOTS:
     void refusedPaths();
     void oversizedRequests_data();
     void oversizedRequests();
+    void postsFromOtherSites_data();
+    void postsFromOtherSites();
     void sigtermEndsCleanly();
 
 private:
@@ -437,6 +439,35 @@ void TestLanserve::oversizedRequests() {
     QCOMPARE(reply.status, status);
     QCOMPARE(snapshot(*db_), before);
     QCOMPARE(Get(port(), "/phone/list.asp").status, 200);
+}
+
+void TestLanserve::postsFromOtherSites_data() {
+    QTest::addColumn<QByteArray>("origin");
+    QTest::addColumn<int>("status");
+    QTest::newRow("this server") << "http://127.0.0.1:" + QByteArray::number(port()) << 303;
+    QTest::newRow("no origin") << QByteArray() << 303;
+    QTest::newRow("another site") << QByteArray("http://example.invalid") << 403;
+    QTest::newRow("another port") << QByteArray("http://127.0.0.1:1") << 403;
+    QTest::newRow("sandboxed") << QByteArray("null") << 403;
+}
+
+void TestLanserve::postsFromOtherSites() {
+    QFETCH(QByteArray, origin);
+    QFETCH(int, status);
+    const QString billId = ensureBill(0);
+    const QStringList before = snapshot(*db_);
+    const QByteArray body =
+        FormBody({{"t", "0"}, {"b", billId}, {"name", "王五"}, {"phone", ""}, {"remark", ""}});
+    const RawReply reply =
+        SendRaw(port(), "POST /phone/save.asp HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port()) +
+                            "\r\nConnection: close\r\n" +
+                            (origin.isEmpty() ? QByteArray() : "Origin: " + origin + "\r\n") +
+                            "Content-Type: application/x-www-form-urlencoded\r\n"
+                            "Content-Length: " +
+                            QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    QCOMPARE(reply.status, status);
+    if (status == 403)
+        QCOMPARE(snapshot(*db_), before);
 }
 
 void TestLanserve::sigtermEndsCleanly() {

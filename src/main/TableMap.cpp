@@ -98,7 +98,9 @@ void TableMap::setSlot(int index, const QString& billId) {
 }
 
 QString TableMap::newBillId(const QDateTime& now) {
-    Statement used(db_, "SELECT count(*) FROM \"桌台\" WHERE \"id\" = ?");
+    // Lines left from a bill that was never stored keep their id: a new bill must not adopt them.
+    Statement used(db_, "SELECT (SELECT count(*) FROM \"桌台\" WHERE \"id\" = ?1) + "
+                        "(SELECT count(*) FROM \"明细\" WHERE \"id\" = ?1)");
     for (QDateTime at = now;; at = at.addSecs(1)) {
         const QString id = BillId(at);
         used.reset();

@@ -13,6 +13,7 @@
 #include "store/Ids.h"
 #include "store/NumberText.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -482,6 +483,17 @@ void TestLanserve::sigtermEndsCleanly() {
     pid.close();
     const ServerControl control(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder);
     QCOMPARE(control.runningServer().value_or(0), server.process().processId());
+
+    // A folder without the database is refused, and no empty database is made there.
+    const QString empty = home_->path(QStringLiteral("empty"));
+    QDir().mkpath(empty);
+    QProcess refused;
+    refused.start(LanserveProcess::programPath(),
+                  {empty, QStringLiteral("--listen"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
+                   QStringLiteral("0")});
+    QVERIFY(refused.waitForFinished(10000));
+    QCOMPARE(refused.exitCode(), 2);
+    QVERIFY(QDir(empty).isEmpty());
 
     // A second server for the same folder does not start.
     QProcess second;

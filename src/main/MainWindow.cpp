@@ -1,5 +1,6 @@
 #include "main/MainWindow.h"
 
+#include "app/Backup.h"
 #include "app/ServerControl.h"
 #include "main/HistoryPanel.h"
 #include "main/TableMap.h"
@@ -9,10 +10,13 @@
 #include "order/OrderSession.h"
 #include "order/OrderWindow.h"
 #include "settings/SettingsStore.h"
+#include "settings/SettingsWindow.h"
 #include "stats/ItemSalesWindow.h"
 #include "stats/TurnoverWindow.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
+#include "ui/AboutBox.h"
+#include "ui/Manual.h"
 #include "ui/Widgets.h"
 
 #include <QApplication>
@@ -328,6 +332,29 @@ void MainWindow::runToolbarItem(int item) {
     case 4:
         showToolWindow(turnoverWindow_, [this] { return new TurnoverWindow(db_, this); });
         break;
+    case 6:
+        showToolWindow(settingsWindow_, [this] {
+            auto* window = new SettingsWindow(
+                db_, *settings_,
+                [this] {
+                    rebuildTiles();
+                    refreshTiles();
+                },
+                this);
+            window->setOpenTableProbe([this] {
+                return orderWindow_ && orderWindow_->isVisible() && !tables_->EditingHistory
+                           ? tables_->OpenTableIndex
+                           : -1;
+            });
+            return window;
+        });
+        break;
+    case 7:
+        OpenManual(this);
+        break;
+    case 8:
+        ShowAboutBox(this);
+        break;
     case 9:
         startTransfer();
         break;
@@ -368,5 +395,27 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     event->accept();
     server_.stop();
+    writeBackup();
     QApplication::quit();
+}
+
+void MainWindow::writeBackup() {
+    QPointer<QLabel> notice;
+    BackupDatabase(db_, folders_.backupFolder, QDateTime::currentDateTime(),
+                   [&](const BackupProgress& progress) {
+                       if (progress.elapsedMs >= 1000 && !notice) {
+                           notice = new QLabel(QStringLiteral("正在备份数据库…"), nullptr,
+                                               Qt::Dialog | Qt::FramelessWindowHint);
+                           notice->setAttribute(Qt::WA_DeleteOnClose);
+                           notice->setAlignment(Qt::AlignCenter);
+                           notice->setFixedSize(260, 80);
+                           notice->setStyleSheet(
+                               QStringLiteral("background: white; border: 2px solid rgb(75,151,199);"));
+                           notice->show();
+                           CenterOnScreen(notice);
+                       }
+                       QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                   });
+    if (notice)
+        notice->close();
 }

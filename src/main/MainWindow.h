@@ -47,6 +47,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Writes this hour's backup, with a notice when it takes more than a second.
+    void writeBackup();
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -75,6 +77,7 @@ private:
     QPointer<QWidget> menuWindow_;
     QPointer<QWidget> turnoverWindow_;
     QPointer<QWidget> itemSalesWindow_;
+    QPointer<QWidget> settingsWindow_;
     QMenu* tileMenu_ = nullptr; // mu1
     QPointer<OrderWindow> orderWindow_;
 };

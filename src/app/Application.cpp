@@ -10,8 +10,8 @@
 #include "ui/Widgets.h"
 
 #include <QApplication>
-#include <QScreen>
 #include <QMessageBox>
+#include <QScreen>
 
 Application::Application() = default;
 
@@ -44,8 +44,9 @@ bool Application::start() {
     QApplication::processEvents();
 
     WriteServicePages(folders_.dataFolder);
+    // The LAN server is started by the main window only when mobile ordering is switched on: an unused
+    // server would let anyone on the restaurant's network change orders.
     server_ = std::make_unique<ServerControl>(QApplication::applicationDirPath(), folders_.dataFolder);
-    server_->start();
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "main/TileWidget.h"
 #include "main/TransferWindow.h"
 #include "menu/MenuWindow.h"
+#include "mobile/MobileWindow.h"
 #include "order/OrderSession.h"
 #include "order/OrderWindow.h"
 #include "settings/SettingsStore.h"
@@ -122,6 +123,7 @@ MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& 
     }
     showSelection(0);
     history_->runQuery();
+    MobileWindow::ApplyStoredSwitch(*settings_, server_, this);
 
     // Phones order through the LAN server: the tiles follow the stored slots without a manual refresh.
     auto* follow = new QTimer(this);
@@ -332,6 +334,14 @@ void MainWindow::runToolbarItem(int item) {
     case 4:
         showToolWindow(turnoverWindow_, [this] { return new TurnoverWindow(db_, this); });
         break;
+    case 5:
+        showToolWindow(mobileWindow_, [this] {
+            auto* window = new MobileWindow(db_, *settings_, server_, this);
+            connect(window, &MobileWindow::tutorialRequested, window,
+                    [window] { OpenManual(window, kManualMobileSection); });
+            return window;
+        });
+        break;
     case 6:
         showToolWindow(settingsWindow_, [this] {
             auto* window = new SettingsWindow(
@@ -394,6 +404,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    if (mobileWindow_)
+        mobileWindow_->close(); // stores the switch
     server_.stop();
     writeBackup();
     QApplication::quit();

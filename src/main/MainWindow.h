@@ -78,6 +78,7 @@ private:
     QPointer<QWidget> turnoverWindow_;
     QPointer<QWidget> itemSalesWindow_;
     QPointer<QWidget> settingsWindow_;
+    QPointer<QWidget> mobileWindow_;
     QMenu* tileMenu_ = nullptr; // mu1
     QPointer<OrderWindow> orderWindow_;
 };

@@ -324,8 +324,18 @@ std::optional<QString> OrderSession::persistBill() {
             leave.bind(1, LeaveState).bind(2, billId).run();
         }
     }
-    if (!fromMap || tables_.SlotIds.value(tables_.OpenTableIndex) == slotValue)
+    if (!fromMap)
         return std::nullopt;
+    // A phone may have opened another bill on this table since the window opened: never write over it.
+    const QString stored = ReadSlots(db_, tables_.OpenTableIndex + 1).value(tables_.OpenTableIndex);
+    if (SlotOccupied(stored) && stored != billId && stored != slotAtOpen_)
+        throw StoreError(QStringLiteral("这张桌子刚刚有了另一张账单（可能来自手机点餐），这次修改没有保存。"
+                                        "请关闭点餐窗口，再重新打开这张桌子。"));
+    if (stored == slotValue) {
+        if (tables_.SlotIds.value(tables_.OpenTableIndex) == slotValue)
+            return std::nullopt;
+        return slotValue;
+    }
     WriteSlot(db_, tables_.OpenTableIndex, slotValue);
     return slotValue;
 }

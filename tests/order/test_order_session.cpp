@@ -311,6 +311,16 @@ private Q_SLOTS:
         QCOMPARE(counter.session.receivable, QStringLiteral("38"));
     }
 
+    void aBillAPhoneOpenedOnTheSameTableIsNeverOverwritten() {
+        Counter counter(6); // the counter opens the free table: its new bill is not stored yet
+        WriteSlot(*counter.db, 6, QStringLiteral("20241212130000")); // a phone's bill arrives meanwhile
+        QVERIFY_THROWS_EXCEPTION(StoreError, counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁")));
+        QCOMPARE(counter.slot(6), QStringLiteral("20241212130000"));
+        QCOMPARE(counter.billField("id"), QStringLiteral("<no row>"));
+        QVERIFY(counter.session.lines().isEmpty());
+        QVERIFY(counter.column("SELECT \"序号\" FROM \"明细\"").isEmpty());
+    }
+
     void theCounterNeverWritesStaleTotalsOverAPhoneOrder() {
         Counter counter(0);
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));

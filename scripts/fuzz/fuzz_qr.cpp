@@ -1,0 +1,70 @@
+// QR encoder: no crash or overflow for any bytes, version, level and mask; the picture has the size of the
+// version that was chosen, carries the modules of EncodeModules inside a 4-module light border, and
+// out-of-range levels and masks behave as M and 0.
+// Input: byte 0 picks the version (-3 .. 44), byte 1 the level (-1 .. 5), byte 2 the mask (-1 .. 9);
+// the rest is the text to encode.
+
+#include "mobile/qr/QRCode.h"
+
+#include <QByteArray>
+#include <QImage>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+[[noreturn]] void fail(const char* what, int version, int level, int mask, const QByteArray& bytes) {
+    std::fprintf(stderr, "fuzz_qr: %s (version %d, level %d, mask %d, %lld bytes)\n", what, version, level,
+                 mask, static_cast<long long>(bytes.size()));
+    std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 3 || size > clsQRCode::kMaxInputBytes + 200)
+        return 0;
+    const int version = data[0] % 48 - 3;
+    const int level = data[1] % 7 - 1;
+    const int mask = data[2] % 11 - 1;
+    const QByteArray bytes(reinterpret_cast<const char*>(data + 3), static_cast<qsizetype>(size - 3));
+
+    clsQRCode coder;
+    const QImage picture = coder.EncodeText(bytes, version, level, mask);
+    const int chosen = clsQRCode::ChooseVersion(bytes, version, level);
+    if (picture.isNull()) {
+        if (chosen != 0 && version >= 0)
+            fail("no picture although a version was chosen", version, level, mask, bytes);
+        return 0;
+    }
+    if (version < 0)
+        fail("a picture for a negative version", version, level, mask, bytes);
+    if (bytes.size() > clsQRCode::kMaxInputBytes)
+        fail("a picture for input longer than any symbol holds", version, level, mask, bytes);
+    if (chosen < 1 || chosen > 40 || (version >= 1 && version <= 40 && chosen != version))
+        fail("the chosen version is not the one asked for", version, level, mask, bytes);
+    const int n = clsQRCode::SymbolSize(chosen);
+    if (picture.width() != n + 8 || picture.height() != n + 8)
+        fail("the picture does not have the symbol's size plus the border", version, level, mask, bytes);
+
+    const std::vector<std::uint8_t> modules = coder.EncodeModules(bytes, version, level, mask);
+    if (modules.size() != static_cast<std::size_t>(n) * n)
+        fail("EncodeModules gave the wrong number of modules", version, level, mask, bytes);
+    for (int x = 0; x < picture.width(); ++x)
+        for (int y = 0; y < picture.height(); ++y) {
+            const bool inside = x >= 4 && y >= 4 && x < n + 4 && y < n + 4;
+            const int expected = inside ? modules[static_cast<std::size_t>(y - 4) * n + (x - 4)] : 0;
+            if ((picture.pixelIndex(x, y) != 0) != (expected != 0))
+                fail("a picture pixel differs from its module", version, level, mask, bytes);
+        }
+
+    // Out-of-range levels read as M, out-of-range masks as 0.
+    const int sameLevel = level >= 1 && level <= 4 ? level : clsQRCode::kLevelM;
+    const int sameMask = mask >= 0 && mask <= 7 ? mask : 0;
+    if ((sameLevel != level || sameMask != mask) &&
+        coder.EncodeModules(bytes, version, sameLevel, sameMask) != modules)
+        fail("an out-of-range level or mask does not act as M or 0", version, level, mask, bytes);
+    return 0;
+}

@@ -186,10 +186,18 @@ void CreateIndexes(Database& db) {
     db.exec("CREATE INDEX IF NOT EXISTS \"菜单_分类\" ON \"菜单\" (\"分类\");");
 }
 
+void CreateTableTokens(Database& db) {
+    db.exec("CREATE TABLE IF NOT EXISTS \"桌台令牌\" (\"编号\" VARCHAR(50) NOT NULL, \"令牌\" VARCHAR(64) "
+            "NOT NULL);");
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"桌台令牌_编号\" ON \"桌台令牌\" (\"编号\");");
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"桌台令牌_令牌\" ON \"桌台令牌\" (\"令牌\");");
+}
+
 void CreateSchema(Database& db) {
     Transaction transaction(db);
     for (const TableDef& table : tables())
         db.exec(createTableSql(table).constData());
+    CreateTableTokens(db);
     CreateIndexes(db);
     insertSampleRows(db);
     db.exec(("PRAGMA user_version = " + QByteArray::number(kSchemaVersion) + ";").constData());
@@ -204,6 +212,10 @@ void MigrateSchema(Database& db) {
                              .arg(version));
     Transaction transaction(db);
     CreateIndexes(db);
+    if (version < 2)
+        CreateTableTokens(db);
+    if (version < kSchemaVersion)
+        db.exec(("PRAGMA user_version = " + QByteArray::number(kSchemaVersion) + ";").constData());
     transaction.commit();
 }
 

@@ -8,7 +8,7 @@
 class Database;
 
 // Version of the schema this program writes, kept in PRAGMA user_version.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 // Number of occupation slot columns "0".."50" in 综合设置; only the first 45 belong to tiles.
 inline constexpr int kSlotColumns = 51;
@@ -20,8 +20,11 @@ void CreateSchema(Database& db);
 // Creates the indexes the program's queries rely on, where missing.
 void CreateIndexes(Database& db);
 
-// Brings an older file up to kSchemaVersion (nothing to do yet beyond version 1).
+// Brings an older file up to kSchemaVersion. Version 2 adds 桌台令牌 (the guest code of each table).
 void MigrateSchema(Database& db);
+
+// Creates 桌台令牌 (编号 of the table in 餐桌设置, 令牌 its guest token), where missing.
+void CreateTableTokens(Database& db);
 
 // Maximum length in characters of a text column, or 0 for a column without a limit.
 int ColumnWidth(const QString& table, const QString& column);

@@ -24,6 +24,10 @@ void addSafetyHeaders(httplib::Response& res) {
 void send(httplib::Response& res, const PageResponse& page) {
     addSafetyHeaders(res);
     res.status = page.status;
+    if (!page.cookie.isEmpty())
+        res.set_header("Set-Cookie", std::string(PhonePages::kSessionCookie) + '=' +
+                                         page.cookie.toStdString() +
+                                         "; Path=/phone/; HttpOnly; SameSite=Strict");
     if (!page.location.isEmpty()) {
         res.set_header("Location", page.location.toStdString());
         return;
@@ -75,6 +79,28 @@ bool fromOwnPage(const httplib::Request& req) {
     return req.get_header_value("Origin") == "http://" + req.get_header_value("Host");
 }
 
+// The value of one cookie from the request's Cookie headers, or an empty text.
+QString cookieValue(const httplib::Request& req, const std::string& name) {
+    const size_t count = req.get_header_value_count("Cookie");
+    for (size_t i = 0; i < count; ++i) {
+        const std::string header = req.get_header_value("Cookie", i);
+        size_t start = 0;
+        while (start < header.size()) {
+            size_t end = header.find(';', start);
+            if (end == std::string::npos)
+                end = header.size();
+            std::string pair = header.substr(start, end - start);
+            const size_t first = pair.find_first_not_of(' ');
+            pair = first == std::string::npos ? std::string() : pair.substr(first);
+            if (pair.size() > name.size() && pair.compare(0, name.size(), name) == 0 &&
+                pair[name.size()] == '=')
+                return QString::fromLatin1(pair.substr(name.size() + 1));
+            start = end + 1;
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 LanServer::LanServer(Database& db, LanServerOptions options)
@@ -110,6 +136,7 @@ void LanServer::route() {
         request.page = QString::fromStdString(req.matches[1].str()) + QStringLiteral(".asp");
         request.post = req.method == "POST";
         request.peer = QString::fromStdString(req.remote_addr);
+        request.staffSession = cookieValue(req, PhonePages::kSessionCookie);
         for (const auto& [key, value] : req.params)
             request.params.insert(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())),
                                   QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));

@@ -1,6 +1,8 @@
 #include "mobile/server/PhonePages.h"
 
+#include "app/Login.h"
 #include "main/TableMap.h"
+#include "mobile/TableTokens.h"
 #include "mobile/server/PageTemplate.h"
 #include "order/OrderSession.h"
 #include "settings/SettingsStore.h"
@@ -8,12 +10,14 @@
 #include "store/Log.h"
 #include "store/NumberText.h"
 #include "store/Schema.h"
+#include "store/Settings.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QUrl>
 #include <map>
 
 namespace {
@@ -59,9 +63,19 @@ QString param(const PageRequest& request, const char* name) {
     return request.params.value(QString::fromLatin1(name));
 }
 
-QString detailLink(int table) {
+QString detailLink(const QString& table) {
     return QStringLiteral("detail.asp?t=%1").arg(table);
 }
+
+QString detailLink(int table) {
+    return detailLink(QString::number(table));
+}
+
+// A table as a page names it: staff by its index, a guest by the token of their code.
+struct TableRef {
+    int index;
+    QString param;
+};
 
 int tableIndex(const PageRequest& request, Counter& counter) {
     bool ok = false;
@@ -69,6 +83,18 @@ int tableIndex(const PageRequest& request, Counter& counter) {
     if (!ok || index < 0 || index >= counter.tables.tableCount())
         throw PageFault{404, QStringLiteral("没有这张餐桌，请返回餐桌列表重新选择。")};
     return index;
+}
+
+TableRef resolveTable(const PageRequest& request, Counter& counter, const PageVisitor& visitor) {
+    if (!visitor.guest()) {
+        const int index = tableIndex(request, counter);
+        return {index, QString::number(index)};
+    }
+    // Looked up by key, so renaming or deleting another table changes nothing for this code.
+    const int index = static_cast<int>(counter.settings.tableKeys().indexOf(visitor.guestKey));
+    if (index < 0 || index >= counter.tables.tableCount())
+        throw PageFault{403, QStringLiteral("这张餐桌的二维码已失效，请联系服务员。")};
+    return {index, visitor.guestToken};
 }
 
 void openTable(Counter& counter, int table) {
@@ -127,6 +153,13 @@ PageData tableData(Counter& counter, int table) {
     return data;
 }
 
+PageData tableData(Counter& counter, const TableRef& table, const PageVisitor& visitor) {
+    PageData data = tableData(counter, table.index);
+    data.set(QStringLiteral("table"), table.param);
+    data.setFlag(QStringLiteral("guest"), visitor.guest());
+    return data;
+}
+
 PageData lineData(const OrderLine& line) {
     PageData row;
     row.set(QStringLiteral("lineId"), line.lineId);
@@ -168,6 +201,42 @@ text-decoration:none;border-radius:6px}</style></head>
 <body><header>提示</header><p id="message">{{message}}</p><a href="{{back}}">返回</a></body></html>
 )";
 
+// Staff sign in here; the password is the counter's login password.
+const char* const kSignInPage = R"(<!DOCTYPE html>
+<html lang="zh-CN"><head><meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>服务员登录</title>
+<style>body{font-family:sans-serif;margin:0;background:#f2f2f2;font-size:18px}
+header{background:rgb(75,151,199);color:#fff;padding:14px 16px;font-size:20px}
+form{margin:24px 16px}p{line-height:1.6}.error{color:#c00}
+input,button{box-sizing:border-box;width:100%;font-size:18px;padding:12px;margin:8px 0;border-radius:6px}
+input{border:1px solid #bbb}button{border:0;background:rgb(75,151,199);color:#fff}</style></head>
+<body><header>服务员登录</header>
+<form method="post" action="list.asp">
+{{#message}}<p class="error" id="message">{{message}}</p>{{/message}}
+<p>请输入收银软件的登录密码。顾客请扫描餐桌上的二维码点菜。</p>
+<input type="hidden" name="next" value="{{next}}">
+<input type="password" name="password" autocomplete="current-password" maxlength="50" autofocus>
+<button type="submit">登录</button>
+</form></body></html>
+)";
+
+// The pages a guest's code opens.
+const QStringList kGuestPages{QStringLiteral("menu.asp"), QStringLiteral("detail.asp"),
+                              QStringLiteral("savemenu.asp")};
+
+// The page and query of a shown page, to return to after signing in.
+QString pageTarget(const PageRequest& request) {
+    QString target = request.page;
+    QChar separator = QLatin1Char('?');
+    for (auto it = request.params.cbegin(); it != request.params.cend(); ++it) {
+        target += separator + QString::fromLatin1(QUrl::toPercentEncoding(it.key())) + QLatin1Char('=') +
+                  QString::fromLatin1(QUrl::toPercentEncoding(it.value()));
+        separator = QLatin1Char('&');
+    }
+    return target.size() > 1000 ? request.page : target;
+}
+
 } // namespace
 
 PhonePages::PhonePages(Database& db, FairMutex& dbMutex, QString pageFolder)
@@ -200,29 +269,103 @@ PageResponse PhonePages::Message(int status, const QString& text, const QString&
 }
 
 PageResponse PhonePages::handle(const PageRequest& request) {
+    PageVisitor visitor;
     try {
         const QString& page = request.page;
-        if (page == QLatin1String("list.asp"))
-            return list();
-        if (page == QLatin1String("menu.asp"))
-            return menu(request);
-        if (page == QLatin1String("savemenu.asp"))
-            return saveMenu(request);
-        if (page == QLatin1String("detail.asp"))
-            return detail(request);
-        if (page == QLatin1String("modify.asp"))
-            return modify(request);
-        if (page == QLatin1String("delete.asp"))
-            return remove(request);
-        if (page == QLatin1String("save.asp"))
-            return save(request);
-        return Message(404, QStringLiteral("没有这个页面。"));
+        if (!Names().contains(page))
+            return Message(404, QStringLiteral("没有这个页面。"));
+        if (page == QLatin1String("list.asp") && request.post &&
+            request.params.contains(QStringLiteral("password")))
+            return signIn(request);
+        // A table's code: the guest pages of that table, whether or not the phone is signed in.
+        if (const QString table = param(request, "t"); TableTokens::LooksLikeToken(table)) {
+            visitor = guestFor(table);
+            if (!kGuestPages.contains(page))
+                throw PageFault{403, QStringLiteral("顾客只能点菜和查看本桌账单，修改或退菜请联系服务员。")};
+            return dispatch(request, visitor);
+        }
+        if (!sessions_.check(request.staffSession))
+            return SignInPage(403, QString(),
+                              request.post ? QStringLiteral("list.asp") : pageTarget(request));
+        return dispatch(request, visitor);
     } catch (const PageFault& fault) {
-        return Message(fault.status, fault.text, fault.back);
+        // A guest is never sent to the table list; their way back is their own menu.
+        const QString back = visitor.guest() && fault.back == QLatin1String("list.asp")
+                                 ? QStringLiteral("menu.asp?t=%1").arg(visitor.guestToken)
+                                 : fault.back;
+        return Message(fault.status, fault.text, back);
     } catch (const StoreError& error) {
         Log::write(QStringLiteral("手机点餐 %1 %2 失败：%3").arg(request.peer, request.page, error.text()));
         return Message(500, QStringLiteral("操作未完成，账单没有改动：%1").arg(error.text()));
     }
+}
+
+PageResponse PhonePages::dispatch(const PageRequest& request, const PageVisitor& visitor) {
+    const QString& page = request.page;
+    if (page == QLatin1String("list.asp"))
+        return list();
+    if (page == QLatin1String("menu.asp"))
+        return menu(request, visitor);
+    if (page == QLatin1String("savemenu.asp"))
+        return saveMenu(request, visitor);
+    if (page == QLatin1String("detail.asp"))
+        return detail(request, visitor);
+    if (page == QLatin1String("modify.asp"))
+        return modify(request);
+    if (page == QLatin1String("delete.asp"))
+        return remove(request);
+    return save(request);
+}
+
+PageVisitor PhonePages::guestFor(const QString& token) {
+    std::optional<QString> key;
+    {
+        const std::scoped_lock lock(dbMutex_);
+        key = TableTokens::KeyForToken(db_, token);
+    }
+    if (!key)
+        throw PageFault{403,
+                        QStringLiteral("这个二维码已失效或不正确，请扫描餐桌上的二维码，或联系服务员。")};
+    return PageVisitor{token, *key};
+}
+
+PageResponse PhonePages::signIn(const PageRequest& request) {
+    static const QRegularExpression ownPage(
+        QStringLiteral("^(list|menu|savemenu|detail|modify|delete|save)\\.asp(\\?[A-Za-z0-9%&=._~+-]*)?$"));
+    QString next = param(request, "next");
+    if (!ownPage.match(next).hasMatch())
+        next = QStringLiteral("list.asp");
+    bool matches = false;
+    {
+        const std::scoped_lock lock(dbMutex_);
+        const std::optional<SettingsRow> settings = ReadSettingsRow(db_);
+        matches = settings && PasswordMatches(param(request, "password"), settings->password);
+    }
+    const StaffSessions::SignIn result = sessions_.signIn(request.peer, matches);
+    switch (result.outcome) {
+    case StaffSessions::Outcome::Accepted: {
+        PageResponse response = redirect(next);
+        response.cookie = result.session;
+        return response;
+    }
+    case StaffSessions::Outcome::WrongPassword:
+        return SignInPage(403, QStringLiteral("密码错误！"), next);
+    case StaffSessions::Outcome::Locked:
+        break;
+    }
+    Log::write(QStringLiteral("手机点餐：%1 密码错误次数过多，登录暂停一分钟").arg(request.peer));
+    return SignInPage(429, QStringLiteral("密码错误次数过多，请一分钟后再试。"), next);
+}
+
+PageResponse PhonePages::SignInPage(int status, const QString& message, const QString& next) {
+    static const PageTemplate page(QString::fromUtf8(kSignInPage));
+    PageData data;
+    data.set(QStringLiteral("message"), message);
+    data.set(QStringLiteral("next"), next);
+    PageResponse response;
+    response.status = status;
+    response.body = page.render(data).toUtf8();
+    return response;
 }
 
 std::shared_ptr<const PageTemplate> PhonePages::pageFile(const QString& page, QString& problem) {
@@ -290,7 +433,7 @@ PageResponse PhonePages::list() {
     return render(QStringLiteral("list.asp"), data);
 }
 
-PageResponse PhonePages::menu(const PageRequest& request) {
+PageResponse PhonePages::menu(const PageRequest& request, const PageVisitor& visitor) {
     const QString search = param(request, "s").trimmed();
     if (search.size() > kMaxSearchLength)
         throw PageFault{400, QStringLiteral("查询内容太长，最多 %1 个字。").arg(kMaxSearchLength)};
@@ -300,12 +443,13 @@ PageResponse PhonePages::menu(const PageRequest& request) {
         const std::scoped_lock lock(dbMutex_);
         const ReadTransaction reading(db_);
         Counter counter(db_);
-        const int table = tableIndex(request, counter);
+        const TableRef ref = resolveTable(request, counter, visitor);
+        const int table = ref.index;
         openTable(counter, table);
         counter.session.chooseCategory(categories().at(category));
         if (!search.isEmpty())
             counter.session.search(search);
-        data = tableData(counter, table);
+        data = tableData(counter, ref, visitor);
         std::vector<PageData> tabs;
         for (int i = 0; i < categories().size(); ++i) {
             PageData tab;
@@ -336,15 +480,15 @@ PageResponse PhonePages::menu(const PageRequest& request) {
     return render(QStringLiteral("menu.asp"), data);
 }
 
-PageResponse PhonePages::saveMenu(const PageRequest& request) {
+PageResponse PhonePages::saveMenu(const PageRequest& request, const PageVisitor& visitor) {
     if (!request.post) {
         PageData data;
         {
             const std::scoped_lock lock(dbMutex_);
             Counter counter(db_);
-            const int table = tableIndex(request, counter);
-            openTable(counter, table);
-            data = tableData(counter, table);
+            const TableRef ref = resolveTable(request, counter, visitor);
+            openTable(counter, ref.index);
+            data = tableData(counter, ref, visitor);
         }
         return render(QStringLiteral("savemenu.asp"), data);
     }
@@ -366,8 +510,9 @@ PageResponse PhonePages::saveMenu(const PageRequest& request) {
 
     const std::scoped_lock lock(dbMutex_);
     Counter counter(db_);
-    const int table = tableIndex(request, counter);
-    const QString back = QStringLiteral("menu.asp?t=%1&c=%2").arg(table).arg(category);
+    const TableRef ref = resolveTable(request, counter, visitor);
+    const int table = ref.index;
+    const QString back = QStringLiteral("menu.asp?t=%1&c=%2").arg(ref.param).arg(category);
     if (param(request, "tn") != counter.tables.tableName(table))
         throw PageFault{409, QStringLiteral("餐桌设置已经变动，请返回餐桌列表重新选择。")};
     if (chosen.empty())
@@ -401,18 +546,18 @@ PageResponse PhonePages::saveMenu(const PageRequest& request) {
         if (quantity != defaultQuantity)
             counter.session.setQuantity(at, quantity);
     }
-    return redirect(detailLink(table) + QStringLiteral("&m=added"));
+    return redirect(detailLink(ref.param) + QStringLiteral("&m=added"));
 }
 
-PageResponse PhonePages::detail(const PageRequest& request) {
+PageResponse PhonePages::detail(const PageRequest& request, const PageVisitor& visitor) {
     PageData data;
     {
         const std::scoped_lock lock(dbMutex_);
         const ReadTransaction reading(db_);
         Counter counter(db_);
-        const int table = tableIndex(request, counter);
-        openTable(counter, table);
-        data = tableData(counter, table);
+        const TableRef ref = resolveTable(request, counter, visitor);
+        openTable(counter, ref.index);
+        data = tableData(counter, ref, visitor);
         std::vector<PageData> rows;
         for (const OrderLine& line : counter.session.lines())
             rows.push_back(lineData(line));

@@ -90,8 +90,17 @@ RawReply SendRaw(int port, const QByteArray& request) {
     return reply;
 }
 
-RawReply Get(int port, const QByteArray& target) {
-    return SendRaw(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+namespace {
+
+QByteArray cookieLine(const QByteArray& cookie) {
+    return cookie.isEmpty() ? QByteArray() : "Cookie: " + cookie + "\r\n";
+}
+
+} // namespace
+
+RawReply Get(int port, const QByteArray& target, const QByteArray& cookie) {
+    return SendRaw(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
+                             cookieLine(cookie) + "\r\n");
 }
 
 QByteArray FormBody(const QList<QPair<QString, QString>>& fields) {
@@ -104,10 +113,11 @@ QByteArray FormBody(const QList<QPair<QString, QString>>& fields) {
     return body;
 }
 
-RawReply PostForm(int port, const QByteArray& target, const QList<QPair<QString, QString>>& fields) {
+RawReply PostForm(int port, const QByteArray& target, const QList<QPair<QString, QString>>& fields,
+                  const QByteArray& cookie) {
     const QByteArray body = FormBody(fields);
-    return SendRaw(port, "POST " + target +
-                             " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+    return SendRaw(port, "POST " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
+                             cookieLine(cookie) +
                              "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
                              QByteArray::number(body.size()) + "\r\n\r\n" + body);
 }
@@ -119,4 +129,10 @@ QString HeaderValue(const RawReply& reply, const QByteArray& name) {
             return QString::fromUtf8(line.mid(colon + 1).trimmed());
     }
     return {};
+}
+
+QByteArray SignIn(int port, const QString& password) {
+    const RawReply reply = PostForm(port, "/phone/list.asp", {{"password", password}, {"next", "list.asp"}});
+    const QString setCookie = HeaderValue(reply, "Set-Cookie");
+    return reply.status == 303 ? setCookie.section(QLatin1Char(';'), 0, 0).toLatin1() : QByteArray();
 }

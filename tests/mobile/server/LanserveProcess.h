@@ -46,7 +46,11 @@ struct RawReply {
 
 // Sends exactly the given bytes to 127.0.0.1:port and reads the whole reply (bounded by a few seconds).
 RawReply SendRaw(int port, const QByteArray& request);
-RawReply Get(int port, const QByteArray& target);
-RawReply PostForm(int port, const QByteArray& target, const QList<QPair<QString, QString>>& fields);
+// `cookie` is sent as the Cookie header when not empty.
+RawReply Get(int port, const QByteArray& target, const QByteArray& cookie = {});
+RawReply PostForm(int port, const QByteArray& target, const QList<QPair<QString, QString>>& fields,
+                  const QByteArray& cookie = {});
+// Signs in as staff; the "name=value" of the session cookie, empty when refused.
+QByteArray SignIn(int port, const QString& password = QStringLiteral("739"));
 QByteArray FormBody(const QList<QPair<QString, QString>>& fields);
 QString HeaderValue(const RawReply& reply, const QByteArray& name);

@@ -112,6 +112,11 @@ private Q_SLOTS:
 
 private:
     int port() const { return server_->port(); }
+    // Requests as signed-in staff.
+    RawReply get(const QByteArray& target) { return Get(port(), target, staff_); }
+    RawReply post(const QByteArray& target, const QList<QPair<QString, QString>>& fields) {
+        return PostForm(port(), target, fields, staff_);
+    }
     QString slot(int table);
     QString menuVersion(int table);
     QString ensureBill(int table);
@@ -120,6 +125,7 @@ private:
     QString folder_;
     std::unique_ptr<Database> db_;
     std::unique_ptr<LanserveProcess> server_;
+    QByteArray staff_;
 };
 
 void TestLanserve::initTestCase() {
@@ -128,6 +134,8 @@ void TestLanserve::initTestCase() {
     db_ = PrepareDataFolder(folder_);
     server_ = std::make_unique<LanserveProcess>(folder_);
     QVERIFY2(server_->start(), qPrintable(server_->error()));
+    staff_ = SignIn(port());
+    QVERIFY(!staff_.isEmpty());
 }
 
 QString TestLanserve::slot(int table) {
@@ -138,7 +146,7 @@ QString TestLanserve::slot(int table) {
 
 // The menu version the dish page hands out with its form.
 QString TestLanserve::menuVersion(int table) {
-    const RawReply menu = Get(port(), "/phone/menu.asp?c=0&t=" + QByteArray::number(table));
+    const RawReply menu = get("/phone/menu.asp?c=0&t=" + QByteArray::number(table));
     static const QRegularExpression field(QStringLiteral("name=\"v\" value=\"([0-9a-f]+)\""));
     return field.match(QString::fromUtf8(menu.body)).captured(1);
 }
@@ -148,12 +156,11 @@ QString TestLanserve::ensureBill(int table) {
         return slot(table);
     Counter reader(*db_);
     reader.session.chooseCategory(kDishes);
-    const RawReply added = PostForm(port(), "/phone/savemenu.asp",
-                                    {{"t", QString::number(table)},
-                                     {"tn", reader.tables.tableName(table)},
-                                     {"c", "0"},
-                                     {"qty0", "1"},
-                                     {"v", menuVersion(table)}});
+    const RawReply added = post("/phone/savemenu.asp", {{"t", QString::number(table)},
+                                                        {"tn", reader.tables.tableName(table)},
+                                                        {"c", "0"},
+                                                        {"qty0", "1"},
+                                                        {"v", menuVersion(table)}});
     [&] { QCOMPARE(added.status, 303); }();
     return slot(table);
 }
@@ -166,7 +173,7 @@ void TestLanserve::flowMatchesCounter() {
     QVERIFY(names.size() > counterTable);
     QVERIFY(!SlotOccupied(slot(phoneTable)));
 
-    const RawReply list = Get(port(), "/phone/list.asp");
+    const RawReply list = get("/phone/list.asp");
     QCOMPARE(list.status, 200);
     QVERIFY(HeaderValue(list, "Content-Type").contains(QLatin1String("utf-8")));
     for (const QString& name : names)
@@ -175,7 +182,7 @@ void TestLanserve::flowMatchesCounter() {
     reader.session.chooseCategory(kDishes);
     const QList<MenuRecord> dishes = reader.session.menu();
     QVERIFY(dishes.size() >= 3);
-    const RawReply menu = Get(port(), "/phone/menu.asp?t=2&c=0");
+    const RawReply menu = get("/phone/menu.asp?t=2&c=0");
     QCOMPARE(menu.status, 200);
     for (const MenuRecord& item : dishes)
         QVERIFY2(menu.body.contains(escaped(item.name)), qPrintable(item.name));
@@ -187,21 +194,20 @@ void TestLanserve::flowMatchesCounter() {
         return query.next() ? query.text(0) : QString();
     }();
     QVERIFY(!initials.isEmpty());
-    const RawReply found = Get(port(), "/phone/menu.asp?t=2&c=0&s=" + QUrl::toPercentEncoding(initials));
+    const RawReply found = get("/phone/menu.asp?t=2&c=0&s=" + QUrl::toPercentEncoding(initials));
     QCOMPARE(found.status, 200);
     QVERIFY(found.body.contains(escaped(dishes.at(1).name)));
     QVERIFY(!found.body.contains("value=\"" + escaped(dishes.at(2).name) + "\""));
 
     // Two dishes to the free table: the first at 2, the second at its menu quantity.
-    const RawReply added = PostForm(port(), "/phone/savemenu.asp",
-                                    {{"t", "2"},
-                                     {"tn", names.at(phoneTable)},
-                                     {"c", "0"},
-                                     {"s", ""},
-                                     {"qty0", "2"},
-                                     {"qty1", dishes.at(1).quantity},
-                                     {"qty2", "0"},
-                                     {"v", menuVersion(phoneTable)}});
+    const RawReply added = post("/phone/savemenu.asp", {{"t", "2"},
+                                                        {"tn", names.at(phoneTable)},
+                                                        {"c", "0"},
+                                                        {"s", ""},
+                                                        {"qty0", "2"},
+                                                        {"qty1", dishes.at(1).quantity},
+                                                        {"qty2", "0"},
+                                                        {"v", menuVersion(phoneTable)}});
     QCOMPARE(added.status, 303);
     QCOMPARE(HeaderValue(added, "Location"), QStringLiteral("detail.asp?t=2&m=added"));
     const QString billId = slot(phoneTable);
@@ -217,15 +223,15 @@ void TestLanserve::flowMatchesCounter() {
     QVERIFY(QRegularExpression(QStringLiteral("^\\d{12}001$")).match(lines.at(1).lineId).hasMatch());
 
     const RawReply modified =
-        PostForm(port(), "/phone/modify.asp",
-                 {{"t", "2"}, {"b", billId}, {"l", lines.at(0).lineId}, {"qty", "3"}, {"remark", "少辣"}});
+        post("/phone/modify.asp",
+             {{"t", "2"}, {"b", billId}, {"l", lines.at(0).lineId}, {"qty", "3"}, {"remark", "少辣"}});
     QCOMPARE(modified.status, 303);
     const RawReply deleted =
-        PostForm(port(), "/phone/delete.asp", {{"t", "2"}, {"b", billId}, {"l", lines.at(1).lineId}});
+        post("/phone/delete.asp", {{"t", "2"}, {"b", billId}, {"l", lines.at(1).lineId}});
     QCOMPARE(deleted.status, 303);
     const RawReply saved =
-        PostForm(port(), "/phone/save.asp",
-                 {{"t", "2"}, {"b", billId}, {"name", "张三"}, {"phone", "13800000000"}, {"remark", "靠窗"}});
+        post("/phone/save.asp",
+             {{"t", "2"}, {"b", billId}, {"name", "张三"}, {"phone", "13800000000"}, {"remark", "靠窗"}});
     QCOMPARE(saved.status, 303);
     QCOMPARE(HeaderValue(saved, "Location"), QStringLiteral("detail.asp?t=2&m=saved"));
 
@@ -266,19 +272,18 @@ void TestLanserve::flowMatchesCounter() {
     QCOMPARE(later.session.receivable, NumberText(3 * ReadNumber(dishes.at(0).price)));
     QCOMPARE(later.session.name, QStringLiteral("张三"));
 
-    const RawReply detail = Get(port(), "/phone/detail.asp?t=2&m=saved");
+    const RawReply detail = get("/phone/detail.asp?t=2&m=saved");
     QCOMPARE(detail.status, 200);
     QVERIFY(detail.body.contains(escaped(later.session.receivable)));
     QVERIFY(detail.body.contains("少辣"));
     QVERIFY(detail.body.contains("已保存"));
-    QVERIFY(Get(port(), "/phone/list.asp").body.contains(escaped(later.session.receivable)));
+    QVERIFY(get("/phone/list.asp").body.contains(escaped(later.session.receivable)));
 
     // A change posted for a bill the counter has settled since is refused.
     later.tables.settleAndFree(phoneTable);
     const QStringList before = snapshot(*db_);
     const RawReply stale =
-        PostForm(port(), "/phone/save.asp",
-                 {{"t", "2"}, {"b", billId}, {"name", "李四"}, {"phone", ""}, {"remark", ""}});
+        post("/phone/save.asp", {{"t", "2"}, {"b", billId}, {"name", "李四"}, {"phone", ""}, {"remark", ""}});
     QCOMPARE(stale.status, 400);
     QCOMPARE(snapshot(*db_), before);
 }
@@ -296,16 +301,16 @@ void TestLanserve::pageFilesAreTemplates() {
     };
 
     rewrite(original + "<p>今日特价</p>{{#tables}}<i>{{name}}</i>{{/tables}}");
-    const RawReply edited = Get(port(), "/phone/list.asp");
+    const RawReply edited = get("/phone/list.asp");
     QVERIFY(edited.body.contains("今日特价"));
     QVERIFY(edited.body.contains("<i>" + escaped(Counter(*db_).settings.tableList().at(0)) + "</i>"));
 
     rewrite("<p>{{#tables}}never closed</p>");
-    const RawReply broken = Get(port(), "/phone/list.asp");
+    const RawReply broken = get("/phone/list.asp");
     QCOMPARE(broken.status, 500);
     QVERIFY(broken.body.contains("list.asp"));
     rewrite(original);
-    QCOMPARE(Get(port(), "/phone/list.asp").status, 200);
+    QCOMPARE(get("/phone/list.asp").status, 200);
 }
 
 void TestLanserve::hostileFields_data() {
@@ -346,28 +351,27 @@ void TestLanserve::hostileFields() {
         for (auto& pair : fields)
             if (pair.first == field.mid(5))
                 pair.second = value;
-        reply = PostForm(port(), "/phone/save.asp", fields);
+        reply = post("/phone/save.asp", fields);
         shownAt = "/phone/save.asp?t=0";
     } else if (field.startsWith(QLatin1String("modify."))) {
         const bool remark = field == QLatin1String("modify.remark");
-        reply = PostForm(port(), "/phone/modify.asp",
-                         {{"t", "0"},
-                          {"b", billId},
-                          {"l", line.lineId},
-                          {"qty", remark ? line.quantity : value},
-                          {"remark", remark ? value : line.remark}});
+        reply = post("/phone/modify.asp", {{"t", "0"},
+                                           {"b", billId},
+                                           {"l", line.lineId},
+                                           {"qty", remark ? line.quantity : value},
+                                           {"remark", remark ? value : line.remark}});
         shownAt = "/phone/detail.asp?t=0";
     } else if (field == QLatin1String("menu.search")) {
-        reply = Get(port(), "/phone/menu.asp?t=0&c=0&s=" + QUrl::toPercentEncoding(value));
+        reply = get("/phone/menu.asp?t=0&c=0&s=" + QUrl::toPercentEncoding(value));
         shownAt = "/phone/menu.asp?t=0&c=0&s=" + QUrl::toPercentEncoding(value);
     } else {
         const QString name = reader.tables.tableName(0);
-        reply = PostForm(port(), "/phone/savemenu.asp",
-                         {{"t", "0"},
-                          {"tn", field == QLatin1String("savemenu.tn") ? value : name},
-                          {"c", "0"},
-                          {"qty0", field == QLatin1String("savemenu.qty") ? value : "1"},
-                          {"v", field == QLatin1String("savemenu.version") ? value : version}});
+        reply = post("/phone/savemenu.asp",
+                     {{"t", "0"},
+                      {"tn", field == QLatin1String("savemenu.tn") ? value : name},
+                      {"c", "0"},
+                      {"qty0", field == QLatin1String("savemenu.qty") ? value : "1"},
+                      {"v", field == QLatin1String("savemenu.version") ? value : version}});
     }
 
     QVERIFY2(reply.status != 0, "no answer");
@@ -378,13 +382,13 @@ void TestLanserve::hostileFields() {
         QCOMPARE(snapshot(*db_), before);
     } else {
         QVERIFY(reply.status == 200 || reply.status == 303);
-        const RawReply shown = Get(port(), shownAt);
+        const RawReply shown = get(shownAt);
         QCOMPARE(shown.status, 200);
         QVERIFY(shown.body.contains(escaped(value)));
         QVERIFY(!shown.body.contains(kScript));
         QCOMPARE(without(snapshot(*db_), billId), without(before, billId));
     }
-    QCOMPARE(Get(port(), "/phone/list.asp").status, 200);
+    QCOMPARE(get("/phone/list.asp").status, 200);
 }
 
 void TestLanserve::refusedPaths_data() {
@@ -408,7 +412,7 @@ void TestLanserve::refusedPaths_data() {
 void TestLanserve::refusedPaths() {
     QFETCH(QByteArray, target);
     QFile::copy(folder_ + QStringLiteral("/数据库.dat"), folder_ + QStringLiteral("/phone/数据库.dat"));
-    const RawReply reply = Get(port(), target);
+    const RawReply reply = get(target);
     QVERIFY2(reply.status == 404 || reply.status == 400, qPrintable(QString::number(reply.status)));
     QVERIFY(reply.body.contains("id=\"message\""));
     QVERIFY(reply.body.size() < 4096);
@@ -439,7 +443,7 @@ void TestLanserve::oversizedRequests() {
     const RawReply reply = SendRaw(port(), request);
     QCOMPARE(reply.status, status);
     QCOMPARE(snapshot(*db_), before);
-    QCOMPARE(Get(port(), "/phone/list.asp").status, 200);
+    QCOMPARE(get("/phone/list.asp").status, 200);
 }
 
 void TestLanserve::postsFromOtherSites_data() {
@@ -461,7 +465,7 @@ void TestLanserve::postsFromOtherSites() {
         FormBody({{"t", "0"}, {"b", billId}, {"name", "王五"}, {"phone", ""}, {"remark", ""}});
     const RawReply reply =
         SendRaw(port(), "POST /phone/save.asp HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port()) +
-                            "\r\nConnection: close\r\n" +
+                            "\r\nConnection: close\r\nCookie: " + staff_ + "\r\n" +
                             (origin.isEmpty() ? QByteArray() : "Origin: " + origin + "\r\n") +
                             "Content-Type: application/x-www-form-urlencoded\r\n"
                             "Content-Length: " +
@@ -507,7 +511,7 @@ void TestLanserve::sigtermEndsCleanly() {
     QTcpSocket idle;
     idle.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(server.port()));
     QVERIFY(idle.waitForConnected(3000));
-    QCOMPARE(Get(server.port(), "/phone/list.asp").status, 200);
+    QCOMPARE(Get(server.port(), "/phone/list.asp", SignIn(server.port())).status, 200);
 
     server.terminate();
     QVERIFY(server.process().waitForFinished(3000));

@@ -27,7 +27,7 @@ padding:6px 8px;border:1px solid #c0c0c0;border-radius:4px;box-sizing:border-box
 .sums{display:grid;grid-template-columns:auto 1fr;gap:4px 12px}
 </style></head>
 <body>
-<header><a href="list.asp">&lt; 餐桌</a> · {{tableName}} 已点菜品</header>
+<header>{{^guest}}<a href="list.asp">&lt; 餐桌</a> · {{/guest}}{{tableName}} 已点菜品</header>
 <main>
 {{#message}}<p class="msg">{{message}}</p>{{/message}}
 {{#hasLines}}<p class="muted">开台时间 {{opened}}{{#customerName}} · 联系人 {{customerName}}{{/customerName}}{{#phone}} · 电话 {{phone}}{{/phone}}{{#remark}} · 备注 {{remark}}{{/remark}}</p>{{/hasLines}}
@@ -36,8 +36,8 @@ padding:6px 8px;border:1px solid #c0c0c0;border-radius:4px;box-sizing:border-box
 <div class="row"><div class="grow"><b>{{name}}</b>{{#served}} <span class="muted">已上菜</span>{{/served}}<br>
 <span class="muted">{{quantity}}{{unit}} × {{price}}元{{#lineRemark}} · 备注：{{lineRemark}}{{/lineRemark}}</span></div>
 <div><b>￥{{amount}}</b></div></div>
-<div class="actions"><a class="btn light" href="modify.asp?t={{table}}&amp;l={{lineId|url}}">修改</a>
-<a class="btn light" href="delete.asp?t={{table}}&amp;l={{lineId|url}}">删除</a></div>
+{{^guest}}<div class="actions"><a class="btn light" href="modify.asp?t={{table}}&amp;l={{lineId|url}}">修改</a>
+<a class="btn light" href="delete.asp?t={{table}}&amp;l={{lineId|url}}">删除</a></div>{{/guest}}
 </div>
 {{/lines}}
 {{^lines}}<p>本桌还没有点菜。</p>{{/lines}}
@@ -50,7 +50,8 @@ padding:6px 8px;border:1px solid #c0c0c0;border-radius:4px;box-sizing:border-box
 </div>
 {{/hasLines}}
 <a class="btn wide" href="menu.asp?t={{table}}">继续点菜</a>
-{{#hasLines}}<a class="btn light wide" href="save.asp?t={{table}}">填写联系人、电话、备注</a>{{/hasLines}}
-<a class="btn light wide" href="list.asp">返回餐桌列表</a>
+{{^guest}}{{#hasLines}}<a class="btn light wide" href="save.asp?t={{table}}">填写联系人、电话、备注</a>{{/hasLines}}
+<a class="btn light wide" href="list.asp">返回餐桌列表</a>{{/guest}}
+{{#guest}}<p class="muted">如需修改或退菜，请联系服务员。</p>{{/guest}}
 </main>
 </body></html>

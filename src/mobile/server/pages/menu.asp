@@ -31,7 +31,7 @@ padding:6px 8px;border:1px solid #c0c0c0;border-radius:4px;box-sizing:border-box
 .bar{position:sticky;bottom:0;background:#f2f2f2;padding:8px 0}
 </style></head>
 <body>
-<header><a href="list.asp">&lt; 餐桌</a> · {{tableName}} 点菜</header>
+<header>{{^guest}}<a href="list.asp">&lt; 餐桌</a> · {{/guest}}{{tableName}} 点菜</header>
 <main>
 <div class="tabs">
 {{#categories}}<a class="btn{{#current}} current{{/current}}" href="menu.asp?t={{table}}&amp;c={{c}}">{{categoryName}}</a>{{/categories}}

@@ -7,7 +7,9 @@
 #include "store/Database.h"
 #include "store/Schema.h"
 
+#include "common/Median.h"
 #include <QCoreApplication>
+
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -15,23 +17,7 @@
 #include <functional>
 #include <vector>
 
-namespace {
-double medianMs(int runs, const std::function<void()>& work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-} // namespace
-
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     Database db(dir.path() + QStringLiteral("/bench.dat"), DatabasePassword());
@@ -49,7 +35,7 @@ int main(int argc, char* argv[])
             session.addItem(i % session.menu().size(), clock = clock.addSecs(1));
         session.save();
     }
-    const double open = medianMs(25, [&] {
+    const double open = MedianMs(25, [&] {
         OrderSession session(db, tables);
         session.open(tables.openTable(0, clock));
     });
@@ -57,18 +43,19 @@ int main(int argc, char* argv[])
     OrderSession adding(db, tables);
     adding.open(tables.openTable(1, clock));
     adding.chooseCategory(QStringLiteral("酒水"));
-    const double add = medianMs(25, [&] { adding.addItem(0, clock = clock.addSecs(1)); });
+    const double add = MedianMs(25, [&] { adding.addItem(0, clock = clock.addSecs(1)); });
 
     OpenedBill big;
     big.billId = QStringLiteral("20241212120000");
     big.openedText = QStringLiteral("2024-12-12 12:00");
     for (int i = 0; i < 200; ++i)
         big.lines.append(OrderLine{QStringLiteral("菜品"), QStringLiteral("菜"), QStringLiteral("1.5"),
-                                   QStringLiteral("份"), QStringLiteral("12.5"), QStringLiteral("18.75"), QString(),
-                                   QString(), QString::number(i), QString::number(1000 + i), QString()});
+                                   QStringLiteral("份"), QStringLiteral("12.5"), QStringLiteral("18.75"),
+                                   QString(), QString(), QString::number(i), QString::number(1000 + i),
+                                   QString()});
     OrderSession totals(db, tables);
     totals.open(big);
-    const double compute = medianMs(25, [&] { totals.computeTotals(); });
+    const double compute = MedianMs(25, [&] { totals.computeTotals(); });
 
     std::printf("open a table with 60 lines:      median %.3f ms\n", open);
     std::printf("add a line (database included):  median %.3f ms\n", add);

@@ -4,7 +4,9 @@
 
 #include "order/BillLayout.h"
 
+#include "common/Median.h"
 #include <QBuffer>
+
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
@@ -14,20 +16,6 @@
 #include <cstdio>
 #include <functional>
 #include <vector>
-
-namespace {
-double MedianMs(int rounds, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int round = 0; round < rounds; ++round) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-} // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -10,7 +10,9 @@
 #include "store/Schema.h"
 #include "store/Sql.h"
 
+#include "common/Median.h"
 #include <QCoreApplication>
+
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cstdio>
@@ -19,18 +21,6 @@
 #include <vector>
 
 namespace {
-
-double medianMs(int runs, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 // The same statement, stepped to the end by the engine alone, reading the columns the list shows.
 int bareQuery(sqlite3* db, const char* sql, const QList<QByteArray>& params) {
@@ -89,10 +79,10 @@ int main(int argc, char* argv[]) {
     };
     for (const Case& c : cases) {
         int rows = 0;
-        const double program = medianMs(10, [&] { rows = RunHistoryQuery(db, c.query).size(); });
+        const double program = MedianMs(10, [&] { rows = RunHistoryQuery(db, c.query).size(); });
         const QList<QByteArray> params{LikeContainsPattern(c.query.searchText).toUtf8(),
                                        DateText(c.query.start).toUtf8(), DateText(c.query.end).toUtf8()};
-        const double engine = medianMs(10, [&] { bareQuery(bare, kClosedSql, params); });
+        const double engine = MedianMs(10, [&] { bareQuery(bare, kClosedSql, params); });
         std::printf("%-22s %6d rows  program %7.2f ms  bare SELECT %7.2f ms  ratio %.2f\n", c.label, rows,
                     program, engine, program / engine);
     }
@@ -101,9 +91,9 @@ int main(int argc, char* argv[]) {
     TableMap tables(db, settings);
     const QString billId =
         RunHistoryQuery(db, {HistoryQuery::Kind::Closed, QString(), day, day}).value(0).billId;
-    const double reopen = medianMs(10, [&] { tables.reopenBill(billId); });
+    const double reopen = MedianMs(10, [&] { tables.reopenBill(billId); });
     const QByteArray id = billId.toUtf8();
-    const double engine = medianMs(10, [&] {
+    const double engine = MedianMs(10, [&] {
         bareQuery(bare, "SELECT * FROM \"桌台\" WHERE \"id\" = ?", {id});
         bareQuery(bare,
                   "SELECT * FROM \"明细\" WHERE \"id\" = ? ORDER BY CAST(\"排序\" AS INTEGER), rowid DESC",

@@ -183,30 +183,25 @@ void OrderSession::changeLine(int index, const OrderLine& changed) {
     Q_EMIT lineChanged(index);
 }
 
-void OrderSession::setQuantity(int line, const QString& text) {
+void OrderSession::editLine(int line, const std::function<void(OrderLine&)>& edit) {
     if (line < 0 || line >= lines_.size())
         return;
     OrderLine changed = lines_.at(line);
-    changed.quantity = text;
+    edit(changed);
     changed.amount = NumberText(ReadNumber(changed.quantity) * ReadNumber(changed.price));
     changeLine(line, changed);
+}
+
+void OrderSession::setQuantity(int line, const QString& text) {
+    editLine(line, [&](OrderLine& changed) { changed.quantity = text; });
 }
 
 void OrderSession::setPrice(int line, const QString& text) {
-    if (line < 0 || line >= lines_.size())
-        return;
-    OrderLine changed = lines_.at(line);
-    changed.price = text;
-    changed.amount = NumberText(ReadNumber(changed.quantity) * ReadNumber(changed.price));
-    changeLine(line, changed);
+    editLine(line, [&](OrderLine& changed) { changed.price = text; });
 }
 
 void OrderSession::setRemark(int line, const QString& text) {
-    if (line < 0 || line >= lines_.size())
-        return;
-    OrderLine changed = lines_.at(line);
-    changed.remark = text;
-    changeLine(line, changed);
+    editLine(line, [&](OrderLine& changed) { changed.remark = text; });
 }
 
 void OrderSession::toggleServed(int line) {

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class Database;
@@ -85,6 +86,8 @@ Q_SIGNALS:
 private:
     void writeLine(const OrderLine& line, bool insert);
     void changeLine(int index, const OrderLine& changed);
+    // Applies an edit to a copy of the line, recomputes its amount and stores it.
+    void editLine(int line, const std::function<void(OrderLine&)>& edit);
     // Writes the bill row and slot inside the caller's transaction; the slot text when it was written.
     std::optional<QString> persistBill();
     void writeBillRow(bool insert);

@@ -321,6 +321,38 @@ private Q_SLOTS:
         QVERIFY(counter.column("SELECT \"序号\" FROM \"明细\"").isEmpty());
     }
 
+    void aFullDiskKeepsWhatWasStoredAndSaysSo() {
+        Counter counter(0);
+        counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
+        Statement pages(*counter.db, "PRAGMA page_count");
+        QVERIFY(pages.next());
+        const QByteArray limit = "PRAGMA max_page_count = " + QByteArray::number(pages.integer(0)) + ";";
+        counter.db->exec(limit.constData());
+        bool refused = false;
+        for (int i = 0; i < 200 && !refused; ++i) {
+            try {
+                counter.add(QStringLiteral("酒水"), QStringLiteral("可乐"));
+            } catch (const StoreError& error) {
+                refused = true;
+                QVERIFY(!error.text().isEmpty());
+            }
+        }
+        QVERIFY(refused);
+        // What the window shows is exactly what is stored, and the bill row agrees with its lines.
+        QStringList shown;
+        for (const OrderLine& line : counter.session.lines())
+            shown.append(line.lineId);
+        QStringList stored;
+        for (const OrderLine& line : LoadOrderLines(*counter.db, counter.session.billId))
+            stored.append(line.lineId);
+        QCOMPARE(shown, stored);
+        QVERIFY(shown.size() >= 2);
+        QCOMPARE(counter.billField("应收"), counter.session.receivable);
+        counter.db->exec("PRAGMA max_page_count = 1073741823;");
+        counter.add(QStringLiteral("酒水"), QStringLiteral("可乐"));
+        QCOMPARE(counter.billField("应收"), counter.session.receivable);
+    }
+
     void theCounterNeverWritesStaleTotalsOverAPhoneOrder() {
         Counter counter(0);
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));

@@ -17,26 +17,46 @@ qtlibexec=$(pkg-config --variable=libexecdir Qt6Core 2>/dev/null || true)
 sanitizers="address,undefined"
 common=(-std=c++20 -g -O1 -fPIC -fno-omit-frame-pointer -fno-sanitize-recover=undefined
         -DQT_NO_KEYWORDS -DCJ_VERSION=\"fuzz\" -I"$root/src" -I"$out/obj")
-read -r -a qtflags <<<"$(pkg-config --cflags Qt6Core Qt6Gui sqlcipher)"
+read -r -a qtflags <<<"$(pkg-config --cflags Qt6Core Qt6Gui sqlcipher cpp-httplib)"
 read -r -a qtlibs <<<"$(pkg-config --libs Qt6Core Qt6Gui sqlcipher)"
 read -r -a httplibs <<<"$(pkg-config --libs cpp-httplib)"
 
-# Source files of the program each target links, relative to src/.
-store=(store/NumberText.cpp store/Ids.cpp)
-declare -A sources=(
-    [fuzz_number]="${store[*]}"
-    [fuzz_date]="${store[*]}"
-    [fuzz_pinyin]="menu/Pinyin.cpp menu/PinyinLists.cpp"
-    [fuzz_qr]="mobile/qr/FiniteField.cpp mobile/qr/ReedSolomon.cpp mobile/qr/QRPicture.cpp mobile/qr/QRCode.cpp"
+# The program files each target starts from; the rest are found by following their #include "..." lines
+# (a header's .cpp beside it comes along), so the list stays right while the code grows.
+declare -A roots=(
+    [fuzz_number]="store/NumberText.cpp"
+    [fuzz_date]="store/Ids.cpp"
+    [fuzz_pinyin]="menu/Pinyin.cpp"
+    [fuzz_qr]="mobile/qr/QRCode.cpp"
     [fuzz_orderline]="order/OrderLine.cpp"
-    [fuzz_lanserve]="store/Database.cpp store/Schema.cpp store/Settings.cpp store/Log.cpp store/NumberText.cpp
-        store/Ids.cpp settings/SettingsStore.cpp main/TableMap.cpp order/OrderLine.cpp order/OrderSession.cpp
-        app/Startup.cpp app/ServicePages.cpp mobile/server/PageTemplate.cpp mobile/server/PhonePages.cpp
-        mobile/server/LanServer.cpp"
+    [fuzz_lanserve]="app/Startup.cpp app/ServicePages.cpp mobile/server/LanServer.cpp"
 )
-# Headers with Q_OBJECT, run through moc for the targets that need them.
-declare -A mocs=([fuzz_lanserve]="main/TableMap.h order/OrderSession.h")
 declare -A extra=([fuzz_lanserve]="${httplibs[*]} -lpthread")
+
+# Prints the .cpp and Q_OBJECT headers (prefixed "moc:") reached from the given files under src/.
+closure() {
+    local -A seen=()
+    local queue=("$@") file base inc
+    while [ ${#queue[@]} -gt 0 ]; do
+        file=${queue[0]}
+        queue=("${queue[@]:1}")
+        [ -n "${seen[$file]:-}" ] && continue
+        seen[$file]=1
+        [ -f "$root/src/$file" ] || continue
+        base=${file%.*}
+        [ -f "$root/src/$base.cpp" ] && queue+=("$base.cpp")
+        [ -f "$root/src/$base.h" ] && queue+=("$base.h")
+        while read -r inc; do
+            [ -f "$root/src/$inc" ] && queue+=("$inc")
+        done < <(sed -n 's/^#include "\(.*\)"/\1/p' "$root/src/$file")
+    done
+    for file in "${!seen[@]}"; do
+        case $file in
+        *.cpp) echo "$file" ;;
+        *.h) grep -q "Q_OBJECT" "$root/src/$file" && echo "moc:$file" ;;
+        esac
+    done | sort
+}
 
 compile() { # source object
     if ! $cxx "${common[@]}" "${qtflags[@]}" -fsanitize=fuzzer-no-link,$sanitizers -c "$1" -o "$2"; then
@@ -61,18 +81,21 @@ phone_resources() {
 }
 
 build_target() {
-    local target=$1 objects=() src obj header
-    for src in ${sources[$target]}; do
-        obj=$out/obj/${src//\//_}
-        obj=${obj%.cpp}.o
-        compile "$root/src/$src" "$obj"
-        objects+=("$obj")
-    done
-    for header in ${mocs[$target]:-}; do
-        local name=${header//\//_}
-        "$qtlibexec/moc" -I"$root/src" "$root/src/$header" -o "$out/obj/moc_${name%.h}.cpp"
-        compile "$out/obj/moc_${name%.h}.cpp" "$out/obj/moc_${name%.h}.o"
-        objects+=("$out/obj/moc_${name%.h}.o")
+    local target=$1 objects=() src obj name
+    # shellcheck disable=SC2086
+    for src in $(closure ${roots[$target]}); do
+        if [[ $src == moc:* ]]; then
+            src=${src#moc:}
+            name=moc_${src//\//_}
+            "$qtlibexec/moc" -I"$root/src" "$root/src/$src" -o "$out/obj/${name%.h}.cpp"
+            compile "$out/obj/${name%.h}.cpp" "$out/obj/${name%.h}.o"
+            objects+=("$out/obj/${name%.h}.o")
+        else
+            obj=$out/obj/${src//\//_}
+            obj=${obj%.cpp}.o
+            compile "$root/src/$src" "$obj"
+            objects+=("$obj")
+        fi
     done
     if [ "$target" = fuzz_lanserve ]; then
         objects+=("$(phone_resources)")
@@ -89,7 +112,7 @@ if [ ${#targets[@]} -eq 0 ]; then
     targets=(fuzz_number fuzz_date fuzz_pinyin fuzz_qr fuzz_orderline fuzz_lanserve)
 fi
 for target in "${targets[@]}"; do
-    if [ -z "${sources[$target]:-}" ]; then
+    if [ -z "${roots[$target]:-}" ]; then
         echo "build.sh: unknown target $target" >&2
         exit 2
     fi

@@ -41,10 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fail("accepted a year outside 1 .. 9999", text);
     const QString stored = DateText(*date);
     if (ParseUserDate(stored) != date)
-        fail("the stored text of an accepted date does not read back", text + QStringLiteral(" -> ") + stored);
+        fail("the stored text of an accepted date does not read back",
+             text + QStringLiteral(" -> ") + stored);
     const QDate earlier = OneMonthBack(*date);
-    if (!earlier.isValid() || earlier >= *date || earlier.day() > date->day() ||
-        date->addDays(-31) > earlier)
+    if (!earlier.isValid() || earlier >= *date || earlier.day() > date->day() || date->addDays(-31) > earlier)
         fail("one month back is wrong", stored + QStringLiteral(" -> ") + DateText(earlier));
     return 0;
 }

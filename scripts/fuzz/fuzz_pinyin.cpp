@@ -26,7 +26,8 @@ void check(const QString& name) {
     if (initials.size() > end)
         fail("more initials than characters", name);
     for (const QChar c : initials)
-        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z'))))
+        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+              (c >= QLatin1Char('a') && c <= QLatin1Char('z'))))
             fail("an initial outside 0-9 and a-z", name);
     // Character by character the same as the whole name (the y range and 参 are the documented exceptions).
     QString joined;

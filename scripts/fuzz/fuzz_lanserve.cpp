@@ -7,7 +7,8 @@
 // Staff sessions and table codes are random, so the input names them by placeholders the harness fills in
 // before the bytes are handled: "@S@" becomes a live staff session id, "@T@" the code of the first table
 // and "@U@" that of the second (both 32 characters: seeds count that in their Content-Length); "@B@" becomes
-// the first table's bill id (14 characters) and "@L@" the id of its first line (15), when it has them.
+// the first table's bill id (14 characters) and "@L@" the id of its first line (15), when it has them;
+// "@V@" and "@W@" become the menu versions (16) of the dishes and of the drinks as listed without a search.
 
 #include "app/ServicePages.h"
 #include "app/Startup.h"
@@ -91,6 +92,8 @@ struct Fixture {
     std::string session;
     std::string firstTable;
     std::string secondTable;
+    std::string dishesVersion;
+    std::string drinksVersion;
 };
 
 Fixture* fixture = nullptr;
@@ -177,6 +180,26 @@ std::pair<std::string, std::string> firstTableBill(Database& db) {
     return {session.billId.toStdString(), line};
 }
 
+// The version a phone is given with the listed menu of a category (the menu itself never changes here).
+std::string menuVersion(Database& db, const QString& category) {
+    SettingsStore settings(db);
+    TableMap tables(db, settings);
+    OrderSession session(db, tables);
+    session.open(tables.openTable(0, QDateTime::currentDateTime()));
+    session.chooseCategory(category);
+    return PhonePages::MenuFingerprint(session.menu()).toStdString();
+}
+
+// Settles every open table, as the counter does at the end of a meal, so bills do not grow without end.
+void settleAll(Database& db) {
+    SettingsStore settings(db);
+    TableMap tables(db, settings);
+    tables.refreshSlots();
+    for (int i = 0; i < tables.tableCount(); ++i)
+        if (tables.isOccupied(i))
+            tables.settleAndFree(i);
+}
+
 void checkDatabase(Database& db) {
     Statement check(db, "PRAGMA quick_check");
     if (!check.next() || check.text(0) != QLatin1String("ok"))
@@ -216,6 +239,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
             fail("the sample database has fewer than two tables", {});
         fixture->firstTable = tokens.value(keys.at(0)).toStdString();
         fixture->secondTable = tokens.value(keys.at(1)).toStdString();
+        fixture->dishesVersion = menuVersion(*fixture->db, kDishes);
+        fixture->drinksVersion = menuVersion(*fixture->db, kDrinks);
     } catch (const StoreError& error) {
         fail("cannot make the table codes", error.text().toStdString());
     }
@@ -235,6 +260,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     replaceAll(bytes, "@S@", fixture->session);
     replaceAll(bytes, "@T@", fixture->firstTable);
     replaceAll(bytes, "@U@", fixture->secondTable);
+    replaceAll(bytes, "@V@", fixture->dishesVersion);
+    replaceAll(bytes, "@W@", fixture->drinksVersion);
     if (bytes.find("@B@") != std::string::npos || bytes.find("@L@") != std::string::npos) {
         try {
             const auto [bill, line] = firstTableBill(*fixture->db);
@@ -244,9 +271,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fail("cannot read the first table's bill", error.text().toStdString());
         }
     }
-    checkAnswers(handleConnection(*fixture->server, bytes));
+    const std::string answers = handleConnection(*fixture->server, bytes);
+    // FUZZ_SHOW=1: the first line of the request and the status lines of the answers, to check the seeds.
+    static const bool show = qEnvironmentVariableIntValue("FUZZ_SHOW") == 1;
+    if (show) {
+        std::string statuses;
+        for (std::size_t at = answers.find("HTTP/1.1 "); at != std::string::npos;
+             at = answers.find("HTTP/1.1 ", at + 1))
+            statuses += answers.substr(at + 9, 3) + ' ';
+        std::fprintf(stderr, "%s -> %s\n",
+                     bytes.substr(0, std::min<std::size_t>(bytes.find('\r'), 100)).c_str(), statuses.c_str());
+    }
+    checkAnswers(answers);
     static unsigned long runs = 0;
     if (++runs % 256 == 0)
         checkDatabase(*fixture->db);
+    if (runs % 1024 == 0) {
+        try {
+            settleAll(*fixture->db);
+        } catch (const StoreError& error) {
+            fail("cannot settle the tables", error.text().toStdString());
+        }
+    }
     return 0;
 }

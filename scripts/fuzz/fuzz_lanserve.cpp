@@ -2,7 +2,8 @@
 // line, headers, query, form body; several requests in a row are handled as one keep-alive connection). They
 // go through the server's own HTTP parsing and routing into the phone pages, over one database made at start
 // in a temporary folder and kept across inputs, as on a busy evening. Every answer must be well formed
-// HTTP with a status the pages use (500 means a page failed), and the database must stay sound.
+// HTTP with a status the pages use (500 means a page failed), no answer may carry the tag "<fz" that only
+// requests hold (values must be escaped before they go into a page), and the database must stay sound.
 //
 // Staff sessions and table codes are random, so the input names them by placeholders the harness fills in
 // before the bytes are handled: "@S@" becomes a live staff session id, "@T@" the code of the first table
@@ -130,6 +131,12 @@ void checkAnswers(const std::string& out) {
             fail("an answer has no end of headers", out.substr(at, 3000));
         at = headEnd + 4 + contentLength(out.substr(at, headEnd - at));
     }
+    // The pages never hold this tag, so it can only come from a request value written in unescaped.
+    std::string lower = out;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    if (lower.find("<fz") != std::string::npos)
+        fail("a request value went into an answer unescaped", out.substr(0, 4000));
 }
 
 // Handles the bytes as one connection and returns what the server wrote back.

@@ -36,7 +36,7 @@ CrashCheck CheckAfterCrash(Database& db, const QString& journalPath) {
     // The call in flight when the process died: its table, the transfer target and its bill.
     QStringList inFlight;
     QFile file(journalPath);
-    if (file.open(QIODevice::ReadOnly)) {
+    if (!journalPath.isEmpty() && file.open(QIODevice::ReadOnly)) {
         const QList<QByteArray> records = file.readAll().split('\n');
         for (int i = 0; i + 1 < records.size(); ++i) { // the last piece has no newline: torn or empty
             const QStringList f = QString::fromUtf8(records.at(i)).split(QLatin1Char(' '));

@@ -1,0 +1,164 @@
+// A long evening: the counter's order logic and 30 phone clients work on one database through Lanserve on
+// 127.0.0.1 for a bounded time. Afterwards: no request error, every bill's 应收 equals the sum of its lines,
+// and the resident memory of both processes at the start and the end.
+// Usage: cjsoak [minutes (default 10)] [clients (default 30)]
+#include "../mobile/server/LanserveProcess.h"
+#include "crash_journal.h"
+
+#include "main/TableMap.h"
+#include "order/OrderSession.h"
+#include "settings/SettingsStore.h"
+#include "store/Database.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <atomic>
+#include <cstdio>
+#include <random>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+long residentKb(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+QString field(const QByteArray& html, const char* name) {
+    const QRegularExpression pattern(
+        QStringLiteral("name=\"%1\" value=\"([^\"]*)\"").arg(QLatin1String(name)));
+    return pattern.match(QString::fromUtf8(html)).captured(1);
+}
+
+struct Counts {
+    std::atomic<long> requests{0};
+    std::atomic<long> errors{0};
+    std::atomic<long> linesAdded{0};
+    std::atomic<long> counterSteps{0};
+    std::atomic<long> counterRefusals{0};
+};
+
+// One phone: signs in, then lists the tables, opens a menu, orders and reads the bill, until the deadline.
+void phone(int port, int seed, const QDeadlineTimer& deadline, Counts& counts) {
+    std::mt19937 random(static_cast<unsigned>(seed));
+    const QByteArray cookie = SignIn(port);
+    if (cookie.isEmpty()) {
+        ++counts.errors;
+        return;
+    }
+    auto ok = [&](const RawReply& reply, int expected) {
+        ++counts.requests;
+        if (reply.status != expected) {
+            ++counts.errors;
+            std::fprintf(stderr, "status %d\n", reply.status);
+            return false;
+        }
+        return true;
+    };
+    while (!deadline.hasExpired()) {
+        ok(Get(port, "/phone/list.asp", cookie), 200);
+        const int table = 5 + static_cast<int>(random() % 8);
+        const RawReply menu = Get(port, "/phone/menu.asp?t=" + QByteArray::number(table) + "&c=0", cookie);
+        if (!ok(menu, 200))
+            continue;
+        const RawReply order = PostForm(port, "/phone/savemenu.asp",
+                                        {{"t", QString::number(table)},
+                                         {"tn", field(menu.body, "tn")},
+                                         {"c", QStringLiteral("0")},
+                                         {"s", QString()},
+                                         {"v", field(menu.body, "v")},
+                                         {QStringLiteral("qty%1").arg(random() % 4), QStringLiteral("1")}},
+                                        cookie);
+        // A redirect to the bill; a changed menu or a just-settled table is a refusal, not an error.
+        if (order.status == 303 || order.status == 302)
+            ++counts.linesAdded, ++counts.requests;
+        else
+            ok(order, 409);
+        ok(Get(port, "/phone/detail.asp?t=" + QByteArray::number(table), cookie), 200);
+    }
+}
+
+// The counter: orders, edits and checks out tables 0-4 on its own connection, a step every 20 ms.
+void counter(Database& db, const QDeadlineTimer& deadline, Counts& counts) {
+    std::mt19937 random(99);
+    SettingsStore settings(db);
+    TableMap tables(db, settings);
+    while (!deadline.hasExpired()) {
+        const int table = static_cast<int>(random() % 5);
+        try {
+            OrderSession session(db, tables);
+            session.open(tables.openTable(table, QDateTime::currentDateTime()));
+            session.chooseCategory(QStringLiteral("酒水"));
+            session.addItem(static_cast<int>(random() % session.menu().size()), QDateTime::currentDateTime());
+            if (random() % 4 == 0) {
+                session.checkout();
+                session.save();
+            }
+            ++counts.counterSteps;
+        } catch (const StoreError& error) {
+            ++counts.counterRefusals;
+            std::fprintf(stderr, "counter: %s\n", qPrintable(error.text()));
+        }
+        ::usleep(20000);
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const double minutes = argc > 1 ? std::atof(argv[1]) : 10.0;
+    const int clients = argc > 2 ? std::atoi(argv[2]) : 30;
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/data");
+    auto db = PrepareDataFolder(folder);
+    LanserveProcess server(folder, {QStringLiteral("--listen"), QStringLiteral("127.0.0.1")});
+    if (!server.start()) {
+        std::fprintf(stderr, "Lanserve did not start: %s\n", qPrintable(server.error()));
+        return 1;
+    }
+    const qint64 serverPid = server.process().processId();
+    Counts counts;
+    const QDeadlineTimer deadline(static_cast<qint64>(minutes * 60000));
+    const long serverStart = residentKb(serverPid);
+    const long selfStart = residentKb(::getpid());
+
+    std::vector<std::thread> threads;
+    threads.emplace_back([&] { counter(*db, deadline, counts); });
+    for (int i = 0; i < clients; ++i)
+        threads.emplace_back([&, i] { phone(server.port(), i + 1, deadline, counts); });
+    long serverMid = 0;
+    while (!deadline.hasExpired()) {
+        ::sleep(1);
+        if (deadline.remainingTime() > 0 && serverMid == 0 && deadline.remainingTime() < minutes * 30000)
+            serverMid = residentKb(serverPid);
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    const long serverEnd = residentKb(serverPid);
+    const long selfEnd = residentKb(::getpid());
+    server.terminate();
+
+    const CrashCheck check = CheckAfterCrash(*db, QString());
+    std::printf(
+        "%.1f min, %d phones: %ld requests, %ld errors, %ld phone orders, %ld counter steps (%ld refused)\n",
+        minutes, clients, counts.requests.load(), counts.errors.load(), counts.linesAdded.load(),
+        counts.counterSteps.load(), counts.counterRefusals.load());
+    std::printf(
+        "Lanserve RSS: start %ld KB, half-way %ld KB, end %ld KB; counter RSS: start %ld KB, end %ld KB\n",
+        serverStart, serverMid, serverEnd, selfStart, selfEnd);
+    std::printf("database: %s\n", check.problems.isEmpty()
+                                      ? "every bill's total equals its lines, slots sound"
+                                      : qPrintable(check.problems.join(QStringLiteral("; "))));
+    return counts.errors.load() == 0 && check.problems.isEmpty() ? 0 : 1;
+}

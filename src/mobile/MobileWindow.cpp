@@ -1,8 +1,9 @@
 #include "mobile/MobileWindow.h"
 
+#include "mobile/CodeSheet.h"
 #include "mobile/LocalAddress.h"
 #include "mobile/MobileService.h"
-#include "mobile/qr/QRCode.h"
+#include "mobile/TableTokens.h"
 #include "settings/SettingsStore.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
@@ -11,11 +12,18 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -84,6 +92,11 @@ MobileWindow::MobileWindow(Database& db, SettingsStore& store, ServerControl& se
     tutorial_->setStyleSheet(QStringLiteral("color: rgb(0,0,255); text-decoration: underline;"));
     tutorial_->installEventFilter(this);
 
+    printCodes_ = new QPushButton(QStringLiteral("打印桌台二维码"), this);
+    printCodes_->setObjectName(QStringLiteral("PrintTableCodes"));
+    renewCodes_ = new QPushButton(QStringLiteral("重新生成二维码"), this);
+    renewCodes_->setObjectName(QStringLiteral("RenewTableCodes"));
+
     auto* top = new QHBoxLayout;
     top->setSpacing(Px(225));
     top->addWidget(code_, 0, Qt::AlignTop);
@@ -94,6 +107,9 @@ MobileWindow::MobileWindow(Database& db, SettingsStore& store, ServerControl& se
     auto* switches = new QHBoxLayout;
     switches->addWidget(enable_);
     switches->addStretch();
+    switches->addWidget(printCodes_);
+    switches->addWidget(renewCodes_);
+    switches->addSpacing(Px(225));
     switches->addWidget(tutorial_);
     auto* body = new QVBoxLayout;
     body->setContentsMargins(Px(300), Px(225), Px(300), Px(225));
@@ -110,6 +126,8 @@ MobileWindow::MobileWindow(Database& db, SettingsStore& store, ServerControl& se
 
     // Load: the box follows the stored flag, and a change of its value runs the enable action.
     connect(enable_, &QCheckBox::toggled, this, &MobileWindow::Check1_Click);
+    connect(printCodes_, &QPushButton::clicked, this, &MobileWindow::printTableCodes);
+    connect(renewCodes_, &QPushButton::clicked, this, &MobileWindow::renewTableCodes);
     enable_->setChecked(store_.mobileFlag() == 1);
     const QString pageAddress = MobileService::PageAddress(GetLocalAddress());
     showCode(pageAddress);
@@ -123,8 +141,7 @@ QString MobileWindow::address() const {
 }
 
 void MobileWindow::showCode(const QString& address) {
-    clsQRCode encoder;
-    const QImage symbol = encoder.EncodeText(address.toLatin1(), 0, clsQRCode::kLevelM, 0);
+    const QImage symbol = CodeSheet::Symbol(address.toLatin1());
     if (symbol.isNull()) {
         code_->clear();
         return;
@@ -132,6 +149,76 @@ void MobileWindow::showCode(const QString& address) {
     // Stretched to the square without smoothing, so every module keeps sharp edges.
     code_->setPixmap(
         QPixmap::fromImage(symbol.scaled(code_->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+}
+
+void MobileWindow::printTableCodes() {
+    const QString local = GetLocalAddress();
+    if (local.isEmpty()) {
+        ShowMessage(this, QStringLiteral("未找到本机的网络地址，无法生成桌台二维码。请连接网络后再试。"));
+        return;
+    }
+    QList<TableCode> codes;
+    try {
+        codes = CodeSheet::TableCodes(db_, local);
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("桌台二维码未能生成：%1").arg(error.text()));
+        ShowMessage(this, QStringLiteral("桌台二维码未能生成：%1").arg(error.text()));
+        return;
+    }
+    if (codes.isEmpty()) {
+        ShowMessage(this, QStringLiteral("还没有餐桌，请先在设置中添加餐桌。"));
+        return;
+    }
+    const QPrinterInfo printerInfo = QPrinterInfo::defaultPrinter();
+    if (printerInfo.isNull()) {
+        if (!AskYesNo(this, QStringLiteral("未找到打印机。是否把桌台二维码保存为 PDF 文件？")))
+            return;
+        const QString path = QFileDialog::getSaveFileName(
+            this, QStringLiteral("保存桌台二维码"), QDir::home().filePath(QStringLiteral("桌台二维码.pdf")),
+            QStringLiteral("PDF 文件 (*.pdf)"));
+        if (path.isEmpty())
+            return;
+        QPdfWriter writer(path);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setResolution(600);
+        writer.setTitle(QStringLiteral("桌台二维码"));
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            ShowMessage(this, QStringLiteral("文件 %1 无法写入，桌台二维码没有保存。").arg(path));
+            return;
+        }
+        CodeSheet::Paint(painter, writer, codes);
+        painter.end();
+        ShowMessage(this, QStringLiteral("桌台二维码已保存到 %1").arg(path));
+        return;
+    }
+    QPrinter printer(printerInfo, QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setDocName(QStringLiteral("桌台二维码"));
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        ShowMessage(
+            this, QStringLiteral("打印机 %1 无法使用，桌台二维码没有打印。").arg(printerInfo.printerName()));
+        return;
+    }
+    CodeSheet::Paint(painter, printer, codes);
+    painter.end();
+}
+
+void MobileWindow::renewTableCodes() {
+    if (!AskYesNo(this,
+                  QStringLiteral("重新生成后，已打印的桌台二维码全部失效，需要重新打印。确定要重新生成吗？")))
+        return;
+    try {
+        TableTokens::RenewTokens(db_, SettingsStore(db_).tableKeys());
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("桌台二维码未能重新生成：%1").arg(error.text()));
+        ShowMessage(this,
+                    QStringLiteral("桌台二维码未能重新生成，原来的二维码仍然有效：%1").arg(error.text()));
+        return;
+    }
+    ShowMessage(this, QStringLiteral("桌台二维码已重新生成，请重新打印。"));
 }
 
 void MobileWindow::Check1_Click(bool on) {

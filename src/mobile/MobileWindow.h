@@ -6,6 +6,7 @@ class Database;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class ServerControl;
 class SettingsStore;
 
@@ -32,6 +33,10 @@ protected:
 private:
     void Check1_Click(bool on);
     void showCode(const QString& address);
+    // "打印桌台二维码": one code per dining table on A4, to the default printer or else to a PDF file.
+    void printTableCodes();
+    // "重新生成二维码": new codes for every table, after a question; printed codes stop working.
+    void renewTableCodes();
 
     Database& db_;
     SettingsStore& store_;
@@ -43,4 +48,6 @@ private:
     QCheckBox* enable_ = nullptr;     // Check1
     QLabel* tutorial_ = nullptr;      // Label1
     QLabel* band_ = nullptr;          // Label8
+    QPushButton* printCodes_ = nullptr;
+    QPushButton* renewCodes_ = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "mobile/LocalAddress.h"
 #include "mobile/MobileService.h"
 #include "mobile/MobileWindow.h"
+#include "mobile/TableTokens.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/Settings.h"
@@ -17,7 +18,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPrinterInfo>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -65,6 +68,27 @@ void answerNextMessage(QString& text) {
     });
 }
 
+// Answers the next message boxes in turn with the given buttons (OK for boxes without that button) and
+// keeps their texts.
+void answerMessages(QList<QMessageBox::StandardButton> answers, QStringList& texts) {
+    if (answers.isEmpty())
+        return;
+    QTimer::singleShot(50, [answers, &texts]() mutable {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
+                texts.append(box->text());
+                if (QAbstractButton* button = box->button(answers.first()))
+                    button->click();
+                else
+                    box->accept();
+                answers.removeFirst();
+                answerMessages(answers, texts);
+                return;
+            }
+        answerMessages(answers, texts);
+    });
+}
+
 } // namespace
 
 class TestMobileWindow : public QObject {
@@ -79,6 +103,8 @@ private Q_SLOTS:
     void boxStartsAndStopsServer();
     void storedSwitchAtStartUp();
     void missingServerProgram();
+    void renewTableCodesAsks();
+    void printWithoutPrinterOffersPdf();
 
 private:
     std::unique_ptr<TestHome> home_;
@@ -204,6 +230,56 @@ void TestMobileWindow::missingServerProgram() {
     QVERIFY(enable->isChecked());
     window->close();
     QCOMPARE(storedFlag(*db_), QStringLiteral("1"));
+}
+
+void TestMobileWindow::renewTableCodesAsks() {
+    SettingsStore store(*db_);
+    ServerControl server(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder_);
+    const QHash<QString, QString> before = TableTokens::EnsureTokens(*db_, store.tableKeys());
+    auto* window = new MobileWindow(*db_, store, server);
+    auto* renew = window->findChild<QPushButton*>(QStringLiteral("RenewTableCodes"));
+    QVERIFY(renew);
+    QCOMPARE(renew->text(), QStringLiteral("重新生成二维码"));
+
+    QStringList texts;
+    answerMessages({QMessageBox::No}, texts);
+    renew->click();
+    QCOMPARE(texts.size(), 1);
+    QVERIFY2(texts.at(0).contains(QStringLiteral("失效")), qPrintable(texts.at(0)));
+    QCOMPARE(TableTokens::EnsureTokens(*db_, store.tableKeys()), before);
+
+    texts.clear();
+    answerMessages({QMessageBox::Yes, QMessageBox::Ok}, texts);
+    renew->click();
+    QCOMPARE(texts.size(), 2);
+    const QHash<QString, QString> after = TableTokens::EnsureTokens(*db_, store.tableKeys());
+    QCOMPARE(after.size(), before.size());
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        QVERIFY(after.value(it.key()) != it.value());
+        QVERIFY(!TableTokens::KeyForToken(*db_, it.value()));
+    }
+    window->close();
+}
+
+void TestMobileWindow::printWithoutPrinterOffersPdf() {
+    if (!QPrinterInfo::defaultPrinter().isNull())
+        QSKIP("a default printer is set up here");
+    if (GetLocalAddress().isEmpty())
+        QSKIP("no network address");
+    SettingsStore store(*db_);
+    ServerControl server(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder_);
+    auto* window = new MobileWindow(*db_, store, server);
+    auto* print = window->findChild<QPushButton*>(QStringLiteral("PrintTableCodes"));
+    QVERIFY(print);
+    QCOMPARE(print->text(), QStringLiteral("打印桌台二维码"));
+    QStringList texts;
+    answerMessages({QMessageBox::No}, texts);
+    print->click();
+    QCOMPARE(texts.size(), 1);
+    QVERIFY(texts.at(0).startsWith(QStringLiteral("未找到打印机")));
+    // Every table has its code now.
+    QCOMPARE(TableTokens::EnsureTokens(*db_, {}).size(), store.tableKeys().size());
+    window->close();
 }
 
 QTEST_MAIN(TestMobileWindow)

@@ -16,6 +16,10 @@ try {
   const page = await context.newPage();
   page.setDefaultTimeout(15000);
   await page.goto(`${base}/phone/list.asp`);
+  // The table list is for staff: sign in with the counter's login password first.
+  await page.locator('input[name=password]').fill(process.env.CJ_STAFF_PASSWORD || '739');
+  await page.locator('button[type=submit]').tap();
+  await page.waitForSelector('a.table');
   const free = page.locator('a.table:not(.busy)').first();
   const table = (await free.locator('b').innerText()).trim();
   await free.tap();

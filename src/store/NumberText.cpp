@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -86,7 +87,10 @@ double ReadNumber(const QString& text) {
     if (!seenDigit)
         return 0.0;
     const double value = std::strtod(number.constData(), nullptr);
-    return std::isfinite(value) ? value : 0.0;
+    // More than 308 digits: the nearest number there is, so writing and reading back agree.
+    if (std::isinf(value))
+        return std::copysign(std::numeric_limits<double>::max(), value);
+    return value;
 }
 
 QString FormatFixed(double value, int decimals) {

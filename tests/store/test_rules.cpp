@@ -2,6 +2,7 @@
 #include "store/NumberText.h"
 
 #include <QTest>
+#include <limits>
 
 class RulesTest : public QObject {
     Q_OBJECT
@@ -39,6 +40,8 @@ private Q_SLOTS:
         QTest::newRow("point only") << "." << 0.0;
         QTest::newRow("leading point") << ".5" << 0.5;
         QTest::newRow("sign only") << "-" << 0.0;
+        QTest::newRow("past the largest number")
+            << QString(400, QLatin1Char('9')) << std::numeric_limits<double>::max();
     }
     void readNumber() {
         QFETCH(QString, text);

@@ -5,6 +5,8 @@
 #include <QString>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <limits>
 #include <sqlite3.h>
 #include <string>
 
@@ -13,8 +15,14 @@ namespace {
 double parsed(const char* begin, const char* end, bool negative) {
     double value = 0.0;
     const auto result = std::from_chars(begin, end, value);
-    if (result.ec != std::errc() || !std::isfinite(value))
+    if (result.ec == std::errc::result_out_of_range) {
+        // Too large or too small for a double: the same answer as the program's reading rule.
+        value = std::strtod(std::string(begin, end).c_str(), nullptr);
+        if (std::isinf(value))
+            value = std::numeric_limits<double>::max();
+    } else if (result.ec != std::errc() || !std::isfinite(value)) {
         return 0.0;
+    }
     return negative ? -value : value;
 }
 

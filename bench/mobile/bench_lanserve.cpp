@@ -25,12 +25,7 @@
 
 namespace {
 
-struct Counter {
-    explicit Counter(Database& db) : settings(db), tables(db, settings), session(db, tables) {}
-    SettingsStore settings;
-    TableMap tables;
-    OrderSession session;
-};
+using Counter = OrderDesk;
 
 // The counter's side: adds a line to a table, changes it, deletes it, again and again, until time is up.
 int runWriter(const QString& folder, int seconds) {

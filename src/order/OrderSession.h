@@ -2,6 +2,7 @@
 
 #include "main/TableMap.h"
 #include "order/OrderLine.h"
+#include "settings/SettingsStore.h"
 
 #include <QDateTime>
 #include <QList>
@@ -110,4 +111,13 @@ private:
     QList<MenuRecord> menu_;
     QString slotAtOpen_;
     bool rowExistedAtOpen_ = false;
+};
+
+// The logic behind one ordering window on a connection: the settings, the table map and the bill. The LAN
+// server builds one per request, so a phone's change goes through exactly the counter's rules.
+struct OrderDesk {
+    explicit OrderDesk(Database& db) : settings(db), tables(db, settings), session(db, tables) {}
+    SettingsStore settings;
+    TableMap tables;
+    OrderSession session;
 };

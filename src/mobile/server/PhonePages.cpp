@@ -47,12 +47,7 @@ private:
 };
 
 // The counter's objects for one request, over the shared connection.
-struct Counter {
-    explicit Counter(Database& db) : settings(db), tables(db, settings), session(db, tables) {}
-    SettingsStore settings;
-    TableMap tables;
-    OrderSession session;
-};
+using Counter = OrderDesk;
 
 const QStringList& categories() {
     static const QStringList names{kDishes, kDrinks, kOthers};

@@ -19,12 +19,7 @@
 
 namespace {
 
-struct Counter {
-    explicit Counter(Database& db) : settings(db), tables(db, settings), session(db, tables) {}
-    SettingsStore settings;
-    TableMap tables;
-    OrderSession session;
-};
+using Counter = OrderDesk;
 
 QByteArray escaped(const QString& text) {
     return HtmlEscape(text).toUtf8();

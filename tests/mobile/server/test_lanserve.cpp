@@ -24,12 +24,7 @@
 
 namespace {
 
-struct Counter {
-    explicit Counter(Database& db) : settings(db), tables(db, settings), session(db, tables) {}
-    SettingsStore settings;
-    TableMap tables;
-    OrderSession session;
-};
+using Counter = OrderDesk;
 
 QStringList rowsOf(Database& db, const char* sql) {
     QStringList rows;

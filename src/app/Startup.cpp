@@ -11,6 +11,11 @@
 
 namespace {
 
+bool isEmpty(Database& db) {
+    Statement tables(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table'");
+    return tables.next() && tables.integer(0) == 0;
+}
+
 bool homeIsUsable(const QString& home) {
     if (home.isEmpty())
         return false;
@@ -74,27 +79,30 @@ QString DatabasePassword() {
 
 std::unique_ptr<Database> OpenProgramDatabase(const QString& dataFolder) {
     const QString path = dataFolder + QLatin1Char('/') + kDatabaseFileName;
-    const bool existed = QFileInfo::exists(path);
-    auto db = std::make_unique<Database>(path, DatabasePassword());
-
-    const bool empty = [&] {
-        Statement tables(*db, "SELECT count(*) FROM sqlite_master WHERE type = 'table'");
-        return tables.next() && tables.integer(0) == 0;
-    }();
-    if (!empty) {
-        MigrateSchema(*db);
+    // The journal files beside the database are created in the folder at the first write.
+    if (!QFileInfo(dataFolder).isWritable())
+        throw StoreError(
+            QStringLiteral("数据文件夹 %1 只读，无法保存点菜：请检查该文件夹及所在磁盘的写入权限。")
+                .arg(dataFolder));
+    if (QFileInfo::exists(path)) {
+        auto db = std::make_unique<Database>(path, DatabasePassword());
+        if (!isEmpty(*db)) {
+            MigrateSchema(*db);
+            return db;
+        }
+        // A file left empty by an interrupted first start gets the schema now.
+        CreateSchema(*db);
         return db;
     }
+    // A first start that fails half-way (a full disk, for instance) leaves no file behind that a later
+    // start would take for a database.
     try {
+        auto db = std::make_unique<Database>(path, DatabasePassword());
         CreateSchema(*db);
+        return db;
     } catch (const StoreError&) {
-        if (!existed) {
-            db.reset();
-            QFile::remove(path);
-            QFile::remove(path + QStringLiteral("-wal"));
-            QFile::remove(path + QStringLiteral("-shm"));
-        }
+        for (const char* suffix : {"", "-wal", "-shm"})
+            QFile::remove(path + QLatin1String(suffix));
         throw;
     }
-    return db;
 }

@@ -1,12 +1,10 @@
 #include "store/Database.h"
 
+#include "store/EngineMessage.h"
+
 #include <sqlite3.h>
 
 namespace {
-
-QString engineMessage(sqlite3* db) {
-    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("?");
-}
 
 // Quotes a key for PRAGMA key, which takes no bound parameters.
 QString quotedKey(const QString& key) {
@@ -22,13 +20,22 @@ Database::Database(const QString& path, const QString& key) : path_(path) {
     if (sqlite3_open_v2(file.constData(), &db_,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                         nullptr) != SQLITE_OK) {
-        const QString message = engineMessage(db_);
+        const QString message = EngineMessage(db_);
         sqlite3_close(db_);
         db_ = nullptr;
         throw StoreError(QStringLiteral("无法打开数据库文件 %1：%2").arg(path, message));
     }
     sqlite3_busy_timeout(db_, 5000);
     sqlite3_extended_result_codes(db_, 1);
+    // The engine falls back to reading when the file or its file system refuses writing; a cashier that
+    // could not store an order must not start as if it could.
+    if (sqlite3_db_readonly(db_, "main") == 1) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw StoreError(
+            QStringLiteral("数据库文件 %1 只读，无法保存点菜：请检查数据文件夹及所在磁盘的写入权限。")
+                .arg(path));
+    }
     try {
         exec(QStringLiteral("PRAGMA key = %1;").arg(quotedKey(key)).toUtf8().constData());
         // Reading the schema is the first access that needs the key; a wrong key or a foreign file fails
@@ -40,11 +47,14 @@ Database::Database(const QString& path, const QString& key) : path_(path) {
         exec("PRAGMA cache_size = -32768;");
         exec("PRAGMA foreign_keys = OFF;");
     } catch (const StoreError& error) {
+        const int code = sqlite3_errcode(db_) & 0xff;
         sqlite3_close(db_);
         db_ = nullptr;
-        throw StoreError(
-            QStringLiteral("数据库文件 %1 无法读取（密码不对、文件损坏或不是本软件的数据库）：%2")
-                .arg(path, error.text()));
+        if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
+            throw StoreError(
+                QStringLiteral("数据库文件 %1 无法读取（密码不对、文件损坏或不是本软件的数据库）：%2")
+                    .arg(path, error.text()));
+        throw StoreError(QStringLiteral("数据库文件 %1 无法打开：%2").arg(path, error.text()));
     }
 }
 
@@ -56,9 +66,10 @@ Database::~Database() {
 void Database::exec(const char* sql) {
     char* message = nullptr;
     if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
-        const QString text = message ? QString::fromUtf8(message) : engineMessage(db_);
+        // The engine's message for the failure is also the connection's last error, which EngineMessage
+        // explains.
         sqlite3_free(message);
-        throw StoreError(text);
+        throw StoreError(EngineMessage(db_));
     }
 }
 
@@ -72,7 +83,7 @@ qint64 Database::changes() const {
 }
 
 void Database::fail(const QString& what) const {
-    throw StoreError(QStringLiteral("%1：%2").arg(what, engineMessage(db_)));
+    throw StoreError(QStringLiteral("%1：%2").arg(what, EngineMessage(db_)));
 }
 
 Statement::Statement(Database& db, const char* sql) : db_(&db), sql_(QString::fromUtf8(sql)) {
@@ -114,7 +125,7 @@ bool Statement::next() {
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    const QString message = QString::fromUtf8(sqlite3_errmsg(db_->handle()));
+    const QString message = EngineMessage(db_->handle());
     sqlite3_reset(stmt_);
     throw StoreError(QStringLiteral("数据库读写失败：%1").arg(message));
 }

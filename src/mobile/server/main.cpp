@@ -112,6 +112,9 @@ int main(int argc, char** argv) {
     // Each pool thread would otherwise get its own malloc arena, and an evening of requests spreads freed
     // memory over all of them: two arenas keep the server's memory flat.
     mallopt(M_ARENA_MAX, 2);
+    // Pages of large bills are built in buffers of a few hundred KB; a fixed threshold keeps those in
+    // their own mappings, returned at once, instead of letting glibc raise it and fragment the heap.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     const Arguments arguments = parseArguments(argc, argv);
     if (!arguments.error.isEmpty()) {
         say(arguments.error);

@@ -2,11 +2,13 @@
 
 #include "app/Startup.h"
 #include "store/Database.h"
+#include "store/EngineMessage.h"
 #include "store/Schema.h"
 #include "store/Settings.h"
 
 #include <QFile>
 #include <QTest>
+#include <sqlite3.h>
 
 class DatabaseTest : public QObject {
     Q_OBJECT
@@ -76,10 +78,26 @@ private Q_SLOTS:
         QVERIFY(!bytes.contains(QStringLiteral("综合设置").toUtf8()));
         QVERIFY(!bytes.startsWith("SQLite format 3"));
 
-        QVERIFY_THROWS_EXCEPTION(StoreError, Database(path, QStringLiteral("wrong")));
+        try {
+            Database wrongKey(path, QStringLiteral("wrong"));
+            QFAIL("opened with a wrong key");
+        } catch (const StoreError& error) {
+            QVERIFY2(error.text().contains(QStringLiteral("密码不对")), qPrintable(error.text()));
+        }
         QVERIFY_THROWS_EXCEPTION(StoreError, Database(path, QString()));
         Database again(path, DatabasePassword());
         QCOMPARE(again.userVersion(), kSchemaVersion);
+    }
+
+    void engineFailuresAreExplainedToTheUser() {
+        // Extended codes (a failed write, a moved file) fall under their primary cause.
+        QVERIFY(EngineCodeMessage(SQLITE_FULL).startsWith(QStringLiteral("磁盘空间已满（")));
+        QVERIFY(EngineCodeMessage(SQLITE_IOERR_WRITE).startsWith(QStringLiteral("磁盘读写出错（")));
+        QVERIFY(EngineCodeMessage(SQLITE_READONLY_DBMOVED).contains(QStringLiteral("只读")));
+        QVERIFY(EngineCodeMessage(SQLITE_BUSY_SNAPSHOT).contains(QStringLiteral("占用")));
+        QVERIFY(EngineCodeMessage(SQLITE_NOTADB).contains(QStringLiteral("损坏")));
+        // Causes a user cannot act on keep the engine's own words.
+        QCOMPARE(EngineCodeMessage(SQLITE_MISMATCH), QString::fromUtf8(sqlite3_errstr(SQLITE_MISMATCH)));
     }
 
     void failedTransactionLeavesNothing() {

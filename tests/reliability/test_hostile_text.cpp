@@ -2,7 +2,10 @@
 
 #include "main/History.h"
 #include "main/TableMap.h"
+#include "menu/MenuCatalogue.h"
 #include "order/OrderSession.h"
+#include "settings/DiningTables.h"
+#include "settings/Password.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/Settings.h"
@@ -34,6 +37,39 @@ QByteArray otherRows(Database& db, const QString& billId) {
         for (int c = 0; c < bills.columnCount(); ++c)
             hash.addData(bills.text(c).toUtf8() + '\x1f');
     return hash.result();
+}
+
+// All rows of one table, to show which rows a write touched.
+QStringList rowsOf(Database& db, const char* table) {
+    const QByteArray sql = QByteArray("SELECT * FROM \"") + table + "\" ORDER BY rowid";
+    Statement query(db, sql.constData());
+    QStringList rows;
+    while (query.next()) {
+        QStringList values;
+        for (int c = 0; c < query.columnCount(); ++c)
+            values.append(query.text(c));
+        rows.append(values.join(QLatin1Char('\x1f')));
+    }
+    return rows;
+}
+
+struct AllRows {
+    QStringList settings, tables, menu, bills, lines;
+    explicit AllRows(Database& db)
+        : settings(rowsOf(db, "综合设置")), tables(rowsOf(db, "餐桌设置")), menu(rowsOf(db, "菜单")),
+          bills(rowsOf(db, "桌台")), lines(rowsOf(db, "明细")) {}
+};
+
+// Runs a write that either stores the text or refuses it as too long; true when it stored.
+bool storedOrRefusedAsTooLong(const std::function<void()>& write) {
+    try {
+        write();
+        return true;
+    } catch (const StoreError& error) {
+        if (!error.text().contains(QStringLiteral("太长")))
+            qWarning("unexpected refusal: %s", qPrintable(error.text()));
+        return false;
+    }
 }
 
 const QString kEmoji = QString::fromUcs4(U"\U0001F35C\U0001F600");
@@ -114,6 +150,89 @@ private Q_SLOTS:
         QVERIFY(found.size() <= 1);
 
         QCOMPARE(otherRows(*db, session.billId), before);
+    }
+
+    // The menu dialog, the table dialog and the settings window take the same texts: each write stores
+    // exactly what was typed in its own row, or is refused as a whole with a message, and no other table
+    // changes.
+    void menuAndSettingsFieldsStoreExactlyOrRefuse_data() { textsAreStoredExactlyOrRefused_data(); }
+    void menuAndSettingsFieldsStoreExactlyOrRefuse() {
+        QFETCH(QString, text);
+        QFETCH(bool, fitsFifty);
+        TestHome home;
+        auto db = home.createDatabase();
+        const QDateTime now(QDate(2024, 12, 12), QTime(12, 0));
+
+        const AllRows beforeMenu(*db);
+        MenuCatalogue menu(*db);
+        const QString dishKey = menu.newKey(now);
+        const bool dishStored = storedOrRefusedAsTooLong([&] {
+            menu.save(dishKey, QStringLiteral("菜品"),
+                      {text, QStringLiteral("1"), text, QStringLiteral("5"), text, text});
+        });
+        // Short texts fit every box; longer ones may pass a narrow column (unit, initials) and be refused.
+        if (text.size() <= 5)
+            QVERIFY(dishStored);
+        if (!fitsFifty)
+            QVERIFY(!dishStored);
+        const AllRows afterMenu(*db);
+        QCOMPARE(afterMenu.menu.size(), beforeMenu.menu.size() + (dishStored ? 1 : 0));
+        QCOMPARE(afterMenu.settings, beforeMenu.settings);
+        QCOMPARE(afterMenu.tables, beforeMenu.tables);
+        if (dishStored) {
+            const QList<MenuItem> found = menu.search(QStringLiteral("菜品"), text);
+            const auto added = std::find_if(found.begin(), found.end(),
+                                            [&](const MenuItem& item) { return item.key == dishKey; });
+            QVERIFY(added != found.end());
+            QCOMPARE(added->name, text);
+            QCOMPARE(added->unit, text);
+            QCOMPARE(added->remark, text);
+        }
+
+        DiningTables tables(*db);
+        const int tablesBefore = tables.rowCount();
+        DiningTables::SaveResult tableResult = DiningTables::SaveResult::Saved;
+        const bool tableStored =
+            storedOrRefusedAsTooLong([&] { tableResult = tables.save(tables.newKey(now), text); });
+        if (text.isEmpty())
+            QCOMPARE(tableResult, DiningTables::SaveResult::NameMissing);
+        QCOMPARE(tables.rowCount(), tablesBefore + (tableStored && !text.isEmpty() ? 1 : 0));
+        const AllRows afterTables(*db);
+        if (tableStored && !text.isEmpty())
+            QVERIFY(afterTables.tables.last().split(QLatin1Char('\x1f')).contains(text));
+        QCOMPARE(afterTables.menu, afterMenu.menu);
+        QCOMPARE(afterTables.settings, afterMenu.settings);
+
+        SettingsStore settings(*db);
+        settings.setRestaurantName(text);
+        settings.setAddress(text);
+        settings.setPhone(text);
+        const bool detailsStored = storedOrRefusedAsTooLong([&] { settings.saveDetails(); });
+        settings.discard();
+        if (detailsStored) {
+            QCOMPARE(settings.restaurantName(), text);
+            QCOMPARE(settings.address(), text);
+        } else {
+            QCOMPARE(settings.restaurantName(), ReadSettingsRow(*db)->restaurantName);
+            QVERIFY(settings.restaurantName() != text);
+        }
+
+        PasswordChange change = PasswordChange::NewMissing;
+        const bool passwordStored =
+            storedOrRefusedAsTooLong([&] { change = ChangePassword(*db, QStringLiteral("739"), text); });
+        const QString password = ReadSettingsRow(*db)->password;
+        if (passwordStored && change == PasswordChange::Changed)
+            QCOMPARE(password, text.trimmed());
+        else
+            QCOMPARE(password, QStringLiteral("739"));
+        if (text.isEmpty())
+            QCOMPARE(change, PasswordChange::NewMissing);
+
+        const AllRows atEnd(*db);
+        QCOMPARE(atEnd.menu, afterTables.menu);
+        QCOMPARE(atEnd.tables, afterTables.tables);
+        QCOMPARE(atEnd.bills, beforeMenu.bills);
+        QCOMPARE(atEnd.lines, beforeMenu.lines);
     }
 };
 

@@ -106,6 +106,8 @@ Arguments parseArguments(int argc, char** argv) {
     return parsed;
 }
 
+constexpr auto kTrimInterval = std::chrono::seconds(30);
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -165,9 +167,17 @@ int main(int argc, char** argv) {
     std::atomic<bool> finished{false};
     std::thread signalWatcher([&] {
         const timespec wait{0, 200'000'000};
+        auto nextTrim = std::chrono::steady_clock::now() + kTrimInterval;
         while (!finished) {
-            if (sigtimedwait(&stopSignals, nullptr, &wait) <= 0)
+            if (sigtimedwait(&stopSignals, nullptr, &wait) <= 0) {
+                if (std::chrono::steady_clock::now() >= nextTrim) {
+                    // Hands the pages that busy moments left free back to the system, so an evening's peaks
+                    // do not stay in the server's memory.
+                    malloc_trim(0);
+                    nextTrim += kTrimInterval;
+                }
                 continue;
+            }
             // Repeated until the serving loop has ended, in case it had not started yet.
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
             while (!finished && std::chrono::steady_clock::now() < deadline) {

@@ -562,7 +562,7 @@ PageResponse PhonePages::detail(const PageRequest& request, const PageVisitor& v
     return render(QStringLiteral("detail.asp"), data);
 }
 
-PageResponse PhonePages::modify(const PageRequest& request) {
+PageResponse PhonePages::lineForm(const PageRequest& request, const QString& page, const LineChange& change) {
     PageData data;
     {
         const std::scoped_lock lock(dbMutex_);
@@ -572,44 +572,38 @@ PageResponse PhonePages::modify(const PageRequest& request) {
         const int index = lineIndex(counter.session, param(request, "l"), table);
         if (request.post) {
             checkSameBill(request, counter, table);
-            const QString back = QStringLiteral("modify.asp?t=%1&l=%2").arg(table).arg(param(request, "l"));
-            const std::optional<QString> quantity = quantityText(param(request, "qty"));
-            if (!quantity)
-                throw PageFault{
-                    400, QStringLiteral("数量“%1”不对，请填写大于 0 的数字。").arg(param(request, "qty")),
-                    back};
-            const QString remark = param(request, "remark");
-            checkWidths(QStringLiteral("明细"), {{"数量", *quantity}, {"备注", remark}}, back);
-            if (*quantity != counter.session.lines().at(index).quantity)
-                counter.session.setQuantity(index, *quantity);
-            if (remark != counter.session.lines().at(index).remark)
-                counter.session.setRemark(index, remark);
-            return redirect(detailLink(table) + QStringLiteral("&m=modified"));
+            const QString message = change(counter.session, table, index);
+            return redirect(detailLink(table) + QStringLiteral("&m=") + message);
         }
         data = tableData(counter, table);
         data.setRows(QStringLiteral("line"), {lineData(counter.session.lines().at(index))});
     }
-    return render(QStringLiteral("modify.asp"), data);
+    return render(page, data);
+}
+
+PageResponse PhonePages::modify(const PageRequest& request) {
+    return lineForm(request, QStringLiteral("modify.asp"), [&](OrderSession& session, int table, int index) {
+        const QString back = QStringLiteral("modify.asp?t=%1&l=%2").arg(table).arg(param(request, "l"));
+        const std::optional<QString> quantity = quantityText(param(request, "qty"));
+        if (!quantity)
+            throw PageFault{
+                400, QStringLiteral("数量“%1”不对，请填写大于 0 的数字。").arg(param(request, "qty")), back};
+        const QString remark = param(request, "remark");
+        checkWidths(QStringLiteral("明细"), {{"数量", *quantity}, {"备注", remark}}, back);
+        if (*quantity != session.lines().at(index).quantity)
+            session.setQuantity(index, *quantity);
+        if (remark != session.lines().at(index).remark)
+            session.setRemark(index, remark);
+        return QStringLiteral("modified");
+    });
 }
 
 PageResponse PhonePages::remove(const PageRequest& request) {
-    PageData data;
-    {
-        const std::scoped_lock lock(dbMutex_);
-        Counter counter(db_);
-        const int table = tableIndex(request, counter);
-        openTable(counter, table);
-        const int index = lineIndex(counter.session, param(request, "l"), table);
-        if (request.post) {
-            checkSameBill(request, counter, table);
-            counter.session.xz(index);
-            counter.session.deleteSelected();
-            return redirect(detailLink(table) + QStringLiteral("&m=deleted"));
-        }
-        data = tableData(counter, table);
-        data.setRows(QStringLiteral("line"), {lineData(counter.session.lines().at(index))});
-    }
-    return render(QStringLiteral("delete.asp"), data);
+    return lineForm(request, QStringLiteral("delete.asp"), [](OrderSession& session, int, int index) {
+        session.xz(index);
+        session.deleteSelected();
+        return QStringLiteral("deleted");
+    });
 }
 
 PageResponse PhonePages::save(const PageRequest& request) {

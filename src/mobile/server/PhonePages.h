@@ -9,12 +9,14 @@
 #include <QMultiHash>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 #include <mutex>
 
 class Database;
 struct MenuRecord;
+class OrderSession;
 class PageData;
 class PageTemplate;
 
@@ -87,6 +89,10 @@ private:
     PageResponse detail(const PageRequest& request, const PageVisitor& visitor);
     PageResponse modify(const PageRequest& request);
     PageResponse remove(const PageRequest& request);
+    // A page about one line of a bill (change, delete): GET shows the line, POST runs `change` on the
+    // opened bill and returns to the bill with the message key `change` gives back.
+    using LineChange = std::function<QString(OrderSession& session, int table, int line)>;
+    PageResponse lineForm(const PageRequest& request, const QString& page, const LineChange& change);
     PageResponse save(const PageRequest& request);
 
     Database& db_;

@@ -11,13 +11,36 @@
 #include "store/Database.h"
 #include "store/Settings.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+
+namespace {
+
+// Runs the action and answers the message box it shows; the box's text, empty when none was shown.
+QString MessageShownBy(const std::function<void()>& action) {
+    QString shown;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    timer.start(0);
+    action();
+    return shown;
+}
+
+} // namespace
 
 class OrderWindowTest : public QObject {
     Q_OBJECT
@@ -127,6 +150,48 @@ private Q_SLOTS:
         // Delete the selected line.
         window.findChild<QToolButton*>(QStringLiteral("Command6"))->click();
         QVERIFY(window.session().lines().isEmpty());
+    }
+
+    void aFullDiskKeepsTheWindowOpenAndSaysWhatWasNotSaved() {
+        TestHome home;
+        auto db = home.createDatabase();
+        const DataFolders folders{home.path(QStringLiteral("d")), home.path(QStringLiteral("b"))};
+        ServerControl server(home.path(QStringLiteral("bin")), folders.dataFolder);
+        MainWindow main(*db, folders, server);
+        main.show();
+        QTest::mouseDClick(main.tile(3), Qt::LeftButton);
+        OrderWindow* window = main.orderWindow();
+        auto* list = window->findChild<QListWidget*>(QStringLiteral("List1"));
+        const auto addFirstDrink = [&] {
+            window->chooseCategory(1);
+            list->setCurrentRow(0);
+            window->addSelectedMenuItem();
+        };
+        addFirstDrink();
+        {
+            Statement pages(*db, "PRAGMA page_count");
+            QVERIFY(pages.next());
+            db->exec(("PRAGMA max_page_count = " + QByteArray::number(pages.integer(0)) + ";").constData());
+        }
+        QString message;
+        for (int i = 0; i < 300 && message.isEmpty(); ++i)
+            message = MessageShownBy(addFirstDrink);
+        QVERIFY2(message.startsWith(QStringLiteral("菜品没有加入点单。\n")), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("磁盘空间已满")), qPrintable(message));
+
+        // The window stays, and its grid shows exactly the lines that are stored.
+        QVERIFY(window->isVisible());
+        const QString billId = window->session().billId;
+        const int stored = static_cast<int>(LoadOrderLines(*db, billId).size());
+        QVERIFY(stored >= 1);
+        QCOMPARE(window->grid().rowCount(), stored);
+
+        db->exec("PRAGMA max_page_count = 1073741823;");
+        addFirstDrink();
+        window->findChild<QToolButton*>(QStringLiteral("Command9"))->click();
+        QVERIFY(!window->isVisible());
+        QVERIFY(main.tile(3)->occupied());
+        QCOMPARE(LoadOrderLines(*db, billId).size(), stored + 1);
     }
 };
 

@@ -1,3 +1,4 @@
+#include "common/MessageBoxes.h"
 #include "common/TestHome.h"
 
 #include "app/ServerControl.h"
@@ -11,34 +12,25 @@
 #include "store/Database.h"
 #include "store/Settings.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 namespace {
 
-// Runs the action and answers the message box it shows; the box's text, empty when none was shown.
-QString MessageShownBy(const std::function<void()>& action) {
-    QString shown;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shown = box->text();
-            box->accept();
-        }
-    });
-    timer.start(0);
-    action();
-    return shown;
-}
+// The main window over a fresh database, shown, as a user finds it after login.
+struct Desk {
+    TestHome home;
+    std::unique_ptr<Database> db = home.createDatabase();
+    DataFolders folders{home.path(QStringLiteral("d")), home.path(QStringLiteral("b"))};
+    ServerControl server{home.path(QStringLiteral("bin")), folders.dataFolder};
+    MainWindow main{*db, folders, server};
+    Desk() { main.show(); }
+};
 
 } // namespace
 
@@ -46,12 +38,9 @@ class OrderWindowTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void aWholeTableFromOpenToCheckout() {
-        TestHome home;
-        auto db = home.createDatabase();
-        const DataFolders folders{home.path(QStringLiteral("d")), home.path(QStringLiteral("b"))};
-        ServerControl server(home.path(QStringLiteral("bin")), folders.dataFolder);
-        MainWindow main(*db, folders, server);
-        main.show();
+        Desk desk;
+        MainWindow& main = desk.main;
+        const std::unique_ptr<Database>& db = desk.db;
         QVERIFY(main.tile(12)->isVisible());
         QVERIFY(!main.tile(13)->isVisible());
 
@@ -153,12 +142,9 @@ private Q_SLOTS:
     }
 
     void aFullDiskKeepsTheWindowOpenAndSaysWhatWasNotSaved() {
-        TestHome home;
-        auto db = home.createDatabase();
-        const DataFolders folders{home.path(QStringLiteral("d")), home.path(QStringLiteral("b"))};
-        ServerControl server(home.path(QStringLiteral("bin")), folders.dataFolder);
-        MainWindow main(*db, folders, server);
-        main.show();
+        Desk desk;
+        MainWindow& main = desk.main;
+        const std::unique_ptr<Database>& db = desk.db;
         QTest::mouseDClick(main.tile(3), Qt::LeftButton);
         OrderWindow* window = main.orderWindow();
         auto* list = window->findChild<QListWidget*>(QStringLiteral("List1"));

@@ -1,4 +1,5 @@
 #include "PdfWords.h"
+#include "common/MessageBoxes.h"
 #include "common/TestHome.h"
 #include "order/BillPreviewWindow.h"
 #include "order/Printing.h"
@@ -39,22 +40,6 @@ PrinterSource PdfPrinter(const QString& path, int* requests) {
         printer->setOutputFileName(path);
         return printer;
     };
-}
-
-// Runs the action and answers the message box it shows: "text|title", empty when none was shown.
-QString MessageShownBy(const std::function<void()>& action) {
-    QString shown;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shown = box->text() + QLatin1Char('|') + box->windowTitle();
-            box->accept();
-        }
-    });
-    timer.start(0);
-    action();
-    return shown;
 }
 
 void CloseAndDelete(QWidget* window) {

@@ -2,6 +2,7 @@
 
 #include "app/Startup.h"
 #include "store/Database.h"
+#include "store/EngineMessage.h"
 #include "store/Log.h"
 
 #include <QDir>
@@ -31,10 +32,6 @@ QString quotedKey(const QString& key) {
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 
-QString engineMessage(sqlite3* db) {
-    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("?");
-}
-
 void failed(BackupResult& result, const QString& what) {
     result.failures.append(what);
     Log::write(QStringLiteral("备份：") + what);
@@ -47,7 +44,7 @@ public:
         const QByteArray file = path.toUtf8();
         if (sqlite3_open_v2(file.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
             SQLITE_OK)
-            throw StoreError(QStringLiteral("无法建立备份文件 %1：%2").arg(path, engineMessage(db_)));
+            throw StoreError(QStringLiteral("无法建立备份文件 %1：%2").arg(path, EngineMessage(db_)));
         // The copy is private until it is renamed into place, so it needs neither a journal nor syncs of
         // its own; the finished file is synced once before the rename.
         exec(QStringLiteral("PRAGMA key = %1;").arg(quotedKey(DatabasePassword())).toUtf8());
@@ -63,7 +60,7 @@ public:
 private:
     void exec(const QByteArray& sql) {
         if (sqlite3_exec(db_, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw StoreError(QStringLiteral("备份文件无法设置：%1").arg(engineMessage(db_)));
+            throw StoreError(QStringLiteral("备份文件无法设置：%1").arg(EngineMessage(db_)));
     }
 
     sqlite3* db_ = nullptr;
@@ -103,7 +100,7 @@ void copyPages(Database& db, sqlite3* target, const BackupProgressHook& progress
     const ReadSnapshot snapshot(db);
     sqlite3_backup* backup = sqlite3_backup_init(target, "main", db.handle(), "main");
     if (!backup)
-        throw StoreError(QStringLiteral("数据库无法备份：%1").arg(engineMessage(target)));
+        throw StoreError(QStringLiteral("数据库无法备份：%1").arg(EngineMessage(target)));
     int rc = SQLITE_OK;
     int busyLeft = kBusyRetries;
     while (true) {
@@ -125,7 +122,7 @@ void copyPages(Database& db, sqlite3* target, const BackupProgressHook& progress
     }
     sqlite3_backup_finish(backup);
     if (rc != SQLITE_DONE)
-        throw StoreError(QStringLiteral("数据库备份中断：%1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
+        throw StoreError(QStringLiteral("数据库备份中断：%1").arg(EngineCodeMessage(rc)));
 }
 
 bool syncPath(const QString& path, int flags) {

@@ -82,6 +82,10 @@ qint64 Database::changes() const {
     return sqlite3_changes(db_);
 }
 
+bool Database::inTransaction() const {
+    return sqlite3_get_autocommit(db_) == 0;
+}
+
 void Database::fail(const QString& what) const {
     throw StoreError(QStringLiteral("%1：%2").arg(what, EngineMessage(db_)));
 }
@@ -162,21 +166,52 @@ QString Statement::columnName(int column) const {
     return QString::fromUtf8(sqlite3_column_name(stmt_, column));
 }
 
-Transaction::Transaction(Database& db) : db_(db) {
-    db_.exec("BEGIN IMMEDIATE;");
+Transaction::Transaction(Database& db, Kind kind) : db_(db) {
+    if (db_.inTransaction()) {
+        savepoint_ = ++db_.savepoints_;
+        try {
+            db_.exec(savepointSql("SAVEPOINT").constData());
+        } catch (...) {
+            --db_.savepoints_;
+            throw;
+        }
+        return;
+    }
+    db_.savepoints_ = 0;
+    db_.exec(kind == Kind::Write ? "BEGIN IMMEDIATE;" : "BEGIN;");
+}
+
+QByteArray Transaction::savepointSql(const char* verb) const {
+    return QByteArray(verb) + " cj_step_" + QByteArray::number(savepoint_) + ';';
 }
 
 Transaction::~Transaction() {
-    if (open_) {
-        try {
+    if (savepoint_ > 0)
+        --db_.savepoints_;
+    if (!open_)
+        return;
+    try {
+        if (savepoint_ > 0) {
+            db_.exec(savepointSql("ROLLBACK TO").constData());
+            db_.exec(savepointSql("RELEASE").constData());
+        } else {
             db_.exec("ROLLBACK;");
-        } catch (const StoreError&) {
-            // The engine has already rolled back (for instance after a full disk); nothing is left to undo.
         }
+    } catch (const StoreError&) {
+        // The engine has already rolled the whole transaction back (for instance after a full disk);
+        // nothing is left to undo, and the enclosing step's commit will fail and say so.
     }
 }
 
 void Transaction::commit() {
-    db_.exec("COMMIT;");
+    if (savepoint_ > 0) {
+        // After the engine ended the transaction on its own, releasing would find no savepoint; saying
+        // so here keeps the caller from going on as if its edits had been kept.
+        if (!db_.inTransaction())
+            throw StoreError(QStringLiteral("数据库读写失败：这一步的修改已被数据库撤销。"));
+        db_.exec(savepointSql("RELEASE").constData());
+    } else {
+        db_.exec("COMMIT;");
+    }
     open_ = false;
 }

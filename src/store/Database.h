@@ -59,23 +59,37 @@ public:
     void exec(const char* sql);
     int userVersion();
     qint64 changes() const;
+    // True while a transaction is open on this connection (also one the engine has not yet ended).
+    bool inTransaction() const;
     [[noreturn]] void fail(const QString& what) const;
 
 private:
+    friend class Transaction;
     sqlite3* db_ = nullptr;
     QString path_;
+    int savepoints_ = 0; // savepoints open inside the current transaction, for their names
 };
 
-// Commits on commit(); rolls back when it goes out of scope without it.
+// One atomic step: commits on commit(), undoes everything it did when it goes out of scope without it.
+// Opened while another step is open on the same connection, it becomes a savepoint inside that step:
+// its commit() keeps its changes for the enclosing step to commit or undo, and leaving it without
+// commit() undoes only its own changes. So a caller can make several edits, each a step of its own, one
+// step that happens whole or not at all.
 class Transaction {
 public:
-    explicit Transaction(Database& db);
+    // Write steps take the write lock at once; a read step holds one snapshot for several queries.
+    enum class Kind { Write, Read };
+    explicit Transaction(Database& db, Kind kind = Kind::Write);
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     ~Transaction();
     void commit();
+    bool nested() const { return savepoint_ > 0; }
 
 private:
+    QByteArray savepointSql(const char* verb) const;
+
     Database& db_;
+    int savepoint_ = 0; // 0 for the outermost step, else the number in the savepoint's name
     bool open_ = true;
 };

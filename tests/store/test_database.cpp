@@ -111,6 +111,80 @@ private Q_SLOTS:
         }
         QCOMPARE(ReadSlots(*db, 2).at(1), QString());
     }
+
+    void nestedStepsAreSavepointsOfTheEnclosingStep() {
+        TestHome home;
+        auto db = home.createDatabase();
+        const QString kept = QStringLiteral("20240101010101");
+        const QString undone = QStringLiteral("20240101010102");
+        {
+            Transaction outer(*db);
+            QVERIFY(!outer.nested());
+            WriteSlot(*db, 1, kept);
+            {
+                Transaction inner(*db);
+                QVERIFY(inner.nested());
+                WriteSlot(*db, 2, kept);
+                inner.commit();
+            }
+            try {
+                Transaction failing(*db);
+                WriteSlot(*db, 3, undone);
+                {
+                    Transaction deeper(*db);
+                    WriteSlot(*db, 4, undone);
+                    deeper.commit();
+                }
+                throw StoreError(QStringLiteral("interrupted"));
+            } catch (const StoreError&) {
+            }
+            // Only the failed step's own changes are gone; the enclosing step goes on.
+            QCOMPARE(ReadSlots(*db, 5), (QStringList{"", kept, kept, "", ""}));
+            QVERIFY(db->inTransaction());
+            outer.commit();
+        }
+        QVERIFY(!db->inTransaction());
+        QCOMPARE(ReadSlots(*db, 5), (QStringList{"", kept, kept, "", ""}));
+
+        // An enclosing step that ends without commit takes its committed inner steps with it.
+        {
+            Transaction outer(*db);
+            Transaction inner(*db);
+            WriteSlot(*db, 6, undone);
+            inner.commit();
+        }
+        QCOMPARE(ReadSlots(*db, 7).at(6), QString());
+        // Steps after a finished one start afresh as outermost.
+        Transaction next(*db);
+        QVERIFY(!next.nested());
+        next.commit();
+    }
+
+    void aStepTheEngineAbortedCannotBeCommittedAsIfKept() {
+        TestHome home;
+        auto db = home.createDatabase();
+        Transaction outer(*db);
+        Transaction inner(*db);
+        WriteSlot(*db, 1, QStringLiteral("20240101010101"));
+        // What a full disk or a lost lock does: the engine ends the whole transaction on its own.
+        db->exec("ROLLBACK;");
+        QVERIFY_THROWS_EXCEPTION(StoreError, inner.commit());
+        QVERIFY_THROWS_EXCEPTION(StoreError, outer.commit());
+        QCOMPARE(ReadSlots(*db, 2).at(1), QString());
+    }
+
+    void readStepsShareOneSnapshot() {
+        TestHome home;
+        auto db = home.createDatabase();
+        Database other(db->path(), DatabasePassword());
+        Transaction reading(*db, Transaction::Kind::Read);
+        QCOMPARE(ReadSlots(*db, 2).at(1), QString());
+        // Another connection (the server's) writes meanwhile; the read step keeps seeing its snapshot.
+        WriteSlot(other, 1, QStringLiteral("20240101010101"));
+        QCOMPARE(ReadSlots(*db, 2).at(1), QString());
+        reading.commit();
+        QCOMPARE(ReadSlots(*db, 2).at(1), QStringLiteral("20240101010101"));
+    }
 };
 
 QTEST_GUILESS_MAIN(DatabaseTest)

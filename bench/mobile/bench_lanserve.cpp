@@ -5,8 +5,9 @@
 
 #include "app/ServicePages.h"
 #include "app/Startup.h"
+#include "bill/BillStore.h"
+#include "main/OrderDesk.h"
 #include "main/TableMap.h"
-#include "order/OrderSession.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 
@@ -37,12 +38,12 @@ int runWriter(const QString& folder, int seconds) {
     while (clock.elapsed() < seconds * 1000LL) {
         try {
             Counter counter(*db);
-            counter.session.open(counter.tables.openTable(1, QDateTime::currentDateTime()));
-            counter.session.chooseCategory(kDrinks);
-            const int at = counter.session.addItem(0, QDateTime::currentDateTime());
-            counter.session.setQuantity(at, QStringLiteral("2"));
-            counter.session.xz(at);
-            counter.session.deleteSelected();
+            counter.openTable(1, QDateTime::currentDateTime());
+            counter.menu.chooseCategory(kDrinks);
+            const int at = counter.bill.addItem(counter.menu.records().at(0), QDateTime::currentDateTime());
+            counter.bill.setQuantity(at, QStringLiteral("2"));
+            counter.bill.selectLine(at);
+            counter.bill.deleteSelected();
             changes += 3;
         } catch (const StoreError&) {
             ++failures;
@@ -98,10 +99,10 @@ WrkResult runWrk(const QString& url, int seconds) {
 void fillTables(Database& db) {
     for (int table = 2; table < 8; ++table) {
         Counter counter(db);
-        counter.session.open(counter.tables.openTable(table, QDateTime::currentDateTime()));
-        counter.session.chooseCategory(kDishes);
-        for (int i = 0; i < 3 && i < counter.session.menu().size(); ++i)
-            counter.session.addItem(i, QDateTime::currentDateTime());
+        counter.openTable(table, QDateTime::currentDateTime());
+        counter.menu.chooseCategory(kDishes);
+        for (int i = 0; i < 3 && i < counter.menu.records().size(); ++i)
+            counter.bill.addItem(counter.menu.records().at(i), QDateTime::currentDateTime());
     }
 }
 

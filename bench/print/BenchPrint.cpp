@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
             {kDishes, QStringLiteral("宫保鸡丁%1").arg(i), "1", "份", "10", "10", {}, kMark, {}, {}, {}});
 
     constexpr int kRounds = 21;
-    const ReceiptDocument document = BillDocument(bill);
-    const double layoutMs = MedianMs(kRounds, [&] { BillDocument(bill); });
+    const ReceiptDocument document = BillReceiptDocument(bill);
+    const double layoutMs = MedianMs(kRounds, [&] { BillReceiptDocument(bill); });
 
     QImage screen(qCeil(84 * 96 / 25.4), qCeil(document.endMm() * 96 / 25.4),
                   QImage::Format_ARGB32_Premultiplied);

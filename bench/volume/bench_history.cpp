@@ -2,9 +2,8 @@
 // bill, each against the same SELECT run bare through the sqlite C API on the same file. Medians of 10 runs.
 // Usage: bench_history FILE   (a database made by cjgendata)
 #include "app/Startup.h"
+#include "bill/BillDocument.h"
 #include "main/History.h"
-#include "main/TableMap.h"
-#include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/Ids.h"
 #include "store/Schema.h"
@@ -87,11 +86,10 @@ int main(int argc, char* argv[]) {
                     program, engine, program / engine);
     }
 
-    SettingsStore settings(db);
-    TableMap tables(db, settings);
+    BillDocument bill(db);
     const QString billId =
         RunHistoryQuery(db, {HistoryQuery::Kind::Closed, QString(), day, day}).value(0).billId;
-    const double reopen = MedianMs(10, [&] { tables.reopenBill(billId); });
+    const double reopen = MedianMs(10, [&] { bill.openClosedBill(billId); });
     const QByteArray id = billId.toUtf8();
     const double engine = MedianMs(10, [&] {
         bareQuery(bare, "SELECT * FROM \"桌台\" WHERE \"id\" = ?", {id});

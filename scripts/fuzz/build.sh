@@ -28,7 +28,7 @@ declare -A roots=(
     [fuzz_date]="store/Ids.cpp"
     [fuzz_pinyin]="menu/Pinyin.cpp"
     [fuzz_qr]="mobile/qr/QRCode.cpp"
-    [fuzz_orderline]="order/OrderLine.cpp"
+    [fuzz_orderline]="bill/OrderLine.cpp"
     [fuzz_lanserve]="app/Startup.cpp app/ServicePages.cpp mobile/server/LanServer.cpp"
 )
 declare -A extra=([fuzz_lanserve]="${httplibs[*]} -lpthread")

@@ -14,10 +14,11 @@
 
 #include "app/ServicePages.h"
 #include "app/Startup.h"
+#include "bill/BillStore.h"
+#include "main/OrderDesk.h"
 #include "main/TableMap.h"
 #include "mobile/TableTokens.h"
 #include "mobile/server/LanServer.h"
-#include "order/OrderSession.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/NumberText.h"
@@ -181,23 +182,18 @@ std::string signIn(LanServer& server) {
 
 // The first table's bill id and the id of its first line, as the pages would show them.
 std::pair<std::string, std::string> firstTableBill(Database& db) {
-    SettingsStore settings(db);
-    TableMap tables(db, settings);
-    OrderSession session(db, tables);
-    session.open(tables.openTable(0, QDateTime::currentDateTime()));
-    const std::string line =
-        session.lines().isEmpty() ? std::string() : session.lines().front().lineId.toStdString();
-    return {session.billId.toStdString(), line};
+    OrderDesk desk(db);
+    desk.openTable(0, QDateTime::currentDateTime());
+    const QList<OrderLine>& lines = desk.bill.lines();
+    const std::string line = lines.isEmpty() ? std::string() : lines.front().lineId.toStdString();
+    return {desk.bill.billId().toStdString(), line};
 }
 
 // The version a phone is given with the listed menu of a category (the menu itself never changes here).
 std::string menuVersion(Database& db, const QString& category) {
-    SettingsStore settings(db);
-    TableMap tables(db, settings);
-    OrderSession session(db, tables);
-    session.open(tables.openTable(0, QDateTime::currentDateTime()));
-    session.chooseCategory(category);
-    return PhonePages::MenuFingerprint(session.menu()).toStdString();
+    MenuChoice menu(db);
+    menu.chooseCategory(category);
+    return PhonePages::MenuFingerprint(menu.records()).toStdString();
 }
 
 // Settles every open table, as the counter does at the end of a meal, so bills do not grow without end.
@@ -207,7 +203,7 @@ void settleAll(Database& db) {
     tables.refreshSlots();
     for (int i = 0; i < tables.tableCount(); ++i)
         if (tables.isOccupied(i))
-            tables.settleAndFree(i);
+            tables.settle(i);
 }
 
 void checkDatabase(Database& db) {
@@ -221,7 +217,7 @@ void checkDatabase(Database& db) {
     for (int i = 0; i < tables.tableCount(); ++i) {
         if (!tables.isOccupied(i))
             continue;
-        const QString bill = tables.SlotIds.at(i);
+        const QString bill = tables.slotValue(i);
         Statement row(db, "SELECT \"应收\" FROM \"桌台\" WHERE \"id\" = ?");
         row.bind(1, bill);
         if (!row.next())

@@ -3,7 +3,7 @@
 // fields do hold "@" must be refused rather than read with shifted fields.
 // Input: UTF-8 text, parsed as it is; then split at newlines into the eleven fields of a line.
 
-#include "order/OrderLine.h"
+#include "bill/OrderLine.h"
 
 #include <QStringList>
 

@@ -26,6 +26,3 @@ QList<HistoryEntry> RunHistoryQuery(Database& db, const HistoryQuery& query);
 
 // Digits of the sequence numbers: enough for the row count (1 below 10, 2 from 10, 3 from 100, ...).
 int SequenceWidth(int rowCount);
-
-// Deletes a bill and all its lines in one transaction.
-void DeleteBill(Database& db, const QString& billId);

@@ -1,5 +1,6 @@
 #include "main/HistoryPanel.h"
 
+#include "bill/BillStore.h"
 #include "store/Ids.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
@@ -27,32 +28,32 @@ QPushButton* button(const QString& caption, const QString& name, QWidget* parent
 } // namespace
 
 HistoryPanel::HistoryPanel(Database& db, QWidget* parent)
-    : QWidget(parent), db_(db), search_(new QLineEdit(this)), start_(new QLineEdit(this)),
-      end_(new QLineEdit(this)), list_(new QListWidget(this)), menu_(new QMenu(this)) {
+    : QWidget(parent), db_(db), nameSearchBox_(new QLineEdit(this)), startDateEdit_(new QLineEdit(this)),
+      endDateEdit_(new QLineEdit(this)), list_(new QListWidget(this)), popupMenu_(new QMenu(this)) {
     setObjectName(QStringLiteral("HistoryPanel"));
-    search_->setObjectName(QStringLiteral("text1"));
-    search_->setPlaceholderText(QStringLiteral("顾客姓名"));
-    start_->setObjectName(QStringLiteral("Text3"));
-    end_->setObjectName(QStringLiteral("Text4"));
-    list_->setObjectName(QStringLiteral("List2"));
+    nameSearchBox_->setObjectName(QStringLiteral("nameSearchBox"));
+    nameSearchBox_->setPlaceholderText(QStringLiteral("顾客姓名"));
+    startDateEdit_->setObjectName(QStringLiteral("startDateEdit"));
+    endDateEdit_->setObjectName(QStringLiteral("endDateEdit"));
+    list_->setObjectName(QStringLiteral("billList"));
     list_->setStyleSheet(
         QStringLiteral("QListWidget::item { min-height: %1px; }").arg(fontMetrics().height() + 16));
-    for (QWidget* control : {static_cast<QWidget*>(search_), static_cast<QWidget*>(start_),
-                             static_cast<QWidget*>(end_), static_cast<QWidget*>(list_)})
+    for (QWidget* control : {static_cast<QWidget*>(nameSearchBox_), static_cast<QWidget*>(startDateEdit_),
+                             static_cast<QWidget*>(endDateEdit_), static_cast<QWidget*>(list_)})
         FrameControl(control);
 
-    auto* query = button(QStringLiteral("查    询"), QStringLiteral("Command1"), this);
-    auto* onAccount = button(QStringLiteral("挂帐查询"), QStringLiteral("Command2"), this);
-    auto* previous = button(QStringLiteral("<<<"), QStringLiteral("Command4"), this);
-    auto* next = button(QStringLiteral(">>>"), QStringLiteral("Command5"), this);
+    auto* query = button(QStringLiteral("查    询"), QStringLiteral("queryButton"), this);
+    auto* onAccount = button(QStringLiteral("挂帐查询"), QStringLiteral("onAccountButton"), this);
+    auto* previous = button(QStringLiteral("<<<"), QStringLiteral("previousDayButton"), this);
+    auto* next = button(QStringLiteral(">>>"), QStringLiteral("nextDayButton"), this);
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("姓名"), this), 0, 0);
-    grid->addWidget(search_, 0, 1, 1, 3);
+    grid->addWidget(nameSearchBox_, 0, 1, 1, 3);
     grid->addWidget(new QLabel(QStringLiteral("日期"), this), 1, 0);
-    grid->addWidget(start_, 1, 1);
+    grid->addWidget(startDateEdit_, 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("至"), this), 1, 2);
-    grid->addWidget(end_, 1, 3);
+    grid->addWidget(endDateEdit_, 1, 3);
     auto* buttons = new QGridLayout;
     buttons->addWidget(previous, 0, 0);
     buttons->addWidget(query, 0, 1);
@@ -64,10 +65,10 @@ HistoryPanel::HistoryPanel(Database& db, QWidget* parent)
     layout->addLayout(buttons);
     layout->addWidget(list_, 1);
 
-    menu_->setObjectName(QStringLiteral("mu"));
-    menu_->addAction(QStringLiteral("删除"), this, &HistoryPanel::deleteSelected);
-    menu_->addSeparator();
-    menu_->addAction(QStringLiteral("取消"));
+    popupMenu_->setObjectName(QStringLiteral("billPopupMenu"));
+    popupMenu_->addAction(QStringLiteral("删除"), this, &HistoryPanel::deleteSelected);
+    popupMenu_->addSeparator();
+    popupMenu_->addAction(QStringLiteral("取消"));
 
     const QDate today = QDate::currentDate();
     setDates(OneMonthBack(today), today);
@@ -75,8 +76,8 @@ HistoryPanel::HistoryPanel(Database& db, QWidget* parent)
     connect(onAccount, &QPushButton::clicked, this, &HistoryPanel::runOnAccountQuery);
     connect(previous, &QPushButton::clicked, this, [this] { stepDays(-1); });
     connect(next, &QPushButton::clicked, this, [this] { stepDays(1); });
-    connect(search_, &QLineEdit::textChanged, this, &HistoryPanel::applySearchTextRule);
-    connect(search_, &QLineEdit::returnPressed, this, &HistoryPanel::runQuery);
+    connect(nameSearchBox_, &QLineEdit::textChanged, this, &HistoryPanel::applySearchTextRule);
+    connect(nameSearchBox_, &QLineEdit::returnPressed, this, &HistoryPanel::runQuery);
     connect(list_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
         const int row = list_->row(item);
         if (row >= 0 && row < entries_.size())
@@ -86,8 +87,8 @@ HistoryPanel::HistoryPanel(Database& db, QWidget* parent)
 }
 
 void HistoryPanel::setDates(const QDate& start, const QDate& end) {
-    start_->setText(DateText(start));
-    end_->setText(DateText(end));
+    startDateEdit_->setText(DateText(start));
+    endDateEdit_->setText(DateText(end));
 }
 
 void HistoryPanel::applySearchTextRule(const QString& text) {
@@ -106,8 +107,8 @@ void HistoryPanel::runOnAccountQuery() {
 }
 
 void HistoryPanel::run(HistoryQuery::Kind kind) {
-    const std::optional<QDate> start = ParseUserDate(start_->text());
-    const std::optional<QDate> end = ParseUserDate(end_->text());
+    const std::optional<QDate> start = ParseUserDate(startDateEdit_->text());
+    const std::optional<QDate> end = ParseUserDate(endDateEdit_->text());
     if (!start || !end) {
         ShowMessage(this, QStringLiteral("请输入正确日期格式，如“2020-01-15”！"), kProgramTitle);
         return;
@@ -116,7 +117,7 @@ void HistoryPanel::run(HistoryQuery::Kind kind) {
     list_->clear();
     entries_.clear();
     try {
-        entries_ = RunHistoryQuery(db_, {kind, search_->text(), *start, *end});
+        entries_ = RunHistoryQuery(db_, {kind, nameSearchBox_->text(), *start, *end});
     } catch (const StoreError& error) {
         Log::write(QStringLiteral("历史查询失败：") + error.text());
         ShowMessage(this, QStringLiteral("查询失败。\n") + error.text());
@@ -130,7 +131,7 @@ void HistoryPanel::run(HistoryQuery::Kind kind) {
 }
 
 void HistoryPanel::stepDays(int days) {
-    const std::optional<QDate> end = ParseUserDate(end_->text());
+    const std::optional<QDate> end = ParseUserDate(endDateEdit_->text());
     if (!end) {
         ShowMessage(this, QStringLiteral("请输入正确日期格式，如“2020-01-15”！"), kProgramTitle);
         return;
@@ -139,7 +140,7 @@ void HistoryPanel::stepDays(int days) {
     setDates(day, day);
     // Emptying the name must not undo the step.
     steppingDays_ = true;
-    search_->clear();
+    nameSearchBox_->clear();
     steppingDays_ = false;
     runQuery();
 }
@@ -162,7 +163,7 @@ void HistoryPanel::deleteSelected() {
         return;
     }
     try {
-        DeleteBill(db_, billId);
+        BillStore(db_).deleteBill(billId);
     } catch (const StoreError& error) {
         Log::write(QStringLiteral("删除账单失败：") + error.text());
         ShowMessage(this, QStringLiteral("账单没有删除。\n") + error.text());
@@ -176,7 +177,7 @@ bool HistoryPanel::eventFilter(QObject* watched, QEvent* event) {
     if (watched == list_->viewport() && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::RightButton && list_->count() > 0) {
-            menu_->popup(mouse->globalPosition().toPoint());
+            popupMenu_->popup(mouse->globalPosition().toPoint());
             return true;
         }
     }

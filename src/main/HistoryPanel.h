@@ -39,11 +39,11 @@ private:
     void setDates(const QDate& start, const QDate& end);
 
     Database& db_;
-    QLineEdit* search_; // text1
-    QLineEdit* start_;  // Text3
-    QLineEdit* end_;    // Text4
-    QListWidget* list_; // List2 (the ids, List1, are kept in entries_)
-    QMenu* menu_;       // mu
+    QLineEdit* nameSearchBox_; // part of a customer name
+    QLineEdit* startDateEdit_;
+    QLineEdit* endDateEdit_;
+    QListWidget* list_; // the shown lines; their bill ids are kept in entries_
+    QMenu* popupMenu_;  // 删除 and 取消 on a listed bill
     QList<HistoryEntry> entries_;
     HistoryQuery::Kind lastKind_ = HistoryQuery::Kind::Closed;
     bool steppingDays_ = false;

@@ -2,13 +2,13 @@
 
 #include "app/Backup.h"
 #include "app/ServerControl.h"
+#include "bill/BillDocument.h"
 #include "main/HistoryPanel.h"
 #include "main/TableMap.h"
 #include "main/TileWidget.h"
 #include "main/TransferWindow.h"
 #include "menu/MenuWindow.h"
 #include "mobile/MobileWindow.h"
-#include "order/OrderSession.h"
 #include "order/OrderWindow.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
@@ -79,7 +79,7 @@ const QStringList& MainWindow::ToolbarCaptions() {
 MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& server, QWidget* parent)
     : QMainWindow(parent), db_(db), folders_(folders), server_(server),
       settings_(std::make_unique<SettingsStore>(db)), tables_(std::make_unique<TableMap>(db, *settings_)) {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("澄槿餐饮点餐收银软件 V2.0"));
     resize(1280, 760);
 
@@ -90,7 +90,7 @@ MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& 
     history_->setFixedWidth(Px(4110) - 8);
     connect(history_, &HistoryPanel::reopenRequested, this, &MainWindow::reopenBill);
     history_->setDeletionGuard([this](const QString& billId) {
-        return orderWindow_ && orderWindow_->isVisible() && orderWindow_->session().billId == billId;
+        return orderWindow_ && orderWindow_->isVisible() && orderWindow_->bill().billId() == billId;
     });
 
     auto* body = new QHBoxLayout;
@@ -106,7 +106,7 @@ MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& 
     setCentralWidget(central);
 
     tileMenu_ = new QMenu(this);
-    tileMenu_->setObjectName(QStringLiteral("mu1"));
+    tileMenu_->setObjectName(QStringLiteral("tilePopupMenu"));
     tileMenu_->addAction(QStringLiteral("点餐"), this, [this] { openTable(tables_->selectedTile()); });
     tileMenu_->addAction(QStringLiteral("结账离开"), this, &MainWindow::settleAndFreeSelected);
     tileMenu_->addSeparator();
@@ -146,7 +146,7 @@ OrderWindow* MainWindow::orderWindow() const {
 
 QWidget* MainWindow::buildToolbar() {
     auto* band = new QLabel(this);
-    band->setObjectName(QStringLiteral("Label100"));
+    band->setObjectName(QStringLiteral("toolbarBand"));
     band->setFixedHeight(Px(840));
     band->setAutoFillBackground(true);
     QPalette palette = band->palette();
@@ -158,7 +158,7 @@ QWidget* MainWindow::buildToolbar() {
     for (int i = 0; i < ToolbarCaptions().size(); ++i) {
         auto* item = new ToolbarLabel(
             ToolbarCaptions().at(i), [this, i] { runToolbarItem(i); }, band);
-        item->setObjectName(QStringLiteral("Label3_%1").arg(i));
+        item->setObjectName(QStringLiteral("toolbarItem%1").arg(i));
         row->addWidget(item);
     }
     row->addStretch();
@@ -172,8 +172,8 @@ QWidget* MainWindow::buildTileArea() {
     tileScroll_->setWidgetResizable(false);
     tileScroll_->setStyleSheet(QStringLiteral("QScrollArea { background: rgb(242,242,242); }"));
     tileArea_ = new QWidget;
-    tileArea_->setObjectName(QStringLiteral("Picture4"));
-    tileArea_->setStyleSheet(QStringLiteral("#Picture4 { background: rgb(242,242,242); }"));
+    tileArea_->setObjectName(QStringLiteral("tileArea"));
+    tileArea_->setStyleSheet(QStringLiteral("#tileArea { background: rgb(242,242,242); }"));
     for (int i = 0; i < kTileCount; ++i) {
         auto* tile = new TileWidget(i, tileArea_);
         tile->hide();
@@ -241,59 +241,69 @@ void MainWindow::openTable(int index) {
         return;
     if (!closeOrderWindow())
         return;
-    OpenedBill bill;
+    OrderWindow* window = newOrderWindow();
     try {
-        bill = tables_->openTable(index, QDateTime::currentDateTime());
+        tables_->refreshSlots();
+        window->bill().openTable(index, tables_->tableName(index), QDateTime::currentDateTime());
     } catch (const StoreError& error) {
+        window->deleteLater();
         reportFailure(QStringLiteral("餐桌无法打开。"), error.text());
         return;
     }
-    showOrderWindow(bill);
+    showOrderWindow(window);
 }
 
 void MainWindow::reopenBill(const QString& billId) {
     if (!closeOrderWindow())
         return;
-    OpenedBill bill;
+    OrderWindow* window = newOrderWindow();
     try {
-        bill = tables_->reopenBill(billId);
+        window->bill().openClosedBill(billId);
     } catch (const StoreError& error) {
+        window->deleteLater();
         reportFailure(QStringLiteral("账单无法打开。"), error.text());
         return;
     }
-    showOrderWindow(bill);
+    showOrderWindow(window);
 }
 
-void MainWindow::showOrderWindow(const OpenedBill& bill) {
+OrderWindow* MainWindow::newOrderWindow() {
+    auto* window = new OrderWindow(db_, *settings_, this);
+    connect(&window->bill(), &BillDocument::slotStored, tables_.get(), &TableMap::setSlot);
+    return window;
+}
+
+int MainWindow::tableInOrderWindow() const {
+    return orderWindow_ && orderWindow_->isVisible() ? orderWindow_->bill().table() : -1;
+}
+
+void MainWindow::showOrderWindow(OrderWindow* window) {
     if (orderWindow_)
         orderWindow_->deleteLater();
-    orderWindow_ = new OrderWindow(db_, *tables_, *settings_, this);
-    const bool fromHistory = tables_->EditingHistory;
-    connect(orderWindow_, &OrderWindow::closedAfterSave, this,
-            [this, fromHistory, window = orderWindow_.data()] {
-                window->deleteLater();
-                // After a bill of the table map is saved the list shows today's bills.
-                if (!fromHistory)
-                    history_->showToday();
-            });
-    orderWindow_->open(bill);
-    orderWindow_->show();
-    CenterOnScreen(orderWindow_);
-    orderWindow_->raise();
-    orderWindow_->activateWindow();
+    orderWindow_ = window;
+    const bool fromHistory = window->bill().isClosedBill();
+    connect(window, &OrderWindow::closedAfterSave, this, [this, fromHistory, window] {
+        window->deleteLater();
+        // After a bill of the table map is saved the list shows today's bills.
+        if (!fromHistory)
+            history_->showToday();
+    });
+    window->show();
+    CenterOnScreen(window);
+    window->raise();
+    window->activateWindow();
 }
 
 void MainWindow::settleAndFreeSelected() {
     const int selected = tables_->selectedTile();
     // The bill open in the ordering window would occupy the table again when it saves; check it out there.
-    if (orderWindow_ && orderWindow_->isVisible() && !tables_->EditingHistory &&
-        tables_->OpenTableIndex == selected) {
+    if (tableInOrderWindow() == selected) {
         orderWindow_->checkOut();
         return;
     }
     try {
         tables_->refreshSlots();
-        tables_->settleAndFree(selected);
+        tables_->settle(selected);
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("结账离开没有完成。"), error.text());
         return;
@@ -302,7 +312,7 @@ void MainWindow::settleAndFreeSelected() {
 }
 
 void MainWindow::startTransfer() {
-    if (tables_->SlotIds.value(tables_->selectedTile()).isEmpty()) {
+    if (tables_->slotValue(tables_->selectedTile()).isEmpty()) {
         ShowMessage(this, QStringLiteral("请桌尚未点菜，无需转桌！"));
         return;
     }
@@ -351,11 +361,7 @@ void MainWindow::runToolbarItem(int item) {
                     refreshTiles();
                 },
                 this);
-            window->setOpenTableProbe([this] {
-                return orderWindow_ && orderWindow_->isVisible() && !tables_->EditingHistory
-                           ? tables_->OpenTableIndex
-                           : -1;
-            });
+            window->setOpenTableProbe([this] { return tableInOrderWindow(); });
             return window;
         });
         break;

@@ -59,7 +59,11 @@ private:
     void runToolbarItem(int item);
     void showTilePopup(const QPoint& globalPos);
     bool closeOrderWindow();
-    void showOrderWindow(const OpenedBill& bill);
+    // An ordering window whose bill keeps the tiles up to date, not shown yet.
+    OrderWindow* newOrderWindow();
+    void showOrderWindow(OrderWindow* window);
+    // The table whose bill the ordering window shows, -1 when none or a closed bill is shown.
+    int tableInOrderWindow() const;
     void reportFailure(const QString& what, const QString& why);
     // Shows a tool window, creating it on first use; a window that was closed is created afresh.
     void showToolWindow(QPointer<QWidget>& window, const std::function<QWidget*()>& create);
@@ -70,7 +74,7 @@ private:
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<TableMap> tables_;
     QList<TileWidget*> tiles_;
-    QWidget* tileArea_ = nullptr; // Picture4
+    QWidget* tileArea_ = nullptr;
     QScrollArea* tileScroll_ = nullptr;
     HistoryPanel* history_ = nullptr;
     QPointer<TransferWindow> transferWindow_;
@@ -79,6 +83,6 @@ private:
     QPointer<QWidget> itemSalesWindow_;
     QPointer<QWidget> settingsWindow_;
     QPointer<QWidget> mobileWindow_;
-    QMenu* tileMenu_ = nullptr; // mu1
+    QMenu* tileMenu_ = nullptr; // 点餐, 结账离开, 转台 on a tile
     QPointer<OrderWindow> orderWindow_;
 };

@@ -15,28 +15,28 @@
 TransferWindow::TransferWindow(TableMap& tables, QWidget* parent)
     : QDialog(parent), tables_(tables), source_(tables.selectedTile()), targetName_(new QLineEdit(this)),
       tableList_(new QListWidget(this)) {
-    setObjectName(QStringLiteral("Form26"));
+    setObjectName(QStringLiteral("transferWindow"));
     setWindowTitle(QStringLiteral("转桌"));
     setModal(false);
 
     auto* from = new QLabel(QStringLiteral("当前桌号：%1").arg(tables.tableName(source_)), this);
-    targetName_->setObjectName(QStringLiteral("Combo1"));
+    targetName_->setObjectName(QStringLiteral("targetTableBox"));
     targetName_->setReadOnly(true);
     targetName_->setPlaceholderText(QStringLiteral("请选择目标桌号"));
     FrameControl(targetName_);
     auto* drop = new QPushButton(QStringLiteral("▼"), this);
-    drop->setObjectName(QStringLiteral("Label6"));
+    drop->setObjectName(QStringLiteral("dropDownButton"));
     drop->setFixedWidth(28);
-    tableList_->setObjectName(QStringLiteral("List1"));
+    tableList_->setObjectName(QStringLiteral("tableList"));
     tableList_->hide();
     FrameControl(tableList_);
     for (int i = 0; i < tables.tableCount(); ++i)
         tableList_->addItem(tables.tableName(i));
 
     auto* ok = new QPushButton(QStringLiteral("确  定"), this);
-    ok->setObjectName(QStringLiteral("Command1"));
+    ok->setObjectName(QStringLiteral("confirmButton"));
     auto* cancel = new QPushButton(QStringLiteral("取  消"), this);
-    cancel->setObjectName(QStringLiteral("Command2"));
+    cancel->setObjectName(QStringLiteral("cancelButton"));
 
     auto* pick = new QHBoxLayout;
     pick->setSpacing(0);

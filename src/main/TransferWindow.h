@@ -19,6 +19,6 @@ private:
     TableMap& tables_;
     int source_;
     int target_ = -1;
-    QLineEdit* targetName_;  // Combo1
-    QListWidget* tableList_; // List1
+    QLineEdit* targetName_;  // the chosen table, shown as in a drop-down box
+    QListWidget* tableList_; // the tables to choose from, shown under it while open
 };

@@ -182,7 +182,7 @@ BillData MakeBillData(SettingsStore& settings, const QString& tableName, const Q
     return bill;
 }
 
-ReceiptDocument BillDocument(const BillData& bill) {
+ReceiptDocument BillReceiptDocument(const BillData& bill) {
     // The restaurant name stands 8 mm below the origin: a top margin under 2 mm would cut it, so the bill
     // then starts at the paper's edge.
     const BillOrigin at{std::max(bill.leftMarginMm + 3, 0.0), std::max(bill.topMarginMm - 10, -8.0)};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "order/OrderLine.h"
+#include "bill/OrderLine.h"
 
 #include <QDateTime>
 #include <QFont>
@@ -94,4 +94,4 @@ constexpr double kBillContentWidthMm = 65;
 constexpr double kBillAreaWidthMm = 81;
 
 // The customer bill "消费清单" in millimetres on the printable area (margins applied).
-ReceiptDocument BillDocument(const BillData& bill);
+ReceiptDocument BillReceiptDocument(const BillData& bill);

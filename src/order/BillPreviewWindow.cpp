@@ -48,7 +48,7 @@ private:
 } // namespace
 
 BillPreviewWindow::BillPreviewWindow(const BillData& bill, QWidget* parent)
-    : QWidget(parent, Qt::Window), bill_(bill), document_(BillDocument(bill)) {
+    : QWidget(parent, Qt::Window), bill_(bill), document_(BillReceiptDocument(bill)) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("打印预览"));
     setAttribute(Qt::WA_DeleteOnClose);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "bill/OrderLine.h"
 #include "order/BillLayout.h"
-#include "order/OrderLine.h"
 
 #include <QList>
 #include <QString>

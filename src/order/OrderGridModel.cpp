@@ -1,6 +1,6 @@
 #include "order/OrderGridModel.h"
 
-#include "order/OrderSession.h"
+#include "bill/BillDocument.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
 
@@ -13,22 +13,22 @@ const QColor kOddRow(255, 255, 255);
 const QColor kSelectedRow(0, 255, 255);
 } // namespace
 
-OrderGridModel::OrderGridModel(OrderSession& session, QObject* parent)
-    : QAbstractTableModel(parent), session_(session) {
-    connect(&session_, &OrderSession::linesChanged, this, [this] {
+OrderGridModel::OrderGridModel(BillDocument& bill, QObject* parent)
+    : QAbstractTableModel(parent), bill_(bill) {
+    connect(&bill_, &BillDocument::linesChanged, this, [this] {
         beginResetModel();
         endResetModel();
     });
-    connect(&session_, &OrderSession::lineChanged, this,
+    connect(&bill_, &BillDocument::lineChanged, this,
             [this](int line) { Q_EMIT dataChanged(index(line, 0), index(line, ColumnCount - 1)); });
-    connect(&session_, &OrderSession::selectionChanged, this, [this] {
+    connect(&bill_, &BillDocument::selectionChanged, this, [this] {
         if (rowCount() > 0)
             Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {Qt::BackgroundRole});
     });
 }
 
 int OrderGridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(session_.lines().size());
+    return parent.isValid() ? 0 : static_cast<int>(bill_.lines().size());
 }
 
 int OrderGridModel::columnCount(const QModelIndex& parent) const {
@@ -36,7 +36,7 @@ int OrderGridModel::columnCount(const QModelIndex& parent) const {
 }
 
 QString OrderGridModel::cellText(int row, int column) const {
-    const OrderLine& line = session_.lines().at(row);
+    const OrderLine& line = bill_.lines().at(row);
     switch (column) {
     case Name:
         return line.name;
@@ -73,7 +73,7 @@ QVariant OrderGridModel::data(const QModelIndex& index, int role) const {
     case Qt::EditRole:
         return cellText(index.row(), index.column());
     case Qt::BackgroundRole:
-        if (index.row() == session_.SelectedRow)
+        if (index.row() == bill_.selectedLine())
             return QBrush(kSelectedRow);
         if (index.column() == SortKey)
             return {};
@@ -130,13 +130,13 @@ bool OrderGridModel::setData(const QModelIndex& index, const QVariant& value, in
     const int row = index.row();
     switch (index.column()) {
     case Quantity:
-        guarded([&] { session_.setQuantity(row, text); });
+        guarded([&] { bill_.setQuantity(row, text); });
         return true;
     case Price:
-        guarded([&] { session_.setPrice(row, text); });
+        guarded([&] { bill_.setPrice(row, text); });
         return true;
     case Remark:
-        guarded([&] { session_.setRemark(row, text); });
+        guarded([&] { bill_.setRemark(row, text); });
         return true;
     default:
         return false;
@@ -148,9 +148,9 @@ void OrderGridModel::clickCell(const QModelIndex& index) {
         return;
     const int row = index.row();
     if (index.column() == Served)
-        guarded([&] { session_.toggleServed(row); });
+        guarded([&] { bill_.toggleServed(row); });
     else if (index.column() == Kitchen)
-        session_.toggleKitchenMark(row);
+        bill_.toggleKitchenMark(row);
     else
-        session_.xz(row);
+        bill_.selectLine(row);
 }

@@ -3,7 +3,7 @@
 #include <QAbstractTableModel>
 #include <functional>
 
-class OrderSession;
+class BillDocument;
 
 // The order grid: one row per order line, thirteen columns (a row marker, then 名称 … 排序). Quantity, price
 // and remark are edited in place; a click on 上菜 or 后厨打印 toggles the mark.
@@ -11,8 +11,8 @@ class OrderGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column {
-        Marker, // Lb1
-        Name,   // Lb2
+        Marker, // the row marker, always empty
+        Name,
         Quantity,
         Unit,
         Price,
@@ -23,11 +23,11 @@ public:
         Served,
         Kitchen,
         LineId,
-        SortKey, // Lb13
+        SortKey,
         ColumnCount
     };
 
-    explicit OrderGridModel(OrderSession& session, QObject* parent = nullptr);
+    explicit OrderGridModel(BillDocument& bill, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -47,5 +47,5 @@ private:
     QString cellText(int row, int column) const;
     void guarded(const std::function<void()>& change);
 
-    OrderSession& session_;
+    BillDocument& bill_;
 };

@@ -1,8 +1,9 @@
 #include "order/OrderWindow.h"
 
+#include "bill/BillDocument.h"
 #include "order/BillPreviewWindow.h"
+#include "order/MenuChoice.h"
 #include "order/OrderGridModel.h"
-#include "order/OrderSession.h"
 #include "order/Printing.h"
 #include "settings/SettingsStore.h"
 #include "store/Log.h"
@@ -47,45 +48,41 @@ QLineEdit* box(QWidget* parent, const QString& objectName) {
 
 } // namespace
 
-OrderWindow::OrderWindow(Database& db, TableMap& tables, SettingsStore& settings, QWidget* parent)
-    : QWidget(parent, Qt::Window), db_(db), tables_(tables), settings_(settings),
-      session_(std::make_unique<OrderSession>(db, tables)) {
-    setObjectName(QStringLiteral("Form23"));
+OrderWindow::OrderWindow(Database& db, SettingsStore& settings, QWidget* parent)
+    : QWidget(parent, Qt::Window), settings_(settings), bill_(new BillDocument(db, this)),
+      menu_(new MenuChoice(db, this)) {
+    setObjectName(QStringLiteral("orderWindow"));
     setWindowTitle(QStringLiteral("点餐"));
-    model_ = new OrderGridModel(*session_, this);
+    model_ = new OrderGridModel(*bill_, this);
     buildLayout();
     setFixedWidth(Px(14860));
 
     connect(model_, &OrderGridModel::writeFailed, this,
             [this](const QString& why) { reportFailure(QStringLiteral("这次修改没有保存。"), why); });
-    connect(session_.get(), &OrderSession::totalsChanged, this, &OrderWindow::showTotals);
-    connect(session_.get(), &OrderSession::menuChanged, this, &OrderWindow::showMenu);
+    connect(bill_, &BillDocument::opened, this, &OrderWindow::showOpenedBill);
+    connect(bill_, &BillDocument::totalsChanged, this, &OrderWindow::showTotals);
+    connect(menu_, &MenuChoice::changed, this, &OrderWindow::showMenu);
 }
 
 OrderWindow::~OrderWindow() = default;
 
 void OrderWindow::buildLayout() {
     auto* header = new QHBoxLayout;
-    tableName_ = new QLabel(this);
-    tableName_->setObjectName(QStringLiteral("text1"));
-    tableName_->setStyleSheet(QStringLiteral("font-size: 16pt; font-weight: bold; color: rgb(75,151,199);"));
-    openedAt_ = new QLabel(this);
-    openedAt_->setObjectName(QStringLiteral("Label7"));
-    billId_ = new QLabel(this);
-    billId_->setObjectName(QStringLiteral("Label6"));
-    billId_->hide();
-    category_ = new QLabel(this);
-    category_->setObjectName(QStringLiteral("Label5"));
-    category_->hide();
-    header->addWidget(tableName_);
+    tableNameLabel_ = new QLabel(this);
+    tableNameLabel_->setObjectName(QStringLiteral("tableNameLabel"));
+    tableNameLabel_->setStyleSheet(
+        QStringLiteral("font-size: 16pt; font-weight: bold; color: rgb(75,151,199);"));
+    openedAtLabel_ = new QLabel(this);
+    openedAtLabel_->setObjectName(QStringLiteral("openedAtLabel"));
+    header->addWidget(tableNameLabel_);
     header->addSpacing(20);
     header->addWidget(new QLabel(QStringLiteral("开台时间："), this));
-    header->addWidget(openedAt_);
+    header->addWidget(openedAtLabel_);
     header->addStretch();
     header->addWidget(buildToolStrip());
 
     gridView_ = new QTableView(this);
-    gridView_->setObjectName(QStringLiteral("Grid"));
+    gridView_->setObjectName(QStringLiteral("orderGrid"));
     gridView_->setModel(model_);
     gridView_->setSelectionMode(QAbstractItemView::NoSelection);
     gridView_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -122,7 +119,7 @@ QWidget* OrderWindow::buildMenuPanel() {
     auto* buttons = new QHBoxLayout;
     for (int i = 0; i < kCategories.size(); ++i) {
         auto* button = new QPushButton(kCategories.at(i), panel);
-        button->setObjectName(QStringLiteral("Command3_%1").arg(i));
+        button->setObjectName(QStringLiteral("categoryButton%1").arg(i));
         button->setFlat(true);
         button->setStyleSheet(
             QStringLiteral("QPushButton { border: 1px solid rgb(192,192,192); padding: 4px; }"));
@@ -130,18 +127,18 @@ QWidget* OrderWindow::buildMenuPanel() {
         buttons->addWidget(button);
         categoryButtons_.append(button);
     }
-    search_ = box(panel, QStringLiteral("Text2"));
-    search_->setPlaceholderText(QStringLiteral("输入拼音或中文查询"));
-    search_->installEventFilter(this);
-    connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    searchBox_ = box(panel, QStringLiteral("searchBox"));
+    searchBox_->setPlaceholderText(QStringLiteral("输入拼音或中文查询"));
+    searchBox_->installEventFilter(this);
+    connect(searchBox_, &QLineEdit::textChanged, this, [this](const QString& text) {
         try {
-            session_->search(text);
+            menu_->search(text);
         } catch (const StoreError& error) {
             reportFailure(QStringLiteral("菜单查询失败。"), error.text());
         }
     });
     menuList_ = new QListWidget(panel);
-    menuList_->setObjectName(QStringLiteral("List1"));
+    menuList_->setObjectName(QStringLiteral("menuList"));
     menuList_->setStyleSheet(
         QStringLiteral("QListWidget::item { min-height: %1px; }").arg(fontMetrics().height() + 20));
     menuList_->installEventFilter(this);
@@ -152,7 +149,7 @@ QWidget* OrderWindow::buildMenuPanel() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(buttons);
     layout->addWidget(new QLabel(QStringLiteral("输入拼音或中文查询"), panel));
-    layout->addWidget(search_);
+    layout->addWidget(searchBox_);
     layout->addWidget(menuList_, 1);
     return panel;
 }
@@ -166,11 +163,11 @@ QWidget* OrderWindow::buildToolStrip() {
         const char* name;
         void (OrderWindow::*action)();
     };
-    const Tile tiles[] = {{"打印清单", "Command2", &OrderWindow::printBill},
-                          {"结账离开", "Command5", &OrderWindow::checkOut},
-                          {"删除", "Command6", &OrderWindow::deleteSelectedLine},
-                          {"后厨打印", "Command4", &OrderWindow::printKitchenTicket},
-                          {"保存", "Command9", nullptr}};
+    const Tile tiles[] = {{"打印清单", "printBillButton", &OrderWindow::printBill},
+                          {"结账离开", "checkOutButton", &OrderWindow::checkOut},
+                          {"删除", "deleteLineButton", &OrderWindow::deleteSelectedLine},
+                          {"后厨打印", "kitchenTicketButton", &OrderWindow::printKitchenTicket},
+                          {"保存", "saveButton", nullptr}};
     for (const Tile& tile : tiles) {
         auto* button = new QToolButton(strip);
         button->setText(QString::fromUtf8(tile.caption));
@@ -193,69 +190,67 @@ QWidget* OrderWindow::buildFooter() {
     auto* footer = new QWidget(this);
     auto* grid = new QGridLayout(footer);
     grid->setContentsMargins(0, 4, 0, 0);
-    name_ = box(footer, QStringLiteral("Text4"));
-    phone_ = box(footer, QStringLiteral("Text3"));
-    remark_ = box(footer, QStringLiteral("Text5"));
-    dishes_ = valueLabel(footer, QStringLiteral("Text6"));
-    drinks_ = valueLabel(footer, QStringLiteral("Text7"));
-    others_ = valueLabel(footer, QStringLiteral("Text8"));
-    receivable_ = valueLabel(footer, QStringLiteral("text9"));
-    discount_ = box(footer, QStringLiteral("Text11"));
-    received_ = box(footer, QStringLiteral("Text10"));
-    credit_ = box(footer, QStringLiteral("Text12"));
-    received_->installEventFilter(this);
-    credit_->installEventFilter(this);
+    customerNameEdit_ = box(footer, QStringLiteral("customerNameEdit"));
+    phoneEdit_ = box(footer, QStringLiteral("phoneEdit"));
+    remarkEdit_ = box(footer, QStringLiteral("remarkEdit"));
+    dishesLabel_ = valueLabel(footer, QStringLiteral("dishesLabel"));
+    drinksLabel_ = valueLabel(footer, QStringLiteral("drinksLabel"));
+    othersLabel_ = valueLabel(footer, QStringLiteral("othersLabel"));
+    receivableLabel_ = valueLabel(footer, QStringLiteral("receivableLabel"));
+    discountEdit_ = box(footer, QStringLiteral("discountEdit"));
+    receivedEdit_ = box(footer, QStringLiteral("receivedEdit"));
+    creditEdit_ = box(footer, QStringLiteral("creditEdit"));
+    receivedEdit_->installEventFilter(this);
+    creditEdit_->installEventFilter(this);
 
     grid->addWidget(new QLabel(QStringLiteral("联系人："), footer), 0, 0);
-    grid->addWidget(name_, 0, 1);
+    grid->addWidget(customerNameEdit_, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("电话："), footer), 0, 2);
-    grid->addWidget(phone_, 0, 3);
+    grid->addWidget(phoneEdit_, 0, 3);
     grid->addWidget(new QLabel(QStringLiteral("备注："), footer), 0, 4);
-    grid->addWidget(remark_, 0, 5, 1, 3);
+    grid->addWidget(remarkEdit_, 0, 5, 1, 3);
     grid->addWidget(new QLabel(QStringLiteral("菜品："), footer), 1, 0);
-    grid->addWidget(dishes_, 1, 1);
+    grid->addWidget(dishesLabel_, 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("酒水："), footer), 1, 2);
-    grid->addWidget(drinks_, 1, 3);
+    grid->addWidget(drinksLabel_, 1, 3);
     grid->addWidget(new QLabel(QStringLiteral("其他："), footer), 1, 4);
-    grid->addWidget(others_, 1, 5);
+    grid->addWidget(othersLabel_, 1, 5);
     grid->addWidget(new QLabel(QStringLiteral("应收："), footer), 1, 6);
-    grid->addWidget(receivable_, 1, 7);
+    grid->addWidget(receivableLabel_, 1, 7);
     grid->addWidget(new QLabel(QStringLiteral("折扣："), footer), 2, 0);
-    grid->addWidget(discount_, 2, 1);
+    grid->addWidget(discountEdit_, 2, 1);
     grid->addWidget(new QLabel(QStringLiteral("实收："), footer), 2, 2);
-    grid->addWidget(received_, 2, 3);
+    grid->addWidget(receivedEdit_, 2, 3);
     grid->addWidget(new QLabel(QStringLiteral("挂账："), footer), 2, 4);
-    grid->addWidget(credit_, 2, 5);
+    grid->addWidget(creditEdit_, 2, 5);
     for (int column : {1, 3, 5})
         grid->setColumnStretch(column, 1);
 
-    connect(discount_, &QLineEdit::textChanged, this,
-            [this](const QString& text) { session_->applyDiscount(text); });
-    connect(name_, &QLineEdit::textEdited, this, [this](const QString& text) { session_->name = text; });
-    connect(phone_, &QLineEdit::textEdited, this, [this](const QString& text) { session_->phone = text; });
-    connect(remark_, &QLineEdit::textEdited, this, [this](const QString& text) { session_->remark = text; });
-    connect(received_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { session_->received = text; });
-    connect(credit_, &QLineEdit::textEdited, this, [this](const QString& text) { session_->credit = text; });
-    for (QLineEdit* edit : {name_, phone_, remark_, received_, credit_})
+    connect(discountEdit_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { bill_->applyDiscount(text); });
+    connect(customerNameEdit_, &QLineEdit::textEdited, bill_, &BillDocument::setCustomerName);
+    connect(phoneEdit_, &QLineEdit::textEdited, bill_, &BillDocument::setPhone);
+    connect(remarkEdit_, &QLineEdit::textEdited, bill_, &BillDocument::setBillRemark);
+    connect(receivedEdit_, &QLineEdit::textEdited, bill_, &BillDocument::setReceived);
+    connect(creditEdit_, &QLineEdit::textEdited, bill_, &BillDocument::setCredit);
+    for (QLineEdit* edit : {customerNameEdit_, phoneEdit_, remarkEdit_, receivedEdit_, creditEdit_})
         connect(edit, &QLineEdit::editingFinished, this, &OrderWindow::storeHeaderFields);
     return footer;
 }
 
-void OrderWindow::open(const OpenedBill& bill) {
-    session_->open(bill);
-    tableName_->setText(bill.tableName);
-    billId_->setText(bill.billId);
-    openedAt_->setText(bill.openedText);
-    name_->setText(bill.name);
-    phone_->setText(bill.phone);
-    remark_->setText(bill.remark);
-    discount_->blockSignals(true);
-    discount_->clear();
-    discount_->blockSignals(false);
+void OrderWindow::showOpenedBill() {
+    const BillHeader& header = bill_->header();
+    tableNameLabel_->setText(header.tableName);
+    openedAtLabel_->setText(header.openedText);
+    customerNameEdit_->setText(header.customerName);
+    phoneEdit_->setText(header.phone);
+    remarkEdit_->setText(header.remark);
+    discountEdit_->blockSignals(true);
+    discountEdit_->clear();
+    discountEdit_->blockSignals(false);
     chooseCategory(0);
     showTotals();
-    search_->setFocus();
+    searchBox_->setFocus();
 }
 
 void OrderWindow::chooseCategory(int index) {
@@ -264,12 +259,11 @@ void OrderWindow::chooseCategory(int index) {
         font.setBold(i == index);
         categoryButtons_.at(i)->setFont(font);
     }
-    category_->setText(kCategories.value(index));
-    search_->blockSignals(true);
-    search_->clear();
-    search_->blockSignals(false);
+    searchBox_->blockSignals(true);
+    searchBox_->clear();
+    searchBox_->blockSignals(false);
     try {
-        session_->chooseCategory(kCategories.value(index));
+        menu_->chooseCategory(kCategories.value(index));
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("菜单读取失败。"), error.text());
     }
@@ -277,40 +271,41 @@ void OrderWindow::chooseCategory(int index) {
 
 void OrderWindow::showMenu() {
     menuList_->clear();
-    for (const MenuRecord& record : session_->menu())
+    for (const MenuRecord& record : menu_->records())
         menuList_->addItem(record.displayText());
 }
 
 void OrderWindow::showTotals() {
-    dishes_->setText(session_->dishes);
-    drinks_->setText(session_->drinks);
-    others_->setText(session_->others);
-    receivable_->setText(session_->receivable);
-    if (received_->text() != session_->received)
-        received_->setText(session_->received);
-    if (credit_->text() != session_->credit)
-        credit_->setText(session_->credit);
+    const BillHeader& header = bill_->header();
+    dishesLabel_->setText(header.dishes);
+    drinksLabel_->setText(header.drinks);
+    othersLabel_->setText(header.others);
+    receivableLabel_->setText(header.receivable);
+    if (receivedEdit_->text() != header.received)
+        receivedEdit_->setText(header.received);
+    if (creditEdit_->text() != header.credit)
+        creditEdit_->setText(header.credit);
 }
 
 void OrderWindow::addSelectedMenuItem() {
     const int row = menuList_->currentRow();
-    if (row < 0 || !menuList_->currentItem() || !menuList_->currentItem()->isSelected())
+    if (row < 0 || row >= menu_->records().size() || !menuList_->currentItem() ||
+        !menuList_->currentItem()->isSelected())
         return;
     try {
-        const int line = session_->addItem(row, QDateTime::currentDateTime());
-        if (line >= 0)
-            gridView_->scrollTo(model_->index(line, 0));
+        const int line = bill_->addItem(menu_->records().at(row), QDateTime::currentDateTime());
+        gridView_->scrollTo(model_->index(line, 0));
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("菜品没有加入点单。"), error.text());
         return;
     }
-    search_->clear();
-    search_->setFocus();
+    searchBox_->clear();
+    searchBox_->setFocus();
 }
 
 void OrderWindow::deleteSelectedLine() {
     try {
-        session_->deleteSelected();
+        bill_->deleteSelected();
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("这一行没有删除。"), error.text());
     }
@@ -320,7 +315,7 @@ void OrderWindow::storeHeaderFields() {
     if (closing_)
         return;
     try {
-        session_->save();
+        bill_->save();
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("顾客信息没有保存。"), error.text());
     }
@@ -332,16 +327,16 @@ void OrderWindow::reportFailure(const QString& what, const QString& why) {
 }
 
 void OrderWindow::printBill() {
-    OpenBillPreview(this, tableName_->text(), session_->lines(), receivable_->text(), received_->text(),
-                    settings_);
+    const BillHeader& header = bill_->header();
+    OpenBillPreview(this, header.tableName, bill_->lines(), header.receivable, header.received, settings_);
 }
 
 void OrderWindow::printKitchenTicket() {
-    PrintKitchenTicketFor(this, tableName_->text(), session_->lines(), settings_);
+    PrintKitchenTicketFor(this, bill_->header().tableName, bill_->lines(), settings_);
 }
 
 void OrderWindow::checkOut() {
-    session_->checkout();
+    bill_->checkOut();
     saveAndClose();
 }
 
@@ -350,7 +345,7 @@ bool OrderWindow::saveAndClose() {
     hide();
     QApplication::processEvents();
     try {
-        session_->save();
+        bill_->save();
     } catch (const StoreError& error) {
         closing_ = false;
         show();
@@ -373,7 +368,7 @@ void OrderWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool OrderWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == search_ && event->type() == QEvent::KeyPress &&
+    if (watched == searchBox_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down) {
         menuList_->setFocus();
         if (menuList_->count() > 0) {
@@ -389,13 +384,13 @@ bool OrderWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if ((watched == received_ || watched == credit_) && event->type() == QEvent::MouseButtonPress) {
-        if (watched == received_)
-            session_->fillReceived();
+    if ((watched == receivedEdit_ || watched == creditEdit_) && event->type() == QEvent::MouseButtonPress) {
+        if (watched == receivedEdit_)
+            bill_->fillReceived();
         else
-            session_->fillCredit();
+            bill_->fillCredit();
         auto* edit = static_cast<QLineEdit*>(watched);
-        edit->setText(watched == received_ ? session_->received : session_->credit);
+        edit->setText(watched == receivedEdit_ ? bill_->header().received : bill_->header().credit);
         edit->setFocus();
         edit->setCursorPosition(edit->text().size());
         return true;

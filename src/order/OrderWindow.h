@@ -1,13 +1,11 @@
 #pragma once
 
-#include "main/TableMap.h"
-
 #include <QWidget>
-#include <memory>
 
+class BillDocument;
 class Database;
+class MenuChoice;
 class OrderGridModel;
-class OrderSession;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -20,12 +18,12 @@ class SettingsStore;
 class OrderWindow : public QWidget {
     Q_OBJECT
 public:
-    OrderWindow(Database& db, TableMap& tables, SettingsStore& settings, QWidget* parent = nullptr);
+    OrderWindow(Database& db, SettingsStore& settings, QWidget* parent = nullptr);
     ~OrderWindow() override;
 
-    // Fills the window with a bill, chooses 菜品 and computes the totals.
-    void open(const OpenedBill& bill);
-    OrderSession& session() { return *session_; }
+    // The bill the window shows. Opening a bill on it fills the window and chooses 菜品.
+    BillDocument& bill() { return *bill_; }
+    MenuChoice& menu() { return *menu_; }
     OrderGridModel& grid() { return *model_; }
     QTableView* gridView() const { return gridView_; }
 
@@ -53,34 +51,32 @@ private:
     QWidget* buildMenuPanel();
     QWidget* buildToolStrip();
     QWidget* buildFooter();
+    void showOpenedBill();
     void showTotals();
     void showMenu();
     void reportFailure(const QString& what, const QString& why);
     void storeHeaderFields();
 
-    Database& db_;
-    TableMap& tables_;
     SettingsStore& settings_;
-    std::unique_ptr<OrderSession> session_;
+    BillDocument* bill_ = nullptr;
+    MenuChoice* menu_ = nullptr;
     OrderGridModel* model_ = nullptr;
 
-    QLabel* tableName_ = nullptr;     // text1
-    QLabel* billId_ = nullptr;        // Label6 (hidden)
-    QLabel* openedAt_ = nullptr;      // Label7
-    QLabel* category_ = nullptr;      // Label5 (hidden)
-    QLineEdit* search_ = nullptr;     // Text2
-    QListWidget* menuList_ = nullptr; // List1
+    QLabel* tableNameLabel_ = nullptr;
+    QLabel* openedAtLabel_ = nullptr;
+    QLineEdit* searchBox_ = nullptr;
+    QListWidget* menuList_ = nullptr;
     QTableView* gridView_ = nullptr;
-    QList<QPushButton*> categoryButtons_; // Command3(0..2)
-    QLineEdit* phone_ = nullptr;          // Text3
-    QLineEdit* name_ = nullptr;           // Text4
-    QLineEdit* remark_ = nullptr;         // Text5
-    QLabel* dishes_ = nullptr;            // Text6
-    QLabel* drinks_ = nullptr;            // Text7
-    QLabel* others_ = nullptr;            // Text8
-    QLabel* receivable_ = nullptr;        // text9
-    QLineEdit* received_ = nullptr;       // Text10
-    QLineEdit* discount_ = nullptr;       // Text11
-    QLineEdit* credit_ = nullptr;         // Text12
+    QList<QPushButton*> categoryButtons_; // 菜品, 酒水, 其他
+    QLineEdit* phoneEdit_ = nullptr;
+    QLineEdit* customerNameEdit_ = nullptr;
+    QLineEdit* remarkEdit_ = nullptr;
+    QLabel* dishesLabel_ = nullptr;
+    QLabel* drinksLabel_ = nullptr;
+    QLabel* othersLabel_ = nullptr;
+    QLabel* receivableLabel_ = nullptr;
+    QLineEdit* receivedEdit_ = nullptr;
+    QLineEdit* discountEdit_ = nullptr;
+    QLineEdit* creditEdit_ = nullptr;
     bool closing_ = false;
 };

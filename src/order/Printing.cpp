@@ -104,5 +104,5 @@ void PrintKitchenTicketFor(QWidget* parent, const QString& tableName, const QLis
 }
 
 bool PrintBill(QWidget* parent, const BillData& bill, const PrinterSource& printerSource) {
-    return PrintOn(parent, BillDocument(bill), QStringLiteral("消费清单"), printerSource, true);
+    return PrintOn(parent, BillReceiptDocument(bill), QStringLiteral("消费清单"), printerSource, true);
 }

@@ -1,24 +1,15 @@
 #include "stats/ItemSales.h"
 
-#include "stats/NumberFunction.h"
+#include "bill/SalesTotals.h"
 #include "stats/XlsWriter.h"
-#include "store/Database.h"
 #include "store/NumberText.h"
 
 std::vector<ItemSalesRow> ComputeItemSales(Database& db, const QString& category, const DateRange& range) {
-    RegisterSumFunction(db);
-    // With min(rowid) as the only min/max aggregate, the bare "单位" comes from that same line: the first
-    // one.
-    Statement query(db,
-                    "SELECT \"名称\", min(rowid), \"单位\", cj_sum(\"数量\"), cj_sum(\"金额\") FROM \"明细\" "
-                    "WHERE \"分类\" = ? AND \"日期\" BETWEEN ? AND ? GROUP BY \"名称\" ORDER BY \"名称\"");
-    query.bind(1, category.trimmed()).bind(2, range.firstText()).bind(3, range.lastText());
     std::vector<ItemSalesRow> rows;
     double total = 0;
-    while (query.next()) {
-        const double quantity = SumValue(query.isNull(3), query.text(3)).value_or(0.0);
-        const double amount = SumValue(query.isNull(4), query.text(4)).value_or(0.0);
-        ItemSalesRow row{query.text(0), NumberText(quantity), query.text(2), FormatWhole(amount)};
+    for (const ItemTotals& item : SumItems(db, category.trimmed(), range.firstText(), range.lastText())) {
+        ItemSalesRow row{item.name, NumberText(item.quantity.value_or(0.0)), item.unit,
+                         FormatWhole(item.amount.value_or(0.0))};
         total += ReadNumber(row.amount);
         rows.push_back(std::move(row));
     }

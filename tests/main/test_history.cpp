@@ -1,11 +1,11 @@
 #include "common/TestHome.h"
 
 #include "app/ServerControl.h"
+#include "bill/BillDocument.h"
 #include "main/History.h"
 #include "main/HistoryPanel.h"
 #include "main/MainWindow.h"
 #include "main/TransferWindow.h"
-#include "order/OrderSession.h"
 #include "order/OrderWindow.h"
 #include "store/Database.h"
 #include "store/Settings.h"
@@ -116,9 +116,9 @@ private Q_SLOTS:
         addBill(*db, QStringLiteral("20240229120000"));
         addBill(*db, QStringLiteral("20240301120000"));
         HistoryPanel panel(*db);
-        auto* search = panel.findChild<QLineEdit*>(QStringLiteral("text1"));
-        auto* start = panel.findChild<QLineEdit*>(QStringLiteral("Text3"));
-        auto* end = panel.findChild<QLineEdit*>(QStringLiteral("Text4"));
+        auto* search = panel.findChild<QLineEdit*>(QStringLiteral("nameSearchBox"));
+        auto* start = panel.findChild<QLineEdit*>(QStringLiteral("startDateEdit"));
+        auto* end = panel.findChild<QLineEdit*>(QStringLiteral("endDateEdit"));
         const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
 
         search->setText(QStringLiteral("张"));
@@ -158,8 +158,8 @@ private Q_SLOTS:
             addBill(*db, id, QString(), QStringLiteral("◆"));
         addBill(*db, QStringLiteral("20240305120000")); // not on account
         HistoryPanel panel(*db);
-        panel.findChild<QLineEdit*>(QStringLiteral("Text3"))->setText(QStringLiteral("2024-03-01"));
-        panel.findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("2024-03-31"));
+        panel.findChild<QLineEdit*>(QStringLiteral("startDateEdit"))->setText(QStringLiteral("2024-03-01"));
+        panel.findChild<QLineEdit*>(QStringLiteral("endDateEdit"))->setText(QStringLiteral("2024-03-31"));
         panel.runOnAccountQuery();
         QCOMPARE(panel.list()->count(), 4);
         const QString third = panel.entries().at(2).billId;
@@ -244,22 +244,22 @@ private Q_SLOTS:
 
         // Double-clicking tile 7 opens the same lines.
         main.openTable(7);
-        QCOMPARE(main.orderWindow()->session().billId, QStringLiteral("20241212120000"));
-        QCOMPARE(main.orderWindow()->session().lines().size(), 1);
+        QCOMPARE(main.orderWindow()->bill().billId(), QStringLiteral("20241212120000"));
+        QCOMPARE(main.orderWindow()->bill().lines().size(), 1);
         main.orderWindow()->checkOut();
         QCOMPARE(ReadSlots(*db, 8).at(7), QString());
 
         // The closed bill is listed today? It is dated 2024-12-12: reopen it from a query of that day.
         auto* panel = main.history();
-        panel->findChild<QLineEdit*>(QStringLiteral("Text3"))->setText(QStringLiteral("2024-12-12"));
-        panel->findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("2024-12-12"));
+        panel->findChild<QLineEdit*>(QStringLiteral("startDateEdit"))->setText(QStringLiteral("2024-12-12"));
+        panel->findChild<QLineEdit*>(QStringLiteral("endDateEdit"))->setText(QStringLiteral("2024-12-12"));
         panel->runQuery();
         QCOMPARE(panel->entries().size(), 1);
         main.reopenBill(panel->entries().at(0).billId);
-        QVERIFY(main.tables().EditingHistory);
         OrderWindow* window = main.orderWindow();
-        QCOMPARE(window->session().openedText, QStringLiteral("2024-12-12 00:00"));
-        window->session().name = QStringLiteral("张三丰");
+        QVERIFY(window->bill().isClosedBill());
+        QCOMPARE(window->bill().header().openedText, QStringLiteral("2024-12-12 00:00"));
+        window->bill().setCustomerName(QStringLiteral("张三丰"));
         QVERIFY(window->saveAndClose());
         Statement bill(*db, "SELECT \"退桌状态\", \"姓名\" FROM \"桌台\" WHERE \"id\" = '20241212120000'");
         QVERIFY(bill.next());

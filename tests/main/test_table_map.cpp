@@ -1,5 +1,6 @@
 #include "common/TestHome.h"
 
+#include "bill/BillDocument.h"
 #include "main/TableMap.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
@@ -50,15 +51,15 @@ private Q_SLOTS:
         auto db = home.createDatabase();
         SettingsStore settings(*db);
         TableMap map(*db, settings);
+        BillDocument bill(*db);
         const QDateTime now(QDate(2024, 12, 12), QTime(13, 7, 25));
-        const OpenedBill bill = map.openTable(2, now);
-        QCOMPARE(bill.billId, QStringLiteral("20241212130725"));
-        QCOMPARE(bill.openedText, QStringLiteral("2024-12-12 13:07"));
-        QCOMPARE(bill.tableName, QStringLiteral("大厅003"));
-        QVERIFY(bill.lines.isEmpty());
-        QCOMPARE(map.OpenTableIndex, 2);
-        QCOMPARE(map.OpenSlotValue, bill.billId);
-        QVERIFY(!map.EditingHistory);
+        bill.openTable(2, map.tableName(2), now);
+        QCOMPARE(bill.billId(), QStringLiteral("20241212130725"));
+        QCOMPARE(bill.header().openedText, QStringLiteral("2024-12-12 13:07"));
+        QCOMPARE(bill.header().tableName, QStringLiteral("大厅003"));
+        QVERIFY(bill.lines().isEmpty());
+        QCOMPARE(bill.table(), 2);
+        QVERIFY(!bill.isClosedBill());
         Statement count(*db, "SELECT count(*) FROM \"桌台\"");
         QVERIFY(count.next());
         QCOMPARE(count.integer(0), 0);
@@ -69,10 +70,8 @@ private Q_SLOTS:
         TestHome home;
         auto db = home.createDatabase();
         db->exec("INSERT INTO \"桌台\" (\"id\") VALUES ('20241212130725')");
-        SettingsStore settings(*db);
-        TableMap map(*db, settings);
-        map.SlotIds[5] = QStringLiteral("20241212130726");
-        QCOMPARE(map.newBillId(QDateTime(QDate(2024, 12, 12), QTime(13, 7, 25))),
+        WriteSlot(*db, 5, QStringLiteral("20241212130726"));
+        QCOMPARE(BillStore(*db).unusedBillId(QDateTime(QDate(2024, 12, 12), QTime(13, 7, 25))),
                  QStringLiteral("20241212130727"));
     }
 
@@ -85,13 +84,48 @@ private Q_SLOTS:
         TableMap map(*db, settings);
         map.refreshSlots();
         map.selectTile(2);
-        map.settleAndFree(map.selectedTile());
+        map.settle(map.selectedTile());
         QCOMPARE(ReadSlots(*db, 3).at(2), QString());
         QCOMPARE(leaveState(*db, QStringLiteral("20241212130725")), QStringLiteral("yes"));
         QVERIFY(!map.isOccupied(2));
-        // Settling a free table only rewrites its empty slot.
-        map.settleAndFree(7);
+        // Settling a free table touches no other table and no bill.
+        db->exec("INSERT INTO \"桌台\" (\"id\", \"退桌状态\") VALUES ('20241212130800', '')");
+        WriteSlot(*db, 5, QStringLiteral("20241212130800"));
+        map.refreshSlots();
+        map.settle(7);
         QCOMPARE(ReadSlots(*db, 8).at(7), QString());
+        QCOMPARE(ReadSlots(*db, 8).at(5), QStringLiteral("20241212130800"));
+        QCOMPARE(leaveState(*db, QStringLiteral("20241212130800")), QString());
+        QVERIFY(map.isOccupied(5));
+    }
+
+    void transferMovesTheBillOnlyToATableThatIsFreeAsStored() {
+        TestHome home;
+        auto db = home.createDatabase();
+        const QString first = QStringLiteral("20241212120000");
+        const QString second = QStringLiteral("20241212120100");
+        WriteSlot(*db, 2, first);
+        WriteSlot(*db, 5, second);
+        SettingsStore settings(*db);
+        TableMap map(*db, settings);
+        map.refreshSlots();
+        using Result = TableMap::TransferResult;
+
+        QCOMPARE(map.transfer(2, 5), Result::TargetOccupied);
+        QCOMPARE(map.transfer(2, 2), Result::TargetOccupied);
+        QCOMPARE(map.transfer(3, 6), Result::SourceFree);
+        // A phone occupied table 7 after the map last read the slots: the stored slot decides.
+        WriteSlot(*db, 7, QStringLiteral("20241212120200"));
+        QVERIFY(!map.isOccupied(7));
+        QCOMPARE(map.transfer(2, 7), Result::TargetOccupied);
+        QCOMPARE(ReadSlots(*db, 8), (QStringList{"", "", first, "", "", second, "", "20241212120200"}));
+
+        QCOMPARE(map.transfer(2, 8), Result::Moved);
+        QCOMPARE(ReadSlots(*db, 9).at(2), QString());
+        QCOMPARE(ReadSlots(*db, 9).at(8), first);
+        QVERIFY(!map.isOccupied(2));
+        QVERIFY(map.isOccupied(8));
+        QCOMPARE(map.selectedTile(), 8);
     }
 };
 

@@ -2,11 +2,12 @@
 #include "common/TestHome.h"
 
 #include "app/ServerControl.h"
+#include "bill/BillDocument.h"
 #include "main/MainWindow.h"
 #include "main/TableMap.h"
 #include "main/TileWidget.h"
+#include "order/MenuChoice.h"
 #include "order/OrderGridModel.h"
-#include "order/OrderSession.h"
 #include "order/OrderWindow.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
@@ -50,43 +51,44 @@ private Q_SLOTS:
         QVERIFY(window);
         QVERIFY(window->isVisible());
         QCOMPARE(window->windowTitle(), QStringLiteral("点餐"));
-        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("text1"))->text(), QStringLiteral("大厅002"));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("tableNameLabel"))->text(),
+                 QStringLiteral("大厅002"));
 
         // Type initials, go down into the list and press Enter; then a drink by double-click.
-        auto* search = window->findChild<QLineEdit*>(QStringLiteral("Text2"));
-        auto* list = window->findChild<QListWidget*>(QStringLiteral("List1"));
+        auto* search = window->findChild<QLineEdit*>(QStringLiteral("searchBox"));
+        auto* list = window->findChild<QListWidget*>(QStringLiteral("menuList"));
         search->setText(QStringLiteral("gbjd"));
         QCOMPARE(list->count(), 1);
         QCOMPARE(list->item(0)->text(), QStringLiteral("宫保鸡丁[28元/份]"));
         QTest::keyClick(search, Qt::Key_Down);
         QTest::keyClick(list, Qt::Key_Return);
-        QCOMPARE(window->session().lines().size(), 1);
+        QCOMPARE(window->bill().lines().size(), 1);
         QVERIFY(search->text().isEmpty());
         window->chooseCategory(1);
         list->setCurrentRow(0);
         window->addSelectedMenuItem();
-        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("text9"))->text(), QStringLiteral("36"));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("receivableLabel"))->text(), QStringLiteral("36"));
 
         // A discount fills 实收.
-        window->findChild<QLineEdit*>(QStringLiteral("Text11"))->setText(QStringLiteral("0.5"));
-        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("Text10"))->text(), QStringLiteral("18"));
+        window->findChild<QLineEdit*>(QStringLiteral("discountEdit"))->setText(QStringLiteral("0.5"));
+        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("receivedEdit"))->text(), QStringLiteral("18"));
 
         // 保存 closes the window and the tile shows occupied.
-        window->findChild<QToolButton*>(QStringLiteral("Command9"))->click();
+        window->findChild<QToolButton*>(QStringLiteral("saveButton"))->click();
         QVERIFY(!window->isVisible());
         QVERIFY(main.tile(1)->occupied());
-        const QString billId = main.tables().SlotIds.at(1);
+        const QString billId = main.tables().slotValue(1);
         QCOMPARE(billId.size(), 14);
 
         // Reopening shows the same lines and the stored amount received.
         QTest::mouseDClick(main.tile(1), Qt::LeftButton);
         window = main.orderWindow();
-        QCOMPARE(window->session().billId, billId);
-        QCOMPARE(window->session().lines().size(), 2);
-        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("Text10"))->text(), QStringLiteral("18"));
+        QCOMPARE(window->bill().billId(), billId);
+        QCOMPARE(window->bill().lines().size(), 2);
+        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("receivedEdit"))->text(), QStringLiteral("18"));
 
         // 结账离开 frees it.
-        window->findChild<QToolButton*>(QStringLiteral("Command5"))->click();
+        window->findChild<QToolButton*>(QStringLiteral("checkOutButton"))->click();
         QVERIFY(!main.tile(1)->occupied());
         QCOMPARE(ReadSlots(*db, 2).at(1), QString());
     }
@@ -95,15 +97,14 @@ private Q_SLOTS:
         TestHome home;
         auto db = home.createDatabase();
         SettingsStore settings(*db);
-        TableMap tables(*db, settings);
-        OrderWindow window(*db, tables, settings);
-        OpenedBill bill = tables.openTable(0, QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5)));
+        OrderWindow window(*db, settings);
+        const QDateTime opened(QDate(2024, 1, 2), QTime(3, 4, 5));
+        window.bill().openTable(0, QStringLiteral("大厅001"), opened);
         for (int i = 0; i < 25; ++i)
-            bill.lines.append(OrderLine{QStringLiteral("菜品"), QStringLiteral("菜%1").arg(i),
-                                        QStringLiteral("1"), QStringLiteral("份"), QStringLiteral("1"),
-                                        QStringLiteral("1"), QString(), QStringLiteral("√"),
-                                        QStringLiteral("id%1").arg(i), QString::number(1000 + i), QString()});
-        window.open(bill);
+            window.bill().addItem(MenuRecordFrom(QStringLiteral("菜品"), QStringLiteral("菜%1").arg(i),
+                                                 QStringLiteral("1"), QStringLiteral("份"),
+                                                 QStringLiteral("1"), QString()),
+                                  opened);
         window.show();
         QScrollBar* bar = window.gridView()->verticalScrollBar();
         QCOMPARE(bar->minimum(), 0);
@@ -118,16 +119,17 @@ private Q_SLOTS:
         TestHome home;
         auto db = home.createDatabase();
         SettingsStore settings(*db);
-        TableMap tables(*db, settings);
-        OrderWindow window(*db, tables, settings);
-        window.open(tables.openTable(0, QDateTime::currentDateTime()));
+        OrderWindow window(*db, settings);
+        window.bill().openTable(0, QStringLiteral("大厅001"), QDateTime::currentDateTime());
         window.chooseCategory(0);
-        window.findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(0);
+        window.addSelectedMenuItem(); // nothing chosen: nothing added
+        QVERIFY(window.bill().lines().isEmpty());
+        window.findChild<QListWidget*>(QStringLiteral("menuList"))->setCurrentRow(0);
         window.addSelectedMenuItem();
         window.grid().clickCell(window.grid().index(0, OrderGridModel::Kitchen));
-        QCOMPARE(window.session().lines().at(0).kitchenMark, QString());
+        QCOMPARE(window.bill().lines().at(0).kitchenMark, QString());
         window.grid().clickCell(window.grid().index(0, OrderGridModel::Served));
-        QCOMPARE(window.session().lines().at(0).served, QStringLiteral("√"));
+        QCOMPARE(window.bill().lines().at(0).served, QStringLiteral("√"));
         QCOMPARE(
             window.grid().index(0, OrderGridModel::Name).data(Qt::BackgroundRole).value<QBrush>().color(),
             QColor(0, 255, 255));
@@ -137,8 +139,8 @@ private Q_SLOTS:
         QCOMPARE(window.grid().index(0, OrderGridModel::Amount).data().toString(), QStringLiteral("56"));
         QVERIFY(!(window.grid().flags(window.grid().index(0, OrderGridModel::Name)) & Qt::ItemIsEditable));
         // Delete the selected line.
-        window.findChild<QToolButton*>(QStringLiteral("Command6"))->click();
-        QVERIFY(window.session().lines().isEmpty());
+        window.findChild<QToolButton*>(QStringLiteral("deleteLineButton"))->click();
+        QVERIFY(window.bill().lines().isEmpty());
     }
 
     void aFullDiskKeepsTheWindowOpenAndSaysWhatWasNotSaved() {
@@ -147,7 +149,7 @@ private Q_SLOTS:
         const std::unique_ptr<Database>& db = desk.db;
         QTest::mouseDClick(main.tile(3), Qt::LeftButton);
         OrderWindow* window = main.orderWindow();
-        auto* list = window->findChild<QListWidget*>(QStringLiteral("List1"));
+        auto* list = window->findChild<QListWidget*>(QStringLiteral("menuList"));
         const auto addFirstDrink = [&] {
             window->chooseCategory(1);
             list->setCurrentRow(0);
@@ -167,17 +169,17 @@ private Q_SLOTS:
 
         // The window stays, and its grid shows exactly the lines that are stored.
         QVERIFY(window->isVisible());
-        const QString billId = window->session().billId;
-        const int stored = static_cast<int>(LoadOrderLines(*db, billId).size());
+        const QString billId = window->bill().billId();
+        const int stored = static_cast<int>(BillStore(*db).lines(billId).size());
         QVERIFY(stored >= 1);
         QCOMPARE(window->grid().rowCount(), stored);
 
         db->exec("PRAGMA max_page_count = 1073741823;");
         addFirstDrink();
-        window->findChild<QToolButton*>(QStringLiteral("Command9"))->click();
+        window->findChild<QToolButton*>(QStringLiteral("saveButton"))->click();
         QVERIFY(!window->isVisible());
         QVERIFY(main.tile(3)->occupied());
-        QCOMPARE(LoadOrderLines(*db, billId).size(), stored + 1);
+        QCOMPARE(BillStore(*db).lines(billId).size(), stored + 1);
     }
 };
 

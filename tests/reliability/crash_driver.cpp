@@ -3,9 +3,7 @@
 #include "crash_journal.h"
 
 #include "app/Startup.h"
-#include "main/TableMap.h"
-#include "order/OrderSession.h"
-#include "settings/SettingsStore.h"
+#include "main/OrderDesk.h"
 #include "store/Database.h"
 #include "store/NumberText.h"
 #include "store/Schema.h"
@@ -15,15 +13,14 @@
 
 namespace {
 
-void journalBill(CrashJournal& journal, TableMap& tables, const OrderSession& session, int table) {
+void journalBill(CrashJournal& journal, const OrderDesk& desk, int table) {
     // A bill with nothing to pay may have been taken back: no promise either way.
-    journal.record(QStringLiteral("bill %1 %2")
-                       .arg(session.billId,
-                            ReadNumber(session.receivable) != 0 ? session.receivable : QStringLiteral("?")));
+    const QString& receivable = desk.bill.header().receivable;
     journal.record(
-        QStringLiteral("slot %1 %2")
-            .arg(table)
-            .arg(tables.SlotIds.value(table).isEmpty() ? QStringLiteral("-") : tables.SlotIds.value(table)));
+        QStringLiteral("bill %1 %2")
+            .arg(desk.bill.billId(), ReadNumber(receivable) != 0 ? receivable : QStringLiteral("?")));
+    const QString slot = desk.tables.slotValue(table);
+    journal.record(QStringLiteral("slot %1 %2").arg(table).arg(slot.isEmpty() ? QStringLiteral("-") : slot));
 }
 
 } // namespace
@@ -42,56 +39,57 @@ int main(int argc, char* argv[]) {
     std::mt19937 random(static_cast<unsigned>(atoi(argv[3])));
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
 
-    SettingsStore settings(db);
-    TableMap tables(db, settings);
     const QStringList categories{QStringLiteral("菜品"), QStringLiteral("酒水"), QStringLiteral("其他")};
     // Each run takes its own stretch of time, so ids freed by one run are never handed out again by the next.
     QDateTime clock = QDateTime(QDate(2030, 1, 1), QTime(0, 0)).addSecs(qint64(atoi(argv[3])) * 200000);
     for (long step = 0;; ++step) {
         const int table = pick(6);
-        OrderSession session(db, tables);
-        session.open(tables.openTable(table, clock = clock.addSecs(1)));
+        OrderDesk desk(db);
+        desk.openTable(table, clock = clock.addSecs(1));
+        BillDocument& bill = desk.bill;
+        MenuChoice& menu = desk.menu;
         for (int action = pick(6) + 1; action > 0; --action) {
             const int what = pick(10);
             const int target = pick(6);
             // What this call may touch, so a kill before its records are written is judged fairly.
-            journal.record(QStringLiteral("begin %1 %2 %3").arg(table).arg(target).arg(session.billId));
-            if (what < 5 || session.lines().isEmpty()) {
-                session.chooseCategory(categories.at(pick(3)));
-                const int at =
-                    session.addItem(pick(static_cast<int>(session.menu().size())), clock = clock.addSecs(1));
-                const OrderLine& line = session.lines().at(at);
+            journal.record(QStringLiteral("begin %1 %2 %3").arg(table).arg(target).arg(bill.billId()));
+            if (what < 5 || bill.lines().isEmpty()) {
+                menu.chooseCategory(categories.at(pick(3)));
+                const int at = bill.addItem(menu.records().at(pick(static_cast<int>(menu.records().size()))),
+                                            clock = clock.addSecs(1));
+                const OrderLine& line = bill.lines().at(at);
                 journal.record(
-                    QStringLiteral("line %1 %2 %3").arg(line.lineId, line.quantity, session.billId));
+                    QStringLiteral("line %1 %2 %3").arg(line.lineId, line.quantity, bill.billId()));
             } else if (what < 7) {
-                const int row = pick(static_cast<int>(session.lines().size()));
+                const int row = pick(static_cast<int>(bill.lines().size()));
                 const QString quantity = QString::number(pick(5) + 1);
-                session.setQuantity(row, quantity);
+                bill.setQuantity(row, quantity);
                 journal.record(QStringLiteral("line %1 %2 %3")
-                                   .arg(session.lines().at(row).lineId, quantity, session.billId));
+                                   .arg(bill.lines().at(row).lineId, quantity, bill.billId()));
             } else if (what < 8) {
-                const int row = pick(static_cast<int>(session.lines().size()));
-                const QString lineId = session.lines().at(row).lineId;
-                session.xz(row);
-                session.deleteSelected();
+                const int row = pick(static_cast<int>(bill.lines().size()));
+                const QString lineId = bill.lines().at(row).lineId;
+                bill.selectLine(row);
+                bill.deleteSelected();
                 journal.record(QStringLiteral("gone %1").arg(lineId));
             } else if (what < 9) {
-                session.checkout();
-                session.save();
-                if (ReadNumber(session.receivable) > 0)
-                    journal.record(QStringLiteral("left %1").arg(session.billId));
-                journalBill(journal, tables, session, table);
+                bill.checkOut();
+                bill.save();
+                if (ReadNumber(bill.header().receivable) > 0)
+                    journal.record(QStringLiteral("left %1").arg(bill.billId()));
+                journalBill(journal, desk, table);
                 journal.record(QStringLiteral("end"));
                 break;
             } else {
-                if (tables.transfer(table, target) == TableMap::TransferResult::Moved) {
+                if (desk.tables.transfer(table, target) == TableMap::TransferResult::Moved) {
                     journal.record(QStringLiteral("slot %1 -").arg(table));
-                    journal.record(QStringLiteral("slot %1 %2").arg(target).arg(tables.SlotIds.at(target)));
+                    journal.record(
+                        QStringLiteral("slot %1 %2").arg(target).arg(desk.tables.slotValue(target)));
                 }
                 journal.record(QStringLiteral("end"));
                 break;
             }
-            journalBill(journal, tables, session, table);
+            journalBill(journal, desk, table);
             journal.record(QStringLiteral("end"));
         }
     }

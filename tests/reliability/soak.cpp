@@ -5,8 +5,9 @@
 #include "../mobile/server/LanserveProcess.h"
 #include "crash_journal.h"
 
+#include "bill/BillStore.h"
+#include "main/OrderDesk.h"
 #include "main/TableMap.h"
-#include "order/OrderSession.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 
@@ -107,23 +108,22 @@ void phone(int port, int seed, const QDeadlineTimer& deadline, Counts& counts) {
 // settles one of the phones' tables every half second, so bills stay the size of an evening's.
 void counter(Database& db, const QDeadlineTimer& deadline, Counts& counts) {
     std::mt19937 random(99);
-    SettingsStore settings(db);
-    TableMap tables(db, settings);
     for (long step = 1; !deadline.hasExpired(); ++step) {
         const bool settlePhoneTable = step % 25 == 0;
         const int table =
             settlePhoneTable ? 5 + static_cast<int>(random() % 8) : static_cast<int>(random() % 5);
         try {
-            OrderSession session(db, tables);
-            session.open(tables.openTable(table, QDateTime::currentDateTime()));
+            OrderDesk desk(db);
+            desk.openTable(table, QDateTime::currentDateTime());
             if (!settlePhoneTable) {
-                session.chooseCategory(QStringLiteral("酒水"));
-                session.addItem(static_cast<int>(random() % session.menu().size()),
-                                QDateTime::currentDateTime());
+                desk.menu.chooseCategory(QStringLiteral("酒水"));
+                const QList<MenuRecord>& drinks = desk.menu.records();
+                desk.bill.addItem(drinks.at(static_cast<int>(random() % drinks.size())),
+                                  QDateTime::currentDateTime());
             }
             if (settlePhoneTable || random() % 4 == 0) {
-                session.checkout();
-                session.save();
+                desk.bill.checkOut();
+                desk.bill.save();
             }
             ++counts.counterSteps;
         } catch (const StoreError& error) {

@@ -1,8 +1,9 @@
 // Real file-system trouble under the data folder: a small tmpfs that fills up, and one remounted read-only.
 // Mounting needs root (as on the build machine); elsewhere these cases are skipped.
 #include "app/Startup.h"
+#include "bill/BillStore.h"
+#include "main/OrderDesk.h"
 #include "main/TableMap.h"
-#include "order/OrderSession.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/Log.h"
@@ -78,21 +79,21 @@ QByteArray folderFingerprint(const QString& folder) {
 
 QStringList storedLineIds(Database& db, const QString& billId) {
     QStringList ids;
-    for (const OrderLine& line : LoadOrderLines(db, billId))
+    for (const OrderLine& line : BillStore(db).lines(billId))
         ids.append(line.lineId);
     return ids;
 }
 
-QStringList shownLineIds(const OrderSession& session) {
+QStringList shownLineIds(const BillDocument& bill) {
     QStringList ids;
-    for (const OrderLine& line : session.lines())
+    for (const OrderLine& line : bill.lines())
         ids.append(line.lineId);
     return ids;
 }
 
-void addDish(OrderSession& session, const QString& category = QStringLiteral("菜品")) {
-    session.chooseCategory(category);
-    session.addItem(0, kNow);
+void addDish(OrderDesk& desk, const QString& category = QStringLiteral("菜品")) {
+    desk.menu.chooseCategory(category);
+    desk.bill.addItem(desk.menu.records().at(0), kNow);
 }
 
 QString integrity(Database& db) {
@@ -115,18 +116,16 @@ private Q_SLOTS:
         QVERIFY(CreateFolderPath(disk.dataFolder()));
         Log::setFile(disk.dataFolder() + QStringLiteral("/cjpos.log"));
         auto db = OpenProgramDatabase(disk.dataFolder());
-        SettingsStore settings(*db);
-        TableMap tables(*db, settings);
-        OrderSession session(*db, tables);
-        session.open(tables.openTable(0, kNow));
+        OrderDesk desk(*db);
+        desk.openTable(0, kNow);
         for (int i = 0; i < 3; ++i)
-            addDish(session);
+            addDish(desk);
         disk.fill();
 
         QString refusal;
         for (int i = 0; i < 5000 && refusal.isEmpty(); ++i) {
             try {
-                addDish(session, i % 2 ? QStringLiteral("酒水") : QStringLiteral("菜品"));
+                addDish(desk, i % 2 ? QStringLiteral("酒水") : QStringLiteral("菜品"));
             } catch (const StoreError& error) {
                 refusal = error.text();
             }
@@ -135,20 +134,20 @@ private Q_SLOTS:
         Log::write(QStringLiteral("a line the full disk may not take"));
 
         // The window shows exactly what is stored, and another connection (the server's) reads the same.
-        const QStringList shown = shownLineIds(session);
+        const QStringList shown = shownLineIds(desk.bill);
         QVERIFY(shown.size() >= 3);
-        QCOMPARE(storedLineIds(*db, session.billId), shown);
+        QCOMPARE(storedLineIds(*db, desk.bill.billId()), shown);
         {
             Database other(disk.dataFolder() + QStringLiteral("/数据库.dat"), DatabasePassword());
-            QCOMPARE(storedLineIds(other, session.billId), shown);
+            QCOMPARE(storedLineIds(other, desk.bill.billId()), shown);
             QCOMPARE(integrity(other), QStringLiteral("ok"));
         }
 
         // Once there is room again the same window goes on where it stopped.
         disk.freeSpace();
-        addDish(session);
-        QCOMPARE(storedLineIds(*db, session.billId).size(), shown.size() + 1);
-        QCOMPARE(session.save(), OrderSession::SaveResult::Saved);
+        addDish(desk);
+        QCOMPARE(storedLineIds(*db, desk.bill.billId()).size(), shown.size() + 1);
+        QCOMPARE(desk.bill.save(), BillDocument::SaveResult::Saved);
         Log::setFile(QString());
     }
 
@@ -178,14 +177,12 @@ private Q_SLOTS:
         QString billId;
         {
             auto db = OpenProgramDatabase(disk.dataFolder());
-            SettingsStore settings(*db);
-            TableMap tables(*db, settings);
-            OrderSession session(*db, tables);
-            session.open(tables.openTable(2, kNow));
-            addDish(session);
-            addDish(session, QStringLiteral("酒水"));
-            session.save();
-            billId = session.billId;
+            OrderDesk desk(*db);
+            desk.openTable(2, kNow);
+            addDish(desk);
+            addDish(desk, QStringLiteral("酒水"));
+            desk.bill.save();
+            billId = desk.bill.billId();
         }
         const QByteArray before = folderFingerprint(disk.dataFolder());
         QVERIFY(!before.isEmpty());

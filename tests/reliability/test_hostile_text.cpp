@@ -1,9 +1,10 @@
 #include "common/TestHome.h"
 
+#include "bill/BillStore.h"
 #include "main/History.h"
+#include "main/OrderDesk.h"
 #include "main/TableMap.h"
 #include "menu/MenuCatalogue.h"
-#include "order/OrderSession.h"
 #include "settings/DiningTables.h"
 #include "settings/Password.h"
 #include "settings/SettingsStore.h"
@@ -98,18 +99,17 @@ private Q_SLOTS:
         // Another bill that must never change.
         db->exec("INSERT INTO \"桌台\" (\"id\", \"日期\", \"桌号\", \"姓名\", \"退桌状态\", \"应收\") "
                  "VALUES ('20240101120000', '2024-01-01', '大厅001', '张三', 'yes', '10')");
-        SettingsStore settings(*db);
-        TableMap tables(*db, settings);
-        OrderSession session(*db, tables);
-        session.open(tables.openTable(3, QDateTime(QDate(2024, 12, 12), QTime(12, 0))));
-        session.chooseCategory(QStringLiteral("菜品"));
-        session.addItem(0, QDateTime(QDate(2024, 12, 12), QTime(12, 0, 1)));
-        const QByteArray before = otherRows(*db, session.billId);
+        OrderDesk desk(*db);
+        BillDocument& session = desk.bill;
+        desk.openTable(3, QDateTime(QDate(2024, 12, 12), QTime(12, 0)));
+        desk.menu.chooseCategory(QStringLiteral("菜品"));
+        session.addItem(desk.menu.records().at(0), QDateTime(QDate(2024, 12, 12), QTime(12, 0, 1)));
+        const QByteArray before = otherRows(*db, session.billId());
 
         // Customer fields: stored exactly as typed, or refused as a whole with a message.
-        session.name = text;
-        session.phone = text;
-        session.remark = text;
+        session.setCustomerName(text);
+        session.setPhone(text);
+        session.setBillRemark(text);
         bool refused = false;
         try {
             session.save();
@@ -119,7 +119,7 @@ private Q_SLOTS:
         }
         QCOMPARE(refused, !fitsFifty);
         Statement bill(*db, "SELECT \"姓名\", \"电话\", \"备注\" FROM \"桌台\" WHERE \"id\" = ?");
-        bill.bind(1, session.billId);
+        bill.bind(1, session.billId());
         QVERIFY(bill.next());
         if (fitsFifty) {
             QCOMPARE(bill.text(0), text);
@@ -132,7 +132,7 @@ private Q_SLOTS:
         try {
             session.setRemark(0, text);
             QVERIFY(fitsFifty);
-            QCOMPARE(LoadOrderLines(*db, session.billId).at(0).remark, text);
+            QCOMPARE(BillStore(*db).lines(session.billId()).at(0).remark, text);
         } catch (const StoreError&) {
             QVERIFY(!fitsFifty);
         }
@@ -140,16 +140,16 @@ private Q_SLOTS:
             session.setQuantity(0, text);
         } catch (const StoreError&) {
         }
-        QCOMPARE(LoadOrderLines(*db, session.billId).at(0).quantity, session.lines().at(0).quantity);
+        QCOMPARE(BillStore(*db).lines(session.billId()).at(0).quantity, session.lines().at(0).quantity);
 
         // Searches take it literally and find nothing they should not.
-        session.search(text);
-        QVERIFY(session.menu().size() <= 4);
+        desk.menu.search(text);
+        QVERIFY(desk.menu.records().size() <= 4);
         const auto found =
             RunHistoryQuery(*db, {HistoryQuery::Kind::Closed, text, QDate(2000, 1, 1), QDate(2030, 1, 1)});
         QVERIFY(found.size() <= 1);
 
-        QCOMPARE(otherRows(*db, session.billId), before);
+        QCOMPARE(otherRows(*db, session.billId()), before);
     }
 
     // The menu dialog, the table dialog and the settings window take the same texts: each write stores

@@ -2,10 +2,10 @@
 #include "common/TestHome.h"
 
 #include "stats/ItemSales.h"
-#include "stats/NumberFunction.h"
 #include "stats/StatsDates.h"
 #include "stats/Turnover.h"
 #include "store/Database.h"
+#include "store/NumberFunction.h"
 #include "store/NumberText.h"
 
 #include <QtTest>

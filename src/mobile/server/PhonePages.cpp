@@ -1,10 +1,10 @@
 #include "mobile/server/PhonePages.h"
 
 #include "app/Login.h"
-#include "main/TableMap.h"
+#include "bill/BillStore.h"
+#include "main/OrderDesk.h"
 #include "mobile/TableTokens.h"
 #include "mobile/server/PageTemplate.h"
-#include "order/OrderSession.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/Log.h"
@@ -27,23 +27,6 @@ struct PageFault {
     int status;
     QString text;
     QString back = QStringLiteral("list.asp");
-};
-
-// One read transaction around the queries of a page that only shows: one snapshot, one lock.
-class ReadTransaction {
-public:
-    explicit ReadTransaction(Database& db) : db_(db) { db_.exec("BEGIN"); }
-    ~ReadTransaction() {
-        try {
-            db_.exec("COMMIT");
-        } catch (const StoreError&) {
-        }
-    }
-    ReadTransaction(const ReadTransaction&) = delete;
-    ReadTransaction& operator=(const ReadTransaction&) = delete;
-
-private:
-    Database& db_;
 };
 
 // The counter's objects for one request, over the shared connection.
@@ -93,19 +76,19 @@ TableRef resolveTable(const PageRequest& request, Counter& counter, const PageVi
 }
 
 void openTable(Counter& counter, int table) {
-    counter.session.open(counter.tables.openTable(table, QDateTime::currentDateTime()));
+    counter.openTable(table, QDateTime::currentDateTime());
 }
 
 // The bill a change was made on must still be the table's bill (the counter may have settled it since).
 void checkSameBill(const PageRequest& request, Counter& counter, int table) {
-    if (!counter.tables.isOccupied(table) || param(request, "b") != counter.session.billId)
+    if (!counter.tables.isOccupied(table) || param(request, "b") != counter.bill.billId())
         throw PageFault{409, QStringLiteral("这张餐桌的账单已经变动（可能已在收银台结账），请返回查看。"),
                         detailLink(table)};
 }
 
-int lineIndex(const OrderSession& session, const QString& lineId, int table) {
-    for (int i = 0; i < session.lines().size(); ++i)
-        if (session.lines().at(i).lineId == lineId && !lineId.isEmpty())
+int lineIndex(const BillDocument& bill, const QString& lineId, int table) {
+    for (int i = 0; i < bill.lines().size(); ++i)
+        if (bill.lines().at(i).lineId == lineId && !lineId.isEmpty())
             return i;
     throw PageFault{404, QStringLiteral("这道菜已不在账单中，请返回查看。"), detailLink(table)};
 }
@@ -119,10 +102,10 @@ std::optional<QString> quantityText(const QString& raw) {
     return NumberText(ReadNumber(text));
 }
 
-void checkWidths(const QString& table, std::initializer_list<std::pair<const char*, QString>> values,
-                 const QString& back) {
+// A value too long for its column is the phone's mistake: said on a page that leads back to the form.
+void checkFits(const std::function<void()>& check, const QString& back) {
     try {
-        CheckWidths(table, values);
+        check();
     } catch (const StoreError& error) {
         throw PageFault{400, error.text(), back};
     }
@@ -132,19 +115,20 @@ PageData tableData(Counter& counter, int table) {
     PageData data;
     data.set(QStringLiteral("restaurant"), counter.settings.restaurantName());
     data.set(QStringLiteral("table"), table);
-    data.set(QStringLiteral("tableName"), counter.session.tableName);
-    data.set(QStringLiteral("billId"), counter.session.billId);
-    data.set(QStringLiteral("opened"), counter.session.openedText);
+    const BillHeader& header = counter.bill.header();
+    data.set(QStringLiteral("tableName"), header.tableName);
+    data.set(QStringLiteral("billId"), header.billId);
+    data.set(QStringLiteral("opened"), header.openedText);
     data.setFlag(QStringLiteral("occupied"), counter.tables.isOccupied(table));
-    data.setFlag(QStringLiteral("hasLines"), !counter.session.lines().isEmpty());
-    data.set(QStringLiteral("lineCount"), static_cast<int>(counter.session.lines().size()));
-    data.set(QStringLiteral("dishes"), counter.session.dishes);
-    data.set(QStringLiteral("drinks"), counter.session.drinks);
-    data.set(QStringLiteral("others"), counter.session.others);
-    data.set(QStringLiteral("receivable"), counter.session.receivable);
-    data.set(QStringLiteral("customerName"), counter.session.name);
-    data.set(QStringLiteral("phone"), counter.session.phone);
-    data.set(QStringLiteral("remark"), counter.session.remark);
+    data.setFlag(QStringLiteral("hasLines"), !counter.bill.lines().isEmpty());
+    data.set(QStringLiteral("lineCount"), static_cast<int>(counter.bill.lines().size()));
+    data.set(QStringLiteral("dishes"), header.dishes);
+    data.set(QStringLiteral("drinks"), header.drinks);
+    data.set(QStringLiteral("others"), header.others);
+    data.set(QStringLiteral("receivable"), header.receivable);
+    data.set(QStringLiteral("customerName"), header.customerName);
+    data.set(QStringLiteral("phone"), header.phone);
+    data.set(QStringLiteral("remark"), header.remark);
     return data;
 }
 
@@ -407,9 +391,10 @@ PageResponse PhonePages::list() {
     PageData data;
     {
         const std::scoped_lock lock(dbMutex_);
-        const ReadTransaction reading(db_);
+        const Transaction reading(db_, Transaction::Kind::Read);
         Counter counter(db_);
         counter.tables.refreshSlots();
+        BillStore bills(db_);
         std::vector<PageData> rows;
         for (int i = 0; i < counter.tables.tableCount(); ++i) {
             PageData row;
@@ -417,9 +402,9 @@ PageResponse PhonePages::list() {
             row.set(QStringLiteral("name"), counter.tables.tableName(i));
             const bool occupied = counter.tables.isOccupied(i);
             row.setFlag(QStringLiteral("occupied"), occupied);
-            OpenedBill bill;
-            if (occupied && LoadBillRow(db_, counter.tables.SlotIds.at(i), bill))
-                row.set(QStringLiteral("total"), bill.receivable);
+            if (occupied)
+                if (const std::optional<BillHeader> bill = bills.header(counter.tables.slotValue(i)))
+                    row.set(QStringLiteral("total"), bill->receivable);
             rows.push_back(std::move(row));
         }
         data.set(QStringLiteral("restaurant"), counter.settings.restaurantName());
@@ -436,14 +421,14 @@ PageResponse PhonePages::menu(const PageRequest& request, const PageVisitor& vis
     PageData data;
     {
         const std::scoped_lock lock(dbMutex_);
-        const ReadTransaction reading(db_);
+        const Transaction reading(db_, Transaction::Kind::Read);
         Counter counter(db_);
         const TableRef ref = resolveTable(request, counter, visitor);
         const int table = ref.index;
         openTable(counter, table);
-        counter.session.chooseCategory(categories().at(category));
+        counter.menu.chooseCategory(categories().at(category));
         if (!search.isEmpty())
-            counter.session.search(search);
+            counter.menu.search(search);
         data = tableData(counter, ref, visitor);
         std::vector<PageData> tabs;
         for (int i = 0; i < categories().size(); ++i) {
@@ -454,7 +439,7 @@ PageResponse PhonePages::menu(const PageRequest& request, const PageVisitor& vis
             tabs.push_back(std::move(tab));
         }
         std::vector<PageData> items;
-        const QList<MenuRecord>& menu = counter.session.menu();
+        const QList<MenuRecord>& menu = counter.menu.records();
         for (int i = 0; i < menu.size(); ++i) {
             PageData item;
             item.set(QStringLiteral("i"), i);
@@ -515,19 +500,20 @@ PageResponse PhonePages::saveMenu(const PageRequest& request, const PageVisitor&
     if (chosen.size() > kMaxItemsPerOrder)
         throw PageFault{400, QStringLiteral("一次最多点 %1 种菜品。").arg(kMaxItemsPerOrder), back};
     openTable(counter, table);
-    counter.session.chooseCategory(categories().at(category));
+    counter.menu.chooseCategory(categories().at(category));
     if (!search.isEmpty())
-        counter.session.search(search);
+        counter.menu.search(search);
 
     // The positions refer to the list the phone was shown; it must still be the same list.
-    if (param(request, "v") != MenuFingerprint(counter.session.menu()))
+    const QList<MenuRecord>& menu = counter.menu.records();
+    if (param(request, "v") != MenuFingerprint(menu))
         throw PageFault{409, QStringLiteral("菜单已经变动，请重新选择。"), back};
     // Everything is checked before the first line is added, so a refused order adds nothing.
     std::vector<std::pair<int, QString>> order;
     for (const auto& [index, raw] : chosen) {
-        if (index >= counter.session.menu().size())
+        if (index >= menu.size())
             throw PageFault{409, QStringLiteral("菜单已经变动，请重新选择。"), back};
-        const QString& name = counter.session.menu().at(index).name;
+        const QString& name = menu.at(index).name;
         const std::optional<QString> quantity = quantityText(raw);
         if (!quantity)
             throw PageFault{400, QStringLiteral("“%1”的数量“%2”不对，请填写大于 0 的数字。").arg(name, raw),
@@ -536,10 +522,9 @@ PageResponse PhonePages::saveMenu(const PageRequest& request, const PageVisitor&
     }
     const QDateTime now = QDateTime::currentDateTime();
     for (const auto& [index, quantity] : order) {
-        const QString defaultQuantity = counter.session.menu().at(index).quantity;
-        const int at = counter.session.addItem(index, now);
-        if (quantity != defaultQuantity)
-            counter.session.setQuantity(at, quantity);
+        const int at = counter.bill.addItem(menu.at(index), now);
+        if (quantity != menu.at(index).quantity)
+            counter.bill.setQuantity(at, quantity);
     }
     return redirect(detailLink(ref.param) + QStringLiteral("&m=added"));
 }
@@ -548,13 +533,13 @@ PageResponse PhonePages::detail(const PageRequest& request, const PageVisitor& v
     PageData data;
     {
         const std::scoped_lock lock(dbMutex_);
-        const ReadTransaction reading(db_);
+        const Transaction reading(db_, Transaction::Kind::Read);
         Counter counter(db_);
         const TableRef ref = resolveTable(request, counter, visitor);
         openTable(counter, ref.index);
         data = tableData(counter, ref, visitor);
         std::vector<PageData> rows;
-        for (const OrderLine& line : counter.session.lines())
+        for (const OrderLine& line : counter.bill.lines())
             rows.push_back(lineData(line));
         data.setRows(QStringLiteral("lines"), std::move(rows));
         data.set(QStringLiteral("message"), doneMessage(param(request, "m")));
@@ -569,39 +554,42 @@ PageResponse PhonePages::lineForm(const PageRequest& request, const QString& pag
         Counter counter(db_);
         const int table = tableIndex(request, counter);
         openTable(counter, table);
-        const int index = lineIndex(counter.session, param(request, "l"), table);
+        const int index = lineIndex(counter.bill, param(request, "l"), table);
         if (request.post) {
             checkSameBill(request, counter, table);
-            const QString message = change(counter.session, table, index);
+            const QString message = change(counter.bill, table, index);
             return redirect(detailLink(table) + QStringLiteral("&m=") + message);
         }
         data = tableData(counter, table);
-        data.setRows(QStringLiteral("line"), {lineData(counter.session.lines().at(index))});
+        data.setRows(QStringLiteral("line"), {lineData(counter.bill.lines().at(index))});
     }
     return render(page, data);
 }
 
 PageResponse PhonePages::modify(const PageRequest& request) {
-    return lineForm(request, QStringLiteral("modify.asp"), [&](OrderSession& session, int table, int index) {
+    return lineForm(request, QStringLiteral("modify.asp"), [&](BillDocument& bill, int table, int index) {
         const QString back = QStringLiteral("modify.asp?t=%1&l=%2").arg(table).arg(param(request, "l"));
         const std::optional<QString> quantity = quantityText(param(request, "qty"));
         if (!quantity)
             throw PageFault{
                 400, QStringLiteral("数量“%1”不对，请填写大于 0 的数字。").arg(param(request, "qty")), back};
         const QString remark = param(request, "remark");
-        checkWidths(QStringLiteral("明细"), {{"数量", *quantity}, {"备注", remark}}, back);
-        if (*quantity != session.lines().at(index).quantity)
-            session.setQuantity(index, *quantity);
-        if (remark != session.lines().at(index).remark)
-            session.setRemark(index, remark);
+        OrderLine changed = bill.lines().at(index);
+        changed.quantity = *quantity;
+        changed.remark = remark;
+        checkFits([&] { BillStore::CheckLineWidths(changed); }, back);
+        if (*quantity != bill.lines().at(index).quantity)
+            bill.setQuantity(index, *quantity);
+        if (remark != bill.lines().at(index).remark)
+            bill.setRemark(index, remark);
         return QStringLiteral("modified");
     });
 }
 
 PageResponse PhonePages::remove(const PageRequest& request) {
-    return lineForm(request, QStringLiteral("delete.asp"), [](OrderSession& session, int, int index) {
-        session.xz(index);
-        session.deleteSelected();
+    return lineForm(request, QStringLiteral("delete.asp"), [](BillDocument& bill, int, int index) {
+        bill.selectLine(index);
+        bill.deleteSelected();
         return QStringLiteral("deleted");
     });
 }
@@ -621,12 +609,16 @@ PageResponse PhonePages::save(const PageRequest& request) {
             const QString name = param(request, "name");
             const QString phone = param(request, "phone");
             const QString remark = param(request, "remark");
-            checkWidths(QStringLiteral("桌台"), {{"姓名", name}, {"电话", phone}, {"备注", remark}},
-                        QStringLiteral("save.asp?t=%1").arg(table));
-            counter.session.name = name;
-            counter.session.phone = phone;
-            counter.session.remark = remark;
-            if (counter.session.save() == OrderSession::SaveResult::NothingToSave)
+            BillHeader changed = counter.bill.header();
+            changed.customerName = name;
+            changed.phone = phone;
+            changed.remark = remark;
+            checkFits([&] { BillStore::CheckHeaderWidths(changed); },
+                      QStringLiteral("save.asp?t=%1").arg(table));
+            counter.bill.setCustomerName(name);
+            counter.bill.setPhone(phone);
+            counter.bill.setBillRemark(remark);
+            if (counter.bill.save() == BillDocument::SaveResult::NothingToSave)
                 throw PageFault{400, QStringLiteral("账单金额为 0，没有保存。"), detailLink(table)};
             return redirect(detailLink(table) + QStringLiteral("&m=saved"));
         }

@@ -16,7 +16,7 @@
 
 class Database;
 struct MenuRecord;
-class OrderSession;
+class BillDocument;
 class PageData;
 class PageTemplate;
 
@@ -91,7 +91,7 @@ private:
     PageResponse remove(const PageRequest& request);
     // A page about one line of a bill (change, delete): GET shows the line, POST runs `change` on the
     // opened bill and returns to the bill with the message key `change` gives back.
-    using LineChange = std::function<QString(OrderSession& session, int table, int line)>;
+    using LineChange = std::function<QString(BillDocument& bill, int table, int line)>;
     PageResponse lineForm(const PageRequest& request, const QString& page, const LineChange& change);
     PageResponse save(const PageRequest& request);
 

@@ -3,11 +3,12 @@
 
 #include "LanserveProcess.h"
 
+#include "bill/BillStore.h"
 #include "common/TestHome.h"
+#include "main/OrderDesk.h"
 #include "main/TableMap.h"
 #include "mobile/TableTokens.h"
 #include "mobile/server/PageTemplate.h"
-#include "order/OrderSession.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/Ids.h"
@@ -75,7 +76,7 @@ void TestGuestAccess::initTestCase() {
 QString TestGuestAccess::slot(int table) {
     Counter reader(*db_);
     reader.tables.refreshSlots();
-    return reader.tables.SlotIds.at(table);
+    return reader.tables.slotValue(table);
 }
 
 QByteArray TestGuestAccess::guestUrl(const char* page, int table, const QByteArray& more) {
@@ -100,10 +101,10 @@ void TestGuestAccess::guestOrdersForOwnTableOnly() {
     const QByteArray staff = SignIn(port());
     QVERIFY(!staff.isEmpty());
     Counter counter(*db_);
-    counter.session.open(counter.tables.openTable(otherTable, QDateTime::currentDateTime()));
-    counter.session.chooseCategory(kDrinks);
-    counter.session.addItem(0, QDateTime::currentDateTime());
-    const QString otherDish = counter.session.lines().at(0).name;
+    counter.openTable(otherTable, QDateTime::currentDateTime());
+    counter.menu.chooseCategory(kDrinks);
+    counter.bill.addItem(counter.menu.records().at(0), QDateTime::currentDateTime());
+    const QString otherDish = counter.bill.lines().at(0).name;
 
     const RawReply menu = Get(port(), guestUrl("menu.asp", guestTable));
     QCOMPARE(menu.status, 200);
@@ -118,17 +119,17 @@ void TestGuestAccess::guestOrdersForOwnTableOnly() {
     // The guest's dish is a line like any other: kitchen mark, sort key, bill row and slot.
     const QString billId = slot(guestTable);
     QVERIFY(SlotOccupied(billId));
-    const QList<OrderLine> lines = LoadOrderLines(*db_, billId);
+    const QList<OrderLine> lines = BillStore(*db_).lines(billId);
     QCOMPARE(lines.size(), 1);
     QCOMPARE(lines.at(0).quantity, QStringLiteral("2"));
     QCOMPARE(lines.at(0).sortKey, QStringLiteral("1000"));
-    OpenedBill bill;
-    QVERIFY(LoadBillRow(*db_, billId, bill));
+    const std::optional<BillHeader> bill = BillStore(*db_).header(billId);
+    QVERIFY(bill);
 
     const RawReply detail = Get(port(), guestUrl("detail.asp", guestTable, "&m=added"));
     QCOMPARE(detail.status, 200);
     QVERIFY(detail.body.contains(escaped(lines.at(0).name)));
-    QVERIFY(detail.body.contains(escaped(bill.receivable)));
+    QVERIFY(detail.body.contains(escaped(bill->receivable)));
     QVERIFY(!detail.body.contains(escaped(otherDish)));
     QVERIFY(!detail.body.contains("modify.asp"));
     QVERIFY(!detail.body.contains("delete.asp"));
@@ -139,7 +140,7 @@ void TestGuestAccess::guestOrdersForOwnTableOnly() {
         port(), "/phone/savemenu.asp",
         {{"t", token(guestTable)}, {"tn", names_.at(otherTable)}, {"c", "0"}, {"qty0", "1"}, {"v", "0"}});
     QCOMPARE(crossed.status, 409);
-    QCOMPARE(LoadOrderLines(*db_, slot(otherTable)).size(), 1);
+    QCOMPARE(BillStore(*db_).lines(slot(otherTable)).size(), 1);
 }
 
 void TestGuestAccess::guestIsRefused_data() {
@@ -172,7 +173,7 @@ void TestGuestAccess::guestIsRefused() {
     if (!SlotOccupied(slot(guestTable)))
         QCOMPARE(guestOrder(guestTable).status, 303);
     const QString billId = slot(guestTable);
-    const QList<OrderLine> before = LoadOrderLines(*db_, billId);
+    const QList<OrderLine> before = BillStore(*db_).lines(billId);
     target.replace("CODE!", token(guestTable).left(31).toLatin1());
     target.replace("CODE", token(guestTable).toLatin1());
     target.replace("LINE", before.at(0).lineId.toLatin1());
@@ -192,7 +193,7 @@ void TestGuestAccess::guestIsRefused() {
     for (int i = 0; i < names_.size(); ++i)
         if (i != guestTable)
             QVERIFY2(!reply.body.contains(escaped(names_.at(i))), qPrintable(names_.at(i)));
-    const QList<OrderLine> after = LoadOrderLines(*db_, billId);
+    const QList<OrderLine> after = BillStore(*db_).lines(billId);
     QCOMPARE(after.size(), before.size());
     QCOMPARE(after.at(0).quantity, before.at(0).quantity);
     QCOMPARE(slot(guestTable), billId);

@@ -4,10 +4,11 @@
 #include "LanserveProcess.h"
 
 #include "app/ServerControl.h"
+#include "bill/BillStore.h"
 #include "common/TestHome.h"
+#include "main/OrderDesk.h"
 #include "main/TableMap.h"
 #include "mobile/server/PageTemplate.h"
-#include "order/OrderSession.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/Ids.h"
@@ -136,7 +137,7 @@ void TestLanserve::initTestCase() {
 QString TestLanserve::slot(int table) {
     Counter reader(*db_);
     reader.tables.refreshSlots();
-    return reader.tables.SlotIds.at(table);
+    return reader.tables.slotValue(table);
 }
 
 // The menu version the dish page hands out with its form.
@@ -150,7 +151,7 @@ QString TestLanserve::ensureBill(int table) {
     if (SlotOccupied(slot(table)))
         return slot(table);
     Counter reader(*db_);
-    reader.session.chooseCategory(kDishes);
+    reader.menu.chooseCategory(kDishes);
     const RawReply added = post("/phone/savemenu.asp", {{"t", QString::number(table)},
                                                         {"tn", reader.tables.tableName(table)},
                                                         {"c", "0"},
@@ -174,8 +175,8 @@ void TestLanserve::flowMatchesCounter() {
     for (const QString& name : names)
         QVERIFY2(list.body.contains(escaped(name)), qPrintable(name));
 
-    reader.session.chooseCategory(kDishes);
-    const QList<MenuRecord> dishes = reader.session.menu();
+    reader.menu.chooseCategory(kDishes);
+    const QList<MenuRecord> dishes = reader.menu.records();
     QVERIFY(dishes.size() >= 3);
     const RawReply menu = get("/phone/menu.asp?t=2&c=0");
     QCOMPARE(menu.status, 200);
@@ -207,7 +208,7 @@ void TestLanserve::flowMatchesCounter() {
     QCOMPARE(HeaderValue(added, "Location"), QStringLiteral("detail.asp?t=2&m=added"));
     const QString billId = slot(phoneTable);
     QVERIFY(SlotOccupied(billId));
-    QList<OrderLine> lines = LoadOrderLines(*db_, billId);
+    QList<OrderLine> lines = BillStore(*db_).lines(billId);
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.at(0).name, dishes.at(0).name);
     QCOMPARE(lines.at(0).quantity, QStringLiteral("2"));
@@ -233,20 +234,20 @@ void TestLanserve::flowMatchesCounter() {
     // The same steps at the counter, on another free table.
     Counter counter(*db_);
     const QDateTime now = QDateTime::currentDateTime();
-    counter.session.open(counter.tables.openTable(counterTable, now));
-    counter.session.chooseCategory(kDishes);
-    counter.session.setQuantity(counter.session.addItem(0, now), QStringLiteral("2"));
-    counter.session.addItem(1, now);
-    counter.session.setQuantity(0, QStringLiteral("3"));
-    counter.session.setRemark(0, QStringLiteral("少辣"));
-    counter.session.xz(1);
-    counter.session.deleteSelected();
-    counter.session.name = QStringLiteral("张三");
-    counter.session.phone = QStringLiteral("13800000000");
-    counter.session.remark = QStringLiteral("靠窗");
-    QCOMPARE(counter.session.save(), OrderSession::SaveResult::Saved);
+    counter.openTable(counterTable, now);
+    counter.menu.chooseCategory(kDishes);
+    counter.bill.setQuantity(counter.bill.addItem(counter.menu.records().at(0), now), QStringLiteral("2"));
+    counter.bill.addItem(counter.menu.records().at(1), now);
+    counter.bill.setQuantity(0, QStringLiteral("3"));
+    counter.bill.setRemark(0, QStringLiteral("少辣"));
+    counter.bill.selectLine(1);
+    counter.bill.deleteSelected();
+    counter.bill.setCustomerName(QStringLiteral("张三"));
+    counter.bill.setPhone(QStringLiteral("13800000000"));
+    counter.bill.setBillRemark(QStringLiteral("靠窗"));
+    QCOMPARE(counter.bill.save(), BillDocument::SaveResult::Saved);
     const QString counterBill = slot(counterTable);
-    QCOMPARE(counterBill, counter.session.billId);
+    QCOMPARE(counterBill, counter.bill.billId());
 
     QCOMPARE(billColumns(*db_, billId), billColumns(*db_, counterBill));
     QCOMPARE(lineColumns(*db_, billId), lineColumns(*db_, counterBill));
@@ -259,23 +260,23 @@ void TestLanserve::flowMatchesCounter() {
 
     // The counter opens the phone's bill and sees the same lines and totals.
     Counter later(*db_);
-    later.session.open(later.tables.openTable(phoneTable, QDateTime::currentDateTime()));
-    QCOMPARE(later.session.billId, billId);
-    QCOMPARE(later.session.lines().size(), 1);
-    QCOMPARE(later.session.lines().at(0).quantity, QStringLiteral("3"));
-    QCOMPARE(later.session.lines().at(0).remark, QStringLiteral("少辣"));
-    QCOMPARE(later.session.receivable, NumberText(3 * ReadNumber(dishes.at(0).price)));
-    QCOMPARE(later.session.name, QStringLiteral("张三"));
+    later.openTable(phoneTable, QDateTime::currentDateTime());
+    QCOMPARE(later.bill.billId(), billId);
+    QCOMPARE(later.bill.lines().size(), 1);
+    QCOMPARE(later.bill.lines().at(0).quantity, QStringLiteral("3"));
+    QCOMPARE(later.bill.lines().at(0).remark, QStringLiteral("少辣"));
+    QCOMPARE(later.bill.header().receivable, NumberText(3 * ReadNumber(dishes.at(0).price)));
+    QCOMPARE(later.bill.header().customerName, QStringLiteral("张三"));
 
     const RawReply detail = get("/phone/detail.asp?t=2&m=saved");
     QCOMPARE(detail.status, 200);
-    QVERIFY(detail.body.contains(escaped(later.session.receivable)));
+    QVERIFY(detail.body.contains(escaped(later.bill.header().receivable)));
     QVERIFY(detail.body.contains("少辣"));
     QVERIFY(detail.body.contains("已保存"));
-    QVERIFY(get("/phone/list.asp").body.contains(escaped(later.session.receivable)));
+    QVERIFY(get("/phone/list.asp").body.contains(escaped(later.bill.header().receivable)));
 
     // A change posted for a bill the counter has settled since is refused.
-    later.tables.settleAndFree(phoneTable);
+    later.tables.settle(phoneTable);
     const QStringList before = snapshot(*db_);
     const RawReply stale =
         post("/phone/save.asp", {{"t", "2"}, {"b", billId}, {"name", "李四"}, {"phone", ""}, {"remark", ""}});
@@ -333,9 +334,9 @@ void TestLanserve::hostileFields() {
     const QString billId = ensureBill(0);
     QVERIFY(SlotOccupied(billId));
     Counter reader(*db_);
-    reader.session.chooseCategory(kDishes);
+    reader.menu.chooseCategory(kDishes);
     const QString version = menuVersion(0);
-    const OrderLine line = LoadOrderLines(*db_, billId).at(0);
+    const OrderLine line = BillStore(*db_).lines(billId).at(0);
     const QStringList before = snapshot(*db_);
 
     RawReply reply;

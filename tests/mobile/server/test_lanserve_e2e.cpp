@@ -4,9 +4,10 @@
 
 #include "LanserveProcess.h"
 
+#include "bill/BillStore.h"
 #include "common/TestHome.h"
+#include "main/OrderDesk.h"
 #include "main/TableMap.h"
-#include "order/OrderSession.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/Ids.h"
@@ -51,21 +52,20 @@ void TestLanserveE2e::ordersTwoDishesFromAPhone() {
     QVERIFY2(!result.isEmpty(), output.constData());
     QVERIFY(QFileInfo(shot).size() > 0);
 
-    SettingsStore settings(*db);
-    TableMap tables(*db, settings);
-    const int table = static_cast<int>(settings.tableList().indexOf(result.value("table").toString()));
+    OrderDesk desk(*db);
+    const int table = static_cast<int>(desk.settings.tableList().indexOf(result.value("table").toString()));
     QVERIFY(table >= 0);
-    tables.refreshSlots();
-    QVERIFY(tables.isOccupied(table));
-    OrderSession session(*db, tables);
-    session.open(tables.openTable(table, QDateTime::currentDateTime()));
-    QCOMPARE(session.lines().size(), 2);
-    QCOMPARE(session.lines().at(0).name, result.value("first").toString());
-    QCOMPARE(session.lines().at(0).quantity, QStringLiteral("2"));
-    QCOMPARE(session.lines().at(1).name, result.value("second").toString());
-    QCOMPARE(session.lines().at(1).quantity, QStringLiteral("1"));
+    desk.tables.refreshSlots();
+    QVERIFY(desk.tables.isOccupied(table));
+    desk.openTable(table, QDateTime::currentDateTime());
+    const QList<OrderLine>& lines = desk.bill.lines();
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.at(0).name, result.value("first").toString());
+    QCOMPARE(lines.at(0).quantity, QStringLiteral("2"));
+    QCOMPARE(lines.at(1).name, result.value("second").toString());
+    QCOMPARE(lines.at(1).quantity, QStringLiteral("1"));
     QCOMPARE(result.value("lines").toArray().size(), 2);
-    QCOMPARE(result.value("receivable").toString(), QStringLiteral("￥") + session.receivable);
+    QCOMPARE(result.value("receivable").toString(), QStringLiteral("￥") + desk.bill.header().receivable);
 }
 
 QTEST_GUILESS_MAIN(TestLanserveE2e)

@@ -109,13 +109,13 @@ private Q_SLOTS:
         bill.leftMarginMm = bill.topMarginMm = 0;
         const PdfContent ticket = render(KitchenTicketDocument({QStringLiteral("3号桌"), {}, 0, 0}));
         QVERIFY(Near(Only(ticket, QStringLiteral("桌号：3号桌")).left, 0));
-        const PdfContent content = render(BillDocument(bill));
+        const PdfContent content = render(BillReceiptDocument(bill));
         QVERIFY(Near(Only(content, QStringLiteral("澄槿小馆")).top, 0));
         QVERIFY(Near(Only(content, QStringLiteral("消费清单")).top, 8));
     }
 
     void billHeaderAndEmptyOrder() {
-        const PdfContent content = render(BillDocument(SampleBill()));
+        const PdfContent content = render(BillReceiptDocument(SampleBill()));
         const PdfWord title = Only(content, QStringLiteral("消费清单"));
         QVERIFY(Near(title.left, 32) && Near(title.top, 16));
         const PdfWord name = Only(content, QStringLiteral("澄槿小馆"));
@@ -148,7 +148,7 @@ private Q_SLOTS:
         BillData bill = SampleBill({Dish(QStringLiteral("宫保鸡丁"), amount)});
         bill.lines[0].quantity = QStringLiteral("2");
         bill.received = received;
-        const PdfContent content = render(BillDocument(bill));
+        const PdfContent content = render(BillReceiptDocument(bill));
         const PdfWord name = Only(content, QStringLiteral("宫保鸡丁"));
         QVERIFY(Near(name.top, 47) && Near(name.left, 13));
         const PdfWord quantity = Only(content, QStringLiteral("2份"));
@@ -175,7 +175,7 @@ private Q_SLOTS:
         QFETCH(double, firstRowTop);
         const QList<OrderLine> lines = NumberedDishes(lineCount);
         const PdfContent content =
-            render(bill ? BillDocument(SampleBill(lines))
+            render(bill ? BillReceiptDocument(SampleBill(lines))
                         : KitchenTicketDocument({QStringLiteral("3号桌"), lines, 10, 10}));
         QCOMPARE(content.pages.size(), 3);
         PdfWord previous = Only(content, QStringLiteral("菜0"));

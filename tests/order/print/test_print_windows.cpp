@@ -101,7 +101,7 @@ private Q_SLOTS:
         QVERIFY(PrintBill(nullptr, bill, PdfPrinter(path, &requests)));
         const PdfContent content = ReadPdfWords(path);
         QCOMPARE(content.pages.size(), 1);
-        const double billEnd = BillDocument(bill).endMm();
+        const double billEnd = BillReceiptDocument(bill).endMm();
         QVERIFY(std::abs(content.pages[0].width() - 80) < 0.5);
         QVERIFY(content.pages[0].height() > billEnd && content.pages[0].height() < billEnd + 10);
         QCOMPARE(content.find(QStringLiteral("菜%1").arg(lineCount - 1)).size(), 1);

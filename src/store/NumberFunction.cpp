@@ -1,4 +1,4 @@
-#include "stats/NumberFunction.h"
+#include "store/NumberFunction.h"
 
 #include "store/Database.h"
 

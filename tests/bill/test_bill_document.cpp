@@ -1,34 +1,37 @@
 #include "common/TestHome.h"
 
-#include "main/TableMap.h"
-#include "order/OrderSession.h"
-#include "settings/SettingsStore.h"
+#include "bill/BillStore.h"
+#include "main/OrderDesk.h"
 #include "store/Database.h"
 #include "store/Settings.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
 
 const QDateTime kNow(QDate(2024, 12, 12), QTime(13, 7, 25));
 
-// A database, the table map and an ordering session opened on a free table.
+// A database, the table map and a bill opened on a free table.
 struct Counter {
     TestHome home;
     std::unique_ptr<Database> db = home.createDatabase();
-    SettingsStore settings{*db};
-    TableMap tables{*db, settings};
-    OrderSession session{*db, tables};
+    OrderDesk desk{*db};
+    TableMap& tables = desk.tables;
+    BillDocument& bill = desk.bill;
+    MenuChoice& menu = desk.menu;
 
-    explicit Counter(int table = 0) { session.open(tables.openTable(table, kNow)); }
+    explicit Counter(int table = 0) { desk.openTable(table, kNow); }
 
     int add(const QString& category, const QString& itemName) {
-        session.chooseCategory(category);
-        for (int i = 0; i < session.menu().size(); ++i)
-            if (session.menu().at(i).name == itemName)
-                return session.addItem(i, kNow);
+        menu.chooseCategory(category);
+        for (int i = 0; i < menu.records().size(); ++i)
+            if (menu.records().at(i).name == itemName)
+                return bill.addItem(menu.records().at(i), kNow);
         qFatal("menu item missing");
     }
+
+    QList<OrderLine> storedLines() { return BillStore(*db).lines(bill.billId()); }
 
     QStringList column(const char* sql) {
         QStringList values;
@@ -41,104 +44,104 @@ struct Counter {
     QString billField(const char* column) {
         const QByteArray sql = QByteArray("SELECT \"") + column + "\" FROM \"桌台\" WHERE \"id\" = ?";
         Statement query(*db, sql.constData());
-        query.bind(1, session.billId);
+        query.bind(1, bill.billId());
         return query.next() ? query.text(0) : QStringLiteral("<no row>");
     }
 
     QString slot(int index) { return ReadSlots(*db, index + 1).at(index); }
 };
 
-QStringList keysOf(const OrderSession& session) {
+QStringList keysOf(const BillDocument& bill) {
     QStringList keys;
-    for (const OrderLine& line : session.lines())
+    for (const OrderLine& line : bill.lines())
         keys.append(line.sortKey);
     return keys;
 }
 
 } // namespace
 
-class OrderSessionTest : public QObject {
+class BillDocumentTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void linesGroupByCategoryWithTheirKeys() {
         Counter counter;
         counter.add(QStringLiteral("酒水"), QStringLiteral("可乐"));
-        QCOMPARE(counter.session.lines().at(0).sortKey, QStringLiteral("2000"));
-        QVERIFY(counter.session.lines().at(0).lineId.endsWith(QStringLiteral("000")));
-        QCOMPARE(counter.session.lines().at(0).kitchenMark, QString());
+        QCOMPARE(counter.bill.lines().at(0).sortKey, QStringLiteral("2000"));
+        QVERIFY(counter.bill.lines().at(0).lineId.endsWith(QStringLiteral("000")));
+        QCOMPARE(counter.bill.lines().at(0).kitchenMark, QString());
 
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
         counter.add(QStringLiteral("其他"), QStringLiteral("米饭"));
         counter.add(QStringLiteral("菜品"), QStringLiteral("麻婆豆腐"));
-        QCOMPARE(keysOf(counter.session), (QStringList{"1001", "1003", "2000", "3002"}));
-        QCOMPARE(counter.session.lines().at(0).kitchenMark, QStringLiteral("√"));
-        QCOMPARE(counter.session.lines().at(0).toText().left(25),
+        QCOMPARE(keysOf(counter.bill), (QStringList{"1001", "1003", "2000", "3002"}));
+        QCOMPARE(counter.bill.lines().at(0).kitchenMark, QStringLiteral("√"));
+        QCOMPARE(counter.bill.lines().at(0).toText().left(25),
                  QStringLiteral("菜品@宫保鸡丁@1@份@28@28@@√@2412"));
-        QCOMPARE(counter.session.lines().at(0).lineId, QStringLiteral("241212130725001"));
+        QCOMPARE(counter.bill.lines().at(0).lineId, QStringLiteral("241212130725001"));
 
         // Every line is in 明细 at once, in the same order when read back.
         QCOMPARE(counter.column("SELECT \"排序\" FROM \"明细\" ORDER BY CAST(\"排序\" AS INTEGER)"),
                  (QStringList{"1001", "1003", "2000", "3002"}));
-        QCOMPARE(LoadOrderLines(*counter.db, counter.session.billId).size(), 4);
+        QCOMPARE(counter.storedLines().size(), 4);
     }
 
     void anEqualKeyGoesBeforeTheExistingLine() {
         Counter counter;
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁")); // 1000
         counter.add(QStringLiteral("菜品"), QStringLiteral("鱼香肉丝")); // 1001
-        counter.session.xz(0);
-        counter.session.deleteSelected();                                // one line left: 1001
+        counter.bill.selectLine(0);
+        counter.bill.deleteSelected();                                   // one line left: 1001
         counter.add(QStringLiteral("菜品"), QStringLiteral("麻婆豆腐")); // n = 1: 1001 again
-        QCOMPARE(counter.session.lines().at(0).name, QStringLiteral("麻婆豆腐"));
-        QCOMPARE(counter.session.lines().at(1).name, QStringLiteral("鱼香肉丝"));
+        QCOMPARE(counter.bill.lines().at(0).name, QStringLiteral("麻婆豆腐"));
+        QCOMPARE(counter.bill.lines().at(1).name, QStringLiteral("鱼香肉丝"));
         // Both added as the second line in the same second, yet their ids differ.
-        QVERIFY(counter.session.lines().at(0).lineId != counter.session.lines().at(1).lineId);
+        QVERIFY(counter.bill.lines().at(0).lineId != counter.bill.lines().at(1).lineId);
         // Reading the bill back keeps that order.
-        const QList<OrderLine> loaded = LoadOrderLines(*counter.db, counter.session.billId);
+        const QList<OrderLine> loaded = counter.storedLines();
         QCOMPARE(loaded.at(0).name, QStringLiteral("麻婆豆腐"));
     }
 
     void editsReachTheLineRow() {
         Counter counter;
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
-        counter.session.setPrice(0, QStringLiteral("12"));
-        counter.session.setQuantity(0, QStringLiteral("0.5"));
-        QCOMPARE(counter.session.lines().at(0).amount, QStringLiteral("6"));
+        counter.bill.setPrice(0, QStringLiteral("12"));
+        counter.bill.setQuantity(0, QStringLiteral("0.5"));
+        QCOMPARE(counter.bill.lines().at(0).amount, QStringLiteral("6"));
         QCOMPARE(counter.column("SELECT \"数量\" || '|' || \"单价\" || '|' || \"金额\" FROM \"明细\""),
                  QStringList{QStringLiteral("0.5|12|6")});
-        counter.session.setRemark(0, QStringLiteral("不要辣'; DROP TABLE 明细; --"));
+        counter.bill.setRemark(0, QStringLiteral("不要辣'; DROP TABLE 明细; --"));
         QCOMPARE(counter.column("SELECT \"备注\" FROM \"明细\""),
                  QStringList{QStringLiteral("不要辣'; DROP TABLE 明细; --")});
 
-        counter.session.toggleServed(0);
+        counter.bill.toggleServed(0);
         QCOMPARE(counter.column("SELECT \"上菜\" FROM \"明细\""), QStringList{QStringLiteral("√")});
-        counter.session.toggleServed(0);
+        counter.bill.toggleServed(0);
         QCOMPARE(counter.column("SELECT \"上菜\" FROM \"明细\""), QStringList{QString()});
-        QCOMPARE(counter.session.SelectedRow, 0);
+        QCOMPARE(counter.bill.selectedLine(), 0);
 
         // The kitchen mark is never stored.
-        counter.session.toggleKitchenMark(0);
-        QCOMPARE(counter.session.lines().at(0).kitchenMark, QString());
+        counter.bill.toggleKitchenMark(0);
+        QCOMPARE(counter.bill.lines().at(0).kitchenMark, QString());
     }
 
     void overlongValuesAreRefusedAndNothingChanges() {
         Counter counter;
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
-        QVERIFY_THROWS_EXCEPTION(StoreError, counter.session.setQuantity(0, QStringLiteral("12345678901")));
-        QCOMPARE(counter.session.lines().at(0).quantity, QStringLiteral("1"));
+        QVERIFY_THROWS_EXCEPTION(StoreError, counter.bill.setQuantity(0, QStringLiteral("12345678901")));
+        QCOMPARE(counter.bill.lines().at(0).quantity, QStringLiteral("1"));
         QCOMPARE(counter.column("SELECT \"数量\" FROM \"明细\""), QStringList{QStringLiteral("1")});
-        QCOMPARE(counter.session.receivable, QStringLiteral("28"));
+        QCOMPARE(counter.bill.header().receivable, QStringLiteral("28"));
     }
 
     void selectionPastTheLastLineKeepsTheOldRow() {
         Counter counter;
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
-        QVERIFY(counter.session.xz(0));
-        QVERIFY(!counter.session.xz(5));
-        QCOMPARE(counter.session.SelectedRow, 0);
-        counter.session.SelectedRow = -1;
-        counter.session.deleteSelected(); // nothing selected: nothing happens
-        QCOMPARE(counter.session.lines().size(), 1);
+        QVERIFY(counter.bill.selectLine(0));
+        QVERIFY(!counter.bill.selectLine(5));
+        QCOMPARE(counter.bill.selectedLine(), 0);
+        counter.bill.selectLine(-1);
+        counter.bill.deleteSelected(); // nothing selected: nothing happens
+        QCOMPARE(counter.bill.lines().size(), 1);
     }
 
     void totalsAndDiscount() {
@@ -146,50 +149,47 @@ private Q_SLOTS:
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
         counter.add(QStringLiteral("酒水"), QStringLiteral("可乐"));
-        QCOMPARE(counter.session.dishes, QStringLiteral("56"));
-        QCOMPARE(counter.session.drinks, QStringLiteral("5"));
-        QCOMPARE(counter.session.others, QStringLiteral("0"));
-        QCOMPARE(counter.session.receivable, QStringLiteral("61"));
+        QCOMPARE(counter.bill.header().dishes, QStringLiteral("56"));
+        QCOMPARE(counter.bill.header().drinks, QStringLiteral("5"));
+        QCOMPARE(counter.bill.header().others, QStringLiteral("0"));
+        QCOMPARE(counter.bill.header().receivable, QStringLiteral("61"));
 
-        counter.session.applyDiscount(QStringLiteral("0.85"));
-        QCOMPARE(counter.session.received, QStringLiteral("52"));
-        counter.session.applyDiscount(QString());
-        QCOMPARE(counter.session.received, QStringLiteral("61"));
-        counter.session.applyDiscount(QStringLiteral("0"));
-        QCOMPARE(counter.session.received, QStringLiteral("61"));
+        counter.bill.applyDiscount(QStringLiteral("0.85"));
+        QCOMPARE(counter.bill.header().received, QStringLiteral("52"));
+        counter.bill.applyDiscount(QString());
+        QCOMPARE(counter.bill.header().received, QStringLiteral("61"));
+        counter.bill.applyDiscount(QStringLiteral("0"));
+        QCOMPARE(counter.bill.header().received, QStringLiteral("61"));
     }
 
     void halfAmountsRoundOnlyThroughTheDiscountBox() {
         Counter counter;
         counter.add(QStringLiteral("其他"), QStringLiteral("米饭"));
-        counter.session.setPrice(0, QStringLiteral("12.5"));
-        QCOMPARE(counter.session.receivable, QStringLiteral("12.5"));
-        counter.session.applyDiscount(QString());
-        QCOMPARE(counter.session.received, QStringLiteral("13"));
-        counter.session.fillReceived();
-        QCOMPARE(counter.session.received, QStringLiteral("12.5"));
-        counter.session.fillCredit();
-        QCOMPARE(counter.session.credit, QStringLiteral("12.5"));
+        counter.bill.setPrice(0, QStringLiteral("12.5"));
+        QCOMPARE(counter.bill.header().receivable, QStringLiteral("12.5"));
+        counter.bill.applyDiscount(QString());
+        QCOMPARE(counter.bill.header().received, QStringLiteral("13"));
+        counter.bill.fillReceived();
+        QCOMPARE(counter.bill.header().received, QStringLiteral("12.5"));
+        counter.bill.fillCredit();
+        QCOMPARE(counter.bill.header().credit, QStringLiteral("12.5"));
     }
 
     void unknownCategoryCountsNowhere() {
         Counter counter;
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
-        OpenedBill bill;
-        bill.billId = counter.session.billId;
-        bill.openedText = counter.session.openedText;
-        bill.lines = counter.session.lines();
-        bill.lines[0].category = QStringLiteral("外卖");
-        counter.session.open(bill);
-        QCOMPARE(counter.session.receivable, QStringLiteral("0"));
+        // A line whose category was changed outside the program.
+        counter.db->exec("UPDATE \"明细\" SET \"分类\" = '外卖'");
+        counter.bill.reloadLines();
+        QCOMPARE(counter.bill.header().receivable, QStringLiteral("0"));
     }
 
     void savingOccupiesAndCheckoutFrees() {
         Counter counter(2);
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
-        counter.session.credit = QStringLiteral("30");
-        QCOMPARE(counter.session.save(), OrderSession::SaveResult::Saved);
-        QCOMPARE(counter.slot(2), counter.session.billId);
+        counter.bill.setCredit(QStringLiteral("30"));
+        QCOMPARE(counter.bill.save(), BillDocument::SaveResult::Saved);
+        QCOMPARE(counter.slot(2), counter.bill.billId());
         QCOMPARE(counter.billField("退桌状态"), QString());
         QCOMPARE(counter.billField("挂账状态"), QStringLiteral("◆"));
         QCOMPARE(counter.billField("应收"), QStringLiteral("28"));
@@ -199,9 +199,9 @@ private Q_SLOTS:
         QCOMPARE(counter.billField("折扣"), QString());
         QVERIFY(counter.tables.isOccupied(2));
 
-        counter.session.credit = QStringLiteral("0");
-        counter.session.checkout();
-        counter.session.save();
+        counter.bill.setCredit(QStringLiteral("0"));
+        counter.bill.checkOut();
+        counter.bill.save();
         QCOMPARE(counter.slot(2), QString());
         QCOMPARE(counter.billField("退桌状态"), QStringLiteral("yes"));
         QCOMPARE(counter.billField("挂账状态"), QString());
@@ -212,33 +212,33 @@ private Q_SLOTS:
         // Nothing waits for 保存: after the first line the bill row and the slot are there.
         Counter counter(4);
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
-        QCOMPARE(counter.slot(4), counter.session.billId);
+        QCOMPARE(counter.slot(4), counter.bill.billId());
         QCOMPARE(counter.billField("应收"), QStringLiteral("28"));
         counter.add(QStringLiteral("酒水"), QStringLiteral("可乐"));
         QCOMPARE(counter.billField("应收"), QStringLiteral("33"));
-        counter.session.xz(1);
-        counter.session.deleteSelected();
+        counter.bill.selectLine(1);
+        counter.bill.deleteSelected();
         QCOMPARE(counter.billField("应收"), QStringLiteral("28"));
     }
 
     void zeroReceivableSavesNothing() {
         Counter counter(1);
         counter.add(QStringLiteral("其他"), QStringLiteral("米饭"));
-        counter.session.setPrice(0, QStringLiteral("0"));
-        QCOMPARE(counter.session.save(), OrderSession::SaveResult::NothingToSave);
+        counter.bill.setPrice(0, QStringLiteral("0"));
+        QCOMPARE(counter.bill.save(), BillDocument::SaveResult::NothingToSave);
         QCOMPARE(counter.billField("id"), QStringLiteral("<no row>"));
         QCOMPARE(counter.slot(1), QString());
         // Checking out such a table leaves it as it was.
-        counter.session.checkout();
-        counter.session.save();
+        counter.bill.checkOut();
+        counter.bill.save();
         QCOMPARE(counter.billField("id"), QStringLiteral("<no row>"));
     }
 
     void negativeReceivableWritesTheBillButNotTheSlot() {
         Counter counter(1);
         counter.add(QStringLiteral("其他"), QStringLiteral("米饭"));
-        counter.session.setPrice(0, QStringLiteral("-5"));
-        counter.session.save();
+        counter.bill.setPrice(0, QStringLiteral("-5"));
+        counter.bill.save();
         QCOMPARE(counter.billField("应收"), QStringLiteral("-5"));
         QCOMPARE(counter.slot(1), QString());
     }
@@ -246,21 +246,15 @@ private Q_SLOTS:
     void aBillFromTheHistoryKeepsItsStateAndTheSlots() {
         Counter counter(3);
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
-        counter.session.checkout();
-        counter.session.save();
-        const QString id = counter.session.billId;
+        counter.bill.checkOut();
+        counter.bill.save();
+        const QString id = counter.bill.billId();
 
         // Reopened from the history list and corrected.
-        counter.tables.EditingHistory = true;
-        counter.tables.OpenSlotValue = id;
-        OpenedBill bill;
-        LoadBillRow(*counter.db, id, bill);
-        bill.billId = id;
-        bill.openedText = QStringLiteral("2024-12-12 00:00");
-        bill.lines = LoadOrderLines(*counter.db, id);
-        counter.session.open(bill);
+        counter.bill.openClosedBill(id);
+        QCOMPARE(counter.bill.header().openedText, QStringLiteral("2024-12-12 00:00"));
         counter.add(QStringLiteral("酒水"), QStringLiteral("可乐"));
-        counter.session.save();
+        counter.bill.save();
         QCOMPARE(counter.billField("退桌状态"), QStringLiteral("yes"));
         QCOMPARE(counter.billField("应收"), QStringLiteral("33"));
         QCOMPARE(ReadSlots(*counter.db, 13), QStringList(13, QString()));
@@ -268,47 +262,46 @@ private Q_SLOTS:
 
     void searchTakesTheTextLiterally() {
         Counter counter;
-        counter.session.chooseCategory(QStringLiteral("菜品"));
-        counter.session.search(QStringLiteral("GBJD"));
-        QCOMPARE(counter.session.menu().size(), 1);
-        counter.session.search(QStringLiteral("保鸡"));
-        QCOMPARE(counter.session.menu().size(), 1);
-        counter.session.search(QStringLiteral("'"));
-        QCOMPARE(counter.session.menu().size(), 0);
-        counter.session.search(QStringLiteral("%"));
-        QCOMPARE(counter.session.menu().size(), 0);
-        counter.session.search(QStringLiteral("_"));
-        QCOMPARE(counter.session.menu().size(), 0);
-        counter.session.search(QString());
-        QCOMPARE(counter.session.menu().size(), 4);
-        QCOMPARE(counter.session.addItem(-1, kNow), -1); // nothing chosen: nothing added
-        QVERIFY(counter.session.lines().isEmpty());
+        counter.menu.chooseCategory(QStringLiteral("菜品"));
+        counter.menu.search(QStringLiteral("GBJD"));
+        QCOMPARE(counter.menu.records().size(), 1);
+        counter.menu.search(QStringLiteral("保鸡"));
+        QCOMPARE(counter.menu.records().size(), 1);
+        counter.menu.search(QStringLiteral("'"));
+        QCOMPARE(counter.menu.records().size(), 0);
+        counter.menu.search(QStringLiteral("%"));
+        QCOMPARE(counter.menu.records().size(), 0);
+        counter.menu.search(QStringLiteral("_"));
+        QCOMPARE(counter.menu.records().size(), 0);
+        counter.menu.search(QString());
+        QCOMPARE(counter.menu.records().size(), 4);
+        QVERIFY(counter.bill.lines().isEmpty());
     }
 
     void bracketsComeBackFromBraces() {
         Counter counter;
         counter.db->exec("UPDATE \"菜单\" SET \"名称\" = '{特价}鱼' WHERE \"名称\" = '清蒸鲈鱼'");
         counter.add(QStringLiteral("菜品"), QStringLiteral("[特价]鱼"));
-        QCOMPARE(counter.session.menu().at(3).displayText(), QStringLiteral("[特价]鱼[58元/条]"));
+        QCOMPARE(counter.menu.records().at(3).displayText(), QStringLiteral("[特价]鱼[58元/条]"));
         QCOMPARE(counter.column("SELECT \"名称\" FROM \"明细\""), QStringList{QStringLiteral("[特价]鱼")});
     }
 
     void reloadPicksUpLinesAddedElsewhere() {
         Counter counter(0);
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
-        counter.session.toggleKitchenMark(0); // cleared at the counter
+        counter.bill.toggleKitchenMark(0); // cleared at the counter
         {
             Statement add(*counter.db,
                           "INSERT INTO \"明细\" (\"id\", \"日期\", \"序号\", \"名称\", \"数量\", \"单位\", "
                           "\"单价\", \"金额\", \"分类\", \"排序\", \"备注\", \"上菜\") VALUES "
                           "(?, '2024-12-12', '241212130799001', '可乐', '2', '瓶', '5', '10', '酒水', "
                           "'2001', '', '')");
-            add.bind(1, counter.session.billId).run();
+            add.bind(1, counter.bill.billId()).run();
         }
-        counter.session.reloadLines();
-        QCOMPARE(counter.session.lines().size(), 2);
-        QCOMPARE(counter.session.lines().at(0).kitchenMark, QString());
-        QCOMPARE(counter.session.receivable, QStringLiteral("38"));
+        counter.bill.reloadLines();
+        QCOMPARE(counter.bill.lines().size(), 2);
+        QCOMPARE(counter.bill.lines().at(0).kitchenMark, QString());
+        QCOMPARE(counter.bill.header().receivable, QStringLiteral("38"));
     }
 
     void aBillAPhoneOpenedOnTheSameTableIsNeverOverwritten() {
@@ -317,7 +310,7 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(StoreError, counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁")));
         QCOMPARE(counter.slot(6), QStringLiteral("20241212130000"));
         QCOMPARE(counter.billField("id"), QStringLiteral("<no row>"));
-        QVERIFY(counter.session.lines().isEmpty());
+        QVERIFY(counter.bill.lines().isEmpty());
         QVERIFY(counter.column("SELECT \"序号\" FROM \"明细\"").isEmpty());
     }
 
@@ -340,17 +333,17 @@ private Q_SLOTS:
         QVERIFY(refused);
         // What the window shows is exactly what is stored, and the bill row agrees with its lines.
         QStringList shown;
-        for (const OrderLine& line : counter.session.lines())
+        for (const OrderLine& line : counter.bill.lines())
             shown.append(line.lineId);
         QStringList stored;
-        for (const OrderLine& line : LoadOrderLines(*counter.db, counter.session.billId))
+        for (const OrderLine& line : counter.storedLines())
             stored.append(line.lineId);
         QCOMPARE(shown, stored);
         QVERIFY(shown.size() >= 2);
-        QCOMPARE(counter.billField("应收"), counter.session.receivable);
+        QCOMPARE(counter.billField("应收"), counter.bill.header().receivable);
         counter.db->exec("PRAGMA max_page_count = 1073741823;");
         counter.add(QStringLiteral("酒水"), QStringLiteral("可乐"));
-        QCOMPARE(counter.billField("应收"), counter.session.receivable);
+        QCOMPARE(counter.billField("应收"), counter.bill.header().receivable);
     }
 
     void theCounterNeverWritesStaleTotalsOverAPhoneOrder() {
@@ -362,13 +355,51 @@ private Q_SLOTS:
                       "\"单价\", \"金额\", \"分类\", \"排序\", \"备注\", \"上菜\") VALUES "
                       "(?, '2024-12-12', '241212130799001', '可乐', '1', '瓶', '5', '5', '酒水', "
                       "'2001', '', '')");
-        add.bind(1, counter.session.billId).run();
-        counter.session.save();
+        add.bind(1, counter.bill.billId()).run();
+        counter.bill.save();
         QCOMPARE(counter.billField("应收"), QStringLiteral("33"));
         QCOMPARE(counter.billField("酒水费用"), QStringLiteral("5"));
-        QCOMPARE(counter.session.lines().size(), 2);
+        QCOMPARE(counter.bill.lines().size(), 2);
+    }
+
+    void aStepOfSeveralEditsIsStoredWholeOrNotAtAll() {
+        Counter counter(5);
+        QSignalSpy slotSignals(&counter.bill, &BillDocument::slotStored);
+        counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
+        QCOMPARE(slotSignals.count(), 1);
+        counter.menu.chooseCategory(QStringLiteral("酒水"));
+        const MenuRecord cola = counter.menu.records().at(1);
+        const QStringList before =
+            counter.column("SELECT \"序号\" || '|' || \"数量\" FROM \"明细\" ORDER BY \"序号\"");
+
+        // The last edit cannot be stored: the lines added and changed before it are taken back too.
+        QVERIFY_THROWS_EXCEPTION(StoreError, counter.bill.runAsOneStep([&] {
+            const int at = counter.bill.addItem(cola, kNow);
+            counter.bill.setQuantity(at, QStringLiteral("3"));
+            counter.bill.setQuantity(0, QStringLiteral("12345678901"));
+        }));
+        QCOMPARE(counter.column("SELECT \"序号\" || '|' || \"数量\" FROM \"明细\" ORDER BY \"序号\""),
+                 before);
+        QCOMPARE(counter.bill.lines().size(), 1);
+        QCOMPARE(counter.bill.header().receivable, QStringLiteral("28"));
+        QCOMPARE(counter.billField("应收"), QStringLiteral("28"));
+        QCOMPARE(slotSignals.count(), 1);
+
+        // A step on a free table that goes through occupies it once, with every line at its quantity.
+        counter.desk.openTable(6, kNow);
+        slotSignals.clear();
+        counter.bill.runAsOneStep([&] {
+            const int at = counter.bill.addItem(cola, kNow);
+            counter.bill.setQuantity(at, QStringLiteral("3"));
+            counter.bill.addItem(cola, kNow);
+        });
+        QCOMPARE(slotSignals.count(), 1);
+        QVERIFY(counter.tables.isOccupied(6));
+        QCOMPARE(counter.slot(6), counter.bill.billId());
+        QCOMPARE(counter.storedLines().size(), 2);
+        QCOMPARE(counter.billField("应收"), QStringLiteral("20"));
     }
 };
 
-QTEST_GUILESS_MAIN(OrderSessionTest)
-#include "test_order_session.moc"
+QTEST_GUILESS_MAIN(BillDocumentTest)
+#include "test_bill_document.moc"

@@ -1,10 +1,9 @@
-#include "order/OrderLine.h"
+#include "bill/OrderLine.h"
 
 #include <QStringList>
 
 namespace {
-QString joinFields(std::initializer_list<QString> fields)
-{
+QString joinFields(std::initializer_list<QString> fields) {
     QString text;
     for (const QString& field : fields)
         text += field + QLatin1Char('@');
@@ -12,23 +11,20 @@ QString joinFields(std::initializer_list<QString> fields)
 }
 } // namespace
 
-QString MenuRecord::toText() const
-{
+QString MenuRecord::toText() const {
     return joinFields({category, name, quantity, unit, price, amount, remark, kitchenMark});
 }
 
-QString MenuRecord::displayText() const
-{
+QString MenuRecord::displayText() const {
     return name + QLatin1Char('[') + price + QStringLiteral("元/") + unit + QLatin1Char(']');
 }
 
-QString OrderLine::toText() const
-{
-    return joinFields({category, name, quantity, unit, price, amount, remark, kitchenMark, lineId, sortKey, served});
+QString OrderLine::toText() const {
+    return joinFields(
+        {category, name, quantity, unit, price, amount, remark, kitchenMark, lineId, sortKey, served});
 }
 
-std::optional<OrderLine> OrderLine::fromText(const QString& text)
-{
+std::optional<OrderLine> OrderLine::fromText(const QString& text) {
     if (!text.endsWith(QLatin1Char('@')))
         return std::nullopt;
     const QStringList fields = text.left(text.size() - 1).split(QLatin1Char('@'));

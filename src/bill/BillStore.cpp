@@ -1,0 +1,243 @@
+#include "bill/BillStore.h"
+
+#include "store/Database.h"
+#include "store/Ids.h"
+#include "store/NumberText.h"
+#include "store/Schema.h"
+#include "store/Settings.h"
+#include "store/Sql.h"
+
+std::optional<BillHeader> BillStore::header(const QString& billId) {
+    Statement row(db_,
+                  "SELECT \"电话\", \"姓名\", \"备注\", \"菜品费用\", \"酒水费用\", \"其他费用\", \"应收\", "
+                  "\"实收\", \"挂账金额\", \"桌号\", \"日期\" FROM \"桌台\" WHERE \"id\" = ?");
+    row.bind(1, billId);
+    if (!row.next())
+        return std::nullopt;
+    BillHeader header;
+    header.billId = billId;
+    header.phone = row.text(0);
+    header.customerName = row.text(1);
+    header.remark = row.text(2);
+    header.dishes = row.text(3);
+    header.drinks = row.text(4);
+    header.others = row.text(5);
+    header.receivable = row.text(6);
+    header.received = row.text(7);
+    header.credit = row.text(8);
+    header.tableName = row.text(9);
+    header.storedDate = row.text(10);
+    return header;
+}
+
+QList<OrderLine> BillStore::lines(const QString& billId) {
+    QList<OrderLine> lines;
+    if (billId.isEmpty())
+        return lines;
+    // Equal sort keys (possible after deletions) list the newer line first, as it was placed when added.
+    Statement query(
+        db_,
+        "SELECT \"分类\", \"名称\", \"数量\", \"单位\", \"单价\", \"备注\", \"序号\", \"排序\", \"上菜\" "
+        "FROM \"明细\" WHERE \"id\" = ? ORDER BY CAST(\"排序\" AS INTEGER), rowid DESC");
+    query.bind(1, billId);
+    while (query.next()) {
+        OrderLine line;
+        line.category = query.text(0);
+        line.name = RestoreBrackets(query.text(1));
+        line.quantity = query.text(2);
+        line.unit = query.text(3);
+        line.price = query.text(4);
+        line.amount = NumberText(ReadNumber(line.quantity) * ReadNumber(line.price));
+        line.remark = query.text(5);
+        line.lineId = query.text(6);
+        line.sortKey = query.text(7);
+        line.served = query.text(8);
+        lines.append(line);
+    }
+    return lines;
+}
+
+bool BillStore::hasBill(const QString& billId) {
+    Statement exists(db_, "SELECT count(*) FROM \"桌台\" WHERE \"id\" = ?");
+    exists.bind(1, billId);
+    return exists.next() && exists.integer(0) > 0;
+}
+
+QString BillStore::unusedBillId(const QDateTime& now) {
+    // Lines left from a bill that was never stored keep their id: a new bill must not adopt them.
+    Statement used(db_, "SELECT (SELECT count(*) FROM \"桌台\" WHERE \"id\" = ?1) + "
+                        "(SELECT count(*) FROM \"明细\" WHERE \"id\" = ?1)");
+    const QStringList held = slots(kSlotColumns);
+    for (QDateTime at = now;; at = at.addSecs(1)) {
+        const QString id = BillId(at);
+        used.reset();
+        used.bind(1, id);
+        const bool stored = used.next() && used.integer(0) > 0;
+        if (!stored && !held.contains(id))
+            return id;
+    }
+}
+
+QString BillStore::unusedLineId(const QDateTime& addedAt, int linesBefore) {
+    Statement used(db_, "SELECT count(*) FROM \"明细\" WHERE \"序号\" = ?");
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const QString id = LineId(addedAt, linesBefore + attempt);
+        used.reset();
+        used.bind(1, id);
+        if (used.next() && used.integer(0) == 0)
+            return id;
+    }
+    throw StoreError(QStringLiteral("这一秒内添加的菜品太多，请稍后再试。"));
+}
+
+void BillStore::CheckLineWidths(const OrderLine& line) {
+    CheckWidths(QStringLiteral("明细"), {{"名称", line.name},
+                                         {"数量", line.quantity},
+                                         {"单位", line.unit},
+                                         {"单价", line.price},
+                                         {"金额", line.amount},
+                                         {"分类", line.category},
+                                         {"排序", line.sortKey},
+                                         {"备注", line.remark},
+                                         {"上菜", line.served}});
+}
+
+void BillStore::addLine(const QString& billId, const QString& billDate, const OrderLine& line) {
+    CheckLineWidths(line);
+    Statement add(db_,
+                  "INSERT INTO \"明细\" (\"id\", \"日期\", \"序号\", \"名称\", \"数量\", \"单位\", \"单价\", "
+                  "\"金额\", \"分类\", \"排序\", \"备注\", \"上菜\", \"备用1\", \"备用2\", \"备用3\") "
+                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '', '', '')");
+    add.bind(1, billId).bind(2, billDate).bind(3, line.lineId).bind(4, line.name).bind(5, line.quantity);
+    add.bind(6, line.unit).bind(7, line.price).bind(8, line.amount).bind(9, line.category);
+    add.bind(10, line.sortKey).bind(11, line.remark).bind(12, line.served);
+    add.run();
+}
+
+void BillStore::changeLine(const QString& billId, const OrderLine& line) {
+    CheckLineWidths(line);
+    Statement update(
+        db_, "UPDATE \"明细\" SET \"数量\" = ?, \"单价\" = ?, \"金额\" = ?, \"备注\" = ?, \"上菜\" = ? "
+             "WHERE \"序号\" = ? AND \"id\" = ?");
+    update.bind(1, line.quantity).bind(2, line.price).bind(3, line.amount).bind(4, line.remark);
+    update.bind(5, line.served).bind(6, line.lineId).bind(7, billId);
+    update.run();
+}
+
+void BillStore::removeLine(const QString& billId, const QString& lineId) {
+    Statement remove(db_, "DELETE FROM \"明细\" WHERE \"序号\" = ? AND \"id\" = ?");
+    remove.bind(1, lineId).bind(2, billId).run();
+}
+
+QString BillStore::CreditMark(const QString& credit) {
+    return ReadNumber(credit) > 0 ? QStringLiteral("◆") : QString();
+}
+
+void BillStore::CheckHeaderWidths(const BillHeader& header) {
+    CheckWidths(QStringLiteral("桌台"), {{"id", header.billId},
+                                         {"桌号", header.tableName},
+                                         {"挂账状态", CreditMark(header.credit)},
+                                         {"电话", header.phone},
+                                         {"姓名", header.customerName},
+                                         {"备注", header.remark},
+                                         {"菜品费用", header.dishes},
+                                         {"酒水费用", header.drinks},
+                                         {"其他费用", header.others},
+                                         {"应收", header.receivable},
+                                         {"实收", header.received},
+                                         {"挂账金额", header.credit}});
+}
+
+void BillStore::writeHeader(const BillHeader& header, bool insert) {
+    CheckHeaderWidths(header);
+    if (insert) {
+        Statement add(db_, "INSERT INTO \"桌台\" (\"id\", \"结账状态\", \"退桌状态\", \"折扣\", \"备用1\", "
+                           "\"备用2\") VALUES (?, '', '', '', '', '')");
+        add.bind(1, header.billId).run();
+    }
+    Statement update(db_,
+                     "UPDATE \"桌台\" SET \"日期\" = ?, \"桌号\" = ?, \"结账状态\" = '', \"挂账状态\" = ?, "
+                     "\"电话\" = ?, \"姓名\" = ?, \"备注\" = ?, \"菜品费用\" = ?, \"酒水费用\" = ?, "
+                     "\"其他费用\" = ?, \"应收\" = ?, \"实收\" = ?, \"挂账金额\" = ? WHERE \"id\" = ?");
+    update.bind(1, header.billDate()).bind(2, header.tableName).bind(3, CreditMark(header.credit));
+    update.bind(4, header.phone).bind(5, header.customerName).bind(6, header.remark);
+    update.bind(7, header.dishes).bind(8, header.drinks).bind(9, header.others).bind(10, header.receivable);
+    update.bind(11, header.received).bind(12, header.credit).bind(13, header.billId);
+    update.run();
+}
+
+void BillStore::setLeaveState(const QString& billId, const QString& leaveState) {
+    CheckWidths(QStringLiteral("桌台"), {{"退桌状态", leaveState}});
+    Statement leave(db_, "UPDATE \"桌台\" SET \"退桌状态\" = ? WHERE \"id\" = ?");
+    leave.bind(1, leaveState).bind(2, billId).run();
+}
+
+void BillStore::removeHeader(const QString& billId) {
+    Statement remove(db_, "DELETE FROM \"桌台\" WHERE \"id\" = ?");
+    remove.bind(1, billId).run();
+}
+
+void BillStore::deleteBill(const QString& billId) {
+    Transaction step(db_);
+    removeHeader(billId);
+    Statement lines(db_, "DELETE FROM \"明细\" WHERE \"id\" = ?");
+    lines.bind(1, billId).run();
+    step.commit();
+}
+
+QString BillStore::slotOf(int table) {
+    return ReadSlots(db_, table + 1).value(table);
+}
+
+QStringList BillStore::slots(int tableCount) {
+    return ReadSlots(db_, tableCount);
+}
+
+void BillStore::writeSlot(int table, const QString& value) {
+    WriteSlot(db_, table, value);
+}
+
+void BillStore::settle(int table) {
+    Transaction step(db_);
+    const QString billId = slotOf(table);
+    writeSlot(table, QString());
+    setLeaveState(billId, QStringLiteral("yes"));
+    step.commit();
+}
+
+BillStore::TransferResult BillStore::transfer(int source, int target) {
+    Transaction step(db_);
+    const QStringList stored = slots(std::max(source, target) + 1);
+    if (!stored.value(target).isEmpty() || source == target)
+        return TransferResult::TargetOccupied;
+    const QString billId = stored.value(source);
+    if (billId.isEmpty())
+        return TransferResult::SourceFree;
+    writeSlot(source, QString());
+    writeSlot(target, billId);
+    step.commit();
+    return TransferResult::Moved;
+}
+
+QList<ClosedBill> BillStore::closedBills(const ClosedBillQuery& query) {
+    const QString first = DateText(std::min(query.first, query.last));
+    const QString last = DateText(std::max(query.first, query.last));
+    // A name search reads only the small index of the bills that carry a name.
+    const bool named = !query.nameContains.isEmpty();
+    QByteArray sql = "SELECT \"id\", \"日期\", \"姓名\", \"桌号\", \"挂账状态\" FROM \"桌台\" ";
+    if (named)
+        sql += "INDEXED BY \"桌台_姓名\" ";
+    sql += "WHERE \"退桌状态\" = 'yes' AND ifnull(\"姓名\", '') LIKE ? ESCAPE '\\' ";
+    if (named)
+        sql += "AND \"姓名\" <> '' ";
+    if (query.onAccountOnly)
+        sql += "AND \"挂账状态\" = '◆' ";
+    sql += "AND \"日期\" BETWEEN ? AND ? ORDER BY \"id\" DESC";
+    Statement statement(db_, sql.constData());
+    statement.bind(1, LikeContainsPattern(query.nameContains)).bind(2, first).bind(3, last);
+    QList<ClosedBill> bills;
+    while (statement.next())
+        bills.append(
+            {statement.text(0), statement.text(1), statement.text(2), statement.text(3), statement.text(4)});
+    return bills;
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "bill/BillHeader.h"
+#include "bill/OrderLine.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <optional>
+
+class Database;
+
+// A closed bill as the history list finds it.
+struct ClosedBill {
+    QString billId;
+    QString date;         // 日期 as stored
+    QString customerName; // 姓名
+    QString tableName;    // 桌号
+    QString creditMark;   // 挂账状态: "◆" while money is on the customer's account
+};
+
+// Which closed bills to list: those dated in [first, last] (either order) whose customer name holds the
+// text, optionally only those with money on account.
+struct ClosedBillQuery {
+    bool onAccountOnly = false;
+    QString nameContains;
+    QDate first;
+    QDate last;
+};
+
+// Every read and write of bills (桌台) and their lines (明细), and of the table slots that point at them.
+// Statements only, each with bound values: the rules of an open bill live in BillDocument. Writes of
+// single rows run inside the caller's Transaction; the whole-bill steps (delete, settle, transfer) are a
+// transaction of their own, or a savepoint inside the caller's.
+class BillStore {
+public:
+    explicit BillStore(Database& db) : db_(db) {}
+
+    // The stored head of a bill, without its opening time; nullopt when there is no such bill row.
+    std::optional<BillHeader> header(const QString& billId);
+    // The lines of a bill in display order.
+    QList<OrderLine> lines(const QString& billId);
+    bool hasBill(const QString& billId);
+
+    // A bill id that no bill row, no line and no table slot uses yet, starting from the given time and
+    // moving on a second at a time.
+    QString unusedBillId(const QDateTime& now);
+    // A line id that no line of any bill uses: another table may add its line with the same count in the
+    // same second.
+    QString unusedLineId(const QDateTime& addedAt, int linesBefore);
+
+    void addLine(const QString& billId, const QString& billDate, const OrderLine& line);
+    // Writes quantity, price, amount, remark and served mark of the line with the same id.
+    void changeLine(const QString& billId, const OrderLine& line);
+    void removeLine(const QString& billId, const QString& lineId);
+
+    // Writes the bill row from the header (a new row when `insert`), leaving 退桌状态 as it is.
+    void writeHeader(const BillHeader& header, bool insert);
+    void setLeaveState(const QString& billId, const QString& leaveState);
+    void removeHeader(const QString& billId);
+
+    // Deletes a bill and all its lines in one step.
+    void deleteBill(const QString& billId);
+
+    // The occupation slot of a table (its open bill id, or empty) as stored.
+    QString slotOf(int table);
+    // Every table's slot as stored (NULL reads as empty).
+    QStringList slots(int tableCount);
+    void writeSlot(int table, const QString& value);
+    // Frees a table in one step: empties its slot and marks the bill it held as left.
+    void settle(int table);
+    // Moves the open bill of one table to another, free table, in one step, deciding on the slots as
+    // stored now, so a table a phone has just occupied is not taken.
+    enum class TransferResult { Moved, TargetOccupied, SourceFree };
+    TransferResult transfer(int source, int target);
+
+    // Bills whose party has left, newest first.
+    QList<ClosedBill> closedBills(const ClosedBillQuery& query);
+
+    // Throw StoreError naming the field when a value is longer than its column; nothing is written then.
+    static void CheckLineWidths(const OrderLine& line);
+    static void CheckHeaderWidths(const BillHeader& header);
+
+    // 挂账状态 of a bill with this amount on account.
+    static QString CreditMark(const QString& credit);
+
+private:
+    Database& db_;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "bill/BillDocument.h"
+#include "main/TableMap.h"
+#include "order/MenuChoice.h"
+#include "settings/SettingsStore.h"
+
+#include <QDateTime>
+
+class Database;
+
+// What one ordering window works with, on a connection: the settings, the table map, the open bill and the
+// menu list beside it. The LAN server builds one per request, so a phone's change goes through exactly the
+// counter's rules.
+struct OrderDesk {
+    explicit OrderDesk(Database& db);
+    OrderDesk(const OrderDesk&) = delete;
+    OrderDesk& operator=(const OrderDesk&) = delete;
+
+    // Reads the slots afresh and opens the table's bill.
+    void openTable(int table, const QDateTime& now);
+
+    SettingsStore settings;
+    TableMap tables;
+    BillDocument bill;
+    MenuChoice menu;
+};

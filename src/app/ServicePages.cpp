@@ -2,15 +2,14 @@
 
 #include "app/Startup.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
 const QStringList& ServicePageNames() {
-    static const QStringList names{QStringLiteral("delete.asp"),  QStringLiteral("detail.asp"),
-                                   QStringLiteral("list.asp"),    QStringLiteral("menu.asp"),
-                                   QStringLiteral("modify.asp"),  QStringLiteral("save.asp"),
-                                   QStringLiteral("savemenu.asp")};
+    // The page templates the program carries, as built into it.
+    static const QStringList names = QDir(QStringLiteral(":/phone")).entryList(QDir::Files, QDir::Name);
     return names;
 }
 

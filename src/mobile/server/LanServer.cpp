@@ -133,7 +133,7 @@ void LanServer::route() {
             return;
         }
         PageRequest request;
-        request.page = QString::fromStdString(req.matches[1].str()) + QStringLiteral(".asp");
+        request.page = QString::fromStdString(req.matches[1].str());
         request.post = req.method == "POST";
         request.peer = QString::fromStdString(req.remote_addr);
         request.staffSession = cookieValue(req, PhonePages::kSessionCookie);
@@ -142,7 +142,8 @@ void LanServer::route() {
                                   QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
         send(res, pages_.handle(request));
     };
-    const char* pagePattern = R"(/phone/(list|menu|savemenu|detail|modify|delete|save)\.asp)";
+    // Every name goes to the pages, which know the seven they serve and answer the rest with 404.
+    const char* pagePattern = R"(/phone/([a-z]{1,20}\.asp))";
     server_->Get(pagePattern, handlePage);
     server_->Post(pagePattern, handlePage);
     server_->Get("/favicon.ico", [](const httplib::Request&, httplib::Response& res) { res.status = 204; });

@@ -1,0 +1,84 @@
+#include "mobile/server/BillLinePages.h"
+
+#include "bill/BillStore.h"
+#include "main/OrderDesk.h"
+#include "mobile/server/PageTemplate.h"
+#include "store/Database.h"
+
+namespace {
+
+QString doneMessage(const QString& code) {
+    static const QHash<QString, QString> texts{{QStringLiteral("added"), QStringLiteral("已加入账单。")},
+                                               {QStringLiteral("modified"), QStringLiteral("已修改。")},
+                                               {QStringLiteral("deleted"), QStringLiteral("已删除。")},
+                                               {QStringLiteral("saved"), QStringLiteral("已保存。")}};
+    return texts.value(code);
+}
+
+} // namespace
+
+PageResponse BillLinePages::detail(const PageRequest& request, const PageVisitor& visitor) {
+    PageData data;
+    {
+        const std::scoped_lock lock(context_.dbMutex());
+        const Transaction reading(context_.db(), Transaction::Kind::Read);
+        OrderDesk desk(context_.db());
+        const TableRef table = ResolveTable(request, desk, visitor);
+        OpenTable(desk, table.index);
+        data = TableData(desk, table, visitor);
+        std::vector<PageData> rows;
+        for (const OrderLine& line : desk.bill.lines())
+            rows.push_back(LineData(line));
+        data.setRows(QStringLiteral("lines"), std::move(rows));
+        data.set(QStringLiteral("message"), doneMessage(Param(request, "m")));
+    }
+    return context_.render(PhonePage::Detail, data);
+}
+
+PageResponse BillLinePages::lineForm(const PageRequest& request, PhonePage page, const LineChange& change) {
+    PageData data;
+    {
+        const std::scoped_lock lock(context_.dbMutex());
+        OrderDesk desk(context_.db());
+        const int table = TableIndex(request, desk);
+        OpenTable(desk, table);
+        const int index = LineIndex(desk.bill, Param(request, "l"), table);
+        if (request.post) {
+            CheckSameBill(request, desk, table);
+            const QString message = change(desk.bill, table, index);
+            return Redirect(TableLink(PhonePage::Detail, table) + QStringLiteral("&m=") + message);
+        }
+        data = TableData(desk, table);
+        data.setRows(QStringLiteral("line"), {LineData(desk.bill.lines().at(index))});
+    }
+    return context_.render(page, data);
+}
+
+PageResponse BillLinePages::modify(const PageRequest& request) {
+    return lineForm(request, PhonePage::Modify, [&](BillDocument& bill, int table, int index) {
+        const QString back =
+            TableLink(PhonePage::Modify, table) + QStringLiteral("&l=") + Param(request, "l");
+        const std::optional<QString> quantity = QuantityText(Param(request, "qty"));
+        if (!quantity)
+            throw PageFault{
+                400, QStringLiteral("数量“%1”不对，请填写大于 0 的数字。").arg(Param(request, "qty")), back};
+        const QString remark = Param(request, "remark");
+        OrderLine changed = bill.lines().at(index);
+        changed.quantity = *quantity;
+        changed.remark = remark;
+        CheckFits([&] { BillStore::CheckLineWidths(changed); }, back);
+        if (*quantity != bill.lines().at(index).quantity)
+            bill.setQuantity(index, *quantity);
+        if (remark != bill.lines().at(index).remark)
+            bill.setRemark(index, remark);
+        return QStringLiteral("modified");
+    });
+}
+
+PageResponse BillLinePages::remove(const PageRequest& request) {
+    return lineForm(request, PhonePage::Delete, [](BillDocument& bill, int, int index) {
+        bill.selectLine(index);
+        bill.deleteSelected();
+        return QStringLiteral("deleted");
+    });
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "mobile/server/PageKit.h"
+#include "mobile/server/StaffSessions.h"
+
+// Staff sign in with the counter's login password and get a session cookie; too many wrong tries lock
+// the address out for a while.
+class StaffSignIn {
+public:
+    explicit StaffSignIn(PageContext& context) : context_(context) {}
+
+    // Name of the staff session cookie.
+    static constexpr const char* kSessionCookie = "cjstaff";
+
+    StaffSessions& sessions() { return sessions_; }
+    // The sign-in form's post: on the right password a new session and the page the phone wanted.
+    PageResponse signIn(const PageRequest& request);
+    // The sign-in form, with a message (may be empty) and the page to go on to.
+    static PageResponse SignInPage(int status, const QString& message, const QString& next);
+    // The page and query a shown page was asked with, to return to after signing in.
+    static QString PageTarget(const PageRequest& request);
+
+private:
+    PageContext& context_;
+    StaffSessions sessions_;
+};

@@ -1,3 +1,4 @@
+#include "common/MessageBoxes.h"
 #include "common/TestHome.h"
 #include "menu/DishDialog.h"
 #include "menu/MenuWindow.h"
@@ -13,35 +14,8 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
-#include <QTimer>
 
 namespace {
-
-// Answers the next message box with a button and remembers its text.
-class MessageAnswer {
-public:
-    explicit MessageAnswer(QMessageBox::StandardButton button) {
-        QTimer::singleShot(0, [this, button] { answer(button, 100); });
-    }
-    const QString& text() const { return text_; }
-    bool seen() const { return seen_; }
-
-private:
-    void answer(QMessageBox::StandardButton button, int triesLeft) {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            if (triesLeft > 0)
-                QTimer::singleShot(10, [this, button, triesLeft] { answer(button, triesLeft - 1); });
-            return;
-        }
-        seen_ = true;
-        text_ = box->text();
-        box->button(button)->click();
-    }
-
-    QString text_;
-    bool seen_ = false;
-};
 
 void typeText(QWidget* box, const QString& text) {
     box->setFocus();
@@ -138,10 +112,10 @@ private Q_SLOTS:
     }
 
     void clearAnsweredNoDeletesNothing() {
-        MessageAnswer answer(QMessageBox::No);
+        const MessageBoxAnswerer answer({QMessageBox::No});
         window_->findChild<QPushButton*>("Command8")->click();
-        QVERIFY(answer.seen());
-        QCOMPARE(answer.text(), QStringLiteral("数据清空后将不能恢复，是否确认清空！"));
+        QVERIFY(!answer.shown().isEmpty());
+        QCOMPARE(answer.firstText(), QStringLiteral("数据清空后将不能恢复，是否确认清空！"));
         QCOMPARE(countRows(*db_), 10);
         QCOMPARE(cell(0, 0), QStringLiteral("宫保鸡丁"));
     }
@@ -149,9 +123,9 @@ private Q_SLOTS:
     void clearAnsweredYesEmptiesTheCategory() {
         window_->findChild<QRadioButton*>("Option1_1")->click();
         QCOMPARE(window_->findChild<QLabel*>("Label3")->text(), QStringLiteral("酒水"));
-        MessageAnswer answer(QMessageBox::Yes);
+        const MessageBoxAnswerer answer({QMessageBox::Yes});
         window_->findChild<QPushButton*>("Command8")->click();
-        QVERIFY(answer.seen());
+        QVERIFY(!answer.shown().isEmpty());
         QCOMPARE(countRows(*db_, "\"分类\" = '酒水'"), 0);
         QCOMPARE(countRows(*db_), 7);
         QCOMPARE(cell(0, 0), QString());
@@ -213,10 +187,10 @@ private Q_SLOTS:
         window_->findChild<QPushButton*>("Command2")->click();
         DishDialog* dialog = window_->dishDialog();
         dialog->findChild<QLineEdit*>("text1_0")->setText(QString(30, u'鸡'));
-        MessageAnswer answer(QMessageBox::Ok);
+        const MessageBoxAnswerer answer({QMessageBox::Ok});
         dialog->findChild<QPushButton*>("Command2")->click();
-        QVERIFY(answer.seen());
-        QVERIFY2(answer.text().contains(QStringLiteral("50")), qPrintable(answer.text()));
+        QVERIFY(!answer.shown().isEmpty());
+        QVERIFY2(answer.firstText().contains(QStringLiteral("50")), qPrintable(answer.firstText()));
         QVERIFY(dialog->isVisible());
         QCOMPARE(countRows(*db_), 10);
     }

@@ -4,6 +4,7 @@
 #include "server/LanserveProcess.h"
 
 #include "app/ServerControl.h"
+#include "common/MessageBoxes.h"
 #include "common/TestHome.h"
 #include "mobile/LocalAddress.h"
 #include "mobile/MobileService.h"
@@ -23,7 +24,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 #include <csignal>
 
@@ -53,40 +53,6 @@ bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
         QTest::qWait(20);
     }
     return true;
-}
-
-// Clicks OK on the next message box and keeps its text.
-void answerNextMessage(QString& text) {
-    QTimer::singleShot(50, [&text] {
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
-                text = box->text();
-                box->accept();
-                return;
-            }
-        answerNextMessage(text);
-    });
-}
-
-// Answers the next message boxes in turn with the given buttons (OK for boxes without that button) and
-// keeps their texts.
-void answerMessages(QList<QMessageBox::StandardButton> answers, QStringList& texts) {
-    if (answers.isEmpty())
-        return;
-    QTimer::singleShot(50, [answers, &texts]() mutable {
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
-                texts.append(box->text());
-                if (QAbstractButton* button = box->button(answers.first()))
-                    button->click();
-                else
-                    box->accept();
-                answers.removeFirst();
-                answerMessages(answers, texts);
-                return;
-            }
-        answerMessages(answers, texts);
-    });
 }
 
 } // namespace
@@ -224,8 +190,11 @@ void TestMobileWindow::missingServerProgram() {
     auto* window = new MobileWindow(*db_, store, server);
     auto* enable = window->findChild<QCheckBox*>(QStringLiteral("Check1"));
     QString message;
-    answerNextMessage(message);
-    enable->setChecked(true);
+    {
+        const MessageBoxAnswerer answer;
+        enable->setChecked(true);
+        message = answer.firstText();
+    }
     QVERIFY(message.contains(QLatin1String("Lanserve")));
     QVERIFY(enable->isChecked());
     window->close();
@@ -242,15 +211,20 @@ void TestMobileWindow::renewTableCodesAsks() {
     QCOMPARE(renew->text(), QStringLiteral("重新生成二维码"));
 
     QStringList texts;
-    answerMessages({QMessageBox::No}, texts);
-    renew->click();
+    {
+        const MessageBoxAnswerer answer({QMessageBox::No});
+        renew->click();
+        texts = answer.texts();
+    }
     QCOMPARE(texts.size(), 1);
     QVERIFY2(texts.at(0).contains(QStringLiteral("失效")), qPrintable(texts.at(0)));
     QCOMPARE(TableTokens::EnsureTokens(*db_, store.tableKeys()), before);
 
-    texts.clear();
-    answerMessages({QMessageBox::Yes, QMessageBox::Ok}, texts);
-    renew->click();
+    {
+        const MessageBoxAnswerer answer({QMessageBox::Yes, QMessageBox::Ok});
+        renew->click();
+        texts = answer.texts();
+    }
     QCOMPARE(texts.size(), 2);
     const QHash<QString, QString> after = TableTokens::EnsureTokens(*db_, store.tableKeys());
     QCOMPARE(after.size(), before.size());
@@ -273,8 +247,11 @@ void TestMobileWindow::printWithoutPrinterOffersPdf() {
     QVERIFY(print);
     QCOMPARE(print->text(), QStringLiteral("打印桌台二维码"));
     QStringList texts;
-    answerMessages({QMessageBox::No}, texts);
-    print->click();
+    {
+        const MessageBoxAnswerer answer({QMessageBox::No});
+        print->click();
+        texts = answer.texts();
+    }
     QCOMPARE(texts.size(), 1);
     QVERIFY(texts.at(0).startsWith(QStringLiteral("未找到打印机")));
     // Every table has its code now.

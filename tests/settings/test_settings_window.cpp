@@ -1,3 +1,4 @@
+#include "common/MessageBoxes.h"
 #include "common/TestHome.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
@@ -5,41 +6,14 @@
 #include "store/Database.h"
 #include "store/Settings.h"
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 
 namespace {
-
-// Answers the next message box with OK and remembers its text. The state outlives the object, so a
-// retry still pending after the test has moved on touches nothing that is gone.
-class MessageAnswer {
-public:
-    MessageAnswer() : text_(std::make_shared<QString>()) {
-        QTimer::singleShot(0, [text = text_] { answer(text, 100); });
-    }
-    QString text() const { return *text_; }
-
-private:
-    static void answer(const std::shared_ptr<QString>& text, int triesLeft) {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            if (triesLeft > 0)
-                QTimer::singleShot(10, [text, triesLeft] { answer(text, triesLeft - 1); });
-            return;
-        }
-        *text = box->text();
-        box->button(QMessageBox::Ok)->click();
-    }
-
-    std::shared_ptr<QString> text_;
-};
 
 QStringList tableNames(Database& db) {
     QStringList names;
@@ -101,9 +75,9 @@ private Q_SLOTS:
         box("Text4")->setText(QStringLiteral("abc"));
         box("Text5")->setText(QStringLiteral("10.5"));
         box("text1")->setText(QString(101, QChar(u'馆')));
-        MessageAnswer message;
+        const MessageBoxAnswerer message;
         button("Command1")->click();
-        QVERIFY(message.text().contains(QStringLiteral("餐馆名称")));
+        QVERIFY(message.firstText().contains(QStringLiteral("餐馆名称")));
         QVERIFY(window_->isVisible());
         QCOMPARE(ReadSettingsRow(*db_)->phone, QStringLiteral("0571-88886666"));
 
@@ -156,9 +130,9 @@ private Q_SLOTS:
         box("text1")->setText(QStringLiteral("未保存"));
         box("Text8")->setText(oldTyped);
         box("Text12")->setText(newTyped);
-        MessageAnswer answer;
+        const MessageBoxAnswerer answer;
         button("Command3")->click();
-        QCOMPARE(answer.text(), message);
+        QCOMPARE(answer.firstText(), message);
         QCOMPARE(window_->isVisible(), openAfter);
         QCOMPARE(ReadSettingsRow(*db_)->password, storedAfter);
         // The window keeps what was typed; a successful change closes it without saving the details.
@@ -179,9 +153,9 @@ private Q_SLOTS:
         open();
         QCOMPARE(list()->count(), std::min(tables, 45));
         if (tables >= 45) {
-            MessageAnswer message;
+            const MessageBoxAnswerer message;
             button("Command8")->click();
-            QCOMPARE(message.text(), QStringLiteral("最多桌数不能超过45桌！"));
+            QCOMPARE(message.firstText(), QStringLiteral("最多桌数不能超过45桌！"));
             QVERIFY(!window_->tableDialog()->isVisible());
             QCOMPARE(tableNames(*db_).size(), tables);
             return;
@@ -214,9 +188,9 @@ private Q_SLOTS:
         list()->setCurrentRow(row);
         button(row < 0 ? "Command8" : "Command9")->click();
         nameBox()->setText(typed);
-        MessageAnswer answer;
+        const MessageBoxAnswerer answer;
         dialogButton()->click();
-        QVERIFY(answer.text().startsWith(message));
+        QVERIFY(answer.firstText().startsWith(message));
         QVERIFY(window_->tableDialog()->isVisible());
         QCOMPARE(tableNames(*db_), store_->tableList());
         QCOMPARE(changes_, 0);
@@ -224,9 +198,9 @@ private Q_SLOTS:
 
     void renameSavesUnderTheKeyItWasOpenedFor() {
         open();
-        MessageAnswer noSelection;
+        const MessageBoxAnswerer noSelection;
         button("Command9")->click();
-        QCOMPARE(noSelection.text(), QStringLiteral("请选择需修改的餐桌！"));
+        QCOMPARE(noSelection.firstText(), QStringLiteral("请选择需修改的餐桌！"));
         QVERIFY(!window_->tableDialog()->isVisible());
 
         list()->setCurrentRow(2);
@@ -278,9 +252,9 @@ private Q_SLOTS:
         window_->setOpenTableProbe([openTable] { return openTable; });
         QCOMPARE(SettingsWindow::RemovalMessage(window_->checkRemoval(3)), message);
         list()->setCurrentRow(3);
-        MessageAnswer answer;
+        const MessageBoxAnswerer answer;
         button("Command10")->click();
-        QCOMPARE(answer.text(), message);
+        QCOMPARE(answer.firstText(), message);
         QCOMPARE(tableNames(*db_).size(), 13);
     }
 

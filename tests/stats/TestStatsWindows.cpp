@@ -1,4 +1,5 @@
 #include "StatsTestData.h"
+#include "common/MessageBoxes.h"
 #include "common/TestHome.h"
 
 #include "stats/ItemSalesWindow.h"
@@ -7,40 +8,15 @@
 #include "store/Database.h"
 #include "store/Ids.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
 #include <QtTest>
 
 namespace {
-
-struct Message {
-    QString title;
-    QString text;
-};
-
-// Closes the message boxes that open while it lives and keeps what they said.
-class MessageCatcher : public QObject {
-public:
-    MessageCatcher() {
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                messages.append({box->windowTitle(), box->text()});
-                box->done(QMessageBox::Ok);
-            }
-        });
-        timer_.start(10);
-    }
-    QList<Message> messages;
-
-private:
-    QTimer timer_;
-};
 
 void click(QWidget* window, const char* name) {
     auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name));
@@ -104,11 +80,11 @@ void TestStatsWindows::turnoverWindowRefusesBadDates() {
     TurnoverWindow window(*db);
     window.resultLabel()->setText(QStringLiteral("上次的结果"));
     window.startBox()->setText(QStringLiteral("2024-13-01"));
-    MessageCatcher catcher;
+    const MessageBoxAnswerer boxes;
     click(&window, "Command1");
-    QCOMPARE(catcher.messages.size(), 1);
-    QCOMPARE(catcher.messages[0].text, QStringLiteral("请输入正确日期格式，如“2020-01-15”！"));
-    QCOMPARE(catcher.messages[0].title, QStringLiteral("澄槿餐饮点餐收银软件"));
+    QCOMPARE(boxes.shown().size(), 1);
+    QCOMPARE(boxes.shown()[0].text, QStringLiteral("请输入正确日期格式，如“2020-01-15”！"));
+    QCOMPARE(boxes.shown()[0].title, QStringLiteral("澄槿餐饮点餐收银软件"));
     QVERIFY(!window.busy());
     QCOMPARE(window.resultLabel()->text(), QStringLiteral("上次的结果"));
 }
@@ -194,17 +170,17 @@ void TestStatsWindows::itemWindowChecksDatesAndSpan() {
     window.startBox()->setText(start);
     window.endBox()->setText(end);
     QSignalSpy computed(&window, &ItemSalesWindow::computed);
-    MessageCatcher catcher;
+    const MessageBoxAnswerer boxes;
     click(&window, "Command1");
     if (title.isEmpty()) {
         QVERIFY(computed.wait(10000));
         QCOMPARE(window.result().size(), size_t(2));
         QCOMPARE(window.result().front().name, QStringLiteral("可乐"));
-        QVERIFY(catcher.messages.isEmpty());
+        QVERIFY(boxes.shown().isEmpty());
     } else {
-        QCOMPARE(catcher.messages.size(), 1);
-        QCOMPARE(catcher.messages[0].title, title);
-        QCOMPARE(catcher.messages[0].text, text);
+        QCOMPARE(boxes.shown().size(), 1);
+        QCOMPARE(boxes.shown()[0].title, title);
+        QCOMPARE(boxes.shown()[0].text, text);
         QVERIFY(!window.busy());
         QVERIFY(window.result().empty());
     }
@@ -243,14 +219,14 @@ void TestStatsWindows::exportWritesOrSaysWhy() {
     QDir().mkpath(folder);
     window.setFileChooser(
         [&](QWidget*) { return chosen.isEmpty() ? QString() : folder + QLatin1Char('/') + chosen; });
-    MessageCatcher catcher;
+    const MessageBoxAnswerer boxes;
     click(&window, "Command2");
     if (message.isEmpty()) {
-        QVERIFY(catcher.messages.isEmpty());
+        QVERIFY(boxes.shown().isEmpty());
     } else {
-        QCOMPARE(catcher.messages.size(), 1);
-        QVERIFY2(catcher.messages[0].text.startsWith(message), qPrintable(catcher.messages[0].text));
-        QCOMPARE(catcher.messages[0].title, QStringLiteral("提示"));
+        QCOMPARE(boxes.shown().size(), 1);
+        QVERIFY2(boxes.shown()[0].text.startsWith(message), qPrintable(boxes.shown()[0].text));
+        QCOMPARE(boxes.shown()[0].title, QStringLiteral("提示"));
     }
     const QStringList files = QDir(folder).entryList(QDir::Files);
     QCOMPARE(files, written.isEmpty() ? QStringList() : QStringList{written});

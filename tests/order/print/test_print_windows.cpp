@@ -9,13 +9,11 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 namespace {

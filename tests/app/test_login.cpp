@@ -46,7 +46,7 @@ private Q_SLOTS:
         window.passwordBox()->setText(QStringLiteral("738"));
         QSignalSpy spy(&window, &LoginWindow::loggedIn);
         const QString shown =
-            MessageShownBy([&] { window.findChild<QPushButton*>(QStringLiteral("Command1"))->click(); });
+            MessageShownBy([&] { window.findChild<QPushButton*>(QStringLiteral("loginButton"))->click(); });
         QCOMPARE(shown, QStringLiteral("密码错误！|提示"));
         QCOMPARE(spy.count(), 0);
         QVERIFY(window.isVisible());
@@ -56,7 +56,7 @@ private Q_SLOTS:
         LoginWindow window(QStringLiteral("739"));
         window.show();
         QSignalSpy spy(&window, &LoginWindow::cancelled);
-        window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+        window.findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
         QCOMPARE(spy.count(), 1);
     }
 

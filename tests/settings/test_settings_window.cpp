@@ -53,15 +53,15 @@ private Q_SLOTS:
 
     void readersSeeUnsavedEditsUntilCancel() {
         open();
-        QCOMPARE(box("text1")->text(), QStringLiteral("澄槿小馆"));
+        QCOMPARE(box("restaurantNameEdit")->text(), QStringLiteral("澄槿小馆"));
         QCOMPARE(list()->count(), 13);
-        box("text1")->setText(QStringLiteral("新馆"));
-        box("Text4")->setText(QStringLiteral("12.5"));
+        box("restaurantNameEdit")->setText(QStringLiteral("新馆"));
+        box("leftMarginEdit")->setText(QStringLiteral("12.5"));
         QCOMPARE(store_->restaurantName(), QStringLiteral("新馆"));
         QCOMPARE(store_->leftMarginMm(), 12.5);
         list()->setCurrentRow(1);
-        button("Command9")->click();
-        button("Command2")->click();
+        button("renameTableButton")->click();
+        button("cancelButton")->click();
         QVERIFY(!window_->isVisible());
         QVERIFY(!window_->tableDialog()->isVisible());
         QVERIFY(!store_->isFilled());
@@ -71,18 +71,18 @@ private Q_SLOTS:
 
     void saveWritesTheFiveTextsOnlyWhenAllFit() {
         open();
-        box("Text6")->setText(QStringLiteral("123"));
-        box("Text4")->setText(QStringLiteral("abc"));
-        box("Text5")->setText(QStringLiteral("10.5"));
-        box("text1")->setText(QString(101, QChar(u'馆')));
+        box("phoneEdit")->setText(QStringLiteral("123"));
+        box("leftMarginEdit")->setText(QStringLiteral("abc"));
+        box("topMarginEdit")->setText(QStringLiteral("10.5"));
+        box("restaurantNameEdit")->setText(QString(101, QChar(u'馆')));
         const MessageBoxAnswerer message;
-        button("Command1")->click();
+        button("saveButton")->click();
         QVERIFY(message.firstText().contains(QStringLiteral("餐馆名称")));
         QVERIFY(window_->isVisible());
         QCOMPARE(ReadSettingsRow(*db_)->phone, QStringLiteral("0571-88886666"));
 
-        box("text1")->setText(QStringLiteral(" 新馆 "));
-        button("Command1")->click();
+        box("restaurantNameEdit")->setText(QStringLiteral(" 新馆 "));
+        button("saveButton")->click();
         QVERIFY(!window_->isVisible());
         QVERIFY(!store_->isFilled());
         const std::optional<SettingsRow> row = ReadSettingsRow(*db_);
@@ -127,16 +127,16 @@ private Q_SLOTS:
         QFETCH(QString, storedAfter);
         Statement(*db_, "UPDATE \"综合设置\" SET \"密码\" = ?").bind(1, stored).run();
         open();
-        box("text1")->setText(QStringLiteral("未保存"));
-        box("Text8")->setText(oldTyped);
-        box("Text12")->setText(newTyped);
+        box("restaurantNameEdit")->setText(QStringLiteral("未保存"));
+        box("oldPasswordEdit")->setText(oldTyped);
+        box("newPasswordEdit")->setText(newTyped);
         const MessageBoxAnswerer answer;
-        button("Command3")->click();
+        button("changePasswordButton")->click();
         QCOMPARE(answer.firstText(), message);
         QCOMPARE(window_->isVisible(), openAfter);
         QCOMPARE(ReadSettingsRow(*db_)->password, storedAfter);
         // The window keeps what was typed; a successful change closes it without saving the details.
-        QCOMPARE(box("Text8")->text(), oldTyped);
+        QCOMPARE(box("oldPasswordEdit")->text(), oldTyped);
         QCOMPARE(store_->isFilled(), openAfter);
         QCOMPARE(ReadSettingsRow(*db_)->restaurantName, QStringLiteral("澄槿小馆"));
     }
@@ -154,13 +154,13 @@ private Q_SLOTS:
         QCOMPARE(list()->count(), std::min(tables, 45));
         if (tables >= 45) {
             const MessageBoxAnswerer message;
-            button("Command8")->click();
+            button("addTableButton")->click();
             QCOMPARE(message.firstText(), QStringLiteral("最多桌数不能超过45桌！"));
             QVERIFY(!window_->tableDialog()->isVisible());
             QCOMPARE(tableNames(*db_).size(), tables);
             return;
         }
-        button("Command8")->click();
+        button("addTableButton")->click();
         QVERIFY(window_->tableDialog()->isVisible());
         QVERIFY(nameBox()->text().isEmpty());
         nameBox()->setText(QStringLiteral("  大厅001 ")); // trimmed; names may repeat
@@ -186,7 +186,7 @@ private Q_SLOTS:
         QFETCH(QString, message);
         open();
         list()->setCurrentRow(row);
-        button(row < 0 ? "Command8" : "Command9")->click();
+        button(row < 0 ? "addTableButton" : "renameTableButton")->click();
         nameBox()->setText(typed);
         const MessageBoxAnswerer answer;
         dialogButton()->click();
@@ -199,12 +199,12 @@ private Q_SLOTS:
     void renameSavesUnderTheKeyItWasOpenedFor() {
         open();
         const MessageBoxAnswerer noSelection;
-        button("Command9")->click();
+        button("renameTableButton")->click();
         QCOMPARE(noSelection.firstText(), QStringLiteral("请选择需修改的餐桌！"));
         QVERIFY(!window_->tableDialog()->isVisible());
 
         list()->setCurrentRow(2);
-        button("Command9")->click();
+        button("renameTableButton")->click();
         QCOMPARE(nameBox()->text(), QStringLiteral("大厅003"));
         QCOMPARE(nameBox()->cursorPosition(), 5);
         list()->setCurrentRow(6); // a click elsewhere while the dialog is open
@@ -222,10 +222,10 @@ private Q_SLOTS:
         WriteSlot(*db_, 8, billId);
         open();
         QStringList names = store_->tableList();
-        button("Command10")->click(); // nothing selected: nothing happens
+        button("deleteTableButton")->click(); // nothing selected: nothing happens
         QCOMPARE(changes_, 0);
         list()->setCurrentRow(3);
-        button("Command10")->click();
+        button("deleteTableButton")->click();
         names.removeAt(3);
         QCOMPARE(store_->tableList(), names);
         QCOMPARE(list()->count(), 12);
@@ -253,7 +253,7 @@ private Q_SLOTS:
         QCOMPARE(SettingsWindow::RemovalMessage(window_->checkRemoval(3)), message);
         list()->setCurrentRow(3);
         const MessageBoxAnswerer answer;
-        button("Command10")->click();
+        button("deleteTableButton")->click();
         QCOMPARE(answer.firstText(), message);
         QCOMPARE(tableNames(*db_).size(), 13);
     }
@@ -263,17 +263,13 @@ private:
         window_ = std::make_unique<SettingsWindow>(*db_, *store_, [this] { ++changes_; });
         window_->show();
     }
-    // A box of the settings window itself (the table dialog has a text1 of its own).
-    QLineEdit* box(const char* name) const {
-        for (QLineEdit* box : window_->findChildren<QLineEdit*>(name))
-            if (box->window() == window_.get())
-                return box;
-        return nullptr;
-    }
+    QLineEdit* box(const char* name) const { return window_->findChild<QLineEdit*>(name); }
     QPushButton* button(const char* name) const { return window_->findChild<QPushButton*>(name); }
-    QListWidget* list() const { return window_->findChild<QListWidget*>("List2"); }
-    QLineEdit* nameBox() const { return window_->tableDialog()->findChild<QLineEdit*>("text1"); }
-    QPushButton* dialogButton() const { return window_->tableDialog()->findChild<QPushButton*>("Command1"); }
+    QListWidget* list() const { return window_->findChild<QListWidget*>("tableList"); }
+    QLineEdit* nameBox() const { return window_->tableDialog()->findChild<QLineEdit*>("tableNameEdit"); }
+    QPushButton* dialogButton() const {
+        return window_->tableDialog()->findChild<QPushButton*>("saveTableButton");
+    }
 
     std::unique_ptr<TestHome> home_;
     std::unique_ptr<Database> db_;

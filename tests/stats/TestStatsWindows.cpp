@@ -57,20 +57,20 @@ void TestStatsWindows::turnoverWindowComputes() {
     QVERIFY(window.resultLabel()->text().isEmpty()); // nothing is computed on opening
     QSignalSpy computed(&window, &TurnoverWindow::computed);
 
-    click(&window, "Command2"); // 今 日
+    click(&window, "todayButton");
     QVERIFY(computed.wait(10000));
     QCOMPARE(window.startBox()->text(), kToday);
     QCOMPARE(window.resultLabel()->text(),
              QStringLiteral("桌数：1\n\n菜品：120  酒水：20  其他：0\n\n应收：140  实收：140\n\n挂账：0"));
 
-    click(&window, "Command3"); // 本  月
+    click(&window, "thisMonthButton");
     QVERIFY(computed.wait(10000));
     QCOMPARE(window.startBox()->text(), kToday.left(8) + QStringLiteral("01"));
     QVERIFY(window.resultLabel()->text().startsWith(QStringLiteral("桌数：1")));
 
     window.startBox()->setText(QStringLiteral("2001/1/1"));
     window.endBox()->setText(QStringLiteral("2001-1-31"));
-    click(&window, "Command1");
+    click(&window, "computeButton");
     QVERIFY(computed.wait(10000));
     QCOMPARE(window.resultLabel()->text(), QStringLiteral("无统计数字"));
 }
@@ -81,7 +81,7 @@ void TestStatsWindows::turnoverWindowRefusesBadDates() {
     window.resultLabel()->setText(QStringLiteral("上次的结果"));
     window.startBox()->setText(QStringLiteral("2024-13-01"));
     const MessageBoxAnswerer boxes;
-    click(&window, "Command1");
+    click(&window, "computeButton");
     QCOMPARE(boxes.shown().size(), 1);
     QCOMPARE(boxes.shown()[0].text, QStringLiteral("请输入正确日期格式，如“2020-01-15”！"));
     QCOMPARE(boxes.shown()[0].title, QStringLiteral("澄槿餐饮点餐收银软件"));
@@ -107,7 +107,7 @@ void TestStatsWindows::itemGridScrollsBeyondSixteenRows() {
     window.show();
     QCOMPARE(window.categoryBox()->currentText(), QStringLiteral("酒水"));
     QSignalSpy computed(&window, &ItemSalesWindow::computed);
-    click(&window, "Command1");
+    click(&window, "computeButton");
     QVERIFY(computed.wait(10000));
 
     const int rows = items + 1;
@@ -115,7 +115,7 @@ void TestStatsWindows::itemGridScrollsBeyondSixteenRows() {
     QCOMPARE(window.result().front().amount, QStringLiteral("0"));
     QTableView* grid = window.grid();
     QCOMPARE(grid->model()->index(0, 3).data().toString(), QString()); // "0" is shown empty
-    QScrollBar* bar = window.findChild<QScrollBar*>(QStringLiteral("VS1"));
+    QScrollBar* bar = window.findChild<QScrollBar*>(QStringLiteral("gridScrollBar"));
     QVERIFY(bar);
     QCOMPARE(bar->isEnabled(), scrolls);
     if (!scrolls) {
@@ -171,7 +171,7 @@ void TestStatsWindows::itemWindowChecksDatesAndSpan() {
     window.endBox()->setText(end);
     QSignalSpy computed(&window, &ItemSalesWindow::computed);
     const MessageBoxAnswerer boxes;
-    click(&window, "Command1");
+    click(&window, "computeButton");
     if (title.isEmpty()) {
         QVERIFY(computed.wait(10000));
         QCOMPARE(window.result().size(), size_t(2));
@@ -211,7 +211,7 @@ void TestStatsWindows::exportWritesOrSaysWhy() {
     const auto db = home_.createDatabase(QString::fromUtf8(QTest::currentDataTag()) + QStringLiteral(".dat"));
     ItemSalesWindow window(*db);
     QSignalSpy computed(&window, &ItemSalesWindow::computed);
-    click(&window, "Command1");
+    click(&window, "computeButton");
     QVERIFY(computed.wait(10000));
     QCOMPARE(window.result().size(), size_t(1)); // only 合计
 
@@ -220,7 +220,7 @@ void TestStatsWindows::exportWritesOrSaysWhy() {
     window.setFileChooser(
         [&](QWidget*) { return chosen.isEmpty() ? QString() : folder + QLatin1Char('/') + chosen; });
     const MessageBoxAnswerer boxes;
-    click(&window, "Command2");
+    click(&window, "exportButton");
     if (message.isEmpty()) {
         QVERIFY(boxes.shown().isEmpty());
     } else {

@@ -120,19 +120,19 @@ void TestMobileWindow::addressAndCodeAgree() {
     ServerControl server(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder_);
     auto* window = new MobileWindow(*db_, store, server);
     window->show();
-    auto* box = window->findChild<QLineEdit*>(QStringLiteral("text1"));
-    auto* code = window->findChild<QLabel*>(QStringLiteral("Image1"));
-    QVERIFY(box && code && window->findChild<QLabel*>(QStringLiteral("Label9")));
+    auto* box = window->findChild<QLineEdit*>(QStringLiteral("addressEdit"));
+    auto* code = window->findChild<QLabel*>(QStringLiteral("codeImage"));
+    QVERIFY(box && code && window->findChild<QLabel*>(QStringLiteral("instructionsLabel")));
     QCOMPARE(box->text(), MobileService::PageAddress(GetLocalAddress()));
     QVERIFY(box->text().endsWith(QLatin1String(":8212/phone/list.asp")));
     QCOMPARE(code->size(), QSize(105, 105));
     QCOMPARE(decode(code->grab().toImage(), home_->home()), box->text());
-    QCOMPARE(window->findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("链接地址："));
-    QCOMPARE(window->findChild<QCheckBox*>(QStringLiteral("Check1"))->text(),
+    QCOMPARE(window->findChild<QLabel*>(QStringLiteral("linkCaption"))->text(), QStringLiteral("链接地址："));
+    QCOMPARE(window->findChild<QCheckBox*>(QStringLiteral("enableCheckBox"))->text(),
              QStringLiteral("开启手机点餐功能"));
 
     QSignalSpy tutorial(window, &MobileWindow::tutorialRequested);
-    QTest::mouseClick(window->findChild<QLabel*>(QStringLiteral("Label1")), Qt::LeftButton);
+    QTest::mouseClick(window->findChild<QLabel*>(QStringLiteral("tutorialLink")), Qt::LeftButton);
     QCOMPARE(tutorial.count(), 1);
     window->close();
 }
@@ -142,7 +142,7 @@ void TestMobileWindow::boxStartsAndStopsServer() {
     ServerControl server(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder_);
     QVERIFY(!server.runningServer());
     auto* window = new MobileWindow(*db_, store, server);
-    auto* enable = window->findChild<QCheckBox*>(QStringLiteral("Check1"));
+    auto* enable = window->findChild<QCheckBox*>(QStringLiteral("enableCheckBox"));
     QVERIFY(!enable->isChecked()); // the stored flag is "0"
 
     enable->setChecked(true);
@@ -163,9 +163,9 @@ void TestMobileWindow::boxStartsAndStopsServer() {
     // Opening the window again with the flag on starts no second server.
     const qint64 running = *server.runningServer();
     auto* again = new MobileWindow(*db_, store, server);
-    QVERIFY(again->findChild<QCheckBox*>(QStringLiteral("Check1"))->isChecked());
+    QVERIFY(again->findChild<QCheckBox*>(QStringLiteral("enableCheckBox"))->isChecked());
     QCOMPARE(server.runningServer().value_or(0), running);
-    again->findChild<QCheckBox*>(QStringLiteral("Check1"))->setChecked(false);
+    again->findChild<QCheckBox*>(QStringLiteral("enableCheckBox"))->setChecked(false);
     QVERIFY(server.waitStopped(3000));
     again->close();
     QCOMPARE(storedFlag(*db_), QStringLiteral("0"));
@@ -188,7 +188,7 @@ void TestMobileWindow::missingServerProgram() {
     SettingsStore store(*db_);
     ServerControl server(home_->path(QStringLiteral("no-program-here")), folder_);
     auto* window = new MobileWindow(*db_, store, server);
-    auto* enable = window->findChild<QCheckBox*>(QStringLiteral("Check1"));
+    auto* enable = window->findChild<QCheckBox*>(QStringLiteral("enableCheckBox"));
     QString message;
     {
         const MessageBoxAnswerer answer;
@@ -206,7 +206,7 @@ void TestMobileWindow::renewTableCodesAsks() {
     ServerControl server(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder_);
     const QHash<QString, QString> before = TableTokens::EnsureTokens(*db_, store.tableKeys());
     auto* window = new MobileWindow(*db_, store, server);
-    auto* renew = window->findChild<QPushButton*>(QStringLiteral("RenewTableCodes"));
+    auto* renew = window->findChild<QPushButton*>(QStringLiteral("renewCodesButton"));
     QVERIFY(renew);
     QCOMPARE(renew->text(), QStringLiteral("重新生成二维码"));
 
@@ -243,7 +243,7 @@ void TestMobileWindow::printWithoutPrinterOffersPdf() {
     SettingsStore store(*db_);
     ServerControl server(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder_);
     auto* window = new MobileWindow(*db_, store, server);
-    auto* print = window->findChild<QPushButton*>(QStringLiteral("PrintTableCodes"));
+    auto* print = window->findChild<QPushButton*>(QStringLiteral("printCodesButton"));
     QVERIFY(print);
     QCOMPARE(print->text(), QStringLiteral("打印桌台二维码"));
     QStringList texts;

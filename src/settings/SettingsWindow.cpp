@@ -194,8 +194,8 @@ void SettingsWindow::tablesEdited() {
 }
 
 void SettingsWindow::addTable() {
-    if (store_.tableCount() > 44) {
-        ShowMessage(this, QStringLiteral("最多桌数不能超过45桌！"));
+    if (!DiningTables::RoomForAnother(store_.tableCount())) {
+        ShowMessage(this, kTableLimitMessage);
         return;
     }
     try {

@@ -83,7 +83,7 @@ bool TableDialog::save() {
             ShowMessage(this, QStringLiteral("请输入餐桌名称！"));
             return false;
         case DiningTables::SaveResult::TooMany:
-            ShowMessage(this, QStringLiteral("最多桌数不能超过45桌！"));
+            ShowMessage(this, kTableLimitMessage);
             return false;
         case DiningTables::SaveResult::Saved:
             break;

@@ -261,7 +261,7 @@ bool SettingsWindow::save() {
 }
 
 void SettingsWindow::changePassword() {
-    if (newPasswordBox_->text().trimmed().isEmpty()) {
+    if (NewPasswordMissing(newPasswordBox_->text())) {
         ShowMessage(this, QStringLiteral("请输入新密码！"));
         return;
     }

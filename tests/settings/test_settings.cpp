@@ -1,5 +1,6 @@
 #include "common/TestHome.h"
 #include "settings/DiningTables.h"
+#include "settings/Password.h"
 #include "store/Database.h"
 #include "store/Settings.h"
 
@@ -55,6 +56,37 @@ private Q_SLOTS:
         // The sample tables hold 20240101120000 .. 20240101120012.
         QCOMPARE(tables.newKey(now), QStringLiteral("20240101120013"));
         QCOMPARE(tables.newKey(now.addSecs(60)), QStringLiteral("20240101120103"));
+    }
+
+    // Columns: stored password, old and new as typed, result, stored afterwards.
+    void passwordChange_data() {
+        for (const char* column : {"stored", "oldTyped", "newTyped"})
+            QTest::addColumn<QString>(column);
+        QTest::addColumn<PasswordChange>("result");
+        QTest::addColumn<QString>("storedAfter");
+        QTest::newRow("new empty") << "739"
+                                   << "739"
+                                   << "" << PasswordChange::NewMissing << "739";
+        QTest::newRow("new only blanks") << "739"
+                                         << "739"
+                                         << " \t " << PasswordChange::NewMissing << "739";
+        QTest::newRow("old wrong") << "739"
+                                   << "793"
+                                   << "8" << PasswordChange::OldWrong << "739";
+        QTest::newRow("both trimmed") << "739"
+                                      << " 739 "
+                                      << " 8 8 " << PasswordChange::Changed << "8 8";
+    }
+    void passwordChange() {
+        QFETCH(QString, stored);
+        QFETCH(QString, oldTyped);
+        QFETCH(QString, newTyped);
+        QFETCH(PasswordChange, result);
+        QFETCH(QString, storedAfter);
+        QCOMPARE(NewPasswordMissing(newTyped), result == PasswordChange::NewMissing);
+        Statement(*db_, "UPDATE \"综合设置\" SET \"密码\" = ?").bind(1, stored).run();
+        QCOMPARE(ChangePassword(*db_, oldTyped, newTyped), result);
+        QCOMPARE(ReadSettingsRow(*db_)->password, storedAfter);
     }
 
     void tableLimitHoldsForTheCountAndForSaving_data() {

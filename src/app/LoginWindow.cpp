@@ -13,17 +13,17 @@
 
 LoginWindow::LoginWindow(const QString& storedPassword, QWidget* parent)
     : QDialog(parent), storedPassword_(storedPassword), passwordBox_(new QLineEdit(this)) {
-    setObjectName(QStringLiteral("Form9"));
+    setObjectName(QStringLiteral("loginWindow"));
     setWindowTitle(QStringLiteral(" 登录"));
     setFixedSize(360, 220);
 
     auto* band = new QLabel(QStringLiteral("澄槿餐饮点餐收银软件"), this);
-    band->setObjectName(QStringLiteral("Label1"));
+    band->setObjectName(QStringLiteral("titleBand"));
     band->setAlignment(Qt::AlignCenter);
     band->setFixedHeight(60);
     band->setStyleSheet(QStringLiteral("background: rgb(75,151,199); color: white; font-size: 16pt;"));
 
-    passwordBox_->setObjectName(QStringLiteral("text1"));
+    passwordBox_->setObjectName(QStringLiteral("passwordEdit"));
     const LoginPrefill prefill = LoginPrefillFor(storedPassword);
     passwordBox_->setText(prefill.text);
     passwordBox_->setEchoMode(prefill.masked ? QLineEdit::Password : QLineEdit::Normal);
@@ -31,9 +31,9 @@ LoginWindow::LoginWindow(const QString& storedPassword, QWidget* parent)
     FrameControl(passwordBox_);
 
     auto* ok = new QPushButton(QStringLiteral("确  定"), this);
-    ok->setObjectName(QStringLiteral("Command1"));
+    ok->setObjectName(QStringLiteral("loginButton"));
     auto* cancel = new QPushButton(QStringLiteral("取  消"), this);
-    cancel->setObjectName(QStringLiteral("Command2"));
+    cancel->setObjectName(QStringLiteral("cancelButton"));
     ok->setAutoDefault(false);
     cancel->setAutoDefault(false);
 

@@ -34,16 +34,16 @@ bool holdsDatabase(const QString& folder) {
 } // namespace
 
 DataFolders ChooseDataFolders(const QString& home, const QString& xdgDataHome) {
-    const QString cRoot = xdgDataHome.isEmpty() ? home + QStringLiteral("/.local/share") : xdgDataHome;
-    const QString onD = QDir::cleanPath(home + QLatin1Char('/') + kDataFolderName);
-    const QString onC = QDir::cleanPath(cRoot + QLatin1Char('/') + kDataFolderName);
+    const QString xdgData = xdgDataHome.isEmpty() ? home + QStringLiteral("/.local/share") : xdgDataHome;
+    const QString inHome = QDir::cleanPath(home + QLatin1Char('/') + kDataFolderName);
+    const QString inXdgData = QDir::cleanPath(xdgData + QLatin1Char('/') + kDataFolderName);
 
-    QString chosen = homeIsUsable(home) ? onD : onC;
-    const QString other = chosen == onD ? onC : onD;
+    QString chosen = homeIsUsable(home) ? inHome : inXdgData;
+    const QString other = chosen == inHome ? inXdgData : inHome;
     // A home folder that gains or loses files must not make the user's data seem to vanish.
     if (!holdsDatabase(chosen) && holdsDatabase(other))
         chosen = other;
-    return {chosen, QDir::cleanPath(cRoot + QLatin1Char('/') + kBackupFolderName)};
+    return {chosen, QDir::cleanPath(xdgData + QLatin1Char('/') + kBackupFolderName)};
 }
 
 DataFolders ChooseDataFoldersFromEnvironment() {

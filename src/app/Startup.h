@@ -5,8 +5,8 @@
 
 class Database;
 
-// Where the data lives. "Drive D:" is the user's home folder, usable when it holds at least one visible
-// entry; "drive C:" is the XDG data folder. The backup folder always lies on "drive C:".
+// Where the data lives: in the user's home folder when that holds at least one visible entry, otherwise in
+// the XDG data folder. The backup folder always lies in the XDG data folder.
 struct DataFolders {
     QString dataFolder;
     QString backupFolder;

@@ -39,13 +39,16 @@ protected:
 };
 
 const char* const kBoxCaptions[] = {"名  称：", "数  量：", "单  位：", "单  价：", "拼  音：", "备  注："};
+const QString kBoxNames[] = {QStringLiteral("nameEdit"),     QStringLiteral("quantityEdit"),
+                             QStringLiteral("unitEdit"),     QStringLiteral("priceEdit"),
+                             QStringLiteral("initialsEdit"), QStringLiteral("remarkEdit")};
 
 } // namespace
 
 DishDialog::DishDialog(MenuCatalogue& catalogue, QWidget* parent)
     : QWidget(parent, Qt::Window), catalogue_(catalogue),
       categoryLabel_(new QLabel(QStringLiteral("菜品"), this)) {
-    setObjectName(QStringLiteral("Form5"));
+    setObjectName(QStringLiteral("dishDialog"));
     setWindowTitle(QStringLiteral("酒菜设置"));
     setFont(QFont(QStringLiteral("Noto Serif CJK SC"), 9));
 
@@ -54,20 +57,20 @@ DishDialog::DishDialog(MenuCatalogue& catalogue, QWidget* parent)
     grid->setVerticalSpacing(10);
     for (int i = 0; i < BoxCount; ++i) {
         auto* box = new DishBox(this);
-        box->setObjectName(QStringLiteral("text1_%1").arg(i));
+        box->setObjectName(kBoxNames[i]);
         box->setMinimumWidth(Px(3300));
         FrameControl(box);
         boxes_[i] = box;
         grid->addWidget(new QLabel(QString::fromUtf8(kBoxCaptions[i]), this), i, 0);
         grid->addWidget(box, i, 1);
     }
-    categoryLabel_->setObjectName(QStringLiteral("Label5_6"));
+    categoryLabel_->setObjectName(QStringLiteral("dishCategoryLabel"));
     categoryLabel_->setStyleSheet(QStringLiteral("color: rgb(192,0,0); font-weight: bold;"));
 
     auto* save = new QPushButton(QStringLiteral("保  存"), this);
-    save->setObjectName(QStringLiteral("Command2"));
+    save->setObjectName(QStringLiteral("saveButton"));
     auto* cancel = new QPushButton(QStringLiteral("取  消"), this);
-    cancel->setObjectName(QStringLiteral("Command1"));
+    cancel->setObjectName(QStringLiteral("cancelButton"));
     for (QPushButton* button : {save, cancel})
         button->setAutoDefault(false);
 

@@ -8,7 +8,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The dish dialog Form5: the boxes of one menu item. It saves under the key of the item it was opened
+// The dish dialog: the boxes of one menu item. It saves under the key of the item it was opened
 // for, so clicking another row of the menu window meanwhile changes nothing here.
 class DishDialog : public QWidget {
     Q_OBJECT
@@ -28,7 +28,7 @@ public:
     QString category() const;
     DishEntry entry() const;
 
-    // Command2 "保  存": writes the item, tells the menu window and closes; on failure says why and stays.
+    // "保  存": writes the item, tells the menu window and closes; on failure says why and stays.
     bool save();
 
 Q_SIGNALS:
@@ -42,7 +42,7 @@ private:
 
     MenuCatalogue& catalogue_;
     QLineEdit* boxes_[BoxCount];
-    QLabel* categoryLabel_; // Label5(6)
+    QLabel* categoryLabel_;
     QString key_;
     bool centred_ = false;
 };

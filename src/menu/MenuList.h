@@ -34,7 +34,7 @@ public:
     // The entry that screen row r shows, or nullptr for an empty row.
     const MenuItem* entryAt(int screenRow) const;
 
-    // Selects the item on a screen row (xz); a row without an item selects nothing.
+    // Selects the item on a screen row; a row without an item selects nothing.
     void select(int screenRow);
     std::optional<int> selectedRow() const { return selectedRow_; }
     // The entry the selected row showed when it was clicked (scrolling does not change it).

@@ -23,6 +23,8 @@
 namespace {
 
 const QStringList kCategories{QStringLiteral("菜品"), QStringLiteral("酒水"), QStringLiteral("其他")};
+const QString kCategoryOptionNames[] = {QStringLiteral("dishesOption"), QStringLiteral("drinksOption"),
+                                        QStringLiteral("otherOption")};
 const QStringList kHeaders{QStringLiteral("名称"), QStringLiteral("数量"), QStringLiteral("单位"),
                            QStringLiteral("单价"), QStringLiteral("拼音"), QStringLiteral("备注"),
                            QStringLiteral("分类")};
@@ -36,7 +38,7 @@ const QColor kSelectedRow(0, 255, 255);
 
 } // namespace
 
-// The visible area of the grid (Pt1). A class of its own, so its silver frame does not pass on to the
+// The visible area of the grid. A class of its own, so its silver frame does not pass on to the
 // table and header inside, which are frames too.
 class GridArea : public QFrame {
     Q_OBJECT
@@ -97,7 +99,7 @@ private:
 
 MenuWindow::MenuWindow(Database& db, QWidget* parent)
     : QWidget(parent, Qt::Window), catalogue_(db), list_(catalogue_) {
-    setObjectName(QStringLiteral("Form3"));
+    setObjectName(QStringLiteral("menuWindow"));
     setWindowTitle(QStringLiteral("酒菜设置"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     setFont(QFont(QStringLiteral("Noto Serif CJK SC"), 9));
@@ -107,7 +109,7 @@ MenuWindow::MenuWindow(Database& db, QWidget* parent)
     auto* top = new QHBoxLayout;
     for (int i = 0; i < kCategories.size(); ++i) {
         auto* option = new QRadioButton(kCategories.at(i), this);
-        option->setObjectName(QStringLiteral("Option1_%1").arg(i));
+        option->setObjectName(kCategoryOptionNames[i]);
         options->addButton(option, i);
         categoryOptions_.append(option);
         top->addWidget(option);
@@ -115,29 +117,31 @@ MenuWindow::MenuWindow(Database& db, QWidget* parent)
     }
     categoryOptions_.first()->setChecked(true);
     categoryLabel_ = new QLabel(list_.category(), this);
-    categoryLabel_->setObjectName(QStringLiteral("Label3"));
+    categoryLabel_->setObjectName(QStringLiteral("categoryLabel"));
     categoryLabel_->setStyleSheet(QStringLiteral("color: rgb(192,0,0); font-weight: bold;"));
     keyLabel_ = new QLabel(this);
-    keyLabel_->setObjectName(QStringLiteral("Label2"));
+    keyLabel_->setObjectName(QStringLiteral("selectedKeyLabel"));
     keyLabel_->hide();
     top->addSpacing(12);
     top->addWidget(categoryLabel_);
     top->addStretch();
     top->addWidget(new QLabel(QStringLiteral("输入拼音或中文查询"), this));
     searchBox_ = new QLineEdit(this);
-    searchBox_->setObjectName(QStringLiteral("Text2"));
+    searchBox_->setObjectName(QStringLiteral("searchBox"));
     searchBox_->setFixedWidth(Px(2400));
     FrameControl(searchBox_);
     top->addWidget(searchBox_);
     auto* find = new QPushButton(QStringLiteral("查  询"), this);
-    find->setObjectName(QStringLiteral("Command1"));
+    find->setObjectName(QStringLiteral("searchButton"));
     top->addWidget(find);
 
     // Buttons under the grid.
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    const std::pair<const char*, const char*> commands[] = {
-        {"Command2", "新  增"}, {"Command5", "修  改"}, {"Command4", "删  除"}, {"Command8", "清  空"}};
+    const std::pair<const char*, const char*> commands[] = {{"addButton", "新  增"},
+                                                            {"modifyButton", "修  改"},
+                                                            {"deleteButton", "删  除"},
+                                                            {"clearButton", "清  空"}};
     QList<QPushButton*> commandButtons;
     for (const auto& [name, caption] : commands) {
         auto* button = new QPushButton(QString::fromUtf8(caption), this);
@@ -175,7 +179,7 @@ MenuWindow::~MenuWindow() = default;
 QWidget* MenuWindow::buildGrid() {
     model_ = new ScreenRowsModel(list_, this);
     grid_ = new QTableView(this);
-    grid_->setObjectName(QStringLiteral("Grid"));
+    grid_->setObjectName(QStringLiteral("menuGrid"));
     grid_->setModel(model_);
     grid_->setSelectionMode(QAbstractItemView::NoSelection);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -193,16 +197,16 @@ QWidget* MenuWindow::buildGrid() {
     }
     grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    grid_->horizontalScrollBar()->setObjectName(QStringLiteral("HS1"));
-    // Exactly 22 screen rows, with the sideways bar HS1 below them.
+    grid_->horizontalScrollBar()->setObjectName(QStringLiteral("columnScrollBar"));
+    // Exactly 22 screen rows, with the sideways scroll bar below them.
     grid_->setFixedHeight(kHeaderHeight + MenuList::kScreenRows * kRowHeight +
                           grid_->horizontalScrollBar()->sizeHint().height() + 2 * grid_->frameWidth());
     grid_->setMinimumWidth(gridWidth + 2 * grid_->frameWidth());
     grid_->viewport()->installEventFilter(this);
-    connect(grid_, &QTableView::pressed, this, [this](const QModelIndex& index) { xz(index.row()); });
+    connect(grid_, &QTableView::pressed, this, [this](const QModelIndex& index) { selectRow(index.row()); });
 
     verticalBar_ = new QScrollBar(Qt::Vertical, this);
-    verticalBar_->setObjectName(QStringLiteral("VS1"));
+    verticalBar_->setObjectName(QStringLiteral("rowScrollBar"));
     verticalBar_->setPageStep(MenuList::kScreenRows);
     connect(verticalBar_, &QScrollBar::valueChanged, this, [this](int value) {
         list_.setScrollValue(value);
@@ -210,7 +214,7 @@ QWidget* MenuWindow::buildGrid() {
     });
 
     auto* area = new GridArea(this);
-    area->setObjectName(QStringLiteral("Pt1"));
+    area->setObjectName(QStringLiteral("gridArea"));
     FrameControl(area);
     auto* row = new QHBoxLayout(area);
     row->setContentsMargins(1, 1, 1, 1);
@@ -244,7 +248,7 @@ void MenuWindow::refresh() {
     showState();
 }
 
-void MenuWindow::xz(int screenRow) {
+void MenuWindow::selectRow(int screenRow) {
     list_.select(screenRow);
     showState();
 }

@@ -15,7 +15,7 @@ class QScrollBar;
 class QTableView;
 class ScreenRowsModel;
 
-// The menu window Form3 "酒菜设置": the items of one category, filtered by the search box, with add,
+// The menu window "酒菜设置": the items of one category, filtered by the search box, with add,
 // modify, delete and clear. Shown not modal; it opens the dish dialog.
 class MenuWindow : public QWidget {
     Q_OBJECT
@@ -27,12 +27,12 @@ public:
     DishDialog* dishDialog() const { return dishDialog_; }
     QTableView* grid() const { return grid_; }
 
-    // Command1 "查  询" and every change of search text or category.
+    // "查  询"; also runs on every change of search text or category.
     void refresh();
-    // A click on any cell of screen row r.
-    void xz(int screenRow);
+    // A click on any cell of a screen row.
+    void selectRow(int screenRow);
     void chooseCategory(const QString& category);
-    // Command2, Command5, Command4, Command8.
+    // The buttons under the grid: 新增, 修改, 删除, 清空.
     void addItem();
     void modifyItem();
     void deleteItem();
@@ -52,10 +52,11 @@ private:
     MenuList list_;
     ScreenRowsModel* model_ = nullptr;
     QTableView* grid_ = nullptr;
-    QScrollBar* verticalBar_ = nullptr; // VS1
-    QLineEdit* searchBox_ = nullptr;    // Text2
-    QLabel* categoryLabel_ = nullptr;   // Label3
-    QLabel* keyLabel_ = nullptr;        // Label2
+    QScrollBar* verticalBar_ = nullptr;
+    QLineEdit* searchBox_ = nullptr;
+    QLabel* categoryLabel_ = nullptr;
+    // Hidden: the key the dish dialog saves under.
+    QLabel* keyLabel_ = nullptr;
     QList<QRadioButton*> categoryOptions_;
     DishDialog* dishDialog_ = nullptr;
     bool centred_ = false;

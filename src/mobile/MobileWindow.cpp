@@ -50,12 +50,12 @@ void showResult(QWidget* parent, MobileService::SwitchResult result) {
 
 MobileWindow::MobileWindow(Database& db, SettingsStore& store, ServerControl& server, QWidget* parent)
     : QWidget(parent, Qt::Window), db_(db), store_(store), server_(server) {
-    setObjectName(QStringLiteral("Form24"));
+    setObjectName(QStringLiteral("mobileWindow"));
     setWindowTitle(QStringLiteral("手机点餐"));
     setAttribute(Qt::WA_DeleteOnClose);
 
     band_ = new QLabel(this);
-    band_->setObjectName(QStringLiteral("Label8"));
+    band_->setObjectName(QStringLiteral("titleBand"));
     band_->setFixedHeight(Px(450));
     band_->setAutoFillBackground(true);
     QPalette palette = band_->palette();
@@ -63,39 +63,39 @@ MobileWindow::MobileWindow(Database& db, SettingsStore& store, ServerControl& se
     band_->setPalette(palette);
 
     code_ = new QLabel(this);
-    code_->setObjectName(QStringLiteral("Image1"));
+    code_->setObjectName(QStringLiteral("codeImage"));
     code_->setFixedSize(Px(kCodeSide), Px(kCodeSide));
     code_->setAlignment(Qt::AlignCenter);
 
     instructions_ = new QLabel(kInstructions, this);
-    instructions_->setObjectName(QStringLiteral("Label9"));
+    instructions_->setObjectName(QStringLiteral("instructionsLabel"));
     instructions_->setWordWrap(true);
     instructions_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     linkCaption_ = new QLabel(QStringLiteral("链接地址："), this);
-    linkCaption_->setObjectName(QStringLiteral("Label3"));
+    linkCaption_->setObjectName(QStringLiteral("linkCaption"));
     linkCaption_->setCursor(Qt::PointingHandCursor);
     linkCaption_->setStyleSheet(QStringLiteral("color: rgb(0,0,255); text-decoration: underline;"));
     linkCaption_->installEventFilter(this);
 
     addressBox_ = new QLineEdit(this);
-    addressBox_->setObjectName(QStringLiteral("text1"));
+    addressBox_->setObjectName(QStringLiteral("addressEdit"));
     addressBox_->setReadOnly(true);
     FrameControl(addressBox_);
 
     enable_ = new QCheckBox(QStringLiteral("开启手机点餐功能"), this);
-    enable_->setObjectName(QStringLiteral("Check1"));
+    enable_->setObjectName(QStringLiteral("enableCheckBox"));
 
     tutorial_ = new QLabel(QStringLiteral("查看教程"), this);
-    tutorial_->setObjectName(QStringLiteral("Label1"));
+    tutorial_->setObjectName(QStringLiteral("tutorialLink"));
     tutorial_->setCursor(Qt::PointingHandCursor);
     tutorial_->setStyleSheet(QStringLiteral("color: rgb(0,0,255); text-decoration: underline;"));
     tutorial_->installEventFilter(this);
 
     printCodes_ = new QPushButton(QStringLiteral("打印桌台二维码"), this);
-    printCodes_->setObjectName(QStringLiteral("PrintTableCodes"));
+    printCodes_->setObjectName(QStringLiteral("printCodesButton"));
     renewCodes_ = new QPushButton(QStringLiteral("重新生成二维码"), this);
-    renewCodes_->setObjectName(QStringLiteral("RenewTableCodes"));
+    renewCodes_->setObjectName(QStringLiteral("renewCodesButton"));
 
     auto* top = new QHBoxLayout;
     top->setSpacing(Px(225));
@@ -124,8 +124,8 @@ MobileWindow::MobileWindow(Database& db, SettingsStore& store, ServerControl& se
     layout->addLayout(body, 1);
     resize(Px(7200), Px(4200));
 
-    // Load: the box follows the stored flag, and a change of its value runs the enable action.
-    connect(enable_, &QCheckBox::toggled, this, &MobileWindow::Check1_Click);
+    // The box starts from the stored flag; every change of it starts or stops the server.
+    connect(enable_, &QCheckBox::toggled, this, &MobileWindow::switchMobileOrdering);
     connect(printCodes_, &QPushButton::clicked, this, &MobileWindow::printTableCodes);
     connect(renewCodes_, &QPushButton::clicked, this, &MobileWindow::renewTableCodes);
     enable_->setChecked(store_.mobileFlag() == 1);
@@ -221,7 +221,7 @@ void MobileWindow::renewTableCodes() {
     ShowMessage(this, QStringLiteral("桌台二维码已重新生成，请重新打印。"));
 }
 
-void MobileWindow::Check1_Click(bool on) {
+void MobileWindow::switchMobileOrdering(bool on) {
     showResult(this, MobileService::ApplySwitch(server_, on));
 }
 

@@ -10,13 +10,13 @@ class QPushButton;
 class ServerControl;
 class SettingsStore;
 
-// 手机点餐 (Form24): the address of the phone pages as text and QR code, and the switch of the service.
+// 手机点餐: the address of the phone pages as text and QR code, and the switch of the service.
 class MobileWindow : public QWidget {
     Q_OBJECT
 public:
     MobileWindow(Database& db, SettingsStore& store, ServerControl& server, QWidget* parent = nullptr);
 
-    // The start-up hook: when the stored flag is on, runs the enable action without showing the window.
+    // At start-up: when the stored flag is on, starts the server without showing the window.
     // A problem (server program missing or not starting) is shown in a message box over `parent`.
     static void ApplyStoredSwitch(SettingsStore& store, ServerControl& server, QWidget* parent = nullptr);
 
@@ -31,7 +31,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Check1_Click(bool on);
+    // The box "开启手机点餐功能" was ticked or cleared: starts or stops the server.
+    void switchMobileOrdering(bool on);
     void showCode(const QString& address);
     // "打印桌台二维码": one code per dining table on A4, to the default printer or else to a PDF file.
     void printTableCodes();
@@ -41,13 +42,14 @@ private:
     Database& db_;
     SettingsStore& store_;
     ServerControl& server_;
-    QLabel* instructions_ = nullptr;  // Label9
-    QLabel* code_ = nullptr;          // Image1
-    QLabel* linkCaption_ = nullptr;   // Label3
-    QLineEdit* addressBox_ = nullptr; // text1
-    QCheckBox* enable_ = nullptr;     // Check1
-    QLabel* tutorial_ = nullptr;      // Label1
-    QLabel* band_ = nullptr;          // Label8
+    QLabel* instructions_ = nullptr;
+    QLabel* code_ = nullptr;
+    // "链接地址：": a click opens the address in the browser.
+    QLabel* linkCaption_ = nullptr;
+    QLineEdit* addressBox_ = nullptr;
+    QCheckBox* enable_ = nullptr;
+    QLabel* tutorial_ = nullptr;
+    QLabel* band_ = nullptr;
     QPushButton* printCodes_ = nullptr;
     QPushButton* renewCodes_ = nullptr;
 };

@@ -49,21 +49,21 @@ private:
 
 BillPreviewWindow::BillPreviewWindow(const BillData& bill, QWidget* parent)
     : QWidget(parent, Qt::Window), bill_(bill), document_(BillReceiptDocument(bill)) {
-    setObjectName(QStringLiteral("Form2"));
+    setObjectName(QStringLiteral("billPreviewWindow"));
     setWindowTitle(QStringLiteral("打印预览"));
     setAttribute(Qt::WA_DeleteOnClose);
 
     auto* area = new QScrollArea(this);
-    area->setObjectName(QStringLiteral("Picture1"));
+    area->setObjectName(QStringLiteral("previewArea"));
     area->setBackgroundRole(QPalette::Base);
     area->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     area->setWidget(new BillCanvas(document_, bill_.leftMarginMm, area));
     FrameControl(area);
 
     auto* note = new QLabel(QStringLiteral("本软件支持80mm热敏小票打印机"), this);
-    note->setObjectName(QStringLiteral("Label1"));
+    note->setObjectName(QStringLiteral("printerNote"));
     auto* print = new QPushButton(QStringLiteral("打印"), this);
-    print->setObjectName(QStringLiteral("CommandPrint"));
+    print->setObjectName(QStringLiteral("printButton"));
     connect(print, &QPushButton::clicked, this, &BillPreviewWindow::printBill);
 
     auto* bottom = new QHBoxLayout;

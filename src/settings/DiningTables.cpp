@@ -33,6 +33,10 @@ void shiftSlotsUp(Database& db, int first) {
 
 } // namespace
 
+bool DiningTables::RoomForAnother(int tableCount) {
+    return tableCount < kMaxTables;
+}
+
 QString DiningTables::newKey(const QDateTime& now) const {
     QDateTime time = now;
     QString key = BillId(time);
@@ -68,7 +72,7 @@ DiningTables::SaveResult DiningTables::save(const QString& key, const QString& t
     } else {
         if (name.isEmpty())
             return SaveResult::NameMissing;
-        if (rowCount() >= kMaxTables)
+        if (!RoomForAnother(rowCount()))
             return SaveResult::TooMany;
         Statement add(db_, "INSERT INTO \"餐桌设置\" (\"餐桌名称\", \"编号\") VALUES (?, ?)");
         add.bind(1, name).bind(2, key).run();

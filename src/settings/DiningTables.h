@@ -5,12 +5,17 @@
 
 class Database;
 
+inline const QString kTableLimitMessage = QStringLiteral("最多桌数不能超过45桌！");
+
 // The rows of 餐桌设置 as the settings window edits them. A table is found by its key 编号, never by its
 // place in a list; the rows in the order they were added are tables 0, 1, 2 …, and table i owns the
 // occupation slot i of 综合设置.
 class DiningTables {
 public:
     explicit DiningTables(Database& db) : db_(db) {}
+
+    // Whether a table may be added to tableCount tables: the main window has tiles for kMaxTables.
+    static bool RoomForAnother(int tableCount);
 
     // Key for a new table: the time as "yyyyMMddhhmmss", moved on by a second while a row holds it, so two
     // tables added within one second never share a key.

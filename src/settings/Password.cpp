@@ -3,10 +3,14 @@
 #include "store/Database.h"
 #include "store/Schema.h"
 
+bool NewPasswordMissing(const QString& typed) {
+    return typed.trimmed().isEmpty();
+}
+
 PasswordChange ChangePassword(Database& db, const QString& oldPassword, const QString& newPassword) {
-    const QString replacement = newPassword.trimmed();
-    if (replacement.isEmpty())
+    if (NewPasswordMissing(newPassword))
         return PasswordChange::NewMissing;
+    const QString replacement = newPassword.trimmed();
     CheckWidths(QStringLiteral("综合设置"), {{"密码", replacement}});
     Transaction transaction(db);
     qint64 row = -1;

@@ -33,7 +33,7 @@ SettingsWindow::SettingsWindow(Database& db, SettingsStore& store, std::function
                                QWidget* parent)
     : QWidget(parent, Qt::Window), db_(db), store_(store), tables_(db),
       tablesChanged_(std::move(tablesChanged)) {
-    setObjectName(QStringLiteral("Form8"));
+    setObjectName(QStringLiteral("settingsWindow"));
     setWindowTitle(QStringLiteral("综合设置"));
     setFont(QFont(QStringLiteral("Noto Serif CJK SC"), 9));
 
@@ -44,8 +44,8 @@ SettingsWindow::SettingsWindow(Database& db, SettingsStore& store, std::function
     groups->addWidget(buildTableGroup());
     groups->addLayout(right);
 
-    auto* save = makeButton(QStringLiteral("保  存"), "Command1", this);
-    auto* cancel = makeButton(QStringLiteral("取  消"), "Command2", this);
+    auto* save = makeButton(QStringLiteral("保  存"), "saveButton", this);
+    auto* cancel = makeButton(QStringLiteral("取  消"), "cancelButton", this);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(save);
@@ -83,13 +83,13 @@ QLineEdit* SettingsWindow::addBox(const char* name) {
 QWidget* SettingsWindow::buildTableGroup() {
     auto* group = new QGroupBox(QStringLiteral("桌台设置"), this);
     list_ = new QListWidget(group);
-    list_->setObjectName(QStringLiteral("List2"));
+    list_->setObjectName(QStringLiteral("tableList"));
     list_->setUniformItemSizes(true);
     list_->setMinimumSize(Px(2400), Px(4200));
     FrameControl(list_);
-    auto* add = makeButton(QStringLiteral("新增"), "Command8", group);
-    auto* rename = makeButton(QStringLiteral("修改"), "Command9", group);
-    auto* remove = makeButton(QStringLiteral("删除"), "Command10", group);
+    auto* add = makeButton(QStringLiteral("新增"), "addTableButton", group);
+    auto* rename = makeButton(QStringLiteral("修改"), "renameTableButton", group);
+    auto* remove = makeButton(QStringLiteral("删除"), "deleteTableButton", group);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : {add, rename, remove}) {
         button->setFixedWidth(Px(900));
@@ -108,11 +108,11 @@ QWidget* SettingsWindow::buildTableGroup() {
 
 QWidget* SettingsWindow::buildDetailsGroup() {
     auto* group = new QGroupBox(QStringLiteral("综合设置"), this);
-    nameBox_ = addBox("text1");
-    addressBox_ = addBox("Text2");
-    phoneBox_ = addBox("Text6");
-    leftMarginBox_ = addBox("Text4");
-    topMarginBox_ = addBox("Text5");
+    nameBox_ = addBox("restaurantNameEdit");
+    addressBox_ = addBox("addressEdit");
+    phoneBox_ = addBox("phoneEdit");
+    leftMarginBox_ = addBox("leftMarginEdit");
+    topMarginBox_ = addBox("topMarginEdit");
     const std::pair<const char*, QLineEdit*> rows[] = {{"餐馆名称", nameBox_},
                                                        {"餐馆地址", addressBox_},
                                                        {"订餐电话", phoneBox_},
@@ -129,9 +129,9 @@ QWidget* SettingsWindow::buildDetailsGroup() {
 
 QWidget* SettingsWindow::buildPasswordGroup() {
     auto* group = new QGroupBox(QStringLiteral("修改登录密码"), this);
-    oldPasswordBox_ = addBox("Text8");
-    newPasswordBox_ = addBox("Text12");
-    auto* change = makeButton(QStringLiteral("修改密码"), "Command3", group);
+    oldPasswordBox_ = addBox("oldPasswordEdit");
+    newPasswordBox_ = addBox("newPasswordEdit");
+    auto* change = makeButton(QStringLiteral("修改密码"), "changePasswordButton", group);
     auto* grid = new QGridLayout(group);
     grid->addWidget(new QLabel(QStringLiteral("原密码"), group), 0, 0);
     grid->addWidget(oldPasswordBox_, 0, 1);
@@ -194,8 +194,8 @@ void SettingsWindow::tablesEdited() {
 }
 
 void SettingsWindow::addTable() {
-    if (store_.tableCount() > 44) {
-        ShowMessage(this, QStringLiteral("最多桌数不能超过45桌！"));
+    if (!DiningTables::RoomForAnother(store_.tableCount())) {
+        ShowMessage(this, kTableLimitMessage);
         return;
     }
     try {
@@ -261,7 +261,7 @@ bool SettingsWindow::save() {
 }
 
 void SettingsWindow::changePassword() {
-    if (newPasswordBox_->text().trimmed().isEmpty()) {
+    if (NewPasswordMissing(newPasswordBox_->text())) {
         ShowMessage(this, QStringLiteral("请输入新密码！"));
         return;
     }

@@ -11,7 +11,7 @@ class QListWidget;
 class SettingsStore;
 class TableDialog;
 
-// The settings window Form8 "综合设置": restaurant details and print margins, the login password and the
+// The settings window "综合设置": restaurant details and print margins, the login password and the
 // list of dining tables. Its boxes show and edit the settings store's copy, so printing sees unsaved edits
 // while the window is open; closing the window in any way discards the store, and the next reader fills it
 // again from the database.
@@ -35,11 +35,11 @@ public:
     TableDialog* tableDialog() const { return dialog_; }
     DiningTables& tables() { return tables_; }
 
-    void addTable();       // Command8 "新增"
-    void renameTable();    // Command9 "修改"
-    void deleteTable();    // Command10 "删除"
-    bool save();           // Command1 "保  存"
-    void changePassword(); // Command3 "修改密码"
+    void addTable();       // 新增
+    void renameTable();    // 修改
+    void deleteTable();    // 删除
+    bool save();           // 保  存
+    void changePassword(); // 修改密码
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -62,15 +62,15 @@ private:
     std::function<void()> tablesChanged_;
     std::function<int()> openTable_;
 
-    QListWidget* list_ = nullptr;         // List2
-    QLineEdit* nameBox_ = nullptr;        // text1
-    QLineEdit* addressBox_ = nullptr;     // Text2
-    QLineEdit* phoneBox_ = nullptr;       // Text6
-    QLineEdit* leftMarginBox_ = nullptr;  // Text4
-    QLineEdit* topMarginBox_ = nullptr;   // Text5
-    QLineEdit* oldPasswordBox_ = nullptr; // Text8
-    QLineEdit* newPasswordBox_ = nullptr; // Text12
-    TableDialog* dialog_ = nullptr;       // Form20
+    QListWidget* list_ = nullptr;
+    QLineEdit* nameBox_ = nullptr;
+    QLineEdit* addressBox_ = nullptr;
+    QLineEdit* phoneBox_ = nullptr;
+    QLineEdit* leftMarginBox_ = nullptr;
+    QLineEdit* topMarginBox_ = nullptr;
+    QLineEdit* oldPasswordBox_ = nullptr;
+    QLineEdit* newPasswordBox_ = nullptr;
+    TableDialog* dialog_ = nullptr;
 
     // The entry last selected: its key (编号) and name.
     QString selectedKey_;

@@ -39,15 +39,15 @@ private:
 
 TableDialog::TableDialog(DiningTables& tables, QWidget* parent)
     : QWidget(parent, Qt::Window), tables_(tables), nameBox_(new NameBox([this] { save(); }, this)) {
-    setObjectName(QStringLiteral("Form20"));
+    setObjectName(QStringLiteral("tableDialog"));
     setWindowTitle(QStringLiteral("餐桌设置"));
     setFont(QFont(QStringLiteral("Noto Serif CJK SC"), 9));
 
-    nameBox_->setObjectName(QStringLiteral("text1"));
+    nameBox_->setObjectName(QStringLiteral("tableNameEdit"));
     nameBox_->setMinimumWidth(Px(2700));
     FrameControl(nameBox_);
     auto* save = new QPushButton(QStringLiteral("保  存"), this);
-    save->setObjectName(QStringLiteral("Command1"));
+    save->setObjectName(QStringLiteral("saveTableButton"));
     save->setAutoDefault(false);
 
     auto* row = new QHBoxLayout;
@@ -83,7 +83,7 @@ bool TableDialog::save() {
             ShowMessage(this, QStringLiteral("请输入餐桌名称！"));
             return false;
         case DiningTables::SaveResult::TooMany:
-            ShowMessage(this, QStringLiteral("最多桌数不能超过45桌！"));
+            ShowMessage(this, kTableLimitMessage);
             return false;
         case DiningTables::SaveResult::Saved:
             break;

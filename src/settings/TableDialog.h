@@ -5,7 +5,7 @@
 class DiningTables;
 class QLineEdit;
 
-// The table dialog Form20 "餐桌设置": the name of one dining table. It saves under the key of the table it
+// The table dialog "餐桌设置": the name of one dining table. It saves under the key of the table it
 // was opened for, so clicking another entry of the settings window's list meanwhile changes nothing here.
 class TableDialog : public QWidget {
     Q_OBJECT
@@ -20,7 +20,7 @@ public:
     QLineEdit* nameBox() const { return nameBox_; }
     const QString& key() const { return key_; }
 
-    // Command1 "保  存" or Enter in the name box: writes the table, tells the settings window and closes;
+    // "保  存" or Enter in the name box: writes the table, tells the settings window and closes;
     // a refusal or failure is said and the dialog stays open.
     bool save();
 
@@ -31,6 +31,6 @@ private:
     void showDialog();
 
     DiningTables& tables_;
-    QLineEdit* nameBox_; // text1
+    QLineEdit* nameBox_;
     QString key_;
 };

@@ -36,8 +36,8 @@ ItemSalesWindow::ItemSalesWindow(Database& db, QWidget* parent)
     : QWidget(parent, Qt::Window), reader_(db.path(), DatabasePassword()), startBox_(new QLineEdit(this)),
       endBox_(new QLineEdit(this)), category_(new QComboBox(this)), model_(new ItemSalesModel(this)),
       grid_(new QTableView(this)), busyPanel_(new QFrame(this)), busyBar_(new QLabel(busyPanel_)),
-      busyTimer_(new QTimer(this)), exportPath_(new QLineEdit(this)), chooseFile_(&chooseXlsFile) {
-    setObjectName(QStringLiteral("Form13"));
+      busyTimer_(new QTimer(this)), chooseFile_(&chooseXlsFile) {
+    setObjectName(QStringLiteral("itemSalesWindow"));
     setWindowTitle(QStringLiteral("明细统计"));
     setFixedSize(Px(5955), Px(6885));
 
@@ -46,28 +46,28 @@ ItemSalesWindow::ItemSalesWindow(Database& db, QWidget* parent)
         widget->setObjectName(QString::fromLatin1(name));
         return widget;
     };
-    startBox_->setObjectName(QStringLiteral("Text3"));
-    endBox_->setObjectName(QStringLiteral("Text4"));
+    startBox_->setObjectName(QStringLiteral("startDateEdit"));
+    endBox_->setObjectName(QStringLiteral("endDateEdit"));
     const QDate today = QDate::currentDate();
     startBox_->setText(DateText(OneMonthBack(today)));
     endBox_->setText(DateText(today));
-    category_->setObjectName(QStringLiteral("Combo1"));
+    category_->setObjectName(QStringLiteral("categoryBox"));
     category_->setEditable(true);
     category_->addItems({QStringLiteral("菜品"), QStringLiteral("酒水"), QStringLiteral("其他")});
     category_->setCurrentText(QStringLiteral("酒水"));
     category_->setMinimumWidth(Px(1335));
 
     auto* dates = new QHBoxLayout;
-    dates->addWidget(label("Label2", QStringLiteral("日期范围")));
+    dates->addWidget(label("dateRangeLabel", QStringLiteral("日期范围")));
     dates->addWidget(startBox_, 1);
-    dates->addWidget(label("Label3", QStringLiteral("至")));
+    dates->addWidget(label("toLabel", QStringLiteral("至")));
     dates->addWidget(endBox_, 1);
     auto* categoryRow = new QHBoxLayout;
-    categoryRow->addWidget(label("Label1", QStringLiteral("类别")));
+    categoryRow->addWidget(label("categoryLabel", QStringLiteral("类别")));
     categoryRow->addWidget(category_);
     categoryRow->addStretch();
 
-    grid_->setObjectName(QStringLiteral("Pt1"));
+    grid_->setObjectName(QStringLiteral("salesGrid"));
     grid_->setModel(model_);
     grid_->verticalHeader()->hide();
     grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -80,7 +80,7 @@ ItemSalesWindow::ItemSalesWindow(Database& db, QWidget* parent)
     grid_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    grid_->verticalScrollBar()->setObjectName(QStringLiteral("VS1"));
+    grid_->verticalScrollBar()->setObjectName(QStringLiteral("gridScrollBar"));
     grid_->setSelectionMode(QAbstractItemView::NoSelection);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->setFocusPolicy(Qt::NoFocus);
@@ -91,24 +91,20 @@ ItemSalesWindow::ItemSalesWindow(Database& db, QWidget* parent)
                           frame);
     grid_->verticalScrollBar()->setEnabled(false);
 
-    busyPanel_->setObjectName(QStringLiteral("Picture1"));
+    busyPanel_->setObjectName(QStringLiteral("busyPanel"));
     busyPanel_->setFixedSize(Px(3135), Px(255));
-    busyBar_->setObjectName(QStringLiteral("Label4"));
+    busyBar_->setObjectName(QStringLiteral("busyBar"));
     busyBar_->setStyleSheet(QStringLiteral("background: rgb(75,151,199);"));
     busyBar_->setGeometry(0, 0, Px(kBusyStartTwips), Px(255));
     busyPanel_->hide();
-    busyTimer_->setObjectName(QStringLiteral("Timer1"));
+    busyTimer_->setObjectName(QStringLiteral("busyTimer"));
     busyTimer_->setInterval(100);
     connect(busyTimer_, &QTimer::timeout, this, &ItemSalesWindow::advanceBusyBar);
 
-    exportPath_->setObjectName(QStringLiteral("text1"));
-    exportPath_->setText(QStringLiteral("Text1"));
-    exportPath_->hide();
-
     auto* count = new QPushButton(QStringLiteral("统   计"), this);
-    count->setObjectName(QStringLiteral("Command1"));
+    count->setObjectName(QStringLiteral("computeButton"));
     auto* save = new QPushButton(QStringLiteral("导出"), this);
-    save->setObjectName(QStringLiteral("Command2"));
+    save->setObjectName(QStringLiteral("exportButton"));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(busyPanel_);
     buttons->addStretch();
@@ -208,7 +204,6 @@ void ItemSalesWindow::exportResult() {
     const QString chosen = chooseFile_(this).trimmed();
     if (chosen.isEmpty())
         return;
-    exportPath_->setText(chosen);
     if (result_.empty())
         return;
     setCursor(Qt::BusyCursor);

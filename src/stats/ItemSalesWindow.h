@@ -57,7 +57,6 @@ private:
     QWidget* busyPanel_;
     QLabel* busyBar_;
     QTimer* busyTimer_;
-    QLineEdit* exportPath_;
     std::vector<ItemSalesRow> result_;
     std::function<QString(QWidget*)> chooseFile_;
     bool centred_ = false;

@@ -17,18 +17,18 @@
 TurnoverWindow::TurnoverWindow(Database& db, QWidget* parent)
     : QWidget(parent, Qt::Window), reader_(db.path(), DatabasePassword()), startBox_(new QLineEdit(this)),
       endBox_(new QLineEdit(this)), result_(new QLabel(this)) {
-    setObjectName(QStringLiteral("Form12"));
+    setObjectName(QStringLiteral("turnoverWindow"));
     setWindowTitle(QStringLiteral("营业额统计"));
     setFixedWidth(Px(4560));
 
     auto* frame = new QGroupBox(QStringLiteral("营业额统计"), this);
-    frame->setObjectName(QStringLiteral("Frame1"));
+    frame->setObjectName(QStringLiteral("dateGroup"));
     auto* dateLabel = new QLabel(QStringLiteral("日期"), frame);
-    dateLabel->setObjectName(QStringLiteral("Label8"));
+    dateLabel->setObjectName(QStringLiteral("dateLabel"));
     auto* toLabel = new QLabel(QStringLiteral("至"), frame);
-    toLabel->setObjectName(QStringLiteral("Label9"));
-    startBox_->setObjectName(QStringLiteral("Text3"));
-    endBox_->setObjectName(QStringLiteral("Text4"));
+    toLabel->setObjectName(QStringLiteral("toLabel"));
+    startBox_->setObjectName(QStringLiteral("startDateEdit"));
+    endBox_->setObjectName(QStringLiteral("endDateEdit"));
     const QDate today = QDate::currentDate();
     startBox_->setText(DateText(OneMonthBack(today)));
     endBox_->setText(DateText(today));
@@ -39,9 +39,9 @@ TurnoverWindow::TurnoverWindow(Database& db, QWidget* parent)
     dates->addWidget(endBox_, 1);
 
     auto* panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("Picture1"));
+    panel->setObjectName(QStringLiteral("resultPanel"));
     panel->setMinimumHeight(Px(1644)); // 29 mm, more when the font needs it for the seven lines
-    result_->setObjectName(QStringLiteral("Label4"));
+    result_->setObjectName(QStringLiteral("resultLabel"));
     result_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     result_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* panelLayout = new QVBoxLayout(panel);
@@ -49,11 +49,11 @@ TurnoverWindow::TurnoverWindow(Database& db, QWidget* parent)
     panelLayout->addWidget(result_);
 
     auto* month = new QPushButton(QStringLiteral("本  月"), this);
-    month->setObjectName(QStringLiteral("Command3"));
+    month->setObjectName(QStringLiteral("thisMonthButton"));
     auto* day = new QPushButton(QStringLiteral("今 日"), this);
-    day->setObjectName(QStringLiteral("Command2"));
+    day->setObjectName(QStringLiteral("todayButton"));
     auto* count = new QPushButton(QStringLiteral("统 计"), this);
-    count->setObjectName(QStringLiteral("Command1"));
+    count->setObjectName(QStringLiteral("computeButton"));
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : {month, day, count}) {
         button->setFixedSize(Px(1134), Px(374)); // 20 mm x 6.6 mm

@@ -1,15 +1,13 @@
 #include "app/Login.h"
 #include "app/LoginWindow.h"
 #include "app/ServerControl.h"
+#include "common/MessageBoxes.h"
 #include "common/TestHome.h"
 
-#include <QApplication>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 class LoginTest : public QObject {
     Q_OBJECT
@@ -47,14 +45,8 @@ private Q_SLOTS:
         window.show();
         window.passwordBox()->setText(QStringLiteral("738"));
         QSignalSpy spy(&window, &LoginWindow::loggedIn);
-        QString shown;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            shown = box->text() + QLatin1Char('|') + box->windowTitle();
-            box->accept();
-        });
-        window.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        const QString shown =
+            MessageShownBy([&] { window.findChild<QPushButton*>(QStringLiteral("loginButton"))->click(); });
         QCOMPARE(shown, QStringLiteral("密码错误！|提示"));
         QCOMPARE(spy.count(), 0);
         QVERIFY(window.isVisible());
@@ -64,7 +56,7 @@ private Q_SLOTS:
         LoginWindow window(QStringLiteral("739"));
         window.show();
         QSignalSpy spy(&window, &LoginWindow::cancelled);
-        window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+        window.findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
         QCOMPARE(spy.count(), 1);
     }
 

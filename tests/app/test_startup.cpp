@@ -29,19 +29,19 @@ class StartupTest : public QObject {
 private Q_SLOTS:
     void dataFolderChoice() {
         TestHome home;
-        const QString onD = home.home() + QLatin1Char('/') + kDataFolderName;
-        const QString onC = home.dataHome() + QLatin1Char('/') + kDataFolderName;
+        const QString inHome = home.home() + QLatin1Char('/') + kDataFolderName;
+        const QString inXdgData = home.dataHome() + QLatin1Char('/') + kDataFolderName;
         const QString backup = home.dataHome() + QLatin1Char('/') + kBackupFolderName;
 
-        // An empty home is an unusable drive D:.
-        QCOMPARE(ChooseDataFolders(home.home(), home.dataHome()).dataFolder, onC);
+        // An empty home folder is not used.
+        QCOMPARE(ChooseDataFolders(home.home(), home.dataHome()).dataFolder, inXdgData);
         // Only hidden entries: still unusable.
         touch(home.home() + QStringLiteral("/.bashrc"));
-        QCOMPARE(ChooseDataFolders(home.home(), home.dataHome()).dataFolder, onC);
-        // One visible file makes it usable; the backups stay on drive C:.
+        QCOMPARE(ChooseDataFolders(home.home(), home.dataHome()).dataFolder, inXdgData);
+        // One visible file makes it usable; the backups stay in the XDG data folder.
         touch(home.home() + QStringLiteral("/notes.txt"));
         const DataFolders withFile = ChooseDataFolders(home.home(), home.dataHome());
-        QCOMPARE(withFile.dataFolder, onD);
+        QCOMPARE(withFile.dataFolder, inHome);
         QCOMPARE(withFile.backupFolder, backup);
         // Unset XDG_DATA_HOME means ~/.local/share.
         QCOMPARE(ChooseDataFolders(home.home(), QString()).backupFolder,
@@ -50,11 +50,11 @@ private Q_SLOTS:
 
     void existingDatabaseWinsOverTheRule() {
         TestHome home;
-        const QString onC = home.dataHome() + QLatin1Char('/') + kDataFolderName;
-        QVERIFY(CreateFolderPath(onC));
-        touch(onC + QLatin1Char('/') + kDatabaseFileName);
-        touch(home.home() + QStringLiteral("/notes.txt")); // the rule now says drive D:
-        QCOMPARE(ChooseDataFolders(home.home(), home.dataHome()).dataFolder, onC);
+        const QString inXdgData = home.dataHome() + QLatin1Char('/') + kDataFolderName;
+        QVERIFY(CreateFolderPath(inXdgData));
+        touch(inXdgData + QLatin1Char('/') + kDatabaseFileName);
+        touch(home.home() + QStringLiteral("/notes.txt")); // the rule now says the home folder
+        QCOMPARE(ChooseDataFolders(home.home(), home.dataHome()).dataFolder, inXdgData);
     }
 
     void createFolderPathMakesEveryLevel() {

@@ -1,3 +1,4 @@
+#include "common/MessageBoxes.h"
 #include "common/TestHome.h"
 #include "menu/DishDialog.h"
 #include "menu/MenuWindow.h"
@@ -13,35 +14,8 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
-#include <QTimer>
 
 namespace {
-
-// Answers the next message box with a button and remembers its text.
-class MessageAnswer {
-public:
-    explicit MessageAnswer(QMessageBox::StandardButton button) {
-        QTimer::singleShot(0, [this, button] { answer(button, 100); });
-    }
-    const QString& text() const { return text_; }
-    bool seen() const { return seen_; }
-
-private:
-    void answer(QMessageBox::StandardButton button, int triesLeft) {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            if (triesLeft > 0)
-                QTimer::singleShot(10, [this, button, triesLeft] { answer(button, triesLeft - 1); });
-            return;
-        }
-        seen_ = true;
-        text_ = box->text();
-        box->button(button)->click();
-    }
-
-    QString text_;
-    bool seen_ = false;
-};
 
 void typeText(QWidget* box, const QString& text) {
     box->setFocus();
@@ -82,7 +56,7 @@ private Q_SLOTS:
 
     void opensOnDishes() {
         QCOMPARE(window_->windowTitle(), QStringLiteral("酒菜设置"));
-        QCOMPARE(window_->findChild<QLabel*>("Label3")->text(), QStringLiteral("菜品"));
+        QCOMPARE(window_->findChild<QLabel*>("categoryLabel")->text(), QStringLiteral("菜品"));
         QCOMPARE(cell(0, 0), QStringLiteral("宫保鸡丁"));
         QCOMPARE(cell(3, 0), QStringLiteral("清蒸鲈鱼"));
         QCOMPARE(cell(4, 0), QString());
@@ -103,8 +77,8 @@ private Q_SLOTS:
         QFETCH(bool, enabled);
         QFETCH(int, maximum);
         addDishes(items - 4);
-        window_->findChild<QPushButton*>("Command1")->click();
-        auto* bar = window_->findChild<QScrollBar*>("VS1");
+        window_->findChild<QPushButton*>("searchButton")->click();
+        auto* bar = window_->findChild<QScrollBar*>("rowScrollBar");
         QCOMPARE(bar->isEnabled(), enabled);
         QCOMPARE(bar->maximum(), maximum);
         QCOMPARE(bar->value(), 0);
@@ -119,7 +93,7 @@ private Q_SLOTS:
     void clickSelectsARow() {
         clickRow(2);
         QCOMPARE(background(2), QColor(0, 255, 255));
-        QCOMPARE(window_->findChild<QLabel*>("Label2")->text(), QStringLiteral("20240101130002"));
+        QCOMPARE(window_->findChild<QLabel*>("selectedKeyLabel")->text(), QStringLiteral("20240101130002"));
         clickRow(1);
         QCOMPARE(background(2), QColor(249, 248, 245));
         QCOMPARE(background(1), QColor(0, 255, 255));
@@ -129,7 +103,7 @@ private Q_SLOTS:
     }
 
     void searchBoxFilters() {
-        auto* search = window_->findChild<QLineEdit*>("Text2");
+        auto* search = window_->findChild<QLineEdit*>("searchBox");
         search->setText(QStringLiteral("GBJD"));
         QCOMPARE(cell(0, 0), QStringLiteral("宫保鸡丁"));
         QCOMPARE(cell(1, 0), QString());
@@ -138,39 +112,39 @@ private Q_SLOTS:
     }
 
     void clearAnsweredNoDeletesNothing() {
-        MessageAnswer answer(QMessageBox::No);
-        window_->findChild<QPushButton*>("Command8")->click();
-        QVERIFY(answer.seen());
-        QCOMPARE(answer.text(), QStringLiteral("数据清空后将不能恢复，是否确认清空！"));
+        const MessageBoxAnswerer answer({QMessageBox::No});
+        window_->findChild<QPushButton*>("clearButton")->click();
+        QVERIFY(!answer.shown().isEmpty());
+        QCOMPARE(answer.firstText(), QStringLiteral("数据清空后将不能恢复，是否确认清空！"));
         QCOMPARE(countRows(*db_), 10);
         QCOMPARE(cell(0, 0), QStringLiteral("宫保鸡丁"));
     }
 
     void clearAnsweredYesEmptiesTheCategory() {
-        window_->findChild<QRadioButton*>("Option1_1")->click();
-        QCOMPARE(window_->findChild<QLabel*>("Label3")->text(), QStringLiteral("酒水"));
-        MessageAnswer answer(QMessageBox::Yes);
-        window_->findChild<QPushButton*>("Command8")->click();
-        QVERIFY(answer.seen());
+        window_->findChild<QRadioButton*>("drinksOption")->click();
+        QCOMPARE(window_->findChild<QLabel*>("categoryLabel")->text(), QStringLiteral("酒水"));
+        const MessageBoxAnswerer answer({QMessageBox::Yes});
+        window_->findChild<QPushButton*>("clearButton")->click();
+        QVERIFY(!answer.shown().isEmpty());
         QCOMPARE(countRows(*db_, "\"分类\" = '酒水'"), 0);
         QCOMPARE(countRows(*db_), 7);
         QCOMPARE(cell(0, 0), QString());
     }
 
     void addTypeAndSave() {
-        window_->findChild<QRadioButton*>("Option1_2")->click();
-        window_->findChild<QPushButton*>("Command2")->click();
+        window_->findChild<QRadioButton*>("otherOption")->click();
+        window_->findChild<QPushButton*>("addButton")->click();
         DishDialog* dialog = window_->dishDialog();
         QVERIFY(dialog->isVisible());
         QCOMPARE(dialog->windowTitle(), QStringLiteral("酒菜设置"));
-        QCOMPARE(dialog->findChild<QLabel*>("Label5_6")->text(), QStringLiteral("其他"));
-        auto* name = dialog->findChild<QLineEdit*>("text1_0");
-        auto* quantity = dialog->findChild<QLineEdit*>("text1_1");
+        QCOMPARE(dialog->findChild<QLabel*>("dishCategoryLabel")->text(), QStringLiteral("其他"));
+        auto* name = dialog->findChild<QLineEdit*>("nameEdit");
+        auto* quantity = dialog->findChild<QLineEdit*>("quantityEdit");
         QCOMPARE(quantity->text(), QStringLiteral("1"));
         QCOMPARE(name->text(), QString());
 
         typeText(name, QStringLiteral("宫保鸡丁"));
-        QCOMPARE(dialog->findChild<QLineEdit*>("text1_4")->text(), QStringLiteral("gbjd"));
+        QCOMPARE(dialog->findChild<QLineEdit*>("initialsEdit")->text(), QStringLiteral("gbjd"));
         // Enter moves on like Tab and adds nothing to the box.
         QApplication::setActiveWindow(dialog);
         QTest::keyClick(name, Qt::Key_Return);
@@ -179,8 +153,8 @@ private Q_SLOTS:
         QCOMPARE(quantity->selectedText(), QString());
         QCOMPARE(name->text(), QStringLiteral("宫保鸡丁"));
 
-        dialog->findChild<QLineEdit*>("text1_3")->setText(QStringLiteral("32元"));
-        dialog->findChild<QPushButton*>("Command2")->click();
+        dialog->findChild<QLineEdit*>("priceEdit")->setText(QStringLiteral("32元"));
+        dialog->findChild<QPushButton*>("saveButton")->click();
         QVERIFY(!dialog->isVisible());
         QCOMPARE(nameOfKey(*db_, dialog->key()), QStringLiteral("宫保鸡丁"));
         QCOMPARE(cell(3, 0), QStringLiteral("宫保鸡丁"));
@@ -194,14 +168,14 @@ private Q_SLOTS:
         custom.run();
         window_->refresh();
         clickRow(0);
-        window_->findChild<QPushButton*>("Command5")->click();
+        window_->findChild<QPushButton*>("modifyButton")->click();
         DishDialog* dialog = window_->dishDialog();
-        QCOMPARE(dialog->findChild<QLineEdit*>("text1_0")->text(), QStringLiteral("宫保鸡丁"));
-        QCOMPARE(dialog->findChild<QLineEdit*>("text1_4")->text(), QStringLiteral("gong"));
+        QCOMPARE(dialog->findChild<QLineEdit*>("nameEdit")->text(), QStringLiteral("宫保鸡丁"));
+        QCOMPARE(dialog->findChild<QLineEdit*>("initialsEdit")->text(), QStringLiteral("gong"));
 
         clickRow(1);
-        dialog->findChild<QLineEdit*>("text1_0")->setText(QStringLiteral("宫保虾球"));
-        dialog->findChild<QPushButton*>("Command2")->click();
+        dialog->findChild<QLineEdit*>("nameEdit")->setText(QStringLiteral("宫保虾球"));
+        dialog->findChild<QPushButton*>("saveButton")->click();
         QCOMPARE(nameOfKey(*db_, QStringLiteral("20240101130000")), QStringLiteral("宫保虾球"));
         QCOMPARE(nameOfKey(*db_, QStringLiteral("20240101130001")), QStringLiteral("鱼香肉丝"));
         QCOMPARE(countRows(*db_), 10);
@@ -210,13 +184,13 @@ private Q_SLOTS:
     }
 
     void tooLongNameIsRefusedWithAMessage() {
-        window_->findChild<QPushButton*>("Command2")->click();
+        window_->findChild<QPushButton*>("addButton")->click();
         DishDialog* dialog = window_->dishDialog();
-        dialog->findChild<QLineEdit*>("text1_0")->setText(QString(30, u'鸡'));
-        MessageAnswer answer(QMessageBox::Ok);
-        dialog->findChild<QPushButton*>("Command2")->click();
-        QVERIFY(answer.seen());
-        QVERIFY2(answer.text().contains(QStringLiteral("50")), qPrintable(answer.text()));
+        dialog->findChild<QLineEdit*>("nameEdit")->setText(QString(30, u'鸡'));
+        const MessageBoxAnswerer answer({QMessageBox::Ok});
+        dialog->findChild<QPushButton*>("saveButton")->click();
+        QVERIFY(!answer.shown().isEmpty());
+        QVERIFY2(answer.firstText().contains(QStringLiteral("50")), qPrintable(answer.firstText()));
         QVERIFY(dialog->isVisible());
         QCOMPARE(countRows(*db_), 10);
     }

@@ -4,6 +4,7 @@
 #include "server/LanserveProcess.h"
 
 #include "app/ServerControl.h"
+#include "common/MessageBoxes.h"
 #include "common/TestHome.h"
 #include "mobile/LocalAddress.h"
 #include "mobile/MobileService.h"
@@ -23,7 +24,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 #include <csignal>
 
@@ -53,40 +53,6 @@ bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
         QTest::qWait(20);
     }
     return true;
-}
-
-// Clicks OK on the next message box and keeps its text.
-void answerNextMessage(QString& text) {
-    QTimer::singleShot(50, [&text] {
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
-                text = box->text();
-                box->accept();
-                return;
-            }
-        answerNextMessage(text);
-    });
-}
-
-// Answers the next message boxes in turn with the given buttons (OK for boxes without that button) and
-// keeps their texts.
-void answerMessages(QList<QMessageBox::StandardButton> answers, QStringList& texts) {
-    if (answers.isEmpty())
-        return;
-    QTimer::singleShot(50, [answers, &texts]() mutable {
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
-                texts.append(box->text());
-                if (QAbstractButton* button = box->button(answers.first()))
-                    button->click();
-                else
-                    box->accept();
-                answers.removeFirst();
-                answerMessages(answers, texts);
-                return;
-            }
-        answerMessages(answers, texts);
-    });
 }
 
 } // namespace
@@ -154,19 +120,19 @@ void TestMobileWindow::addressAndCodeAgree() {
     ServerControl server(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder_);
     auto* window = new MobileWindow(*db_, store, server);
     window->show();
-    auto* box = window->findChild<QLineEdit*>(QStringLiteral("text1"));
-    auto* code = window->findChild<QLabel*>(QStringLiteral("Image1"));
-    QVERIFY(box && code && window->findChild<QLabel*>(QStringLiteral("Label9")));
+    auto* box = window->findChild<QLineEdit*>(QStringLiteral("addressEdit"));
+    auto* code = window->findChild<QLabel*>(QStringLiteral("codeImage"));
+    QVERIFY(box && code && window->findChild<QLabel*>(QStringLiteral("instructionsLabel")));
     QCOMPARE(box->text(), MobileService::PageAddress(GetLocalAddress()));
     QVERIFY(box->text().endsWith(QLatin1String(":8212/phone/list.asp")));
     QCOMPARE(code->size(), QSize(105, 105));
     QCOMPARE(decode(code->grab().toImage(), home_->home()), box->text());
-    QCOMPARE(window->findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("链接地址："));
-    QCOMPARE(window->findChild<QCheckBox*>(QStringLiteral("Check1"))->text(),
+    QCOMPARE(window->findChild<QLabel*>(QStringLiteral("linkCaption"))->text(), QStringLiteral("链接地址："));
+    QCOMPARE(window->findChild<QCheckBox*>(QStringLiteral("enableCheckBox"))->text(),
              QStringLiteral("开启手机点餐功能"));
 
     QSignalSpy tutorial(window, &MobileWindow::tutorialRequested);
-    QTest::mouseClick(window->findChild<QLabel*>(QStringLiteral("Label1")), Qt::LeftButton);
+    QTest::mouseClick(window->findChild<QLabel*>(QStringLiteral("tutorialLink")), Qt::LeftButton);
     QCOMPARE(tutorial.count(), 1);
     window->close();
 }
@@ -176,7 +142,7 @@ void TestMobileWindow::boxStartsAndStopsServer() {
     ServerControl server(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder_);
     QVERIFY(!server.runningServer());
     auto* window = new MobileWindow(*db_, store, server);
-    auto* enable = window->findChild<QCheckBox*>(QStringLiteral("Check1"));
+    auto* enable = window->findChild<QCheckBox*>(QStringLiteral("enableCheckBox"));
     QVERIFY(!enable->isChecked()); // the stored flag is "0"
 
     enable->setChecked(true);
@@ -197,9 +163,9 @@ void TestMobileWindow::boxStartsAndStopsServer() {
     // Opening the window again with the flag on starts no second server.
     const qint64 running = *server.runningServer();
     auto* again = new MobileWindow(*db_, store, server);
-    QVERIFY(again->findChild<QCheckBox*>(QStringLiteral("Check1"))->isChecked());
+    QVERIFY(again->findChild<QCheckBox*>(QStringLiteral("enableCheckBox"))->isChecked());
     QCOMPARE(server.runningServer().value_or(0), running);
-    again->findChild<QCheckBox*>(QStringLiteral("Check1"))->setChecked(false);
+    again->findChild<QCheckBox*>(QStringLiteral("enableCheckBox"))->setChecked(false);
     QVERIFY(server.waitStopped(3000));
     again->close();
     QCOMPARE(storedFlag(*db_), QStringLiteral("0"));
@@ -222,10 +188,13 @@ void TestMobileWindow::missingServerProgram() {
     SettingsStore store(*db_);
     ServerControl server(home_->path(QStringLiteral("no-program-here")), folder_);
     auto* window = new MobileWindow(*db_, store, server);
-    auto* enable = window->findChild<QCheckBox*>(QStringLiteral("Check1"));
+    auto* enable = window->findChild<QCheckBox*>(QStringLiteral("enableCheckBox"));
     QString message;
-    answerNextMessage(message);
-    enable->setChecked(true);
+    {
+        const MessageBoxAnswerer answer;
+        enable->setChecked(true);
+        message = answer.firstText();
+    }
     QVERIFY(message.contains(QLatin1String("Lanserve")));
     QVERIFY(enable->isChecked());
     window->close();
@@ -237,20 +206,25 @@ void TestMobileWindow::renewTableCodesAsks() {
     ServerControl server(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder_);
     const QHash<QString, QString> before = TableTokens::EnsureTokens(*db_, store.tableKeys());
     auto* window = new MobileWindow(*db_, store, server);
-    auto* renew = window->findChild<QPushButton*>(QStringLiteral("RenewTableCodes"));
+    auto* renew = window->findChild<QPushButton*>(QStringLiteral("renewCodesButton"));
     QVERIFY(renew);
     QCOMPARE(renew->text(), QStringLiteral("重新生成二维码"));
 
     QStringList texts;
-    answerMessages({QMessageBox::No}, texts);
-    renew->click();
+    {
+        const MessageBoxAnswerer answer({QMessageBox::No});
+        renew->click();
+        texts = answer.texts();
+    }
     QCOMPARE(texts.size(), 1);
     QVERIFY2(texts.at(0).contains(QStringLiteral("失效")), qPrintable(texts.at(0)));
     QCOMPARE(TableTokens::EnsureTokens(*db_, store.tableKeys()), before);
 
-    texts.clear();
-    answerMessages({QMessageBox::Yes, QMessageBox::Ok}, texts);
-    renew->click();
+    {
+        const MessageBoxAnswerer answer({QMessageBox::Yes, QMessageBox::Ok});
+        renew->click();
+        texts = answer.texts();
+    }
     QCOMPARE(texts.size(), 2);
     const QHash<QString, QString> after = TableTokens::EnsureTokens(*db_, store.tableKeys());
     QCOMPARE(after.size(), before.size());
@@ -269,12 +243,15 @@ void TestMobileWindow::printWithoutPrinterOffersPdf() {
     SettingsStore store(*db_);
     ServerControl server(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder_);
     auto* window = new MobileWindow(*db_, store, server);
-    auto* print = window->findChild<QPushButton*>(QStringLiteral("PrintTableCodes"));
+    auto* print = window->findChild<QPushButton*>(QStringLiteral("printCodesButton"));
     QVERIFY(print);
     QCOMPARE(print->text(), QStringLiteral("打印桌台二维码"));
     QStringList texts;
-    answerMessages({QMessageBox::No}, texts);
-    print->click();
+    {
+        const MessageBoxAnswerer answer({QMessageBox::No});
+        print->click();
+        texts = answer.texts();
+    }
     QCOMPARE(texts.size(), 1);
     QVERIFY(texts.at(0).startsWith(QStringLiteral("未找到打印机")));
     // Every table has its code now.

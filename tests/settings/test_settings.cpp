@@ -1,5 +1,6 @@
 #include "common/TestHome.h"
 #include "settings/DiningTables.h"
+#include "settings/Password.h"
 #include "store/Database.h"
 #include "store/Settings.h"
 
@@ -19,6 +20,16 @@ QString keyAt(Database& db, int position) {
     Statement query(db, "SELECT \"编号\" FROM \"餐桌设置\" ORDER BY rowid LIMIT 1 OFFSET ?");
     query.bind(1, position);
     return query.next() ? query.text(0) : QString();
+}
+
+void addTables(Database& db, int count) {
+    Statement add(db, "INSERT INTO \"餐桌设置\" (\"餐桌名称\", \"编号\") VALUES (?, ?)");
+    for (int i = 0; i < count; ++i) {
+        add.bind(1, QStringLiteral("加%1").arg(i))
+            .bind(2, QStringLiteral("2025010100%1").arg(i, 4, 10, QChar('0')));
+        add.run();
+        add.reset();
+    }
 }
 
 QString bill(int n) {
@@ -45,6 +56,61 @@ private Q_SLOTS:
         // The sample tables hold 20240101120000 .. 20240101120012.
         QCOMPARE(tables.newKey(now), QStringLiteral("20240101120013"));
         QCOMPARE(tables.newKey(now.addSecs(60)), QStringLiteral("20240101120103"));
+    }
+
+    // Columns: stored password, old and new as typed, result, stored afterwards.
+    void passwordChange_data() {
+        for (const char* column : {"stored", "oldTyped", "newTyped"})
+            QTest::addColumn<QString>(column);
+        QTest::addColumn<PasswordChange>("result");
+        QTest::addColumn<QString>("storedAfter");
+        QTest::newRow("new empty") << "739"
+                                   << "739"
+                                   << "" << PasswordChange::NewMissing << "739";
+        QTest::newRow("new only blanks") << "739"
+                                         << "739"
+                                         << " \t " << PasswordChange::NewMissing << "739";
+        QTest::newRow("old wrong") << "739"
+                                   << "793"
+                                   << "8" << PasswordChange::OldWrong << "739";
+        QTest::newRow("both trimmed") << "739"
+                                      << " 739 "
+                                      << " 8 8 " << PasswordChange::Changed << "8 8";
+    }
+    void passwordChange() {
+        QFETCH(QString, stored);
+        QFETCH(QString, oldTyped);
+        QFETCH(QString, newTyped);
+        QFETCH(PasswordChange, result);
+        QFETCH(QString, storedAfter);
+        QCOMPARE(NewPasswordMissing(newTyped), result == PasswordChange::NewMissing);
+        Statement(*db_, "UPDATE \"综合设置\" SET \"密码\" = ?").bind(1, stored).run();
+        QCOMPARE(ChangePassword(*db_, oldTyped, newTyped), result);
+        QCOMPARE(ReadSettingsRow(*db_)->password, storedAfter);
+    }
+
+    void tableLimitHoldsForTheCountAndForSaving_data() {
+        QTest::addColumn<int>("tables");
+        QTest::addColumn<bool>("room");
+        QTest::newRow("44 tables") << 44 << true;
+        QTest::newRow("45 tables") << 45 << false;
+        QTest::newRow("50 tables") << 50 << false;
+    }
+    void tableLimitHoldsForTheCountAndForSaving() {
+        QFETCH(int, tables);
+        QFETCH(bool, room);
+        QCOMPARE(DiningTables::RoomForAnother(tables), room);
+
+        DiningTables dining(*db_);
+        addTables(*db_, tables - dining.rowCount()); // more than the limit only by writing rows directly
+        const QDateTime now(QDate(2025, 1, 1), QTime(8, 0));
+        const DiningTables::SaveResult expected =
+            room ? DiningTables::SaveResult::Saved : DiningTables::SaveResult::TooMany;
+        QCOMPARE(int(dining.save(dining.newKey(now), QStringLiteral("再加一桌"))), int(expected));
+        QCOMPARE(dining.rowCount(), room ? tables + 1 : tables);
+        // Renaming a table stays possible at the limit.
+        QCOMPARE(int(dining.save(keyAt(*db_, 0), QStringLiteral("改名"))),
+                 int(DiningTables::SaveResult::Saved));
     }
 
     void deleteMovesLaterSlotsWithTheirTables_data() {

@@ -1,3 +1,4 @@
+#include "common/MessageBoxes.h"
 #include "common/TestHome.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
@@ -5,41 +6,14 @@
 #include "store/Database.h"
 #include "store/Settings.h"
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 
 namespace {
-
-// Answers the next message box with OK and remembers its text. The state outlives the object, so a
-// retry still pending after the test has moved on touches nothing that is gone.
-class MessageAnswer {
-public:
-    MessageAnswer() : text_(std::make_shared<QString>()) {
-        QTimer::singleShot(0, [text = text_] { answer(text, 100); });
-    }
-    QString text() const { return *text_; }
-
-private:
-    static void answer(const std::shared_ptr<QString>& text, int triesLeft) {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            if (triesLeft > 0)
-                QTimer::singleShot(10, [text, triesLeft] { answer(text, triesLeft - 1); });
-            return;
-        }
-        *text = box->text();
-        box->button(QMessageBox::Ok)->click();
-    }
-
-    std::shared_ptr<QString> text_;
-};
 
 QStringList tableNames(Database& db) {
     QStringList names;
@@ -79,15 +53,15 @@ private Q_SLOTS:
 
     void readersSeeUnsavedEditsUntilCancel() {
         open();
-        QCOMPARE(box("text1")->text(), QStringLiteral("澄槿小馆"));
+        QCOMPARE(box("restaurantNameEdit")->text(), QStringLiteral("澄槿小馆"));
         QCOMPARE(list()->count(), 13);
-        box("text1")->setText(QStringLiteral("新馆"));
-        box("Text4")->setText(QStringLiteral("12.5"));
+        box("restaurantNameEdit")->setText(QStringLiteral("新馆"));
+        box("leftMarginEdit")->setText(QStringLiteral("12.5"));
         QCOMPARE(store_->restaurantName(), QStringLiteral("新馆"));
         QCOMPARE(store_->leftMarginMm(), 12.5);
         list()->setCurrentRow(1);
-        button("Command9")->click();
-        button("Command2")->click();
+        button("renameTableButton")->click();
+        button("cancelButton")->click();
         QVERIFY(!window_->isVisible());
         QVERIFY(!window_->tableDialog()->isVisible());
         QVERIFY(!store_->isFilled());
@@ -97,18 +71,18 @@ private Q_SLOTS:
 
     void saveWritesTheFiveTextsOnlyWhenAllFit() {
         open();
-        box("Text6")->setText(QStringLiteral("123"));
-        box("Text4")->setText(QStringLiteral("abc"));
-        box("Text5")->setText(QStringLiteral("10.5"));
-        box("text1")->setText(QString(101, QChar(u'馆')));
-        MessageAnswer message;
-        button("Command1")->click();
-        QVERIFY(message.text().contains(QStringLiteral("餐馆名称")));
+        box("phoneEdit")->setText(QStringLiteral("123"));
+        box("leftMarginEdit")->setText(QStringLiteral("abc"));
+        box("topMarginEdit")->setText(QStringLiteral("10.5"));
+        box("restaurantNameEdit")->setText(QString(101, QChar(u'馆')));
+        const MessageBoxAnswerer message;
+        button("saveButton")->click();
+        QVERIFY(message.firstText().contains(QStringLiteral("餐馆名称")));
         QVERIFY(window_->isVisible());
         QCOMPARE(ReadSettingsRow(*db_)->phone, QStringLiteral("0571-88886666"));
 
-        box("text1")->setText(QStringLiteral(" 新馆 "));
-        button("Command1")->click();
+        box("restaurantNameEdit")->setText(QStringLiteral(" 新馆 "));
+        button("saveButton")->click();
         QVERIFY(!window_->isVisible());
         QVERIFY(!store_->isFilled());
         const std::optional<SettingsRow> row = ReadSettingsRow(*db_);
@@ -153,16 +127,16 @@ private Q_SLOTS:
         QFETCH(QString, storedAfter);
         Statement(*db_, "UPDATE \"综合设置\" SET \"密码\" = ?").bind(1, stored).run();
         open();
-        box("text1")->setText(QStringLiteral("未保存"));
-        box("Text8")->setText(oldTyped);
-        box("Text12")->setText(newTyped);
-        MessageAnswer answer;
-        button("Command3")->click();
-        QCOMPARE(answer.text(), message);
+        box("restaurantNameEdit")->setText(QStringLiteral("未保存"));
+        box("oldPasswordEdit")->setText(oldTyped);
+        box("newPasswordEdit")->setText(newTyped);
+        const MessageBoxAnswerer answer;
+        button("changePasswordButton")->click();
+        QCOMPARE(answer.firstText(), message);
         QCOMPARE(window_->isVisible(), openAfter);
         QCOMPARE(ReadSettingsRow(*db_)->password, storedAfter);
         // The window keeps what was typed; a successful change closes it without saving the details.
-        QCOMPARE(box("Text8")->text(), oldTyped);
+        QCOMPARE(box("oldPasswordEdit")->text(), oldTyped);
         QCOMPARE(store_->isFilled(), openAfter);
         QCOMPARE(ReadSettingsRow(*db_)->restaurantName, QStringLiteral("澄槿小馆"));
     }
@@ -179,14 +153,14 @@ private Q_SLOTS:
         open();
         QCOMPARE(list()->count(), std::min(tables, 45));
         if (tables >= 45) {
-            MessageAnswer message;
-            button("Command8")->click();
-            QCOMPARE(message.text(), QStringLiteral("最多桌数不能超过45桌！"));
+            const MessageBoxAnswerer message;
+            button("addTableButton")->click();
+            QCOMPARE(message.firstText(), QStringLiteral("最多桌数不能超过45桌！"));
             QVERIFY(!window_->tableDialog()->isVisible());
             QCOMPARE(tableNames(*db_).size(), tables);
             return;
         }
-        button("Command8")->click();
+        button("addTableButton")->click();
         QVERIFY(window_->tableDialog()->isVisible());
         QVERIFY(nameBox()->text().isEmpty());
         nameBox()->setText(QStringLiteral("  大厅001 ")); // trimmed; names may repeat
@@ -212,11 +186,11 @@ private Q_SLOTS:
         QFETCH(QString, message);
         open();
         list()->setCurrentRow(row);
-        button(row < 0 ? "Command8" : "Command9")->click();
+        button(row < 0 ? "addTableButton" : "renameTableButton")->click();
         nameBox()->setText(typed);
-        MessageAnswer answer;
+        const MessageBoxAnswerer answer;
         dialogButton()->click();
-        QVERIFY(answer.text().startsWith(message));
+        QVERIFY(answer.firstText().startsWith(message));
         QVERIFY(window_->tableDialog()->isVisible());
         QCOMPARE(tableNames(*db_), store_->tableList());
         QCOMPARE(changes_, 0);
@@ -224,13 +198,13 @@ private Q_SLOTS:
 
     void renameSavesUnderTheKeyItWasOpenedFor() {
         open();
-        MessageAnswer noSelection;
-        button("Command9")->click();
-        QCOMPARE(noSelection.text(), QStringLiteral("请选择需修改的餐桌！"));
+        const MessageBoxAnswerer noSelection;
+        button("renameTableButton")->click();
+        QCOMPARE(noSelection.firstText(), QStringLiteral("请选择需修改的餐桌！"));
         QVERIFY(!window_->tableDialog()->isVisible());
 
         list()->setCurrentRow(2);
-        button("Command9")->click();
+        button("renameTableButton")->click();
         QCOMPARE(nameBox()->text(), QStringLiteral("大厅003"));
         QCOMPARE(nameBox()->cursorPosition(), 5);
         list()->setCurrentRow(6); // a click elsewhere while the dialog is open
@@ -248,10 +222,10 @@ private Q_SLOTS:
         WriteSlot(*db_, 8, billId);
         open();
         QStringList names = store_->tableList();
-        button("Command10")->click(); // nothing selected: nothing happens
+        button("deleteTableButton")->click(); // nothing selected: nothing happens
         QCOMPARE(changes_, 0);
         list()->setCurrentRow(3);
-        button("Command10")->click();
+        button("deleteTableButton")->click();
         names.removeAt(3);
         QCOMPARE(store_->tableList(), names);
         QCOMPARE(list()->count(), 12);
@@ -278,9 +252,9 @@ private Q_SLOTS:
         window_->setOpenTableProbe([openTable] { return openTable; });
         QCOMPARE(SettingsWindow::RemovalMessage(window_->checkRemoval(3)), message);
         list()->setCurrentRow(3);
-        MessageAnswer answer;
-        button("Command10")->click();
-        QCOMPARE(answer.text(), message);
+        const MessageBoxAnswerer answer;
+        button("deleteTableButton")->click();
+        QCOMPARE(answer.firstText(), message);
         QCOMPARE(tableNames(*db_).size(), 13);
     }
 
@@ -289,17 +263,13 @@ private:
         window_ = std::make_unique<SettingsWindow>(*db_, *store_, [this] { ++changes_; });
         window_->show();
     }
-    // A box of the settings window itself (the table dialog has a text1 of its own).
-    QLineEdit* box(const char* name) const {
-        for (QLineEdit* box : window_->findChildren<QLineEdit*>(name))
-            if (box->window() == window_.get())
-                return box;
-        return nullptr;
-    }
+    QLineEdit* box(const char* name) const { return window_->findChild<QLineEdit*>(name); }
     QPushButton* button(const char* name) const { return window_->findChild<QPushButton*>(name); }
-    QListWidget* list() const { return window_->findChild<QListWidget*>("List2"); }
-    QLineEdit* nameBox() const { return window_->tableDialog()->findChild<QLineEdit*>("text1"); }
-    QPushButton* dialogButton() const { return window_->tableDialog()->findChild<QPushButton*>("Command1"); }
+    QListWidget* list() const { return window_->findChild<QListWidget*>("tableList"); }
+    QLineEdit* nameBox() const { return window_->tableDialog()->findChild<QLineEdit*>("tableNameEdit"); }
+    QPushButton* dialogButton() const {
+        return window_->tableDialog()->findChild<QPushButton*>("saveTableButton");
+    }
 
     std::unique_ptr<TestHome> home_;
     std::unique_ptr<Database> db_;

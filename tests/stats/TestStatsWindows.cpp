@@ -1,4 +1,5 @@
 #include "StatsTestData.h"
+#include "common/MessageBoxes.h"
 #include "common/TestHome.h"
 
 #include "stats/ItemSalesWindow.h"
@@ -7,40 +8,15 @@
 #include "store/Database.h"
 #include "store/Ids.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
 #include <QtTest>
 
 namespace {
-
-struct Message {
-    QString title;
-    QString text;
-};
-
-// Closes the message boxes that open while it lives and keeps what they said.
-class MessageCatcher : public QObject {
-public:
-    MessageCatcher() {
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                messages.append({box->windowTitle(), box->text()});
-                box->done(QMessageBox::Ok);
-            }
-        });
-        timer_.start(10);
-    }
-    QList<Message> messages;
-
-private:
-    QTimer timer_;
-};
 
 void click(QWidget* window, const char* name) {
     auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name));
@@ -81,20 +57,20 @@ void TestStatsWindows::turnoverWindowComputes() {
     QVERIFY(window.resultLabel()->text().isEmpty()); // nothing is computed on opening
     QSignalSpy computed(&window, &TurnoverWindow::computed);
 
-    click(&window, "Command2"); // 今 日
+    click(&window, "todayButton");
     QVERIFY(computed.wait(10000));
     QCOMPARE(window.startBox()->text(), kToday);
     QCOMPARE(window.resultLabel()->text(),
              QStringLiteral("桌数：1\n\n菜品：120  酒水：20  其他：0\n\n应收：140  实收：140\n\n挂账：0"));
 
-    click(&window, "Command3"); // 本  月
+    click(&window, "thisMonthButton");
     QVERIFY(computed.wait(10000));
     QCOMPARE(window.startBox()->text(), kToday.left(8) + QStringLiteral("01"));
     QVERIFY(window.resultLabel()->text().startsWith(QStringLiteral("桌数：1")));
 
     window.startBox()->setText(QStringLiteral("2001/1/1"));
     window.endBox()->setText(QStringLiteral("2001-1-31"));
-    click(&window, "Command1");
+    click(&window, "computeButton");
     QVERIFY(computed.wait(10000));
     QCOMPARE(window.resultLabel()->text(), QStringLiteral("无统计数字"));
 }
@@ -104,11 +80,11 @@ void TestStatsWindows::turnoverWindowRefusesBadDates() {
     TurnoverWindow window(*db);
     window.resultLabel()->setText(QStringLiteral("上次的结果"));
     window.startBox()->setText(QStringLiteral("2024-13-01"));
-    MessageCatcher catcher;
-    click(&window, "Command1");
-    QCOMPARE(catcher.messages.size(), 1);
-    QCOMPARE(catcher.messages[0].text, QStringLiteral("请输入正确日期格式，如“2020-01-15”！"));
-    QCOMPARE(catcher.messages[0].title, QStringLiteral("澄槿餐饮点餐收银软件"));
+    const MessageBoxAnswerer boxes;
+    click(&window, "computeButton");
+    QCOMPARE(boxes.shown().size(), 1);
+    QCOMPARE(boxes.shown()[0].text, QStringLiteral("请输入正确日期格式，如“2020-01-15”！"));
+    QCOMPARE(boxes.shown()[0].title, QStringLiteral("澄槿餐饮点餐收银软件"));
     QVERIFY(!window.busy());
     QCOMPARE(window.resultLabel()->text(), QStringLiteral("上次的结果"));
 }
@@ -131,7 +107,7 @@ void TestStatsWindows::itemGridScrollsBeyondSixteenRows() {
     window.show();
     QCOMPARE(window.categoryBox()->currentText(), QStringLiteral("酒水"));
     QSignalSpy computed(&window, &ItemSalesWindow::computed);
-    click(&window, "Command1");
+    click(&window, "computeButton");
     QVERIFY(computed.wait(10000));
 
     const int rows = items + 1;
@@ -139,7 +115,7 @@ void TestStatsWindows::itemGridScrollsBeyondSixteenRows() {
     QCOMPARE(window.result().front().amount, QStringLiteral("0"));
     QTableView* grid = window.grid();
     QCOMPARE(grid->model()->index(0, 3).data().toString(), QString()); // "0" is shown empty
-    QScrollBar* bar = window.findChild<QScrollBar*>(QStringLiteral("VS1"));
+    QScrollBar* bar = window.findChild<QScrollBar*>(QStringLiteral("gridScrollBar"));
     QVERIFY(bar);
     QCOMPARE(bar->isEnabled(), scrolls);
     if (!scrolls) {
@@ -194,17 +170,17 @@ void TestStatsWindows::itemWindowChecksDatesAndSpan() {
     window.startBox()->setText(start);
     window.endBox()->setText(end);
     QSignalSpy computed(&window, &ItemSalesWindow::computed);
-    MessageCatcher catcher;
-    click(&window, "Command1");
+    const MessageBoxAnswerer boxes;
+    click(&window, "computeButton");
     if (title.isEmpty()) {
         QVERIFY(computed.wait(10000));
         QCOMPARE(window.result().size(), size_t(2));
         QCOMPARE(window.result().front().name, QStringLiteral("可乐"));
-        QVERIFY(catcher.messages.isEmpty());
+        QVERIFY(boxes.shown().isEmpty());
     } else {
-        QCOMPARE(catcher.messages.size(), 1);
-        QCOMPARE(catcher.messages[0].title, title);
-        QCOMPARE(catcher.messages[0].text, text);
+        QCOMPARE(boxes.shown().size(), 1);
+        QCOMPARE(boxes.shown()[0].title, title);
+        QCOMPARE(boxes.shown()[0].text, text);
         QVERIFY(!window.busy());
         QVERIFY(window.result().empty());
     }
@@ -235,7 +211,7 @@ void TestStatsWindows::exportWritesOrSaysWhy() {
     const auto db = home_.createDatabase(QString::fromUtf8(QTest::currentDataTag()) + QStringLiteral(".dat"));
     ItemSalesWindow window(*db);
     QSignalSpy computed(&window, &ItemSalesWindow::computed);
-    click(&window, "Command1");
+    click(&window, "computeButton");
     QVERIFY(computed.wait(10000));
     QCOMPARE(window.result().size(), size_t(1)); // only 合计
 
@@ -243,14 +219,14 @@ void TestStatsWindows::exportWritesOrSaysWhy() {
     QDir().mkpath(folder);
     window.setFileChooser(
         [&](QWidget*) { return chosen.isEmpty() ? QString() : folder + QLatin1Char('/') + chosen; });
-    MessageCatcher catcher;
-    click(&window, "Command2");
+    const MessageBoxAnswerer boxes;
+    click(&window, "exportButton");
     if (message.isEmpty()) {
-        QVERIFY(catcher.messages.isEmpty());
+        QVERIFY(boxes.shown().isEmpty());
     } else {
-        QCOMPARE(catcher.messages.size(), 1);
-        QVERIFY2(catcher.messages[0].text.startsWith(message), qPrintable(catcher.messages[0].text));
-        QCOMPARE(catcher.messages[0].title, QStringLiteral("提示"));
+        QCOMPARE(boxes.shown().size(), 1);
+        QVERIFY2(boxes.shown()[0].text.startsWith(message), qPrintable(boxes.shown()[0].text));
+        QCOMPARE(boxes.shown()[0].title, QStringLiteral("提示"));
     }
     const QStringList files = QDir(folder).entryList(QDir::Files);
     QCOMPARE(files, written.isEmpty() ? QStringList() : QStringList{written});

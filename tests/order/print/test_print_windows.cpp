@@ -9,13 +9,11 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -110,9 +108,9 @@ private Q_SLOTS:
 
     void previewIsOneScrollingWindowWithThePrintButton() {
         BillPreviewWindow* window = ShowBillPreview(nullptr, Bill(QStringLiteral("3号桌"), 120));
-        QCOMPARE(window->objectName(), QStringLiteral("Form2"));
+        QCOMPARE(window->objectName(), QStringLiteral("billPreviewWindow"));
         QCOMPARE(window->windowTitle(), QStringLiteral("打印预览"));
-        auto* area = window->findChild<QScrollArea*>(QStringLiteral("Picture1"));
+        auto* area = window->findChild<QScrollArea*>(QStringLiteral("previewArea"));
         QVERIFY(area && IsFramed(area));
         QVERIFY(area->verticalScrollBar()->maximum() > 0);
         QVERIFY(area->widget()->height() >=
@@ -125,7 +123,7 @@ private Q_SLOTS:
 
         int requests = 0;
         window->setPrinterSource(PdfPrinter(pdf("button"), &requests));
-        window->findChild<QPushButton*>(QStringLiteral("CommandPrint"))->click();
+        window->findChild<QPushButton*>(QStringLiteral("printButton"))->click();
         QCOMPARE(requests, 1);
         QCOMPARE(ReadPdfWords(pdf("button")).find(QStringLiteral("菜119")).size(), 1);
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// Penalty scores of QR symbols for choosing the mask. Every row and every column is packed into 64-bit
-// words, one bit a module, so each rule costs a few word operations per line instead of one step per module,
-// and the eight masks are tried on the packed unmasked symbol without building eight symbols.
+// Penalty scores of QR symbols for choosing the mask. Every row is packed into 64-bit words, one bit a
+// module, so a rule costs a few word operations per row: along a row with shifts, down the columns with the
+// same operations between neighbouring rows, for all columns at once. The eight masks are tried on the
+// packed unmasked symbol without building eight symbols.
 
 #include <algorithm>
 #include <array>
@@ -10,7 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <span>
 
 namespace QrMask {
 
@@ -23,12 +23,14 @@ constexpr std::size_t WordsFor(int n) {
     return std::size_t(n + 2 * kLead + 63) / 64;
 }
 
-// One packed row or column: bit kLead + k is module k (1 dark).
+// One packed row: bit kLead + k is module k (1 dark); or one bit per column, the same way.
 template <std::size_t W> struct Line {
     std::array<std::uint64_t, W> words{};
 
     constexpr void Set(int bit) { words[std::size_t(bit) >> 6] |= std::uint64_t(1) << (bit & 63); }
-    constexpr bool Test(int bit) const { return (words[std::size_t(bit) >> 6] >> (bit & 63)) & 1; }
+    constexpr bool Any() const {
+        return std::any_of(words.begin(), words.end(), [](std::uint64_t word) { return word != 0; });
+    }
     constexpr int Count() const {
         int count = 0;
         for (const std::uint64_t word : words) {
@@ -74,18 +76,41 @@ template <std::size_t W> struct Line {
     }
 };
 
-// A symbol of side n as packed rows and packed columns.
+// A symbol of side n as packed rows, with kLead light rows above and below it so the finder-pattern rule
+// sees the edges as light down the columns too.
 template <std::size_t W> struct PackedSymbol {
     int n = 0;
-    std::array<Line<W>, kLargestSide> rows;
-    std::array<Line<W>, kLargestSide> columns;
+    std::array<Line<W>, kLargestSide + 2 * kLead> paddedRows;
 
     explicit PackedSymbol(int side) : n(side) {}
-    void Set(int x, int y) {
-        rows[std::size_t(y)].Set(kLead + x);
-        columns[std::size_t(x)].Set(kLead + y);
-    }
+    Line<W>& Row(int y) { return paddedRows[std::size_t(y + kLead)]; }
+    const Line<W>& Row(int y) const { return paddedRows[std::size_t(y + kLead)]; }
+    void Set(int x, int y) { Row(y).Set(kLead + x); }
 };
+
+// Packs one row of the unmasked symbol: `function` as the symbol builder draws it (0 data module, 1 dark,
+// 2 light) and `data` the unmasked data bits (0 or 1). `fixed` gets the modules' values, `maskable` the data
+// modules.
+template <std::size_t W>
+void PackRow(const std::uint8_t* function, const std::uint8_t* data, int n, Line<W>& fixed,
+             Line<W>& maskable) {
+    for (std::size_t w = 0; w < W; ++w) {
+        const int wordStart = int(64 * w) - kLead;
+        const int first = std::max(0, wordStart);
+        const int last = std::min(n, wordStart + 64);
+        std::uint64_t fixedWord = 0;
+        std::uint64_t maskableWord = 0;
+        for (int k = first; k < last; ++k) {
+            const std::uint64_t drawn = function[k];
+            const std::uint64_t isData = drawn == 0;
+            const std::uint64_t dark = (drawn & 1) | (isData & data[k]);
+            fixedWord |= dark << (k - wordStart);
+            maskableWord |= isData << (k - wordStart);
+        }
+        fixed.words[w] = fixedWord;
+        maskable.words[w] = maskableWord;
+    }
+}
 
 // The ISO/IEC 18004 mask conditions for row i and column j.
 constexpr bool MaskCondition(int mask, int i, int j) {
@@ -109,24 +134,18 @@ constexpr bool MaskCondition(int mask, int i, int j) {
     }
 }
 
-// Every mask repeats every 12 rows and every 12 columns, so 12 packed lines per mask and direction hold it:
-// rows[mask][i % 12] across row i, columns[mask][j % 12] down column j.
+// Every mask repeats every 12 rows and every 12 columns, so 12 packed rows per mask hold it: row i takes
+// lines[mask][i % 12].
 inline constexpr int kMaskPeriod = 12;
-template <std::size_t W> struct MaskLines {
-    std::array<std::array<Line<W>, kMaskPeriod>, 8> rows{};
-    std::array<std::array<Line<W>, kMaskPeriod>, 8> columns{};
-};
+template <std::size_t W> using MaskLines = std::array<std::array<Line<W>, kMaskPeriod>, 8>;
 
 template <std::size_t W> constexpr MaskLines<W> MakeMaskLines() {
-    MaskLines<W> lines;
+    MaskLines<W> lines{};
     for (int mask = 0; mask < 8; ++mask) {
-        for (int phase = 0; phase < kMaskPeriod; ++phase) {
-            for (int k = 0; k + kLead < int(64 * W); ++k) {
-                if (MaskCondition(mask, phase, k)) {
-                    lines.rows[std::size_t(mask)][std::size_t(phase)].Set(kLead + k);
-                }
-                if (MaskCondition(mask, k, phase)) {
-                    lines.columns[std::size_t(mask)][std::size_t(phase)].Set(kLead + k);
+        for (int i = 0; i < kMaskPeriod; ++i) {
+            for (int j = 0; j + kLead < int(64 * W); ++j) {
+                if (MaskCondition(mask, i, j)) {
+                    lines[std::size_t(mask)][std::size_t(i)].Set(kLead + j);
                 }
             }
         }
@@ -136,58 +155,96 @@ template <std::size_t W> constexpr MaskLines<W> MakeMaskLines() {
 
 template <std::size_t W> inline constexpr MaskLines<W> kMaskLines = MakeMaskLines<W>();
 
-// Rule 1 along one line from its equal-neighbour bits: a run of L >= 5 alike modules scores L - 2, which is
-// its number of five-module windows plus 2.
-template <std::size_t W> int RunPenalty(const Line<W>& sameAsNext) {
-    const Line<W> twoPairs = sameAsNext & sameAsNext.Ahead(1);
-    const Line<W> fiveAlike = twoPairs & twoPairs.Ahead(2);
-    const Line<W> lastWindows = fiveAlike & ~fiveAlike.Ahead(1);
-    return fiveAlike.Count() + 2 * lastWindows.Count();
+// Rule 1 from equal-neighbour bits, along a row or down the columns: a run of L >= 5 alike modules scores
+// L - 2, its number of five-module windows plus 2 for its last window.
+template <std::size_t W> int RunPenalty(const Line<W>& fiveAlike, const Line<W>& fiveAlikeNext) {
+    return fiveAlike.Count() + 2 * (fiveAlike & ~fiveAlikeNext).Count();
 }
 
-// Rule 3 along one line: dark-light-dark-dark-dark-light-dark with four light modules before or after it,
+// Rule 3 along one row: dark-light-dark-dark-dark-light-dark with four light modules before or after it,
 // counted once however many sides are light. Bit q of the results stands for a pattern starting at module q.
-template <std::size_t W> int FinderPatternCount(const Line<W>& dark) {
+template <std::size_t W> int FinderPatternsAlong(const Line<W>& dark) {
     const Line<W> start = dark.Ahead(kLead);
     const Line<W> pattern = start & ~start.Ahead(1) & start.Ahead(2) & start.Ahead(3) & start.Ahead(4) &
                             ~start.Ahead(5) & start.Ahead(6);
+    if (!pattern.Any()) {
+        return 0;
+    }
     const Line<W> darkInTwo = dark | dark.Ahead(1);
     const Line<W> fourLight = ~(darkInTwo | darkInTwo.Ahead(2)); // modules q - 4 .. q - 1 light
     return (pattern & (fourLight | fourLight.Ahead(kLead + 7))).Count();
 }
 
-// Bits of the modules that have a next module in the line.
-template <std::size_t W> Line<W> PairBits(int n) {
-    Line<W> pairs;
-    for (int k = 0; k + 1 < n; ++k) {
-        pairs.Set(kLead + k);
+// Rule 3 down the columns for patterns starting in row y; the light rows around the symbol stand for its
+// edge.
+template <std::size_t W> int FinderPatternsDown(const PackedSymbol<W>& symbol, int y) {
+    const auto row = [&symbol, y](int k) -> const Line<W>& { return symbol.Row(y + k); };
+    const Line<W> pattern = row(0) & ~row(1) & row(2) & row(3) & row(4) & ~row(5) & row(6);
+    if (!pattern.Any()) {
+        return 0;
     }
-    return pairs;
+    const Line<W> lightAbove = ~(row(-4) | row(-3) | row(-2) | row(-1));
+    const Line<W> lightBelow = ~(row(7) | row(8) | row(9) | row(10));
+    return (pattern & (lightAbove | lightBelow)).Count();
 }
 
-// The four rules on a finished symbol; rule 2 (2 x 2 blocks) from each row's and the next row's
-// equal-neighbour bits.
-template <std::size_t W> int Penalty(const PackedSymbol<W>& symbol, const Line<W>& pairs) {
+// The bits of the n modules of a row.
+template <std::size_t W> Line<W> ModuleBits(int n) {
+    Line<W> bits;
+    for (int k = 0; k < n; ++k) {
+        bits.Set(kLead + k);
+    }
+    return bits;
+}
+
+// The four rules on a finished symbol. Per row y: the equal-neighbour bits along the row (`same`) give
+// runs along it and, with the row above, 2 x 2 blocks; the rows y .. y + 4 alike bit by bit give runs down
+// the columns.
+template <std::size_t W> int Penalty(const PackedSymbol<W>& symbol) {
     const int n = symbol.n;
+    const Line<W> columns = ModuleBits<W>(n);
+    const Line<W> pairs = columns & columns.Ahead(1);
+    const auto alikeBelow = [&symbol, &columns](int y) {
+        return ~(symbol.Row(y) ^ symbol.Row(y + 1)) & columns;
+    };
     int runs = 0;
     int finders = 0;
     int blocks = 0;
     int dark = 0;
-    Line<W> previousSame;
-    for (std::size_t i = 0; i < std::size_t(n); ++i) {
-        const Line<W>& row = symbol.rows[i];
-        const Line<W> same = ~(row ^ row.Ahead(1)) & pairs;
-        runs += RunPenalty(same);
-        finders += FinderPatternCount(row);
-        dark += row.Count();
-        if (i > 0) {
-            blocks += (same & previousSame & ~(row ^ symbol.rows[i - 1])).Count();
+    Line<W> sameAbove;
+    std::array<Line<W>, 4> alike{}; // alike[k % 4]: rows k and k + 1 alike, kept for k = y .. y + 3
+    Line<W> fiveDown;               // rows y .. y + 4 alike
+    if (n >= 5) {
+        for (int k = 0; k < 4; ++k) {
+            alike[std::size_t(k)] = alikeBelow(k);
         }
-        previousSame = same;
+        fiveDown = alike[0] & alike[1] & alike[2] & alike[3];
+    }
+    for (int y = 0; y < n; ++y) {
+        const Line<W>& row = symbol.Row(y);
+        const Line<W> same = ~(row ^ row.Ahead(1)) & pairs;
+        const Line<W> twoSame = same & same.Ahead(1);
+        const Line<W> fiveAlong = twoSame & twoSame.Ahead(2);
+        runs += RunPenalty(fiveAlong, fiveAlong.Ahead(1));
+        finders += FinderPatternsAlong(row);
+        dark += row.Count();
+        if (y > 0) {
+            blocks += (same & sameAbove & ~(row ^ symbol.Row(y - 1))).Count();
+        }
+        sameAbove = same;
 
-        const Line<W>& column = symbol.columns[i];
-        runs += RunPenalty(~(column ^ column.Ahead(1)) & pairs);
-        finders += FinderPatternCount(column);
+        if (y + 4 < n) {
+            Line<W> fiveDownNext;
+            if (y + 5 < n) {
+                alike[std::size_t(y + 4) % 4] = alikeBelow(y + 4);
+                fiveDownNext = alike[0] & alike[1] & alike[2] & alike[3];
+            }
+            runs += RunPenalty(fiveDown, fiveDownNext);
+            fiveDown = fiveDownNext;
+        }
+        if (y + 6 < n) {
+            finders += FinderPatternsDown(symbol, y);
+        }
     }
     const int percent = dark * 100 / (n * n);
     return runs + 3 * blocks + 40 * finders + 10 * (std::abs(percent - 50) / 5);
@@ -226,32 +283,68 @@ template <std::size_t W>
 int LowestPenaltyMask(const PackedSymbol<W>& fixed, const PackedSymbol<W>& maskable,
                       const std::array<int, 8>& formatBits) {
     const int n = fixed.n;
-    const Line<W> pairs = PairBits<W>(n);
     const std::array<ModulePosition, 30> formatModules = FormatModules(n);
-    const MaskLines<W>& maskLines = kMaskLines<W>;
     PackedSymbol<W> masked(n);
     int best = 0;
     int bestScore = 0;
     for (int mask = 0; mask < 8; ++mask) {
-        const auto& rowPattern = maskLines.rows[std::size_t(mask)];
-        const auto& columnPattern = maskLines.columns[std::size_t(mask)];
-        for (std::size_t i = 0; i < std::size_t(n); ++i) {
-            const std::size_t phase = i % kMaskPeriod;
-            masked.rows[i] = fixed.rows[i] ^ (rowPattern[phase] & maskable.rows[i]);
-            masked.columns[i] = fixed.columns[i] ^ (columnPattern[phase] & maskable.columns[i]);
+        const auto& pattern = kMaskLines<W>[std::size_t(mask)];
+        for (int y = 0; y < n; ++y) {
+            masked.Row(y) = fixed.Row(y) ^ (pattern[std::size_t(y % kMaskPeriod)] & maskable.Row(y));
         }
         for (std::size_t k = 0; k < formatModules.size(); ++k) {
             if ((formatBits[std::size_t(mask)] >> (k % 15)) & 1) {
                 masked.Set(formatModules[k].x, formatModules[k].y);
             }
         }
-        const int score = Penalty(masked, pairs);
+        const int score = Penalty(masked);
         if (mask == 0 || score < bestScore) {
             best = mask;
             bestScore = score;
         }
     }
     return best;
+}
+
+// Debian's x86-64 baseline lacks the POPCNT instruction, which turns every bit count into a library call
+// and costs the scoring more than half its time; where the processor has it, a copy compiled for it runs.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__POPCNT__)
+template <std::size_t W>
+[[gnu::target("popcnt"), gnu::flatten]] int
+LowestPenaltyMaskCountingFast(const PackedSymbol<W>& fixed, const PackedSymbol<W>& maskable,
+                              const std::array<int, 8>& formatBits) {
+    return LowestPenaltyMask(fixed, maskable, formatBits);
+}
+template <std::size_t W>
+[[gnu::target("popcnt"), gnu::flatten]] int PenaltyCountingFast(const PackedSymbol<W>& symbol) {
+    return Penalty(symbol);
+}
+inline bool HasFastCount() {
+    static const bool has = __builtin_cpu_supports("popcnt");
+    return has;
+}
+#define QRMASK_COUNTS_FAST_WHERE_PRESENT
+#endif
+
+// LowestPenaltyMask and Penalty, through the POPCNT copy where the processor runs it.
+template <std::size_t W>
+int ChooseMask(const PackedSymbol<W>& fixed, const PackedSymbol<W>& maskable,
+               const std::array<int, 8>& formatBits) {
+#ifdef QRMASK_COUNTS_FAST_WHERE_PRESENT
+    if (HasFastCount()) {
+        return LowestPenaltyMaskCountingFast(fixed, maskable, formatBits);
+    }
+#endif
+    return LowestPenaltyMask(fixed, maskable, formatBits);
+}
+
+template <std::size_t W> int Score(const PackedSymbol<W>& symbol) {
+#ifdef QRMASK_COUNTS_FAST_WHERE_PRESENT
+    if (HasFastCount()) {
+        return PenaltyCountingFast(symbol);
+    }
+#endif
+    return Penalty(symbol);
 }
 
 } // namespace QrMask

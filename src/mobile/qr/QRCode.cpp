@@ -402,22 +402,14 @@ private:
         QrMask::PackedSymbol<W> fixed(n_);
         QrMask::PackedSymbol<W> maskable(n_);
         for (int y = 0; y < n_; ++y) {
-            const std::uint8_t* const function = function_.data() + std::size_t(y) * stride_;
-            const std::uint8_t* const data = data_.data() + std::size_t(y) * n_;
-            for (int x = 0; x < n_; ++x) {
-                if (function[x] == 0) {
-                    maskable.Set(x, y);
-                }
-                if (function[x] == 1 || (function[x] == 0 && data[x] != 0)) {
-                    fixed.Set(x, y);
-                }
-            }
+            QrMask::PackRow(function_.data() + std::size_t(y) * stride_, data_.data() + std::size_t(y) * n_,
+                            n_, fixed.Row(y), maskable.Row(y));
         }
         std::array<int, 8> formatBits{};
         for (int mask = 0; mask < 8; ++mask) {
             formatBits[std::size_t(mask)] = clsQRCode::FormatBits(level, mask);
         }
-        return QrMask::LowestPenaltyMask(fixed, maskable, formatBits);
+        return QrMask::ChooseMask(fixed, maskable, formatBits);
     }
 
     // Version information from version 7, drawn before the data are placed (1 dark, 2 light).
@@ -523,7 +515,7 @@ template <std::size_t W> int PackedPenalty(std::span<const std::uint8_t> modules
             }
         }
     }
-    return QrMask::Penalty(symbol, QrMask::PairBits<W>(n));
+    return QrMask::Score(symbol);
 }
 
 } // namespace

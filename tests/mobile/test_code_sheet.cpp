@@ -1,5 +1,6 @@
 // The printed sheet of table codes, rendered to PDF, rasterised and read back with zbarimg.
 
+#include "common/QrMaskReference.h"
 #include "common/TestHome.h"
 #include "mobile/CodeSheet.h"
 #include "mobile/TableTokens.h"
@@ -38,6 +39,8 @@ class TestCodeSheet : public QObject {
 private Q_SLOTS:
     void sheetDecodesToEachTable_data();
     void sheetDecodesToEachTable();
+    void symbolHasLowestPenaltyMask_data();
+    void symbolHasLowestPenaltyMask();
 
 private:
     void sheetDecodes();
@@ -150,6 +153,36 @@ void TestCodeSheet::sheetDecodes() {
             QString::fromUtf8(text.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
         QVERIFY2(shown.contains(names.at(i)), qPrintable(names.at(i)));
     }
+}
+
+void TestCodeSheet::symbolHasLowestPenaltyMask_data() {
+    QTest::addColumn<QString>("address");
+    QTest::newRow("page address") << QStringLiteral("http://192.168.1.23:8212/phone/list.asp");
+    QTest::newRow("no local address") << QStringLiteral("http://:8212/phone/list.asp");
+    for (const char* key : {"1", "2", "12", "A08", "VIP3"}) {
+        const QByteArray token = QCryptographicHash::hash(key, QCryptographicHash::Md5).toHex();
+        QTest::addRow("guest code %s", key)
+            << TableTokens::GuestAddress(QStringLiteral("192.168.1.23"), QString::fromLatin1(token));
+    }
+}
+
+// The window's code is the level-M symbol with the mask that scoring all eight whole symbols picks, and
+// zbarimg reads it.
+void TestCodeSheet::symbolHasLowestPenaltyMask() {
+    QFETCH(QString, address);
+    const QByteArray bytes = address.toLatin1();
+    clsQRCode encoder;
+    const QrMaskReference::Choice expected = QrMaskReference::BestMask(encoder, bytes, 0, clsQRCode::kLevelM);
+    QVERIFY(expected.mask >= 0);
+    const QImage symbol = CodeSheet::Symbol(bytes);
+    QCOMPARE(symbol, encoder.EncodeText(bytes, 0, clsQRCode::kLevelM, expected.mask));
+
+    if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty())
+        QSKIP("zbarimg is not installed");
+    TestHome home;
+    const QString file = home.path(QStringLiteral("symbol.png"));
+    QVERIFY(symbol.scaled(symbol.size() * 4, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(file));
+    QCOMPARE(decode(file), QStringList{address});
 }
 
 QTEST_MAIN(TestCodeSheet)

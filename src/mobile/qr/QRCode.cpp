@@ -2,6 +2,7 @@
 #include "mobile/qr/QRCode.h"
 
 #include "mobile/qr/FiniteField.h"
+#include "mobile/qr/MaskPenalty.h"
 #include "mobile/qr/QRPicture.h"
 #include "mobile/qr/ReedSolomon.h"
 
@@ -9,6 +10,7 @@
 #include <array>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -302,12 +304,7 @@ public:
             Function(8, n_ - 1 - i) = 2;
         }
         Function(8, n_ - 8) = 1;
-        if (version_ >= 7) {
-            for (int k = 0; k < 18; ++k) {
-                Function(n_ - 11 + k % 3, k / 3) = 2;
-                Function(k / 3, n_ - 11 + k % 3) = 2;
-            }
-        }
+        DrawVersionInformation();
         for (int i = 8; i <= n_ - 9; ++i) {
             Function(i, 6) = i % 2 == 0 ? 1 : 2;
             Function(6, i) = i % 2 == 0 ? 1 : 2;
@@ -371,35 +368,23 @@ public:
         }
     }
 
-    void DrawVersionInformation() {
-        if (version_ < 7) {
-            return;
-        }
-        const int bits = clsQRCode::VersionBits(version_);
-        for (int k = 0; k < 18; ++k) {
-            const std::uint8_t value = (bits >> k) & 1;
-            Function(n_ - 11 + k % 3, k / 3) = value;
-            Function(k / 3, n_ - 11 + k % 3) = value;
+    void DrawFormatInformation(int level, int mask) {
+        const int bits = clsQRCode::FormatBits(level, mask);
+        const std::array<QrMask::ModulePosition, 30> modules = QrMask::FormatModules(n_);
+        for (std::size_t k = 0; k < modules.size(); ++k) {
+            Function(modules[k].x, modules[k].y) = std::uint8_t((bits >> (k % 15)) & 1);
         }
     }
 
-    void DrawFormatInformation(int level, int mask) {
-        const int bits = clsQRCode::FormatBits(level, mask);
-        const auto bitAt = [bits](int i) { return std::uint8_t((bits >> i) & 1); };
-        for (int i = 0; i <= 5; ++i) {
-            Function(8, i) = bitAt(i);
-        }
-        Function(8, 7) = bitAt(6);
-        Function(8, 8) = bitAt(7);
-        Function(7, 8) = bitAt(8);
-        for (int i = 9; i < 15; ++i) {
-            Function(14 - i, 8) = bitAt(i);
-        }
-        for (int i = 0; i < 8; ++i) {
-            Function(n_ - 1 - i, 8) = bitAt(i);
-        }
-        for (int i = 8; i < 15; ++i) {
-            Function(8, n_ - 15 + i) = bitAt(i);
+    // The mask of lowest penalty for the placed data, scored with the format information each mask brings.
+    int LowestPenaltyMask(int level) const {
+        switch (QrMask::WordsFor(n_)) {
+        case 1:
+            return LowestPenaltyMaskPacked<1>(level);
+        case 2:
+            return LowestPenaltyMaskPacked<2>(level);
+        default:
+            return LowestPenaltyMaskPacked<3>(level);
         }
     }
 
@@ -410,6 +395,35 @@ public:
 private:
     std::uint8_t& Function(int x, int y) { return function_[std::size_t(y) * stride_ + x]; }
     std::uint8_t& Data(int x, int y) { return data_[std::size_t(y) * n_ + x]; }
+
+    // Packs the symbol before masking: function modules as drawn (the format modules still light), data
+    // modules unmasked and marked maskable.
+    template <std::size_t W> int LowestPenaltyMaskPacked(int level) const {
+        QrMask::PackedSymbol<W> fixed(n_);
+        QrMask::PackedSymbol<W> maskable(n_);
+        for (int y = 0; y < n_; ++y) {
+            QrMask::PackRow(function_.data() + std::size_t(y) * stride_, data_.data() + std::size_t(y) * n_,
+                            n_, fixed.Row(y), maskable.Row(y));
+        }
+        std::array<int, 8> formatBits{};
+        for (int mask = 0; mask < 8; ++mask) {
+            formatBits[std::size_t(mask)] = clsQRCode::FormatBits(level, mask);
+        }
+        return QrMask::ChooseMask(fixed, maskable, formatBits);
+    }
+
+    // Version information from version 7, drawn before the data are placed (1 dark, 2 light).
+    void DrawVersionInformation() {
+        if (version_ < 7) {
+            return;
+        }
+        const int bits = clsQRCode::VersionBits(version_);
+        for (int k = 0; k < 18; ++k) {
+            const std::uint8_t value = ((bits >> k) & 1) != 0 ? 1 : 2;
+            Function(n_ - 11 + k % 3, k / 3) = value;
+            Function(k / 3, n_ - 11 + k % 3) = value;
+        }
+    }
 
     // XORs 1 into every data module whose row i and column j meet the mask condition. Every condition
     // depends on the row only through i mod 12, so 12 row patterns are computed once and XORed row by row.
@@ -486,6 +500,22 @@ private:
 
 int NormalLevel(int level) {
     return level >= 1 && level <= 4 ? level : clsQRCode::kLevelM;
+}
+
+int NormalMask(int mask) {
+    return mask >= 0 && mask <= 7 ? mask : 0;
+}
+
+template <std::size_t W> int PackedPenalty(std::span<const std::uint8_t> modules, int n) {
+    QrMask::PackedSymbol<W> symbol(n);
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            if (modules[std::size_t(y) * std::size_t(n) + std::size_t(x)] != 0) {
+                symbol.Set(x, y);
+            }
+        }
+    }
+    return QrMask::Score(symbol);
 }
 
 } // namespace
@@ -708,11 +738,9 @@ QByteArray clsQRCode::AddErrorCorrection(const QByteArray& data, int version, in
     return result;
 }
 
-clsQRCode::Matrix clsQRCode::EncodeMatrix(const QByteArray& bytes, int version, int level, int mask) {
+clsQRCode::Matrix clsQRCode::EncodeMatrix(const QByteArray& bytes, int version, int level,
+                                          std::optional<int> mask) {
     level = NormalLevel(level);
-    if (mask < 0 || mask > 7) {
-        mask = 0;
-    }
     const VersionChoice choice = SelectVersion(bytes, version, level);
     const int chosen = choice.version;
     if (chosen == 0) {
@@ -723,16 +751,14 @@ clsQRCode::Matrix clsQRCode::EncodeMatrix(const QByteArray& bytes, int version, 
     SymbolBuilder symbol(chosen);
     symbol.DrawFunctionPatterns();
     symbol.PlaceCodewords(codewords);
-    symbol.ApplyMask(mask);
+    const int applied = mask ? *mask : symbol.LowestPenaltyMask(level);
+    symbol.ApplyMask(applied);
     symbol.Merge();
-    symbol.DrawVersionInformation();
-    symbol.DrawFormatInformation(level, mask);
-    return {symbol.Stride(), symbol.FunctionMatrix()};
+    symbol.DrawFormatInformation(level, applied);
+    return {symbol.Stride(), applied, symbol.FunctionMatrix()};
 }
 
-std::vector<std::uint8_t> clsQRCode::EncodeModules(const QByteArray& bytes, int version, int level,
-                                                   int mask) {
-    const Matrix matrix = EncodeMatrix(bytes, version, level, mask);
+std::vector<std::uint8_t> clsQRCode::MatrixModules(const Matrix& matrix) {
     if (matrix.side == 0) {
         return {};
     }
@@ -745,10 +771,49 @@ std::vector<std::uint8_t> clsQRCode::EncodeModules(const QByteArray& bytes, int 
     return modules;
 }
 
-QImage clsQRCode::EncodeText(const QByteArray& bytes, int version, int level, int mask) {
-    const Matrix matrix = EncodeMatrix(bytes, version, level, mask);
+QImage clsQRCode::MatrixPicture(const Matrix& matrix) {
     if (matrix.side == 0) {
         return {};
     }
     return MatrixToPicture(matrix.modules, matrix.side, matrix.side, 4, 4, 1, 1);
+}
+
+std::vector<std::uint8_t> clsQRCode::EncodeModules(const QByteArray& bytes, int version, int level,
+                                                   int mask) {
+    return MatrixModules(EncodeMatrix(bytes, version, level, NormalMask(mask)));
+}
+
+QImage clsQRCode::EncodeText(const QByteArray& bytes, int version, int level, int mask) {
+    return MatrixPicture(EncodeMatrix(bytes, version, level, NormalMask(mask)));
+}
+
+std::vector<std::uint8_t> clsQRCode::EncodeModulesBestMask(const QByteArray& bytes, int version, int level,
+                                                           int* chosenMask) {
+    const Matrix matrix = EncodeMatrix(bytes, version, level, std::nullopt);
+    if (chosenMask != nullptr) {
+        *chosenMask = matrix.mask;
+    }
+    return MatrixModules(matrix);
+}
+
+QImage clsQRCode::EncodeTextBestMask(const QByteArray& bytes, int version, int level, int* chosenMask) {
+    const Matrix matrix = EncodeMatrix(bytes, version, level, std::nullopt);
+    if (chosenMask != nullptr) {
+        *chosenMask = matrix.mask;
+    }
+    return MatrixPicture(matrix);
+}
+
+int clsQRCode::Penalty(std::span<const std::uint8_t> modules, int n) {
+    if (n < 1 || n > QrMask::kLargestSide || modules.size() < std::size_t(n) * std::size_t(n)) {
+        return -1;
+    }
+    switch (QrMask::WordsFor(n)) {
+    case 1:
+        return PackedPenalty<1>(modules, n);
+    case 2:
+        return PackedPenalty<2>(modules, n);
+    default:
+        return PackedPenalty<3>(modules, n);
+    }
 }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <vector>
 
 class clsFiniteField;
@@ -12,7 +14,8 @@ class clsReedSolomon;
 
 // QR Code encoder (ISO/IEC 18004 Model 2, versions 1 to 40, levels L M Q H). It segments the input into
 // numeric, alphanumeric, byte and kanji (Shift-JIS pair) segments at the least bit cost, picks the smallest
-// version that holds them (or the one asked for) and applies the mask it is given; it scores no masks.
+// version that holds them (or the one asked for) and applies the mask it is given, or the one of lowest
+// penalty score.
 class clsQRCode {
 public:
     // Mode numbers.
@@ -50,6 +53,20 @@ public:
     // The finished symbol: n x n module values (0 light, 1 dark), row by row; empty when refused.
     std::vector<std::uint8_t> EncodeModules(const QByteArray& bytes, int version, int level, int mask);
 
+    // As EncodeText and EncodeModules with the mask of lowest Penalty, the lower number on a tie: the data
+    // are encoded and placed once and only the eight masks are scored. The mask used goes to `chosenMask`
+    // when given (-1 when refused).
+    QImage EncodeTextBestMask(const QByteArray& bytes, int version, int level, int* chosenMask = nullptr);
+    std::vector<std::uint8_t> EncodeModulesBestMask(const QByteArray& bytes, int version, int level,
+                                                    int* chosenMask = nullptr);
+
+    // Penalty score of a finished symbol of n x n module values (0 light, 1 dark), row by row: 3 + (L - 5)
+    // for every run of L >= 5 alike modules in a row or column, 3 for every 2 x 2 block of one colour, 40
+    // for every 1:1:3:1:1 dark-light pattern in a row or column with four light modules before or after it
+    // (the edge counts as light), and 10 for every whole 5 % the dark share lies away from 50 %.
+    // -1 when n is outside 1 .. 177 or there are fewer than n x n values.
+    static int Penalty(std::span<const std::uint8_t> modules, int n);
+
     static int SymbolSize(int version) { return 4 * version + 17; }
     static int RawModuleCount(int version);
     static int CodewordCount(int version) { return RawModuleCount(version) / 8; }
@@ -82,9 +99,13 @@ private:
     // The finished symbol in a square of n + 3 modules per side (the spare columns and rows stay light).
     struct Matrix {
         int side = 0;
+        int mask = -1;
         std::vector<std::uint8_t> modules;
     };
-    Matrix EncodeMatrix(const QByteArray& bytes, int version, int level, int mask);
+    // No mask: the one of lowest penalty.
+    Matrix EncodeMatrix(const QByteArray& bytes, int version, int level, std::optional<int> mask);
+    static std::vector<std::uint8_t> MatrixModules(const Matrix& matrix);
+    static QImage MatrixPicture(const Matrix& matrix);
     QByteArray AddErrorCorrection(const QByteArray& data, int version, int level);
 
     std::unique_ptr<clsFiniteField> field_;

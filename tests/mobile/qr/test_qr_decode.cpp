@@ -90,6 +90,8 @@ private Q_SLOTS:
     void fixedVersionSeven();
     void kanjiReadAsText();
     void sevenThousandDigits();
+    void lowestPenaltyMask_data();
+    void lowestPenaltyMask();
 
 private:
     // Scales the picture up without smoothing, saves it and runs zbarimg; nothing when no code was found.
@@ -223,6 +225,36 @@ void TestQrDecode::sevenThousandDigits() {
     const QImage picture = code.EncodeText(digits, 0, 1, 2);
     QCOMPARE(picture.size(), QSize(185, 185));
     QCOMPARE(Decode(picture).value_or(kNothingFound), digits);
+}
+
+void TestQrDecode::lowestPenaltyMask_data() {
+    QTest::addColumn<int>("version");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<QByteArray>("bytes");
+    const char* const levels = "LMQH";
+    QTest::newRow("page address") << 0 << 2 << QByteArray("http://192.168.1.23:8212/phone/list.asp");
+    QTest::newRow("guest address")
+        << 0 << 2 << QByteArray("http://192.168.1.23:8212/phone/menu.asp?t=0f3c59a2d81e4b7c96e0a5d4c3b2a190");
+    QTest::newRow("fixed version 7") << 7 << 3 << kAddress;
+    for (const int version : {1, 4, 9, 10, 18, 27, 40}) {
+        for (int level = 1; level <= 4; ++level) {
+            const auto kind = static_cast<Kind>((version + level) % 4);
+            QTest::addRow("%d-%c %s", version, levels[level - 1], qPrintable(KindName(kind)))
+                << 0 << level << FillVersion(kind, version, level);
+        }
+    }
+}
+
+// Symbols with the mask the encoder chose are read back too, whatever the mask.
+void TestQrDecode::lowestPenaltyMask() {
+    REQUIRE_ZBAR();
+    QFETCH(int, version);
+    QFETCH(int, level);
+    QFETCH(QByteArray, bytes);
+    int mask = -1;
+    const QImage picture = sharedCode_.EncodeTextBestMask(bytes, version, level, &mask);
+    QVERIFY(mask >= 0 && mask < 8);
+    QCOMPARE(Decode(picture).value_or(kNothingFound), bytes);
 }
 
 QTEST_GUILESS_MAIN(TestQrDecode)

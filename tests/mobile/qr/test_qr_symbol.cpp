@@ -1,8 +1,10 @@
 // QR symbol construction: segmentation, version choice, codewords, function patterns, format and version
 // information, the picture and refusals of bad input.
+#include "common/QrMaskReference.h"
 #include "mobile/qr/QRCode.h"
 #include "mobile/qr/QRPicture.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <vector>
@@ -11,6 +13,7 @@ namespace {
 
 const QByteArray kAddress = "http://10.0.0.8:8212/phone/list.asp";
 const QByteArray kDianCaiShiftJis = QByteArray::fromHex("935f8dd8"); // 点菜
+const QByteArray kGuestAddress = "http://192.168.1.23:8212/phone/menu.asp?t=9f86d081884c7d659a2feaa0c55ad015";
 
 using Segment = clsQRCode::Segment;
 
@@ -86,6 +89,63 @@ bool HasAlignment(const Modules& m, int cx, int cy) {
     return true;
 }
 
+// Text of one kind: digits, upper-case alphanumerics, every byte value (all four modes appear), kanji pairs.
+QByteArray Payload(int kind, int length) {
+    static const QByteArray alphanumeric = "HELLO WORLD 0123456789 $%*+-./:";
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < length; ++i) {
+        switch (kind) {
+        case clsQRCode::kNumeric:
+            bytes.append(char('0' + (i * 7) % 10));
+            break;
+        case clsQRCode::kAlphanumeric:
+            bytes.append(alphanumeric[i % alphanumeric.size()]);
+            break;
+        case clsQRCode::kKanji:
+            bytes.append(kDianCaiShiftJis);
+            break;
+        default:
+            bytes.append(char((i * 37 + i / 256) & 0xFF));
+            break;
+        }
+    }
+    return bytes.left(length);
+}
+
+QString ModeName(int kind) {
+    static const char* const names[] = {"byte", "numeric", "alphanumeric", "kanji"};
+    return QString::fromLatin1(names[kind]);
+}
+
+// n x n modules, row by row, from lines of '0' and '1'.
+std::vector<std::uint8_t> FromLines(const QList<QByteArray>& lines) {
+    std::vector<std::uint8_t> modules;
+    for (const QByteArray& line : lines) {
+        for (const char c : line) {
+            modules.push_back(c == '1' ? 1 : 0);
+        }
+    }
+    return modules;
+}
+
+// Random modules, half of them from pieces that make long runs and finder-like patterns likely.
+std::vector<std::uint8_t> RandomModules(QRandomGenerator& random, int n) {
+    static const QList<QByteArray> pieces{"1011101", "0000", "1", "0", "11111", "00000"};
+    std::vector<std::uint8_t> modules;
+    const bool patterned = random.bounded(2) == 0;
+    while (int(modules.size()) < n * n) {
+        if (!patterned) {
+            modules.push_back(std::uint8_t(random.bounded(2)));
+            continue;
+        }
+        for (const char c : pieces[random.bounded(int(pieces.size()))]) {
+            modules.push_back(c == '1' ? 1 : 0);
+        }
+    }
+    modules.resize(std::size_t(n) * n);
+    return modules;
+}
+
 } // namespace
 
 class TestQrSymbol : public QObject {
@@ -110,6 +170,10 @@ private Q_SLOTS:
     void matrixToPicture();
     void badInput_data();
     void badInput();
+    void penaltyOfKnownSymbols();
+    void penaltyAgreesWithPlainScoring();
+    void bestMaskAgreesWithEightSymbols_data();
+    void bestMaskAgreesWithEightSymbols();
 };
 
 void TestQrSymbol::sizes() {
@@ -383,8 +447,105 @@ void TestQrSymbol::badInput() {
     clsQRCode code;
     QVERIFY(code.EncodeText(bytes, version, level, 0).isNull());
     QVERIFY(code.EncodeModules(bytes, version, level, 0).empty());
+    int mask = 0;
+    QVERIFY(code.EncodeTextBestMask(bytes, version, level, &mask).isNull());
+    QCOMPARE(mask, -1);
+    mask = 0;
+    QVERIFY(code.EncodeModulesBestMask(bytes, version, level, &mask).empty());
+    QCOMPARE(mask, -1);
     // The same object still encodes afterwards.
     QCOMPARE(code.EncodeText(kAddress, 0, 2, 0).size(), QSize(37, 37));
+    QCOMPARE(code.EncodeTextBestMask(kAddress, 0, 2).size(), QSize(37, 37));
+}
+
+// Scores worked out by hand.
+void TestQrSymbol::penaltyOfKnownSymbols() {
+    // One colour: 42 lines with a run of 21 (19 each), 400 blocks and a dark share 50 % away.
+    QCOMPARE(clsQRCode::Penalty(std::vector<std::uint8_t>(21 * 21, 0), 21), 42 * 19 + 400 * 3 + 100);
+    QCOMPARE(clsQRCode::Penalty(std::vector<std::uint8_t>(21 * 21, 1), 21), 42 * 19 + 400 * 3 + 100);
+    std::vector<std::uint8_t> checkerboard(21 * 21);
+    for (std::size_t i = 0; i < checkerboard.size(); ++i) {
+        checkerboard[i] = (i % 21 + i / 21) % 2 == 0;
+    }
+    QCOMPARE(clsQRCode::Penalty(checkerboard, 21), 0);
+    // One finder-like row with light on both sides counts once: runs 182 in the other rows, 104 in the
+    // light columns, 5 x 10 in the columns it crosses dark and 2 x 13 where it is light; 180 blocks; the
+    // dark share of 2 % is 9 whole steps away.
+    QList<QByteArray> lines(15, QByteArray(15, '0'));
+    lines[7] = "000010111010000";
+    QCOMPARE(clsQRCode::Penalty(FromLines(lines), 15), 182 + 104 + 50 + 26 + 180 * 3 + 40 + 90);
+    // The symbol's edge counts as light: a pattern filling a column of a checkerboard scores alone.
+    QList<QByteArray> edge;
+    const QByteArray column = "1011101";
+    for (int row = 0; row < 7; ++row) {
+        edge.append(column.mid(row, 1) + QByteArray(row % 2 == 0 ? "101010" : "010101"));
+    }
+    QCOMPARE(clsQRCode::Penalty(FromLines(edge), 7), 40);
+    // Refused sizes.
+    QCOMPARE(clsQRCode::Penalty(std::vector<std::uint8_t>(177 * 177 - 1, 0), 177), -1);
+    QCOMPARE(clsQRCode::Penalty(std::vector<std::uint8_t>(178 * 178, 0), 178), -1);
+    QCOMPARE(clsQRCode::Penalty({}, 0), -1);
+}
+
+// The packed scoring gives the module-by-module score on random symbols of every width, across the word
+// boundaries of the packed lines, and on real symbols with every mask.
+void TestQrSymbol::penaltyAgreesWithPlainScoring() {
+    QRandomGenerator random(20240611);
+    for (const int n : {1,  2,  6,  7,   11,  21,  25,  29,  45,  52,  55,  56, 57,
+                        60, 64, 69, 101, 116, 119, 120, 121, 125, 128, 157, 177}) {
+        for (int trial = 0; trial < 6; ++trial) {
+            const std::vector<std::uint8_t> modules = RandomModules(random, n);
+            QCOMPARE(clsQRCode::Penalty(modules, n), QrMaskReference::Penalty(modules, n));
+        }
+    }
+    for (int mask = 0; mask < 8; ++mask) {
+        const Modules symbol = Encode(kGuestAddress, 7, clsQRCode::kLevelQ, mask);
+        QCOMPARE(clsQRCode::Penalty(symbol.values, symbol.n),
+                 QrMaskReference::Penalty(symbol.values, symbol.n));
+    }
+}
+
+void TestQrSymbol::bestMaskAgreesWithEightSymbols_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("version");
+    QTest::addColumn<int>("level");
+    const char* const levels = "LMQH";
+    for (int level = 1; level <= 4; ++level) {
+        QTest::addRow("page address %c", levels[level - 1]) << kAddress << 0 << level;
+        QTest::addRow("guest address %c", levels[level - 1]) << kGuestAddress << 0 << level;
+        for (int mode = 0; mode < 4; ++mode) {
+            for (const int length : {6, 90, 700}) {
+                QTest::addRow("%s %d %c", qPrintable(ModeName(mode)), length, levels[level - 1])
+                    << Payload(mode, length) << 0 << level;
+            }
+        }
+    }
+    QTest::newRow("empty") << QByteArray() << 0 << 2;
+    QTest::newRow("1,400 bytes, version 27-L") << Payload(clsQRCode::kByte, 1400) << 0 << 1;
+    QTest::newRow("5,000 digits, version 34-L") << Payload(clsQRCode::kNumeric, 5000) << 0 << 1;
+    for (const int version : {1, 2, 6, 7, 9, 10, 13, 14, 20, 21, 26, 27, 33, 40}) {
+        const int level = version % 4 + 1;
+        QTest::addRow("fixed version %d-%c", version, levels[level - 1])
+            << kGuestAddress.left(14) << version << level;
+    }
+}
+
+// The lowest-penalty entry chooses the same mask and makes the same symbol as encoding all eight masks
+// whole and scoring each; the picture is the fixed-mask picture of that mask.
+void TestQrSymbol::bestMaskAgreesWithEightSymbols() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, version);
+    QFETCH(int, level);
+    clsQRCode code;
+    const QrMaskReference::Choice expected = QrMaskReference::BestMask(code, bytes, version, level);
+    QVERIFY(expected.mask >= 0);
+    int mask = -1;
+    QCOMPARE(code.EncodeModulesBestMask(bytes, version, level, &mask), expected.modules);
+    QCOMPARE(mask, expected.mask);
+    mask = -1;
+    const QImage picture = code.EncodeTextBestMask(bytes, version, level, &mask);
+    QCOMPARE(mask, expected.mask);
+    QCOMPARE(picture, code.EncodeText(bytes, version, level, expected.mask));
 }
 
 QTEST_APPLESS_MAIN(TestQrSymbol)

@@ -1,3 +1,4 @@
+#include "common/MessageBoxes.h"
 #include "common/TestHome.h"
 
 #include "app/ServerControl.h"
@@ -16,7 +17,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 
@@ -138,15 +138,11 @@ private Q_SLOTS:
 
         // A typed text that is no date is refused and changes nothing.
         start->setText(QStringLiteral("2024-02-29' or 1=1 --"));
-        QString shown;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            shown = box->text();
-            box->accept();
-        });
-        panel.runQuery();
-        QCOMPARE(shown, QStringLiteral("请输入正确日期格式，如“2020-01-15”！"));
+        {
+            const MessageBoxAnswerer answerer;
+            panel.runQuery();
+            QCOMPARE(answerer.firstText(), QStringLiteral("请输入正确日期格式，如“2020-01-15”！"));
+        }
         QCOMPARE(panel.list()->count(), 1);
     }
 
@@ -166,13 +162,11 @@ private Q_SLOTS:
         QCOMPARE(third, QStringLiteral("20240302120000"));
 
         panel.list()->setCurrentRow(2);
-        QTimer::singleShot(0, [] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            QCOMPARE(box->text(), QStringLiteral("确实要永久删除该记录吗？"));
-            box->button(QMessageBox::Ok)->click();
-        });
-        panel.deleteSelected();
+        {
+            const MessageBoxAnswerer answerer({QMessageBox::Ok});
+            panel.deleteSelected();
+            QCOMPARE(answerer.firstText(), QStringLiteral("确实要永久删除该记录吗？"));
+        }
         QCOMPARE(panel.list()->count(), 3);
         QCOMPARE(count(*db, "SELECT count(*) FROM \"桌台\" WHERE \"id\" = ?", third), 0);
         QCOMPARE(count(*db, "SELECT count(*) FROM \"明细\" WHERE \"id\" = ?", third), 0);
@@ -181,12 +175,10 @@ private Q_SLOTS:
 
         // Cancel deletes nothing.
         panel.list()->setCurrentRow(0);
-        QTimer::singleShot(0, [] {
-            qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
-                ->button(QMessageBox::Cancel)
-                ->click();
-        });
-        panel.deleteSelected();
+        {
+            const MessageBoxAnswerer answerer({QMessageBox::Cancel});
+            panel.deleteSelected();
+        }
         QCOMPARE(panel.list()->count(), 3);
     }
 
@@ -204,35 +196,26 @@ private Q_SLOTS:
 
         // A free table cannot be transferred.
         main.tables().selectTile(0);
-        QString shown;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            shown = box->text();
-            box->accept();
-        });
-        main.startTransfer();
-        QCOMPARE(shown, QStringLiteral("请桌尚未点菜，无需转桌！"));
+        {
+            const MessageBoxAnswerer answerer;
+            main.startTransfer();
+            QCOMPARE(answerer.firstText(), QStringLiteral("请桌尚未点菜，无需转桌！"));
+        }
 
         main.tables().selectTile(2);
         main.startTransfer();
         auto* transfer = main.findChild<TransferWindow*>();
         QVERIFY(transfer);
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            shown = box->text();
-            box->accept();
-        });
-        transfer->confirm();
-        QCOMPARE(shown, QStringLiteral("请首先选择桌号！"));
+        {
+            const MessageBoxAnswerer answerer;
+            transfer->confirm();
+            QCOMPARE(answerer.firstText(), QStringLiteral("请首先选择桌号！"));
+        }
         for (int target : {5, 2}) { // occupied, and the table itself
             transfer->chooseTarget(target);
-            QTimer::singleShot(0, [&] {
-                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                shown = box->text();
-                box->accept();
-            });
+            const MessageBoxAnswerer answerer;
             transfer->confirm();
-            QCOMPARE(shown, QStringLiteral("该桌号已被占用！"));
+            QCOMPARE(answerer.firstText(), QStringLiteral("该桌号已被占用！"));
         }
         QCOMPARE(ReadSlots(*db, 8).at(5), QStringLiteral("20241212130000"));
         transfer->chooseTarget(7);

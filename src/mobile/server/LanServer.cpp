@@ -28,6 +28,9 @@ void send(httplib::Response& res, const PageResponse& page) {
         res.set_header("Set-Cookie", std::string(PhonePages::kSessionCookie) + '=' +
                                          page.cookie.toStdString() +
                                          "; Path=/phone/; HttpOnly; SameSite=Strict");
+    else if (page.endSession)
+        res.set_header("Set-Cookie", std::string(PhonePages::kSessionCookie) +
+                                         "=; Path=/phone/; Max-Age=0; HttpOnly; SameSite=Strict");
     if (!page.location.isEmpty()) {
         res.set_header("Location", page.location.toStdString());
         return;

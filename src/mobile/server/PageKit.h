@@ -34,6 +34,7 @@ struct PageResponse {
     QByteArray body;  // UTF-8 HTML
     QString location; // set for the redirect after a change (303)
     QString cookie;   // a new staff session to set in the browser
+    bool endSession = false; // the browser forgets its staff session (sign-out)
 };
 
 // Who asks: a guest holding a table's code, or staff (signed in).

@@ -60,17 +60,20 @@ PageResponse BillLinePages::modify(const PageRequest& request) {
             TableLink(PhonePage::Modify, table) + QStringLiteral("&l=") + Param(request, "l");
         const std::optional<QString> quantity = QuantityText(Param(request, "qty"));
         if (!quantity)
-            throw PageFault{
-                400, QStringLiteral("数量“%1”不对，请填写大于 0 的数字。").arg(Param(request, "qty")), back};
+            throw PageFault{400, QStringLiteral("数量“%1”不对，%2").arg(Param(request, "qty"), kQuantityRule),
+                            back};
         const QString remark = Param(request, "remark");
         OrderLine changed = bill.lines().at(index);
         changed.quantity = *quantity;
         changed.remark = remark;
         CheckFits([&] { BillStore::CheckLineWidths(changed); }, back);
-        if (*quantity != bill.lines().at(index).quantity)
-            bill.setQuantity(index, *quantity);
-        if (remark != bill.lines().at(index).remark)
-            bill.setRemark(index, remark);
+        // Quantity and remark change together or not at all.
+        bill.runAsOneStep([&] {
+            if (*quantity != bill.lines().at(index).quantity)
+                bill.setQuantity(index, *quantity);
+            if (remark != bill.lines().at(index).remark)
+                bill.setRemark(index, remark);
+        });
         return QStringLiteral("modified");
     });
 }

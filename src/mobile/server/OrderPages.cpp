@@ -144,16 +144,18 @@ PageResponse OrderPages::saveMenu(const PageRequest& request, const PageVisitor&
         const std::optional<QString> quantity = QuantityText(raw);
         if (!quantity)
             throw PageFault{
-                400,
-                QStringLiteral("“%1”的数量“%2”不对，请填写大于 0 的数字。").arg(menu.at(index).name, raw),
+                400, QStringLiteral("“%1”的数量“%2”不对，%3").arg(menu.at(index).name, raw, kQuantityRule),
                 back};
         order.emplace_back(index, *quantity);
     }
+    // The whole order is one step: every line at its quantity, or nothing at all.
     const QDateTime now = QDateTime::currentDateTime();
-    for (const auto& [index, quantity] : order) {
-        const int at = desk.bill.addItem(menu.at(index), now);
-        if (quantity != menu.at(index).quantity)
-            desk.bill.setQuantity(at, quantity);
-    }
+    desk.bill.runAsOneStep([&] {
+        for (const auto& [index, quantity] : order) {
+            const int at = desk.bill.addItem(menu.at(index), now);
+            if (quantity != menu.at(index).quantity)
+                desk.bill.setQuantity(at, quantity);
+        }
+    });
     return Redirect(TableLink(PhonePage::Detail, table.param) + QStringLiteral("&m=added"));
 }

@@ -31,9 +31,9 @@ struct PageRequest {
 
 struct PageResponse {
     int status = 200;
-    QByteArray body;  // UTF-8 HTML
-    QString location; // set for the redirect after a change (303)
-    QString cookie;   // a new staff session to set in the browser
+    QByteArray body;         // UTF-8 HTML
+    QString location;        // set for the redirect after a change (303)
+    QString cookie;          // a new staff session to set in the browser
     bool endSession = false; // the browser forgets its staff session (sign-out)
 };
 
@@ -102,8 +102,10 @@ void OpenTable(OrderDesk& desk, int table);
 void CheckSameBill(const PageRequest& request, OrderDesk& desk, int table);
 // The position of a line in the open bill; a 404 fault when the bill no longer has it.
 int LineIndex(const BillDocument& bill, const QString& lineId, int table);
-// A quantity as a phone may send it: a positive number with at most two decimals.
+// A quantity as a phone may send it: 0.01 to 9999.99 with at most two decimals.
 std::optional<QString> QuantityText(const QString& raw);
+// That rule, as the pages tell it.
+inline const QString kQuantityRule = QStringLiteral("请填写 0.01 到 9999.99 之间、最多两位小数的数字。");
 // A value too long for its column is the phone's mistake: said on a page that leads back to the form.
 void CheckFits(const std::function<void()>& check, const QString& back);
 

@@ -95,6 +95,7 @@ class TestLanserve : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void flowMatchesCounter();
+    void aRefusedOrderLeavesTheBillAsItWas();
     void pageFilesAreTemplates();
     void hostileFields_data();
     void hostileFields();
@@ -325,6 +326,51 @@ void TestLanserve::hostileFields_data() {
             QTest::addRow("%s %s", qPrintable(field), label) << field << value << accepted;
         }
     }
+}
+
+void TestLanserve::aRefusedOrderLeavesTheBillAsItWas() {
+    constexpr int table = 6;
+    Counter reader(*db_);
+    const QString name = reader.tables.tableName(table);
+    const auto order = [&](const QString& first, const QString& second) {
+        return post("/phone/savemenu.asp", {{"t", QString::number(table)},
+                                            {"tn", name},
+                                            {"c", "0"},
+                                            {"qty3", first},
+                                            {"qty0", second},
+                                            {"v", menuVersion(table)}});
+    };
+    // Quantities outside the rule are refused with the rule itself.
+    for (const char* wrong : {"0.001", "10000", "1.234"}) {
+        const RawReply refused = order(QString::fromLatin1(wrong), QStringLiteral("1"));
+        QCOMPARE(refused.status, 400);
+        QVERIFY2(refused.body.contains(escaped(QStringLiteral("0.01 到 9999.99 之间、最多两位小数"))),
+                 refused.body.constData());
+    }
+    QVERIFY(!SlotOccupied(slot(table)));
+
+    // Large orders until the bill's dish total no longer fits its column: from then on each order is
+    // refused whole, its first line included, and the page says the bill did not change.
+    int accepted = 0;
+    int refusals = 0;
+    for (int i = 0; i < 20; ++i) {
+        const QStringList before = snapshot(*db_);
+        const RawReply reply = order(QStringLiteral("9999.99"), QStringLiteral("9999.99"));
+        if (reply.status == 303) {
+            ++accepted;
+            continue;
+        }
+        ++refusals;
+        QCOMPARE(reply.status, 500);
+        QVERIFY(reply.body.contains(escaped(QStringLiteral("账单没有改动"))));
+        QCOMPARE(snapshot(*db_), before);
+    }
+    QVERIFY(accepted > 0);
+    QVERIFY(refusals > 0);
+    const QList<OrderLine> lines = BillStore(*db_).lines(slot(table));
+    QCOMPARE(lines.size(), 2 * accepted);
+    for (const OrderLine& line : lines)
+        QCOMPARE(line.quantity, QStringLiteral("9999.99"));
 }
 
 void TestLanserve::hostileFields() {

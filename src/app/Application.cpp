@@ -24,6 +24,7 @@ bool Application::start() {
                               QStringLiteral("无法创建数据文件夹 %1，程序将退出。").arg(folders_.dataFolder));
         return false;
     }
+    KeepDataPrivate(folders_.dataFolder);
     Log::setFile(folders_.dataFolder + QStringLiteral("/cjpos.log"));
     try {
         db_ = OpenProgramDatabase(folders_.dataFolder);

@@ -196,11 +196,16 @@ BackupResult BackupDatabase(Database& db, const QString& backupFolder, const QDa
     result.setFolder = QDir::cleanPath(backupFolder + QLatin1Char('/') + BackupSetName(now));
     result.file = result.setFolder + QLatin1Char('/') + kDatabaseFileName;
 
-    if (!CreateFolderPath(result.setFolder)) {
+    const bool created = CreateFolderPath(result.setFolder);
+    // Copies of the restaurant's data are the owner's alone, in folders made before this rule too.
+    MakePrivate(backupFolder);
+    MakePrivate(result.setFolder);
+    if (!created) {
         failed(result, QStringLiteral("备份文件夹 %1 无法建立").arg(result.setFolder));
     } else {
         try {
             copyDatabase(db, result.file, progress);
+            MakePrivate(result.file);
             result.copied = true;
         } catch (const StoreError& error) {
             failed(result, error.text());

@@ -20,6 +20,7 @@ public:
     bool waitStopped(int timeoutMs) const;
 
     QString installedProgram() const;
+    const QString& dataFolder() const { return dataFolder_; }
     QString pidFile() const;
 
 private:

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QProcessEnvironment>
 
+#include <sys/stat.h>
+
 namespace {
 
 bool isEmpty(Database& db) {
@@ -66,6 +68,31 @@ bool CreateFolderPath(const QString& path) {
             QCoreApplication::processEvents();
     }
     return QFileInfo(full).isDir();
+}
+
+bool MakePrivate(const QString& path) {
+    const QFileInfo info(path);
+    const QFileDevice::Permissions owner =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+        (info.isDir() ? QFileDevice::ExeOwner : QFileDevice::Permissions());
+    return info.exists() && QFile::setPermissions(path, owner);
+}
+
+void KeepDataPrivate(const QString& dataFolder) {
+    ::umask(077);
+    MakePrivate(dataFolder);
+    const QDir folder(dataFolder);
+    for (const QFileInfo& entry :
+         folder.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        if (entry.isSymLink())
+            continue;
+        MakePrivate(entry.absoluteFilePath());
+        if (entry.isDir())
+            for (const QFileInfo& inner :
+                 QDir(entry.absoluteFilePath()).entryInfoList(QDir::Files | QDir::Hidden))
+                if (!inner.isSymLink())
+                    MakePrivate(inner.absoluteFilePath());
+    }
 }
 
 QString DatabasePassword() {

@@ -24,6 +24,15 @@ DataFolders ChooseDataFoldersFromEnvironment();
 // skipped. True when the whole path exists afterwards.
 bool CreateFolderPath(const QString& path);
 
+// Makes a file readable and writable (0600), or a folder usable (0700), by its owner alone. False when the
+// mode could not be set.
+bool MakePrivate(const QString& path);
+
+// The restaurant's data is the owner's alone: the data folder, the database with its journals, the log,
+// the phone pages and the server's files. Files this process creates afterwards follow the same rule (the
+// process's file-creation mask becomes 077), so a new log or backup is never readable by others.
+void KeepDataPrivate(const QString& dataFolder);
+
 // The 7-character key of the database file, built from its stored number list.
 QString DatabasePassword();
 

@@ -9,6 +9,7 @@
 #include "main/TransferWindow.h"
 #include "menu/MenuWindow.h"
 #include "mobile/MobileWindow.h"
+#include "mobile/PhoneAlarm.h"
 #include "order/OrderWindow.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
@@ -128,12 +129,14 @@ MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& 
     // Phones order through the LAN server: the tiles follow the stored slots without a manual refresh.
     auto* follow = new QTimer(this);
     follow->setInterval(1500);
+    phoneAlarm_ = std::make_unique<PhoneAlarm>(folders_.dataFolder);
     connect(follow, &QTimer::timeout, this, [this] {
         try {
             tables_->refreshSlotsIfChanged();
         } catch (const StoreError& error) {
             Log::write(QStringLiteral("餐桌状态刷新失败：") + error.text());
         }
+        checkPhoneAlarm();
     });
     follow->start();
 }
@@ -162,6 +165,16 @@ QWidget* MainWindow::buildToolbar() {
         row->addWidget(item);
     }
     row->addStretch();
+    phoneAlarmLabel_ = new QLabel(PhoneAlarm::Warning(), band);
+    phoneAlarmLabel_->setObjectName(QStringLiteral("phoneAlarmLabel"));
+    phoneAlarmLabel_->setToolTip(QStringLiteral("有人在手机上多次输错服务员密码。点击关闭此提示。"));
+    phoneAlarmLabel_->setStyleSheet(
+        QStringLiteral("background: white; color: rgb(200,0,0); font-size: 11pt; padding: 4px 8px;"));
+    phoneAlarmLabel_->setCursor(Qt::PointingHandCursor);
+    phoneAlarmLabel_->installEventFilter(this);
+    phoneAlarmLabel_->hide();
+    row->addWidget(phoneAlarmLabel_);
+    row->addSpacing(Px(300));
     return band;
 }
 
@@ -216,6 +229,22 @@ void MainWindow::showSlots() {
 void MainWindow::showSelection(int index) {
     for (int i = 0; i < tiles_.size(); ++i)
         tiles_.at(i)->setSelected(i == index);
+}
+
+void MainWindow::checkPhoneAlarm() {
+    if (phoneAlarm_->raisedSinceLastCheck()) {
+        phoneAlarmLabel_->setText(PhoneAlarm::Warning() +
+                                  QDateTime::currentDateTime().toString(QStringLiteral("（HH:mm）")));
+        phoneAlarmLabel_->show();
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == phoneAlarmLabel_ && event->type() == QEvent::MouseButtonRelease) {
+        phoneAlarmLabel_->hide();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::showTilePopup(const QPoint& globalPos) {

@@ -12,6 +12,7 @@ class Database;
 class HistoryPanel;
 class TransferWindow;
 class OrderWindow;
+class PhoneAlarm;
 class QLabel;
 class QMenu;
 class QScrollArea;
@@ -50,12 +51,14 @@ protected:
     // Writes this hour's backup, with a notice when it takes more than a second.
     void writeBackup();
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* buildToolbar();
     QWidget* buildTileArea();
     void showSlots();
     void showSelection(int index);
+    void checkPhoneAlarm();
     void runToolbarItem(int item);
     void showTilePopup(const QPoint& globalPos);
     bool closeOrderWindow();
@@ -83,6 +86,8 @@ private:
     QPointer<QWidget> itemSalesWindow_;
     QPointer<QWidget> settingsWindow_;
     QPointer<QWidget> mobileWindow_;
-    QMenu* tileMenu_ = nullptr; // 点餐, 结账离开, 转台 on a tile
+    std::unique_ptr<PhoneAlarm> phoneAlarm_;
+    QLabel* phoneAlarmLabel_ = nullptr; // shown when phones tried many wrong staff passwords
+    QMenu* tileMenu_ = nullptr;         // 点餐, 结账离开, 转台 on a tile
     QPointer<OrderWindow> orderWindow_;
 };

@@ -1,8 +1,13 @@
 #include "mobile/MobileService.h"
 
+#include "app/Login.h"
 #include "app/ServerControl.h"
+#include "app/ServicePages.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
+#include "store/Settings.h"
+
+#include <QFile>
 
 namespace MobileService {
 
@@ -47,3 +52,38 @@ void StoreFlag(Database& db, SettingsStore& store, bool on) {
 }
 
 } // namespace MobileService
+
+namespace {
+
+// Keys of the hints already given, one per line, in a small file of the data folder.
+bool firstTime(const QString& dataFolder, const QString& key) {
+    QFile file(dataFolder + QStringLiteral("/.given-hints"));
+    if (file.open(QIODevice::ReadOnly)) {
+        const QStringList given = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+        if (given.contains(key))
+            return false;
+        file.close();
+    }
+    if (file.open(QIODevice::Append))
+        file.write(key.toUtf8() + '\n');
+    return true;
+}
+
+} // namespace
+
+QStringList MobileService::HintsToShowOnce(Database& db, const QString& dataFolder, bool mobileOrderingOn) {
+    QStringList hints;
+    const std::optional<SettingsRow> settings = ReadSettingsRow(db);
+    if (mobileOrderingOn && settings && PasswordMatches(kFactoryPassword, settings->password) &&
+        firstTime(dataFolder, QStringLiteral("factory-password")))
+        hints.append(QStringLiteral("服务员用收银软件的登录密码在手机上登录，而现在的密码仍是出厂密码 739，"
+                                    "顾客也可能猜到。请在“综合设置”中修改密码。"));
+    const QStringList edited = EditedServicePages(dataFolder);
+    if (!edited.isEmpty() &&
+        firstTime(dataFolder, QStringLiteral("kept-pages ") + edited.join(QLatin1Char(' '))))
+        hints.append(QStringLiteral(
+                         "这些手机点餐页面是贵店修改过的，升级时保留了原样，没有换成新版：%1。"
+                         "如需新版页面，请删除这些文件（在数据文件夹的 phone 文件夹中）后重新启动收银软件。")
+                         .arg(edited.join(QStringLiteral("、"))));
+    return hints;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class Database;
 class ServerControl;
@@ -25,5 +26,10 @@ QString SwitchMessage(SwitchResult result);
 // Sets the store's flag and writes 综合设置.手机点餐 ("1" or "0"); throws StoreError when the row cannot be
 // written (the store's flag is set all the same).
 void StoreFlag(Database& db, SettingsStore& store, bool on);
+
+// Hints 手机点餐 shows once per data folder: the login password is still the factory one while phones can
+// sign in with it, and phone pages the restaurant edited were kept when the program was updated. Each
+// hint is remembered in the data folder once it has been given.
+QStringList HintsToShowOnce(Database& db, const QString& dataFolder, bool mobileOrderingOn);
 
 } // namespace MobileService

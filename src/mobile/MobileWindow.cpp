@@ -1,5 +1,6 @@
 #include "mobile/MobileWindow.h"
 
+#include "app/ServerControl.h"
 #include "mobile/CodeSheet.h"
 #include "mobile/LocalAddress.h"
 #include "mobile/MobileService.h"
@@ -97,6 +98,12 @@ MobileWindow::MobileWindow(Database& db, SettingsStore& store, ServerControl& se
     renewCodes_ = new QPushButton(QStringLiteral("重新生成二维码"), this);
     renewCodes_->setObjectName(QStringLiteral("renewCodesButton"));
 
+    hints_ = new QLabel(this);
+    hints_->setObjectName(QStringLiteral("hintsLabel"));
+    hints_->setWordWrap(true);
+    hints_->setStyleSheet(QStringLiteral("color: rgb(200,0,0);"));
+    hints_->hide();
+
     auto* top = new QHBoxLayout;
     top->setSpacing(Px(225));
     top->addWidget(code_, 0, Qt::AlignTop);
@@ -117,6 +124,7 @@ MobileWindow::MobileWindow(Database& db, SettingsStore& store, ServerControl& se
     body->addLayout(top);
     body->addLayout(link);
     body->addLayout(switches);
+    body->addWidget(hints_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -133,7 +141,24 @@ MobileWindow::MobileWindow(Database& db, SettingsStore& store, ServerControl& se
     showCode(pageAddress);
     addressBox_->setText(pageAddress);
     addressBox_->setCursorPosition(0);
+    showHints();
     CenterOnScreen(this);
+}
+
+void MobileWindow::showHints() {
+    QStringList hints;
+    try {
+        hints = MobileService::HintsToShowOnce(db_, server_.dataFolder(), enable_->isChecked());
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("手机点餐提示未能读取：%1").arg(error.text()));
+    }
+    if (hints.isEmpty())
+        return;
+    const QString shown = hints_->text();
+    hints_->setText(shown.isEmpty() ? hints.join(QLatin1Char('\n'))
+                                    : shown + QLatin1Char('\n') + hints.join(QLatin1Char('\n')));
+    hints_->show();
+    resize(width(), std::max(height(), sizeHint().height()));
 }
 
 QString MobileWindow::address() const {
@@ -223,6 +248,8 @@ void MobileWindow::renewTableCodes() {
 
 void MobileWindow::switchMobileOrdering(bool on) {
     showResult(this, MobileService::ApplySwitch(server_, on));
+    if (on)
+        showHints();
 }
 
 void MobileWindow::ApplyStoredSwitch(SettingsStore& store, ServerControl& server, QWidget* parent) {

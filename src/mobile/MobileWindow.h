@@ -34,6 +34,8 @@ private:
     // The box "开启手机点餐功能" was ticked or cleared: starts or stops the server.
     void switchMobileOrdering(bool on);
     void showCode(const QString& address);
+    // Shows the hints this data folder has not been given yet, below the switch.
+    void showHints();
     // "打印桌台二维码": one code per dining table on A4, to the default printer or else to a PDF file.
     void printTableCodes();
     // "重新生成二维码": new codes for every table, after a question; printed codes stop working.
@@ -52,4 +54,5 @@ private:
     QLabel* band_ = nullptr;
     QPushButton* printCodes_ = nullptr;
     QPushButton* renewCodes_ = nullptr;
+    QLabel* hints_ = nullptr;
 };

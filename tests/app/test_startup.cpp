@@ -131,6 +131,76 @@ private Q_SLOTS:
         QCOMPARE(edited.readAll(), QByteArray("mine"));
     }
 
+    void pagesOfAnEarlierVersionAreReplacedAndEditedOnesKept() {
+        TestHome home;
+        const QString folder = home.path(QStringLiteral("d"));
+        QVERIFY(CreateFolderPath(folder + QStringLiteral("/phone")));
+        // The placeholder an early version wrote, an edited page, and a page as the program ships it now.
+        const QByteArray placeholder =
+            "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\"><meta name=\"viewport\" "
+            "content=\"width=device-width, "
+            "initial-scale=1\">\n<title>手机点餐</title></head>\n<body><p>手机点餐页面"
+            "即将推出。</p></body></html>\n";
+        const auto put = [&](const char* name, const QByteArray& content) {
+            QFile file(folder + QStringLiteral("/phone/") + QLatin1String(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        };
+        QVERIFY(IsShippedPage(QStringLiteral("list.asp"), placeholder));
+        put("list.asp", placeholder);
+        put("menu.asp", "our own menu page");
+        QFile shipped(QStringLiteral(":/phone/detail.asp"));
+        QVERIFY(shipped.open(QIODevice::ReadOnly));
+        put("detail.asp", shipped.readAll());
+
+        const QStringList written = WriteServicePages(folder);
+        QVERIFY(written.contains(QStringLiteral("list.asp")));
+        QVERIFY(!written.contains(QStringLiteral("menu.asp")));
+        QVERIFY(!written.contains(QStringLiteral("detail.asp")));
+        QCOMPARE(written.size(), 5);
+        QCOMPARE(EditedServicePages(folder), QStringList{QStringLiteral("menu.asp")});
+        QFile list(folder + QStringLiteral("/phone/list.asp"));
+        QVERIFY(list.open(QIODevice::ReadOnly));
+        QVERIFY(list.readAll().contains("退出登录"));
+        QVERIFY(WriteServicePages(folder).isEmpty());
+    }
+
+    void everyPageTheProgramCarriesIsKnownAsShipped() {
+        // So that a later version can tell this version's pages from the restaurant's own.
+        for (const QString& name : ServicePageNames()) {
+            QFile page(QStringLiteral(":/phone/") + name);
+            QVERIFY(page.open(QIODevice::ReadOnly));
+            QVERIFY2(IsShippedPage(name, page.readAll()), qPrintable(name));
+        }
+    }
+
+    void theDataFolderIsTheOwnersAlone() {
+        TestHome home;
+        const QString folder = home.path(QStringLiteral("d"));
+        // As an older version left it: readable by every local user.
+        QVERIFY(CreateFolderPath(folder + QStringLiteral("/phone")));
+        const QFileDevice::Permissions open = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        for (const char* name : {"/数据库.dat", "/cjpos.log", "/phone/list.asp"}) {
+            QFile file(folder + QString::fromUtf8(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.setPermissions(open);
+        }
+        QFile::setPermissions(folder,
+                              open | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther);
+        KeepDataPrivate(folder);
+        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                QFileDevice::WriteOther | QFileDevice::ExeOther;
+        for (const char* name : {"", "/数据库.dat", "/cjpos.log", "/phone", "/phone/list.asp"})
+            QCOMPARE(QFileInfo(folder + QString::fromUtf8(name)).permissions() & others,
+                     QFileDevice::Permissions());
+        // Files made afterwards, such as a new log or the database's journal, follow the same rule.
+        QFile later(folder + QStringLiteral("/数据库.dat-wal"));
+        QVERIFY(later.open(QIODevice::WriteOnly));
+        QCOMPARE(later.permissions() & others, QFileDevice::Permissions());
+    }
+
     void keyHasSevenCharacters() { QCOMPARE(DatabasePassword().size(), 7); }
 };
 

@@ -12,6 +12,9 @@
 #include "store/Settings.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -251,6 +254,35 @@ private Q_SLOTS:
         slots = ReadSlots(*db, 13);
         QCOMPARE(slots.count(QString()), 12); // only table 5 is still occupied
         QCOMPARE(slots.at(5), QStringLiteral("20241212130000"));
+    }
+
+    void wrongPasswordsOnPhonesWarnTheCashier() {
+        TestHome home;
+        auto db = home.createDatabase();
+        const DataFolders folders{home.path(QStringLiteral("d")), home.path(QStringLiteral("b"))};
+        QVERIFY(QDir().mkpath(folders.dataFolder));
+        const QString alarm = folders.dataFolder + QStringLiteral("/Lanserve.alert");
+        // An alarm from before the counter started is old news.
+        {
+            QFile old(alarm);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+        }
+        ServerControl server(home.path(QStringLiteral("bin")), folders.dataFolder);
+        MainWindow main(*db, folders, server);
+        main.show();
+        auto* warning = main.findChild<QLabel*>(QStringLiteral("phoneAlarmLabel"));
+        QTest::qWait(1700);
+        QVERIFY(!warning->isVisible());
+
+        QFile raised(alarm);
+        QVERIFY(raised.open(QIODevice::WriteOnly));
+        raised.write("now\n");
+        raised.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+        raised.close();
+        QTRY_VERIFY_WITH_TIMEOUT(warning->isVisible(), 5000);
+        QVERIFY(warning->text().startsWith(QStringLiteral("手机点餐：多次密码错误")));
+        QTest::mouseClick(warning, Qt::LeftButton);
+        QVERIFY(!warning->isVisible());
     }
 };
 

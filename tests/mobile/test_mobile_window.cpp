@@ -16,6 +16,7 @@
 
 #include <QCheckBox>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -71,6 +72,7 @@ private Q_SLOTS:
     void missingServerProgram();
     void renewTableCodesAsks();
     void printWithoutPrinterOffersPdf();
+    void hintsAreGivenOncePerDataFolder();
 
 private:
     std::unique_ptr<TestHome> home_;
@@ -257,6 +259,38 @@ void TestMobileWindow::printWithoutPrinterOffersPdf() {
     // Every table has its code now.
     QCOMPARE(TableTokens::EnsureTokens(*db_, {}).size(), store.tableKeys().size());
     window->close();
+}
+
+void TestMobileWindow::hintsAreGivenOncePerDataFolder() {
+    // Mobile ordering off: the factory password is no risk yet.
+    QVERIFY(MobileService::HintsToShowOnce(*db_, folder_, false).isEmpty());
+    SettingsStore store(*db_);
+    MobileService::StoreFlag(*db_, store, true);
+    ServerControl server(QString::fromLocal8Bit(qgetenv("CJ_BIN_DIR")), folder_);
+    auto* window = new MobileWindow(*db_, store, server);
+    auto* hints = window->findChild<QLabel*>(QStringLiteral("hintsLabel"));
+    QVERIFY(hints->isVisibleTo(window));
+    QVERIFY(hints->text().contains(QStringLiteral("出厂密码 739")));
+    window->close();
+    auto* again = new MobileWindow(*db_, store, server);
+    QVERIFY(!again->findChild<QLabel*>(QStringLiteral("hintsLabel"))->isVisibleTo(again));
+    again->close();
+
+    // A page the restaurant edited is named once; another edited page later is named again.
+    const auto edit = [&](const char* name) {
+        QFile page(folder_ + QStringLiteral("/phone/") + QLatin1String(name));
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.write("our own page");
+    };
+    edit("menu.asp");
+    QStringList given = MobileService::HintsToShowOnce(*db_, folder_, true);
+    QCOMPARE(given.size(), 1);
+    QVERIFY(given.at(0).contains(QStringLiteral("menu.asp")));
+    QVERIFY(MobileService::HintsToShowOnce(*db_, folder_, true).isEmpty());
+    edit("save.asp");
+    given = MobileService::HintsToShowOnce(*db_, folder_, true);
+    QCOMPARE(given.size(), 1);
+    QVERIFY(given.at(0).contains(QStringLiteral("menu.asp、save.asp")));
 }
 
 QTEST_MAIN(TestMobileWindow)

@@ -71,6 +71,11 @@ private Q_SLOTS:
                  folder_ + QLatin1Char('/') + BackupSetName(kAt1805) + QStringLiteral("/数据库.dat"));
         Database copy(result.file, DatabasePassword());
         QCOMPARE(count(copy, "SELECT count(*) FROM \"餐桌设置\""), 13);
+        // Copies of the restaurant's data are its owner's alone.
+        const QFileDevice::Permissions others =
+            QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+        for (const QString& path : {folder_, result.setFolder, result.file})
+            QCOMPARE(QFileInfo(path).permissions() & others, QFileDevice::Permissions());
     }
 
     void rotationKeepsTheTwentyNewest_data() {

@@ -6,6 +6,7 @@
 #include "store/NumberText.h"
 #include "store/StoreError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -28,6 +29,10 @@ text-decoration:none;border-radius:6px}</style></head>
 
 PageContext::PageContext(Database& db, FairMutex& dbMutex, QString pageFolder)
     : db_(db), dbMutex_(dbMutex), pageFolder_(std::move(pageFolder)) {}
+
+QString PageContext::dataFile(const QString& name) const {
+    return QDir::cleanPath(pageFolder_ + QStringLiteral("/../") + name);
+}
 
 std::shared_ptr<const PageTemplate> PageContext::pageFile(const QString& name, QString& problem) {
     const QString path = pageFolder_ + QLatin1Char('/') + name;

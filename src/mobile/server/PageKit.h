@@ -59,6 +59,8 @@ public:
     PageContext(Database& db, FairMutex& dbMutex, QString pageFolder);
 
     Database& db() { return db_; }
+    // A file beside the page folder, in the data folder.
+    QString dataFile(const QString& name) const;
     FairMutex& dbMutex() { return dbMutex_; }
     // The page's template filled with the data, or a message page saying what is wrong with the file.
     PageResponse render(PhonePage page, const PageData& data);

@@ -14,9 +14,12 @@ PageResponse PhonePages::handle(const PageRequest& request) {
         const std::optional<PageRoute> route = FindPageRoute(request.page);
         if (!route)
             return MessagePage(404, QStringLiteral("没有这个页面。"));
-        if (route->page == PhonePage::List && request.post &&
-            request.params.contains(QStringLiteral("password")))
-            return signIn_.signIn(request);
+        if (route->page == PhonePage::List && request.post) {
+            if (request.params.contains(QStringLiteral("password")))
+                return signIn_.signIn(request);
+            if (request.params.contains(QStringLiteral("signout")))
+                return signIn_.signOut(request);
+        }
         // A table's code: the guest pages of that table, whether or not the phone is signed in.
         if (const QString table = Param(request, "t"); TableTokens::LooksLikeToken(table)) {
             visitor = guestFor(table);
@@ -24,7 +27,7 @@ PageResponse PhonePages::handle(const PageRequest& request) {
                 throw PageFault{403, QStringLiteral("顾客只能点菜和查看本桌账单，修改或退菜请联系服务员。")};
             return dispatch(*route, request, visitor);
         }
-        if (!sessions().check(request.staffSession))
+        if (!signIn_.signedIn(request))
             return StaffSignIn::SignInPage(
                 403, QString(), request.post ? PageName(PhonePage::List) : StaffSignIn::PageTarget(request));
         return dispatch(*route, request, visitor);

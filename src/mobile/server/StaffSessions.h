@@ -4,48 +4,83 @@
 #include <QString>
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <mutex>
 
-// Signed-in staff devices, kept in the server's memory: a random session id per sign-in that lapses after
-// a time without use, and a lock on sign-in for an address after repeated wrong passwords.
+// Signed-in staff devices, kept in the server's memory: a random session id per sign-in, tied to the login
+// password it was given for. A session ends when it has not been used for a while, when it is older than a
+// working day, when the password changes, or on sign-out. Wrong passwords lock their address for a minute
+// after a few tries; many wrong passwords from anywhere make every sign-in wait, longer each time.
 class StaffSessions {
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
     static constexpr std::chrono::hours kIdleLimit{12};
-    static constexpr int kMaxWrongTries = 5;
+    static constexpr std::chrono::hours kLifetime{16};
+    static constexpr int kMaxWrongTries = 5; // in a row from one address
     static constexpr std::chrono::minutes kLockTime{1};
+    // Wrong passwords from all addresses together within the window that raise the alarm.
+    static constexpr int kAlarmWrongTries = 20;
+    static constexpr std::chrono::minutes kAlarmWindow{10};
+    static constexpr std::chrono::seconds kFirstDelay{2};
+    static constexpr std::chrono::seconds kLongestDelay{300};
     // Most sessions kept; the one unused longest goes first.
     static constexpr int kMaxSessions = 2000;
 
-    explicit StaffSessions(Clock clock = &std::chrono::steady_clock::now,
-                           std::chrono::seconds idleLimit = kIdleLimit);
+    explicit StaffSessions(Clock clock = &std::chrono::steady_clock::now);
 
-    enum class Outcome { Accepted, WrongPassword, Locked };
+    enum class Outcome {
+        Accepted,
+        WrongPassword,
+        Locked,    // this address tried too many wrong passwords
+        Throttled, // too many wrong passwords from everywhere: sign-ins wait
+    };
     struct SignIn {
         Outcome outcome;
-        QString session; // set when accepted
+        QString session;                    // set when accepted
+        std::chrono::seconds retryAfter{0}; // when locked or throttled, how long until the next try
+        bool lockStarted = false;           // this try locked its address
+        bool alarmStarted = false;          // this try raised the alarm
     };
-    // A sign-in from `peer` whose password was checked by the caller. While the address is locked even the
-    // right password is refused; the fifth wrong try in a row locks it.
-    SignIn signIn(const QString& peer, bool passwordMatches);
+    // A sign-in from `peer` whose password the caller checked; `passwordStamp` names the password now
+    // stored (see PasswordStamp). While the address is locked, or sign-ins must wait, even the right
+    // password is refused without being looked at.
+    SignIn signIn(const QString& peer, bool passwordMatches, const QString& passwordStamp);
 
-    // True for a live session; its idle time starts again.
-    bool check(const QString& session);
+    // True for a live session given for the password stored now; its idle time starts again. A password
+    // other than the one a session was given for ends every session of the old one.
+    bool check(const QString& session, const QString& passwordStamp);
     void signOut(const QString& session);
+    // True while wrong passwords from everywhere are at the alarm level.
+    bool alarmed();
 
 private:
     using TimePoint = std::chrono::steady_clock::time_point;
+    struct Session {
+        TimePoint started;
+        TimePoint lastUse;
+        QString passwordStamp;
+    };
     struct Tries {
         int wrong = 0;
         TimePoint lockedUntil{};
     };
     void dropExpired(TimePoint now);
+    void forgetOldFailures(TimePoint now);
+    bool alive(const Session& session, TimePoint now) const;
+    SignIn wrongPassword(const QString& peer, TimePoint now);
+    QString startSession(const QString& passwordStamp, TimePoint now);
 
     Clock clock_;
-    std::chrono::seconds idleLimit_;
     std::mutex mutex_;
-    QHash<QString, TimePoint> lastUse_;
+    QHash<QString, Session> sessions_;
     QHash<QString, Tries> tries_;
+    std::deque<TimePoint> failures_; // wrong passwords from every address within the alarm window
+    std::chrono::seconds delay_{0};  // the wait between sign-ins while alarmed
+    TimePoint nextTry_{};
 };
+
+// A short fingerprint of a stored password, so a session can tell whether the password it was given for
+// is still the one in force without keeping the password itself.
+QString PasswordStamp(const QString& storedPassword);

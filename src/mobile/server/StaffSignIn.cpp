@@ -1,11 +1,14 @@
 #include "mobile/server/StaffSignIn.h"
 
 #include "app/Login.h"
+#include "mobile/PhoneAlarm.h"
 #include "mobile/server/PageTemplate.h"
 #include "store/Log.h"
 #include "store/Settings.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QUrl>
 
 namespace {
@@ -43,15 +46,31 @@ QString safeNext(const QString& next) {
 
 } // namespace
 
+QString StaffSignIn::currentPasswordStamp() {
+    const std::scoped_lock lock(context_.dbMutex());
+    const std::optional<SettingsRow> settings = ReadSettingsRow(context_.db());
+    return PasswordStamp(settings ? settings->password : QString());
+}
+
+bool StaffSignIn::signedIn(const PageRequest& request) {
+    return !request.staffSession.isEmpty() && sessions_.check(request.staffSession, currentPasswordStamp());
+}
+
 PageResponse StaffSignIn::signIn(const PageRequest& request) {
     const QString next = safeNext(Param(request, "next"));
     bool matches = false;
+    QString stamp;
     {
         const std::scoped_lock lock(context_.dbMutex());
         const std::optional<SettingsRow> settings = ReadSettingsRow(context_.db());
         matches = settings && PasswordMatches(Param(request, "password"), settings->password);
+        stamp = PasswordStamp(settings ? settings->password : QString());
     }
-    const StaffSessions::SignIn result = sessions_.signIn(request.peer, matches);
+    const StaffSessions::SignIn result = sessions_.signIn(request.peer, matches, stamp);
+    if (result.lockStarted)
+        Log::write(QStringLiteral("手机点餐：%1 密码错误次数过多，登录暂停一分钟").arg(request.peer));
+    if (result.alarmStarted)
+        raiseAlarm();
     switch (result.outcome) {
     case StaffSessions::Outcome::Accepted: {
         PageResponse response = Redirect(next);
@@ -61,10 +80,33 @@ PageResponse StaffSignIn::signIn(const PageRequest& request) {
     case StaffSessions::Outcome::WrongPassword:
         return SignInPage(403, QStringLiteral("密码错误！"), next);
     case StaffSessions::Outcome::Locked:
+        return SignInPage(429, QStringLiteral("密码错误次数过多，请一分钟后再试。"), next);
+    case StaffSessions::Outcome::Throttled:
         break;
     }
-    Log::write(QStringLiteral("手机点餐：%1 密码错误次数过多，登录暂停一分钟").arg(request.peer));
-    return SignInPage(429, QStringLiteral("密码错误次数过多，请一分钟后再试。"), next);
+    return SignInPage(
+        429,
+        QStringLiteral("密码错误次数过多，登录暂时受限，请 %1 秒后再试。").arg(result.retryAfter.count()),
+        next);
+}
+
+PageResponse StaffSignIn::signOut(const PageRequest& request) {
+    sessions_.signOut(request.staffSession);
+    PageResponse response = SignInPage(200, QStringLiteral("已退出登录。"), PageName(PhonePage::List));
+    response.endSession = true;
+    return response;
+}
+
+void StaffSignIn::raiseAlarm() {
+    Log::write(QStringLiteral("手机点餐：多次密码错误，%1 分钟内超过 %2 次，登录已放慢")
+                   .arg(std::chrono::duration_cast<std::chrono::minutes>(StaffSessions::kAlarmWindow).count())
+                   .arg(StaffSessions::kAlarmWrongTries));
+    // The counter watches this file and warns the cashier.
+    QSaveFile alert(context_.dataFile(QLatin1String(PhoneAlarm::kFileName)));
+    if (alert.open(QIODevice::WriteOnly)) {
+        alert.write(QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + '\n');
+        alert.commit();
+    }
 }
 
 PageResponse StaffSignIn::SignInPage(int status, const QString& message, const QString& next) {

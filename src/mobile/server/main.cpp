@@ -107,6 +107,8 @@ Arguments parseArguments(int argc, char** argv) {
 }
 
 constexpr auto kTrimInterval = std::chrono::seconds(30);
+// Most lines the server writes to the shared log in a minute; the rest are counted, not written.
+constexpr int kLogLinesPerMinute = 60;
 
 } // namespace
 
@@ -145,7 +147,9 @@ int main(int argc, char** argv) {
                         : QStringLiteral("无法写入 %1/Lanserve.pid").arg(options.dataFolder));
         return 3;
     }
-    Log::setFile(options.dataFolder + QStringLiteral("/cjpos.log"));
+    KeepDataPrivate(options.dataFolder);
+    // A flood of requests must not fill the disk with log lines.
+    Log::setFile(options.dataFolder + QStringLiteral("/cjpos.log"), kLogLinesPerMinute);
 
     std::unique_ptr<Database> db;
     try {

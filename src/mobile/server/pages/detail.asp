@@ -51,7 +51,8 @@ padding:6px 8px;border:1px solid #c0c0c0;border-radius:4px;box-sizing:border-box
 {{/hasLines}}
 <a class="btn wide" href="menu.asp?t={{table}}">继续点菜</a>
 {{^guest}}{{#hasLines}}<a class="btn light wide" href="save.asp?t={{table}}">填写联系人、电话、备注</a>{{/hasLines}}
-<a class="btn light wide" href="list.asp">返回餐桌列表</a>{{/guest}}
+<a class="btn light wide" href="list.asp">返回餐桌列表</a>
+<form method="post" action="list.asp"><input type="hidden" name="signout" value="1"><button class="btn light wide" type="submit">退出登录</button></form>{{/guest}}
 {{#guest}}<p class="muted">如需修改或退菜，请联系服务员。</p>{{/guest}}
 </main>
 </body></html>

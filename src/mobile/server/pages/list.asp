@@ -43,5 +43,6 @@ background:#fff;border:2px solid #9c6}
 </div>
 {{^tables}}<p>还没有设置餐桌，请在收银软件的“综合设置”中添加。</p>{{/tables}}
 <p><a class="btn light wide" href="list.asp">刷新</a></p>
+<form method="post" action="list.asp"><input type="hidden" name="signout" value="1"><button class="btn light wide" type="submit">退出登录</button></form>
 </main>
 </body></html>

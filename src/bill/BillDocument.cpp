@@ -19,14 +19,17 @@ QString toggled(const QString& mark) {
 BillDocument::BillDocument(Database& db, QObject* parent) : QObject(parent), db_(db), store_(db) {}
 
 void BillDocument::openTable(int table, const QString& tableName, const QDateTime& now) {
+    // A slot holds a bill only when it is a 14-character id, as the tile shows it; anything else (a damaged
+    // value) is a free table that gets a new bill.
     const QString slot = store_.slotOf(table);
+    const bool occupied = SlotOccupied(slot);
     BillHeader header;
-    if (SlotOccupied(slot))
+    if (occupied)
         header = store_.header(slot).value_or(BillHeader());
     header.tableName = tableName;
-    header.billId = slot.isEmpty() ? store_.unusedBillId(now) : slot;
+    header.billId = occupied ? slot : store_.unusedBillId(now);
     header.openedText = BillTimeText(header.billId);
-    const QList<OrderLine> lines = store_.lines(slot);
+    const QList<OrderLine> lines = occupied ? store_.lines(slot) : QList<OrderLine>();
     table_ = table;
     closedBill_ = false;
     slotToStore_ = header.billId;
@@ -93,9 +96,10 @@ int BillDocument::addItem(const MenuRecord& record, const QDateTime& now) {
         restore(before);
         throw;
     }
-    if (selectedLine_ >= at)
-        ++selectedLine_;
+    // The grid is filled anew: no line stays selected for 删除 to take by surprise.
+    selectedLine_ = -1;
     Q_EMIT linesChanged();
+    Q_EMIT selectionChanged(-1);
     return at;
 }
 
@@ -249,12 +253,10 @@ std::optional<QString> BillDocument::persistBill() {
     const QString slotValue = total > 0 ? slotToStore_ : slotAtOpen_;
 
     if (total == 0) {
-        // A bill with nothing to pay is not stored. A row that only this document's earlier changes wrote
-        // is taken back; a row stored before keeps its totals in step with its lines.
+        // A bill with nothing to pay is not written: a row stored before keeps what it held, and a row that
+        // only this document's earlier changes wrote is taken back.
         if (rowExists && !rowExistedAtOpen_)
             store_.removeHeader(header_.billId);
-        else if (rowExists)
-            store_.writeHeader(header_, false);
     } else {
         store_.writeHeader(header_, !rowExists);
         if (forTable)

@@ -63,6 +63,22 @@ bool BillStore::hasBill(const QString& billId) {
     return exists.next() && exists.integer(0) > 0;
 }
 
+QHash<QString, QString> BillStore::receivables(const QStringList& billIds) {
+    QHash<QString, QString> found;
+    if (billIds.isEmpty())
+        return found;
+    QByteArray sql = "SELECT \"id\", \"应收\" FROM \"桌台\" WHERE \"id\" IN (";
+    for (qsizetype i = 0; i < billIds.size(); ++i)
+        sql += i ? ", ?" : "?";
+    sql += ")";
+    Statement query(db_, sql.constData());
+    for (qsizetype i = 0; i < billIds.size(); ++i)
+        query.bind(static_cast<int>(i) + 1, billIds.at(i));
+    while (query.next())
+        found.insert(query.text(0), query.text(1));
+    return found;
+}
+
 QString BillStore::unusedBillId(const QDateTime& now) {
     // Lines left from a bill that was never stored keep their id: a new bill must not adopt them.
     Statement used(db_, "SELECT (SELECT count(*) FROM \"桌台\" WHERE \"id\" = ?1) + "

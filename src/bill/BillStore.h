@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -42,6 +43,8 @@ public:
     // The lines of a bill in display order.
     QList<OrderLine> lines(const QString& billId);
     bool hasBill(const QString& billId);
+    // 应收 of each of these bills that has a row, by bill id.
+    QHash<QString, QString> receivables(const QStringList& billIds);
 
     // A bill id that no bill row, no line and no table slot uses yet, starting from the given time and
     // moving on a second at a time.

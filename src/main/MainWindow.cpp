@@ -114,6 +114,7 @@ MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& 
     tileMenu_->addAction(QStringLiteral("转台"), this, &MainWindow::startTransfer);
 
     connect(tables_.get(), &TableMap::slotsChanged, this, &MainWindow::showSlots);
+    connect(tables_.get(), &TableMap::billsChanged, this, &MainWindow::showTileStatus);
     connect(tables_.get(), &TableMap::selectionChanged, this, &MainWindow::showSelection);
 
     try {
@@ -136,6 +137,7 @@ MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& 
         } catch (const StoreError& error) {
             Log::write(QStringLiteral("餐桌状态刷新失败：") + error.text());
         }
+        showTileStatus();
         checkPhoneAlarm();
     });
     follow->start();
@@ -224,6 +226,13 @@ void MainWindow::flowTiles() {
 void MainWindow::showSlots() {
     for (int i = 0; i < tiles_.size(); ++i)
         tiles_.at(i)->setOccupied(tables_->isOccupied(i));
+    showTileStatus();
+}
+
+void MainWindow::showTileStatus() {
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int i = 0; i < tiles_.size(); ++i)
+        tiles_.at(i)->setStatus(tables_->tileStatus(i, now));
 }
 
 void MainWindow::showSelection(int index) {
@@ -313,6 +322,11 @@ void MainWindow::showOrderWindow(OrderWindow* window) {
     const bool fromHistory = window->bill().isClosedBill();
     connect(window, &OrderWindow::closedAfterSave, this, [this, fromHistory, window] {
         window->deleteLater();
+        try {
+            tables_->refreshBills();
+        } catch (const StoreError& error) {
+            Log::write(QStringLiteral("餐桌状态刷新失败：") + error.text());
+        }
         // After a bill of the table map is saved the list shows today's bills.
         if (!fromHistory)
             history_->showToday();

@@ -57,6 +57,7 @@ private:
     QWidget* buildToolbar();
     QWidget* buildTileArea();
     void showSlots();
+    void showTileStatus();
     void showSelection(int index);
     void checkPhoneAlarm();
     void runToolbarItem(int item);

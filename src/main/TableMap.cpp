@@ -32,6 +32,30 @@ void TableMap::refreshSlots() {
     for (int i = 0; i < stored.size(); ++i)
         slots_[i] = stored.at(i);
     Q_EMIT slotsChanged();
+    refreshBills();
+}
+
+void TableMap::refreshBills() {
+    QStringList open;
+    for (int i = 0; i < tableCount() && i < slots_.size(); ++i)
+        if (isOccupied(i))
+            open.append(slots_.at(i));
+    QHash<QString, QString> fresh = BillStore(db_).receivables(open);
+    if (fresh == receivables_)
+        return;
+    receivables_ = std::move(fresh);
+    Q_EMIT billsChanged();
+}
+
+QString TableMap::tileStatus(int index, const QDateTime& now) const {
+    if (!isOccupied(index))
+        return {};
+    const QString& billId = slots_.at(index);
+    const QDateTime opened = QDateTime::fromString(billId, QStringLiteral("yyyyMMddHHmmss"));
+    const qint64 minutes = opened.isValid() ? std::max<qint64>(0, opened.secsTo(now) / 60) : 0;
+    const QString duration = minutes < 60 ? QStringLiteral("%1分").arg(minutes)
+                                          : QStringLiteral("%1小时%2分").arg(minutes / 60).arg(minutes % 60);
+    return QStringLiteral("¥%1 · %2").arg(receivables_.value(billId, QStringLiteral("0")), duration);
 }
 
 void TableMap::refreshSlotsIfChanged() {
@@ -45,6 +69,7 @@ void TableMap::refreshSlotsIfChanged() {
     }
     if (changed)
         Q_EMIT slotsChanged();
+    refreshBills();
 }
 
 void TableMap::setSlot(int index, const QString& billId) {

@@ -2,6 +2,8 @@
 
 #include "bill/BillStore.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPoint>
@@ -29,10 +31,16 @@ public:
     // A table is occupied when its slot holds a 14-character bill id.
     bool isOccupied(int index) const;
 
+    // What an occupied tile shows beside its name: the bill's 应收 and how long the table has been open,
+    // "¥128 · 45分"; empty for a free table.
+    QString tileStatus(int index, const QDateTime& now) const;
+
     // Reads the slots of the listed tables from the database.
     void refreshSlots();
     // The same, telling the tiles only when a slot differs from the copy in memory.
     void refreshSlotsIfChanged();
+    // Reads the 应收 of the occupied tables' bills, telling the tiles when one changed.
+    void refreshBills();
     // Takes a slot the bill document has just stored, and tells the tiles when it changed.
     void setSlot(int index, const QString& billId);
 
@@ -50,11 +58,13 @@ public:
 
 Q_SIGNALS:
     void slotsChanged();
+    void billsChanged();
     void selectionChanged(int index);
 
 private:
     Database& db_;
     SettingsStore& settings_;
     QStringList slots_;
+    QHash<QString, QString> receivables_; // 应收 by bill id, of the occupied tables
     int selectedTile_ = 0;
 };

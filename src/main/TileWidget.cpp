@@ -8,7 +8,7 @@
 #include <QPixmap>
 
 TileWidget::TileWidget(int index, QWidget* parent) : QWidget(parent), index_(index) {
-    setObjectName(QStringLiteral("Picture1_%1").arg(index));
+    setObjectName(QStringLiteral("tile%1").arg(index));
     setFixedSize(Px(TableMap::kTileWidth), Px(TableMap::kTileHeight));
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -16,6 +16,13 @@ TileWidget::TileWidget(int index, QWidget* parent) : QWidget(parent), index_(ind
 void TileWidget::setCaption(const QString& caption) {
     caption_ = caption;
     setToolTip(caption);
+    update();
+}
+
+void TileWidget::setStatus(const QString& status) {
+    if (status_ == status)
+        return;
+    status_ = status;
     update();
 }
 
@@ -44,6 +51,17 @@ void TileWidget::paintEvent(QPaintEvent*) {
     static const QPixmap free(QStringLiteral(":/tiles/table_free.png"));
     static const QPixmap busy(QStringLiteral(":/tiles/table_busy.png"));
     painter.drawPixmap(QRect(Px(360), Px(420), Px(795), Px(795)), occupied_ ? busy : free);
+    if (!status_.isEmpty()) {
+        QFont small = painter.font();
+        small.setPointSizeF(small.pointSizeF() * 0.85);
+        painter.save();
+        painter.setFont(small);
+        painter.setPen(QColor(200, 0, 0));
+        const QRect statusRect(Px(30), 0, Px(1455), Px(300));
+        painter.drawText(statusRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine,
+                         painter.fontMetrics().elidedText(status_, Qt::ElideRight, statusRect.width()));
+        painter.restore();
+    }
     painter.setPen(Qt::black);
     const QRect captionRect(Px(60), Px(1320), Px(1395), Px(255));
     painter.drawText(captionRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine,

@@ -10,6 +10,9 @@ public:
 
     void setCaption(const QString& caption);
     QString caption() const { return caption_; }
+    // The line above the picture: the open bill's 应收 and time, empty for a free table.
+    void setStatus(const QString& status);
+    QString status() const { return status_; }
     void setOccupied(bool occupied);
     bool occupied() const { return occupied_; }
     void setSelected(bool selected);
@@ -29,6 +32,7 @@ protected:
 private:
     int index_;
     QString caption_;
+    QString status_;
     bool occupied_ = false;
     bool selected_ = false;
 };

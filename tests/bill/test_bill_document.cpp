@@ -362,6 +362,73 @@ private Q_SLOTS:
         QCOMPARE(counter.bill.lines().size(), 2);
     }
 
+    void aBillWithNothingToPayIsNeverWritten() {
+        // A closed bill whose lines add up to 0 (changed elsewhere), reopened and closed without an edit.
+        Counter counter(3);
+        counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
+        counter.bill.checkOut();
+        counter.bill.save();
+        const QString closed = counter.bill.billId();
+        counter.db->exec("UPDATE \"明细\" SET \"单价\" = '0'");
+        const QStringList rowBefore = counter.column("SELECT * FROM \"桌台\"");
+        counter.bill.openClosedBill(closed);
+        QCOMPARE(counter.bill.header().receivable, QStringLiteral("0"));
+        counter.bill.save();
+        QCOMPARE(counter.billField("应收"), QStringLiteral("28"));
+        QCOMPARE(counter.column("SELECT * FROM \"桌台\""), rowBefore);
+
+        // An occupied table on account whose every quantity is set to 0, then checked out: the bill keeps
+        // what it last stored, and the table stays occupied.
+        counter.desk.openTable(4, kNow);
+        counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
+        counter.bill.setCredit(QStringLiteral("5"));
+        counter.bill.save();
+        const QString open = counter.bill.billId();
+        counter.desk.openTable(4, kNow); // 保存 closed the window; the table is opened again
+        counter.bill.setQuantity(0, QStringLiteral("0"));
+        QCOMPARE(counter.billField("应收"), QStringLiteral("28"));
+        counter.bill.checkOut();
+        QCOMPARE(counter.bill.save(), BillDocument::SaveResult::NothingToSave);
+        QCOMPARE(counter.billField("应收"), QStringLiteral("28"));
+        QCOMPARE(counter.billField("挂账金额"), QStringLiteral("5"));
+        QCOMPARE(counter.billField("挂账状态"), QStringLiteral("◆"));
+        QCOMPARE(counter.billField("退桌状态"), QString());
+        QCOMPARE(counter.slot(4), open);
+    }
+
+    void aDamagedSlotIsAFreeTable() {
+        TestHome home;
+        std::unique_ptr<Database> db = home.createDatabase();
+        WriteSlot(*db, 2, QStringLiteral("abc"));
+        OrderDesk desk(*db);
+        desk.openTable(2, kNow);
+        QCOMPARE(desk.bill.billId(), QStringLiteral("20241212130725"));
+        QVERIFY(desk.bill.lines().isEmpty());
+        desk.menu.chooseCategory(QStringLiteral("菜品"));
+        desk.bill.addItem(desk.menu.records().at(0), kNow);
+        QCOMPARE(ReadSlots(*db, 3).at(2), QStringLiteral("20241212130725"));
+        desk.bill.checkOut();
+        desk.bill.save();
+        const QList<ClosedBill> closed =
+            BillStore(*db).closedBills({false, QString(), QDate(2024, 12, 12), QDate(2024, 12, 12)});
+        QCOMPARE(closed.size(), 1);
+        QCOMPARE(closed.at(0).billId, QStringLiteral("20241212130725"));
+        QCOMPARE(closed.at(0).date.left(10), QStringLiteral("2024-12-12"));
+    }
+
+    void addingALineClearsTheSelection() {
+        Counter counter;
+        counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
+        QVERIFY(counter.bill.selectLine(0));
+        QSignalSpy selection(&counter.bill, &BillDocument::selectionChanged);
+        counter.add(QStringLiteral("酒水"), QStringLiteral("可乐"));
+        QCOMPARE(counter.bill.selectedLine(), -1);
+        QCOMPARE(selection.count(), 1);
+        QCOMPARE(selection.at(0).at(0).toInt(), -1);
+        counter.bill.deleteSelected(); // nothing is selected: nothing goes
+        QCOMPARE(counter.storedLines().size(), 2);
+    }
+
     void aStepOfSeveralEditsIsStoredWholeOrNotAtAll() {
         Counter counter(5);
         QSignalSpy slotSignals(&counter.bill, &BillDocument::slotStored);

@@ -6,6 +6,7 @@
 #include "store/Database.h"
 #include "store/Settings.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -97,6 +98,30 @@ private Q_SLOTS:
         QCOMPARE(ReadSlots(*db, 8).at(5), QStringLiteral("20241212130800"));
         QCOMPARE(leaveState(*db, QStringLiteral("20241212130800")), QString());
         QVERIFY(map.isOccupied(5));
+    }
+
+    void anOccupiedTileShowsItsBillAndHowLongItHasBeenOpen() {
+        TestHome home;
+        auto db = home.createDatabase();
+        db->exec("INSERT INTO \"桌台\" (\"id\", \"应收\") VALUES ('20241212120000', '128')");
+        WriteSlot(*db, 1, QStringLiteral("20241212120000"));
+        WriteSlot(*db, 2, QStringLiteral("20241212100500")); // no row yet: nothing to pay
+        SettingsStore settings(*db);
+        TableMap map(*db, settings);
+        QSignalSpy bills(&map, &TableMap::billsChanged);
+        map.refreshSlots();
+        QCOMPARE(bills.count(), 1);
+        const QDateTime now(QDate(2024, 12, 12), QTime(12, 45, 59));
+        QCOMPARE(map.tileStatus(1, now), QStringLiteral("¥128 · 45分"));
+        QCOMPARE(map.tileStatus(2, now), QStringLiteral("¥0 · 2小时40分"));
+        QCOMPARE(map.tileStatus(0, now), QString());
+        // A phone's order changes the total: the next refresh tells the tiles, an unchanged one does not.
+        db->exec("UPDATE \"桌台\" SET \"应收\" = '156' WHERE \"id\" = '20241212120000'");
+        map.refreshSlotsIfChanged();
+        QCOMPARE(bills.count(), 2);
+        QCOMPARE(map.tileStatus(1, now), QStringLiteral("¥156 · 45分"));
+        map.refreshSlotsIfChanged();
+        QCOMPARE(bills.count(), 2);
     }
 
     void transferMovesTheBillOnlyToATableThatIsFreeAsStored() {

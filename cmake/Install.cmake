@@ -6,10 +6,7 @@
 # and stay when the package is removed.
 include(GNUInstallDirs)
 
-install(TARGETS cjpos RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-if(TARGET Lanserve)
-    install(TARGETS Lanserve RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+install(TARGETS cjpos Lanserve RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(FILES ${CJ_ROOT}/packaging/cjpos.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 foreach(size 16 32 48 64 128 256)

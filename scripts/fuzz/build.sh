@@ -15,9 +15,11 @@ qtlibexec=$(pkg-config --variable=libexecdir Qt6Core 2>/dev/null || true)
 [ -x "$qtlibexec/moc" ] || qtlibexec=/usr/lib/qt6/libexec
 
 sanitizers="address,undefined"
+# The same warnings as the CMake build; the libraries' headers are system headers, so only ours warn.
 common=(-std=c++20 -g -O1 -fPIC -fno-omit-frame-pointer -fno-sanitize-recover=undefined
+        -Wall -Wextra -Wpedantic -Wshadow
         -DQT_NO_KEYWORDS -DCJ_VERSION=\"fuzz\" -I"$root/src" -I"$out/obj")
-read -r -a qtflags <<<"$(pkg-config --cflags Qt6Core Qt6Gui sqlcipher cpp-httplib)"
+read -r -a qtflags <<<"$(pkg-config --cflags Qt6Core Qt6Gui sqlcipher cpp-httplib | sed -E 's/(^| )-I/\1-isystem /g')"
 read -r -a qtlibs <<<"$(pkg-config --libs Qt6Core Qt6Gui sqlcipher)"
 read -r -a httplibs <<<"$(pkg-config --libs cpp-httplib)"
 

@@ -245,7 +245,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     // Memory-backed when possible: every change is a synced commit.
     const QString base =
         QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-    fixture = new Fixture{QTemporaryDir(base + QStringLiteral("/fuzz_lanserve-XXXXXX")), nullptr, nullptr};
+    fixture = new Fixture{
+        QTemporaryDir(base + QStringLiteral("/fuzz_lanserve-XXXXXX")), nullptr, nullptr, {}, {}, {}, {}, {}};
     if (!fixture->folder.isValid())
         fail("no temporary folder", base.toStdString());
     const QString dataFolder = fixture->folder.path();

@@ -121,12 +121,12 @@ CrashCheck CheckAfterCrash(Database& db, const QString& journalPath) {
         billTotals[sums.text(0)] = sums.isNull(1) ? QStringLiteral("<none>") : sums.text(1);
     }
     for (auto it = lineTotals.cbegin(); it != lineTotals.cend(); ++it) {
-        const QString stored = billTotals.value(it.key());
-        if (it.value() != 0 && stored == QStringLiteral("<none>"))
+        const QString billTotal = billTotals.value(it.key());
+        if (it.value() != 0 && billTotal == QStringLiteral("<none>"))
             check.problems.append(QStringLiteral("bill %1 has lines but no row").arg(it.key()));
-        else if (stored != QStringLiteral("<none>") && NumberText(it.value()) != stored)
+        else if (billTotal != QStringLiteral("<none>") && NumberText(it.value()) != billTotal)
             check.problems.append(QStringLiteral("bill %1 total %2, lines add up to %3")
-                                      .arg(it.key(), stored, NumberText(it.value())));
+                                      .arg(it.key(), billTotal, NumberText(it.value())));
     }
     return check;
 }

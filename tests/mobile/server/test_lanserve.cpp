@@ -319,8 +319,9 @@ void TestLanserve::hostileFields_data() {
                                                     {"2000 letters", QString(2000, QLatin1Char('x'))},
                                                     {"2000 Chinese", QString(2000, QChar(0x957F))}};
     const QStringList storing{"save.name", "save.phone", "save.remark", "modify.remark", "menu.search"};
-    for (const QString& field : {"save.name", "save.phone", "save.remark", "modify.remark", "modify.qty",
-                                 "menu.search", "savemenu.tn", "savemenu.version", "savemenu.qty"}) {
+    const QStringList fields{"save.name",   "save.phone",  "save.remark",      "modify.remark", "modify.qty",
+                             "menu.search", "savemenu.tn", "savemenu.version", "savemenu.qty"};
+    for (const QString& field : fields) {
         for (const auto& [label, value] : values) {
             const bool accepted = storing.contains(field) && value.size() < 100;
             QTest::addRow("%s %s", qPrintable(field), label) << field << value << accepted;

@@ -17,9 +17,10 @@ namespace {
 
 constexpr const char* kHtml = "text/html; charset=utf-8";
 constexpr const char* kEntryPage = "/phone/list.asp";
-// Room for a request head: a request line of kMaxTarget and the headers a browser sends fit easily, so
-// an oversized target reaches the pages' own readable refusal instead of the library's.
-constexpr size_t kConnectionMemory = 64 * 1024;
+// Room for a request head of up to about 30 KB, so an oversized target (a search of 2000 Chinese
+// characters is 18 KB encoded) gets the pages' own readable refusal rather than the library's. The
+// library clears this memory after every request, so it is kept no larger.
+constexpr size_t kConnectionMemory = 32 * 1024;
 constexpr auto kSweepInterval = std::chrono::milliseconds(200);
 
 using ResponsePtr = std::unique_ptr<MHD_Response, decltype(&MHD_destroy_response)>;
@@ -294,7 +295,7 @@ bool LanServer::run() {
     daemon_ = daemon;
     {
         std::unique_lock lock(stateMutex_);
-        stateChanged_.wait(lock, [this] { return stopRequested_; });
+        stopAsked_.wait(lock, [this] { return stopRequested_; });
     }
     stopping_ = true;
     const MHD_socket listening = MHD_quiesce_daemon(daemon);
@@ -309,7 +310,7 @@ bool LanServer::run() {
 void LanServer::stop() {
     const std::scoped_lock lock(stateMutex_);
     stopRequested_ = true;
-    stateChanged_.notify_all();
+    stopAsked_.notify_all();
 }
 
 bool LanServer::serveConnection(int socket, const sockaddr_in& peer) {
@@ -323,19 +324,20 @@ bool LanServer::serveConnection(int socket, const sockaddr_in& peer) {
 }
 
 void LanServer::startRequest() {
-    const std::scoped_lock lock(stateMutex_);
     ++requestsInFlight_;
 }
 
 void LanServer::finishRequest() {
-    const std::scoped_lock lock(stateMutex_);
-    --requestsInFlight_;
-    stateChanged_.notify_all();
+    // Only a stopping server waits for the count, so only then is the lock taken.
+    if (--requestsInFlight_ == 0 && stopping_) {
+        const std::scoped_lock lock(stateMutex_);
+        drained_.notify_all();
+    }
 }
 
 void LanServer::waitForRequestsInFlight() {
     std::unique_lock lock(stateMutex_);
-    stateChanged_.wait_for(lock, kDrainTime, [this] { return requestsInFlight_ == 0; });
+    drained_.wait_for(lock, kDrainTime, [this] { return requestsInFlight_ == 0; });
 }
 
 PageResponse LanServer::respond(MHD_Connection* connection, std::string_view method,

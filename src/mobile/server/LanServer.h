@@ -102,8 +102,9 @@ private:
     std::atomic<MHD_Daemon*> daemon_{nullptr};
 
     std::mutex stateMutex_;
-    std::condition_variable stateChanged_;
+    std::condition_variable stopAsked_;
+    std::condition_variable drained_;
     bool stopRequested_ = false;
-    int requestsInFlight_ = 0;
+    std::atomic<int> requestsInFlight_{0};
     std::atomic<bool> stopping_{false};
 };

@@ -144,17 +144,31 @@ PageResponse redirectTo(const char* location) {
 struct LanServer::Exchange {
     std::string target;
     std::string body;
-    bool headReceived = false;
+    bool headReceived = false; // counted among the requests in flight from here
     bool answered = false;
+    bool finished = false; // no longer counted
+};
+
+// One connection and its current request. Owned by the connection's notices: the library reports every
+// connection's end, but not the end of a request it dropped before a page saw it (a head too large).
+struct LanServer::Connection {
+    int socket = -1;
+    Exchange exchange;
 };
 
 // The library's C callbacks; `cls` is the server.
 struct LanServer::Callbacks {
-    static void* requestLine(void*, const char* uri, MHD_Connection*) {
-        auto exchange = std::make_unique<Exchange>();
-        exchange->target = uri ? uri : "";
-        // Owned by the library's request from here; taken back in completed().
-        return exchange.release();
+    static void* requestLine(void* cls, const char* uri, MHD_Connection* connection) {
+        auto& server = *static_cast<LanServer*>(cls);
+        const MHD_ConnectionInfo* info =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+        auto* open = info ? static_cast<Connection*>(info->socket_context) : nullptr;
+        if (!open)
+            return nullptr;
+        server.finishRequest(open->exchange);
+        open->exchange = Exchange();
+        open->exchange.target = uri ? uri : "";
+        return &open->exchange;
     }
 
     static MHD_Result request(void* cls, MHD_Connection* connection, const char*, const char* method,
@@ -210,25 +224,32 @@ struct LanServer::Callbacks {
 
     static void completed(void* cls, MHD_Connection* connection, void** context, MHD_RequestTerminationCode) {
         auto& server = *static_cast<LanServer*>(cls);
-        const std::unique_ptr<Exchange> exchange(static_cast<Exchange*>(*context));
+        if (auto* exchange = static_cast<Exchange*>(*context))
+            server.finishRequest(*exchange);
         *context = nullptr;
-        if (exchange && exchange->headReceived)
-            server.finishRequest();
         server.deadlines_.answered(socketOf(connection));
     }
 
-    static void connection(void* cls, MHD_Connection* connection, void**,
+    static void connection(void* cls, MHD_Connection* connection, void** socketContext,
                            MHD_ConnectionNotificationCode code) {
         auto& server = *static_cast<LanServer*>(cls);
-        const int socket = socketOf(connection);
         if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+            auto open = std::make_unique<Connection>();
+            open->socket = socketOf(connection);
             // Small answers go out at once instead of waiting for the client's acknowledgement.
             const int on = 1;
-            setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-            server.deadlines_.opened(socket);
-        } else {
-            server.deadlines_.closed(socket);
+            setsockopt(open->socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            server.deadlines_.opened(open->socket);
+            // Owned by the library's connection from here; taken back when it closes.
+            *socketContext = open.release();
+            return;
         }
+        const std::unique_ptr<Connection> open(static_cast<Connection*>(*socketContext));
+        *socketContext = nullptr;
+        if (!open)
+            return;
+        server.finishRequest(open->exchange);
+        server.deadlines_.closed(open->socket);
     }
 };
 
@@ -327,7 +348,10 @@ void LanServer::startRequest() {
     ++requestsInFlight_;
 }
 
-void LanServer::finishRequest() {
+void LanServer::finishRequest(Exchange& exchange) {
+    if (!exchange.headReceived || exchange.finished)
+        return;
+    exchange.finished = true;
     // Only a stopping server waits for the count, so only then is the lock taken.
     if (--requestsInFlight_ == 0 && stopping_) {
         const std::scoped_lock lock(stateMutex_);

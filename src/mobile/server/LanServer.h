@@ -83,6 +83,7 @@ public:
 
 private:
     struct Exchange;
+    struct Connection;
     struct Callbacks;
 
     // The answer to a whole request (head and body).
@@ -90,7 +91,8 @@ private:
     // Hands the answer to the library; false when it could not be queued.
     bool answer(MHD_Connection* connection, Exchange& exchange, const PageResponse& page);
     void startRequest();
-    void finishRequest();
+    // Counts the request out of those in flight, once.
+    void finishRequest(Exchange& exchange);
     void waitForRequestsInFlight();
 
     LanServerOptions options_;

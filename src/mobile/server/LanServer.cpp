@@ -403,12 +403,16 @@ PageResponse LanServer::respond(MHD_Connection* connection, std::string_view met
 bool LanServer::answer(MHD_Connection* connection, Exchange& exchange, const PageResponse& page) {
     exchange.answered = true;
     deadlines_.received(socketOf(connection));
-    const ResponsePtr response(MHD_create_response_from_buffer(static_cast<size_t>(page.body.size()),
-                                                               const_cast<char*>(page.body.constData()),
-                                                               MHD_RESPMEM_MUST_COPY),
+    // The response holds a share of the page's bytes (a kept page is not copied); the library lets go of
+    // it when the answer is sent.
+    auto body = std::make_unique<QByteArray>(page.body);
+    const ResponsePtr response(MHD_create_response_from_buffer_with_free_callback_cls(
+                                   static_cast<size_t>(body->size()), const_cast<char*>(body->constData()),
+                                   [](void* held) { delete static_cast<QByteArray*>(held); }, body.get()),
                                &MHD_destroy_response);
     if (!response)
         return false;
+    body.release();
     addSafetyHeaders(response.get());
     addCookieHeader(response.get(), page);
     if (!page.location.isEmpty())

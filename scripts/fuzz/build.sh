@@ -19,9 +19,9 @@ sanitizers="address,undefined"
 common=(-std=c++20 -g -O1 -fPIC -fno-omit-frame-pointer -fno-sanitize-recover=undefined
         -Wall -Wextra -Wpedantic -Wshadow
         -DQT_NO_KEYWORDS -DCJ_VERSION=\"fuzz\" -I"$root/src" -I"$out/obj")
-read -r -a qtflags <<<"$(pkg-config --cflags Qt6Core Qt6Gui sqlcipher cpp-httplib | sed -E 's/(^| )-I/\1-isystem /g')"
+read -r -a qtflags <<<"$(pkg-config --cflags Qt6Core Qt6Gui sqlcipher libmicrohttpd | sed -E 's/(^| )-I/\1-isystem /g')"
 read -r -a qtlibs <<<"$(pkg-config --libs Qt6Core Qt6Gui sqlcipher)"
-read -r -a httplibs <<<"$(pkg-config --libs cpp-httplib)"
+read -r -a serverlibs <<<"$(pkg-config --libs libmicrohttpd)"
 
 # The program files each target starts from; the rest are found by following their #include "..." lines
 # (a header's .cpp beside it comes along), so the list stays right while the code grows.
@@ -33,7 +33,7 @@ declare -A roots=(
     [fuzz_orderline]="bill/OrderLine.cpp"
     [fuzz_lanserve]="app/Startup.cpp app/ServicePages.cpp mobile/server/LanServer.cpp"
 )
-declare -A extra=([fuzz_lanserve]="${httplibs[*]} -lpthread")
+declare -A extra=([fuzz_lanserve]="${serverlibs[*]} -lpthread")
 
 # Prints the .cpp and Q_OBJECT headers (prefixed "moc:") reached from the given files under src/.
 closure() {

@@ -1,6 +1,7 @@
-// The LAN server's request handling without sockets: each input is the raw bytes a phone could send (request
-// line, headers, query, form body; several requests in a row are handled as one keep-alive connection). They
-// go through the server's own HTTP parsing and routing into the phone pages, over one database made at start
+// The LAN server's request handling: each input is the raw bytes a phone could send (request line, headers,
+// query, form body; several requests in a row are handled as one keep-alive connection), written into one
+// end of a socket pair whose other end the running server serves as a connection. They go through the
+// server's own HTTP parsing and routing into the phone pages, over one database made at start
 // in a temporary folder and kept across inputs, as on a busy evening. Every answer must be well formed
 // HTTP with a status the pages use (500 means a page failed), no answer may carry the tag "<fz" that only
 // requests hold (values must be escaped before they go into a page), and the database must stay sound
@@ -27,73 +28,34 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
-#include <httplib.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 
-// LanServer keeps its HTTP server private and the library keeps the one-request entry point protected. Both
-// are reached here without changing them: an explicit instantiation may name private members, and a
-// using-declaration in a derived class makes the protected member nameable.
-std::unique_ptr<httplib::Server>& HttpServerOf(LanServer& server);
-template <std::unique_ptr<httplib::Server> LanServer::*Member> struct HttpServerAccess {
-    friend std::unique_ptr<httplib::Server>& HttpServerOf(LanServer& server) { return server.*Member; }
-};
-template struct HttpServerAccess<&LanServer::server_>;
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
-struct RequestEntry : httplib::Server {
-    using httplib::Server::process_request;
-};
-
-// A connection whose incoming bytes are the fuzz input and whose outgoing bytes are kept.
-class MemoryConnection : public httplib::Stream {
-public:
-    MemoryConnection(const std::uint8_t* data, std::size_t size)
-        : in_(reinterpret_cast<const char*>(data), size) {}
-
-    bool is_readable() const override { return true; }
-    bool is_writable() const override { return true; }
-    ssize_t read(char* ptr, std::size_t size) override {
-        const std::size_t n = std::min(size, in_.size() - position_);
-        std::copy_n(in_.data() + position_, n, ptr);
-        position_ += n;
-        return static_cast<ssize_t>(n);
-    }
-    ssize_t write(const char* ptr, std::size_t size) override {
-        out_.append(ptr, size);
-        return static_cast<ssize_t>(size);
-    }
-    void get_remote_ip_and_port(std::string& ip, int& port) const override {
-        ip = "127.0.0.1";
-        port = 50000;
-    }
-    void get_local_ip_and_port(std::string& ip, int& port) const override {
-        ip = "127.0.0.1";
-        port = 8212;
-    }
-    socket_t socket() const override { return INVALID_SOCKET; }
-
-    bool drained() const { return position_ >= in_.size(); }
-    const std::string& written() const { return out_; }
-
-private:
-    std::string_view in_;
-    std::size_t position_ = 0;
-    std::string out_;
-};
-
 struct Fixture {
+    explicit Fixture(const QString& folderTemplate) : folder(folderTemplate) {}
     QTemporaryDir folder;
     std::unique_ptr<Database> db;
     std::unique_ptr<LanServer> server;
+    std::thread serving;
     std::string session;
     std::string firstTable;
     std::string secondTable;
@@ -102,6 +64,9 @@ struct Fixture {
 };
 
 Fixture* fixture = nullptr;
+
+// A connection whose input has ended is answered and closed well within this.
+constexpr auto kConnectionLimit = std::chrono::seconds(20);
 
 [[noreturn]] void fail(const char* what, const std::string& detail) {
     std::fprintf(stderr, "fuzz_lanserve: %s\n%s\n", what, detail.c_str());
@@ -122,7 +87,7 @@ std::size_t contentLength(const std::string& head) {
 void checkAnswers(const std::string& out) {
     std::size_t at = 0;
     for (int answer = 0; at < out.size(); ++answer) {
-        if (out.compare(at, 9, "HTTP/1.1 ") != 0) {
+        if (out.compare(at, 9, "HTTP/1.1 ") != 0 && out.compare(at, 9, "HTTP/1.0 ") != 0) {
             if (answer == 0)
                 fail("an answer does not start with a status line", out.substr(0, 200));
             return;
@@ -143,26 +108,67 @@ void checkAnswers(const std::string& out) {
         fail("a request value went into an answer unescaped", out.substr(0, 4000));
 }
 
-// Handles the bytes as one connection and returns what the server wrote back.
+// Hands the server one end of a socket pair as a connection from 127.0.0.1, writes the bytes into the other
+// end, closes it for writing and returns everything the server answers until it closes the connection.
 std::string handleConnection(LanServer& server, const std::string& bytes) {
-    httplib::Server& http = *HttpServerOf(server);
-    constexpr auto processRequest = &RequestEntry::process_request;
-    MemoryConnection connection(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    // At most five requests on one connection, the last one closing it.
-    for (int request = 0; request < 5 && !connection.drained(); ++request) {
-        bool closed = false;
-        const bool last = request == 4;
-        const bool ok = (http.*processRequest)(connection, last, closed, [](httplib::Request&) {});
-        if (!ok || closed)
-            break;
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+        fail("no socket pair", std::strerror(errno));
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(50000);
+    peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (!server.serveConnection(ends[1], peer))
+        fail("the server did not take the connection", {});
+    const int client = ends[0];
+    std::string answers;
+    std::size_t written = 0;
+    bool writing = true;
+    const auto deadline = std::chrono::steady_clock::now() + kConnectionLimit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (writing && written == bytes.size()) {
+            ::shutdown(client, SHUT_WR);
+            writing = false;
+        }
+        pollfd ready{client, static_cast<short>(POLLIN | (writing ? POLLOUT : 0)), 0};
+        if (::poll(&ready, 1, 100) <= 0)
+            continue;
+        if (writing && (ready.revents & POLLOUT)) {
+            const ssize_t n = ::send(client, bytes.data() + written, bytes.size() - written, MSG_NOSIGNAL);
+            if (n < 0) {
+                writing = false; // the server closed its end before reading everything
+                ::shutdown(client, SHUT_WR);
+            } else {
+                written += static_cast<std::size_t>(n);
+            }
+        }
+        if (ready.revents & (POLLIN | POLLHUP | POLLERR)) {
+            char buffer[65536];
+            const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                ::close(client);
+                return answers;
+            }
+            answers.append(buffer, static_cast<std::size_t>(n));
+        }
     }
-    return connection.written();
+    ::close(client);
+    fail("the server did not end the connection in time", answers.substr(0, 2000));
 }
 
 void replaceAll(std::string& text, const std::string& placeholder, const std::string& value) {
     for (std::size_t at = text.find(placeholder); at != std::string::npos;
          at = text.find(placeholder, at + value.size()))
         text.replace(at, placeholder.size(), value);
+}
+
+void waitUntilServing(const LanServer& server) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!server.serving()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            fail("the server did not start serving", {});
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 // Signs in with the sample password, as a phone does, and returns the session id the answer sets.
@@ -245,8 +251,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     // Memory-backed when possible: every change is a synced commit.
     const QString base =
         QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-    fixture = new Fixture{
-        QTemporaryDir(base + QStringLiteral("/fuzz_lanserve-XXXXXX")), nullptr, nullptr, {}, {}, {}, {}, {}};
+    fixture = new Fixture(base + QStringLiteral("/fuzz_lanserve-XXXXXX"));
     if (!fixture->folder.isValid())
         fail("no temporary folder", base.toStdString());
     const QString dataFolder = fixture->folder.path();
@@ -259,8 +264,13 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
         fail("cannot write the phone pages", dataFolder.toStdString());
     LanServerOptions options;
     options.dataFolder = dataFolder;
+    options.host = QStringLiteral("127.0.0.1");
     options.port = 0;
     fixture->server = std::make_unique<LanServer>(*fixture->db, options);
+    if (!fixture->server->bind())
+        fail("the server cannot listen on 127.0.0.1", {});
+    fixture->serving = std::thread([] { fixture->server->run(); });
+    waitUntilServing(*fixture->server);
     try {
         const QStringList keys = SettingsStore(*fixture->db).tableKeys();
         const QHash<QString, QString> tokens = TableTokens::EnsureTokens(*fixture->db, keys);
@@ -276,6 +286,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     fixture->session = signIn(*fixture->server);
     // Server, database and then the folder go at a normal exit; a crash leaves the folder for a look.
     std::atexit([] {
+        fixture->server->stop();
+        fixture->serving.join();
         delete fixture;
         fixture = nullptr;
     });
@@ -305,8 +317,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const bool show = qEnvironmentVariableIntValue("FUZZ_SHOW") == 1;
     if (show) {
         std::string statuses;
-        for (std::size_t at = answers.find("HTTP/1.1 "); at != std::string::npos;
-             at = answers.find("HTTP/1.1 ", at + 1))
+        for (std::size_t at = answers.find("HTTP/1."); at != std::string::npos;
+             at = answers.find("HTTP/1.", at + 1))
             statuses += answers.substr(at + 9, 3) + ' ';
         std::fprintf(stderr, "%s -> %s\n",
                      bytes.substr(0, std::min<std::size_t>(bytes.find('\r'), 100)).c_str(), statuses.c_str());

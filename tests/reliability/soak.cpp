@@ -59,6 +59,8 @@ struct Counts {
 
 // One phone: signs in, then lists the tables, opens a menu, orders and reads the bill, until the deadline.
 void phone(int port, int seed, const QDeadlineTimer& deadline, Counts& counts) {
+    // Each phone has an address of its own, as on the Wi-Fi.
+    const ClientAddress address(QStringLiteral("127.0.2.%1").arg(seed % 250 + 1));
     std::mt19937 random(static_cast<unsigned>(seed));
     const QByteArray cookie = SignIn(port);
     if (cookie.isEmpty()) {

@@ -1,49 +1,40 @@
 #include "mobile/server/LanServer.h"
 
-#include <QFile>
-#include <httplib.h>
+#include "mobile/server/HttpText.h"
 
-#include <netinet/in.h>
+#include <QFile>
+
+#include <arpa/inet.h>
+#include <cstdlib>
+#include <memory>
+#include <microhttpd.h>
+#include <netinet/tcp.h>
+#include <string>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr const char* kHtml = "text/html; charset=utf-8";
+constexpr const char* kEntryPage = "/phone/list.asp";
+// Room for a request head of up to about 30 KB, so an oversized target (a search of 2000 Chinese
+// characters is 18 KB encoded) gets the pages' own readable refusal rather than the library's. The
+// library clears this memory after every request, so it is kept no larger.
+constexpr size_t kConnectionMemory = 32 * 1024;
+constexpr auto kSweepInterval = std::chrono::milliseconds(200);
 
-void addSafetyHeaders(httplib::Response& res) {
-    res.set_header("Cache-Control", "no-store");
-    res.set_header("X-Content-Type-Options", "nosniff");
-    res.set_header("X-Frame-Options", "DENY");
-    // same-origin rather than no-referrer: with no-referrer a browser sends "Origin: null" on form posts.
-    res.set_header("Referrer-Policy", "same-origin");
-    res.set_header("Content-Security-Policy",
-                   "default-src 'none'; style-src 'unsafe-inline'; script-src 'unsafe-inline'; "
-                   "img-src data:; form-action 'self'; base-uri 'none'; frame-ancestors 'none'");
-}
-
-void send(httplib::Response& res, const PageResponse& page) {
-    addSafetyHeaders(res);
-    res.status = page.status;
-    if (!page.cookie.isEmpty())
-        res.set_header("Set-Cookie", std::string(PhonePages::kSessionCookie) + '=' +
-                                         page.cookie.toStdString() +
-                                         "; Path=/phone/; HttpOnly; SameSite=Strict");
-    else if (page.endSession)
-        res.set_header("Set-Cookie", std::string(PhonePages::kSessionCookie) +
-                                         "=; Path=/phone/; Max-Age=0; HttpOnly; SameSite=Strict");
-    if (!page.location.isEmpty()) {
-        res.set_header("Location", page.location.toStdString());
-        return;
-    }
-    res.set_content(page.body.constData(), static_cast<size_t>(page.body.size()), kHtml);
-}
+using ResponsePtr = std::unique_ptr<MHD_Response, decltype(&MHD_destroy_response)>;
 
 QString statusText(int status) {
     switch (status) {
     case 404:
         return QStringLiteral("没有这个页面。");
+    case 405:
+        return QStringLiteral("不支持这种请求。");
     case 413:
         return QStringLiteral("提交的内容太长，没有保存。请缩短后再试。");
+    case 414:
+        return QStringLiteral("网址太长，无法打开。");
     case 400:
         return QStringLiteral("请求无效。");
     default:
@@ -51,141 +42,385 @@ QString statusText(int status) {
     }
 }
 
-// cpp-httplib listens with a backlog of 5. When more phones (or a browser's parallel connections) connect
-// at once, the kernel drops the surplus handshakes and those clients wait a second or more for a retry.
-// Listening again on the bound socket raises the backlog; the socket is found by its port.
-void widenBacklog(int port, int backlog) {
-    for (int fd = 0; fd < 1024; ++fd) {
-        int accepting = 0;
-        socklen_t length = sizeof accepting;
-        if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &length) != 0 || !accepting)
-            continue;
-        sockaddr_storage address{};
-        socklen_t addressLength = sizeof address;
-        if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &addressLength) != 0)
-            continue;
-        const int boundPort = address.ss_family == AF_INET
-                                  ? ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port)
-                              : address.ss_family == AF_INET6
-                                  ? ntohs(reinterpret_cast<const sockaddr_in6*>(&address)->sin6_port)
-                                  : -1;
-        if (boundPort == port)
-            ::listen(fd, backlog);
-    }
+PageResponse refusal(int status) {
+    return PhonePages::Message(status, statusText(status));
+}
+
+void addSafetyHeaders(MHD_Response* response) {
+    MHD_add_response_header(response, "Cache-Control", "no-store");
+    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+    MHD_add_response_header(response, "X-Frame-Options", "DENY");
+    // same-origin rather than no-referrer: with no-referrer a browser sends "Origin: null" on form posts.
+    MHD_add_response_header(response, "Referrer-Policy", "same-origin");
+    MHD_add_response_header(response, "Content-Security-Policy",
+                            "default-src 'none'; style-src 'unsafe-inline'; script-src 'unsafe-inline'; "
+                            "img-src data:; form-action 'self'; base-uri 'none'; frame-ancestors 'none'");
+}
+
+void addCookieHeader(MHD_Response* response, const PageResponse& page) {
+    const std::string name = PhonePages::kSessionCookie;
+    if (!page.cookie.isEmpty())
+        MHD_add_response_header(
+            response, "Set-Cookie",
+            (name + '=' + page.cookie.toStdString() + "; Path=/phone/; HttpOnly; SameSite=Strict").c_str());
+    else if (page.endSession)
+        MHD_add_response_header(response, "Set-Cookie",
+                                (name + "=; Path=/phone/; Max-Age=0; HttpOnly; SameSite=Strict").c_str());
+}
+
+std::string_view headerValue(MHD_Connection* connection, const char* name) {
+    const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+    return value ? std::string_view(value) : std::string_view();
+}
+
+bool hasHeader(MHD_Connection* connection, const char* name) {
+    return MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name) != nullptr;
+}
+
+bool isFormBody(MHD_Connection* connection) {
+    return HttpText::StartsWithNoCase(headerValue(connection, MHD_HTTP_HEADER_CONTENT_TYPE),
+                                      "application/x-www-form-urlencoded");
+}
+
+size_t bodyLimit(MHD_Connection* connection) {
+    return isFormBody(connection) ? LanServer::kMaxFormBody : LanServer::kMaxBody;
+}
+
+bool bodyTooLarge(MHD_Connection* connection) {
+    const std::string length(headerValue(connection, MHD_HTTP_HEADER_CONTENT_LENGTH));
+    return !length.empty() && std::strtoull(length.c_str(), nullptr, 10) > bodyLimit(connection);
 }
 
 // A browser names the page a form was sent from in Origin. A change must come from these pages, so that
 // another web site open on a phone cannot post orders or deletions to the restaurant's server.
-bool fromOwnPage(const httplib::Request& req) {
-    if (!req.has_header("Origin"))
+bool fromOwnPage(MHD_Connection* connection) {
+    if (!hasHeader(connection, "Origin"))
         return true; // older browsers and plain clients send none
-    return req.get_header_value("Origin") == "http://" + req.get_header_value("Host");
+    return headerValue(connection, "Origin") == "http://" + std::string(headerValue(connection, "Host"));
 }
 
-// The value of one cookie from the request's Cookie headers, or an empty text.
-QString cookieValue(const httplib::Request& req, const std::string& name) {
-    const size_t count = req.get_header_value_count("Cookie");
-    for (size_t i = 0; i < count; ++i) {
-        const std::string header = req.get_header_value("Cookie", i);
-        size_t start = 0;
-        while (start < header.size()) {
-            size_t end = header.find(';', start);
-            if (end == std::string::npos)
-                end = header.size();
-            std::string pair = header.substr(start, end - start);
-            const size_t first = pair.find_first_not_of(' ');
-            pair = first == std::string::npos ? std::string() : pair.substr(first);
-            if (pair.size() > name.size() && pair.compare(0, name.size(), name) == 0 &&
-                pair[name.size()] == '=')
-                return QString::fromLatin1(pair.substr(name.size() + 1));
-            start = end + 1;
-        }
-    }
-    return {};
+// The staff session from the request's Cookie headers (a browser may split cookies over several).
+QString staffSession(MHD_Connection* connection) {
+    struct Search {
+        std::optional<std::string> value;
+    } search;
+    MHD_get_connection_values(
+        connection, MHD_HEADER_KIND,
+        [](void* cls, MHD_ValueKind, const char* key, const char* value) {
+            auto& found = *static_cast<Search*>(cls);
+            if (value && HttpText::StartsWithNoCase(key, "cookie") && std::string_view(key).size() == 6)
+                found.value = HttpText::CookieValue(value, PhonePages::kSessionCookie);
+            return found.value ? MHD_NO : MHD_YES;
+        },
+        &search);
+    return search.value ? QString::fromLatin1(*search.value) : QString();
+}
+
+QString peerAddress(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (!info || !info->client_addr || info->client_addr->sa_family != AF_INET)
+        return {};
+    char text[INET_ADDRSTRLEN] = {};
+    const auto* address = reinterpret_cast<const sockaddr_in*>(info->client_addr);
+    inet_ntop(AF_INET, &address->sin_addr, text, sizeof text);
+    return QString::fromLatin1(text);
+}
+
+int socketOf(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    return info ? info->connect_fd : -1;
+}
+
+PageResponse redirectTo(const char* location) {
+    PageResponse page;
+    page.status = 302;
+    page.location = QString::fromLatin1(location);
+    return page;
 }
 
 } // namespace
 
+// One request: the target as the client sent it (never decoded by the library) and the body so far.
+struct LanServer::Exchange {
+    std::string target;
+    std::string body;
+    bool headReceived = false; // counted among the requests in flight from here
+    bool answered = false;
+    bool finished = false; // no longer counted
+};
+
+// One connection and its current request. Owned by the connection's notices: the library reports every
+// connection's end, but not the end of a request it dropped before a page saw it (a head too large).
+struct LanServer::Connection {
+    int socket = -1;
+    Exchange exchange;
+};
+
+// The library's C callbacks; `cls` is the server.
+struct LanServer::Callbacks {
+    static void* requestLine(void* cls, const char* uri, MHD_Connection* connection) {
+        auto& server = *static_cast<LanServer*>(cls);
+        const MHD_ConnectionInfo* info =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+        auto* open = info ? static_cast<Connection*>(info->socket_context) : nullptr;
+        if (!open)
+            return nullptr;
+        server.finishRequest(open->exchange);
+        open->exchange = Exchange();
+        open->exchange.target = uri ? uri : "";
+        return &open->exchange;
+    }
+
+    static MHD_Result request(void* cls, MHD_Connection* connection, const char*, const char* method,
+                              const char*, const char* uploadData, size_t* uploadSize, void** context) {
+        try {
+            return take(*static_cast<LanServer*>(cls), connection, method, uploadData, uploadSize, context)
+                       ? MHD_YES
+                       : MHD_NO;
+        } catch (const std::exception&) {
+            return MHD_NO; // only running out of memory gets here: the connection is dropped
+        }
+    }
+
+    // Takes the next part of a request: its head, a piece of its body, or its end, which is answered.
+    static bool take(LanServer& server, MHD_Connection* connection, const char* method,
+                     const char* uploadData, size_t* uploadSize, void** context) {
+        auto* exchange = static_cast<Exchange*>(*context);
+        if (!exchange)
+            return false;
+        if (exchange->answered) {
+            *uploadSize = 0;
+            return true;
+        }
+        if (!exchange->headReceived) {
+            exchange->headReceived = true;
+            server.startRequest();
+            if (exchange->target.size() > kMaxTarget)
+                return server.answer(connection, *exchange, refusal(414));
+            if (bodyTooLarge(connection))
+                return server.answer(connection, *exchange, refusal(413));
+            // Answered at the next call, when any body is in: an answer queued now would end the
+            // connection, as the library can no longer tell where the next request starts.
+            return true;
+        }
+        if (*uploadSize > 0) {
+            if (exchange->body.size() + *uploadSize > bodyLimit(connection))
+                return server.answer(connection, *exchange, refusal(413));
+            exchange->body.append(uploadData, *uploadSize);
+            *uploadSize = 0;
+            return true;
+        }
+        return server.answer(connection, *exchange, answerOrFailure(server, connection, method, *exchange));
+    }
+
+    static PageResponse answerOrFailure(LanServer& server, MHD_Connection* connection, const char* method,
+                                        const Exchange& exchange) {
+        try {
+            return server.respond(connection, method, exchange);
+        } catch (const std::exception&) {
+            return refusal(500);
+        }
+    }
+
+    static void completed(void* cls, MHD_Connection* connection, void** context, MHD_RequestTerminationCode) {
+        auto& server = *static_cast<LanServer*>(cls);
+        if (auto* exchange = static_cast<Exchange*>(*context))
+            server.finishRequest(*exchange);
+        *context = nullptr;
+        server.deadlines_.answered(socketOf(connection));
+    }
+
+    static void connection(void* cls, MHD_Connection* connection, void** socketContext,
+                           MHD_ConnectionNotificationCode code) {
+        auto& server = *static_cast<LanServer*>(cls);
+        if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+            auto open = std::make_unique<Connection>();
+            open->socket = socketOf(connection);
+            // Small answers go out at once instead of waiting for the client's acknowledgement.
+            const int on = 1;
+            setsockopt(open->socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            server.deadlines_.opened(open->socket);
+            // Owned by the library's connection from here; taken back when it closes.
+            *socketContext = open.release();
+            return;
+        }
+        const std::unique_ptr<Connection> open(static_cast<Connection*>(*socketContext));
+        *socketContext = nullptr;
+        if (!open)
+            return;
+        server.finishRequest(open->exchange);
+        server.deadlines_.closed(open->socket);
+    }
+};
+
 LanServer::LanServer(Database& db, LanServerOptions options)
     : options_(std::move(options)), pages_(db, dbMutex_, options_.dataFolder + QStringLiteral("/phone")),
-      server_(std::make_unique<httplib::Server>()) {
+      deadlines_(kRequestDeadline) {
     if (!options_.staticCopy.isEmpty()) {
         QFile file(options_.staticCopy);
         if (file.open(QIODevice::ReadOnly))
             staticBody_ = file.readAll();
     }
-    const int threads = std::max(1, options_.threads);
-    server_->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
-    server_->set_tcp_nodelay(true);
-    server_->set_payload_max_length(kMaxBody);
-    server_->set_read_timeout(5, 0);
-    server_->set_write_timeout(5, 0);
-    server_->set_keep_alive_timeout(5);
-    // The library listens with a backlog of 5: connections that reconnect in a burst would wait for a SYN
-    // retry (a second), so each connection is kept for many requests.
-    server_->set_keep_alive_max_count(10000);
-    route();
 }
 
-LanServer::~LanServer() = default;
-
-void LanServer::route() {
-    const auto handlePage = [this](const httplib::Request& req, httplib::Response& res) {
-        if (req.method == "POST" && !fromOwnPage(req)) {
-            send(res, PhonePages::Message(403, QStringLiteral("请从点餐页面提交，其他网页不能修改账单。")));
-            return;
-        }
-        PageRequest request;
-        request.page = QString::fromStdString(req.matches[1].str());
-        request.post = req.method == "POST";
-        request.peer = QString::fromStdString(req.remote_addr);
-        request.staffSession = cookieValue(req, PhonePages::kSessionCookie);
-        for (const auto& [key, value] : req.params)
-            request.params.insert(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())),
-                                  QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
-        send(res, pages_.handle(request));
-    };
-    // Every name goes to the pages, which know the seven they serve and answer the rest with 404.
-    const char* pagePattern = R"(/phone/([a-z]{1,20}\.asp))";
-    server_->Get(pagePattern, handlePage);
-    server_->Post(pagePattern, handlePage);
-    server_->Get("/favicon.ico", [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
-    if (!staticBody_.isEmpty()) {
-        server_->Get("/bench/static.html", [this](const httplib::Request&, httplib::Response& res) {
-            addSafetyHeaders(res);
-            res.set_content(staticBody_.constData(), static_cast<size_t>(staticBody_.size()), kHtml);
-        });
-    }
-    // Every refusal (unknown path, oversized body, bad request) gets a readable page.
-    const httplib::Server::HandlerWithResponse refusal = [](const httplib::Request&, httplib::Response& res) {
-        if (!res.body.empty())
-            return httplib::Server::HandlerResponse::Unhandled;
-        send(res, PhonePages::Message(res.status, statusText(res.status)));
-        return httplib::Server::HandlerResponse::Handled;
-    };
-    server_->set_error_handler(refusal);
-    server_->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-        send(res, PhonePages::Message(500, statusText(500)));
-    });
+LanServer::~LanServer() {
+    if (listenSocket_ >= 0)
+        ::close(listenSocket_);
 }
 
 bool LanServer::bind() {
-    if (options_.port == 0) {
-        const int port = server_->bind_to_any_port(options_.host.toStdString());
-        if (port <= 0)
-            return false;
-        options_.port = port;
-    } else if (!server_->bind_to_port(options_.host.toStdString(), options_.port)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(options_.port));
+    if (inet_pton(AF_INET, options_.host.toLatin1().constData(), &address.sin_addr) != 1)
+        return false;
+    const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socket < 0)
+        return false;
+    const int on = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    socklen_t length = sizeof address;
+    if (::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(socket, kBacklog) != 0 ||
+        getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ::close(socket);
         return false;
     }
-    widenBacklog(options_.port, kBacklog);
+    options_.port = ntohs(address.sin_port);
+    listenSocket_ = socket;
     return true;
 }
 
-void LanServer::run() {
-    server_->listen_after_bind();
+bool LanServer::run() {
+    {
+        const std::scoped_lock lock(stateMutex_);
+        if (stopRequested_)
+            return true;
+    }
+    deadlines_.startSweeping(kSweepInterval);
+    // poll() rather than epoll: with epoll's edge triggering the library misses a client's end of input
+    // that arrives with the last bytes of a request, and keeps the connection until the idle timeout. A
+    // few hundred connections over several threads cost poll() nothing measurable.
+    MHD_Daemon* daemon = MHD_start_daemon(
+        MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ITC, 0, nullptr, nullptr,
+        &Callbacks::request, this, MHD_OPTION_LISTEN_SOCKET, listenSocket_, MHD_OPTION_THREAD_POOL_SIZE,
+        static_cast<unsigned>(std::max(1, options_.threads)), MHD_OPTION_CONNECTION_LIMIT, kMaxConnections,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, kConnectionsPerAddress, MHD_OPTION_CONNECTION_TIMEOUT,
+        kIdleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, MHD_OPTION_URI_LOG_CALLBACK,
+        &Callbacks::requestLine, this, MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::completed, this,
+        MHD_OPTION_NOTIFY_CONNECTION, &Callbacks::connection, this, MHD_OPTION_END);
+    if (!daemon)
+        return false;
+    // The daemon owns the listening socket now; it comes back when the daemon stops listening.
+    listenSocket_ = -1;
+    daemon_ = daemon;
+    {
+        std::unique_lock lock(stateMutex_);
+        stopAsked_.wait(lock, [this] { return stopRequested_; });
+    }
+    stopping_ = true;
+    const MHD_socket listening = MHD_quiesce_daemon(daemon);
+    waitForRequestsInFlight();
+    daemon_ = nullptr;
+    MHD_stop_daemon(daemon);
+    if (listening != MHD_INVALID_SOCKET)
+        ::close(listening);
+    return true;
 }
 
 void LanServer::stop() {
-    server_->stop();
+    const std::scoped_lock lock(stateMutex_);
+    stopRequested_ = true;
+    stopAsked_.notify_all();
+}
+
+bool LanServer::serveConnection(int socket, const sockaddr_in& peer) {
+    MHD_Daemon* daemon = daemon_;
+    if (!daemon) {
+        ::close(socket);
+        return false;
+    }
+    return MHD_add_connection(daemon, socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) ==
+           MHD_YES;
+}
+
+void LanServer::startRequest() {
+    ++requestsInFlight_;
+}
+
+void LanServer::finishRequest(Exchange& exchange) {
+    if (!exchange.headReceived || exchange.finished)
+        return;
+    exchange.finished = true;
+    // Only a stopping server waits for the count, so only then is the lock taken.
+    if (--requestsInFlight_ == 0 && stopping_) {
+        const std::scoped_lock lock(stateMutex_);
+        drained_.notify_all();
+    }
+}
+
+void LanServer::waitForRequestsInFlight() {
+    std::unique_lock lock(stateMutex_);
+    drained_.wait_for(lock, kDrainTime, [this] { return requestsInFlight_ == 0; });
+}
+
+PageResponse LanServer::respond(MHD_Connection* connection, std::string_view method,
+                                const Exchange& exchange) {
+    const bool post = method == MHD_HTTP_METHOD_POST;
+    if (!post && method != MHD_HTTP_METHOD_GET && method != MHD_HTTP_METHOD_HEAD)
+        return refusal(405);
+    const HttpText::Target target = HttpText::SplitTarget(exchange.target);
+    if (!post && HttpText::IsEntryPath(target.path))
+        return redirectTo(kEntryPage);
+    if (!post && target.path == "/favicon.ico") {
+        PageResponse nothing;
+        nothing.status = 204;
+        return nothing;
+    }
+    if (!post && !staticBody_.isEmpty() && target.path == "/bench/static.html") {
+        PageResponse copy;
+        copy.body = staticBody_;
+        return copy;
+    }
+    // Every name of that form goes to the pages, which know the seven they serve and answer the rest
+    // with 404.
+    const std::optional<std::string> page = HttpText::PageOfPath(target.path);
+    if (!page)
+        return refusal(404);
+    if (post && !fromOwnPage(connection))
+        return PhonePages::Message(403, QStringLiteral("请从点餐页面提交，其他网页不能修改账单。"));
+    PageRequest request;
+    request.page = QString::fromLatin1(*page);
+    request.post = post;
+    request.peer = peerAddress(connection);
+    request.staffSession = staffSession(connection);
+    HttpText::AddFormFields(target.query, request.params);
+    if (post && isFormBody(connection))
+        HttpText::AddFormFields(exchange.body, request.params);
+    return pages_.handle(request);
+}
+
+bool LanServer::answer(MHD_Connection* connection, Exchange& exchange, const PageResponse& page) {
+    exchange.answered = true;
+    deadlines_.received(socketOf(connection));
+    // The response holds a share of the page's bytes (a kept page is not copied); the library lets go of
+    // it when the answer is sent.
+    auto body = std::make_unique<QByteArray>(page.body);
+    const ResponsePtr response(MHD_create_response_from_buffer_with_free_callback_cls(
+                                   static_cast<size_t>(body->size()), const_cast<char*>(body->constData()),
+                                   [](void* held) { delete static_cast<QByteArray*>(held); }, body.get()),
+                               &MHD_destroy_response);
+    if (!response)
+        return false;
+    body.release();
+    addSafetyHeaders(response.get());
+    addCookieHeader(response.get(), page);
+    if (!page.location.isEmpty())
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_LOCATION, page.location.toUtf8().constData());
+    else if (!page.body.isEmpty())
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, kHtml);
+    // A refused request leaves the connection: whatever else the client sends on it is not read.
+    if (page.status >= 400 || stopping_)
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONNECTION, "close");
+    return MHD_queue_response(connection, static_cast<unsigned>(page.status), response.get()) == MHD_YES;
 }

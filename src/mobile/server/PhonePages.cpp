@@ -5,8 +5,8 @@
 #include "store/StoreError.h"
 
 PhonePages::PhonePages(Database& db, FairMutex& dbMutex, QString pageFolder)
-    : context_(db, dbMutex, std::move(pageFolder)), signIn_(context_), tables_(context_), orders_(context_),
-      lines_(context_), header_(context_) {}
+    : context_(db, dbMutex, pageFolder), signIn_(context_), tables_(context_), orders_(context_),
+      lines_(context_), header_(context_), cache_(context_, std::move(pageFolder)) {}
 
 PageResponse PhonePages::handle(const PageRequest& request) {
     PageVisitor visitor;
@@ -43,8 +43,14 @@ PageResponse PhonePages::handle(const PageRequest& request) {
     }
 }
 
+// Past the access checks: a page whose data has not changed comes from the cache.
 PageResponse PhonePages::dispatch(const PageRoute& route, const PageRequest& request,
                                   const PageVisitor& visitor) {
+    return cache_.answer(route.page, request, visitor, [&] { return render(route, request, visitor); });
+}
+
+PageResponse PhonePages::render(const PageRoute& route, const PageRequest& request,
+                                const PageVisitor& visitor) {
     switch (route.page) {
     case PhonePage::List:
         return tables_.list();
@@ -65,11 +71,10 @@ PageResponse PhonePages::dispatch(const PageRoute& route, const PageRequest& req
 }
 
 PageVisitor PhonePages::guestFor(const QString& token) {
-    std::optional<QString> key;
-    {
+    const std::optional<QString> key = cache_.guestKey(token, [&] {
         const std::scoped_lock lock(context_.dbMutex());
-        key = TableTokens::KeyForToken(context_.db(), token);
-    }
+        return TableTokens::KeyForToken(context_.db(), token);
+    });
     if (!key)
         throw PageFault{403,
                         QStringLiteral("这个二维码已失效或不正确，请扫描餐桌上的二维码，或联系服务员。")};

@@ -3,6 +3,7 @@
 #include "mobile/server/BillHeaderPage.h"
 #include "mobile/server/BillLinePages.h"
 #include "mobile/server/OrderPages.h"
+#include "mobile/server/PageCache.h"
 #include "mobile/server/PageKit.h"
 #include "mobile/server/StaffSignIn.h"
 #include "mobile/server/TablePages.h"
@@ -33,6 +34,7 @@ public:
 
 private:
     PageResponse dispatch(const PageRoute& route, const PageRequest& request, const PageVisitor& visitor);
+    PageResponse render(const PageRoute& route, const PageRequest& request, const PageVisitor& visitor);
     PageVisitor guestFor(const QString& token);
 
     PageContext context_;
@@ -41,4 +43,5 @@ private:
     OrderPages orders_;
     BillLinePages lines_;
     BillHeaderPage header_;
+    PageCache cache_;
 };

@@ -107,6 +107,7 @@ Arguments parseArguments(int argc, char** argv) {
 }
 
 constexpr auto kTrimInterval = std::chrono::seconds(30);
+constexpr auto kStopMargin = std::chrono::seconds(1);
 // Most lines the server writes to the shared log in a minute; the rest are counted, not written.
 constexpr int kLogLinesPerMinute = 60;
 
@@ -182,24 +183,26 @@ int main(int argc, char** argv) {
                 }
                 continue;
             }
-            // Repeated until the serving loop has ended, in case it had not started yet.
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
-            while (!finished && std::chrono::steady_clock::now() < deadline) {
-                server.stop();
+            // The serving loop answers the requests in flight and ends; should it not, wait for the
+            // database work in flight, keep any other from starting, close the file and end.
+            server.stop();
+            const auto deadline = std::chrono::steady_clock::now() + LanServer::kDrainTime + kStopMargin;
+            while (!finished && std::chrono::steady_clock::now() < deadline)
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
             if (finished)
                 return;
-            // Idle keep-alive connections would hold the pool for seconds. Wait for the database work in
-            // flight, keep any other from starting, close the file and end.
             server.databaseMutex().lock();
             db.reset();
             lock.release();
             std::_Exit(0);
         }
     });
-    server.run();
+    const bool served = server.run();
     finished = true;
     signalWatcher.join();
+    if (!served) {
+        say(QStringLiteral("无法在端口 %1 上启动服务").arg(server.port()));
+        return 4;
+    }
     return 0;
 }

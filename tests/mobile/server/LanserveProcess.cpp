@@ -6,6 +6,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QHostAddress>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QUrl>
@@ -67,9 +68,25 @@ std::unique_ptr<Database> PrepareDataFolder(const QString& dataFolder) {
     return db;
 }
 
+namespace {
+
+thread_local QString clientAddress;
+
+} // namespace
+
+ClientAddress::ClientAddress(const QString& address) : previous_(clientAddress) {
+    clientAddress = address;
+}
+
+ClientAddress::~ClientAddress() {
+    clientAddress = previous_;
+}
+
 RawReply SendRaw(int port, const QByteArray& request) {
     RawReply reply;
     QTcpSocket socket;
+    if (!clientAddress.isEmpty() && !socket.bind(QHostAddress(clientAddress)))
+        return reply;
     socket.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
     if (!socket.waitForConnected(3000))
         return reply;

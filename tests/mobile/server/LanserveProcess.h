@@ -44,6 +44,19 @@ struct RawReply {
     QByteArray body;
 };
 
+// While one lives, the requests this thread sends with the functions below come from `address` (another
+// 127.0.0.x loopback address), as from a phone of its own: the server caps connections per address.
+class ClientAddress {
+public:
+    explicit ClientAddress(const QString& address);
+    ~ClientAddress();
+    ClientAddress(const ClientAddress&) = delete;
+    ClientAddress& operator=(const ClientAddress&) = delete;
+
+private:
+    QString previous_;
+};
+
 // Sends exactly the given bytes to 127.0.0.1:port and reads the whole reply (bounded by a few seconds).
 RawReply SendRaw(int port, const QByteArray& request);
 // `cookie` is sent as the Cookie header when not empty.

@@ -447,7 +447,7 @@ void TestLanserve::refusedPaths_data() {
     QTest::newRow("pid file") << QByteArray("/Lanserve.pid");
     QTest::newRow("log") << QByteArray("/cjpos.log");
     QTest::newRow("program") << QByteArray("/Lanserve");
-    QTest::newRow("page folder") << QByteArray("/phone/");
+    QTest::newRow("folder under the pages") << QByteArray("/phone/pages/");
     QTest::newRow("other case") << QByteArray("/phone/LIST.ASP");
     QTest::newRow("nul") << QByteArray("/phone/list.asp%00.dat");
 }

@@ -116,3 +116,16 @@ std::optional<QString> PageCache::guestKey(const QString& token,
     }
     return key;
 }
+
+QString PageCache::passwordStamp(const std::function<QString()>& read) {
+    const Commits commits = commits_.get();
+    {
+        const std::scoped_lock lock(mutex_);
+        if (passwordStamp_ && passwordStamp_->commits == commits)
+            return passwordStamp_->key;
+    }
+    const QString stamp = read();
+    const std::scoped_lock lock(mutex_);
+    passwordStamp_ = KeptKey{commits, stamp};
+    return stamp;
+}

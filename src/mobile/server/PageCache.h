@@ -38,6 +38,10 @@ public:
     std::optional<QString> guestKey(const QString& token,
                                     const std::function<std::optional<QString>()>& lookUp);
 
+    // The stamp of the stored login password as `read` gives it, kept while the database is unchanged, so
+    // checking a staff session needs no look-up on most requests.
+    QString passwordStamp(const std::function<QString()>& read);
+
     // Pages kept at most; past that the cache starts again (many searches would otherwise fill it).
     static constexpr int kMaxPages = 256;
     // Requests with longer field text are never kept.
@@ -84,4 +88,5 @@ private:
     std::mutex mutex_;
     QHash<QString, Kept> pages_;
     QHash<QString, KeptKey> guestKeys_;
+    std::optional<KeptKey> passwordStamp_;
 };

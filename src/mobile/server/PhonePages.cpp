@@ -27,7 +27,7 @@ PageResponse PhonePages::handle(const PageRequest& request) {
                 throw PageFault{403, QStringLiteral("顾客只能点菜和查看本桌账单，修改或退菜请联系服务员。")};
             return dispatch(*route, request, visitor);
         }
-        if (!signIn_.signedIn(request))
+        if (!signIn_.signedIn(request, cache_.passwordStamp([&] { return signIn_.currentPasswordStamp(); })))
             return StaffSignIn::SignInPage(
                 403, QString(), request.post ? PageName(PhonePage::List) : StaffSignIn::PageTarget(request));
         return dispatch(*route, request, visitor);

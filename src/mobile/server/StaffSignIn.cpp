@@ -52,8 +52,8 @@ QString StaffSignIn::currentPasswordStamp() {
     return PasswordStamp(settings ? settings->password : QString());
 }
 
-bool StaffSignIn::signedIn(const PageRequest& request) {
-    return !request.staffSession.isEmpty() && sessions_.check(request.staffSession, currentPasswordStamp());
+bool StaffSignIn::signedIn(const PageRequest& request, const QString& passwordStamp) {
+    return !request.staffSession.isEmpty() && sessions_.check(request.staffSession, passwordStamp);
 }
 
 PageResponse StaffSignIn::signIn(const PageRequest& request) {

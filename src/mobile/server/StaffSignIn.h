@@ -13,8 +13,10 @@ public:
     static constexpr const char* kSessionCookie = "cjstaff";
 
     StaffSessions& sessions() { return sessions_; }
-    // True when the request carries a live session given for the password stored now.
-    bool signedIn(const PageRequest& request);
+    // True when the request carries a live session given for the password stored now (its stamp).
+    bool signedIn(const PageRequest& request, const QString& passwordStamp);
+    // The stamp of the login password as stored now, read under the database lock.
+    QString currentPasswordStamp();
     // The sign-in form's post: on the right password a new session and the page the phone wanted.
     PageResponse signIn(const PageRequest& request);
     // Ends the request's session and shows the sign-in form.
@@ -25,7 +27,6 @@ public:
     static QString PageTarget(const PageRequest& request);
 
 private:
-    QString currentPasswordStamp();
     void raiseAlarm();
 
     PageContext& context_;

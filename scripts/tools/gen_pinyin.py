@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Writes src/menu/PinyinLists.cpp: the 23 letter lists of pinyin initials.
+"""Writes the built-in data of the pinyin initials: src/menu/PinyinLists.cpp, the 23 letter lists, and
+src/menu/PinyinPhrases.cpp, the words in which a character has another initial than it has alone.
 
 Every two-byte GBK character with a reading in the Unihan database goes into the list of the initial
 letter of its usual reading; zh, ch and sh count as z, c and s. The usual reading is chosen in this order:
@@ -20,20 +21,32 @@ the level-1 ones their y by a GBK code range instead. A few characters are liste
 another reading's initial (SECOND_LISTINGS); the lookup takes the first list in the order a..z, so that
 must not change their letter.
 
-Usage: /usr/bin/python3 scripts/tools/gen_pinyin.py [unihan folder] [output.cpp]
-The unihan folder (default /usr/share/unicode, Debian's unicode-data) holds Unihan_Readings.txt.bz2 and
+The words come from the phrase dictionary of the npm package @pinyin-pro/data (locked in
+scripts/tools/pinyin-data), with MENU_WORDS on top. A word is kept only when its reading gives some
+character another initial than the lists give it alone (重庆: 重 is z alone, c here), and only when the
+shorter kept words do not already give its initials.
+
+Usage:
+    npm ci --prefix scripts/tools/pinyin-data
+    /usr/bin/python3 scripts/tools/gen_pinyin.py [--unihan DIR] [--words FILE] [--out DIR]
+DIR of --unihan (default /usr/share/unicode, Debian's unicode-data) holds Unihan_Readings.txt.bz2 and
 Unihan_Variants.txt.bz2. The output is committed; the build never runs this script.
 """
 
+import argparse
 import bz2
 import collections
+import json
 import os
 import sys
 import unicodedata
 
 LETTERS = "abcdefghjklmnopqrstwxyz"
 DEFAULT_UNIHAN = "/usr/share/unicode"
-DEFAULT_OUTPUT = os.path.join(os.path.dirname(__file__), "..", "..", "src", "menu", "PinyinLists.cpp")
+HERE = os.path.dirname(os.path.abspath(__file__))
+DEFAULT_OUTPUT = os.path.normpath(os.path.join(HERE, "..", "..", "src", "menu"))
+WORDS_PACKAGE = os.path.join(HERE, "pinyin-data", "node_modules", "@pinyin-pro", "data")
+DEFAULT_WORDS = os.path.join(WORDS_PACKAGE, "json", "complete.json")
 
 # Kept in the y list although read yi.
 YI_KEPT = "一伊"
@@ -53,6 +66,13 @@ MENU_READINGS = {
     "扒": ("pá", "a way of braising: 扒鸡, 扒白菜, and 牛扒 for steak; bā (to dig, to cling) names no dish"),
     "粘": ("nián", "sticky foods, 粘豆包, 粘玉米, 粘糕; zhān is to stick something on"),
     "蕃": ("fān", "蕃茄 is a common spelling of 番茄; bō (吐蕃) names no dish"),
+}
+
+# Word -> (reading on a menu, why): words the phrase dictionary lacks or reads otherwise than a menu.
+MENU_WORDS = {
+    "芥蓝": ("gài lán", "the green (白灼芥蓝) is gài lán; 芥 alone is jiè, as in 芥末"),
+    "芥兰": ("gài lán", "a common spelling of 芥蓝"),
+    "雪蛤": ("xuě há", "the dessert (雪蛤炖木瓜) is há; 蛤 alone is gé, as in 蛤蜊"),
 }
 
 # Reading fields of Unihan, each a list of readings in the field's own order.
@@ -95,6 +115,19 @@ SOFTWARE.
 Except as contained in this notice, the name of a copyright holder shall not be used in advertising or
 otherwise to promote the sale, use or other dealings in these Data Files or Software without prior
 written authorization of the copyright holder."""
+
+# Terms of the licence that the words' package declares (ISC); the package ships no licence file.
+WORDS_LICENCE = """\
+ISC License
+
+Permission to use, copy, modify, and/or distribute this software for any purpose with or without fee is
+hereby granted, provided that the above copyright notice and this permission notice appear in all copies.
+
+THE SOFTWARE IS PROVIDED "AS IS" AND THE AUTHOR DISCLAIMS ALL WARRANTIES WITH REGARD TO THIS SOFTWARE
+INCLUDING ALL IMPLIED WARRANTIES OF MERCHANTABILITY AND FITNESS. IN NO EVENT SHALL THE AUTHOR BE LIABLE FOR
+ANY SPECIAL, DIRECT, INDIRECT, OR CONSEQUENTIAL DAMAGES OR ANY DAMAGES WHATSOEVER RESULTING FROM LOSS OF
+USE, DATA OR PROFITS, WHETHER IN AN ACTION OF CONTRACT, NEGLIGENCE OR OTHER TORTIOUS ACTION, ARISING OUT
+OF OR IN CONNECTION WITH THE USE OR PERFORMANCE OF THIS SOFTWARE."""
 
 
 def toneless(reading):
@@ -363,21 +396,157 @@ def y_range_characters():
     return "".join(characters)
 
 
+def alone_initials(syllables):
+    """{GBK character: what PinyinInitials gives for it alone}: its first list's letter, y in the y
+    range, s for 参, or empty text."""
+    initials = {}
+    for letter in LETTERS:
+        for characters in syllables[letter].values():
+            for character in characters:
+                initials.setdefault(character, letter)
+    low, high = Y_RANGE
+    for character in gbk_characters():
+        if character not in initials:
+            initials[character] = "y" if low <= gbk_code(character) < high else ""
+    initials["参"] = "s"
+    return initials
+
+
+def read_words(path):
+    """{word: reading} of the phrase dictionary with MENU_WORDS on top, leaving out the words that read a
+    menu word inside them otherwise (芥蓝菜 as jiè lán cài); and the package's name, version and licence."""
+    with open(path, encoding="utf-8") as source:
+        words = {word: entry[0] for word, entry in json.load(source).items() if len(word) > 1}
+    for menu_word, (menu_reading, _) in MENU_WORDS.items():
+        menu_syllables = [toneless(s) for s in menu_reading.split()]
+        for word in [w for w in words if menu_word in w and w != menu_word]:
+            syllables = [toneless(s) for s in words[word].split()]
+            at = word.index(menu_word)
+            if [s[:1] for s in syllables[at:at + len(menu_word)]] != [s[:1] for s in menu_syllables]:
+                del words[word]
+        words[menu_word] = menu_reading
+    package = os.path.join(os.path.dirname(os.path.dirname(path)), "package.json")
+    with open(package, encoding="utf-8") as source:
+        described = json.load(source)
+    return words, f"{described['name']} {described['version']} ({described['license']})"
+
+
+def word_initials(word, reading, alone):
+    """The initials a word gives by its reading, one letter a character; None when a character has no
+    letter there (GBK lacks it, or it is read yi and has no letter alone). 参 keeps its s."""
+    syllables = [toneless(s) for s in reading.split()]
+    if len(syllables) != len(word):
+        return None
+    initials = ""
+    for character, syllable in zip(word, syllables):
+        if character not in alone or not syllable.isalpha() or syllable[0] not in LETTERS:
+            return None
+        if syllable == "yi" and not alone[character]:
+            return None
+        initials += alone[character] if character == "参" else syllable[0]
+    return initials
+
+
+def changing_words(words, alone):
+    """{word: initials} of the words in which some character has another initial than it has alone."""
+    changing = {}
+    for word, reading in words.items():
+        initials = word_initials(word, reading, alone)
+        if initials is not None and initials != "".join(alone[c] for c in word):
+            changing[word] = initials
+    return changing
+
+
+def initials_by_words(text, words, longest, alone):
+    """The initials of text as PinyinInitials gives them: at each place the longest word (of at most
+    longest characters), else the character's own initial."""
+    initials = ""
+    i = 0
+    while i < len(text):
+        length = next((n for n in range(min(longest, len(text) - i), 1, -1) if text[i:i + n] in words), 0)
+        if length:
+            initials += words[text[i:i + length]]
+            i += length
+        else:
+            initials += alone[text[i]]
+            i += 1
+    return initials
+
+
+def words_that_matter(changing, alone):
+    """{word: initials} of the changing words whose initials the shorter kept words do not give."""
+    kept = {}
+    for word in sorted(changing, key=lambda w: (len(w), w)):
+        if changing[word] != initials_by_words(word, kept, len(word) - 1, alone):
+            kept[word] = changing[word]
+    for word in MENU_WORDS:
+        if word not in kept:
+            sys.exit(f"gen_pinyin: the menu word {word} changes no initial")
+    return kept
+
+
+def phrases_cpp_file(kept, source):
+    out = []
+    out.append("// Generated by scripts/tools/gen_pinyin.py; do not edit, run the script again instead.")
+    out.append("//")
+    out.append(f"// The words and their readings are taken from json/complete.json of the npm package {source},")
+    out.append("// https://github.com/chinese-data/pinyin-pro-data, under the licence below.")
+    out.append("// Modified: only the words are kept in which some character has another initial than it has")
+    out.append("// alone, and not those whose initials follow from shorter kept words; each reading is written as")
+    out.append("// its initials. Added: " + ", ".join(f"{w} ({r})" for w, (r, _) in MENU_WORDS.items()) + ".")
+    out.append("//")
+    for line in WORDS_LICENCE.splitlines():
+        out.append(("// " + line).rstrip())
+    out.append("")
+    out.append("// clang-format off")
+    out.append("")
+    out.append('#include "menu/PinyinLists.h"')
+    out.append("")
+    out.append("namespace {")
+    out.append("")
+    out.append(f"// {len(kept)} words, sorted by text")
+    out.append("constexpr PinyinPhrase phrases[] = {")
+    for word in sorted(kept):
+        out.append(f'    {{u"{word}", "{kept[word]}"}},')
+    out.append("};")
+    out.append("")
+    out.append("} // namespace")
+    out.append("")
+    out.append("std::span<const PinyinPhrase> PinyinPhrases() { return phrases; }")
+    out.append("")
+    out.append("// clang-format on")
+    out.append("")
+    return "\n".join(out)
+
+
+def write(path, text):
+    with open(path, "w", encoding="utf-8", newline="\n") as target:
+        target.write(text)
+
+
 def main():
-    unihan = sys.argv[1] if len(sys.argv) > 1 else DEFAULT_UNIHAN
-    output = sys.argv[2] if len(sys.argv) > 2 else DEFAULT_OUTPUT
-    readings, header = read_unihan_readings(os.path.join(unihan, "Unihan_Readings.txt.bz2"))
-    variants = read_simplified_variants(os.path.join(unihan, "Unihan_Variants.txt.bz2"))
+    arguments = argparse.ArgumentParser(description="Writes PinyinLists.cpp and PinyinPhrases.cpp.")
+    arguments.add_argument("--unihan", default=DEFAULT_UNIHAN, help="folder of the Unihan files")
+    arguments.add_argument("--words", default=DEFAULT_WORDS, help="complete.json of @pinyin-pro/data")
+    arguments.add_argument("--out", default=DEFAULT_OUTPUT, help="folder of the generated files")
+    options = arguments.parse_args()
+    readings, header = read_unihan_readings(os.path.join(options.unihan, "Unihan_Readings.txt.bz2"))
+    variants = read_simplified_variants(os.path.join(options.unihan, "Unihan_Variants.txt.bz2"))
     usual, level1 = usual_readings(readings, variants)
     syllables = build_lists(usual, readings)
-    with open(output, "w", encoding="utf-8", newline="\n") as target:
-        target.write(cpp_file(syllables, header))
+    write(os.path.join(options.out, "PinyinLists.cpp"), cpp_file(syllables, header))
+    words, source = read_words(options.words)
+    alone = alone_initials(syllables)
+    kept = words_that_matter(changing_words(words, alone), alone)
+    write(os.path.join(options.out, "PinyinPhrases.cpp"), phrases_cpp_file(kept, source))
+
     listed = [c for groups in syllables.values() for chars in groups.values() for c in chars]
     for letter in LETTERS:
         groups = syllables[letter]
         first = "".join(c for s in sorted(groups) for c in groups[s])[:8]
         print(f"{letter} {sum(len(v) for v in groups.values()):5d} {first}")
-    print(f"listed {len(listed)}, distinct {len(set(listed))}, level 1 {len(level1)} -> {output}")
+    print(f"listed {len(listed)}, distinct {len(set(listed))}, level 1 {len(level1)}")
+    print(f"words {len(kept)} of {len(words)}, {sum(len(w) for w in kept)} characters")
 
 
 if __name__ == "__main__":

@@ -2,43 +2,102 @@
 
 #include "menu/PinyinLists.h"
 
+#include <QStringView>
+
+#include <algorithm>
+#include <bitset>
 #include <vector>
 
 namespace {
 
-// One byte per BMP code point: the letter of its first list (0 for none), plus a flag for the y range.
-constexpr quint8 kLetterMask = 0x7F;
-constexpr quint8 kInYRange = 0x80;
+// What the initials need to know of one BMP code point, in one byte.
+struct CharacterInfo {
+    quint8 letter : 7 = 0;   // of the first list that holds it, 0 for none
+    quint8 inYRange : 1 = 0; // its GBK code lies in the block that the range rule gives a y
+};
 
-std::vector<quint8> buildInitialTable() {
-    std::vector<quint8> table(0x10000, 0);
+std::vector<CharacterInfo> buildCharacterTable() {
+    std::vector<CharacterInfo> table(0x10000);
     // Lists are visited in search order, so a character held by two lists keeps the first letter.
     for (const PinyinLetterList& list : PinyinLetterLists())
         for (const char16_t character : list.characters)
-            if ((table[character] & kLetterMask) == 0)
-                table[character] |= static_cast<quint8>(list.letter);
+            if (table[character].letter == 0)
+                table[character].letter = static_cast<quint8>(list.letter) & 0x7F;
     for (const char16_t character : PinyinYRangeCharacters())
-        table[character] |= kInYRange;
+        table[character].inYRange = 1;
     return table;
 }
 
-const std::vector<quint8>& initialTable() {
-    static const std::vector<quint8> table = buildInitialTable();
+const std::vector<CharacterInfo>& characterTable() {
+    static const std::vector<CharacterInfo> table = buildCharacterTable();
     return table;
 }
 
-// The initial as one character, or 0 for none.
-char initialOf(QChar c) {
-    const char16_t unit = c.unicode();
+// Cheap test whether some word may begin with two characters: one bit for each hash of a pair, set for the
+// first two characters of every word. Most pairs whose first character begins a word stop here.
+class WordStartFilter {
+public:
+    WordStartFilter() {
+        for (const PinyinPhrase& word : PinyinPhrases())
+            bits_.set(slot(word.text[0], word.text[1]));
+    }
+    bool mayBegin(char16_t first, char16_t second) const { return bits_.test(slot(first, second)); }
+
+private:
+    static std::size_t slot(char16_t first, char16_t second) { return (first * 40503u ^ second) & 0xFFFF; }
+    std::bitset<0x10000> bits_;
+};
+
+bool mayBeginWord(std::u16string_view text) {
+    static const WordStartFilter filter;
+    return text.size() >= 2 && filter.mayBegin(text[0], text[1]);
+}
+
+// The initial of an ASCII character: a digit itself, a letter in lower case, else 0.
+char asciiInitial(char16_t unit) {
     if (unit >= u'0' && unit <= u'9')
         return static_cast<char>(unit);
     if (unit >= u'a' && unit <= u'z')
         return static_cast<char>(unit);
     if (unit >= u'A' && unit <= u'Z')
         return static_cast<char>(unit - u'A' + u'a');
+    return 0;
+}
+
+// The initial as one character, or 0 for none.
+char initialOf(char16_t unit) {
+    return unit < 0x80 ? asciiInitial(unit) : static_cast<char>(characterTable()[unit].letter);
+}
+
+// What a character gives outside any word: its initial (s for 参, as in 海参), else y for the common
+// characters read yi through their GBK code, else 0.
+char ownInitial(char16_t unit) {
     if (unit < 0x80)
-        return 0;
-    return static_cast<char>(initialTable()[unit] & kLetterMask);
+        return asciiInitial(unit);
+    const CharacterInfo info = characterTable()[unit];
+    if (info.letter)
+        return unit == u'参' ? 's' : static_cast<char>(info.letter);
+    return info.inYRange ? 'y' : 0;
+}
+
+// The words that begin with a character: adjacent, since the table is sorted.
+std::span<const PinyinPhrase> wordsBeginningWith(char16_t first) {
+    const std::span<const PinyinPhrase> words = PinyinPhrases();
+    const auto firstOf = [](const PinyinPhrase& word) { return word.text.front(); };
+    const auto from = std::ranges::lower_bound(words, first, {}, firstOf);
+    const auto to = std::ranges::upper_bound(from, words.end(), first, {}, firstOf);
+    return {from, to};
+}
+
+// The longest word at the start of text, or null.
+const PinyinPhrase* wordAt(std::u16string_view text) {
+    if (!mayBeginWord(text))
+        return nullptr;
+    const PinyinPhrase* longest = nullptr;
+    for (const PinyinPhrase& word : wordsBeginningWith(text.front()))
+        if (text.starts_with(word.text) && (!longest || word.text.size() > longest->text.size()))
+            longest = &word;
+    return longest;
 }
 
 } // namespace
@@ -46,22 +105,27 @@ char initialOf(QChar c) {
 QString InitialOfChar(const QString& character) {
     if (character.isEmpty())
         return {};
-    const char initial = initialOf(character.front());
+    const char initial = initialOf(character.front().unicode());
     return initial ? QString(QLatin1Char(initial)) : QString();
 }
 
 QString PinyinInitials(const QString& name) {
     const qsizetype blank = name.indexOf(QLatin1Char(' '));
-    const qsizetype end = blank < 0 ? name.size() : blank;
-    const std::vector<quint8>& table = initialTable();
+    const QStringView head = QStringView(name).first(blank < 0 ? name.size() : blank);
+    const std::u16string_view text(head.utf16(), static_cast<std::size_t>(head.size()));
     QString initials;
-    initials.reserve(end);
-    for (qsizetype i = 0; i < end; ++i) {
-        const QChar c = name.at(i);
-        if (const char initial = initialOf(c)) {
-            initials.append(c == QChar(u'参') ? QLatin1Char('s') : QLatin1Char(initial));
-        } else if (table[c.unicode()] & kInYRange) {
-            initials.append(QLatin1Char('y'));
+    initials.reserve(head.size());
+    // At each place the longest word of the phrase table, else the character by itself.
+    for (std::size_t i = 0; i < text.size();) {
+        const std::u16string_view rest = text.substr(i);
+        if (const PinyinPhrase* word = wordAt(rest)) {
+            initials.append(
+                QLatin1String(word->initials.data(), static_cast<qsizetype>(word->initials.size())));
+            i += word->text.size();
+        } else {
+            if (const char initial = ownInitial(rest.front()))
+                initials.append(QLatin1Char(initial));
+            ++i;
         }
     }
     return initials;

@@ -267,6 +267,31 @@ private Q_SLOTS:
                          qPrintable(QChar(it.key()) + QStringLiteral(" in ") + it.value()));
         QCOMPARE(listsOf.value(u'大'), QByteArray("dt"));
     }
+
+    // The word table is sorted with each word once, as its lookup needs; a word has one of the 23 letters
+    // for each character, reads some character otherwise than it reads alone (else it would not be kept),
+    // and as a name by itself gives its own initials.
+    void phraseTableHoldsWordsThatChangeInitials() {
+        const QByteArray letters("abcdefghjklmnopqrstwxyz");
+        const std::span<const PinyinPhrase> words = PinyinPhrases();
+        QVERIFY(words.size() > 1000);
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            const PinyinPhrase& word = words[i];
+            const QString text =
+                QString::fromUtf16(word.text.data(), static_cast<qsizetype>(word.text.size()));
+            const QString initials =
+                QString::fromLatin1(word.initials.data(), static_cast<qsizetype>(word.initials.size()));
+            QVERIFY2(i == 0 || words[i - 1].text < word.text, qPrintable(text));
+            QVERIFY2(text.size() >= 2 && initials.size() == text.size(), qPrintable(text));
+            for (const char letter : word.initials)
+                QVERIFY2(letters.contains(letter), qPrintable(text));
+            QString alone;
+            for (const QChar character : text)
+                alone += PinyinInitials(QString(character));
+            QVERIFY2(initials != alone, qPrintable(text));
+            QVERIFY2(PinyinInitials(text) == initials, qPrintable(text));
+        }
+    }
 };
 
 QTEST_APPLESS_MAIN(PinyinTest)

@@ -85,6 +85,26 @@ private Q_SLOTS:
         // Traditional forms read like their simplified forms.
         row("長壽麵", "csm");
         row("廈門炒米粉", "xmcmf");
+
+        // Words that read a character otherwise than it reads alone.
+        row("重庆小面", "cqxm");
+        row("重庆火锅", "cqhg");
+        row("重阳糕", "cyg");
+        row("银行", "yh");
+        row("单县羊肉汤", "sxyrt");
+        row("西藏牦牛肉", "xzmnr");
+        row("藏红花茶", "zhhc");
+        row("秘制调料", "mztl");
+        row("牛轧糖", "ngt");
+        row("蛤蟆油", "hmy");
+        row("鸡胸脯", "jxp");
+        row("咖喱牛肉饭", "glnrf");
+        row("店长推荐", "dztj");
+        // Words a menu reads otherwise than the phrase dictionary, or lacks.
+        row("白灼芥兰", "bzgl");
+        row("蚝油芥蓝", "hygl");
+        row("芥蓝菜", "glc");
+        row("雪蛤炖木瓜", "xhdmg");
     }
     void initials() {
         QFETCH(QString, name);

@@ -53,6 +53,25 @@ bool mayBeginWord(std::u16string_view text) {
     return text.size() >= 2 && filter.mayBegin(text[0], text[1]);
 }
 
+quint32 pairKey(char16_t first, char16_t second) {
+    return static_cast<quint32>(first) << 16 | second;
+}
+
+std::vector<quint32> buildOwnReadingPairs() {
+    const std::u16string_view pairs = PinyinOwnReadingPairs();
+    std::vector<quint32> keys;
+    keys.reserve(pairs.size() / 2);
+    for (std::size_t i = 0; i + 1 < pairs.size(); i += 2)
+        keys.push_back(pairKey(pairs[i], pairs[i + 1]));
+    std::ranges::sort(keys);
+    return keys;
+}
+
+bool beginsWordWithOwnReading(char16_t first, char16_t second) {
+    static const std::vector<quint32> keys = buildOwnReadingPairs();
+    return std::ranges::binary_search(keys, pairKey(first, second));
+}
+
 // The initial of an ASCII character: a digit itself, a letter in lower case, else 0.
 char asciiInitial(char16_t unit) {
     if (unit >= u'0' && unit <= u'9')
@@ -80,6 +99,14 @@ char ownInitial(char16_t unit) {
     return info.inYRange ? 'y' : 0;
 }
 
+// A word gives way when it changes the initial of its last character and that character, with the one
+// after it, begins a word that keeps the character's own initial: 家长 gives way to 长寿 in 农家长寿面.
+bool givesWay(const PinyinPhrase& word, std::u16string_view after) {
+    const char16_t last = word.text.back();
+    return !after.empty() && word.initials.back() != ownInitial(last) &&
+           beginsWordWithOwnReading(last, after.front());
+}
+
 // The words that begin with a character: adjacent, since the table is sorted.
 std::span<const PinyinPhrase> wordsBeginningWith(char16_t first) {
     const std::span<const PinyinPhrase> words = PinyinPhrases();
@@ -89,13 +116,14 @@ std::span<const PinyinPhrase> wordsBeginningWith(char16_t first) {
     return {from, to};
 }
 
-// The longest word at the start of text, or null.
+// The longest word at the start of text that does not give way, or null.
 const PinyinPhrase* wordAt(std::u16string_view text) {
     if (!mayBeginWord(text))
         return nullptr;
     const PinyinPhrase* longest = nullptr;
     for (const PinyinPhrase& word : wordsBeginningWith(text.front()))
-        if (text.starts_with(word.text) && (!longest || word.text.size() > longest->text.size()))
+        if (text.starts_with(word.text) && (!longest || word.text.size() > longest->text.size()) &&
+            !givesWay(word, text.substr(word.text.size())))
             longest = &word;
     return longest;
 }

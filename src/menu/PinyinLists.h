@@ -30,3 +30,7 @@ struct PinyinPhrase {
 // The words, sorted by text.
 std::span<const PinyinPhrase> PinyinPhrases();
 
+// Pairs of characters, two code units each, sorted: each begins a word in which its first character keeps
+// the initial it has alone (长寿). A word ending in that character with another initial (家长) gives way
+// to it, so 农家长寿面 reads 长 as in 长寿.
+std::u16string_view PinyinOwnReadingPairs();

@@ -292,6 +292,21 @@ private Q_SLOTS:
             QVERIFY2(PinyinInitials(text) == initials, qPrintable(text));
         }
     }
+
+    // Own-reading pairs come in twos, each led by a character that some word changes at its end.
+    void ownReadingPairsFollowChangedEnds() {
+        QSet<char16_t> changedEnds;
+        for (const PinyinPhrase& word : PinyinPhrases()) {
+            const QString last(QChar(word.text.back()));
+            if (PinyinInitials(last) != QString(QLatin1Char(word.initials.back())))
+                changedEnds.insert(word.text.back());
+        }
+        const std::u16string_view pairs = PinyinOwnReadingPairs();
+        QCOMPARE(pairs.size() % 2, 0u);
+        for (std::size_t i = 0; i < pairs.size(); i += 2)
+            QVERIFY2(changedEnds.contains(pairs[i]),
+                     qPrintable(QString(QChar(pairs[i])) + QChar(pairs[i + 1])));
+    }
 };
 
 QTEST_APPLESS_MAIN(PinyinTest)

@@ -105,6 +105,13 @@ private Q_SLOTS:
         row("蚝油芥蓝", "hygl");
         row("芥蓝菜", "glc");
         row("雪蛤炖木瓜", "xhdmg");
+        // A word that would change the first character of the next word gives way to it.
+        row("农家长寿面", "njcsm");
+        row("养生长寿面", "yscsm");
+        row("手工长寿面", "sgcsm");
+        row("农家长豆角", "njcdj");
+        row("鸡汤汤面", "jttm");
+        row("银行卡", "yhk");
     }
     void initials() {
         QFETCH(QString, name);

@@ -537,10 +537,22 @@ def phrases_cpp_file(kept, pairs, source):
     out.append("")
     out.append("namespace {")
     out.append("")
-    out.append(f"// {len(kept)} words, sorted by text")
-    out.append("constexpr PinyinPhrase phrases[] = {")
-    for word in sorted(kept):
-        out.append(f'    {{u"{word}", "{kept[word]}"}},')
+    words = sorted(kept)
+    out.append(f"// {len(words)} words, sorted by text, each followed by its initials")
+    out.append("constexpr char16_t entries[] =")
+    for index, word in enumerate(words):
+        end = ";" if index == len(words) - 1 else ""
+        out.append(f'    u"{word}{kept[word]}"{end}')
+    out.append("")
+    starts = [0]
+    for word in words:
+        starts.append(starts[-1] + 2 * len(word))
+    if starts[-1] > 0xFFFF:
+        sys.exit("gen_pinyin: the words no longer fit 16-bit starts")
+    out.append("// Where each entry starts; the last number is the end of the entries")
+    out.append("constexpr std::uint16_t starts[] = {")
+    for line in range(0, len(starts), 16):
+        out.append("    " + ", ".join(str(n) for n in starts[line:line + 16]) + ",")
     out.append("};")
     out.append("")
     out.append(f"// {len(pairs)} pairs, sorted, one line for each first character")
@@ -554,7 +566,11 @@ def phrases_cpp_file(kept, pairs, source):
     out.append("")
     out.append("} // namespace")
     out.append("")
-    out.append("std::span<const PinyinPhrase> PinyinPhrases() { return phrases; }")
+    out.append("const PinyinPhraseTable& PinyinPhrases()")
+    out.append("{")
+    out.append("    static constexpr PinyinPhraseTable table{{entries, std::size(entries) - 1}, starts};")
+    out.append("    return table;")
+    out.append("}")
     out.append("")
     out.append("std::u16string_view PinyinOwnReadingPairs() { return {ownReadingPairs, std::size(ownReadingPairs) - 1}; }")
     out.append("")

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -38,8 +39,9 @@ const std::vector<CharacterInfo>& characterTable() {
 class WordStartFilter {
 public:
     WordStartFilter() {
-        for (const PinyinPhrase& word : PinyinPhrases())
-            bits_.set(slot(word.text[0], word.text[1]));
+        const PinyinPhraseTable& words = PinyinPhrases();
+        for (std::size_t index = 0; index < words.size(); ++index)
+            bits_.set(slot(words[index].text[0], words[index].text[1]));
     }
     bool mayBegin(char16_t first, char16_t second) const { return bits_.test(slot(first, second)); }
 
@@ -53,23 +55,20 @@ bool mayBeginWord(std::u16string_view text) {
     return text.size() >= 2 && filter.mayBegin(text[0], text[1]);
 }
 
-quint32 pairKey(char16_t first, char16_t second) {
-    return static_cast<quint32>(first) << 16 | second;
-}
-
-std::vector<quint32> buildOwnReadingPairs() {
+// The own-reading pairs as sorted keys, for binary search.
+std::vector<std::uint32_t> buildOwnReadingPairs() {
     const std::u16string_view pairs = PinyinOwnReadingPairs();
-    std::vector<quint32> keys;
+    std::vector<std::uint32_t> keys;
     keys.reserve(pairs.size() / 2);
     for (std::size_t i = 0; i + 1 < pairs.size(); i += 2)
-        keys.push_back(pairKey(pairs[i], pairs[i + 1]));
+        keys.push_back(PinyinPairKey(pairs[i], pairs[i + 1]));
     std::ranges::sort(keys);
     return keys;
 }
 
 bool beginsWordWithOwnReading(char16_t first, char16_t second) {
-    static const std::vector<quint32> keys = buildOwnReadingPairs();
-    return std::ranges::binary_search(keys, pairKey(first, second));
+    static const std::vector<std::uint32_t> keys = buildOwnReadingPairs();
+    return std::ranges::binary_search(keys, PinyinPairKey(first, second));
 }
 
 // The initial of an ASCII character: a digit itself, a letter in lower case, else 0.
@@ -107,24 +106,35 @@ bool givesWay(const PinyinPhrase& word, std::u16string_view after) {
            beginsWordWithOwnReading(last, after.front());
 }
 
-// The words that begin with a character: adjacent, since the table is sorted.
-std::span<const PinyinPhrase> wordsBeginningWith(char16_t first) {
-    const std::span<const PinyinPhrase> words = PinyinPhrases();
-    const auto firstOf = [](const PinyinPhrase& word) { return word.text.front(); };
-    const auto from = std::ranges::lower_bound(words, first, {}, firstOf);
-    const auto to = std::ranges::upper_bound(from, words.end(), first, {}, firstOf);
-    return {from, to};
+// The index of the first word that begins with two characters or after them, by binary search.
+std::size_t firstWordFrom(const PinyinPhraseTable& words, std::uint32_t firstTwo) {
+    std::size_t low = 0;
+    std::size_t high = words.size();
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (words.firstTwoCharacters(middle) < firstTwo)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
 }
 
-// The longest word at the start of text that does not give way, or null.
-const PinyinPhrase* wordAt(std::u16string_view text) {
+// The longest word at the start of text that does not give way, if any. The words that share its first
+// two characters are adjacent, since the table is sorted.
+std::optional<PinyinPhrase> wordAt(std::u16string_view text) {
     if (!mayBeginWord(text))
-        return nullptr;
-    const PinyinPhrase* longest = nullptr;
-    for (const PinyinPhrase& word : wordsBeginningWith(text.front()))
+        return std::nullopt;
+    const PinyinPhraseTable& words = PinyinPhrases();
+    const std::uint32_t firstTwo = PinyinPairKey(text[0], text[1]);
+    std::optional<PinyinPhrase> longest;
+    for (std::size_t index = firstWordFrom(words, firstTwo);
+         index < words.size() && words.firstTwoCharacters(index) == firstTwo; ++index) {
+        const PinyinPhrase word = words[index];
         if (text.starts_with(word.text) && (!longest || word.text.size() > longest->text.size()) &&
             !givesWay(word, text.substr(word.text.size())))
-            longest = &word;
+            longest = word;
+    }
     return longest;
 }
 
@@ -146,9 +156,8 @@ QString PinyinInitials(const QString& name) {
     // At each place the longest word of the phrase table, else the character by itself.
     for (std::size_t i = 0; i < text.size();) {
         const std::u16string_view rest = text.substr(i);
-        if (const PinyinPhrase* word = wordAt(rest)) {
-            initials.append(
-                QLatin1String(word->initials.data(), static_cast<qsizetype>(word->initials.size())));
+        if (const std::optional<PinyinPhrase> word = wordAt(rest)) {
+            initials.append(QStringView(word->initials));
             i += word->text.size();
         } else {
             if (const char initial = ownInitial(rest.front()))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -21,14 +22,35 @@ const std::array<PinyinLetterList, kPinyinLetterCount>& PinyinLetterLists();
 // The characters whose GBK code lies in 0xD1B9 (压) .. 0xD4D0, the block before 匝, in code order.
 std::u16string_view PinyinYRangeCharacters();
 
+// Two characters as one number that sorts as the pair does.
+constexpr std::uint32_t PinyinPairKey(char16_t first, char16_t second) {
+    return static_cast<std::uint32_t>(first) << 16 | second;
+}
+
 // A word in which some character has another initial than it has alone: 重庆 gives cq, 重 alone z.
 struct PinyinPhrase {
     std::u16string_view text;
-    std::string_view initials; // one letter for each character
+    std::u16string_view initials; // one letter for each character
 };
 
-// The words, sorted by text.
-std::span<const PinyinPhrase> PinyinPhrases();
+// The words, sorted by text, kept compact: one text of all entries (each word followed by its initials)
+// and where each entry starts.
+struct PinyinPhraseTable {
+    std::u16string_view entries;
+    std::span<const std::uint16_t> starts; // one more than there are words: the last is the end
+
+    std::size_t size() const { return starts.size() - 1; }
+    std::uint32_t firstTwoCharacters(std::size_t index) const {
+        return PinyinPairKey(entries[starts[index]], entries[starts[index] + 1]);
+    }
+    PinyinPhrase operator[](std::size_t index) const {
+        const std::size_t length = (starts[index + 1] - starts[index]) / 2u;
+        const char16_t* const entry = entries.data() + starts[index];
+        return {{entry, length}, {entry + length, length}};
+    }
+};
+
+const PinyinPhraseTable& PinyinPhrases();
 
 // Pairs of characters, two code units each, sorted: each begins a word in which its first character keeps
 // the initial it has alone (长寿). A word ending in that character with another initial (家长) gives way

@@ -273,18 +273,16 @@ private Q_SLOTS:
     // and as a name by itself gives its own initials.
     void phraseTableHoldsWordsThatChangeInitials() {
         const QByteArray letters("abcdefghjklmnopqrstwxyz");
-        const std::span<const PinyinPhrase> words = PinyinPhrases();
+        const PinyinPhraseTable& words = PinyinPhrases();
         QVERIFY(words.size() > 1000);
         for (std::size_t i = 0; i < words.size(); ++i) {
-            const PinyinPhrase& word = words[i];
-            const QString text =
-                QString::fromUtf16(word.text.data(), static_cast<qsizetype>(word.text.size()));
-            const QString initials =
-                QString::fromLatin1(word.initials.data(), static_cast<qsizetype>(word.initials.size()));
+            const PinyinPhrase word = words[i];
+            const QString text = QStringView(word.text).toString();
+            const QString initials = QStringView(word.initials).toString();
             QVERIFY2(i == 0 || words[i - 1].text < word.text, qPrintable(text));
             QVERIFY2(text.size() >= 2 && initials.size() == text.size(), qPrintable(text));
-            for (const char letter : word.initials)
-                QVERIFY2(letters.contains(letter), qPrintable(text));
+            for (const QChar letter : initials)
+                QVERIFY2(letters.contains(letter.toLatin1()), qPrintable(text));
             QString alone;
             for (const QChar character : text)
                 alone += PinyinInitials(QString(character));
@@ -296,9 +294,11 @@ private Q_SLOTS:
     // Own-reading pairs come in twos, each led by a character that some word changes at its end.
     void ownReadingPairsFollowChangedEnds() {
         QSet<char16_t> changedEnds;
-        for (const PinyinPhrase& word : PinyinPhrases()) {
+        const PinyinPhraseTable& words = PinyinPhrases();
+        for (std::size_t index = 0; index < words.size(); ++index) {
+            const PinyinPhrase word = words[index];
             const QString last(QChar(word.text.back()));
-            if (PinyinInitials(last) != QString(QLatin1Char(word.initials.back())))
+            if (PinyinInitials(last) != QString(QChar(word.initials.back())))
                 changedEnds.insert(word.text.back());
         }
         const std::u16string_view pairs = PinyinOwnReadingPairs();

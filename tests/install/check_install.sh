@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix and checks what a desktop needs from it: both programs
-# side by side, a valid menu entry with its icon, the manual where the program looks for it, and the
-# counter's server control starting the installed Lanserve (not a copy of it) from that folder.
+# side by side, a valid menu entry with its icon, the manual where the program looks for it, the
+# manual pages, and the counter's server control starting the installed Lanserve (not a copy of it)
+# from that folder.
 # Usage: check_install.sh CMAKE BUILD_DIR EXPECT_LANSERVE(0|1) MANUAL_CHECKER [SERVER_CONTROL_TEST]
 set -euo pipefail
 cmake=$1 build=$2 expect_lanserve=$3 manual_checker=$4 server_test=${5:-}
@@ -46,6 +47,11 @@ done
 manual=$prefix/bin/../share/cjpos/manual
 [ -f "$manual/index.html" ] || fail "no manual beside the installed program"
 /usr/bin/python3 "$manual_checker" "$manual" || fail "the installed manual has dead links"
+
+for page in man1/cjpos.1.gz man1/Lanserve.1.gz zh_CN/man1/cjpos.1.gz zh_CN/man1/Lanserve.1.gz; do
+    [ -f "$prefix/share/man/$page" ] || fail "no manual page $page"
+    gzip -t "$prefix/share/man/$page" || fail "$page is not gzip"
+done
 
 # The server control of the counter starts the installed Lanserve: the test checks /proc/PID/exe of the
 # running server against $prefix/bin/Lanserve and stops it again.

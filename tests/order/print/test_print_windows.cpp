@@ -8,6 +8,7 @@
 #include "ui/Widgets.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -83,6 +84,34 @@ private Q_SLOTS:
         SettingsStore settings(*db);
         QCOMPARE(MessageShownBy([&] { PrintKitchenTicketFor(nullptr, "3号桌", ticket.lines, settings); }),
                  QStringLiteral("未找到打印机|提示"));
+    }
+
+    void messageBoxesShowTheirTitleWhole_data() {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("提示") << kHintTitle;
+        QTest::newRow("program title") << kProgramTitle;
+    }
+
+    // The title bar also holds the window icon and three buttons (about 150 pixels together); a box only
+    // as wide as "未找到打印机" and its OK button shows "…" for the title.
+    void messageBoxesShowTheirTitleWhole() {
+        QFETCH(QString, title);
+        const KitchenTicketData ticket{QStringLiteral("3号桌"), {Line("米饭", kMark)}, 10, 10};
+        const PrinterSource none = [](QString&) { return std::unique_ptr<QPrinter>(); };
+        const MessageBoxAnswerer answerer;
+        if (title == kHintTitle)
+            PrintKitchenTicket(nullptr, ticket, none);
+        else
+            ShowMessage(nullptr, kNoPrinterMessage, title);
+        QCOMPARE(answerer.shown().size(), 1);
+        const ShownMessage& box = answerer.shown().first();
+        QCOMPARE(box.text, kNoPrinterMessage);
+        QCOMPARE(box.title, title);
+        QFont bold = QApplication::font("QMessageBox");
+        bold.setBold(true);
+        const int needed = QFontMetrics(bold).horizontalAdvance(title) + 150;
+        QVERIFY2(box.size.width() >= needed,
+                 qPrintable(QStringLiteral("%1 < %2").arg(box.size.width()).arg(needed)));
     }
 
     void billPrintsOnAReceiptRollAsLongAsTheBill_data() {

@@ -83,8 +83,9 @@ set(CJ_RUNTIME_DEPENDS fonts-noto-cjk qt6-translations-l10n)
 # ---- end of printing and database client packages ----
 string(JOIN ", " CPACK_DEBIAN_PACKAGE_DEPENDS ${CJ_RUNTIME_DEPENDS})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The manual opens in the default browser through xdg-open.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# The manual opens in the default browser through xdg-open; the hourly backup of a server database runs
+# pg_dump (a restaurant on the database file needs neither).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, postgresql-client")
 # No maintainer scripts: removing the package removes the program only, never data or backups.
 
 include(CPack)

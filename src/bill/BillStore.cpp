@@ -180,17 +180,26 @@ void BillStore::writeHeader(const BillHeader& header, bool insert) {
     update.bind(7, header.dishes).bind(8, header.drinks).bind(9, header.others).bind(10, header.receivable);
     update.bind(11, header.received).bind(12, header.credit).bind(13, header.billId);
     update.run();
+    tellOtherCounters();
+}
+
+void BillStore::tellOtherCounters() {
+    // Delivered when the step commits, once however many edits it made.
+    if (db_.isServer())
+        db_.notify(kTablesChannel);
 }
 
 void BillStore::setLeaveState(const QString& billId, const QString& leaveState) {
     CheckWidths(QStringLiteral("桌台"), {{"退桌状态", leaveState}});
     Statement leave(db_, "UPDATE \"桌台\" SET \"退桌状态\" = ? WHERE \"id\" = ?");
     leave.bind(1, leaveState).bind(2, billId).run();
+    tellOtherCounters();
 }
 
 void BillStore::removeHeader(const QString& billId) {
     Statement remove(db_, "DELETE FROM \"桌台\" WHERE \"id\" = ?");
     remove.bind(1, billId).run();
+    tellOtherCounters();
 }
 
 void BillStore::deleteBill(const QString& billId) {
@@ -211,6 +220,7 @@ QStringList BillStore::slots(int tableCount) {
 
 void BillStore::writeSlot(int table, const QString& value) {
     WriteSlot(db_, table, value);
+    tellOtherCounters();
 }
 
 void BillStore::settle(int table) {

@@ -36,6 +36,10 @@ struct ClosedBillQuery {
 // transaction of their own, or a savepoint inside the caller's.
 class BillStore {
 public:
+    // On a database server, every change of a table's slot or of a bill's head is announced on this
+    // channel, so the other counters redraw their tiles at once.
+    static constexpr const char* kTablesChannel = "cjpos_tables";
+
     explicit BillStore(Database& db) : db_(db) {}
 
     // The stored head of a bill, without its opening time; nullopt when there is no such bill row.
@@ -89,5 +93,6 @@ public:
     static QString CreditMark(const QString& credit);
 
 private:
+    void tellOtherCounters();
     Database& db_;
 };

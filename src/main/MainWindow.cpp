@@ -3,6 +3,7 @@
 #include "app/Backup.h"
 #include "app/ServerControl.h"
 #include "bill/BillDocument.h"
+#include "bill/BillStore.h"
 #include "main/HistoryPanel.h"
 #include "main/TableMap.h"
 #include "main/TileWidget.h"
@@ -28,6 +29,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollArea>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <functional>
@@ -81,7 +83,7 @@ MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& 
     : QMainWindow(parent), db_(db), folders_(folders), server_(server),
       settings_(std::make_unique<SettingsStore>(db)), tables_(std::make_unique<TableMap>(db, *settings_)) {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(QStringLiteral("澄槿餐饮点餐收银软件 V2.0"));
+    setWindowTitle(MainWindowTitle(db));
     resize(1280, 760);
 
     auto* central = new QWidget(this);
@@ -139,8 +141,55 @@ MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& 
         }
         showTileStatus();
         checkPhoneAlarm();
+        // Notices that arrived while a query of this window was running wait in the connection.
+        if (db_.isServer())
+            takeTableNotices();
     });
     follow->start();
+    followOtherCounters();
+}
+
+QString MainWindowTitle(const Database& db) {
+    const QString caption = QStringLiteral("澄槿餐饮点餐收银软件 V2.0");
+    // Counters sharing a server say which one, so a counter left on its own file is noticed.
+    return db.isServer() ? caption + QStringLiteral("（数据库服务器：%1）").arg(db.path()) : caption;
+}
+
+void MainWindow::followOtherCounters() {
+    if (!db_.isServer())
+        return;
+    try {
+        db_.listen(BillStore::kTablesChannel);
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("收不到其他收银台的餐桌变化：") + error.text());
+        return;
+    }
+    watchNotifications();
+}
+
+void MainWindow::watchNotifications() {
+    if (notices_)
+        notices_->deleteLater();
+    notices_ = nullptr;
+    const int socket = db_.notificationSocket();
+    if (socket < 0)
+        return;
+    notices_ = new QSocketNotifier(socket, QSocketNotifier::Read, this);
+    connect(notices_, &QSocketNotifier::activated, this, [this] { takeTableNotices(); });
+}
+
+void MainWindow::takeTableNotices() {
+    // A connection made again after a network break has a socket of its own.
+    if (notices_ && notices_->socket() != db_.notificationSocket())
+        watchNotifications();
+    if (db_.takeNotifications().isEmpty())
+        return;
+    try {
+        tables_->refreshSlotsIfChanged();
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("餐桌状态刷新失败：") + error.text());
+    }
+    showTileStatus();
 }
 
 MainWindow::~MainWindow() = default;
@@ -280,13 +329,21 @@ void MainWindow::openTable(int index) {
     if (!closeOrderWindow())
         return;
     OrderWindow* window = newOrderWindow();
+    bool leased = false;
     try {
+        leased = tableLease_.take(index);
         tables_->refreshSlots();
         window->bill().openTable(index, tables_->tableName(index), QDateTime::currentDateTime());
     } catch (const StoreError& error) {
+        tableLease_.release();
         window->deleteLater();
         reportFailure(QStringLiteral("餐桌无法打开。"), error.text());
         return;
+    }
+    // Another counter is taking this table's order: this one may look, never overwrite it.
+    if (!leased) {
+        window->setReadOnly(true);
+        ShowMessage(this, QStringLiteral("该桌正在其他收银台点餐"));
     }
     showOrderWindow(window);
 }
@@ -322,6 +379,7 @@ void MainWindow::showOrderWindow(OrderWindow* window) {
     const bool fromHistory = window->bill().isClosedBill();
     connect(window, &OrderWindow::closedAfterSave, this, [this, fromHistory, window] {
         window->deleteLater();
+        tableLease_.release();
         try {
             tables_->refreshBills();
         } catch (const StoreError& error) {

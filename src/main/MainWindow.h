@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Startup.h"
+#include "bill/TableLease.h"
 #include "main/TableMap.h"
 
 #include <QMainWindow>
@@ -13,6 +14,7 @@ class HistoryPanel;
 class TransferWindow;
 class OrderWindow;
 class PhoneAlarm;
+class QSocketNotifier;
 class QLabel;
 class QMenu;
 class QScrollArea;
@@ -21,6 +23,9 @@ class SettingsStore;
 class TileWidget;
 
 // The main window: the toolbar band, the history panel on the left and one tile per dining table.
+// The main window's caption; on a database server it also names the server.
+QString MainWindowTitle(const Database& db);
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -60,6 +65,9 @@ private:
     void showTileStatus();
     void showSelection(int index);
     void checkPhoneAlarm();
+    void followOtherCounters();
+    void watchNotifications();
+    void takeTableNotices();
     void runToolbarItem(int item);
     void showTilePopup(const QPoint& globalPos);
     bool closeOrderWindow();
@@ -88,7 +96,9 @@ private:
     QPointer<QWidget> settingsWindow_;
     QPointer<QWidget> mobileWindow_;
     std::unique_ptr<PhoneAlarm> phoneAlarm_;
-    QLabel* phoneAlarmLabel_ = nullptr; // shown when phones tried many wrong staff passwords
-    QMenu* tileMenu_ = nullptr;         // 点餐, 结账离开, 转台 on a tile
+    TableLease tableLease_{db_};         // the table of the ordering window, claimed against other counters
+    QSocketNotifier* notices_ = nullptr; // changes other counters announce; only on a database server
+    QLabel* phoneAlarmLabel_ = nullptr;  // shown when phones tried many wrong staff passwords
+    QMenu* tileMenu_ = nullptr;          // 点餐, 结账离开, 转台 on a tile
     QPointer<OrderWindow> orderWindow_;
 };

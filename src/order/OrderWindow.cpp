@@ -10,6 +10,7 @@
 #include "store/StoreError.h"
 #include "ui/Widgets.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -100,7 +101,10 @@ void OrderWindow::buildLayout() {
                               2 * gridView_->frameWidth() +
                               gridView_->horizontalScrollBar()->sizeHint().height());
     FrameControl(gridView_);
-    connect(gridView_, &QTableView::clicked, model_, &OrderGridModel::clickCell);
+    connect(gridView_, &QTableView::clicked, this, [this](const QModelIndex& index) {
+        if (!readOnly_)
+            model_->clickCell(index);
+    });
 
     auto* centre = new QHBoxLayout;
     centre->addWidget(buildMenuPanel());
@@ -340,10 +344,28 @@ void OrderWindow::checkOut() {
     saveAndClose();
 }
 
+void OrderWindow::setReadOnly(bool readOnly) {
+    readOnly_ = readOnly;
+    // 保存 stays: in a read-only window it only closes.
+    for (QAbstractButton* button : findChildren<QAbstractButton*>())
+        if (button->objectName() != QLatin1String("saveButton"))
+            button->setEnabled(!readOnly);
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        edit->setReadOnly(readOnly);
+    menuList_->setEnabled(!readOnly);
+    if (readOnly)
+        gridView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWindowTitle(readOnly ? QStringLiteral("点餐（只读）") : QStringLiteral("点餐"));
+}
+
 bool OrderWindow::saveAndClose() {
     closing_ = true;
     hide();
     QApplication::processEvents();
+    if (readOnly_) {
+        Q_EMIT closedAfterSave();
+        return true;
+    }
     try {
         bill_->save();
     } catch (const StoreError& error) {
@@ -384,7 +406,8 @@ bool OrderWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if ((watched == receivedEdit_ || watched == creditEdit_) && event->type() == QEvent::MouseButtonPress) {
+    if (!readOnly_ && (watched == receivedEdit_ || watched == creditEdit_) &&
+        event->type() == QEvent::MouseButtonPress) {
         if (watched == receivedEdit_)
             bill_->fillReceived();
         else

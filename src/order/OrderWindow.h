@@ -27,6 +27,10 @@ public:
     OrderGridModel& grid() { return *model_; }
     QTableView* gridView() const { return gridView_; }
 
+    // A read-only window shows the bill and changes nothing: no control edits, and closing saves nothing.
+    void setReadOnly(bool readOnly);
+    bool isReadOnly() const { return readOnly_; }
+
     // Saves and closes; false (window stays open, user told why) when the save failed.
     bool saveAndClose();
     void checkOut();
@@ -58,6 +62,7 @@ private:
     void storeHeaderFields();
 
     SettingsStore& settings_;
+    bool readOnly_ = false;
     BillDocument* bill_ = nullptr;
     MenuChoice* menu_ = nullptr;
     OrderGridModel* model_ = nullptr;

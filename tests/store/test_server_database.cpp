@@ -1,0 +1,288 @@
+// What only a database server does: copies between a file and the server, notices and table claims
+// between counters, a connection the server dropped, pg_dump backups, and phones and counters writing at
+// once.
+#include "common/TestHome.h"
+
+#include "app/Backup.h"
+#include "app/Startup.h"
+#include "bill/BillStore.h"
+#include "bill/TableLease.h"
+#include "main/OrderDesk.h"
+#include "store/Database.h"
+#include "store/DatabaseCopy.h"
+#include "store/Schema.h"
+#include "store/Settings.h"
+
+#include <QProcess>
+#include <QTest>
+#include <atomic>
+#include <csignal>
+#include <poll.h>
+#include <signal.h>
+#include <thread>
+
+namespace {
+
+qint64 count(Database& db, const char* sql) {
+    Statement query(db, sql);
+    return query.next() ? query.integer(0) : -1;
+}
+
+QStringList rows(Database& db, const char* sql) {
+    Statement query(db, sql);
+    QStringList values;
+    while (query.next()) {
+        QStringList row;
+        for (int i = 0; i < query.columnCount(); ++i)
+            row.append(query.isNull(i) ? QStringLiteral("<null>") : query.text(i));
+        values.append(row.join(QLatin1Char('|')));
+    }
+    return values;
+}
+
+// A few bills with lines, one with NULL fields, as the file keeps them.
+void addBills(Database& db, int bills, int first = 0) {
+    Transaction step(db);
+    for (int b = first; b < first + bills; ++b) {
+        const QString id = QStringLiteral("202412121300%1").arg(b, 2, 10, QLatin1Char('0'));
+        Statement head(
+            db,
+            "INSERT INTO \"桌台\" (\"id\", \"日期\", \"桌号\", \"应收\", \"姓名\") VALUES (?, ?, ?, ?, ?)");
+        head.bind(1, id).bind(2, QStringLiteral("2024-12-12 13:00:00")).bind(3, QStringLiteral("大厅001"));
+        head.bind(4, QString::number(10 * (b + 1)));
+        if (b == 0)
+            head.bindNull(5);
+        else
+            head.bind(5, QStringLiteral("张三%1").arg(b));
+        head.run();
+        Statement line(db, "INSERT INTO \"明细\" (\"id\", \"序号\", \"名称\", \"金额\", \"分类\") VALUES (?, "
+                           "?, ?, ?, '菜品')");
+        line.bind(1, id)
+            .bind(2, id + QStringLiteral("001"))
+            .bind(3, QStringLiteral("宫保鸡丁"))
+            .bind(4, QStringLiteral("28"));
+        line.run();
+    }
+    step.commit();
+}
+
+// Waits up to five seconds for a notice on the connection's socket.
+bool noticeArrives(Database& db) {
+    for (int i = 0; i < 50; ++i) {
+        if (!db.takeNotifications().isEmpty())
+            return true;
+        pollfd watch{db.notificationSocket(), POLLIN, 0};
+        ::poll(&watch, 1, 100);
+    }
+    return false;
+}
+
+const char* const kBillRows =
+    "SELECT \"id\", \"日期\", \"桌号\", \"应收\", \"姓名\" FROM \"桌台\" ORDER BY \"id\"";
+const char* const kLineRows = "SELECT \"id\", \"序号\", \"名称\", \"金额\" FROM \"明细\" ORDER BY \"序号\"";
+
+} // namespace
+
+class ServerDatabaseTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void copiesBothWaysKeepEveryRowAndRefuseToOverwriteBills() {
+        TestHome home;
+        const QString file = home.path(QStringLiteral("源.dat"));
+        Database source(file, DatabasePassword());
+        CreateSchema(source);
+        addBills(source, 7);
+
+        const auto server = Database::ConnectServer(TestHome::createServerDatabase());
+        const CopyReport there = CopyDatabase(source, *server, {});
+        QCOMPARE(there.bills, 7);
+        QCOMPARE(rows(*server, kBillRows), rows(source, kBillRows));
+        QCOMPARE(rows(*server, kLineRows), rows(source, kLineRows));
+        // The sample menu and the slots came along, in the file's order.
+        QCOMPARE(rows(*server, "SELECT \"名称\" FROM \"菜单\" ORDER BY rowid"),
+                 rows(source, "SELECT \"名称\" FROM \"菜单\" ORDER BY rowid"));
+
+        // A second copy onto a server that now holds bills is refused and changes nothing.
+        addBills(source, 9, 7);
+        QVERIFY_THROWS_EXCEPTION(StoreError, CopyDatabase(source, *server, {}));
+        QCOMPARE(count(*server, "SELECT count(*) FROM \"桌台\""), 7);
+        CopyOptions overwrite;
+        overwrite.overwrite = true;
+        QCOMPARE(CopyDatabase(source, *server, overwrite).bills, 16);
+
+        Database back(home.path(QStringLiteral("回来.dat")), DatabasePassword());
+        CopyDatabase(*server, back, {});
+        QCOMPARE(rows(back, kBillRows), rows(source, kBillRows));
+        QCOMPARE(rows(back, kLineRows), rows(source, kLineRows));
+    }
+
+    void copyCommandNamesWhatItRefuses() {
+        TestHome home;
+        auto server = home.createDatabase();
+        addBills(*server, 2);
+        const QString file = home.path(QStringLiteral("空.dat"));
+        {
+            Database empty(file, DatabasePassword());
+            CreateSchema(empty);
+        }
+        QProcess cjpos;
+        cjpos.start(qEnvironmentVariable("CJ_BIN_DIR") + QStringLiteral("/cjpos"),
+                    {QStringLiteral("--copy-database"), file, qEnvironmentVariable("CJPOS_DATABASE")});
+        QVERIFY(cjpos.waitForFinished(60'000));
+        QCOMPARE(cjpos.exitCode(), 1);
+        QVERIFY(
+            QString::fromLocal8Bit(cjpos.readAllStandardOutput()).contains(QStringLiteral("--overwrite")));
+        QCOMPARE(count(*server, "SELECT count(*) FROM \"桌台\""), 2);
+    }
+
+    void otherCountersHearOfTableChangesWhenTheStepCommits() {
+        TestHome home;
+        auto counter = home.createDatabase();
+        auto other = counter->connectAgain();
+        other->listen(BillStore::kTablesChannel);
+        {
+            Transaction step(*counter);
+            BillStore(*counter).writeSlot(3, QStringLiteral("20241212130000"));
+            QVERIFY(other->takeNotifications().isEmpty());
+            QTest::qWait(200);
+            QVERIFY(other->takeNotifications().isEmpty());
+            step.commit();
+        }
+        QVERIFY(noticeArrives(*other));
+        QCOMPARE(ReadSlots(*other, 4).at(3), QStringLiteral("20241212130000"));
+        // A step undone announces nothing.
+        {
+            Transaction step(*counter);
+            BillStore(*counter).writeSlot(3, QString());
+        }
+        QTest::qWait(300);
+        QVERIFY(other->takeNotifications().isEmpty());
+    }
+
+    void aTableClaimedOnOneCounterIsRefusedOnTheOtherUntilThatCounterIsGone() {
+        TestHome home;
+        auto first = home.createDatabase();
+        auto second = first->connectAgain();
+        auto lease = std::make_unique<TableLease>(*first);
+        TableLease other(*second);
+        QVERIFY(lease->take(2));
+        QVERIFY(!other.take(2));
+        QVERIFY(other.take(3));
+        lease->release();
+        QVERIFY(other.take(2));
+        QCOMPARE(other.table(), 2);
+
+        // A counter killed while it holds a table: the server frees the table when the connection dies.
+        other.release();
+        // The other counter is psql, idle between statements as a counter is, holding the table's lock.
+        QProcess holder;
+        holder.start(QStringLiteral("psql"), {qEnvironmentVariable("CJPOS_DATABASE")});
+        holder.write(QStringLiteral("SELECT pg_advisory_lock(%1);\n").arg(TableLease::LockKey(5)).toUtf8());
+        QVERIFY(holder.waitForStarted());
+        bool refused = false;
+        for (int i = 0; i < 100 && !refused; ++i) {
+            refused = !lease->take(5);
+            lease->release();
+            QTest::qWait(50);
+        }
+        QVERIFY(refused);
+        ::kill(static_cast<pid_t>(holder.processId()), SIGKILL);
+        holder.waitForFinished();
+        bool granted = false;
+        for (int i = 0; i < 100 && !granted; ++i) {
+            granted = lease->take(5);
+            if (!granted)
+                QTest::qWait(50);
+        }
+        QVERIFY(granted);
+    }
+
+    void aDroppedConnectionFailsTheStepAndTheNextOneReconnects() {
+        TestHome home;
+        auto counter = home.createDatabase();
+        auto admin = counter->connectAgain();
+        Statement pid(*counter, "SELECT pg_backend_pid()");
+        QVERIFY(pid.next());
+        const qint64 backend = pid.integer(0);
+        pid.reset();
+        {
+            Transaction step(*counter);
+            BillStore(*counter).writeSlot(1, QStringLiteral("20241212130000"));
+            Statement end(*admin, "SELECT pg_terminate_backend(?::int)");
+            end.bind(1, backend);
+            QVERIFY(end.next());
+            try {
+                step.commit();
+                QFAIL("a commit on a dropped connection passed as saved");
+            } catch (const StoreError& error) {
+                QVERIFY2(error.text().contains(QStringLiteral("连接中断")), qPrintable(error.text()));
+            }
+        }
+        // Nothing of the cut step was kept, and the next step works on a new connection.
+        QCOMPARE(ReadSlots(*admin, 2).at(1), QString());
+        BillStore(*counter).writeSlot(1, QStringLiteral("20241212140000"));
+        QCOMPARE(ReadSlots(*admin, 2).at(1), QStringLiteral("20241212140000"));
+    }
+
+    void hourlyBackupOfAServerIsADumpPgRestoreReads() {
+        TestHome home;
+        auto db = home.createDatabase();
+        addBills(*db, 3);
+        const QString folder = home.path(QStringLiteral("备份"));
+        const BackupResult result = BackupDatabase(*db, folder, QDateTime(QDate(2024, 12, 12), QTime(18, 5)));
+        QVERIFY2(result.copied, qPrintable(result.failures.join(QLatin1Char('\n'))));
+        QVERIFY(result.file.endsWith(QStringLiteral("/数据库.dump")));
+        QProcess list;
+        list.start(QStringLiteral("pg_restore"), {QStringLiteral("--list"), result.file});
+        QVERIFY(list.waitForFinished(60'000));
+        QCOMPARE(list.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(list.readAllStandardOutput()).contains(QStringLiteral("桌台")));
+    }
+
+    void phonesWritingAtOnceLoseNoLineAndKeepEveryTotal() {
+        TestHome home;
+        auto db = home.createDatabase();
+        constexpr int kPhones = 6;
+        constexpr int kOrdersEach = 15;
+        std::atomic<int> refused = 0;
+        std::vector<QStringList> added(kPhones);
+        std::vector<std::thread> phones;
+        for (int p = 0; p < kPhones; ++p) {
+            phones.emplace_back([&, p] {
+                auto connection = db->connectAgain();
+                for (int i = 0; i < kOrdersEach; ++i) {
+                    OrderDesk desk(*connection);
+                    try {
+                        desk.openTable((p + i) % 3, QDateTime::currentDateTime());
+                        desk.menu.chooseCategory(QStringLiteral("菜品"));
+                        const MenuRecord dish = desk.menu.records().at(i % desk.menu.records().size());
+                        desk.bill.runAsOneStep([&] {
+                            const int at = desk.bill.addItem(dish, QDateTime::currentDateTime());
+                            desk.bill.setQuantity(at, QStringLiteral("2"));
+                        });
+                        for (const OrderLine& line : desk.bill.lines())
+                            if (!added[p].contains(line.lineId))
+                                added[p].append(line.lineId);
+                    } catch (const StoreError&) {
+                        ++refused; // another phone opened a new bill on the same table first
+                    }
+                }
+            });
+        }
+        for (std::thread& phone : phones)
+            phone.join();
+        QVERIFY(refused < kPhones * kOrdersEach / 2);
+        const QStringList stored = rows(*db, "SELECT \"序号\" FROM \"明细\"");
+        for (const QStringList& lines : added)
+            for (const QString& id : lines)
+                QVERIFY2(stored.contains(id), qPrintable(id));
+        // Every bill's 应收 is the sum of its lines.
+        QCOMPARE(rows(*db, "SELECT b.\"id\" FROM \"桌台\" AS b WHERE abs(cj_number(b.\"应收\") - "
+                           "(SELECT coalesce(sum(cj_number(l.\"金额\")), 0) FROM \"明细\" AS l "
+                           "WHERE l.\"id\" = b.\"id\")) > 0.001"),
+                 QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(ServerDatabaseTest)
+#include "test_server_database.moc"

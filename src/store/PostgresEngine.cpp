@@ -115,9 +115,11 @@ public:
     }
 
     void exec(const char* sql) override {
-        const QByteArray text = TranslateForPostgres(sql);
-        // Several statements in one text run as a simple query.
-        if (text.count(';') > 1) {
+        // Several statements in one text run as a simple query, as written: only the server's own
+        // definitions come this way.
+        const QByteArray raw(sql);
+        if (raw.count(';') > 1) {
+            const QByteArray& text = raw;
             ensureConnected();
             Result result(PQexec(connection_, text.constData()));
             const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
@@ -125,7 +127,7 @@ public:
                 throw StoreError(QStringLiteral("数据库读写失败：%1").arg(errorOf(result.get())));
             return;
         }
-        run(text, {});
+        run(TranslateForPostgres(raw), {});
     }
     void beginWrite() override {
         run("BEGIN", {});
@@ -244,6 +246,9 @@ QByteArray TranslateForPostgres(const QByteArray& sql) {
     text.remove(indexedBy);
     text.replace(ifnull, QStringLiteral("coalesce("));
     text.replace(castInteger, QStringLiteral("cj_int(\\1)"));
+    // The sum of stored amounts, with the reading of each amount written into the query.
+    static const QRegularExpression textSum(QStringLiteral("\\bcj_sum\\(([^()]*)\\)"));
+    text.replace(textSum, QStringLiteral("(sum(cj_number(\\1)))::text"));
     // SQLite's LIKE ignores the case of Latin letters; the menu search relies on it.
     static const QRegularExpression like(QStringLiteral("\\bLIKE\\b"));
     text.replace(like, QStringLiteral("ILIKE"));

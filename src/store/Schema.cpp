@@ -122,16 +122,18 @@ QByteArray createTableSql(const Database& db, const TableDef& table) {
 }
 
 // The server's versions of the functions the file's connection registers in C: reading a stored amount
-// by the program's rule, its sum, and SQLite's reading of a text as a whole number.
+// by the program's rule, its sum, and SQLite's reading of a text as a whole number. cj_number is one
+// expression, so the server writes it into the query (statements ask for sum(cj_number(x)) rather than
+// the cj_sum aggregate, whose step function the server would call row by row).
 void CreateServerFunctions(Database& db) {
     db.exec(R"sql(
 CREATE OR REPLACE FUNCTION cj_number(value text) RETURNS double precision
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
-  SELECT CASE WHEN value ~ '^-?[0-9]+(\.[0-9]*)?$' THEN value::double precision
-  ELSE coalesce((SELECT CASE WHEN part ~ '[0-9]' THEN part::double precision ELSE 0 END
-                 FROM (SELECT substring(translate(value, E' \t', '') FROM '^[+-]?[0-9]*\.?[0-9]*') AS part)
-                   AS reading), 0)
-  END
+  SELECT CASE WHEN value IS NULL THEN NULL
+              WHEN value ~ '^-?[0-9]+(\.[0-9]*)?$' THEN value::double precision
+              WHEN substring(translate(value, E' \t', '') FROM '^[+-]?[0-9]*\.?[0-9]*') ~ '[0-9]'
+              THEN substring(translate(value, E' \t', '') FROM '^[+-]?[0-9]*\.?[0-9]*')::double precision
+              ELSE 0 END
 $$;
 CREATE OR REPLACE FUNCTION cj_int(value text) RETURNS bigint
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$

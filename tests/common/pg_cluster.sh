@@ -30,9 +30,11 @@ start)
     [ "$(id -u)" -eq 0 ] && chown postgres "$dir"
     as_owner "$bin/initdb" -D "$dir/data" -U postgres -A trust -E UTF8 --locale=C >"$dir/initdb.log"
     port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    # Tests need no durability; PG_DURABLE=1 (for benchmarks) keeps the server's safe defaults.
+    fast="-c fsync=off -c synchronous_commit=off -c full_page_writes=off"
+    [ "${PG_DURABLE:-0}" = 1 ] && fast=""
     as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-        -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off \
-            -c full_page_writes=off -c max_connections=200" start >/dev/null
+        -o "-p $port -k $dir -c listen_addresses=127.0.0.1 $fast -c max_connections=200" start >/dev/null
     echo "postgresql://postgres@127.0.0.1:$port/postgres" >"$dir/uri"
     chmod 644 "$dir/uri"
     ;;

@@ -2,7 +2,7 @@
 
 #include "app/Startup.h"
 #include "store/Database.h"
-#include "store/DatabaseCopy.h"
+#include "app/DatabaseCopy.h"
 
 #include <QFileInfo>
 #include <cstdio>

@@ -1,6 +1,7 @@
 #include "bill/BillStore.h"
 
 #include "store/Database.h"
+#include "store/NumberFunction.h"
 #include "store/Ids.h"
 #include "store/NumberText.h"
 #include "store/Schema.h"
@@ -143,6 +144,12 @@ void BillStore::changeLine(const QString& billId, const OrderLine& line) {
 void BillStore::removeLine(const QString& billId, const QString& lineId) {
     Statement remove(db_, "DELETE FROM \"明细\" WHERE \"序号\" = ? AND \"id\" = ?");
     remove.bind(1, lineId).bind(2, billId).run();
+}
+
+double BillStore::receivableOfAllBills() {
+    RegisterSumFunction(db_);
+    Statement sum(db_, "SELECT cj_sum(\"应收\") FROM \"桌台\"");
+    return sum.next() ? SumValue(sum.isNull(0), sum.text(0)).value_or(0) : 0;
 }
 
 QString BillStore::CreditMark(const QString& credit) {

@@ -89,6 +89,9 @@ public:
     static void CheckLineWidths(const OrderLine& line);
     static void CheckHeaderWidths(const BillHeader& header);
 
+    // The sum of 应收 over every bill stored, to check a copy of the whole database.
+    double receivableOfAllBills();
+
     // 挂账状态 of a bill with this amount on account.
     static QString CreditMark(const QString& credit);
 

@@ -9,7 +9,7 @@
 #include "bill/TableLease.h"
 #include "main/OrderDesk.h"
 #include "store/Database.h"
-#include "store/DatabaseCopy.h"
+#include "app/DatabaseCopy.h"
 #include "store/Schema.h"
 #include "store/Settings.h"
 

@@ -1,7 +1,7 @@
-#include "store/DatabaseCopy.h"
+#include "app/DatabaseCopy.h"
 
+#include "bill/BillStore.h"
 #include "store/Database.h"
-#include "store/NumberFunction.h"
 #include "store/Schema.h"
 
 #include <QList>
@@ -37,9 +37,7 @@ qint64 countRows(Database& db, const QString& table) {
 }
 
 double sumOfReceivable(Database& db) {
-    RegisterSumFunction(db);
-    Statement sum(db, "SELECT cj_sum(\"应收\") FROM \"桌台\"");
-    return sum.next() ? SumValue(sum.isNull(0), sum.text(0)).value_or(0) : 0;
+    return BillStore(db).receivableOfAllBills();
 }
 
 QByteArray insertSql(const QString& table, const QStringList& columns, int rows) {

@@ -1,16 +1,11 @@
 #include "app/Application.h"
+#include "app/ProgramSetup.h"
 
 #include <QApplication>
-#include <QFont>
-#include <QIcon>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("cjpos"));
-    QApplication::setApplicationDisplayName(QStringLiteral("澄槿餐饮点餐收银软件"));
-    QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK SC"), 10));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/cjpos/cjpos-256.png")));
-    QGuiApplication::setDesktopFileName(QStringLiteral("cjpos"));
+    SetUpProgramApplication(app);
     // Windows hide instead of closing while the program runs; the main window ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -73,6 +73,17 @@ const QString kLargeAmount = QStringLiteral("9999999.99");
 // A busy restaurant's day; three years of it make totals of twelve digits.
 constexpr int kBillsPerDay = 91;
 
+// The window's last pixel row is its plain background: no strip of a child or a cut row along the edge.
+bool BottomEdgeIsPlain(QWidget* window) {
+    const QImage picture = window->grab().toImage();
+    const int bottom = picture.height() - 1;
+    const QRgb background = window->palette().color(QPalette::Window).rgb();
+    for (int x = 0; x < picture.width(); ++x)
+        if (picture.pixel(x, bottom) != background)
+            return false;
+    return true;
+}
+
 QDate Today() {
     return QDate::currentDate();
 }
@@ -225,6 +236,7 @@ void LayoutTest::orderingWindowAndBillPreview() {
     window.findChild<QLineEdit*>(QStringLiteral("discountEdit"))->setText(QStringLiteral("0.95"));
     window.findChild<QLineEdit*>(QStringLiteral("creditEdit"))->setText(kLargeAmount);
     expectWhole(&window, QStringLiteral("order"));
+    QVERIFY(BottomEdgeIsPlain(&window));
 
     const BillData bill = MakeBillData(*settings_, settings_->tableList().at(0), window.bill().lines(),
                                        window.bill().header().receivable, window.bill().header().received);
@@ -243,6 +255,7 @@ void LayoutTest::transferWindowBeforeAndAfterTheChoice() {
     QCOMPARE(window.width(), closed.width());
     window.chooseTarget(43);
     expectWhole(&window, QStringLiteral("transfer-chosen"));
+    QVERIFY(BottomEdgeIsPlain(&window));
     // Choosing closes the list and gives the window back its size; it never shrinks below it.
     QCOMPARE(window.size(), closed);
 }

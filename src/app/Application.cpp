@@ -47,7 +47,10 @@ bool Application::start() {
     WriteServicePages(folders_.dataFolder);
     // The LAN server is started by the main window only when mobile ordering is switched on: an unused
     // server would let anyone on the restaurant's network change orders.
+    // The server runs from the program's own folder, never from a copy in the user's home.
     server_ = std::make_unique<ServerControl>(QApplication::applicationDirPath(), folders_.dataFolder);
+    if (!server_->retireOldServer(3000))
+        Log::write(QStringLiteral("旧版手机点餐服务程序未能停止"));
     return true;
 }
 

@@ -6,8 +6,10 @@
 #include <QProcess>
 #include <QThread>
 
+#include <array>
 #include <csignal>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace {
 const QString kServerName = QStringLiteral("Lanserve");
@@ -19,6 +21,16 @@ bool processIsServer(qint64 pid) {
     if (!comm.open(QIODevice::ReadOnly))
         return false;
     return comm.readAll().trimmed() == kServerName.toLatin1();
+}
+
+const QString kReplacedMark = QStringLiteral(" (deleted)");
+
+// What /proc/PID/exe points at, with the kernel's mark for a file removed or replaced since the start.
+QString ExeLink(qint64 pid) {
+    const QByteArray link = QStringLiteral("/proc/%1/exe").arg(pid).toLocal8Bit();
+    std::array<char, 4096> target{};
+    const ssize_t length = ::readlink(link.constData(), target.data(), target.size() - 1);
+    return length > 0 ? QFile::decodeName(QByteArray(target.data(), length)) : QString();
 }
 } // namespace
 
@@ -45,24 +57,38 @@ std::optional<qint64> ServerControl::runningServer() const {
 }
 
 ServerControl::StartResult ServerControl::start() const {
-    const QString source = installedProgram();
-    if (!QFileInfo::exists(source))
+    const QString program = installedProgram();
+    if (!QFileInfo(program).isExecutable())
         return StartResult::NotInstalled;
     if (runningServer())
         return StartResult::AlreadyRunning;
-    const QString target = dataFolder_ + QLatin1Char('/') + kServerName;
-    // Copy beside and rename, so a program file still in use is replaced, never half-written.
-    const QString partial = target + QStringLiteral(".new");
-    QFile::remove(partial);
-    if (QFile::copy(source, partial)) {
-        QFile::remove(target);
-        QFile::rename(partial, target);
-    }
-    const QString program = QFileInfo::exists(target) ? target : source;
-    QFile::setPermissions(program,
-                          QFile::permissions(program) | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
     return QProcess::startDetached(program, {dataFolder_}, dataFolder_) ? StartResult::Started
                                                                         : StartResult::Failed;
+}
+
+QString ServerControl::ProgramOf(qint64 pid) {
+    QString target = ExeLink(pid);
+    if (target.endsWith(kReplacedMark))
+        target.chop(kReplacedMark.size());
+    return target;
+}
+
+bool ServerControl::retireOldServer(int timeoutMs) const {
+    bool stopped = true;
+    if (const std::optional<qint64> pid = runningServer()) {
+        const QString link = ExeLink(*pid);
+        // An unreadable link (another user's process) is left alone.
+        const bool replaced = link.endsWith(kReplacedMark);
+        const bool elsewhere = !link.isEmpty() && QFileInfo(ProgramOf(*pid)).canonicalFilePath() !=
+                                                      QFileInfo(installedProgram()).canonicalFilePath();
+        if ((replaced || elsewhere) && stop())
+            stopped = waitStopped(timeoutMs);
+    }
+    const QString copy = dataFolder_ + QLatin1Char('/') + kServerName;
+    QFile::remove(copy + QStringLiteral(".new"));
+    if (copy != installedProgram() && QFileInfo(copy).isFile())
+        QFile::remove(copy);
+    return stopped;
 }
 
 bool ServerControl::stop() const {

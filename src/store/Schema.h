@@ -7,7 +7,7 @@
 
 class Database;
 
-// Version of the schema this program writes, kept in PRAGMA user_version.
+// Version of the schema this program writes (the file's user_version; a table of its own on a server).
 inline constexpr int kSchemaVersion = 2;
 
 // Number of occupation slot columns "0".."50" in 综合设置; only the first 45 belong to tiles.
@@ -25,6 +25,9 @@ void MigrateSchema(Database& db);
 
 // Creates 桌台令牌 (编号 of the table in 餐桌设置, 令牌 its guest token), where missing.
 void CreateTableTokens(Database& db);
+
+// Every table of the program's data, in the order a copy writes them.
+QStringList ProgramTableNames();
 
 // Maximum length in characters of a text column, or 0 for a column without a limit.
 int ColumnWidth(const QString& table, const QString& column);

@@ -52,10 +52,17 @@ QDialog* BuildAboutBox(QWidget* parent) {
     auto* link = new QLabel(QStringLiteral("<a href=\"manual\">操作教程</a>"), box);
     link->setObjectName(QStringLiteral("ManualLink"));
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    QObject::connect(link, &QLabel::linkActivated, box, [box] { OpenManual(box); });
 
     auto* buttons = new QDialogButtonBox(box);
-    buttons->addButton(QStringLiteral("确  定"), QDialogButtonBox::AcceptRole);
+    QPushButton* ok = buttons->addButton(QStringLiteral("确  定"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setDefault(true);
+    // A click on the link leaves the focus on it, where Enter would open the manual again: hand the focus
+    // back to 确  定, so Enter closes the box as in any dialog.
+    QObject::connect(link, &QLabel::linkActivated, box, [box, ok] {
+        OpenManual(box);
+        ok->setFocus(Qt::OtherFocusReason);
+    });
     QObject::connect(buttons, &QDialogButtonBox::accepted, box, &QDialog::accept);
 
     auto* texts = new QVBoxLayout;

@@ -1,7 +1,9 @@
 #include "ui/Widgets.h"
 
 #include <QAbstractScrollArea>
+#include <QFontMetrics>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
@@ -11,7 +13,23 @@
 
 namespace {
 const char* const kFramedProperty = "cjFramed";
+
+// Besides the title, a window manager's title bar holds the window icon and three buttons.
+constexpr int kTitleBarExtrasPx = 170;
+
+// QMessageBox sizes itself to its text and buttons only, so a short message gets a box whose title bar
+// shows "…" instead of the title. An invisible spacer across the box's grid widens it to fit the title.
+void FitTitle(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarExtrasPx;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0,
+                  1, grid->columnCount());
 }
+} // namespace
 
 void FrameControl(QWidget* control) {
     if (!control || IsFramed(control))
@@ -28,16 +46,19 @@ bool IsFramed(const QWidget* control) {
 
 void ShowMessage(QWidget* parent, const QString& text, const QString& title) {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+    FitTitle(box);
     box.exec();
 }
 
 bool AskOkCancel(QWidget* parent, const QString& text, const QString& title) {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
+    FitTitle(box);
     return box.exec() == QMessageBox::Ok;
 }
 
 bool AskYesNo(QWidget* parent, const QString& text, const QString& title) {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    FitTitle(box);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QObject>
+#include <QSize>
 #include <QStringList>
 #include <QTimer>
 #include <functional>
@@ -13,6 +14,7 @@
 struct ShownMessage {
     QString title;
     QString text;
+    QSize size; // of the box as shown
 };
 
 // Answers every message box that opens while it lives: the first ones with the given buttons in order,
@@ -52,7 +54,7 @@ private:
         QMessageBox* box = openBox();
         if (!box)
             return;
-        shown_.append({box->windowTitle(), box->text()});
+        shown_.append({box->windowTitle(), box->text(), box->size()});
         const QMessageBox::StandardButton answer =
             answers_.isEmpty() ? QMessageBox::Ok : answers_.takeFirst();
         if (QAbstractButton* button = box->button(answer))

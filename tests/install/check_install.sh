@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix and checks what a desktop needs from it: both programs
-# side by side, a valid menu entry with its icon, and the manual where the program looks for it.
-# Usage: check_install.sh CMAKE BUILD_DIR EXPECT_LANSERVE(0|1) MANUAL_CHECKER
+# side by side, a valid menu entry with its icon, the manual where the program looks for it, the
+# manual pages, and the counter's server control starting the installed Lanserve (not a copy of it)
+# from that folder.
+# Usage: check_install.sh CMAKE BUILD_DIR EXPECT_LANSERVE(0|1) MANUAL_CHECKER [SERVER_CONTROL_TEST]
 set -euo pipefail
-cmake=$1 build=$2 expect_lanserve=$3 manual_checker=$4
+cmake=$1 build=$2 expect_lanserve=$3 manual_checker=$4 server_test=${5:-}
 
 fail() {
     echo "FAIL: $*" >&2
@@ -45,5 +47,17 @@ done
 manual=$prefix/bin/../share/cjpos/manual
 [ -f "$manual/index.html" ] || fail "no manual beside the installed program"
 /usr/bin/python3 "$manual_checker" "$manual" || fail "the installed manual has dead links"
+
+for page in man1/cjpos.1.gz man1/Lanserve.1.gz zh_CN/man1/cjpos.1.gz zh_CN/man1/Lanserve.1.gz; do
+    [ -f "$prefix/share/man/$page" ] || fail "no manual page $page"
+    gzip -t "$prefix/share/man/$page" || fail "$page is not gzip"
+done
+
+# The server control of the counter starts the installed Lanserve: the test checks /proc/PID/exe of the
+# running server against $prefix/bin/Lanserve and stops it again.
+if [ "$expect_lanserve" = 1 ] && [ -n "$server_test" ]; then
+    CJ_BIN_DIR=$prefix/bin QT_QPA_PLATFORM=offscreen "$server_test" ||
+        fail "the server control did not run the installed Lanserve"
+fi
 
 echo "install layout ok"

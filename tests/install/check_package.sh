@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package of a build and checks it: name, files, the declared dependencies (every
-# library the programs link comes from a listed package, every listed package exists here), and no
-# maintainer scripts, so removing the package never touches the data folder or the backups.
+# library the programs link comes from a listed package, every listed package exists here), no
+# maintainer scripts, so removing the package never touches the data folder or the backups, and no
+# lintian error (the warnings are shown).
 # Usage: check_package.sh CPACK BUILD_DIR EXPECT_LANSERVE(0|1)
 set -euo pipefail
 cpack=$1 build=$2 expect_lanserve=$3
@@ -26,7 +27,11 @@ deb=${debs[0]}
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
 expected=(./usr/bin/cjpos ./usr/share/applications/cjpos.desktop
     ./usr/share/icons/hicolor/48x48/apps/cjpos.png ./usr/share/icons/hicolor/256x256/apps/cjpos.png
-    ./usr/share/cjpos/manual/index.html)
+    ./usr/share/cjpos/manual/index.html
+    ./usr/share/doc/cjpos/copyright ./usr/share/doc/cjpos/changelog.gz
+    ./usr/share/man/man1/cjpos.1.gz ./usr/share/man/zh_CN/man1/cjpos.1.gz)
+[ "$expect_lanserve" = 1 ] &&
+    expected+=(./usr/share/man/man1/Lanserve.1.gz ./usr/share/man/zh_CN/man1/Lanserve.1.gz)
 [ "$expect_lanserve" = 1 ] && expected+=(./usr/bin/Lanserve)
 for f in "${expected[@]}"; do
     grep -qxF "$f" <<<"$files" || fail "package lacks $f"
@@ -43,10 +48,15 @@ for package in $depends; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
         fail "dependency $package is not a package installed on this system"
 done
-for package in libqt6widgets6 libqt6printsupport6 libqt6gui6 libqt6core6 qt6-qpa-plugins libsqlcipher0 \
-    libgsf-1-114 fonts-noto-cjk; do
+for package in libqt6widgets6 libqt6printsupport6 libqt6gui6 libqt6core6 libsqlcipher0 \
+    libgsf-1-114 fonts-noto-cjk qt6-translations-l10n; do
     grep -qxF "$package" <<<"$depends" || fail "Depends lacks $package"
 done
+# The X11 platform plugin is in libqt6gui6 on Debian 12; qt6-qpa-plugins holds only others.
+! grep -qxF qt6-qpa-plugins <<<"$depends" || fail "Depends names qt6-qpa-plugins"
+# Library versions come from the binaries (dpkg-shlibdeps), not from a list written by hand.
+dpkg-deb -f "$deb" Depends | grep -qE 'libqt6core6 \(>= [0-9]' || fail "Depends gives libqt6core6 no version"
+dpkg-deb -f "$deb" Depends | grep -qE 'libc6 \(>= [0-9]' || fail "Depends gives libc6 no version"
 
 # Every shared library the packaged programs load directly must come from a declared package.
 dpkg-deb -x "$deb" "$work/root"
@@ -68,4 +78,15 @@ for program in "$work"/root/usr/bin/*; do
     done < <(ldd "$program" | awk '/=>/ { print $1, ($3 ~ /^\//) ? $3 : "" }' |
         grep -F -f <(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'))
 done
-echo "package ok: $(basename "$deb")"
+# Debian's own checks of a package: copyright, changelog, maintainer, description, manual pages.
+command -v lintian >/dev/null || fail "lintian is missing (Debian package lintian)"
+# Exit status 1: tags at error level; anything above it: lintian itself failed.
+status=0
+lintian --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 || status=$?
+cat "$work/lintian.log"
+errors=$(grep -c '^E: ' "$work/lintian.log" || true)
+warnings=$(grep -c '^W: ' "$work/lintian.log" || true)
+[ "$status" -le 1 ] || fail "lintian could not check the package (exit status $status)"
+[ "$errors" = 0 ] && [ "$status" = 0 ] || fail "lintian reports $errors errors"
+
+echo "package ok: $(basename "$deb"), lintian: $errors errors, $warnings warnings"

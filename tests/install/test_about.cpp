@@ -1,11 +1,15 @@
 #include "ui/AboutBox.h"
 #include "ui/Manual.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -96,6 +100,33 @@ private Q_SLOTS:
 
         // A second request raises the same box.
         QCOMPARE(ShowAboutBox(&main), box);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    }
+
+    void enterAfterTheManualLinkClosesTheBox() {
+        UrlRecorder browser;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &browser, "open");
+        QWidget main;
+        QPointer<QDialog> box = ShowAboutBox(&main);
+        QApplication::setActiveWindow(box);
+        QVERIFY(QTest::qWaitForWindowActive(box));
+        QSignalSpy accepted(box.data(), &QDialog::accepted);
+
+        // A click on the words of the link opens the manual once.
+        auto* link = box->findChild<QLabel*>(QStringLiteral("ManualLink"));
+        const QPoint onText(link->contentsRect().left() +
+                                link->fontMetrics().horizontalAdvance(QStringLiteral("操")),
+                            link->height() / 2);
+        QTest::mouseClick(link, Qt::LeftButton, {}, onText);
+        QCOMPARE(browser.opened.size(), 1);
+
+        // Enter now presses 确  定: the box closes and the manual is not asked for again.
+        QWidget* focused = QApplication::focusWidget();
+        QVERIFY(focused);
+        QTest::keyClick(focused, Qt::Key_Return);
+        QCOMPARE(accepted.count(), 1);
+        QCOMPARE(browser.opened.size(), 1);
+        QVERIFY(!box || !box->isVisible());
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     }
 };

@@ -8,6 +8,7 @@
 #include "ui/Widgets.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -112,6 +113,34 @@ private Q_SLOTS:
         QCOMPARE(row.size(), 1);
         QVERIFY2(Near(row[0].left, 7) && Near(row[0].top, 5 + 17),
                  qPrintable(QStringLiteral("first row at %1, %2 mm").arg(row[0].left).arg(row[0].top)));
+    }
+
+    void messageBoxesShowTheirTitleWhole_data() {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("提示") << kHintTitle;
+        QTest::newRow("program title") << kProgramTitle;
+    }
+
+    // The title bar also holds the window icon and three buttons (about 150 pixels together); a box only
+    // as wide as "未找到打印机" and its OK button shows "…" for the title.
+    void messageBoxesShowTheirTitleWhole() {
+        QFETCH(QString, title);
+        const KitchenTicketData ticket{QStringLiteral("3号桌"), {Line("米饭", kMark)}, 10, 10};
+        const PrinterSource none = [](QString&) { return std::unique_ptr<QPrinter>(); };
+        const MessageBoxAnswerer answerer;
+        if (title == kHintTitle)
+            PrintKitchenTicket(nullptr, ticket, none);
+        else
+            ShowMessage(nullptr, kNoPrinterMessage, title);
+        QCOMPARE(answerer.shown().size(), 1);
+        const ShownMessage& box = answerer.shown().first();
+        QCOMPARE(box.text, kNoPrinterMessage);
+        QCOMPARE(box.title, title);
+        QFont bold = QApplication::font("QMessageBox");
+        bold.setBold(true);
+        const int needed = QFontMetrics(bold).horizontalAdvance(title) + 150;
+        QVERIFY2(box.size.width() >= needed,
+                 qPrintable(QStringLiteral("%1 < %2").arg(box.size.width()).arg(needed)));
     }
 
     void billPrintsOnAReceiptRollAsLongAsTheBill_data() {

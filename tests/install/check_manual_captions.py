@@ -1,0 +1,118 @@
+#!/usr/bin/env python3
+"""Checks that the manual names every window and button of the program.
+
+Usage: check_manual_captions.py MANUAL_FOLDER SOURCE_FOLDER CAPTION_LIST
+
+CAPTION_LIST holds the captions of the program's windows, buttons, menu items and phone pages, one a
+line ('#' starts a comment). Three things must hold:
+  - every listed caption is a string in the sources (so the list cannot keep a caption the program
+    dropped),
+  - every caption the sources give a window title, button, check box, option, group, menu item or phone
+    page heading in the usual ways is listed (so a new window or button cannot be left out of the list),
+  - every listed caption appears in the text of the manual's pages.
+Blanks do not count when comparing with the manual: the program spaces some captions ("确  定") and
+HTML collapses blanks anyway.
+"""
+import os
+import re
+import sys
+from html.parser import HTMLParser
+
+# Ways the sources give a caption; group 1 is the caption.
+CAPTION_PATTERNS = [
+    r'setWindowTitle\(QStringLiteral\("([^"]+)"\)',
+    r'new (?:QPushButton|QCheckBox|QRadioButton|QGroupBox|QToolButton)\(QStringLiteral\("([^"]+)"\)',
+    r'(?:addAction|addButton|makeButton|button)\(QStringLiteral\("([^"]+)"\)',
+    r'<title>(?:手机点餐 - )?(?:\{\{\w+\}\} )?([^<{]+)</title>',
+    r'<button[^>]*>([^<{]+)</button>',
+]
+
+
+def blankless(text):
+    return re.sub(r"\s+", "", text)
+
+
+class Text(HTMLParser):
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.parts = []
+        self.skip = 0
+
+    def handle_starttag(self, tag, attrs):
+        if tag in ("style", "script"):
+            self.skip += 1
+
+    def handle_endtag(self, tag):
+        if tag in ("style", "script") and self.skip:
+            self.skip -= 1
+
+    def handle_data(self, data):
+        if not self.skip:
+            self.parts.append(data)
+
+
+def manual_text(folder):
+    parts = []
+    for root, _, names in os.walk(folder):
+        for name in sorted(names):
+            if name.endswith(".html"):
+                parser = Text()
+                with open(os.path.join(root, name), encoding="utf-8") as f:
+                    parser.feed(f.read())
+                parts.extend(parser.parts)
+    return blankless("".join(parts))
+
+
+def sources(folder):
+    texts = {}
+    for root, _, names in os.walk(folder):
+        for name in names:
+            if name.endswith((".cpp", ".h", ".asp")):
+                path = os.path.join(root, name)
+                with open(path, encoding="utf-8") as f:
+                    texts[os.path.relpath(path, folder)] = f.read()
+    return texts
+
+
+def read_list(path):
+    captions = []
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.split("#", 1)[0].rstrip("\n")
+            if line.strip():
+                captions.append(line.strip())
+    return captions
+
+
+def main():
+    manual, source_folder, list_path = sys.argv[1:4]
+    captions = read_list(list_path)
+    listed = {blankless(c) for c in captions}
+    code = sources(source_folder)
+    everything = "\n".join(code.values())
+    text = manual_text(manual)
+    problems = []
+
+    for caption in captions:
+        # A string in C++ ("...") or the text of an element in a page (">...<" or "{{name}} ...<").
+        in_code = re.search(r'(?:"|>|\s)' + re.escape(caption) + r'(?:"|<)', everything) is not None
+        if not in_code:
+            problems.append(f"listed caption {caption!r} is not in the sources")
+        if blankless(caption) not in text:
+            problems.append(f"the manual does not mention {caption!r}")
+
+    for path, content in sorted(code.items()):
+        for pattern in CAPTION_PATTERNS:
+            for match in re.finditer(pattern, content):
+                caption = match.group(1).strip()
+                if caption and blankless(caption) not in listed:
+                    problems.append(f"{path}: caption {caption!r} is missing from {os.path.basename(list_path)}")
+
+    for problem in problems:
+        print(problem)
+    print(f"{len(captions)} captions checked against the sources and the manual")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -8,8 +8,23 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+
+class StarPasswordStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* answer) const override {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, answer);
+    }
+};
+
+} // namespace
 
 LoginWindow::LoginWindow(const QString& storedPassword, QWidget* parent)
     : QDialog(parent), storedPassword_(storedPassword), passwordBox_(new QLineEdit(this)) {
@@ -27,7 +42,11 @@ LoginWindow::LoginWindow(const QString& storedPassword, QWidget* parent)
     const LoginPrefill prefill = LoginPrefillFor(storedPassword);
     passwordBox_->setText(prefill.text);
     passwordBox_->setEchoMode(prefill.masked ? QLineEdit::Password : QLineEdit::Normal);
-    passwordBox_->setCursorPosition(passwordBox_->text().size());
+    // A changed password is masked with "*", not the style's dot. Set before the frame's style sheet, which
+    // builds on the box's own style.
+    auto* starStyle = new StarPasswordStyle;
+    starStyle->setParent(passwordBox_);
+    passwordBox_->setStyle(starStyle);
     FrameControl(passwordBox_);
 
     auto* ok = new QPushButton(QStringLiteral("确  定"), this);
@@ -59,6 +78,15 @@ LoginWindow::LoginWindow(const QString& storedPassword, QWidget* parent)
     connect(cancel, &QPushButton::clicked, this, &LoginWindow::reject);
     connect(passwordBox_, &QLineEdit::returnPressed, this, &LoginWindow::tryLogin);
     passwordBox_->setFocus();
+}
+
+void LoginWindow::setVisible(bool visible) {
+    QDialog::setVisible(visible);
+    // Showing a dialog focuses the box as if by Tab, which selects its text; the caret goes after it instead.
+    if (visible) {
+        passwordBox_->deselect();
+        passwordBox_->setCursorPosition(passwordBox_->text().size());
+    }
 }
 
 void LoginWindow::tryLogin() {

@@ -11,6 +11,7 @@ public:
     LoginWindow(const QString& storedPassword, QWidget* parent = nullptr);
 
     QLineEdit* passwordBox() const { return passwordBox_; }
+    void setVisible(bool visible) override;
 
 Q_SIGNALS:
     void loggedIn();

@@ -1,9 +1,8 @@
 #include "app/Application.h"
 #include "app/CopyCommand.h"
+#include "app/ProgramSetup.h"
 
 #include <QApplication>
-#include <QFont>
-#include <QIcon>
 
 int main(int argc, char* argv[]) {
     QStringList arguments;
@@ -15,11 +14,7 @@ int main(int argc, char* argv[]) {
         return RunCopyCommand(arguments).value_or(64);
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("cjpos"));
-    QApplication::setApplicationDisplayName(QStringLiteral("澄槿餐饮点餐收银软件"));
-    QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK SC"), 10));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/cjpos/cjpos-256.png")));
-    QGuiApplication::setDesktopFileName(QStringLiteral("cjpos"));
+    SetUpProgramApplication(app);
     // Windows hide instead of closing while the program runs; the main window ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 

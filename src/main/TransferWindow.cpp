@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 TransferWindow::TransferWindow(TableMap& tables, QWidget* parent)
     : QDialog(parent), tables_(tables), source_(tables.selectedTile()), targetName_(new QLineEdit(this)),
@@ -52,12 +53,12 @@ TransferWindow::TransferWindow(TableMap& tables, QWidget* parent)
     layout->addLayout(pick);
     layout->addWidget(tableList_);
     layout->addLayout(buttons);
-    resize(300, 150);
+    // One width for the whole life of the window, so neither its title nor the names move or get cut.
+    setFixedWidth(std::max(300, sizeHint().width()));
+    closedHeight_ = std::max(150, sizeHint().height());
+    resize(width(), closedHeight_);
 
-    connect(drop, &QPushButton::clicked, this, [this] {
-        tableList_->setVisible(!tableList_->isVisible());
-        adjustSize();
-    });
+    connect(drop, &QPushButton::clicked, this, [this] { showList(!tableList_->isVisible()); });
     connect(tableList_, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { chooseTarget(tableList_->row(item)); });
     connect(ok, &QPushButton::clicked, this, &TransferWindow::confirm);
@@ -69,8 +70,14 @@ void TransferWindow::chooseTarget(int index) {
         return;
     target_ = index;
     targetName_->setText(tableList_->item(index)->text());
-    tableList_->hide();
-    adjustSize();
+    showList(false);
+}
+
+void TransferWindow::showList(bool shown) {
+    tableList_->setVisible(shown);
+    // The layout's minimum follows the list now, not at the next event loop turn.
+    layout()->activate();
+    resize(width(), shown ? std::max(closedHeight_, sizeHint().height()) : closedHeight_);
 }
 
 void TransferWindow::confirm() {

@@ -16,9 +16,13 @@ public:
     void confirm();
 
 private:
+    // Opens or closes the list under the box; the window keeps its width and its closed height.
+    void showList(bool shown);
+
     TableMap& tables_;
     int source_;
     int target_ = -1;
     QLineEdit* targetName_;  // the chosen table, shown as in a drop-down box
     QListWidget* tableList_; // the tables to choose from, shown under it while open
+    int closedHeight_ = 0;
 };

@@ -62,11 +62,14 @@ public:
                 return kSelectedRow;
             return index.row() % 2 == 0 ? kEvenRow : kOddRow;
         }
-        if (role != Qt::DisplayRole)
+        if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
             return {};
         const MenuItem* item = list_.entryAt(index.row());
         if (!item)
             return {};
+        // Names and remarks may be longer than their columns: the tooltip holds the whole text.
+        if (role == Qt::ToolTipRole)
+            return index.column() == 0 ? item->name : index.column() == 5 ? item->remark : QVariant();
         switch (index.column()) {
         case 0:
             return item->name;

@@ -72,6 +72,11 @@ QVariant OrderGridModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::EditRole:
         return cellText(index.row(), index.column());
+    case Qt::ToolTipRole:
+        // Names and remarks may be longer than their columns: the tooltip holds the whole text.
+        if (index.column() == Name || index.column() == Remark)
+            return cellText(index.row(), index.column());
+        return {};
     case Qt::BackgroundRole:
         if (index.row() == bill_.selectedLine())
             return QBrush(kSelectedRow);

@@ -8,6 +8,7 @@
 #include "settings/SettingsStore.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
+#include "ui/FittedLabel.h"
 #include "ui/Widgets.h"
 
 #include <QAbstractButton>
@@ -23,13 +24,20 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
 constexpr int kGridRowHeight = 22;
+// The widest figure each column holds (a ten-character amount, a line id of 15 digits); a column is never
+// narrower than its figure, whatever the font. Names and remarks may be cut: their tooltips hold them whole.
+constexpr int kDesignedWidths[] = {12, 150, 50, 45, 55, 60, 120, 45, 30, 40, 60, 110, 45};
+const char* const kWidestFigures[] = {"", "", "99999.5", "", "9999999.99",      "9999999.99", "",
+                                      "", "", "",        "", "261231235959999", "3999"};
 const QStringList kCategories{QStringLiteral("菜品"), QStringLiteral("酒水"), QStringLiteral("其他")};
 
 QLabel* valueLabel(QWidget* parent, const QString& objectName) {
@@ -69,14 +77,15 @@ OrderWindow::~OrderWindow() = default;
 
 void OrderWindow::buildLayout() {
     auto* header = new QHBoxLayout;
-    tableNameLabel_ = new QLabel(this);
+    QFont nameFont = font();
+    nameFont.setPointSize(16);
+    nameFont.setBold(true);
+    // The table name has the window's whole width; a long one is set smaller rather than cut.
+    tableNameLabel_ = new FittedLabel(nameFont, 9, this);
     tableNameLabel_->setObjectName(QStringLiteral("tableNameLabel"));
-    tableNameLabel_->setStyleSheet(
-        QStringLiteral("font-size: 16pt; font-weight: bold; color: rgb(75,151,199);"));
+    tableNameLabel_->setStyleSheet(QStringLiteral("color: rgb(75,151,199);"));
     openedAtLabel_ = new QLabel(this);
     openedAtLabel_->setObjectName(QStringLiteral("openedAtLabel"));
-    header->addWidget(tableNameLabel_);
-    header->addSpacing(20);
     header->addWidget(new QLabel(QStringLiteral("开台时间："), this));
     header->addWidget(openedAtLabel_);
     header->addStretch();
@@ -91,16 +100,27 @@ void OrderWindow::buildLayout() {
     gridView_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     gridView_->verticalHeader()->hide();
     gridView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    gridView_->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
-    gridView_->horizontalHeader()->setFixedHeight(kGridRowHeight + 2);
+    // The designed row height, or taller when the font needs it.
+    const int rowHeight = std::max(kGridRowHeight, gridView_->fontMetrics().height() + 4);
+    gridView_->verticalHeader()->setMinimumSectionSize(rowHeight);
+    gridView_->verticalHeader()->setDefaultSectionSize(rowHeight);
+    gridView_->horizontalHeader()->setFixedHeight(rowHeight + 2);
     gridView_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    const int widths[] = {12, 150, 50, 45, 55, 60, 120, 45, 30, 40, 60, 110, 45};
-    for (int column = 0; column < OrderGridModel::ColumnCount; ++column)
-        gridView_->setColumnWidth(column, widths[column]);
-    gridView_->setFixedHeight(gridView_->horizontalHeader()->height() + kVisibleRows * kGridRowHeight +
+    // Always there, so the grid's height holds exactly its visible rows whatever the columns' widths.
+    gridView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    const int cellMargins =
+        2 * (gridView_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, gridView_) + 1);
+    for (int column = 0; column < OrderGridModel::ColumnCount; ++column) {
+        const QString figure = QString::fromLatin1(kWidestFigures[column]);
+        const int needed =
+            figure.isEmpty() ? 0 : gridView_->fontMetrics().horizontalAdvance(figure) + cellMargins + 2;
+        gridView_->setColumnWidth(column, std::max(kDesignedWidths[column], needed));
+    }
+    FrameControl(gridView_);
+    gridView_->ensurePolished();
+    gridView_->setFixedHeight(gridView_->horizontalHeader()->height() + kVisibleRows * rowHeight +
                               2 * gridView_->frameWidth() +
                               gridView_->horizontalScrollBar()->sizeHint().height());
-    FrameControl(gridView_);
     connect(gridView_, &QTableView::clicked, this, [this](const QModelIndex& index) {
         if (!readOnly_)
             model_->clickCell(index);
@@ -112,6 +132,7 @@ void OrderWindow::buildLayout() {
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 6, 8, 8);
+    layout->addWidget(tableNameLabel_);
     layout->addLayout(header);
     layout->addLayout(centre);
     layout->addWidget(buildFooter());
@@ -244,7 +265,7 @@ QWidget* OrderWindow::buildFooter() {
 
 void OrderWindow::showOpenedBill() {
     const BillHeader& header = bill_->header();
-    tableNameLabel_->setText(header.tableName);
+    tableNameLabel_->showText(header.tableName);
     openedAtLabel_->setText(header.openedText);
     customerNameEdit_->setText(header.customerName);
     phoneEdit_->setText(header.phone);

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class BillDocument;
+class FittedLabel;
 class Database;
 class MenuChoice;
 class OrderGridModel;
@@ -67,7 +68,7 @@ private:
     MenuChoice* menu_ = nullptr;
     OrderGridModel* model_ = nullptr;
 
-    QLabel* tableNameLabel_ = nullptr;
+    FittedLabel* tableNameLabel_ = nullptr;
     QLabel* openedAtLabel_ = nullptr;
     QLineEdit* searchBox_ = nullptr;
     QListWidget* menuList_ = nullptr;

@@ -31,6 +31,8 @@ bool PrintOn(QWidget* parent, const ReceiptDocument& document, const QString& do
     printer->setDocName(docName);
     if (receiptRoll)
         UseReceiptRoll(*printer, document);
+    else
+        DropDefaultMargins(*printer);
     const QString error = PrintReceipt(*printer, document);
     if (!error.isEmpty()) {
         ShowMessage(parent, error);
@@ -65,10 +67,14 @@ QString PrintReceipt(QPrinter& printer, const ReceiptDocument& document) {
     return {};
 }
 
-void UseReceiptRoll(QPrinter& printer, const ReceiptDocument& document) {
+void DropDefaultMargins(QPrinter& printer) {
     printer.setFullPage(false);
-    printer.setPageOrientation(QPageLayout::Portrait);
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+}
+
+void UseReceiptRoll(QPrinter& printer, const ReceiptDocument& document) {
+    printer.setPageOrientation(QPageLayout::Portrait);
+    DropDefaultMargins(printer);
     // A printer that cannot print to the edge keeps its own margins; the page grows by them.
     const QMarginsF margins = printer.pageLayout().margins(QPageLayout::Millimeter);
     const double length =

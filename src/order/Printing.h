@@ -24,6 +24,10 @@ std::unique_ptr<QPrinter> DefaultPrinter(QString& whyNot);
 // Paints the document page by page; empty when the printer took it, else what went wrong.
 QString PrintReceipt(QPrinter& printer, const ReceiptDocument& document);
 
+// The layouts carry their own margins (the settings' 左边距 and 上边距), so a driver's default page margin is
+// dropped; only what the printer cannot reach stays unprinted.
+void DropDefaultMargins(QPrinter& printer);
+
 // Sets the printer up for an 80 mm receipt roll with a page as long as the document.
 void UseReceiptRoll(QPrinter& printer, const ReceiptDocument& document);
 

@@ -23,9 +23,14 @@ QVariant ItemSalesModel::data(const QModelIndex& index, int role) const {
         return index.row() % 2 == 0 ? QColor(249, 248, 245) : QColor(Qt::white);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
-    if (role != Qt::DisplayRole || index.row() >= resultRows())
+    if (index.row() >= resultRows())
         return {};
     const ItemSalesRow& row = rows_[static_cast<size_t>(index.row())];
+    // A name longer than its column shows its start; the whole name is in its tooltip.
+    if (role == Qt::ToolTipRole && index.column() == 0)
+        return row.name;
+    if (role != Qt::DisplayRole)
+        return {};
     switch (index.column()) {
     case 0:
         return row.name;

@@ -14,9 +14,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -24,6 +26,18 @@ constexpr int kRowPitchTwips = 315;
 constexpr int kBusyStartTwips = 30;
 constexpr int kBusyEndTwips = 3075;
 constexpr int kColumnWidthsTwips[4] = {2655, 1035, 615, 1155};
+// The widest figures a month of a busy restaurant gives each column: a quantity of ten characters and a
+// twelve-digit amount. Their columns are never narrower, whatever the font.
+const QString kWidestFigure[4] = {{}, QStringLiteral("99999999.5"), {}, QStringLiteral("999999999999")};
+
+// A column as designed, or wide enough for its widest figure, the cell's margins and the grid line.
+int ColumnWidth(const QTableView* grid, int column) {
+    const int margins = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
+    const int figure = kWidestFigure[column].isEmpty()
+                           ? 0
+                           : grid->fontMetrics().horizontalAdvance(kWidestFigure[column]) + margins + 2;
+    return std::max(Px(kColumnWidthsTwips[column]), figure);
+}
 
 QString chooseXlsFile(QWidget* parent) {
     return QFileDialog::getSaveFileName(parent, QStringLiteral("另存为"), QString(),
@@ -39,7 +53,6 @@ ItemSalesWindow::ItemSalesWindow(Database& db, QWidget* parent)
       busyTimer_(new QTimer(this)), chooseFile_(&chooseXlsFile) {
     setObjectName(QStringLiteral("itemSalesWindow"));
     setWindowTitle(QStringLiteral("明细统计"));
-    setFixedSize(Px(5955), Px(6885));
 
     const auto label = [this](const char* name, const QString& text) {
         auto* widget = new QLabel(text, this);
@@ -71,12 +84,14 @@ ItemSalesWindow::ItemSalesWindow(Database& db, QWidget* parent)
     grid_->setModel(model_);
     grid_->verticalHeader()->hide();
     grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid_->verticalHeader()->setDefaultSectionSize(Px(kRowPitchTwips));
+    // The designed pitch, or taller when the font needs it.
+    grid_->verticalHeader()->setDefaultSectionSize(
+        std::max(Px(kRowPitchTwips), grid_->fontMetrics().height() + 2));
     grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     grid_->horizontalHeader()->setHighlightSections(false);
     for (int column = 0; column < 4; ++column)
-        grid_->setColumnWidth(column, Px(kColumnWidthsTwips[column]));
+        grid_->setColumnWidth(column, ColumnWidth(grid_, column));
     grid_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -85,10 +100,6 @@ ItemSalesWindow::ItemSalesWindow(Database& db, QWidget* parent)
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->setFocusPolicy(Qt::NoFocus);
     grid_->setStyleSheet(QStringLiteral("QTableView { gridline-color: rgb(224,224,224); }"));
-    // Exactly 16 rows below the header: the scroll range is then the number of rows beyond them.
-    const int frame = 2 * grid_->frameWidth();
-    grid_->setFixedHeight(grid_->horizontalHeader()->sizeHint().height() + kVisibleRows * Px(kRowPitchTwips) +
-                          frame);
     grid_->verticalScrollBar()->setEnabled(false);
 
     busyPanel_->setObjectName(QStringLiteral("busyPanel"));
@@ -127,9 +138,25 @@ ItemSalesWindow::ItemSalesWindow(Database& db, QWidget* parent)
     FrameControl(grid_);
     FrameControl(busyPanel_);
     FrameControl(category_);
+    fitGrid();
 
     connect(count, &QPushButton::clicked, this, &ItemSalesWindow::compute);
     connect(save, &QPushButton::clicked, this, &ItemSalesWindow::exportResult);
+}
+
+void ItemSalesWindow::fitGrid() {
+    // Measured with the border and fonts the grid is drawn with.
+    grid_->ensurePolished();
+    grid_->horizontalHeader()->ensurePolished();
+    // Exactly 16 whole rows below the header: the scroll range is then the number of rows beyond them.
+    const int rows = kVisibleRows * grid_->verticalHeader()->defaultSectionSize();
+    grid_->setFixedHeight(grid_->horizontalHeader()->sizeHint().height() + rows + 2 * grid_->frameWidth());
+    int columns = 0;
+    for (int column = 0; column < 4; ++column)
+        columns += grid_->columnWidth(column);
+    grid_->setFixedWidth(columns + grid_->verticalScrollBar()->sizeHint().width() + 2 * grid_->frameWidth());
+    // The designed size, or larger when the grid and the rows around it need more.
+    setFixedSize(sizeHint().expandedTo(QSize(Px(5955), Px(6885))));
 }
 
 QScrollBar* ItemSalesWindow::scrollBar() const {

@@ -44,6 +44,8 @@ Q_SIGNALS:
 
 private:
     void showEvent(QShowEvent* event) override;
+    // Sizes the grid for 16 whole rows and its columns, and the window around it.
+    void fitGrid();
     void showResult(std::vector<ItemSalesRow> rows);
     void setBusy(bool busy);
     void advanceBusyBar();

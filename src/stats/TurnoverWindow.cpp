@@ -5,7 +5,6 @@
 #include "store/Ids.h"
 #include "ui/Widgets.h"
 
-#include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,15 +37,12 @@ TurnoverWindow::TurnoverWindow(Database& db, QWidget* parent)
     dates->addWidget(toLabel);
     dates->addWidget(endBox_, 1);
 
-    auto* panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("resultPanel"));
-    panel->setMinimumHeight(Px(1644)); // 29 mm, more when the font needs it for the seven lines
+    // The result panel: the label itself, framed, with the seven lines inside its margin.
     result_->setObjectName(QStringLiteral("resultLabel"));
+    result_->setMinimumHeight(Px(1644)); // 29 mm, more when the font needs it for the seven lines
+    result_->setMargin(5);
     result_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     result_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* panelLayout = new QVBoxLayout(panel);
-    panelLayout->setContentsMargins(6, 6, 6, 6);
-    panelLayout->addWidget(result_);
 
     auto* month = new QPushButton(QStringLiteral("本  月"), this);
     month->setObjectName(QStringLiteral("thisMonthButton"));
@@ -64,12 +60,12 @@ TurnoverWindow::TurnoverWindow(Database& db, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(Px(120), Px(60), Px(120), Px(120));
     layout->addWidget(frame);
-    layout->addWidget(panel, 1);
+    layout->addWidget(result_, 1);
     layout->addLayout(buttons);
 
     FrameControl(startBox_);
     FrameControl(endBox_);
-    FrameControl(panel);
+    FrameControl(result_);
 
     // Room for the full result text: the seven lines decide the height, never less than the designed one.
     result_->setText(QStringLiteral("桌数：\n\n菜品：\n\n应收：\n\n挂账："));
@@ -99,7 +95,7 @@ void TurnoverWindow::compute() {
         this, [range = *range](Database& db) { return ComputeTurnover(db, range); },
         [this](TurnoverTotals totals) {
             unsetCursor();
-            result_->setText(TurnoverText(totals));
+            showResult(TurnoverText(totals));
             Q_EMIT computed();
         },
         [this](const QString& message) {
@@ -109,6 +105,16 @@ void TurnoverWindow::compute() {
         });
     if (started)
         setCursor(Qt::BusyCursor);
+}
+
+void TurnoverWindow::showResult(const QString& text) {
+    result_->setText(text);
+    // Figures wider than the designed window (a busy restaurant's years) widen it, so each shows whole.
+    const int width = std::max(Px(4560), sizeHint().width());
+    if (width != this->width()) {
+        setFixedWidth(width);
+        KeepOnScreen(this);
+    }
 }
 
 void TurnoverWindow::showToday() {

@@ -31,6 +31,7 @@ Q_SIGNALS:
 
 private:
     void showEvent(QShowEvent* event) override;
+    void showResult(const QString& text);
 
     BackgroundReader reader_;
     QLineEdit* startBox_;

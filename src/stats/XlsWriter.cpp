@@ -3,6 +3,7 @@
 
 #include "store/NumberText.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QtEndian>
@@ -275,12 +276,21 @@ void initialiseGsf() {
     std::call_once(once, [] { gsf_init(); });
 }
 
-QString gErrorText(GError* error) {
-    const QString text =
-        error && error->message ? QString::fromUtf8(error->message) : QStringLiteral("未知错误");
+// libgsf names the temporary file it writes beside the chosen one ("…/.gsf-save-XXXXXX: reason"); the
+// user chose another name, so only the reason is kept and the chosen file is named.
+QString FailureFor(const QString& path, const QString& gsfMessage) {
+    const qsizetype colon = gsfMessage.lastIndexOf(QStringLiteral(": "));
+    QString reason = colon < 0 ? gsfMessage : gsfMessage.mid(colon + 2);
+    if (reason.isEmpty())
+        reason = QStringLiteral("写入文件失败");
+    return QStringLiteral("无法写入“%1”：%2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+QString gErrorText(const QString& path, GError* error) {
+    const QString text = error && error->message ? QString::fromUtf8(error->message) : QString();
     if (error)
         g_error_free(error);
-    return text;
+    return FailureFor(path, text);
 }
 
 } // namespace
@@ -333,7 +343,7 @@ QString WriteXls(const QString& path, const XlsSheet& sheet) {
     // The stdio output writes a temporary file and renames it on a successful close.
     GsfOutput* file = gsf_output_stdio_new(QFile::encodeName(path).constData(), &error);
     if (!file)
-        return gErrorText(error);
+        return gErrorText(path, error);
     GsfOutfile* container = gsf_outfile_msole_new(file);
     GsfOutput* workbook = gsf_outfile_new_child(container, "Workbook", FALSE);
     bool ok = gsf_output_write(workbook, static_cast<size_t>(stream.size()),
@@ -349,7 +359,5 @@ QString WriteXls(const QString& path, const XlsSheet& sheet) {
     if (const GError* fileError = gsf_output_error(file))
         failure = QString::fromUtf8(fileError->message);
     g_object_unref(file);
-    if (!ok && failure.isEmpty())
-        failure = QStringLiteral("写入文件失败");
-    return ok ? QString() : failure;
+    return ok ? QString() : FailureFor(path, failure);
 }

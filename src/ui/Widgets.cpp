@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QVariant>
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 const char* const kFramedProperty = "cjFramed";
@@ -69,4 +70,16 @@ void CenterOnScreen(QWidget* window, int yOffsetPx) {
     const QSize size = window->frameGeometry().size();
     window->move(area.x() + (area.width() - size.width()) / 2,
                  area.y() + (area.height() - size.height()) / 2 - yOffsetPx);
+}
+
+void KeepOnScreen(QWidget* window) {
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QRect frame = window->frameGeometry();
+    const int x = std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width()));
+    const int y = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
+    if (x != frame.left() || y != frame.top())
+        window->move(x, y);
 }

@@ -26,3 +26,6 @@ bool AskYesNo(QWidget* parent, const QString& text, const QString& title = kHint
 
 // Places a top-level window in the middle of its screen; yOffsetPx moves it up.
 void CenterOnScreen(QWidget* window, int yOffsetPx = 0);
+
+// Moves a top-level window that has grown past an edge of its screen back inside it.
+void KeepOnScreen(QWidget* window);

@@ -31,6 +31,25 @@ private Q_SLOTS:
         QCOMPARE(secret.passwordBox()->echoMode(), QLineEdit::Password);
     }
 
+    // Shown, the factory password waits with the caret after it, so typing adds to it rather than replacing
+    // it; a changed password shows one "*" per character typed.
+    void caretFollowsTheFactoryPasswordAndStarsMaskTheOthers() {
+        LoginWindow window(QStringLiteral("739"));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.passwordBox()->hasFocus());
+        QVERIFY(!window.passwordBox()->hasSelectedText());
+        QCOMPARE(window.passwordBox()->cursorPosition(), 3);
+        QTest::keyClicks(window.passwordBox(), QStringLiteral("1"));
+        QCOMPARE(window.passwordBox()->text(), QStringLiteral("7391"));
+
+        LoginWindow secret(QStringLiteral("8888"));
+        secret.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&secret));
+        QTest::keyClicks(secret.passwordBox(), QStringLiteral("8888"));
+        QCOMPARE(secret.passwordBox()->displayText(), QStringLiteral("****"));
+    }
+
     void enterLogsInWithTheFactoryPassword() {
         LoginWindow window(QStringLiteral("739"));
         window.show();

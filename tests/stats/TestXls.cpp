@@ -151,8 +151,12 @@ void TestXls::longStringTableReadBack() {
 
 void TestXls::failedWriteIsReported() {
     const QString path = home_.path(QStringLiteral("no such folder/销售.xls"));
-    QVERIFY(!ExportItemSales(path, rows_).isEmpty());
+    const QString failure = ExportItemSales(path, rows_);
+    QVERIFY(!failure.isEmpty());
     QVERIFY(!QFile::exists(path));
+    // The message names the file the user chose, never the writer's temporary file beside it.
+    QVERIFY2(failure.contains(QDir::toNativeSeparators(path)), qPrintable(failure));
+    QVERIFY2(!failure.contains(QStringLiteral(".gsf-save")), qPrintable(failure));
 }
 
 void TestXls::libreOfficeReadsIt() {

@@ -30,15 +30,24 @@ BillData Bill(const QString& table, int lineCount) {
     return bill;
 }
 
-// A printer writing a PDF file; counts how often a printer was asked for.
-PrinterSource PdfPrinter(const QString& path, int* requests) {
-    return [path, requests](QString&) {
+// A printer writing a PDF file; counts how often a printer was asked for. defaultMarginMm is the page
+// margin its driver would set.
+PrinterSource PdfPrinter(const QString& path, int* requests, double defaultMarginMm = 0) {
+    return [path, requests, defaultMarginMm](QString&) {
         ++*requests;
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         printer->setOutputFormat(QPrinter::PdfFormat);
         printer->setOutputFileName(path);
+        if (defaultMarginMm > 0)
+            printer->setPageMargins(
+                QMarginsF(defaultMarginMm, defaultMarginMm, defaultMarginMm, defaultMarginMm),
+                QPageLayout::Millimeter);
         return printer;
     };
+}
+
+bool Near(double mm, double expected) {
+    return std::abs(mm - expected) <= 1.5;
 }
 
 void CloseAndDelete(QWidget* window) {
@@ -84,6 +93,26 @@ private Q_SLOTS:
         SettingsStore settings(*db);
         QCOMPARE(MessageShownBy([&] { PrintKitchenTicketFor(nullptr, "3号桌", ticket.lines, settings); }),
                  QStringLiteral("未找到打印机|提示"));
+    }
+
+    // A driver's default page margin does not move the ticket: with the settings' margins 10/10 the table
+    // name stands 7 mm from the left and 10 mm from the top of the page, the first row 22 mm from the top.
+    void kitchenTicketKeepsItsPlaceWhateverThePrintersMargin() {
+        int requests = 0;
+        const QString path = pdf(QStringLiteral("ticket-margin"));
+        const KitchenTicketData ticket{QStringLiteral("3号桌"), {Line("米饭", kMark)}, 10, 10};
+        QVERIFY(PrintKitchenTicket(nullptr, ticket, PdfPrinter(path, &requests, 12.7)));
+        const PdfContent content = ReadPdfWords(path);
+        if (content.pages.isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        const QList<PdfWord> table = content.find(QStringLiteral("桌号：3号桌"));
+        QCOMPARE(table.size(), 1);
+        QVERIFY2(Near(table[0].left, 7) && Near(table[0].top, 10),
+                 qPrintable(QStringLiteral("table name at %1, %2 mm").arg(table[0].left).arg(table[0].top)));
+        const QList<PdfWord> row = content.find(QStringLiteral("米饭"));
+        QCOMPARE(row.size(), 1);
+        QVERIFY2(Near(row[0].left, 7) && Near(row[0].top, 5 + 17),
+                 qPrintable(QStringLiteral("first row at %1, %2 mm").arg(row[0].left).arg(row[0].top)));
     }
 
     void messageBoxesShowTheirTitleWhole_data() {

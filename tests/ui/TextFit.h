@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QStringList>
+
+class QWidget;
+
+// Where a window hides part of what it shows: every visible label, button, check box, group box title,
+// line edit, combo box, grid cell and grid header whose text is wider or taller than the room the widget
+// gives it (font metrics against its contents rectangle, word wrap taken into account), and every visible
+// grid row cut by the grid's bottom edge. One line per finding, naming the widget; empty when all is whole.
+//
+// Names are the one exception, since a name may be longer than any box or column: a line edit holding one
+// of longNames scrolls it, and a grid cell may show the start of one when its tooltip holds the whole name.
+// Figures, captions and messages always show whole.
+QStringList HiddenText(const QWidget* window, const QStringList& longNames = {});

@@ -1,0 +1,348 @@
+// Every window of the program, filled with the largest content a busy restaurant gives it, shows each
+// text whole: labels, buttons, line edits and grid cells against their room, and no grid row cut at the
+// bottom. ctest runs it at scale 1 and again with QT_SCALE_FACTOR=1.5. CJ_LAYOUT_SHOTS=FOLDER keeps a
+// picture of every window checked.
+
+#include "TextFit.h"
+#include "common/TestHome.h"
+#include "stats/StatsTestData.h"
+
+#include "app/LoginWindow.h"
+#include "app/ProgramSetup.h"
+#include "app/ServerControl.h"
+#include "bill/BillDocument.h"
+#include "main/MainWindow.h"
+#include "main/TableMap.h"
+#include "main/TransferWindow.h"
+#include "menu/DishDialog.h"
+#include "menu/MenuCatalogue.h"
+#include "menu/MenuWindow.h"
+#include "mobile/MobileWindow.h"
+#include "order/BillPreviewWindow.h"
+#include "order/MenuChoice.h"
+#include "order/OrderWindow.h"
+#include "settings/DiningTables.h"
+#include "settings/SettingsStore.h"
+#include "settings/SettingsWindow.h"
+#include "settings/TableDialog.h"
+#include "stats/ItemSalesWindow.h"
+#include "stats/StatsDates.h"
+#include "stats/TurnoverWindow.h"
+#include "store/Database.h"
+#include "store/Ids.h"
+#include "ui/AboutBox.h"
+#include "ui/Widgets.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+// Every long name the test has made, for the text check's exception.
+QStringList& LongNames() {
+    static QStringList names;
+    return names;
+}
+
+// A name as long as its column takes: 50 characters for tables, customers and remarks.
+QString LongName(const QString& start, int length = 50) {
+    static const QString filler = QStringLiteral("满汉全席特色招牌秘制红烧清蒸香辣干锅铁板石锅砂锅");
+    QString name = start;
+    while (name.size() < length)
+        name += filler.at(name.size() % filler.size());
+    LongNames().append(name);
+    return name;
+}
+
+// A dish name and its initials share 50 characters.
+constexpr int kDishNameLength = 45;
+
+// The largest amount a bill's column takes: ten characters.
+const QString kLargeAmount = QStringLiteral("9999999.99");
+
+// A busy restaurant's day; three years of it make totals of twelve digits.
+constexpr int kBillsPerDay = 91;
+
+// The window's last pixel row is its plain background: no strip of a child or a cut row along the edge.
+bool BottomEdgeIsPlain(QWidget* window) {
+    const QImage picture = window->grab().toImage();
+    const int bottom = picture.height() - 1;
+    const QRgb background = window->palette().color(QPalette::Window).rgb();
+    for (int x = 0; x < picture.width(); ++x)
+        if (picture.pixel(x, bottom) != background)
+            return false;
+    return true;
+}
+
+QDate Today() {
+    return QDate::currentDate();
+}
+
+} // namespace
+
+class LayoutTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanup();
+
+    void loginWindow();
+    void mainWindowWithFortyFiveTables();
+    void orderingWindowAndBillPreview();
+    void transferWindowBeforeAndAfterTheChoice();
+    void menuWindowAndDishDialog();
+    void settingsWindowAndTableDialog();
+    void turnoverOfThreeYears();
+    void itemSalesOfSixteenAndSeventeenRows_data();
+    void itemSalesOfSixteenAndSeventeenRows();
+    void mobileOrderingWindow();
+    void aboutBox();
+    void messageBoxes_data();
+    void messageBoxes();
+
+private:
+    // Shows the window, lets its layout settle and fails with every text it hides.
+    void expectWhole(QWidget* window, const QString& picture);
+    void fillDatabase();
+
+    TestHome home_;
+    std::unique_ptr<Database> db_;
+    std::unique_ptr<SettingsStore> settings_;
+    QString shots_;
+};
+
+void LayoutTest::initTestCase() {
+    SetUpProgramApplication(static_cast<QApplication&>(*QCoreApplication::instance()));
+    shots_ = qEnvironmentVariable("CJ_LAYOUT_SHOTS");
+    if (!shots_.isEmpty())
+        QDir().mkpath(shots_);
+    db_ = home_.createDatabase();
+    fillDatabase();
+    settings_ = std::make_unique<SettingsStore>(*db_);
+}
+
+void LayoutTest::cleanup() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        window->hide();
+}
+
+void LayoutTest::fillDatabase() {
+    // 45 tables, every name as long as the column takes.
+    DiningTables tables(*db_);
+    SettingsStore store(*db_);
+    const QStringList keys = store.tableKeys();
+    for (int i = 0; i < 45; ++i) {
+        const QString key = i < keys.size() ? keys.at(i) : tables.newKey(QDateTime::currentDateTime());
+        QCOMPARE(tables.save(key, LongName(QStringLiteral("%1号").arg(i + 1))),
+                 DiningTables::SaveResult::Saved);
+    }
+    store.setRestaurantName(LongName(QStringLiteral("澄槿")));
+    store.setAddress(LongName(QStringLiteral("河西路")));
+    store.setPhone(QStringLiteral("0731-88888888"));
+    QVERIFY(store.saveDetails());
+
+    MenuCatalogue menu(*db_);
+    // Dishes priced so that the 25 lines of one bill add up to the largest bill; the last at the
+    // largest price.
+    for (int i = 0; i < 30; ++i) {
+        const QString key = menu.newKey(QDateTime::currentDateTime());
+        menu.save(key, QStringLiteral("菜品"),
+                  {LongName(QStringLiteral("菜%1").arg(i), kDishNameLength), QStringLiteral("1"),
+                   QStringLiteral("份"), i == 29 ? kLargeAmount : QStringLiteral("399999.99"),
+                   QStringLiteral("mhqx"), LongName(QStringLiteral("备注"))});
+    }
+
+    // Three years of a busy restaurant, every bill at the largest amounts its columns take: the totals
+    // reach twelve digits and two decimals.
+    Transaction step(*db_);
+    int bills = 0;
+    for (QDate day = Today().addYears(-3); day <= Today(); day = day.addDays(1)) {
+        for (int i = 0; i < kBillsPerDay; ++i, ++bills)
+            AddBill(*db_,
+                    day.toString(QStringLiteral("yyyyMMdd")) +
+                        QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0')),
+                    DateText(day),
+                    {QStringLiteral("9123456.78"), QStringLiteral("8123456.78"), QStringLiteral("7123456.78"),
+                     QStringLiteral("9999999.99"), QStringLiteral("9876543.21"),
+                     QStringLiteral("123456.78")});
+    }
+    // This month's sales: 15 other goods (16 rows with 合计) and 16 drinks (17 rows), each sold often
+    // enough for eleven-digit totals, and twelve digits in 合计.
+    const QString today = DateText(Today());
+    for (int item = 0; item < 16; ++item) {
+        for (int line = 0; line < 100; ++line) {
+            if (item < 15)
+                AddLine(*db_, today, LongName(QStringLiteral("其他%1").arg(item), kDishNameLength),
+                        QStringLiteral("其他"), QStringLiteral("99999.5"), QStringLiteral("份"),
+                        QStringLiteral("600000000"));
+            AddLine(*db_, today, LongName(QStringLiteral("酒%1").arg(item), kDishNameLength),
+                    QStringLiteral("酒水"), QStringLiteral("99999.5"), QStringLiteral("瓶"),
+                    QStringLiteral("600000000"));
+        }
+    }
+    step.commit();
+    QVERIFY(bills > 3 * 365 * kBillsPerDay);
+}
+
+void LayoutTest::expectWhole(QWidget* window, const QString& picture) {
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QApplication::processEvents();
+    if (!shots_.isEmpty())
+        window->grab().save(QStringLiteral("%1/%2.png").arg(shots_, picture));
+    const QStringList hidden = HiddenText(window, LongNames());
+    for (const QString& finding : hidden)
+        qWarning().noquote() << picture << finding;
+    QVERIFY2(hidden.isEmpty(),
+             qPrintable(QStringLiteral("%1 texts or rows hidden in %2").arg(hidden.size()).arg(picture)));
+}
+
+void LayoutTest::loginWindow() {
+    LoginWindow factory(QStringLiteral("739"));
+    expectWhole(&factory, QStringLiteral("login"));
+    LoginWindow changed(QStringLiteral("8888"));
+    changed.passwordBox()->setText(QStringLiteral("12345678901234567890"));
+    expectWhole(&changed, QStringLiteral("login-masked"));
+}
+
+void LayoutTest::mainWindowWithFortyFiveTables() {
+    const DataFolders folders{home_.path(QStringLiteral("d")), home_.path(QStringLiteral("b"))};
+    ServerControl server(home_.path(QStringLiteral("bin")), folders.dataFolder);
+    MainWindow main(*db_, folders, server);
+    main.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+    expectWhole(&main, QStringLiteral("main"));
+}
+
+void LayoutTest::orderingWindowAndBillPreview() {
+    OrderWindow window(*db_, *settings_);
+    window.bill().openTable(0, settings_->tableList().at(0), QDateTime::currentDateTime());
+    window.menu().chooseCategory(QStringLiteral("菜品"));
+    for (int i = 0; i < 25; ++i)
+        window.bill().addItem(window.menu().records().at(i), QDateTime::currentDateTime());
+    for (const char* name : {"customerNameEdit", "remarkEdit"})
+        window.findChild<QLineEdit*>(QString::fromLatin1(name))->setText(LongName(QStringLiteral("张")));
+    window.findChild<QLineEdit*>(QStringLiteral("phoneEdit"))->setText(QStringLiteral("13912345678"));
+    window.findChild<QLineEdit*>(QStringLiteral("discountEdit"))->setText(QStringLiteral("0.95"));
+    window.findChild<QLineEdit*>(QStringLiteral("creditEdit"))->setText(kLargeAmount);
+    expectWhole(&window, QStringLiteral("order"));
+    QVERIFY(BottomEdgeIsPlain(&window));
+
+    const BillData bill = MakeBillData(*settings_, settings_->tableList().at(0), window.bill().lines(),
+                                       window.bill().header().receivable, window.bill().header().received);
+    BillPreviewWindow preview(bill);
+    expectWhole(&preview, QStringLiteral("bill-preview"));
+}
+
+void LayoutTest::transferWindowBeforeAndAfterTheChoice() {
+    TableMap tables(*db_, *settings_);
+    tables.selectTile(44);
+    TransferWindow window(tables);
+    expectWhole(&window, QStringLiteral("transfer"));
+    const QSize closed = window.size();
+    window.findChild<QPushButton*>(QStringLiteral("dropDownButton"))->click();
+    expectWhole(&window, QStringLiteral("transfer-list"));
+    QCOMPARE(window.width(), closed.width());
+    window.chooseTarget(43);
+    expectWhole(&window, QStringLiteral("transfer-chosen"));
+    QVERIFY(BottomEdgeIsPlain(&window));
+    // Choosing closes the list and gives the window back its size; it never shrinks below it.
+    QCOMPARE(window.size(), closed);
+}
+
+void LayoutTest::menuWindowAndDishDialog() {
+    MenuWindow window(*db_);
+    expectWhole(&window, QStringLiteral("menu"));
+    window.selectRow(0);
+    window.modifyItem();
+    QVERIFY(window.dishDialog()->isVisible());
+    expectWhole(window.dishDialog(), QStringLiteral("dish"));
+}
+
+void LayoutTest::settingsWindowAndTableDialog() {
+    SettingsWindow window(*db_, *settings_, [] {});
+    expectWhole(&window, QStringLiteral("settings"));
+    window.tableDialog()->openFor(settings_->tableKeys().at(0), settings_->tableList().at(0));
+    expectWhole(window.tableDialog(), QStringLiteral("table"));
+}
+
+void LayoutTest::turnoverOfThreeYears() {
+    TurnoverWindow window(*db_);
+    window.startBox()->setText(DateText(Today().addYears(-3)));
+    QSignalSpy computed(&window, &TurnoverWindow::computed);
+    window.compute();
+    QVERIFY(computed.wait(30000));
+    QVERIFY(window.resultLabel()->text().startsWith(QStringLiteral("桌数：")));
+    expectWhole(&window, QStringLiteral("turnover"));
+}
+
+void LayoutTest::itemSalesOfSixteenAndSeventeenRows_data() {
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("16 rows") << QStringLiteral("其他") << 16;
+    QTest::newRow("17 rows") << QStringLiteral("酒水") << 17;
+}
+
+void LayoutTest::itemSalesOfSixteenAndSeventeenRows() {
+    QFETCH(QString, category);
+    QFETCH(int, rows);
+    ItemSalesWindow window(*db_);
+    window.categoryBox()->setCurrentText(category);
+    QSignalSpy computed(&window, &ItemSalesWindow::computed);
+    window.compute();
+    QVERIFY(computed.wait(30000));
+    QCOMPARE(static_cast<int>(window.result().size()), rows);
+    expectWhole(&window, QStringLiteral("items-%1").arg(rows));
+    // Scrolled to the end, 合计 stands whole in the last row.
+    QCOMPARE(window.scrollBar()->maximum(), ScrollMaximum(rows));
+    window.scrollBar()->setValue(window.scrollBar()->maximum());
+    expectWhole(&window, QStringLiteral("items-%1-end").arg(rows));
+}
+
+void LayoutTest::mobileOrderingWindow() {
+    ServerControl server(home_.path(QStringLiteral("bin")), home_.path(QStringLiteral("d")));
+    MobileWindow window(*db_, *settings_, server);
+    expectWhole(&window, QStringLiteral("mobile"));
+}
+
+void LayoutTest::aboutBox() {
+    QWidget parent;
+    QDialog* box = ShowAboutBox(&parent);
+    QVERIFY(box);
+    expectWhole(box, QStringLiteral("about"));
+    box->close();
+}
+
+void LayoutTest::messageBoxes_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("buttons");
+    QTest::newRow("export failed") << QStringLiteral(
+                                          "文件导出失败：无法写入“/home/收银/文档/%1.xls”：文件夹不存在")
+                                          .arg(LongName(QStringLiteral("销售")))
+                                   << int(QMessageBox::Ok);
+    QTest::newRow("codes question") << QStringLiteral(
+                                           "重新生成二维码后，已打印的桌台二维码将全部失效，确定吗？")
+                                    << int(QMessageBox::Yes | QMessageBox::No);
+    QTest::newRow("ok or cancel") << QStringLiteral("确定要清空所有菜品吗？")
+                                  << int(QMessageBox::Ok | QMessageBox::Cancel);
+}
+
+void LayoutTest::messageBoxes() {
+    QFETCH(QString, text);
+    QFETCH(int, buttons);
+    QMessageBox box(QMessageBox::Warning, kHintTitle, text, QMessageBox::StandardButtons(buttons));
+    expectWhole(&box, QStringLiteral("message-%1").arg(QString::fromUtf8(QTest::currentDataTag())));
+}
+
+QTEST_MAIN(LayoutTest)
+#include "test_layout.moc"

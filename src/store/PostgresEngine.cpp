@@ -118,26 +118,29 @@ public:
         // Several statements in one text run as a simple query, as written: only the server's own
         // definitions come this way.
         const QByteArray raw(sql);
+        if (raw.startsWith("ROLLBACK;"))
+            pendingNotices_.clear();
         if (raw.count(';') > 1) {
-            const QByteArray& text = raw;
-            ensureConnected();
-            Result result(PQexec(connection_, text.constData()));
-            const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
-            if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-                throw StoreError(QStringLiteral("数据库读写失败：%1").arg(errorOf(result.get())));
+            simpleQuery(raw);
             return;
         }
         run(TranslateForPostgres(raw), {});
     }
     void beginWrite() override {
-        run("BEGIN", {});
-        run("SELECT pg_advisory_xact_lock(" + QByteArray::number(kWriteLock) + ")", {});
+        // One round trip: a counter's edit is a handful of them, and each costs on a network.
+        simpleQuery("BEGIN; SELECT pg_advisory_xact_lock(" + QByteArray::number(kWriteLock) + ");");
+        pendingNotices_.clear();
     }
     void beginRead() override { run("BEGIN ISOLATION LEVEL REPEATABLE READ", {}); }
     void commit() override {
         // A transaction a failed statement aborted answers COMMIT with a rollback, not with an error.
         const bool aborted = PQtransactionStatus(connection_) == PQTRANS_INERROR;
-        const Result result = run("COMMIT", {});
+        // The notices of the step go with its commit, in the same round trip.
+        QByteArray sql;
+        for (const QByteArray& channel : std::as_const(pendingNotices_))
+            sql += "NOTIFY " + channel + "; ";
+        pendingNotices_.clear();
+        const Result result = sql.isEmpty() ? run("COMMIT", {}) : simpleQuery(sql + "COMMIT;");
         if (aborted || std::string_view(PQcmdStatus(result.get())) != "COMMIT")
             throw StoreError(QStringLiteral("数据库读写失败：这一步的修改已被数据库撤销。"));
     }
@@ -178,7 +181,12 @@ public:
         channels_.insert(QByteArray(channel));
         run(QByteArray("LISTEN ") + channel, {});
     }
-    void notify(const char* channel) override { run(QByteArray("NOTIFY ") + channel, {}); }
+    void notify(const char* channel) override {
+        if (inTransaction())
+            pendingNotices_.insert(QByteArray(channel));
+        else
+            run(QByteArray("NOTIFY ") + channel, {});
+    }
     int notificationSocket() const override { return PQsocket(connection_); }
     QStringList takeNotifications() override {
         QStringList channels;
@@ -199,6 +207,16 @@ public:
     }
 
 private:
+    // Runs several statements in one text, as written; the result of the last one.
+    Result simpleQuery(const QByteArray& sql) {
+        ensureConnected();
+        Result result(PQexec(connection_, sql.constData()));
+        const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+            throw StoreError(QStringLiteral("数据库读写失败：%1").arg(errorOf(result.get())));
+        return result;
+    }
+
     QString errorOf(const PGresult* result) const {
         if (PQstatus(connection_) == CONNECTION_BAD)
             return connectionLost(QString::fromUtf8(PQerrorMessage(connection_)));
@@ -223,6 +241,7 @@ private:
     qint64 changes_ = 0;
     qint64 ownChanges_ = 0;
     QSet<QByteArray> channels_;
+    QSet<QByteArray> pendingNotices_; // channels to notify when the open write step commits
 };
 
 bool PostgresStatement::next() {

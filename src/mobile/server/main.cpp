@@ -136,6 +136,26 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    std::unique_ptr<Database> db;
+    try {
+        db = serverAddress.isEmpty() ? std::make_unique<Database>(databasePath, DatabasePassword())
+                                     : Database::ConnectServer(serverAddress);
+        if (db->holdsNoTables()) {
+            say(QStringLiteral("数据库 %1 还没有建立：请先在收银台启动点餐收银软件").arg(db->path()));
+            return 2;
+        }
+    } catch (const StoreError& error) {
+        say(error.text());
+        Log::write(QStringLiteral("Lanserve：%1").arg(error.text()));
+        return 2;
+    }
+    // One server answers the restaurant's phones, whichever counter started it: the lock lives as long as
+    // this connection, so a server that dies frees it. Taken before anything is written to the folder.
+    if (db->isServer() && !db->tryHoldLock(kOneLanserveLock)) {
+        say(QStringLiteral("已有一个 Lanserve 在为数据库 %1 服务").arg(db->path()));
+        return 3;
+    }
+
     // Signals are taken by one thread with sigwait; every other thread inherits the blocked mask.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -154,26 +174,6 @@ int main(int argc, char** argv) {
     KeepDataPrivate(options.dataFolder);
     // A flood of requests must not fill the disk with log lines.
     Log::setFile(options.dataFolder + QStringLiteral("/cjpos.log"), kLogLinesPerMinute);
-
-    std::unique_ptr<Database> db;
-    try {
-        db = serverAddress.isEmpty() ? std::make_unique<Database>(databasePath, DatabasePassword())
-                                     : Database::ConnectServer(serverAddress);
-        if (db->holdsNoTables()) {
-            say(QStringLiteral("数据库 %1 还没有建立：请先在收银台启动点餐收银软件").arg(db->path()));
-            return 2;
-        }
-    } catch (const StoreError& error) {
-        say(error.text());
-        Log::write(QStringLiteral("Lanserve：%1").arg(error.text()));
-        return 2;
-    }
-    // One server answers the restaurant's phones, whichever counter started it: the lock lives as long as
-    // this connection, so a server that dies frees it.
-    if (db->isServer() && !db->tryHoldLock(kOneLanserveLock)) {
-        say(QStringLiteral("已有一个 Lanserve 在为数据库 %1 服务").arg(db->path()));
-        return 3;
-    }
 
     LanServer server(*db, options);
     if (!server.bind()) {

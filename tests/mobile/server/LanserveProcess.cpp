@@ -1,5 +1,7 @@
 #include "LanserveProcess.h"
 
+#include "common/TestHome.h"
+
 #include "app/ServicePages.h"
 #include "app/Startup.h"
 #include "store/Database.h"
@@ -63,6 +65,9 @@ QString LanserveProcess::baseUrl() const {
 
 std::unique_ptr<Database> PrepareDataFolder(const QString& dataFolder) {
     QDir().mkpath(dataFolder);
+    // On the test server the counter and Lanserve (which inherits the variable) share a new database.
+    if (TestsOnServer())
+        qputenv("CJPOS_DATABASE", TestHome::createServerDatabase().toUtf8());
     auto db = OpenProgramDatabase(dataFolder);
     WriteServicePages(dataFolder);
     return db;

@@ -78,6 +78,11 @@ int Database::userVersion() {
     return query.next() ? static_cast<int>(query.integer(0)) : 0;
 }
 
+qint64 Database::dataVersion() {
+    Statement query(*this, "PRAGMA data_version");
+    return query.next() ? query.integer(0) : 0;
+}
+
 qint64 Database::changes() const {
     return sqlite3_changes(db_);
 }

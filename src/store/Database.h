@@ -58,6 +58,9 @@ public:
 
     void exec(const char* sql);
     int userVersion();
+    // A number that changes whenever another connection (of this process or another) has committed a
+    // change to the file since the last call on this one; cheap enough to ask ten times a second.
+    qint64 dataVersion();
     qint64 changes() const;
     // True while a transaction is open on this connection (also one the engine has not yet ended).
     bool inTransaction() const;

@@ -1,5 +1,6 @@
 // Pinyin initials: no crash on any text (including lone surrogates), only 0-9 and a-z come out, at most one
-// per character before the first blank, and each agrees with InitialOfChar.
+// per character before the first blank, one character alone agrees with InitialOfChar, and a name gives
+// as many initials as its characters do one by one (words may change a letter, never the count).
 // Input: UTF-8 text; when the input has an even length it is also read as raw UTF-16 code units.
 
 #include "menu/Pinyin.h"
@@ -29,7 +30,7 @@ void check(const QString& name) {
         if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
               (c >= QLatin1Char('a') && c <= QLatin1Char('z'))))
             fail("an initial outside 0-9 and a-z", name);
-    // Character by character the same as the whole name (the y range and 参 are the documented exceptions).
+    // Character by character (the y range and 参 are the documented exceptions).
     QString joined;
     for (qsizetype i = 0; i < end; ++i) {
         const QString one(name.at(i));
@@ -41,8 +42,8 @@ void check(const QString& name) {
             fail("more than one initial for one character", one);
         joined += single;
     }
-    if (joined != initials)
-        fail("initials of the name differ from those of its characters", name);
+    if (joined.size() != initials.size())
+        fail("a name gives another number of initials than its characters", name);
     if (InitialOfChar(name) != InitialOfChar(name.left(1)))
         fail("InitialOfChar looks past the first character", name);
 }

@@ -10,5 +10,6 @@
 QString InitialOfChar(const QString& character);
 
 // Initials of a name up to its first blank. Characters without an initial give nothing, except the
-// common characters read yi, which give y through their GBK code; 参 gives s (as in 海参).
+// common characters read yi, which give y through their GBK code; 参 gives s (as in 海参). Inside a word
+// that reads a character otherwise (重庆, 银行), the word's reading gives the initials.
 QString PinyinInitials(const QString& name);

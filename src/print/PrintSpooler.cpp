@@ -354,7 +354,7 @@ void PrintSpooler::Worker::run(const std::stop_token& stop) {
         try {
             for (; !outcomes.empty(); outcomes.pop_front())
                 record(jobs, outcomes.front());
-            const qint64 version = db->dataVersion();
+            const qint64 version = db->commitsByOthers();
             if (woken || version != seenVersion || sendsEnded || anyDue(Clock::now())) {
                 seenVersion = version;
                 readPrinters(printers, jobs);

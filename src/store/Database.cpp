@@ -1,174 +1,144 @@
 #include "store/Database.h"
 
-#include "store/EngineMessage.h"
+#include "store/Engine.h"
+#include "store/PostgresEngine.h"
+#include "store/SqliteEngine.h"
 
-#include <sqlite3.h>
+Database::Database(const QString& path, const QString& key)
+    : kind_(Kind::File), path_(path), connectWith_(key),
+      connection_(store_engine::OpenSqliteFile(path, key)) {}
 
-namespace {
+Database::Database(Kind kind, QString path, QString connectWith,
+                   std::unique_ptr<store_engine::Connection> connection)
+    : kind_(kind), path_(std::move(path)), connectWith_(std::move(connectWith)),
+      connection_(std::move(connection)) {}
 
-// Quotes a key for PRAGMA key, which takes no bound parameters.
-QString quotedKey(const QString& key) {
-    QString quoted = key;
-    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+std::unique_ptr<Database> Database::ConnectServer(const QString& uri) {
+    return std::make_unique<Database>(Kind::Server, store_engine::PostgresDisplayName(uri), uri,
+                                      store_engine::ConnectPostgres(uri));
 }
 
-} // namespace
+Database::~Database() = default;
 
-Database::Database(const QString& path, const QString& key) : path_(path) {
-    const QByteArray file = path.toUtf8();
-    if (sqlite3_open_v2(file.constData(), &db_,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                        nullptr) != SQLITE_OK) {
-        const QString message = EngineMessage(db_);
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw StoreError(QStringLiteral("无法打开数据库文件 %1：%2").arg(path, message));
-    }
-    sqlite3_busy_timeout(db_, 5000);
-    sqlite3_extended_result_codes(db_, 1);
-    // The engine falls back to reading when the file or its file system refuses writing; a cashier that
-    // could not store an order must not start as if it could.
-    if (sqlite3_db_readonly(db_, "main") == 1) {
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw StoreError(
-            QStringLiteral("数据库文件 %1 只读，无法保存点菜：请检查数据文件夹及所在磁盘的写入权限。")
-                .arg(path));
-    }
-    try {
-        exec(QStringLiteral("PRAGMA key = %1;").arg(quotedKey(key)).toUtf8().constData());
-        // Reading the schema is the first access that needs the key; a wrong key or a foreign file fails
-        // here.
-        exec("SELECT count(*) FROM sqlite_master;");
-        exec("PRAGMA journal_mode = WAL;");
-        exec("PRAGMA synchronous = FULL;");
-        // Every page read is decrypted; a larger cache keeps the pages of recent queries.
-        exec("PRAGMA cache_size = -32768;");
-        exec("PRAGMA foreign_keys = OFF;");
-    } catch (const StoreError& error) {
-        const int code = sqlite3_errcode(db_) & 0xff;
-        sqlite3_close(db_);
-        db_ = nullptr;
-        if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
-            throw StoreError(
-                QStringLiteral("数据库文件 %1 无法读取（密码不对、文件损坏或不是本软件的数据库）：%2")
-                    .arg(path, error.text()));
-        throw StoreError(QStringLiteral("数据库文件 %1 无法打开：%2").arg(path, error.text()));
-    }
+std::unique_ptr<Database> Database::connectAgain() const {
+    if (kind_ == Kind::Server)
+        return ConnectServer(connectWith_);
+    return std::make_unique<Database>(path_, connectWith_);
 }
 
-Database::~Database() {
-    if (db_)
-        sqlite3_close_v2(db_);
+sqlite3* Database::handle() const {
+    return connection_->sqliteHandle();
 }
 
 void Database::exec(const char* sql) {
-    char* message = nullptr;
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
-        // The engine's message for the failure is also the connection's last error, which EngineMessage
-        // explains.
-        sqlite3_free(message);
-        throw StoreError(EngineMessage(db_));
-    }
+    connection_->exec(sql);
 }
 
 int Database::userVersion() {
-    Statement query(*this, "PRAGMA user_version");
-    return query.next() ? static_cast<int>(query.integer(0)) : 0;
+    return connection_->userVersion();
 }
 
-qint64 Database::dataVersion() {
-    Statement query(*this, "PRAGMA data_version");
-    return query.next() ? query.integer(0) : 0;
+void Database::setUserVersion(int version) {
+    connection_->setUserVersion(version);
 }
 
 qint64 Database::changes() const {
-    return sqlite3_changes(db_);
+    return connection_->changes();
+}
+
+qint64 Database::ownChanges() const {
+    return connection_->ownChanges();
+}
+
+qint64 Database::commitsByOthers() {
+    return connection_->commitsByOthers();
 }
 
 bool Database::inTransaction() const {
-    return sqlite3_get_autocommit(db_) == 0;
+    return connection_->inTransaction();
 }
 
 void Database::fail(const QString& what) const {
-    throw StoreError(QStringLiteral("%1：%2").arg(what, EngineMessage(db_)));
+    throw StoreError(QStringLiteral("%1：%2").arg(what, connection_->lastError()));
 }
 
-Statement::Statement(Database& db, const char* sql) : db_(&db), sql_(QString::fromUtf8(sql)) {
-    if (sqlite3_prepare_v2(db.handle(), sql, -1, &stmt_, nullptr) != SQLITE_OK)
-        db.fail(QStringLiteral("数据库语句无法执行"));
+void Database::listen(const char* channel) {
+    connection_->listen(channel);
 }
 
-Statement::Statement(Statement&& other) noexcept
-    : db_(other.db_), stmt_(other.stmt_), sql_(std::move(other.sql_)) {
-    other.stmt_ = nullptr;
+void Database::notify(const char* channel) {
+    connection_->notify(channel);
 }
 
-Statement::~Statement() {
-    sqlite3_finalize(stmt_);
+int Database::notificationSocket() const {
+    return connection_->notificationSocket();
 }
+
+QStringList Database::takeNotifications() {
+    return connection_->takeNotifications();
+}
+
+bool Database::tryHoldLock(qint64 key) {
+    return connection_->tryHoldLock(key);
+}
+
+void Database::releaseLock(qint64 key) {
+    connection_->releaseLock(key);
+}
+
+Statement::Statement(Database& db, const char* sql) : db_(&db), statement_(db.connection_->prepare(sql)) {}
+
+Statement::Statement(Statement&& other) noexcept = default;
+
+Statement::~Statement() = default;
 
 Statement& Statement::bind(int index, const QString& value) {
-    const QByteArray utf8 = value.toUtf8();
-    if (sqlite3_bind_text(stmt_, index, utf8.constData(), utf8.size(), SQLITE_TRANSIENT) != SQLITE_OK)
-        db_->fail(QStringLiteral("数据库参数无法设置"));
+    statement_->bindText(index, value);
     return *this;
 }
 
 Statement& Statement::bind(int index, qint64 value) {
-    if (sqlite3_bind_int64(stmt_, index, value) != SQLITE_OK)
-        db_->fail(QStringLiteral("数据库参数无法设置"));
+    statement_->bindInteger(index, value);
     return *this;
 }
 
 Statement& Statement::bindNull(int index) {
-    if (sqlite3_bind_null(stmt_, index) != SQLITE_OK)
-        db_->fail(QStringLiteral("数据库参数无法设置"));
+    statement_->bindNull(index);
     return *this;
 }
 
 bool Statement::next() {
-    const int rc = sqlite3_step(stmt_);
-    if (rc == SQLITE_ROW)
-        return true;
-    if (rc == SQLITE_DONE)
-        return false;
-    const QString message = EngineMessage(db_->handle());
-    sqlite3_reset(stmt_);
-    throw StoreError(QStringLiteral("数据库读写失败：%1").arg(message));
+    return statement_->next();
 }
 
 void Statement::run() {
     while (next()) {
     }
-    sqlite3_reset(stmt_);
+    statement_->finish();
 }
 
 void Statement::reset() {
-    sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
+    statement_->reset();
 }
 
 QString Statement::text(int column) const {
-    const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-    return data ? QString::fromUtf8(data, sqlite3_column_bytes(stmt_, column)) : QString();
+    return statement_->text(column);
 }
 
 qint64 Statement::integer(int column) const {
-    return sqlite3_column_int64(stmt_, column);
+    return statement_->integer(column);
 }
 
 bool Statement::isNull(int column) const {
-    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+    return statement_->isNull(column);
 }
 
 int Statement::columnCount() const {
-    return sqlite3_column_count(stmt_);
+    return statement_->columnCount();
 }
 
 QString Statement::columnName(int column) const {
-    return QString::fromUtf8(sqlite3_column_name(stmt_, column));
+    return statement_->columnName(column);
 }
 
 Transaction::Transaction(Database& db, Kind kind) : db_(db) {
@@ -183,7 +153,10 @@ Transaction::Transaction(Database& db, Kind kind) : db_(db) {
         return;
     }
     db_.savepoints_ = 0;
-    db_.exec(kind == Kind::Write ? "BEGIN IMMEDIATE;" : "BEGIN;");
+    if (kind == Kind::Write)
+        db_.connection_->beginWrite();
+    else
+        db_.connection_->beginRead();
 }
 
 QByteArray Transaction::savepointSql(const char* verb) const {

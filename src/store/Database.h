@@ -3,16 +3,21 @@
 #include "store/StoreError.h"
 
 #include <QString>
-#include <QVariant>
+#include <QStringList>
 #include <memory>
-#include <optional>
 
 struct sqlite3;
-struct sqlite3_stmt;
+
+namespace store_engine {
+class Connection;
+class PreparedStatement;
+} // namespace store_engine
 
 class Database;
 
-// One prepared statement. Values are always bound, never pasted into the SQL text.
+// One prepared statement. Values are always bound, never pasted into the SQL text. The SQL is written for
+// the file's engine (SQLite); a server connection translates the few differences (placeholders, a handful
+// of functions) itself.
 class Statement {
 public:
     Statement(Database& db, const char* sql);
@@ -40,36 +45,68 @@ public:
 
 private:
     Database* db_;
-    sqlite3_stmt* stmt_ = nullptr;
-    QString sql_;
+    std::unique_ptr<store_engine::PreparedStatement> statement_;
 };
 
-// The one connection of this process to the encrypted database file.
+// One connection of this process to the restaurant's database: the encrypted file `数据库.dat` on this PC,
+// or a PostgreSQL server shared by several counters.
 class Database {
 public:
+    enum class Kind { File, Server };
+
     // Opens (or creates) the file with the key; throws StoreError when the file cannot be read with it.
     Database(const QString& path, const QString& key);
+    // Connects to a PostgreSQL server named by a libpq connection URI; throws StoreError when it cannot.
+    static std::unique_ptr<Database> ConnectServer(const QString& uri);
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
     ~Database();
 
+    // Another connection to the same database, for work on another thread.
+    std::unique_ptr<Database> connectAgain() const;
+
+    Kind kind() const { return kind_; }
+    bool isServer() const { return kind_ == Kind::Server; }
+    // The file's path, or the server's address without its password: what the user is shown.
     const QString& path() const { return path_; }
-    sqlite3* handle() const { return db_; }
+    // The file's SQLite connection; null for a server.
+    sqlite3* handle() const;
 
     void exec(const char* sql);
     int userVersion();
-    // A number that changes whenever another connection (of this process or another) has committed a
-    // change to the file since the last call on this one; cheap enough to ask ten times a second.
-    qint64 dataVersion();
+    void setUserVersion(int version);
+    // Rows the last statement changed.
     qint64 changes() const;
+    // Rows this connection has changed since it opened.
+    qint64 ownChanges() const;
+    // A number that changes whenever another connection commits a change.
+    qint64 commitsByOthers();
     // True while a transaction is open on this connection (also one the engine has not yet ended).
     bool inTransaction() const;
     [[noreturn]] void fail(const QString& what) const;
 
+    // Between counters on a server (nothing happens on a file): a notice on a channel that every other
+    // connection listening on it receives, the socket to watch for them, and locks held for as long as this
+    // connection lives, so a counter that dies releases them.
+    void listen(const char* channel);
+    void notify(const char* channel);
+    int notificationSocket() const;
+    QStringList takeNotifications();
+    bool tryHoldLock(qint64 key);
+    void releaseLock(qint64 key);
+
+    // A connection made by one of the engines (the two functions above).
+    Database(Kind kind, QString path, QString connectWith,
+             std::unique_ptr<store_engine::Connection> connection);
+
 private:
+    friend class Statement;
     friend class Transaction;
-    sqlite3* db_ = nullptr;
+
+    Kind kind_;
     QString path_;
+    QString connectWith_; // the key of the file, or the full server URI
+    std::unique_ptr<store_engine::Connection> connection_;
     int savepoints_ = 0; // savepoints open inside the current transaction, for their names
 };
 
@@ -77,7 +114,8 @@ private:
 // Opened while another step is open on the same connection, it becomes a savepoint inside that step:
 // its commit() keeps its changes for the enclosing step to commit or undo, and leaving it without
 // commit() undoes only its own changes. So a caller can make several edits, each a step of its own, one
-// step that happens whole or not at all.
+// step that happens whole or not at all. Write steps of all connections follow one another, on a file as
+// on a server.
 class Transaction {
 public:
     // Write steps take the write lock at once; a read step holds one snapshot for several queries.

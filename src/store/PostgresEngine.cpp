@@ -1,0 +1,303 @@
+#include "store/PostgresEngine.h"
+
+#include "store/StoreError.h"
+
+#include <QList>
+#include <QRegularExpression>
+#include <QSet>
+#include <QUrl>
+
+#include <cctype>
+#include <utility>
+
+#include <libpq-fe.h>
+
+namespace store_engine {
+namespace {
+
+// Every write step of every counter takes this lock first, so write steps follow one another as they do on
+// a file: no two counters change the same bill at once, and none has to retry.
+constexpr qint64 kWriteLock = 0x636a706f735f7772; // "cjpos_wr"
+
+QString connectionLost(const QString& detail) {
+    return QStringLiteral(
+               "与数据库服务器的连接中断，这次操作没有完成（%1）。请检查网络和数据库服务器，然后重试。")
+        .arg(detail.trimmed());
+}
+
+// libpq's result, freed when it goes out of scope.
+struct ResultDeleter {
+    void operator()(PGresult* result) const { PQclear(result); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+class PostgresConnection;
+
+class PostgresStatement final : public PreparedStatement {
+public:
+    PostgresStatement(PostgresConnection& connection, QByteArray sql)
+        : connection_(connection), sql_(std::move(sql)) {}
+
+    void bindText(int index, const QString& value) override { slot(index) = value.toUtf8(); }
+    void bindInteger(int index, qint64 value) override { slot(index) = QByteArray::number(value); }
+    void bindNull(int index) override { slot(index) = QByteArray(); }
+    bool next() override;
+    void finish() override {
+        result_.reset();
+        row_ = -1;
+    }
+    void reset() override {
+        finish();
+        values_.clear();
+    }
+    QString text(int column) const override {
+        return QString::fromUtf8(PQgetvalue(result_.get(), row_, column),
+                                 PQgetlength(result_.get(), row_, column));
+    }
+    qint64 integer(int column) const override {
+        const char* value = PQgetvalue(result_.get(), row_, column);
+        if (value[0] == 't' && value[1] == 0)
+            return 1;
+        return QByteArray(value).split('.').value(0).toLongLong();
+    }
+    bool isNull(int column) const override { return PQgetisnull(result_.get(), row_, column) != 0; }
+    int columnCount() const override { return result_ ? PQnfields(result_.get()) : 0; }
+    QString columnName(int column) const override {
+        return result_ ? QString::fromUtf8(PQfname(result_.get(), column)) : QString();
+    }
+
+private:
+    // A bound value; a null QByteArray stands for SQL NULL.
+    QByteArray& slot(int index) {
+        if (values_.size() < index)
+            values_.resize(index);
+        return values_[index - 1];
+    }
+
+    PostgresConnection& connection_;
+    QByteArray sql_;
+    QList<QByteArray> values_;
+    Result result_;
+    int row_ = -1;
+};
+
+class PostgresConnection final : public Connection {
+public:
+    explicit PostgresConnection(PGconn* connection) : connection_(connection) {}
+    ~PostgresConnection() override { PQfinish(connection_); }
+    PostgresConnection(const PostgresConnection&) = delete;
+    PostgresConnection& operator=(const PostgresConnection&) = delete;
+
+    std::unique_ptr<PreparedStatement> prepare(const char* sql) override {
+        return std::make_unique<PostgresStatement>(*this, TranslateForPostgres(sql));
+    }
+
+    // Runs one statement with text values; throws StoreError with the server's explanation.
+    Result run(const QByteArray& sql, const QList<QByteArray>& values) {
+        ensureConnected();
+        std::vector<const char*> pointers;
+        pointers.reserve(static_cast<size_t>(values.size()));
+        for (const QByteArray& value : values)
+            pointers.push_back(value.isNull() ? nullptr : value.constData());
+        Result result(PQexecParams(connection_, sql.constData(), static_cast<int>(values.size()), nullptr,
+                                   pointers.data(), nullptr, nullptr, 0));
+        const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+            const QString message = errorOf(result.get());
+            throw StoreError(QStringLiteral("数据库读写失败：%1").arg(message));
+        }
+        const char* tuples = PQcmdTuples(result.get());
+        changes_ = tuples && tuples[0] ? QByteArray(tuples).toLongLong() : 0;
+        if (sql.startsWith("INSERT") || sql.startsWith("UPDATE") || sql.startsWith("DELETE"))
+            ownChanges_ += changes_;
+        return result;
+    }
+
+    void exec(const char* sql) override {
+        const QByteArray text = TranslateForPostgres(sql);
+        // Several statements in one text run as a simple query.
+        if (text.count(';') > 1) {
+            ensureConnected();
+            Result result(PQexec(connection_, text.constData()));
+            const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+            if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+                throw StoreError(QStringLiteral("数据库读写失败：%1").arg(errorOf(result.get())));
+            return;
+        }
+        run(text, {});
+    }
+    void beginWrite() override {
+        run("BEGIN", {});
+        run("SELECT pg_advisory_xact_lock(" + QByteArray::number(kWriteLock) + ")", {});
+    }
+    void beginRead() override { run("BEGIN ISOLATION LEVEL REPEATABLE READ", {}); }
+    bool inTransaction() const override {
+        const PGTransactionStatusType status = PQtransactionStatus(connection_);
+        return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+    }
+    qint64 changes() const override { return changes_; }
+    qint64 ownChanges() const override { return ownChanges_; }
+    qint64 commitsByOthers() override {
+        // The position of the server's write-ahead log moves with every commit anywhere on the server.
+        const Result result = run("SELECT pg_current_wal_lsn()::text", {});
+        const QByteArray lsn = PQgetvalue(result.get(), 0, 0);
+        const QList<QByteArray> parts = lsn.split('/');
+        return parts.size() == 2
+                   ? (parts.at(0).toLongLong(nullptr, 16) << 32) + parts.at(1).toLongLong(nullptr, 16)
+                   : 0;
+    }
+    int userVersion() override {
+        run("CREATE TABLE IF NOT EXISTS cjpos_schema (version integer NOT NULL)", {});
+        const Result result = run("SELECT version FROM cjpos_schema", {});
+        return PQntuples(result.get()) > 0 ? QByteArray(PQgetvalue(result.get(), 0, 0)).toInt() : 0;
+    }
+    void setUserVersion(int version) override {
+        userVersion();
+        run("DELETE FROM cjpos_schema", {});
+        run("INSERT INTO cjpos_schema (version) VALUES ($1)", {QByteArray::number(version)});
+    }
+    QString lastError() const override { return QString::fromUtf8(PQerrorMessage(connection_)).trimmed(); }
+
+    void listen(const char* channel) override {
+        channels_.insert(QByteArray(channel));
+        run(QByteArray("LISTEN ") + channel, {});
+    }
+    void notify(const char* channel) override { run(QByteArray("NOTIFY ") + channel, {}); }
+    int notificationSocket() const override { return PQsocket(connection_); }
+    QStringList takeNotifications() override {
+        QStringList channels;
+        if (PQconsumeInput(connection_) == 0)
+            return channels;
+        while (PGnotify* notice = PQnotifies(connection_)) {
+            channels.append(QString::fromUtf8(notice->relname));
+            PQfreemem(notice);
+        }
+        return channels;
+    }
+    bool tryHoldLock(qint64 key) override {
+        const Result result = run("SELECT pg_try_advisory_lock($1::bigint)", {QByteArray::number(key)});
+        return QByteArray(PQgetvalue(result.get(), 0, 0)) == "t";
+    }
+    void releaseLock(qint64 key) override {
+        run("SELECT pg_advisory_unlock($1::bigint)", {QByteArray::number(key)});
+    }
+
+private:
+    QString errorOf(const PGresult* result) const {
+        if (PQstatus(connection_) == CONNECTION_BAD)
+            return connectionLost(QString::fromUtf8(PQerrorMessage(connection_)));
+        const char* message = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+        return QString::fromUtf8(message ? message : PQerrorMessage(connection_)).trimmed();
+    }
+
+    // A connection the server or the network dropped is made again before the next step, never in the
+    // middle of one: a step that was cut off has failed and said so.
+    void ensureConnected() {
+        if (PQstatus(connection_) == CONNECTION_OK)
+            return;
+        PQreset(connection_);
+        if (PQstatus(connection_) != CONNECTION_OK)
+            throw StoreError(connectionLost(QString::fromUtf8(PQerrorMessage(connection_))));
+        for (const QByteArray& channel : std::as_const(channels_)) {
+            Result listening(PQexec(connection_, ("LISTEN " + channel).constData()));
+        }
+    }
+
+    PGconn* connection_;
+    qint64 changes_ = 0;
+    qint64 ownChanges_ = 0;
+    QSet<QByteArray> channels_;
+};
+
+bool PostgresStatement::next() {
+    if (!result_) {
+        result_ = connection_.run(sql_, values_);
+        row_ = -1;
+    }
+    ++row_;
+    return row_ < PQntuples(result_.get());
+}
+
+} // namespace
+
+QByteArray TranslateForPostgres(const QByteArray& sql) {
+    // Words first: none of them ever appears inside the program's quoted texts.
+    QString text = QString::fromUtf8(sql);
+    static const QRegularExpression indexedBy(QStringLiteral("INDEXED BY \"[^\"]*\"\\s*"));
+    static const QRegularExpression ifnull(QStringLiteral("\\bifnull\\("),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression castInteger(QStringLiteral("CAST\\(([^()]*) AS INTEGER\\)"));
+    text.remove(indexedBy);
+    text.replace(ifnull, QStringLiteral("coalesce("));
+    text.replace(castInteger, QStringLiteral("cj_int(\\1)"));
+
+    const QByteArray source = text.toUtf8();
+    QByteArray out;
+    out.reserve(source.size() + 16);
+    char quote = 0;
+    int nextNumber = 1;
+    for (qsizetype i = 0; i < source.size(); ++i) {
+        const char c = source.at(i);
+        if (quote) {
+            out += c;
+            if (c == quote)
+                quote = 0;
+            continue;
+        }
+        if (c == '\'' || c == '"') {
+            quote = c;
+            out += c;
+            continue;
+        }
+        if (c != '?') {
+            out += c;
+            continue;
+        }
+        qsizetype end = i + 1;
+        while (end < source.size() && std::isdigit(static_cast<unsigned char>(source.at(end))))
+            ++end;
+        if (end > i + 1) {
+            const int number = source.mid(i + 1, end - i - 1).toInt();
+            out += '$' + QByteArray::number(number);
+            nextNumber = std::max(nextNumber, number + 1);
+            i = end - 1;
+        } else {
+            out += '$' + QByteArray::number(nextNumber++);
+        }
+    }
+    return out;
+}
+
+QString PostgresDisplayName(const QString& uri) {
+    QUrl url(uri);
+    if (!url.isValid() || url.scheme().isEmpty())
+        return uri;
+    url.setPassword(QString());
+    QString shown = url.toString();
+    static const QRegularExpression password(QStringLiteral("([?&]password=)[^&]*"));
+    shown.replace(password, QStringLiteral("\\1***"));
+    return shown;
+}
+
+std::unique_ptr<Connection> ConnectPostgres(const QString& uri) {
+    // Keepalives let the server notice a counter that vanished (power cut, cable pulled) within seconds, so
+    // its locks on tables open in its ordering window end.
+    const QByteArray options = uri.toUtf8();
+    const char* keys[] = {"dbname",           "application_name", "client_encoding",
+                          "keepalives",       "keepalives_idle",  "keepalives_interval",
+                          "keepalives_count", "connect_timeout",  nullptr};
+    const char* values[] = {options.constData(), "cjpos", "UTF8", "1", "10", "5", "3", "10", nullptr};
+    PGconn* connection = PQconnectdbParams(keys, values, 1);
+    if (!connection || PQstatus(connection) != CONNECTION_OK) {
+        const QString message =
+            connection ? QString::fromUtf8(PQerrorMessage(connection)).trimmed() : QStringLiteral("内存不足");
+        PQfinish(connection);
+        throw StoreError(
+            QStringLiteral("无法连接数据库服务器 %1：%2").arg(PostgresDisplayName(uri), message));
+    }
+    auto result = std::make_unique<PostgresConnection>(connection);
+    result->exec("SET client_min_messages TO warning");
+    return result;
+}
+
+} // namespace store_engine

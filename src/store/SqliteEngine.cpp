@@ -1,0 +1,157 @@
+#include "store/SqliteEngine.h"
+
+#include "store/EngineMessage.h"
+#include "store/StoreError.h"
+
+#include <sqlite3.h>
+
+namespace store_engine {
+namespace {
+
+// Quotes a key for PRAGMA key, which takes no bound parameters.
+QString quotedKey(const QString& key) {
+    QString quoted = key;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+class SqliteStatement final : public PreparedStatement {
+public:
+    SqliteStatement(sqlite3* db, const char* sql) : db_(db) {
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK)
+            throw StoreError(QStringLiteral("数据库语句无法执行：%1").arg(EngineMessage(db)));
+    }
+    ~SqliteStatement() override { sqlite3_finalize(stmt_); }
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    void bindText(int index, const QString& value) override {
+        const QByteArray utf8 = value.toUtf8();
+        check(sqlite3_bind_text(stmt_, index, utf8.constData(), static_cast<int>(utf8.size()),
+                                SQLITE_TRANSIENT));
+    }
+    void bindInteger(int index, qint64 value) override { check(sqlite3_bind_int64(stmt_, index, value)); }
+    void bindNull(int index) override { check(sqlite3_bind_null(stmt_, index)); }
+
+    bool next() override {
+        const int rc = sqlite3_step(stmt_);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        const QString message = EngineMessage(db_);
+        sqlite3_reset(stmt_);
+        throw StoreError(QStringLiteral("数据库读写失败：%1").arg(message));
+    }
+    void finish() override { sqlite3_reset(stmt_); }
+    void reset() override {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+    QString text(int column) const override {
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+        return data ? QString::fromUtf8(data, sqlite3_column_bytes(stmt_, column)) : QString();
+    }
+    qint64 integer(int column) const override { return sqlite3_column_int64(stmt_, column); }
+    bool isNull(int column) const override { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+    int columnCount() const override { return sqlite3_column_count(stmt_); }
+    QString columnName(int column) const override {
+        return QString::fromUtf8(sqlite3_column_name(stmt_, column));
+    }
+
+private:
+    void check(int rc) const {
+        if (rc != SQLITE_OK)
+            throw StoreError(QStringLiteral("数据库参数无法设置：%1").arg(EngineMessage(db_)));
+    }
+
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+class SqliteConnection final : public Connection {
+public:
+    explicit SqliteConnection(sqlite3* db) : db_(db) {}
+    ~SqliteConnection() override { sqlite3_close_v2(db_); }
+    SqliteConnection(const SqliteConnection&) = delete;
+    SqliteConnection& operator=(const SqliteConnection&) = delete;
+
+    std::unique_ptr<PreparedStatement> prepare(const char* sql) override {
+        return std::make_unique<SqliteStatement>(db_, sql);
+    }
+    void exec(const char* sql) override {
+        char* message = nullptr;
+        if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+            // The engine's message for the failure is also the connection's last error, which
+            // EngineMessage explains.
+            sqlite3_free(message);
+            throw StoreError(EngineMessage(db_));
+        }
+    }
+    void beginWrite() override { exec("BEGIN IMMEDIATE;"); }
+    void beginRead() override { exec("BEGIN;"); }
+    bool inTransaction() const override { return sqlite3_get_autocommit(db_) == 0; }
+    qint64 changes() const override { return sqlite3_changes(db_); }
+    qint64 ownChanges() const override { return sqlite3_total_changes(db_); }
+    qint64 commitsByOthers() override { return pragmaNumber("PRAGMA data_version"); }
+    int userVersion() override { return static_cast<int>(pragmaNumber("PRAGMA user_version")); }
+    void setUserVersion(int version) override {
+        exec(("PRAGMA user_version = " + QByteArray::number(version) + ";").constData());
+    }
+    QString lastError() const override { return EngineMessage(db_); }
+    sqlite3* sqliteHandle() const override { return db_; }
+
+private:
+    qint64 pragmaNumber(const char* sql) {
+        SqliteStatement query(db_, sql);
+        const qint64 value = query.next() ? query.integer(0) : 0;
+        query.finish();
+        return value;
+    }
+
+    sqlite3* db_;
+};
+
+} // namespace
+
+std::unique_ptr<Connection> OpenSqliteFile(const QString& path, const QString& key) {
+    sqlite3* db = nullptr;
+    const QByteArray file = path.toUtf8();
+    if (sqlite3_open_v2(file.constData(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                        nullptr) != SQLITE_OK) {
+        const QString message = EngineMessage(db);
+        sqlite3_close(db);
+        throw StoreError(QStringLiteral("无法打开数据库文件 %1：%2").arg(path, message));
+    }
+    auto connection = std::make_unique<SqliteConnection>(db);
+    sqlite3_busy_timeout(db, 5000);
+    sqlite3_extended_result_codes(db, 1);
+    // The engine falls back to reading when the file or its file system refuses writing; a cashier that
+    // could not store an order must not start as if it could.
+    if (sqlite3_db_readonly(db, "main") == 1)
+        throw StoreError(
+            QStringLiteral("数据库文件 %1 只读，无法保存点菜：请检查数据文件夹及所在磁盘的写入权限。")
+                .arg(path));
+    try {
+        connection->exec(QStringLiteral("PRAGMA key = %1;").arg(quotedKey(key)).toUtf8().constData());
+        // Reading the schema is the first access that needs the key; a wrong key or a foreign file fails
+        // here.
+        connection->exec("SELECT count(*) FROM sqlite_master;");
+        connection->exec("PRAGMA journal_mode = WAL;");
+        connection->exec("PRAGMA synchronous = FULL;");
+        // Every page read is decrypted; a larger cache keeps the pages of recent queries.
+        connection->exec("PRAGMA cache_size = -32768;");
+        connection->exec("PRAGMA foreign_keys = OFF;");
+    } catch (const StoreError& error) {
+        const int code = sqlite3_errcode(db) & 0xff;
+        if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
+            throw StoreError(
+                QStringLiteral("数据库文件 %1 无法读取（密码不对、文件损坏或不是本软件的数据库）：%2")
+                    .arg(path, error.text()));
+        throw StoreError(QStringLiteral("数据库文件 %1 无法打开：%2").arg(path, error.text()));
+    }
+    return connection;
+}
+
+} // namespace store_engine

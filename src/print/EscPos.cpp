@@ -56,6 +56,13 @@ QStringList WrapColumns(const QString& text, int columns) {
     for (const QChar c : printable) {
         const int width = CharColumns(c);
         if (used + width > columns) {
+            // A blank at the break is the break itself: it starts no line.
+            if (c == QLatin1Char(' ')) {
+                lines.append(current);
+                current.clear();
+                used = 0;
+                continue;
+            }
             QString carried;
             // Inside a word of letters or digits, go back to the line's last blank, if any.
             if (IsAsciiWordChar(c) && !current.isEmpty() && IsAsciiWordChar(current.back())) {
@@ -65,6 +72,9 @@ QStringList WrapColumns(const QString& text, int columns) {
                     current.truncate(blank);
                 }
             }
+            // Blanks at the end of a broken line would only push the next column's text out of place.
+            while (current.endsWith(QLatin1Char(' ')))
+                current.chop(1);
             lines.append(current);
             current = carried;
             used = TextColumns(current);

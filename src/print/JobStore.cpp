@@ -150,8 +150,11 @@ void ReadJobContent(const QString& text, PrintJob& job) {
 
 QString JobStore::add(const PrintJob& job) {
     const QString content = JobContentText(job);
-    CheckWidths(QStringLiteral("打印任务"),
-                {{"打印机", job.printer}, {"桌号", job.tableName}, {"来源", job.source}, {"说明", job.note}});
+    CheckWidths(QStringLiteral("打印任务"), {{"打印机", job.printer},
+                                             {"桌号", job.tableName},
+                                             {"来源", job.source},
+                                             {"说明", job.note},
+                                             {"内容", content}});
     Transaction step(db_);
     // Ids are zero-padded, so the text order is the order they were given in; the write lock of the step
     // keeps another process from taking the same one.

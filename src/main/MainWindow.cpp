@@ -11,6 +11,9 @@
 #include "mobile/MobileWindow.h"
 #include "mobile/PhoneAlarm.h"
 #include "order/OrderWindow.h"
+#include "order/PageTransport.h"
+#include "print/PrintQueue.h"
+#include "print/PrintSpooler.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
 #include "stats/ItemSalesWindow.h"
@@ -141,9 +144,38 @@ MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& 
         checkPhoneAlarm();
     });
     follow->start();
+    startSpooler();
 }
 
-MainWindow::~MainWindow() = default;
+// The spooler's threads stop before the windows they may hand pages to.
+MainWindow::~MainWindow() {
+    spooler_.reset();
+}
+
+void MainWindow::startSpooler() {
+    Database& db = db_;
+    spooler_ = std::make_unique<PrintSpooler>([&db] { return db.connectAgain(); },
+                                              CounterTransports(this, *settings_));
+    connect(spooler_.get(), &PrintSpooler::statesChanged, this, &MainWindow::showPrinterStatus,
+            Qt::QueuedConnection);
+    spooler_->start();
+}
+
+void MainWindow::showPrinterStatus() {
+    QStringList parts;
+    if (const QString trouble = PrinterTroubleText(spooler_->states()); !trouble.isEmpty())
+        parts.append(trouble);
+    if (const int notSent = spooler_->notRoutedToday(); notSent > 0)
+        parts.append(QStringLiteral("今日 %1 张单子有菜品没有打印机接收，未送出").arg(notSent));
+    printerStatusLabel_->setText(parts.join(QStringLiteral("；")));
+    printerStatusLabel_->setVisible(!parts.isEmpty());
+}
+
+void MainWindow::openPrinters() {
+    runToolbarItem(6);
+    if (auto* window = qobject_cast<SettingsWindow*>(settingsWindow_.data()))
+        window->showPrinters();
+}
 
 OrderWindow* MainWindow::orderWindow() const {
     return orderWindow_.data();
@@ -176,6 +208,15 @@ QWidget* MainWindow::buildToolbar() {
     phoneAlarmLabel_->installEventFilter(this);
     phoneAlarmLabel_->hide();
     row->addWidget(phoneAlarmLabel_);
+    printerStatusLabel_ = new QLabel(band);
+    printerStatusLabel_->setObjectName(QStringLiteral("printerStatusLabel"));
+    printerStatusLabel_->setToolTip(QStringLiteral("点击查看打印机和今日打印记录"));
+    printerStatusLabel_->setStyleSheet(
+        QStringLiteral("background: white; color: rgb(200,0,0); font-size: 11pt; padding: 4px 8px;"));
+    printerStatusLabel_->setCursor(Qt::PointingHandCursor);
+    printerStatusLabel_->installEventFilter(this);
+    printerStatusLabel_->hide();
+    row->addWidget(printerStatusLabel_);
     row->addSpacing(Px(300));
     return band;
 }
@@ -251,6 +292,10 @@ void MainWindow::checkPhoneAlarm() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == phoneAlarmLabel_ && event->type() == QEvent::MouseButtonRelease) {
         phoneAlarmLabel_->hide();
+        return true;
+    }
+    if (watched == printerStatusLabel_ && event->type() == QEvent::MouseButtonRelease) {
+        openPrinters();
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
@@ -344,12 +389,20 @@ void MainWindow::settleAndFreeSelected() {
         orderWindow_->checkOut();
         return;
     }
+    bool hadBill = false;
     try {
         tables_->refreshSlots();
+        hadBill = !tables_->slotValue(selected).trimmed().isEmpty();
         tables_->settle(selected);
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("结账离开没有完成。"), error.text());
         return;
+    }
+    try {
+        if (hadBill)
+            OpenCashDrawers(db_, QDateTime::currentDateTime());
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("钱箱没有打开：") + error.text());
     }
     history_->runQuery();
 }

@@ -13,6 +13,7 @@ class HistoryPanel;
 class TransferWindow;
 class OrderWindow;
 class PhoneAlarm;
+class PrintSpooler;
 class QLabel;
 class QMenu;
 class QScrollArea;
@@ -39,6 +40,9 @@ public:
     void startTransfer();
     void reopenBill(const QString& billId);
     HistoryPanel* history() const { return history_; }
+    PrintSpooler* spooler() const { return spooler_.get(); }
+    // Shows what keeps tickets from the printers ("厨房打印机未连接，3 张待打印"), hidden while nothing does.
+    void showPrinterStatus();
     // Hides every tile, then shows one per listed table with its caption (after the table list changed).
     void rebuildTiles();
     // Places the tiles by the flow rule for the current window width.
@@ -60,6 +64,8 @@ private:
     void showTileStatus();
     void showSelection(int index);
     void checkPhoneAlarm();
+    void startSpooler();
+    void openPrinters();
     void runToolbarItem(int item);
     void showTilePopup(const QPoint& globalPos);
     bool closeOrderWindow();
@@ -88,7 +94,9 @@ private:
     QPointer<QWidget> settingsWindow_;
     QPointer<QWidget> mobileWindow_;
     std::unique_ptr<PhoneAlarm> phoneAlarm_;
-    QLabel* phoneAlarmLabel_ = nullptr; // shown when phones tried many wrong staff passwords
-    QMenu* tileMenu_ = nullptr;         // 点餐, 结账离开, 转台 on a tile
+    QLabel* phoneAlarmLabel_ = nullptr;    // shown when phones tried many wrong staff passwords
+    QLabel* printerStatusLabel_ = nullptr; // printers in trouble and lines no printer took
+    std::unique_ptr<PrintSpooler> spooler_;
+    QMenu* tileMenu_ = nullptr; // 点餐, 结账离开, 转台 on a tile
     QPointer<OrderWindow> orderWindow_;
 };

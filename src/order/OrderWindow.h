@@ -57,6 +57,7 @@ private:
     void reportFailure(const QString& what, const QString& why);
     void storeHeaderFields();
 
+    Database& db_;
     SettingsStore& settings_;
     BillDocument* bill_ = nullptr;
     MenuChoice* menu_ = nullptr;

@@ -4,6 +4,8 @@
 #include "print/PrinterStore.h"
 #include "store/Database.h"
 
+#include <algorithm>
+
 namespace {
 
 PrintJob NewJob(JobKind kind, const QString& printer, const QDateTime& now) {
@@ -68,6 +70,13 @@ std::optional<KitchenSend> SendPhoneOrderToKitchen(Database& db, const QString& 
     if (lines.isEmpty() || !PrinterStore(db).phoneOrdersToKitchen() || !HasKitchenPrinters(db))
         return std::nullopt;
     return SendToKitchen(db, tableName, lines, source, now);
+}
+
+QList<OrderLine> LinesWithIds(const QList<OrderLine>& lines, const QStringList& lineIds) {
+    QList<OrderLine> chosen;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(chosen),
+                 [&](const OrderLine& line) { return lineIds.contains(line.lineId); });
+    return chosen;
 }
 
 QString LinesText(const QList<OrderLine>& lines) {

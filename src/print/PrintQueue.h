@@ -36,6 +36,9 @@ std::optional<KitchenSend> SendPhoneOrderToKitchen(Database& db, const QString& 
                                                    const QList<OrderLine>& lines, const QString& source,
                                                    const QDateTime& now);
 
+// The lines whose 序号 is listed, in the order of the bill.
+QList<OrderLine> LinesWithIds(const QList<OrderLine>& lines, const QStringList& lineIds);
+
 // The lines as a user reads them in a message: "可乐 ×2瓶、米饭 ×1碗".
 QString LinesText(const QList<OrderLine>& lines);
 // What 后厨打印 tells the user about lines no printer took; empty when every line went out.

@@ -44,7 +44,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "澄槿餐饮点餐收银软件 <cjpos@local
 # The Debian 12 packages holding the libraries the two programs link (checked with ldd and dpkg -S),
 # the Qt platform plugins and the CJK fonts the windows and the printing ask for by name.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libc6, libstdc++6, libgcc-s1, libglib2.0-0, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4), qt6-qpa-plugins, libsqlcipher0, libmicrohttpd12, libgsf-1-114, fonts-noto-cjk")
+    "libc6, libstdc++6, libgcc-s1, libglib2.0-0, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4), qt6-qpa-plugins, libsqlcipher0, libmicrohttpd12, libgsf-1-114, libpq5, libcups2, fonts-noto-cjk")
 # The manual opens in the default browser through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 # No maintainer scripts: removing the package removes the program only, never data or backups.

@@ -11,8 +11,10 @@
 Delivery PrintJobOnPages(const PrintJob& job, SettingsStore& settings) {
     QString whyNot;
     const std::unique_ptr<QPrinter> printer = DefaultPrinter(whyNot);
+    // The main window puts the reason after the printer's name: "厨房打印机未找到，1 张待打印".
     if (!printer)
-        return Delivery::NotSent(whyNot);
+        return Delivery::NotSent(whyNot == kNoPrinterMessage ? QStringLiteral("未找到")
+                                                             : QStringLiteral("不可用"));
     ReceiptDocument document;
     try {
         switch (job.kind) {

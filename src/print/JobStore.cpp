@@ -184,8 +184,9 @@ QString JobStore::add(const PrintJob& job) {
 }
 
 int JobStore::nextTicketNumber(const QDate& day) {
-    Statement query(db_, "SELECT MAX(CAST(\"单号\" AS INTEGER)) FROM \"打印任务\" WHERE \"日期\" = ? "
-                         "AND \"单号\" <> ''");
+    // The CASE keeps the cast away from empty numbers whichever order an engine evaluates the filter in.
+    Statement query(db_, "SELECT MAX(CAST(CASE WHEN \"单号\" = '' THEN '0' ELSE \"单号\" END AS INTEGER)) "
+                         "FROM \"打印任务\" WHERE \"日期\" = ?");
     query.bind(1, day.toString(kDateFormat));
     return (query.next() ? static_cast<int>(query.integer(0)) : 0) + 1;
 }

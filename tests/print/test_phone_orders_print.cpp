@@ -8,9 +8,11 @@
 #include "app/Startup.h"
 #include "common/TestHome.h"
 #include "main/OrderDesk.h"
+#include "mobile/TableTokens.h"
 #include "print/JobStore.h"
 #include "print/PrintSpooler.h"
 #include "print/PrinterStore.h"
+#include "settings/SettingsStore.h"
 #include "store/Database.h"
 
 #include <QRegularExpression>
@@ -39,6 +41,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void aPhoneOrderPrintsByItself();
+    void aGuestsOrderSaysSoAndIsNotPrintedWhenSwitchedOff();
     void fiftyOrdersFromTenPhonesPrintEachLineOnce();
 
 private:
@@ -59,6 +62,9 @@ void TestPhoneOrdersPrint::init() {
     home_ = std::make_unique<TestHome>();
     folder_ = home_->path(QStringLiteral("data"));
     db_ = PrepareDataFolder(folder_);
+    // Every table has its guest code before the server starts, as after the counter's login.
+    SettingsStore settings(*db_);
+    TableTokens::EnsureTokens(*db_, settings.tableKeys());
     printer_ = std::make_unique<FakePrinter>();
     Printer kitchen;
     kitchen.name = QStringLiteral("厨房");
@@ -113,6 +119,35 @@ void TestPhoneOrdersPrint::aPhoneOrderPrintsByItself() {
     QVERIFY(ticket.contains(QStringLiteral("×3")));
     QVERIFY(ticket.contains(QStringLiteral("服务员")));
     QCOMPARE(printer_->papers().first().cuts, 1);
+}
+
+void TestPhoneOrdersPrint::aGuestsOrderSaysSoAndIsNotPrintedWhenSwitchedOff() {
+    SettingsStore settings(*db_);
+    const QStringList keys = settings.tableKeys();
+    const QHash<QString, QString> tokens = TableTokens::EnsureTokens(*db_, keys);
+    const QString token = tokens.value(keys.at(2));
+    const auto guestOrder = [&] {
+        const RawReply menu = Get(server_->port(), "/phone/menu.asp?c=0&t=" + token.toLatin1());
+        static const QRegularExpression version(QStringLiteral("name=\"v\" value=\"([0-9a-f]+)\""));
+        return PostForm(server_->port(), "/phone/savemenu.asp",
+                        {{"t", token},
+                         {"tn", settings.tableList().at(2)},
+                         {"c", "0"},
+                         {"qty0", "4"},
+                         {"v", version.match(QString::fromUtf8(menu.body)).captured(1)}});
+    };
+    QCOMPARE(guestOrder().status, 303);
+    QVERIFY(printer_->waitForPrints(1));
+    const QString ticket = printer_->papers().first().lines.join(QLatin1Char('\n'));
+    QVERIFY2(ticket.contains(QStringLiteral("顾客扫码")), qPrintable(ticket));
+    QVERIFY(ticket.contains(QStringLiteral("桌号：") + settings.tableList().at(2)));
+    QVERIFY(ticket.contains(QStringLiteral("×4")));
+
+    // With 手机订单自动送厨 off, the order is stored and nothing is printed.
+    PrinterStore(*db_).setPhoneOrdersToKitchen(false);
+    QCOMPARE(guestOrder().status, 303);
+    QVERIFY(JobStore(*db_).unfinishedByPrinter().isEmpty());
+    QCOMPARE(JobStore(*db_).since(QDate::currentDate()).size(), 1);
 }
 
 void TestPhoneOrdersPrint::fiftyOrdersFromTenPhonesPrintEachLineOnce() {

@@ -116,7 +116,7 @@ int main(int argc, char* argv[]) {
     {
         const QList<QByteArray> texts{year.firstText().toUtf8(), year.lastText().toUtf8()};
         BareConnection(path).run(kTurnoverSql, texts, 0); // the file's pages into the system's cache
-        const std::unique_ptr<Database> db = OpenStatsConnection(path, DatabasePassword());
+        const std::unique_ptr<Database> db = OpenStatsConnection(Database(path, DatabasePassword()));
         BareConnection bare(path);
         TurnoverTotals totals;
         const Timing program = measure([&] { totals = ComputeTurnover(*db, year); });
@@ -132,7 +132,7 @@ int main(int argc, char* argv[]) {
         const QList<QByteArray> texts{category.toUtf8(), month.firstText().toUtf8(),
                                       month.lastText().toUtf8()};
         BareConnection(path).run(kItemSalesSql, texts, 0);
-        const std::unique_ptr<Database> db = OpenStatsConnection(path, DatabasePassword());
+        const std::unique_ptr<Database> db = OpenStatsConnection(Database(path, DatabasePassword()));
         BareConnection bare(path);
         std::vector<ItemSalesRow> rows;
         const Timing program = measure([&] { rows = ComputeItemSales(*db, category, month); });

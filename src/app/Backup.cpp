@@ -9,8 +9,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
+#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -139,13 +141,37 @@ void removeCopyFiles(const QString& path) {
     QFile::remove(path + QStringLiteral("-journal"));
 }
 
+// A server database is dumped by PostgreSQL's own tool, in its custom format (pg_restore reads it back).
+// The password goes through the environment, never the command line other users can see.
+void dumpServerDatabase(const Database& db, const QString& file) {
+    QUrl address(db.serverAddress());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (address.isValid() && !address.password().isEmpty()) {
+        environment.insert(QStringLiteral("PGPASSWORD"), address.password());
+        address.setPassword(QString());
+    }
+    QProcess dump;
+    dump.setProcessEnvironment(environment);
+    dump.start(QStringLiteral("pg_dump"),
+               {QStringLiteral("--format=custom"), QStringLiteral("--file=") + file,
+                QStringLiteral("--dbname=") + address.toString(QUrl::FullyEncoded)});
+    if (!dump.waitForStarted(10'000))
+        throw StoreError(QStringLiteral("数据库备份无法开始：找不到 pg_dump（请安装 postgresql-client）"));
+    if (!dump.waitForFinished(30 * 60 * 1000) || dump.exitStatus() != QProcess::NormalExit ||
+        dump.exitCode() != 0)
+        throw StoreError(QStringLiteral("数据库备份失败：%1")
+                             .arg(QString::fromLocal8Bit(dump.readAllStandardError()).trimmed()));
+}
+
 // Copies the database into `file` through a temporary file beside it; the rename replaces an earlier copy
 // only once the new one is complete and on disk.
 void copyDatabase(Database& db, const QString& file, const BackupProgressHook& progress) {
     const QString partial = file + QStringLiteral(".partial");
     removeCopyFiles(partial);
     try {
-        {
+        if (db.isServer()) {
+            dumpServerDatabase(db, partial);
+        } else {
             CopyTarget target(partial);
             copyPages(db, target.handle(), progress);
         }
@@ -194,7 +220,8 @@ BackupResult BackupDatabase(Database& db, const QString& backupFolder, const QDa
                             const BackupProgressHook& progress) {
     BackupResult result;
     result.setFolder = QDir::cleanPath(backupFolder + QLatin1Char('/') + BackupSetName(now));
-    result.file = result.setFolder + QLatin1Char('/') + kDatabaseFileName;
+    result.file =
+        result.setFolder + QLatin1Char('/') + (db.isServer() ? kServerDumpFileName : kDatabaseFileName);
 
     const bool created = CreateFolderPath(result.setFolder);
     // Copies of the restaurant's data are the owner's alone, in folders made before this rule too.

@@ -7,13 +7,16 @@
 
 class Database;
 
+// The backup of a server database: pg_dump's custom format.
+inline const QString kServerDumpFileName = QStringLiteral("数据库.dump");
+
 // How many hourly backup sets stay after a shutdown.
 inline constexpr int kBackupSetsKept = 20;
 
 // What the shutdown backup did. A backup never stops the shutdown: failures are listed here and logged.
 struct BackupResult {
     QString setFolder;       // backup folder + "/yyyy-MM-dd HH：00"
-    QString file;            // the copy, setFolder + "/数据库.dat"
+    QString file;            // the copy, setFolder + "/数据库.dat" (or "/数据库.dump" of a server)
     bool copied = false;     // the copy is complete and in place
     QStringList removedSets; // names of the older sets the rotation deleted
     QStringList failures;    // what did not work, as written to the log
@@ -38,7 +41,7 @@ QString BackupSetName(const QDateTime& now);
 // The copy is read through the live connection with SQLite's online backup, inside one read transaction:
 // it is the database as of one moment, changes still in the write-ahead log included, even while another
 // process writes. It goes to a temporary file first, so an existing copy is only replaced by a complete
-// one, and it opens with the program's database password.
+// one, and it opens with the program's database password. A server database is written by pg_dump instead.
 BackupResult BackupDatabase(Database& db, const QString& backupFolder, const QDateTime& now,
                             const BackupProgressHook& progress = {});
 

@@ -13,11 +13,6 @@
 
 namespace {
 
-bool isEmpty(Database& db) {
-    Statement tables(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table'");
-    return tables.next() && tables.integer(0) == 0;
-}
-
 bool homeIsUsable(const QString& home) {
     if (home.isEmpty())
         return false;
@@ -104,7 +99,35 @@ QString DatabasePassword() {
     return key;
 }
 
+QString ServerDatabaseAddress(const QString& dataFolder) {
+    const QString fromEnvironment = qEnvironmentVariable("CJPOS_DATABASE").trimmed();
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    QFile file(dataFolder + QLatin1Char('/') + kServerAddressFileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    // The first line that is neither empty nor a comment.
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QString address = QString::fromUtf8(line).trimmed();
+        if (!address.isEmpty() && !address.startsWith(QLatin1Char('#')))
+            return address;
+    }
+    return {};
+}
+
+std::unique_ptr<Database> OpenServerDatabase(const QString& address) {
+    auto db = Database::ConnectServer(address);
+    if (db->holdsNoTables())
+        CreateSchema(*db);
+    else
+        MigrateSchema(*db);
+    return db;
+}
+
 std::unique_ptr<Database> OpenProgramDatabase(const QString& dataFolder) {
+    const QString address = ServerDatabaseAddress(dataFolder);
+    if (!address.isEmpty())
+        return OpenServerDatabase(address);
     const QString path = dataFolder + QLatin1Char('/') + kDatabaseFileName;
     // The journal files beside the database are created in the folder at the first write.
     if (!QFileInfo(dataFolder).isWritable())
@@ -113,7 +136,7 @@ std::unique_ptr<Database> OpenProgramDatabase(const QString& dataFolder) {
                 .arg(dataFolder));
     if (QFileInfo::exists(path)) {
         auto db = std::make_unique<Database>(path, DatabasePassword());
-        if (!isEmpty(*db)) {
+        if (!db->holdsNoTables()) {
             MigrateSchema(*db);
             return db;
         }

@@ -15,6 +15,8 @@ struct DataFolders {
 inline const QString kDataFolderName = QStringLiteral("澄槿餐饮点餐收银软件数据库");
 inline const QString kBackupFolderName = QStringLiteral("澄槿餐饮点餐收银软件数据库备份");
 inline const QString kDatabaseFileName = QStringLiteral("数据库.dat");
+// Holds the address (a libpq connection URI) of a database server several counters share.
+inline const QString kServerAddressFileName = QStringLiteral("数据库连接.conf");
 
 // home and xdgDataHome are the values of $HOME and $XDG_DATA_HOME.
 DataFolders ChooseDataFolders(const QString& home, const QString& xdgDataHome);
@@ -36,6 +38,15 @@ void KeepDataPrivate(const QString& dataFolder);
 // The 7-character key of the database file, built from its stored number list.
 QString DatabasePassword();
 
-// Opens the database in the data folder, creating it with the sample rows when the file is missing.
-// An existing file is never overwritten; one that cannot be read throws StoreError naming the file.
+// The database server the counters share: $CJPOS_DATABASE, else the first line of 数据库连接.conf in the
+// data folder that is not a comment; empty when this PC keeps its data in its own file.
+QString ServerDatabaseAddress(const QString& dataFolder);
+
+// Connects to the server, giving an empty database the tables and sample rows and an older one the
+// current schema.
+std::unique_ptr<Database> OpenServerDatabase(const QString& address);
+
+// Opens the restaurant's database: on the server when one is set, else the file in the data folder,
+// created with the sample rows when it is missing. An existing file is never overwritten; one that
+// cannot be read throws StoreError naming the file.
 std::unique_ptr<Database> OpenProgramDatabase(const QString& dataFolder);

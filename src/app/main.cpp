@@ -1,10 +1,19 @@
 #include "app/Application.h"
+#include "app/CopyCommand.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
 
 int main(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (arguments.contains(QStringLiteral("--copy-database"))) {
+        // The copy between databases runs without a screen.
+        const QCoreApplication tool(argc, argv);
+        return RunCopyCommand(arguments).value_or(64);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("cjpos"));
     QApplication::setApplicationDisplayName(QStringLiteral("澄槿餐饮点餐收银软件"));

@@ -33,14 +33,15 @@ BillTotals SumBills(Database& db, const QString& firstDate, const QString& lastD
 std::vector<ItemTotals> SumItems(Database& db, const QString& category, const QString& firstDate,
                                  const QString& lastDate) {
     RegisterSumFunction(db);
-    // With min(rowid) as the only min/max aggregate, the bare "单位" comes from that same line: the first
-    // one.
-    Statement query(db,
-                    "SELECT \"名称\", min(rowid), \"单位\", cj_sum(\"数量\"), cj_sum(\"金额\") FROM \"明细\" "
-                    "WHERE \"分类\" = ? AND \"日期\" BETWEEN ? AND ? GROUP BY \"名称\" ORDER BY \"名称\"");
+    // The unit is the one of the item's first line in the range.
+    Statement query(db, "SELECT item.\"名称\", (SELECT \"单位\" FROM \"明细\" WHERE rowid = item.first), "
+                        "item.quantity, item.amount FROM (SELECT \"名称\", min(rowid) AS first, "
+                        "cj_sum(\"数量\") AS quantity, cj_sum(\"金额\") AS amount FROM \"明细\" "
+                        "WHERE \"分类\" = ? AND \"日期\" BETWEEN ? AND ? GROUP BY \"名称\") AS item "
+                        "ORDER BY item.\"名称\"");
     query.bind(1, category).bind(2, firstDate).bind(3, lastDate);
     std::vector<ItemTotals> items;
     while (query.next())
-        items.push_back({query.text(0), query.text(2), optionalSum(query, 3), optionalSum(query, 4)});
+        items.push_back({query.text(0), query.text(1), optionalSum(query, 2), optionalSum(query, 3)});
     return items;
 }

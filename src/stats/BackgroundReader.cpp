@@ -2,14 +2,14 @@
 
 #include <QMetaObject>
 
-std::unique_ptr<Database> OpenStatsConnection(const QString& path, const QString& key) {
-    auto db = std::make_unique<Database>(path, key);
-    db->exec("PRAGMA cache_size = -32768;");
-    return db;
+std::unique_ptr<Database> OpenStatsConnection(const Database& db) {
+    auto connection = db.connectAgain();
+    if (!connection->isServer())
+        connection->exec("PRAGMA cache_size = -32768;");
+    return connection;
 }
 
-BackgroundReader::BackgroundReader(QString path, QString key)
-    : path_(std::move(path)), key_(std::move(key)) {}
+BackgroundReader::BackgroundReader(const Database& db) : source_(db) {}
 
 BackgroundReader::~BackgroundReader() {
     if (thread_.joinable())
@@ -28,7 +28,7 @@ bool BackgroundReader::launch(std::function<void()> work) {
 
 Database& BackgroundReader::connection() {
     if (!db_)
-        db_ = OpenStatsConnection(path_, key_);
+        db_ = OpenStatsConnection(source_);
     return *db_;
 }
 

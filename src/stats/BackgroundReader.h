@@ -9,17 +9,17 @@
 #include <memory>
 #include <thread>
 
-// A connection for statistics on the file: they read the same pages again for the next category or range,
-// so it keeps up to 32 MB of them.
-std::unique_ptr<Database> OpenStatsConnection(const QString& path, const QString& key);
+// A connection for statistics to the same database as db. On the file they read the same pages again for
+// the next category or range, so it keeps up to 32 MB of them.
+std::unique_ptr<Database> OpenStatsConnection(const Database& db);
 
 // Runs read-only computations one at a time off the user interface thread, on a connection of its own to the
-// same file (OpenStatsConnection, opened on first use and kept). Results come back as a queued call on
+// same database (OpenStatsConnection, opened on first use and kept). Results come back as a queued call on
 // the receiver's thread. The receiver must own the reader (or outlive it): the destructor waits for the
 // computation, and a queued result dies with its receiver.
 class BackgroundReader {
 public:
-    BackgroundReader(QString path, QString key);
+    explicit BackgroundReader(const Database& db);
     BackgroundReader(const BackgroundReader&) = delete;
     BackgroundReader& operator=(const BackgroundReader&) = delete;
     // Waits for a running computation.
@@ -48,8 +48,7 @@ private:
     Database& connection();
     void deliver(QObject* receiver, std::function<void()> call);
 
-    QString path_;
-    QString key_;
+    const Database& source_;
     std::unique_ptr<Database> db_;
     std::thread thread_;
     std::atomic<bool> busy_ = false;

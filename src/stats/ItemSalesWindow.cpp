@@ -33,7 +33,7 @@ QString chooseXlsFile(QWidget* parent) {
 } // namespace
 
 ItemSalesWindow::ItemSalesWindow(Database& db, QWidget* parent)
-    : QWidget(parent, Qt::Window), reader_(db.path(), DatabasePassword()), startBox_(new QLineEdit(this)),
+    : QWidget(parent, Qt::Window), reader_(db), startBox_(new QLineEdit(this)),
       endBox_(new QLineEdit(this)), category_(new QComboBox(this)), model_(new ItemSalesModel(this)),
       grid_(new QTableView(this)), busyPanel_(new QFrame(this)), busyBar_(new QLabel(busyPanel_)),
       busyTimer_(new QTimer(this)), chooseFile_(&chooseXlsFile) {

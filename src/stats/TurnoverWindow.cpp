@@ -15,7 +15,7 @@
 #include <algorithm>
 
 TurnoverWindow::TurnoverWindow(Database& db, QWidget* parent)
-    : QWidget(parent, Qt::Window), reader_(db.path(), DatabasePassword()), startBox_(new QLineEdit(this)),
+    : QWidget(parent, Qt::Window), reader_(db), startBox_(new QLineEdit(this)),
       endBox_(new QLineEdit(this)), result_(new QLabel(this)) {
     setObjectName(QStringLiteral("turnoverWindow"));
     setWindowTitle(QStringLiteral("营业额统计"));

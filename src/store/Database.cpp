@@ -26,6 +26,10 @@ std::unique_ptr<Database> Database::connectAgain() const {
     return std::make_unique<Database>(path_, connectWith_);
 }
 
+bool Database::holdsNoTables() {
+    return connection_->holdsNoTables();
+}
+
 sqlite3* Database::handle() const {
     return connection_->sqliteHandle();
 }
@@ -189,7 +193,9 @@ void Transaction::commit() {
             throw StoreError(QStringLiteral("数据库读写失败：这一步的修改已被数据库撤销。"));
         db_.exec(savepointSql("RELEASE").constData());
     } else {
-        db_.exec("COMMIT;");
+        if (!db_.inTransaction())
+            throw StoreError(QStringLiteral("数据库读写失败：这一步的修改已被数据库撤销。"));
+        db_.connection_->commit();
     }
     open_ = false;
 }

@@ -69,12 +69,15 @@ public:
     bool isServer() const { return kind_ == Kind::Server; }
     // The file's path, or the server's address without its password: what the user is shown.
     const QString& path() const { return path_; }
+    // The address to connect to, password included: for the tools that copy a server database.
+    const QString& serverAddress() const { return connectWith_; }
     // The file's SQLite connection; null for a server.
     sqlite3* handle() const;
 
     void exec(const char* sql);
     int userVersion();
     void setUserVersion(int version);
+    bool holdsNoTables();
     // Rows the last statement changed.
     qint64 changes() const;
     // Rows this connection has changed since it opened.

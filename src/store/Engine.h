@@ -33,6 +33,8 @@ public:
     virtual void exec(const char* sql) = 0;
     virtual void beginWrite() = 0;
     virtual void beginRead() = 0;
+    // Commits the open transaction; throws StoreError when the engine undid it instead.
+    virtual void commit() { exec("COMMIT;"); }
     virtual bool inTransaction() const = 0;
     virtual qint64 changes() const = 0;
     virtual qint64 ownChanges() const = 0;
@@ -40,6 +42,8 @@ public:
     virtual int userVersion() = 0;
     virtual void setUserVersion(int version) = 0;
     virtual QString lastError() const = 0;
+    // True when the database holds no table yet (a new file, an empty server database).
+    virtual bool holdsNoTables() = 0;
     virtual sqlite3* sqliteHandle() const { return nullptr; }
 
     // Server only: notices between counters, and locks that last as long as this connection.

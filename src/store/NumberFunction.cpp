@@ -114,6 +114,9 @@ void sumFinal(sqlite3_context* context) {
 } // namespace
 
 void RegisterSumFunction(Database& db) {
+    // A server has the function from its schema.
+    if (db.isServer())
+        return;
     // Registering again while a statement of the connection runs would fail, so a known function is kept.
     sqlite3_stmt* probe = nullptr;
     const bool known =

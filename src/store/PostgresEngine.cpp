@@ -8,6 +8,7 @@
 #include <QUrl>
 
 #include <cctype>
+#include <string_view>
 #include <utility>
 
 #include <libpq-fe.h>
@@ -131,6 +132,13 @@ public:
         run("SELECT pg_advisory_xact_lock(" + QByteArray::number(kWriteLock) + ")", {});
     }
     void beginRead() override { run("BEGIN ISOLATION LEVEL REPEATABLE READ", {}); }
+    void commit() override {
+        // A transaction a failed statement aborted answers COMMIT with a rollback, not with an error.
+        const bool aborted = PQtransactionStatus(connection_) == PQTRANS_INERROR;
+        const Result result = run("COMMIT", {});
+        if (aborted || std::string_view(PQcmdStatus(result.get())) != "COMMIT")
+            throw StoreError(QStringLiteral("数据库读写失败：这一步的修改已被数据库撤销。"));
+    }
     bool inTransaction() const override {
         const PGTransactionStatusType status = PQtransactionStatus(connection_);
         return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
@@ -157,6 +165,12 @@ public:
         run("INSERT INTO cjpos_schema (version) VALUES ($1)", {QByteArray::number(version)});
     }
     QString lastError() const override { return QString::fromUtf8(PQerrorMessage(connection_)).trimmed(); }
+    bool holdsNoTables() override {
+        const Result result = run("SELECT count(*) FROM information_schema.tables WHERE table_schema = "
+                                  "current_schema() AND table_name <> 'cjpos_schema'",
+                                  {});
+        return QByteArray(PQgetvalue(result.get(), 0, 0)) == "0";
+    }
 
     void listen(const char* channel) override {
         channels_.insert(QByteArray(channel));
@@ -230,6 +244,9 @@ QByteArray TranslateForPostgres(const QByteArray& sql) {
     text.remove(indexedBy);
     text.replace(ifnull, QStringLiteral("coalesce("));
     text.replace(castInteger, QStringLiteral("cj_int(\\1)"));
+    // SQLite's LIKE ignores the case of Latin letters; the menu search relies on it.
+    static const QRegularExpression like(QStringLiteral("\\bLIKE\\b"));
+    text.replace(like, QStringLiteral("ILIKE"));
 
     const QByteArray source = text.toUtf8();
     QByteArray out;

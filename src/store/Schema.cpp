@@ -124,8 +124,12 @@ const QHash<QString, int>& widthIndex() {
     return index;
 }
 
-QByteArray columnType(const Column& column) {
-    return column.width > 0 ? "VARCHAR(" + QByteArray::number(column.width) + ")" : QByteArray("DATETIME");
+// Column types for the engine: on a server every text compares byte by byte as it does in the file, and
+// each table gets the row number the file gives every row by itself, which the program orders by.
+QByteArray columnType(const Database& db, int width) {
+    const QByteArray type = width > 0 ? "VARCHAR(" + QByteArray::number(width) + ")"
+                                      : QByteArray(db.isServer() ? "TEXT" : "DATETIME");
+    return db.isServer() ? type + " COLLATE \"C\"" : type;
 }
 
 const TableDef& tableDef(const char* name) {
@@ -135,17 +139,46 @@ const TableDef& tableDef(const char* name) {
     throw StoreError(QStringLiteral("没有表 %1").arg(QString::fromUtf8(name)));
 }
 
-QByteArray createTableSql(const TableDef& table) {
+QByteArray createTableSql(const Database& db, const TableDef& table) {
     QByteArray sql = "CREATE TABLE IF NOT EXISTS \"" + QByteArray(table.name) + "\" (";
+    if (db.isServer())
+        sql += "rowid BIGSERIAL PRIMARY KEY, ";
     bool first = true;
     for (const Column& column : table.columns) {
         if (!first)
             sql += ", ";
         first = false;
-        sql += '"' + column.name + "\" " + columnType(column);
+        sql += '"' + column.name + "\" " + columnType(db, column.width);
     }
     sql += ");";
     return sql;
+}
+
+// The server's versions of the functions the file's connection registers in C: reading a stored amount
+// by the program's rule, its sum, and SQLite's reading of a text as a whole number.
+void CreateServerFunctions(Database& db) {
+    db.exec(R"sql(
+CREATE OR REPLACE FUNCTION cj_number(value text) RETURNS double precision
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+  SELECT CASE WHEN value ~ '^-?[0-9]+(\.[0-9]*)?$' THEN value::double precision
+  ELSE coalesce((SELECT CASE WHEN part ~ '[0-9]' THEN part::double precision ELSE 0 END
+                 FROM (SELECT substring(translate(value, E' \t', '') FROM '^[+-]?[0-9]*\.?[0-9]*') AS part)
+                   AS reading), 0)
+  END
+$$;
+CREATE OR REPLACE FUNCTION cj_int(value text) RETURNS bigint
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+  SELECT coalesce(substring(ltrim(value) FROM '^[+-]?[0-9]{1,18}')::bigint, 0)
+$$;
+CREATE OR REPLACE FUNCTION cj_sum_step(total double precision, value text) RETURNS double precision
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+  SELECT CASE WHEN value IS NULL THEN total ELSE coalesce(total, 0) + cj_number(value) END
+$$;
+CREATE OR REPLACE FUNCTION cj_sum_final(total double precision) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$ SELECT total::text $$;
+CREATE OR REPLACE AGGREGATE cj_sum(text) (SFUNC = cj_sum_step, STYPE = double precision,
+                                          FINALFUNC = cj_sum_final);
+)sql");
 }
 
 void insertSampleRows(Database& db) {
@@ -236,15 +269,17 @@ void CreateIndexes(Database& db) {
 }
 
 void CreateTableTokens(Database& db) {
-    db.exec("CREATE TABLE IF NOT EXISTS \"桌台令牌\" (\"编号\" VARCHAR(50) NOT NULL, \"令牌\" VARCHAR(64) "
-            "NOT NULL);");
+    const QByteArray sql = "CREATE TABLE IF NOT EXISTS \"桌台令牌\" (" +
+                           QByteArray(db.isServer() ? "rowid BIGSERIAL PRIMARY KEY, " : "") + "\"编号\" " +
+                           columnType(db, 50) + " NOT NULL, \"令牌\" " + columnType(db, 64) + " NOT NULL);";
+    db.exec(sql.constData());
     db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"桌台令牌_编号\" ON \"桌台令牌\" (\"编号\");");
     db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"桌台令牌_令牌\" ON \"桌台令牌\" (\"令牌\");");
 }
 
 void CreatePrintTables(Database& db) {
-    db.exec(createTableSql(tableDef("打印机")).constData());
-    db.exec(createTableSql(tableDef("打印任务")).constData());
+    db.exec(createTableSql(db, tableDef("打印机")).constData());
+    db.exec(createTableSql(db, tableDef("打印任务")).constData());
     db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"打印任务_编号\" ON \"打印任务\" (\"编号\");");
     // The spooler asks for each printer's next waiting job, and the main window counts them.
     db.exec("CREATE INDEX IF NOT EXISTS \"打印任务_状态\" ON \"打印任务\" (\"状态\", \"打印机\", \"编号\");");
@@ -254,12 +289,14 @@ void CreatePrintTables(Database& db) {
 void CreateSchema(Database& db) {
     Transaction transaction(db);
     for (const TableDef& table : tables())
-        db.exec(createTableSql(table).constData());
+        db.exec(createTableSql(db, table).constData());
     CreateTableTokens(db);
     CreatePrintTables(db);
     CreateIndexes(db);
     insertSampleRows(db);
-    db.exec(("PRAGMA user_version = " + QByteArray::number(kSchemaVersion) + ";").constData());
+    if (db.isServer())
+        CreateServerFunctions(db);
+    db.setUserVersion(kSchemaVersion);
     transaction.commit();
 }
 
@@ -271,19 +308,29 @@ void MigrateSchema(Database& db) {
                              .arg(version));
     Transaction transaction(db);
     CreateIndexes(db);
+    if (db.isServer())
+        CreateServerFunctions(db);
     if (version < 2)
         CreateTableTokens(db);
     if (version < 3) {
         CreatePrintTables(db);
         // Phone orders go to the kitchen by themselves once a kitchen printer is set up.
         if (!hasColumn(db, "综合设置", "手机送厨")) {
-            db.exec("ALTER TABLE \"综合设置\" ADD COLUMN \"手机送厨\" VARCHAR(10);");
+            db.exec(("ALTER TABLE \"综合设置\" ADD COLUMN \"手机送厨\" " + columnType(db, 10)).constData());
             db.exec("UPDATE \"综合设置\" SET \"手机送厨\" = '1';");
         }
     }
     if (version < kSchemaVersion)
-        db.exec(("PRAGMA user_version = " + QByteArray::number(kSchemaVersion) + ";").constData());
+        db.setUserVersion(kSchemaVersion);
     transaction.commit();
+}
+
+QStringList ProgramTableNames() {
+    QStringList names;
+    for (const TableDef& table : tables())
+        names.append(QString::fromUtf8(table.name));
+    names.append(QStringLiteral("桌台令牌"));
+    return names;
 }
 
 int ColumnWidth(const QString& table, const QString& column) {

@@ -7,7 +7,7 @@
 
 class Database;
 
-// Version of the schema this program writes, kept in PRAGMA user_version.
+// Version of the schema this program writes (the file's user_version; a table of its own on a server).
 inline constexpr int kSchemaVersion = 3;
 
 // Number of occupation slot columns "0".."50" in 综合设置; only the first 45 belong to tiles.
@@ -29,6 +29,9 @@ void CreateTableTokens(Database& db);
 
 // Creates 打印机 and 打印任务 with their indexes, where missing.
 void CreatePrintTables(Database& db);
+
+// Every table of the program's data, in the order a copy writes them.
+QStringList ProgramTableNames();
 
 // Maximum length in characters of a text column, or 0 for a column without a limit.
 int ColumnWidth(const QString& table, const QString& column);

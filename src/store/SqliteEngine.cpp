@@ -72,7 +72,10 @@ private:
 class SqliteConnection final : public Connection {
 public:
     explicit SqliteConnection(sqlite3* db) : db_(db) {}
-    ~SqliteConnection() override { sqlite3_close_v2(db_); }
+    ~SqliteConnection() override {
+        sqlite3_finalize(dataVersion_);
+        sqlite3_close_v2(db_);
+    }
     SqliteConnection(const SqliteConnection&) = delete;
     SqliteConnection& operator=(const SqliteConnection&) = delete;
 
@@ -93,12 +96,24 @@ public:
     bool inTransaction() const override { return sqlite3_get_autocommit(db_) == 0; }
     qint64 changes() const override { return sqlite3_changes(db_); }
     qint64 ownChanges() const override { return sqlite3_total_changes(db_); }
-    qint64 commitsByOthers() override { return pragmaNumber("PRAGMA data_version"); }
+    qint64 commitsByOthers() override {
+        // Asked on every phone page: prepared once, and reset at once so it never holds up a checkpoint.
+        if (!dataVersion_ &&
+            sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &dataVersion_, nullptr) != SQLITE_OK)
+            return -1;
+        const qint64 version =
+            sqlite3_step(dataVersion_) == SQLITE_ROW ? sqlite3_column_int64(dataVersion_, 0) : -1;
+        sqlite3_reset(dataVersion_);
+        return version;
+    }
     int userVersion() override { return static_cast<int>(pragmaNumber("PRAGMA user_version")); }
     void setUserVersion(int version) override {
         exec(("PRAGMA user_version = " + QByteArray::number(version) + ";").constData());
     }
     QString lastError() const override { return EngineMessage(db_); }
+    bool holdsNoTables() override {
+        return pragmaNumber("SELECT count(*) FROM sqlite_master WHERE type = 'table'") == 0;
+    }
     sqlite3* sqliteHandle() const override { return db_; }
 
 private:
@@ -110,6 +125,7 @@ private:
     }
 
     sqlite3* db_;
+    sqlite3_stmt* dataVersion_ = nullptr;
 };
 
 } // namespace

@@ -315,6 +315,8 @@ private Q_SLOTS:
     }
 
     void aFullDiskKeepsWhatWasStoredAndSaysSo() {
+        if (TestsOnServer())
+            QSKIP("the full disk is made with the file's page limit");
         Counter counter(0);
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
         Statement pages(*counter.db, "PRAGMA page_count");

@@ -5,8 +5,30 @@
 #include "store/Schema.h"
 
 #include <QDir>
+#include <QFile>
+#include <QUrl>
+#include <unistd.h>
 
-TestHome::TestHome() : oldHome_(qgetenv("HOME")), oldDataHome_(qgetenv("XDG_DATA_HOME")) {
+bool TestsOnServer() {
+    return !qEnvironmentVariableIsEmpty("CJ_TEST_SERVER_URI_FILE");
+}
+
+QString TestHome::createServerDatabase() {
+    QFile file(qEnvironmentVariable("CJ_TEST_SERVER_URI_FILE"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw StoreError(QStringLiteral("test server address missing: %1").arg(file.fileName()));
+    const QString admin = QString::fromUtf8(file.readAll()).trimmed();
+    static int created = 0;
+    const QString name = QStringLiteral("cjt_%1_%2").arg(::getpid()).arg(++created);
+    Database::ConnectServer(admin)->exec(("CREATE DATABASE " + name.toUtf8()).constData());
+    QUrl url(admin);
+    url.setPath(QLatin1Char('/') + name);
+    return url.toString();
+}
+
+TestHome::TestHome()
+    : oldHome_(qgetenv("HOME")), oldDataHome_(qgetenv("XDG_DATA_HOME")),
+      oldServer_(qgetenv("CJPOS_DATABASE")) {
     QDir(dir_.path()).mkpath(QStringLiteral("home"));
     QDir(dir_.path()).mkpath(QStringLiteral("data"));
     qputenv("HOME", home().toUtf8());
@@ -16,6 +38,10 @@ TestHome::TestHome() : oldHome_(qgetenv("HOME")), oldDataHome_(qgetenv("XDG_DATA
 TestHome::~TestHome() {
     qputenv("HOME", oldHome_);
     qputenv("XDG_DATA_HOME", oldDataHome_);
+    if (oldServer_.isEmpty())
+        qunsetenv("CJPOS_DATABASE");
+    else
+        qputenv("CJPOS_DATABASE", oldServer_);
 }
 
 QString TestHome::home() const {
@@ -29,6 +55,13 @@ QString TestHome::path(const QString& relative) const {
 }
 
 std::unique_ptr<Database> TestHome::createDatabase(const QString& name) const {
+    if (TestsOnServer()) {
+        const QString address = createServerDatabase();
+        qputenv("CJPOS_DATABASE", address.toUtf8());
+        auto db = Database::ConnectServer(address);
+        CreateSchema(*db);
+        return db;
+    }
     auto db = std::make_unique<Database>(path(name), DatabasePassword());
     CreateSchema(*db);
     return db;

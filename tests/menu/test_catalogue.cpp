@@ -27,7 +27,7 @@ std::optional<StoredRow> storedRow(Database& db, const QString& key) {
                      query.text(5), query.text(6), query.text(7), query.text(8), query.integer(9)};
 }
 
-int countRows(Database& db, const char* where = "1") {
+int countRows(Database& db, const char* where = "1 = 1") {
     const QByteArray sql = QByteArray("SELECT count(*) FROM \"菜单\" WHERE ") + where;
     Statement query(db, sql.constData());
     query.next();

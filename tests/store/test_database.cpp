@@ -176,11 +176,11 @@ private Q_SLOTS:
     void readStepsShareOneSnapshot() {
         TestHome home;
         auto db = home.createDatabase();
-        Database other(db->path(), DatabasePassword());
+        const std::unique_ptr<Database> other = db->connectAgain();
         Transaction reading(*db, Transaction::Kind::Read);
         QCOMPARE(ReadSlots(*db, 2).at(1), QString());
         // Another connection (the server's) writes meanwhile; the read step keeps seeing its snapshot.
-        WriteSlot(other, 1, QStringLiteral("20240101010101"));
+        WriteSlot(*other, 1, QStringLiteral("20240101010101"));
         QCOMPARE(ReadSlots(*db, 2).at(1), QString());
         reading.commit();
         QCOMPARE(ReadSlots(*db, 2).at(1), QStringLiteral("20240101010101"));

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QStringList>
 
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 PageCache::PageCache(PageContext& context, QString pageFolder)
@@ -57,13 +56,9 @@ PageCache::Stamp PageCache::stampOf(PhonePage page) {
 
 PageCache::Commits PageCache::readCommits() {
     const std::scoped_lock lock(context_.dbMutex());
-    if (!dataVersion_)
-        dataVersion_.emplace(context_.db(), "PRAGMA data_version");
     Commits commits;
-    commits.others = dataVersion_->next() ? dataVersion_->integer(0) : -1;
-    // Ends the read at once, so the statement never holds up a checkpoint.
-    dataVersion_->reset();
-    commits.own = sqlite3_total_changes(context_.db().handle());
+    commits.others = context_.db().commitsByOthers();
+    commits.own = context_.db().ownChanges();
     return commits;
 }
 

@@ -81,7 +81,6 @@ private:
     PageContext& context_;
     const QString pageFolder_;
     FolderWatch pageFiles_;
-    std::optional<Statement> dataVersion_; // prepared once; used under the database lock
     // Requests that come together share one look at the counters instead of each queueing for the
     // database lock.
     JoinedReads<Commits> commits_;

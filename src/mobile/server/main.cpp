@@ -110,6 +110,8 @@ constexpr auto kTrimInterval = std::chrono::seconds(30);
 constexpr auto kStopMargin = std::chrono::seconds(1);
 // Most lines the server writes to the shared log in a minute; the rest are counted, not written.
 constexpr int kLogLinesPerMinute = 60;
+// Advisory lock of the one Lanserve on a database server ("cjlanser").
+constexpr qint64 kOneLanserveLock = 0x636a6c616e736572;
 
 } // namespace
 
@@ -127,7 +129,8 @@ int main(int argc, char** argv) {
     }
     const LanServerOptions& options = arguments.options;
     const QString databasePath = options.dataFolder + QLatin1Char('/') + kDatabaseFileName;
-    if (!QFileInfo::exists(databasePath)) {
+    const QString serverAddress = ServerDatabaseAddress(options.dataFolder);
+    if (serverAddress.isEmpty() && !QFileInfo::exists(databasePath)) {
         // Never create an empty database: the counter program writes it with its tables.
         say(QStringLiteral("数据库文件 %1 不存在").arg(databasePath));
         return 2;
@@ -154,11 +157,22 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<Database> db;
     try {
-        db = std::make_unique<Database>(databasePath, DatabasePassword());
+        db = serverAddress.isEmpty() ? std::make_unique<Database>(databasePath, DatabasePassword())
+                                     : Database::ConnectServer(serverAddress);
+        if (db->holdsNoTables()) {
+            say(QStringLiteral("数据库 %1 还没有建立：请先在收银台启动点餐收银软件").arg(db->path()));
+            return 2;
+        }
     } catch (const StoreError& error) {
         say(error.text());
         Log::write(QStringLiteral("Lanserve：%1").arg(error.text()));
         return 2;
+    }
+    // One server answers the restaurant's phones, whichever counter started it: the lock lives as long as
+    // this connection, so a server that dies frees it.
+    if (db->isServer() && !db->tryHoldLock(kOneLanserveLock)) {
+        say(QStringLiteral("已有一个 Lanserve 在为数据库 %1 服务").arg(db->path()));
+        return 3;
     }
 
     LanServer server(*db, options);

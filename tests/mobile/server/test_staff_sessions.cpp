@@ -192,7 +192,7 @@ void TestStaffSessions::versionOneFileGetsTokenTable() {
     auto db = home.createDatabase();
     QCOMPARE(db->userVersion(), kSchemaVersion);
     db->exec("DROP TABLE \"桌台令牌\"");
-    db->exec("PRAGMA user_version = 1");
+    db->setUserVersion(1);
     MigrateSchema(*db);
     QCOMPARE(db->userVersion(), kSchemaVersion);
     const QStringList keys = SettingsStore(*db).tableKeys();

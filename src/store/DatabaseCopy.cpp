@@ -1,0 +1,176 @@
+#include "store/DatabaseCopy.h"
+
+#include "store/Database.h"
+#include "store/NumberFunction.h"
+#include "store/Schema.h"
+
+#include <QList>
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace {
+
+// Values per INSERT: one statement per row would cost a round trip each on a server; the file's engine
+// takes at most 999 values in a statement.
+constexpr int kValuesPerInsert = 999;
+constexpr int kRowsPerRead = 20000;
+
+QByteArray quoted(const QString& name) {
+    return '"' + name.toUtf8() + '"';
+}
+
+// The table's columns as the engine reports them, without the server's own row number.
+QStringList columnsOf(Database& db, const QString& table) {
+    Statement probe(db, ("SELECT * FROM " + quoted(table) + " LIMIT 0").constData());
+    probe.next();
+    QStringList columns;
+    for (int i = 0; i < probe.columnCount(); ++i)
+        if (probe.columnName(i) != QLatin1String("rowid"))
+            columns.append(probe.columnName(i));
+    return columns;
+}
+
+qint64 countRows(Database& db, const QString& table) {
+    Statement count(db, ("SELECT count(*) FROM " + quoted(table)).constData());
+    return count.next() ? count.integer(0) : 0;
+}
+
+double sumOfReceivable(Database& db) {
+    RegisterSumFunction(db);
+    Statement sum(db, "SELECT cj_sum(\"应收\") FROM \"桌台\"");
+    return sum.next() ? SumValue(sum.isNull(0), sum.text(0)).value_or(0) : 0;
+}
+
+QByteArray insertSql(const QString& table, const QStringList& columns, int rows) {
+    QByteArray sql = "INSERT INTO " + quoted(table) + " (";
+    for (int i = 0; i < columns.size(); ++i)
+        sql += (i ? ", " : "") + quoted(columns.at(i));
+    sql += ") VALUES ";
+    QByteArray row = "(";
+    for (int i = 0; i < columns.size(); ++i)
+        row += i ? ", ?" : "?";
+    row += ')';
+    for (int r = 0; r < rows; ++r)
+        sql += (r ? ", " : "") + row;
+    return sql;
+}
+
+struct Value {
+    bool null;
+    QString text;
+};
+
+int rowsPerInsert(const QStringList& columns) {
+    return std::max(1, kValuesPerInsert / static_cast<int>(columns.size()));
+}
+
+void insertRows(Database& to, const QString& table, const QStringList& columns, const QList<Value>& values,
+                std::optional<Statement>& fullBatch) {
+    const int rows = static_cast<int>(values.size() / columns.size());
+    if (rows == 0)
+        return;
+    const int full = rowsPerInsert(columns);
+    std::optional<Statement> partial;
+    if (rows == full && !fullBatch)
+        fullBatch.emplace(to, insertSql(table, columns, full).constData());
+    if (rows != full)
+        partial.emplace(to, insertSql(table, columns, rows).constData());
+    Statement& insert = rows == full ? *fullBatch : *partial;
+    for (int i = 0; i < values.size(); ++i) {
+        if (values.at(i).null)
+            insert.bindNull(i + 1);
+        else
+            insert.bind(i + 1, values.at(i).text);
+    }
+    insert.run();
+    insert.reset();
+}
+
+qint64 copyTable(Database& from, Database& to, const QString& table) {
+    const QStringList columns = columnsOf(from, table);
+    if (columns != columnsOf(to, table))
+        throw StoreError(QStringLiteral("两个数据库的“%1”表结构不同，无法复制。").arg(table));
+    // Read in pieces by row number, so a server's answer (held whole in memory) stays small.
+    QByteArray select = "SELECT rowid";
+    for (const QString& column : columns)
+        select += ", " + quoted(column);
+    select += " FROM " + quoted(table) + " WHERE rowid > ? ORDER BY rowid LIMIT " +
+              QByteArray::number(kRowsPerRead);
+    Statement read(from, select.constData());
+    std::optional<Statement> fullBatch;
+    QList<Value> batch;
+    const qsizetype batchValues = rowsPerInsert(columns) * columns.size();
+    batch.reserve(batchValues);
+    qint64 copied = 0;
+    qint64 last = -1;
+    for (bool more = true; more;) {
+        more = false;
+        read.bind(1, last);
+        while (read.next()) {
+            more = true;
+            last = read.integer(0);
+            for (int i = 0; i < columns.size(); ++i)
+                batch.append({read.isNull(i + 1), read.text(i + 1)});
+            ++copied;
+            if (batch.size() == batchValues) {
+                insertRows(to, table, columns, batch, fullBatch);
+                batch.clear();
+            }
+        }
+        read.reset();
+    }
+    insertRows(to, table, columns, batch, fullBatch);
+    return copied;
+}
+
+void prepareTarget(Database& to, const CopyOptions& options) {
+    if (to.holdsNoTables()) {
+        CreateSchema(to);
+    } else {
+        MigrateSchema(to);
+        const qint64 bills = countRows(to, QStringLiteral("桌台"));
+        if (bills > 0 && !options.overwrite)
+            throw StoreError(
+                QStringLiteral("目标数据库 %1 已有 %2 张账单，没有复制。确实要用源数据库覆盖它时，"
+                               "请加上 --overwrite。")
+                    .arg(to.path())
+                    .arg(bills));
+    }
+}
+
+} // namespace
+
+bool NamesServerDatabase(const QString& name) {
+    return name.startsWith(QLatin1String("postgresql://")) || name.startsWith(QLatin1String("postgres://")) ||
+           (name.contains(QLatin1Char('=')) && !name.contains(QLatin1Char('/')));
+}
+
+CopyReport CopyDatabase(Database& from, Database& to, const CopyOptions& options) {
+    if (from.holdsNoTables())
+        throw StoreError(QStringLiteral("源数据库 %1 里没有点餐收银软件的数据。").arg(from.path()));
+    MigrateSchema(from);
+    prepareTarget(to, options);
+
+    CopyReport report;
+    Transaction reading(from, Transaction::Kind::Read);
+    Transaction writing(to);
+    for (const QString& table : ProgramTableNames()) {
+        to.exec(("DELETE FROM " + quoted(table)).constData());
+        const qint64 rows = copyTable(from, to, table);
+        const QString line = QStringLiteral("%1：%2 行").arg(table).arg(rows);
+        report.lines.append(line);
+        if (options.progress)
+            options.progress(line);
+    }
+    for (const QString& table : ProgramTableNames())
+        if (countRows(from, table) != countRows(to, table))
+            throw StoreError(QStringLiteral("复制后“%1”的行数不一致，目标数据库没有改动。").arg(table));
+    report.bills = countRows(to, QStringLiteral("桌台"));
+    report.receivable = sumOfReceivable(from);
+    if (std::abs(sumOfReceivable(to) - report.receivable) > 0.005)
+        throw StoreError(QStringLiteral("复制后应收合计不一致，目标数据库没有改动。"));
+    writing.commit();
+    reading.commit();
+    return report;
+}

@@ -14,6 +14,7 @@ class HistoryPanel;
 class TransferWindow;
 class OrderWindow;
 class PhoneAlarm;
+class PrintSpooler;
 class QSocketNotifier;
 class QLabel;
 class QMenu;
@@ -44,6 +45,9 @@ public:
     void startTransfer();
     void reopenBill(const QString& billId);
     HistoryPanel* history() const { return history_; }
+    PrintSpooler* spooler() const { return spooler_.get(); }
+    // Shows what keeps tickets from the printers ("厨房打印机未连接，3 张待打印"), hidden while nothing does.
+    void showPrinterStatus();
     // Hides every tile, then shows one per listed table with its caption (after the table list changed).
     void rebuildTiles();
     // Places the tiles by the flow rule for the current window width.
@@ -68,6 +72,8 @@ private:
     void followOtherCounters();
     void watchNotifications();
     void takeTableNotices();
+    void startSpooler();
+    void openPrinters();
     void runToolbarItem(int item);
     void showTilePopup(const QPoint& globalPos);
     bool closeOrderWindow();
@@ -96,9 +102,11 @@ private:
     QPointer<QWidget> settingsWindow_;
     QPointer<QWidget> mobileWindow_;
     std::unique_ptr<PhoneAlarm> phoneAlarm_;
-    TableLease tableLease_{db_};         // the table of the ordering window, claimed against other counters
-    QSocketNotifier* notices_ = nullptr; // changes other counters announce; only on a database server
-    QLabel* phoneAlarmLabel_ = nullptr;  // shown when phones tried many wrong staff passwords
-    QMenu* tileMenu_ = nullptr;          // 点餐, 结账离开, 转台 on a tile
+    TableLease tableLease_{db_};           // the table of the ordering window, claimed against other counters
+    QSocketNotifier* notices_ = nullptr;   // changes other counters announce; only on a database server
+    QLabel* phoneAlarmLabel_ = nullptr;    // shown when phones tried many wrong staff passwords
+    QLabel* printerStatusLabel_ = nullptr; // printers in trouble and lines no printer took
+    std::unique_ptr<PrintSpooler> spooler_;
+    QMenu* tileMenu_ = nullptr; // 点餐, 结账离开, 转台 on a tile
     QPointer<OrderWindow> orderWindow_;
 };

@@ -1,5 +1,7 @@
 #include "order/BillPreviewWindow.h"
 
+#include "print/PrintQueue.h"
+
 #include "store/StoreError.h"
 #include "ui/Widgets.h"
 
@@ -78,6 +80,15 @@ BillPreviewWindow::BillPreviewWindow(const BillData& bill, QWidget* parent)
 }
 
 void BillPreviewWindow::printBill() {
+    if (db_) {
+        try {
+            if (QueueBill(*db_, bill_, QDateTime::currentDateTime()))
+                return;
+        } catch (const StoreError& error) {
+            ShowMessage(this, QStringLiteral("账单没有送到打印机。\n") + error.text());
+            return;
+        }
+    }
     PrintBill(this, bill_, printerSource_);
 }
 

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+class Database;
 class QScrollArea;
 class SettingsStore;
 
@@ -19,6 +20,8 @@ public:
     const ReceiptDocument& document() const { return document_; }
     // Where the print button sends the bill (the default printer unless changed).
     void setPrinterSource(PrinterSource source) { printerSource_ = std::move(source); }
+    // With a database, the bill goes as ESC/POS to the printer set for 账单 when there is one.
+    void setDatabase(Database* db) { db_ = db; }
 
 private:
     void printBill();
@@ -26,6 +29,7 @@ private:
     BillData bill_;
     ReceiptDocument document_;
     PrinterSource printerSource_ = DefaultPrinter;
+    Database* db_ = nullptr;
 };
 
 // Shows the preview of the bill; while one is open, that window is shown again as it stands, not redrawn.

@@ -5,6 +5,8 @@
 #include "order/MenuChoice.h"
 #include "order/OrderGridModel.h"
 #include "order/Printing.h"
+#include "print/JobStore.h"
+#include "print/PrintQueue.h"
 #include "settings/SettingsStore.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
@@ -14,6 +16,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -58,7 +61,7 @@ QLineEdit* box(QWidget* parent, const QString& objectName) {
 } // namespace
 
 OrderWindow::OrderWindow(Database& db, SettingsStore& settings, QWidget* parent)
-    : QWidget(parent, Qt::Window), settings_(settings), bill_(new BillDocument(db, this)),
+    : QWidget(parent, Qt::Window), db_(db), settings_(settings), bill_(new BillDocument(db, this)),
       menu_(new MenuChoice(db, this)) {
     setObjectName(QStringLiteral("orderWindow"));
     setWindowTitle(QStringLiteral("点餐"));
@@ -353,16 +356,43 @@ void OrderWindow::reportFailure(const QString& what, const QString& why) {
 
 void OrderWindow::printBill() {
     const BillHeader& header = bill_->header();
-    OpenBillPreview(this, header.tableName, bill_->lines(), header.receivable, header.received, settings_);
+    if (BillPreviewWindow* preview = OpenBillPreview(this, header.tableName, bill_->lines(),
+                                                     header.receivable, header.received, settings_))
+        preview->setDatabase(&db_);
 }
 
 void OrderWindow::printKitchenTicket() {
-    PrintKitchenTicketFor(this, bill_->header().tableName, bill_->lines(), settings_);
+    try {
+        if (!HasKitchenPrinters(db_)) {
+            PrintKitchenTicketFor(this, bill_->header().tableName, bill_->lines(), settings_);
+            return;
+        }
+        QList<OrderLine> marked;
+        std::copy_if(bill_->lines().begin(), bill_->lines().end(), std::back_inserter(marked),
+                     [](const OrderLine& line) { return line.kitchenMark == kMark; });
+        if (marked.isEmpty()) {
+            ShowMessage(this, kNoKitchenLinesMessage);
+            return;
+        }
+        const KitchenSend send = SendToKitchen(db_, bill_->header().tableName, marked, kSourceCounter,
+                                               QDateTime::currentDateTime());
+        if (const QString unrouted = UnroutedMessage(send); !unrouted.isEmpty())
+            ShowMessage(this, unrouted);
+    } catch (const StoreError& error) {
+        reportFailure(QStringLiteral("后厨单没有送出。"), error.text());
+    }
 }
 
 void OrderWindow::checkOut() {
     bill_->checkOut();
-    saveAndClose();
+    if (!saveAndClose())
+        return;
+    // The drawer opens once the bill is stored as left, never for a checkout that did not happen.
+    try {
+        OpenCashDrawers(db_, QDateTime::currentDateTime());
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("钱箱没有打开：") + error.text());
+    }
 }
 
 void OrderWindow::setReadOnly(bool readOnly) {

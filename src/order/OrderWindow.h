@@ -62,6 +62,7 @@ private:
     void reportFailure(const QString& what, const QString& why);
     void storeHeaderFields();
 
+    Database& db_;
     SettingsStore& settings_;
     bool readOnly_ = false;
     BillDocument* bill_ = nullptr;

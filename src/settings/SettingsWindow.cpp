@@ -1,6 +1,7 @@
 #include "settings/SettingsWindow.h"
 
 #include "settings/Password.h"
+#include "settings/PrintersPage.h"
 #include "settings/SettingsStore.h"
 #include "settings/TableDialog.h"
 #include "store/Log.h"
@@ -46,7 +47,10 @@ SettingsWindow::SettingsWindow(Database& db, SettingsStore& store, std::function
 
     auto* save = makeButton(QStringLiteral("保  存"), "saveButton", this);
     auto* cancel = makeButton(QStringLiteral("取  消"), "cancelButton", this);
+    auto* printers = makeButton(QStringLiteral("打印机"), "printersButton", this);
+    connect(printers, &QPushButton::clicked, this, &SettingsWindow::showPrinters);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(printers);
     buttons->addStretch();
     buttons->addWidget(save);
     buttons->addSpacing(Px(600));
@@ -70,6 +74,16 @@ SettingsWindow::SettingsWindow(Database& db, SettingsStore& store, std::function
         reportFailure(QStringLiteral("综合设置读取失败。"), error.text());
     }
     setFixedSize(sizeHint());
+}
+
+PrintersPage* SettingsWindow::showPrinters() {
+    if (!printersPage_)
+        printersPage_ = new PrintersPage(db_, this);
+    printersPage_->refresh();
+    printersPage_->show();
+    printersPage_->raise();
+    printersPage_->activateWindow();
+    return printersPage_;
 }
 
 QLineEdit* SettingsWindow::addBox(const char* name) {

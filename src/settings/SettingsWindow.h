@@ -7,6 +7,7 @@
 
 class Database;
 class QLineEdit;
+class PrintersPage;
 class QListWidget;
 class SettingsStore;
 class TableDialog;
@@ -40,6 +41,8 @@ public:
     void deleteTable();    // 删除
     bool save();           // 保  存
     void changePassword(); // 修改密码
+    // 打印机: the printers page, opened once and shown again while it lives.
+    PrintersPage* showPrinters();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -71,6 +74,7 @@ private:
     QLineEdit* oldPasswordBox_ = nullptr;
     QLineEdit* newPasswordBox_ = nullptr;
     TableDialog* dialog_ = nullptr;
+    PrintersPage* printersPage_ = nullptr;
 
     // The entry last selected: its key (编号) and name.
     QString selectedKey_;

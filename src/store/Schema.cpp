@@ -26,7 +26,8 @@ QList<Column> settingsColumns() {
                     {"密码", 50},
                     {"手机点餐", 10},
                     {"下边距", 50},
-                    {"右边距", 50}});
+                    {"右边距", 50},
+                    {"手机送厨", 10}});
     return columns;
 }
 
@@ -82,6 +83,31 @@ const QList<TableDef>& tables() {
           {"备用3", 50},
           {"序号", 50},
           {"分类", 50}}},
+        // One row per printer; 用途 "后厨", "账单" or "后厨,账单"; 分类 a comma-separated list, may be empty.
+        {"打印机",
+         {{"名称", 50},
+          {"地址", 200},
+          {"纸宽", 10},
+          {"用途", 10},
+          {"分类", 200},
+          {"钱箱", 10},
+          {"启用", 10}}},
+        // One row per ticket, bill, test page or drawer pulse on its way to a printer (see print/JobStore).
+        {"打印任务",
+         {{"编号", 20},
+          {"打印机", 50},
+          {"种类", 10},
+          {"状态", 10},
+          {"日期", 10},
+          {"时间", 20},
+          {"单号", 10},
+          {"来源", 10},
+          {"桌号", 50},
+          {"内容", 20000},
+          {"补打", 10},
+          {"重打", 10},
+          {"说明", 200},
+          {"完成时间", 20}}},
     };
     return defs;
 }
@@ -106,8 +132,15 @@ QByteArray columnType(const Database& db, int width) {
     return db.isServer() ? type + " COLLATE \"C\"" : type;
 }
 
+const TableDef& tableDef(const char* name) {
+    for (const TableDef& table : tables())
+        if (qstrcmp(table.name, name) == 0)
+            return table;
+    throw StoreError(QStringLiteral("没有表 %1").arg(QString::fromUtf8(name)));
+}
+
 QByteArray createTableSql(const Database& db, const TableDef& table) {
-    QByteArray sql = "CREATE TABLE \"" + QByteArray(table.name) + "\" (";
+    QByteArray sql = "CREATE TABLE IF NOT EXISTS \"" + QByteArray(table.name) + "\" (";
     if (db.isServer())
         sql += "rowid BIGSERIAL PRIMARY KEY, ";
     bool first = true;
@@ -153,8 +186,8 @@ CREATE OR REPLACE AGGREGATE cj_sum(text) (SFUNC = cj_sum_step, STYPE = double pr
 void insertSampleRows(Database& db) {
     Statement settings(db,
                        "INSERT INTO \"综合设置\" (\"餐馆名称\", \"电话\", \"地址\", \"左边距\", \"上边距\", "
-                       "\"打印机\", \"密码\", \"手机点餐\", \"下边距\", \"右边距\") "
-                       "VALUES (?, ?, ?, '10', '10', '', '739', '0', '', '')");
+                       "\"打印机\", \"密码\", \"手机点餐\", \"下边距\", \"右边距\", \"手机送厨\") "
+                       "VALUES (?, ?, ?, '10', '10', '', '739', '0', '', '', '1')");
     settings.bind(1, QStringLiteral("澄槿小馆")).bind(2, QStringLiteral("0571-88886666"));
     settings.bind(3, QStringLiteral("杭州市西湖区文三路88号"));
     settings.run();
@@ -207,6 +240,20 @@ void insertSampleRows(Database& db) {
     }
 }
 
+// A statement naming a missing column cannot be prepared; the file is not touched either way. The probe
+// runs in a savepoint of its own, since a server aborts the whole transaction on a failed statement.
+bool hasColumn(Database& db, const char* table, const char* column) {
+    const QByteArray sql = QByteArray("SELECT \"") + column + "\" FROM \"" + table + "\" WHERE 1 = 0";
+    Transaction probeStep(db, Transaction::Kind::Write);
+    try {
+        Statement probe(db, sql.constData());
+        probe.next();
+        return true;
+    } catch (const StoreError&) {
+        return false;
+    }
+}
+
 } // namespace
 
 void CreateIndexes(Database& db) {
@@ -232,11 +279,21 @@ void CreateTableTokens(Database& db) {
     db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"桌台令牌_令牌\" ON \"桌台令牌\" (\"令牌\");");
 }
 
+void CreatePrintTables(Database& db) {
+    db.exec(createTableSql(db, tableDef("打印机")).constData());
+    db.exec(createTableSql(db, tableDef("打印任务")).constData());
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"打印任务_编号\" ON \"打印任务\" (\"编号\");");
+    // The spooler asks for each printer's next waiting job, and the main window counts them.
+    db.exec("CREATE INDEX IF NOT EXISTS \"打印任务_状态\" ON \"打印任务\" (\"状态\", \"打印机\", \"编号\");");
+    db.exec("CREATE INDEX IF NOT EXISTS \"打印任务_日期\" ON \"打印任务\" (\"日期\");");
+}
+
 void CreateSchema(Database& db) {
     Transaction transaction(db);
     for (const TableDef& table : tables())
         db.exec(createTableSql(db, table).constData());
     CreateTableTokens(db);
+    CreatePrintTables(db);
     CreateIndexes(db);
     insertSampleRows(db);
     if (db.isServer())
@@ -257,6 +314,14 @@ void MigrateSchema(Database& db) {
         CreateServerFunctions(db);
     if (version < 2)
         CreateTableTokens(db);
+    if (version < 3) {
+        CreatePrintTables(db);
+        // Phone orders go to the kitchen by themselves once a kitchen printer is set up.
+        if (!hasColumn(db, "综合设置", "手机送厨")) {
+            db.exec(("ALTER TABLE \"综合设置\" ADD COLUMN \"手机送厨\" " + columnType(db, 10)).constData());
+            db.exec("UPDATE \"综合设置\" SET \"手机送厨\" = '1';");
+        }
+    }
     if (version < kSchemaVersion)
         db.setUserVersion(kSchemaVersion);
     transaction.commit();

@@ -8,7 +8,7 @@
 class Database;
 
 // Version of the schema this program writes (the file's user_version; a table of its own on a server).
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
 
 // Number of occupation slot columns "0".."50" in 综合设置; only the first 45 belong to tiles.
 inline constexpr int kSlotColumns = 51;
@@ -20,11 +20,15 @@ void CreateSchema(Database& db);
 // Creates the indexes the program's queries rely on, where missing.
 void CreateIndexes(Database& db);
 
-// Brings an older file up to kSchemaVersion. Version 2 adds 桌台令牌 (the guest code of each table).
+// Brings an older file up to kSchemaVersion. Version 2 adds 桌台令牌 (the guest code of each table);
+// version 3 adds the printers (打印机), their job queue (打印任务) and the switch 综合设置.手机送厨.
 void MigrateSchema(Database& db);
 
 // Creates 桌台令牌 (编号 of the table in 餐桌设置, 令牌 its guest token), where missing.
 void CreateTableTokens(Database& db);
+
+// Creates 打印机 and 打印任务 with their indexes, where missing.
+void CreatePrintTables(Database& db);
 
 // Every table of the program's data, in the order a copy writes them.
 QStringList ProgramTableNames();

@@ -40,3 +40,14 @@ void WriteSlot(Database& db, int index, const QString& billId) {
     Statement update(db, sql.constData());
     update.bind(1, billId).run();
 }
+
+bool ReadPhoneOrdersToKitchen(Database& db) {
+    Statement query(db, "SELECT \"手机送厨\" FROM \"综合设置\" ORDER BY rowid LIMIT 1");
+    return !query.next() || query.text(0) != QLatin1String("0");
+}
+
+void WritePhoneOrdersToKitchen(Database& db, bool on) {
+    Statement update(
+        db, "UPDATE \"综合设置\" SET \"手机送厨\" = ? WHERE rowid = (SELECT min(rowid) FROM \"综合设置\")");
+    update.bind(1, on ? QStringLiteral("1") : QStringLiteral("0")).run();
+}

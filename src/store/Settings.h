@@ -28,3 +28,7 @@ void WriteSlot(Database& db, int index, const QString& billId);
 
 // Name of slot column i, as SQL identifier text (only ever built from a number).
 QByteArray SlotColumnSql(int index);
+
+// 手机送厨: whether orders from phones go to the kitchen printers by themselves (only "0" means no).
+bool ReadPhoneOrdersToKitchen(Database& db);
+void WritePhoneOrdersToKitchen(Database& db, bool on);

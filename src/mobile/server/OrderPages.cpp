@@ -2,6 +2,8 @@
 
 #include "main/OrderDesk.h"
 #include "mobile/server/PageTemplate.h"
+#include "print/JobStore.h"
+#include "print/PrintQueue.h"
 #include "store/Database.h"
 #include "store/NumberText.h"
 
@@ -148,14 +150,20 @@ PageResponse OrderPages::saveMenu(const PageRequest& request, const PageVisitor&
                 back};
         order.emplace_back(index, *quantity);
     }
-    // The whole order is one step: every line at its quantity, or nothing at all.
+    // The whole order is one step: every line at its quantity and the kitchen tickets that print them, or
+    // nothing at all.
     const QDateTime now = QDateTime::currentDateTime();
     desk.bill.runAsOneStep([&] {
+        QStringList added;
         for (const auto& [index, quantity] : order) {
             const int at = desk.bill.addItem(menu.at(index), now);
             if (quantity != menu.at(index).quantity)
                 desk.bill.setQuantity(at, quantity);
+            added.append(desk.bill.lines().at(at).lineId);
         }
+        SendPhoneOrderToKitchen(context_.db(), desk.tables.tableName(table.index),
+                                LinesWithIds(desk.bill.lines(), added),
+                                visitor.guest() ? kSourceGuest : kSourceWaiter, now);
     });
     return Redirect(TableLink(PhonePage::Detail, table.param) + QStringLiteral("&m=added"));
 }

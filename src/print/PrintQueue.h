@@ -1,0 +1,53 @@
+#pragma once
+
+#include "bill/OrderLine.h"
+#include "order/BillLayout.h"
+#include "print/Printer.h"
+#include "print/Routing.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <optional>
+
+class Database;
+
+// What the windows and the phone pages hand to the printers: each call writes jobs into 打印任务 (inside
+// the caller's step when there is one) for the spooler of the counter program to send.
+
+// What one send to the kitchen did.
+struct KitchenSend {
+    int number = 0;              // the ticket number of the day; 0 when no printer got a line
+    QList<PrinterLines> tickets; // one job per printer
+    QList<OrderLine> unrouted;   // lines no printer takes: kept as a job that is never sent (未送出)
+};
+
+// True when an enabled printer prints kitchen tickets; without one, 后厨打印 prints pages as it always did.
+bool HasKitchenPrinters(Database& db);
+
+// Routes the lines to the kitchen printers by category and writes one ticket per printer, all under one
+// number of the day. `source` is 收银台, 服务员 or 顾客扫码.
+KitchenSend SendToKitchen(Database& db, const QString& tableName, const QList<OrderLine>& lines,
+                          const QString& source, const QDateTime& now);
+
+// For an order from a phone: sends its lines when 手机订单自动送厨 is on and a kitchen printer exists;
+// nullopt when phone orders do not go to the kitchen by themselves.
+std::optional<KitchenSend> SendPhoneOrderToKitchen(Database& db, const QString& tableName,
+                                                   const QList<OrderLine>& lines, const QString& source,
+                                                   const QDateTime& now);
+
+// The lines whose 序号 is listed, in the order of the bill.
+QList<OrderLine> LinesWithIds(const QList<OrderLine>& lines, const QStringList& lineIds);
+
+// The lines as a user reads them in a message: "可乐 ×2瓶、米饭 ×1碗".
+QString LinesText(const QList<OrderLine>& lines);
+// What 后厨打印 tells the user about lines no printer took; empty when every line went out.
+QString UnroutedMessage(const KitchenSend& send);
+
+// The bill for the printer set for 账单, when there is one; the job's id, or nullopt when no enabled
+// printer prints bills (the page printer prints it then).
+std::optional<QString> QueueBill(Database& db, const BillData& bill, const QDateTime& now);
+// A test page for the named printer; the job's id.
+QString QueueTestPage(Database& db, const QString& printerName, const QDateTime& now);
+// A drawer pulse on every enabled printer with 钱箱 set; how many were asked for.
+int OpenCashDrawers(Database& db, const QDateTime& now);

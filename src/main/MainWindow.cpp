@@ -194,400 +194,401 @@ void MainWindow::takeTableNotices() {
         Log::write(QStringLiteral("餐桌状态刷新失败：") + error.text());
     }
     showTileStatus();
+}
 
-    // The spooler's threads stop before the windows they may hand pages to.
-    MainWindow::~MainWindow() {
-        spooler_.reset();
+// The spooler's threads stop before the windows they may hand pages to.
+MainWindow::~MainWindow() {
+    spooler_.reset();
+}
+
+void MainWindow::startSpooler() {
+    Database& db = db_;
+    spooler_ = std::make_unique<PrintSpooler>([&db] { return db.connectAgain(); },
+                                              CounterTransports(this, *settings_));
+    connect(spooler_.get(), &PrintSpooler::statesChanged, this, &MainWindow::showPrinterStatus,
+            Qt::QueuedConnection);
+    spooler_->start();
+}
+
+void MainWindow::showPrinterStatus() {
+    QStringList parts;
+    if (const QString trouble = PrinterTroubleText(spooler_->states()); !trouble.isEmpty())
+        parts.append(trouble);
+    if (const int notSent = spooler_->notRoutedToday(); notSent > 0)
+        parts.append(QStringLiteral("今日 %1 张单子有菜品没有打印机接收，未送出").arg(notSent));
+    printerStatusLabel_->setText(parts.join(QStringLiteral("；")));
+    printerStatusLabel_->setVisible(!parts.isEmpty());
+}
+
+void MainWindow::openPrinters() {
+    runToolbarItem(6);
+    if (auto* window = qobject_cast<SettingsWindow*>(settingsWindow_.data()))
+        window->showPrinters();
+}
+
+OrderWindow* MainWindow::orderWindow() const {
+    return orderWindow_.data();
+}
+
+QWidget* MainWindow::buildToolbar() {
+    auto* band = new QLabel(this);
+    band->setObjectName(QStringLiteral("toolbarBand"));
+    band->setFixedHeight(Px(840));
+    band->setAutoFillBackground(true);
+    QPalette palette = band->palette();
+    palette.setColor(QPalette::Window, kBand);
+    band->setPalette(palette);
+    auto* row = new QHBoxLayout(band);
+    row->setContentsMargins(Px(600), 0, 0, 0);
+    row->setSpacing(Px(300));
+    for (int i = 0; i < ToolbarCaptions().size(); ++i) {
+        auto* item = new ToolbarLabel(
+            ToolbarCaptions().at(i), [this, i] { runToolbarItem(i); }, band);
+        item->setObjectName(QStringLiteral("toolbarItem%1").arg(i));
+        row->addWidget(item);
     }
+    row->addStretch();
+    phoneAlarmLabel_ = new QLabel(PhoneAlarm::Warning(), band);
+    phoneAlarmLabel_->setObjectName(QStringLiteral("phoneAlarmLabel"));
+    phoneAlarmLabel_->setToolTip(QStringLiteral("有人在手机上多次输错服务员密码。点击关闭此提示。"));
+    phoneAlarmLabel_->setStyleSheet(
+        QStringLiteral("background: white; color: rgb(200,0,0); font-size: 11pt; padding: 4px 8px;"));
+    phoneAlarmLabel_->setCursor(Qt::PointingHandCursor);
+    phoneAlarmLabel_->installEventFilter(this);
+    phoneAlarmLabel_->hide();
+    row->addWidget(phoneAlarmLabel_);
+    printerStatusLabel_ = new QLabel(band);
+    printerStatusLabel_->setObjectName(QStringLiteral("printerStatusLabel"));
+    printerStatusLabel_->setToolTip(QStringLiteral("点击查看打印机和今日打印记录"));
+    printerStatusLabel_->setStyleSheet(
+        QStringLiteral("background: white; color: rgb(200,0,0); font-size: 11pt; padding: 4px 8px;"));
+    printerStatusLabel_->setCursor(Qt::PointingHandCursor);
+    printerStatusLabel_->installEventFilter(this);
+    printerStatusLabel_->hide();
+    row->addWidget(printerStatusLabel_);
+    row->addSpacing(Px(300));
+    return band;
+}
 
-    void MainWindow::startSpooler() {
-        Database& db = db_;
-        spooler_ = std::make_unique<PrintSpooler>([&db] { return db.connectAgain(); },
-                                                  CounterTransports(this, *settings_));
-        connect(spooler_.get(), &PrintSpooler::statesChanged, this, &MainWindow::showPrinterStatus,
-                Qt::QueuedConnection);
-        spooler_->start();
+QWidget* MainWindow::buildTileArea() {
+    tileScroll_ = new QScrollArea(this);
+    tileScroll_->setFrameShape(QFrame::NoFrame);
+    tileScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tileScroll_->setWidgetResizable(false);
+    tileScroll_->setStyleSheet(QStringLiteral("QScrollArea { background: rgb(242,242,242); }"));
+    tileArea_ = new QWidget;
+    tileArea_->setObjectName(QStringLiteral("tileArea"));
+    tileArea_->setStyleSheet(QStringLiteral("#tileArea { background: rgb(242,242,242); }"));
+    for (int i = 0; i < kTileCount; ++i) {
+        auto* tile = new TileWidget(i, tileArea_);
+        tile->hide();
+        connect(tile, &TileWidget::clicked, tables_.get(), &TableMap::selectTile);
+        connect(tile, &TileWidget::doubleClicked, this, &MainWindow::openTable);
+        connect(tile, &TileWidget::contextRequested, this,
+                [this](int, const QPoint& globalPos) { showTilePopup(globalPos); });
+        tiles_.append(tile);
     }
+    tileScroll_->setWidget(tileArea_);
+    return tileScroll_;
+}
 
-    void MainWindow::showPrinterStatus() {
-        QStringList parts;
-        if (const QString trouble = PrinterTroubleText(spooler_->states()); !trouble.isEmpty())
-            parts.append(trouble);
-        if (const int notSent = spooler_->notRoutedToday(); notSent > 0)
-            parts.append(QStringLiteral("今日 %1 张单子有菜品没有打印机接收，未送出").arg(notSent));
-        printerStatusLabel_->setText(parts.join(QStringLiteral("；")));
-        printerStatusLabel_->setVisible(!parts.isEmpty());
+void MainWindow::rebuildTiles() {
+    const QStringList& names = settings_->tableList();
+    for (int i = 0; i < tiles_.size(); ++i) {
+        tiles_.at(i)->setVisible(i < names.size());
+        tiles_.at(i)->setCaption(i < names.size() ? names.at(i) : QString());
     }
+    flowTiles();
+}
 
-    void MainWindow::openPrinters() {
-        runToolbarItem(6);
-        if (auto* window = qobject_cast<SettingsWindow*>(settingsWindow_.data()))
-            window->showPrinters();
+void MainWindow::flowTiles() {
+    const int areaWidth = frameGeometry().width() * 15 - 4380 + 120;
+    const QList<QPoint> positions = TableMap::FlowTiles(areaWidth);
+    int bottom = 0;
+    for (int i = 0; i < tiles_.size(); ++i) {
+        tiles_.at(i)->move(Px(positions.at(i).x()), Px(positions.at(i).y()));
+        if (tiles_.at(i)->isVisibleTo(tileArea_))
+            bottom = std::max(bottom, tiles_.at(i)->geometry().bottom() + 1);
     }
+    tileArea_->resize(std::max(areaWidth / 15, Px(TableMap::kTileWidth)), bottom + 8);
+}
 
-    OrderWindow* MainWindow::orderWindow() const {
-        return orderWindow_.data();
+void MainWindow::showSlots() {
+    for (int i = 0; i < tiles_.size(); ++i)
+        tiles_.at(i)->setOccupied(tables_->isOccupied(i));
+    showTileStatus();
+}
+
+void MainWindow::showTileStatus() {
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int i = 0; i < tiles_.size(); ++i)
+        tiles_.at(i)->setStatus(tables_->tileStatus(i, now));
+}
+
+void MainWindow::showSelection(int index) {
+    for (int i = 0; i < tiles_.size(); ++i)
+        tiles_.at(i)->setSelected(i == index);
+}
+
+void MainWindow::checkPhoneAlarm() {
+    if (phoneAlarm_->raisedSinceLastCheck()) {
+        phoneAlarmLabel_->setText(PhoneAlarm::Warning() +
+                                  QDateTime::currentDateTime().toString(QStringLiteral("（HH:mm）")));
+        phoneAlarmLabel_->show();
     }
+}
 
-    QWidget* MainWindow::buildToolbar() {
-        auto* band = new QLabel(this);
-        band->setObjectName(QStringLiteral("toolbarBand"));
-        band->setFixedHeight(Px(840));
-        band->setAutoFillBackground(true);
-        QPalette palette = band->palette();
-        palette.setColor(QPalette::Window, kBand);
-        band->setPalette(palette);
-        auto* row = new QHBoxLayout(band);
-        row->setContentsMargins(Px(600), 0, 0, 0);
-        row->setSpacing(Px(300));
-        for (int i = 0; i < ToolbarCaptions().size(); ++i) {
-            auto* item = new ToolbarLabel(
-                ToolbarCaptions().at(i), [this, i] { runToolbarItem(i); }, band);
-            item->setObjectName(QStringLiteral("toolbarItem%1").arg(i));
-            row->addWidget(item);
-        }
-        row->addStretch();
-        phoneAlarmLabel_ = new QLabel(PhoneAlarm::Warning(), band);
-        phoneAlarmLabel_->setObjectName(QStringLiteral("phoneAlarmLabel"));
-        phoneAlarmLabel_->setToolTip(QStringLiteral("有人在手机上多次输错服务员密码。点击关闭此提示。"));
-        phoneAlarmLabel_->setStyleSheet(
-            QStringLiteral("background: white; color: rgb(200,0,0); font-size: 11pt; padding: 4px 8px;"));
-        phoneAlarmLabel_->setCursor(Qt::PointingHandCursor);
-        phoneAlarmLabel_->installEventFilter(this);
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == phoneAlarmLabel_ && event->type() == QEvent::MouseButtonRelease) {
         phoneAlarmLabel_->hide();
-        row->addWidget(phoneAlarmLabel_);
-        printerStatusLabel_ = new QLabel(band);
-        printerStatusLabel_->setObjectName(QStringLiteral("printerStatusLabel"));
-        printerStatusLabel_->setToolTip(QStringLiteral("点击查看打印机和今日打印记录"));
-        printerStatusLabel_->setStyleSheet(
-            QStringLiteral("background: white; color: rgb(200,0,0); font-size: 11pt; padding: 4px 8px;"));
-        printerStatusLabel_->setCursor(Qt::PointingHandCursor);
-        printerStatusLabel_->installEventFilter(this);
-        printerStatusLabel_->hide();
-        row->addWidget(printerStatusLabel_);
-        row->addSpacing(Px(300));
-        return band;
+        return true;
     }
-
-    QWidget* MainWindow::buildTileArea() {
-        tileScroll_ = new QScrollArea(this);
-        tileScroll_->setFrameShape(QFrame::NoFrame);
-        tileScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        tileScroll_->setWidgetResizable(false);
-        tileScroll_->setStyleSheet(QStringLiteral("QScrollArea { background: rgb(242,242,242); }"));
-        tileArea_ = new QWidget;
-        tileArea_->setObjectName(QStringLiteral("tileArea"));
-        tileArea_->setStyleSheet(QStringLiteral("#tileArea { background: rgb(242,242,242); }"));
-        for (int i = 0; i < kTileCount; ++i) {
-            auto* tile = new TileWidget(i, tileArea_);
-            tile->hide();
-            connect(tile, &TileWidget::clicked, tables_.get(), &TableMap::selectTile);
-            connect(tile, &TileWidget::doubleClicked, this, &MainWindow::openTable);
-            connect(tile, &TileWidget::contextRequested, this,
-                    [this](int, const QPoint& globalPos) { showTilePopup(globalPos); });
-            tiles_.append(tile);
-        }
-        tileScroll_->setWidget(tileArea_);
-        return tileScroll_;
+    if (watched == printerStatusLabel_ && event->type() == QEvent::MouseButtonRelease) {
+        openPrinters();
+        return true;
     }
+    return QMainWindow::eventFilter(watched, event);
+}
 
-    void MainWindow::rebuildTiles() {
-        const QStringList& names = settings_->tableList();
-        for (int i = 0; i < tiles_.size(); ++i) {
-            tiles_.at(i)->setVisible(i < names.size());
-            tiles_.at(i)->setCaption(i < names.size() ? names.at(i) : QString());
-        }
-        flowTiles();
+void MainWindow::showTilePopup(const QPoint& globalPos) {
+    tileMenu_->popup(globalPos);
+}
+
+void MainWindow::refreshTiles() {
+    try {
+        tables_->refreshSlots();
+    } catch (const StoreError& error) {
+        reportFailure(QStringLiteral("餐桌状态读取失败。"), error.text());
     }
+}
 
-    void MainWindow::flowTiles() {
-        const int areaWidth = frameGeometry().width() * 15 - 4380 + 120;
-        const QList<QPoint> positions = TableMap::FlowTiles(areaWidth);
-        int bottom = 0;
-        for (int i = 0; i < tiles_.size(); ++i) {
-            tiles_.at(i)->move(Px(positions.at(i).x()), Px(positions.at(i).y()));
-            if (tiles_.at(i)->isVisibleTo(tileArea_))
-                bottom = std::max(bottom, tiles_.at(i)->geometry().bottom() + 1);
-        }
-        tileArea_->resize(std::max(areaWidth / 15, Px(TableMap::kTileWidth)), bottom + 8);
+bool MainWindow::closeOrderWindow() {
+    if (!orderWindow_ || !orderWindow_->isVisible())
+        return true;
+    return orderWindow_->saveAndClose();
+}
+
+void MainWindow::openTable(int index) {
+    if (index < 0 || index >= tables_->tableCount())
+        return;
+    if (!closeOrderWindow())
+        return;
+    OrderWindow* window = newOrderWindow();
+    bool leased = false;
+    try {
+        leased = tableLease_.take(index);
+        tables_->refreshSlots();
+        window->bill().openTable(index, tables_->tableName(index), QDateTime::currentDateTime());
+    } catch (const StoreError& error) {
+        tableLease_.release();
+        window->deleteLater();
+        reportFailure(QStringLiteral("餐桌无法打开。"), error.text());
+        return;
     }
-
-    void MainWindow::showSlots() {
-        for (int i = 0; i < tiles_.size(); ++i)
-            tiles_.at(i)->setOccupied(tables_->isOccupied(i));
-        showTileStatus();
+    // Another counter is taking this table's order: this one may look, never overwrite it.
+    if (!leased) {
+        window->setReadOnly(true);
+        ShowMessage(this, QStringLiteral("该桌正在其他收银台点餐"));
     }
+    showOrderWindow(window);
+}
 
-    void MainWindow::showTileStatus() {
-        const QDateTime now = QDateTime::currentDateTime();
-        for (int i = 0; i < tiles_.size(); ++i)
-            tiles_.at(i)->setStatus(tables_->tileStatus(i, now));
+void MainWindow::reopenBill(const QString& billId) {
+    if (!closeOrderWindow())
+        return;
+    OrderWindow* window = newOrderWindow();
+    try {
+        window->bill().openClosedBill(billId);
+    } catch (const StoreError& error) {
+        window->deleteLater();
+        reportFailure(QStringLiteral("账单无法打开。"), error.text());
+        return;
     }
+    showOrderWindow(window);
+}
 
-    void MainWindow::showSelection(int index) {
-        for (int i = 0; i < tiles_.size(); ++i)
-            tiles_.at(i)->setSelected(i == index);
-    }
+OrderWindow* MainWindow::newOrderWindow() {
+    auto* window = new OrderWindow(db_, *settings_, this);
+    connect(&window->bill(), &BillDocument::slotStored, tables_.get(), &TableMap::setSlot);
+    return window;
+}
 
-    void MainWindow::checkPhoneAlarm() {
-        if (phoneAlarm_->raisedSinceLastCheck()) {
-            phoneAlarmLabel_->setText(PhoneAlarm::Warning() +
-                                      QDateTime::currentDateTime().toString(QStringLiteral("（HH:mm）")));
-            phoneAlarmLabel_->show();
-        }
-    }
+int MainWindow::tableInOrderWindow() const {
+    return orderWindow_ && orderWindow_->isVisible() ? orderWindow_->bill().table() : -1;
+}
 
-    bool MainWindow::eventFilter(QObject * watched, QEvent * event) {
-        if (watched == phoneAlarmLabel_ && event->type() == QEvent::MouseButtonRelease) {
-            phoneAlarmLabel_->hide();
-            return true;
-        }
-        if (watched == printerStatusLabel_ && event->type() == QEvent::MouseButtonRelease) {
-            openPrinters();
-            return true;
-        }
-        return QMainWindow::eventFilter(watched, event);
-    }
-
-    void MainWindow::showTilePopup(const QPoint& globalPos) {
-        tileMenu_->popup(globalPos);
-    }
-
-    void MainWindow::refreshTiles() {
+void MainWindow::showOrderWindow(OrderWindow* window) {
+    if (orderWindow_)
+        orderWindow_->deleteLater();
+    orderWindow_ = window;
+    const bool fromHistory = window->bill().isClosedBill();
+    connect(window, &OrderWindow::closedAfterSave, this, [this, fromHistory, window] {
+        window->deleteLater();
+        tableLease_.release();
         try {
-            tables_->refreshSlots();
+            tables_->refreshBills();
         } catch (const StoreError& error) {
-            reportFailure(QStringLiteral("餐桌状态读取失败。"), error.text());
+            Log::write(QStringLiteral("餐桌状态刷新失败：") + error.text());
         }
-    }
+        // After a bill of the table map is saved the list shows today's bills.
+        if (!fromHistory)
+            history_->showToday();
+    });
+    window->show();
+    CenterOnScreen(window);
+    window->raise();
+    window->activateWindow();
+}
 
-    bool MainWindow::closeOrderWindow() {
-        if (!orderWindow_ || !orderWindow_->isVisible())
-            return true;
-        return orderWindow_->saveAndClose();
+void MainWindow::settleAndFreeSelected() {
+    const int selected = tables_->selectedTile();
+    // The bill open in the ordering window would occupy the table again when it saves; check it out
+    // there.
+    if (tableInOrderWindow() == selected) {
+        orderWindow_->checkOut();
+        return;
     }
-
-    void MainWindow::openTable(int index) {
-        if (index < 0 || index >= tables_->tableCount())
-            return;
-        if (!closeOrderWindow())
-            return;
-        OrderWindow* window = newOrderWindow();
-        bool leased = false;
-        try {
-            leased = tableLease_.take(index);
-            tables_->refreshSlots();
-            window->bill().openTable(index, tables_->tableName(index), QDateTime::currentDateTime());
-        } catch (const StoreError& error) {
-            tableLease_.release();
-            window->deleteLater();
-            reportFailure(QStringLiteral("餐桌无法打开。"), error.text());
-            return;
-        }
-        // Another counter is taking this table's order: this one may look, never overwrite it.
-        if (!leased) {
-            window->setReadOnly(true);
-            ShowMessage(this, QStringLiteral("该桌正在其他收银台点餐"));
-        }
-        showOrderWindow(window);
+    bool hadBill = false;
+    try {
+        tables_->refreshSlots();
+        hadBill = !tables_->slotValue(selected).trimmed().isEmpty();
+        tables_->settle(selected);
+    } catch (const StoreError& error) {
+        reportFailure(QStringLiteral("结账离开没有完成。"), error.text());
+        return;
     }
-
-    void MainWindow::reopenBill(const QString& billId) {
-        if (!closeOrderWindow())
-            return;
-        OrderWindow* window = newOrderWindow();
-        try {
-            window->bill().openClosedBill(billId);
-        } catch (const StoreError& error) {
-            window->deleteLater();
-            reportFailure(QStringLiteral("账单无法打开。"), error.text());
-            return;
-        }
-        showOrderWindow(window);
+    try {
+        if (hadBill)
+            OpenCashDrawers(db_, QDateTime::currentDateTime());
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("钱箱没有打开：") + error.text());
     }
+    history_->runQuery();
+}
 
-    OrderWindow* MainWindow::newOrderWindow() {
-        auto* window = new OrderWindow(db_, *settings_, this);
-        connect(&window->bill(), &BillDocument::slotStored, tables_.get(), &TableMap::setSlot);
-        return window;
+void MainWindow::startTransfer() {
+    if (tables_->slotValue(tables_->selectedTile()).isEmpty()) {
+        ShowMessage(this, QStringLiteral("请桌尚未点菜，无需转桌！"));
+        return;
     }
+    // An open ordering window would write its table's slot again when it saves: save it first.
+    if (!closeOrderWindow())
+        return;
+    if (transferWindow_)
+        transferWindow_->close();
+    transferWindow_ = new TransferWindow(*tables_, this);
+    transferWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    transferWindow_->show();
+    CenterOnScreen(transferWindow_, Px(340));
+}
 
-    int MainWindow::tableInOrderWindow() const {
-        return orderWindow_ && orderWindow_->isVisible() ? orderWindow_->bill().table() : -1;
-    }
-
-    void MainWindow::showOrderWindow(OrderWindow * window) {
-        if (orderWindow_)
-            orderWindow_->deleteLater();
-        orderWindow_ = window;
-        const bool fromHistory = window->bill().isClosedBill();
-        connect(window, &OrderWindow::closedAfterSave, this, [this, fromHistory, window] {
-            window->deleteLater();
-            tableLease_.release();
-            try {
-                tables_->refreshBills();
-            } catch (const StoreError& error) {
-                Log::write(QStringLiteral("餐桌状态刷新失败：") + error.text());
-            }
-            // After a bill of the table map is saved the list shows today's bills.
-            if (!fromHistory)
-                history_->showToday();
+void MainWindow::runToolbarItem(int item) {
+    switch (item) {
+    case 0:
+        refreshTiles();
+        break;
+    case 1:
+        showToolWindow(menuWindow_, [this] { return new MenuWindow(db_, this); });
+        break;
+    case 2:
+        settleAndFreeSelected();
+        break;
+    case 3:
+        showToolWindow(itemSalesWindow_, [this] { return new ItemSalesWindow(db_, this); });
+        break;
+    case 4:
+        showToolWindow(turnoverWindow_, [this] { return new TurnoverWindow(db_, this); });
+        break;
+    case 5:
+        showToolWindow(mobileWindow_, [this] {
+            auto* window = new MobileWindow(db_, *settings_, server_, this);
+            connect(window, &MobileWindow::tutorialRequested, window,
+                    [window] { OpenManual(window, kManualMobileSection); });
+            return window;
         });
+        break;
+    case 6:
+        showToolWindow(settingsWindow_, [this] {
+            auto* window = new SettingsWindow(
+                db_, *settings_,
+                [this] {
+                    rebuildTiles();
+                    refreshTiles();
+                },
+                this);
+            window->setOpenTableProbe([this] { return tableInOrderWindow(); });
+            return window;
+        });
+        break;
+    case 7:
+        OpenManual(this);
+        break;
+    case 8:
+        ShowAboutBox(this);
+        break;
+    case 9:
+        startTransfer();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::showToolWindow(QPointer<QWidget>& window, const std::function<QWidget*()>& create) {
+    if (!window) {
+        window = create();
+        window->setWindowFlag(Qt::Window);
+        window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
         CenterOnScreen(window);
-        window->raise();
-        window->activateWindow();
     }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
 
-    void MainWindow::settleAndFreeSelected() {
-        const int selected = tables_->selectedTile();
-        // The bill open in the ordering window would occupy the table again when it saves; check it out
-        // there.
-        if (tableInOrderWindow() == selected) {
-            orderWindow_->checkOut();
-            return;
-        }
-        bool hadBill = false;
-        try {
-            tables_->refreshSlots();
-            hadBill = !tables_->slotValue(selected).trimmed().isEmpty();
-            tables_->settle(selected);
-        } catch (const StoreError& error) {
-            reportFailure(QStringLiteral("结账离开没有完成。"), error.text());
-            return;
-        }
-        try {
-            if (hadBill)
-                OpenCashDrawers(db_, QDateTime::currentDateTime());
-        } catch (const StoreError& error) {
-            Log::write(QStringLiteral("钱箱没有打开：") + error.text());
-        }
-        history_->runQuery();
-    }
+void MainWindow::reportFailure(const QString& what, const QString& why) {
+    Log::write(what + why);
+    ShowMessage(this, what + QLatin1Char('\n') + why);
+}
 
-    void MainWindow::startTransfer() {
-        if (tables_->slotValue(tables_->selectedTile()).isEmpty()) {
-            ShowMessage(this, QStringLiteral("请桌尚未点菜，无需转桌！"));
-            return;
-        }
-        // An open ordering window would write its table's slot again when it saves: save it first.
-        if (!closeOrderWindow())
-            return;
-        if (transferWindow_)
-            transferWindow_->close();
-        transferWindow_ = new TransferWindow(*tables_, this);
-        transferWindow_->setAttribute(Qt::WA_DeleteOnClose);
-        transferWindow_->show();
-        CenterOnScreen(transferWindow_, Px(340));
-    }
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    flowTiles();
+}
 
-    void MainWindow::runToolbarItem(int item) {
-        switch (item) {
-        case 0:
-            refreshTiles();
-            break;
-        case 1:
-            showToolWindow(menuWindow_, [this] { return new MenuWindow(db_, this); });
-            break;
-        case 2:
-            settleAndFreeSelected();
-            break;
-        case 3:
-            showToolWindow(itemSalesWindow_, [this] { return new ItemSalesWindow(db_, this); });
-            break;
-        case 4:
-            showToolWindow(turnoverWindow_, [this] { return new TurnoverWindow(db_, this); });
-            break;
-        case 5:
-            showToolWindow(mobileWindow_, [this] {
-                auto* window = new MobileWindow(db_, *settings_, server_, this);
-                connect(window, &MobileWindow::tutorialRequested, window,
-                        [window] { OpenManual(window, kManualMobileSection); });
-                return window;
-            });
-            break;
-        case 6:
-            showToolWindow(settingsWindow_, [this] {
-                auto* window = new SettingsWindow(
-                    db_, *settings_,
-                    [this] {
-                        rebuildTiles();
-                        refreshTiles();
-                    },
-                    this);
-                window->setOpenTableProbe([this] { return tableInOrderWindow(); });
-                return window;
-            });
-            break;
-        case 7:
-            OpenManual(this);
-            break;
-        case 8:
-            ShowAboutBox(this);
-            break;
-        case 9:
-            startTransfer();
-            break;
-        default:
-            break;
-        }
+void MainWindow::closeEvent(QCloseEvent* event) {
+    hide();
+    if (!closeOrderWindow()) {
+        show();
+        event->ignore();
+        return;
     }
+    event->accept();
+    if (mobileWindow_)
+        mobileWindow_->close(); // stores the switch
+    server_.stop();
+    writeBackup();
+    QApplication::quit();
+}
 
-    void MainWindow::showToolWindow(QPointer<QWidget> & window, const std::function<QWidget*()>& create) {
-        if (!window) {
-            window = create();
-            window->setWindowFlag(Qt::Window);
-            window->setAttribute(Qt::WA_DeleteOnClose);
-            window->show();
-            CenterOnScreen(window);
-        }
-        window->show();
-        window->raise();
-        window->activateWindow();
-    }
-
-    void MainWindow::reportFailure(const QString& what, const QString& why) {
-        Log::write(what + why);
-        ShowMessage(this, what + QLatin1Char('\n') + why);
-    }
-
-    void MainWindow::resizeEvent(QResizeEvent * event) {
-        QMainWindow::resizeEvent(event);
-        flowTiles();
-    }
-
-    void MainWindow::closeEvent(QCloseEvent * event) {
-        hide();
-        if (!closeOrderWindow()) {
-            show();
-            event->ignore();
-            return;
-        }
-        event->accept();
-        if (mobileWindow_)
-            mobileWindow_->close(); // stores the switch
-        server_.stop();
-        writeBackup();
-        QApplication::quit();
-    }
-
-    void MainWindow::writeBackup() {
-        QPointer<QLabel> notice;
-        BackupDatabase(db_, folders_.backupFolder, QDateTime::currentDateTime(),
-                       [&](const BackupProgress& progress) {
-                           if (progress.elapsedMs >= 1000 && !notice) {
-                               notice = new QLabel(QStringLiteral("正在备份数据库…"), nullptr,
-                                                   Qt::Dialog | Qt::FramelessWindowHint);
-                               notice->setAttribute(Qt::WA_DeleteOnClose);
-                               notice->setAlignment(Qt::AlignCenter);
-                               notice->setFixedSize(260, 80);
-                               notice->setStyleSheet(
-                                   QStringLiteral("background: white; border: 2px solid rgb(75,151,199);"));
-                               notice->show();
-                               CenterOnScreen(notice);
-                           }
-                           QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                       });
-        if (notice)
-            notice->close();
-    }
+void MainWindow::writeBackup() {
+    QPointer<QLabel> notice;
+    BackupDatabase(db_, folders_.backupFolder, QDateTime::currentDateTime(),
+                   [&](const BackupProgress& progress) {
+                       if (progress.elapsedMs >= 1000 && !notice) {
+                           notice = new QLabel(QStringLiteral("正在备份数据库…"), nullptr,
+                                               Qt::Dialog | Qt::FramelessWindowHint);
+                           notice->setAttribute(Qt::WA_DeleteOnClose);
+                           notice->setAlignment(Qt::AlignCenter);
+                           notice->setFixedSize(260, 80);
+                           notice->setStyleSheet(
+                               QStringLiteral("background: white; border: 2px solid rgb(75,151,199);"));
+                           notice->show();
+                           CenterOnScreen(notice);
+                       }
+                       QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                   });
+    if (notice)
+        notice->close();
+}

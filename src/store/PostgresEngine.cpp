@@ -151,8 +151,9 @@ public:
     qint64 changes() const override { return changes_; }
     qint64 ownChanges() const override { return ownChanges_; }
     qint64 commitsByOthers() override {
-        // The position of the server's write-ahead log moves with every commit anywhere on the server.
-        const Result result = run("SELECT pg_current_wal_lsn()::text", {});
+        // The position of the server's write-ahead log moves with every commit anywhere on the server; the
+        // insert position at once, even when commits are not waited for on disk.
+        const Result result = run("SELECT pg_current_wal_insert_lsn()::text", {});
         const QByteArray lsn = PQgetvalue(result.get(), 0, 0);
         const QList<QByteArray> parts = lsn.split('/');
         return parts.size() == 2

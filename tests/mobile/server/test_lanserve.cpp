@@ -60,7 +60,8 @@ QMap<QString, QString> billColumns(Database& db, const QString& billId) {
     query.bind(1, billId);
     if (query.next())
         for (int i = 0; i < query.columnCount(); ++i)
-            if (query.columnName(i) != QLatin1String("id") && query.columnName(i) != QStringLiteral("桌号"))
+            if (query.columnName(i) != QLatin1String("id") && query.columnName(i) != QStringLiteral("桌号") &&
+                query.columnName(i) != QLatin1String("rowid")) // the server's own row number
                 columns.insert(query.columnName(i), query.text(i));
     return columns;
 }

@@ -202,6 +202,20 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::startSpooler() {
+    // On a database server one counter sends every counter's tickets: two spoolers would print each
+    // ticket twice. The lock ends with that counter's connection, and the others keep asking for it, so
+    // another counter takes over within seconds when it goes.
+    constexpr qint64 kOneSpoolerLock = 0x636a73706f6f6c; // "cjspool"
+    try {
+        if (db_.isServer() && !db_.tryHoldLock(kOneSpoolerLock)) {
+            QTimer::singleShot(std::chrono::seconds(10), this, &MainWindow::startSpooler);
+            return;
+        }
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("打印队列没有启动：") + error.text());
+        QTimer::singleShot(std::chrono::seconds(10), this, &MainWindow::startSpooler);
+        return;
+    }
     Database& db = db_;
     spooler_ = std::make_unique<PrintSpooler>([&db] { return db.connectAgain(); },
                                               CounterTransports(this, *settings_));
@@ -211,6 +225,8 @@ void MainWindow::startSpooler() {
 }
 
 void MainWindow::showPrinterStatus() {
+    if (!spooler_)
+        return;
     QStringList parts;
     if (const QString trouble = PrinterTroubleText(spooler_->states()); !trouble.isEmpty())
         parts.append(trouble);

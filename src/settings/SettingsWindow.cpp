@@ -81,6 +81,7 @@ PrintersPage* SettingsWindow::showPrinters() {
         printersPage_ = new PrintersPage(db_, this);
     printersPage_->refresh();
     printersPage_->show();
+    CenterOnScreen(printersPage_);
     printersPage_->raise();
     printersPage_->activateWindow();
     return printersPage_;

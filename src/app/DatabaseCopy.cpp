@@ -127,7 +127,7 @@ void prepareTarget(Database& to, const CopyOptions& options) {
         CreateSchema(to);
     } else {
         MigrateSchema(to);
-        const qint64 bills = countRows(to, QStringLiteral("桌台"));
+        const qint64 bills = BillStore(to).billCount();
         if (bills > 0 && !options.overwrite)
             throw StoreError(
                 QStringLiteral("目标数据库 %1 已有 %2 张账单，没有复制。确实要用源数据库覆盖它时，"
@@ -164,7 +164,7 @@ CopyReport CopyDatabase(Database& from, Database& to, const CopyOptions& options
     for (const QString& table : ProgramTableNames())
         if (countRows(from, table) != countRows(to, table))
             throw StoreError(QStringLiteral("复制后“%1”的行数不一致，目标数据库没有改动。").arg(table));
-    report.bills = countRows(to, QStringLiteral("桌台"));
+    report.bills = BillStore(to).billCount();
     report.receivable = sumOfReceivable(from);
     if (std::abs(sumOfReceivable(to) - report.receivable) > 0.005)
         throw StoreError(QStringLiteral("复制后应收合计不一致，目标数据库没有改动。"));

@@ -146,6 +146,11 @@ void BillStore::removeLine(const QString& billId, const QString& lineId) {
     remove.bind(1, lineId).bind(2, billId).run();
 }
 
+qint64 BillStore::billCount() {
+    Statement count(db_, "SELECT count(*) FROM \"桌台\"");
+    return count.next() ? count.integer(0) : 0;
+}
+
 double BillStore::receivableOfAllBills() {
     RegisterSumFunction(db_);
     Statement sum(db_, "SELECT cj_sum(\"应收\") FROM \"桌台\"");

@@ -89,7 +89,8 @@ public:
     static void CheckLineWidths(const OrderLine& line);
     static void CheckHeaderWidths(const BillHeader& header);
 
-    // The sum of 应收 over every bill stored, to check a copy of the whole database.
+    // The number of bills and the sum of their 应收, to check a copy of the whole database.
+    qint64 billCount();
     double receivableOfAllBills();
 
     // 挂账状态 of a bill with this amount on account.

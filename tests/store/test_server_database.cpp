@@ -4,19 +4,22 @@
 #include "common/TestHome.h"
 
 #include "app/Backup.h"
+#include "app/DatabaseCopy.h"
 #include "app/Startup.h"
 #include "bill/BillStore.h"
 #include "bill/TableLease.h"
 #include "main/OrderDesk.h"
 #include "store/Database.h"
-#include "app/DatabaseCopy.h"
 #include "store/Schema.h"
 #include "store/Settings.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QTest>
 #include <atomic>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <poll.h>
 #include <signal.h>
 #include <thread>
@@ -159,6 +162,20 @@ private Q_SLOTS:
         QVERIFY(other->takeNotifications().isEmpty());
     }
 
+    void aTableOpenedByAnotherCounterProcessShowsHere() {
+        TestHome home;
+        auto counter = home.createDatabase();
+        counter->listen(BillStore::kTablesChannel);
+        QProcess other;
+        other.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--write-slot"), qEnvironmentVariable("CJPOS_DATABASE"),
+                     QStringLiteral("4"), QStringLiteral("20241212131500")});
+        QVERIFY(other.waitForFinished(30'000));
+        QCOMPARE(other.exitCode(), 0);
+        QVERIFY(noticeArrives(*counter));
+        QCOMPARE(ReadSlots(*counter, 5).at(4), QStringLiteral("20241212131500"));
+    }
+
     void aTableClaimedOnOneCounterIsRefusedOnTheOtherUntilThatCounterIsGone() {
         TestHome home;
         auto first = home.createDatabase();
@@ -174,11 +191,13 @@ private Q_SLOTS:
 
         // A counter killed while it holds a table: the server frees the table when the connection dies.
         other.release();
-        // The other counter is psql, idle between statements as a counter is, holding the table's lock.
+        // The other counter is a process of its own, idle while it holds the table.
         QProcess holder;
-        holder.start(QStringLiteral("psql"), {qEnvironmentVariable("CJPOS_DATABASE")});
-        holder.write(QStringLiteral("SELECT pg_advisory_lock(%1);\n").arg(TableLease::LockKey(5)).toUtf8());
-        QVERIFY(holder.waitForStarted());
+        holder.start(
+            QCoreApplication::applicationFilePath(),
+            {QStringLiteral("--hold-table"), qEnvironmentVariable("CJPOS_DATABASE"), QStringLiteral("5")});
+        QVERIFY(holder.waitForReadyRead(30'000));
+        QCOMPARE(holder.readLine().trimmed(), QByteArray("held"));
         bool refused = false;
         for (int i = 0; i < 100 && !refused; ++i) {
             refused = !lease->take(5);
@@ -239,39 +258,67 @@ private Q_SLOTS:
         QVERIFY(QString::fromUtf8(list.readAllStandardOutput()).contains(QStringLiteral("桌台")));
     }
 
-    void phonesWritingAtOnceLoseNoLineAndKeepEveryTotal() {
+    void phonesAndCountersWritingAtOnceLoseNoLineAndKeepEveryTotal() {
         TestHome home;
         auto db = home.createDatabase();
-        constexpr int kPhones = 6;
-        constexpr int kOrdersEach = 15;
+        constexpr int kPhones = 10;
+        constexpr int kCounters = 2;
+        constexpr int kOrdersEach = 12;
         std::atomic<int> refused = 0;
-        std::vector<QStringList> added(kPhones);
-        std::vector<std::thread> phones;
+        std::vector<QStringList> added(kPhones + kCounters);
+        const auto keep = [&added](int writer, const BillDocument& bill) {
+            for (const OrderLine& line : bill.lines())
+                if (!added[writer].contains(line.lineId))
+                    added[writer].append(line.lineId);
+        };
+        std::vector<std::thread> writers;
         for (int p = 0; p < kPhones; ++p) {
-            phones.emplace_back([&, p] {
+            writers.emplace_back([&, p] {
                 auto connection = db->connectAgain();
                 for (int i = 0; i < kOrdersEach; ++i) {
                     OrderDesk desk(*connection);
                     try {
-                        desk.openTable((p + i) % 3, QDateTime::currentDateTime());
+                        desk.openTable((p + i) % 5, QDateTime::currentDateTime());
                         desk.menu.chooseCategory(QStringLiteral("菜品"));
                         const MenuRecord dish = desk.menu.records().at(i % desk.menu.records().size());
                         desk.bill.runAsOneStep([&] {
                             const int at = desk.bill.addItem(dish, QDateTime::currentDateTime());
                             desk.bill.setQuantity(at, QStringLiteral("2"));
                         });
-                        for (const OrderLine& line : desk.bill.lines())
-                            if (!added[p].contains(line.lineId))
-                                added[p].append(line.lineId);
+                        keep(p, desk.bill);
                     } catch (const StoreError&) {
-                        ++refused; // another phone opened a new bill on the same table first
+                        ++refused; // another writer opened a new bill on the same table first
                     }
                 }
             });
         }
-        for (std::thread& phone : phones)
-            phone.join();
-        QVERIFY(refused < kPhones * kOrdersEach / 2);
+        // Two counters, each with its own table open in the ordering window, which phones also order on.
+        for (int c = 0; c < kCounters; ++c) {
+            writers.emplace_back([&, c] {
+                auto connection = db->connectAgain();
+                TableLease lease(*connection);
+                if (!lease.take(3 + c)) {
+                    ++refused;
+                    return;
+                }
+                for (int i = 0; i < kOrdersEach; ++i) {
+                    OrderDesk desk(*connection);
+                    try {
+                        desk.openTable(3 + c, QDateTime::currentDateTime());
+                        desk.menu.chooseCategory(QStringLiteral("酒水"));
+                        desk.bill.addItem(desk.menu.records().at(i % desk.menu.records().size()),
+                                          QDateTime::currentDateTime());
+                        desk.bill.save();
+                        keep(kPhones + c, desk.bill);
+                    } catch (const StoreError&) {
+                        ++refused;
+                    }
+                }
+            });
+        }
+        for (std::thread& writer : writers)
+            writer.join();
+        QVERIFY(refused < (kPhones + kCounters) * kOrdersEach / 2);
         const QStringList stored = rows(*db, "SELECT \"序号\" FROM \"明细\"");
         for (const QStringList& lines : added)
             for (const QString& id : lines)
@@ -284,5 +331,30 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(ServerDatabaseTest)
+// The other counter of the tests above, as a process of its own:
+//   --write-slot URI TABLE BILL   stores a table's slot as the counter does, and ends
+//   --hold-table URI TABLE        claims a table, says "held", and waits (at most a minute) to be killed
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() >= 4 && arguments.at(1) == QLatin1String("--write-slot")) {
+        auto db = Database::ConnectServer(arguments.at(2));
+        Transaction step(*db);
+        BillStore(*db).writeSlot(arguments.at(3).toInt(), arguments.value(4));
+        step.commit();
+        return 0;
+    }
+    if (arguments.size() >= 4 && arguments.at(1) == QLatin1String("--hold-table")) {
+        auto db = Database::ConnectServer(arguments.at(2));
+        TableLease lease(*db);
+        if (!lease.take(arguments.at(3).toInt()))
+            return 1;
+        std::puts("held");
+        std::fflush(stdout);
+        std::this_thread::sleep_for(std::chrono::minutes(1));
+        return 0;
+    }
+    ServerDatabaseTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_server_database.moc"

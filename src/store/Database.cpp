@@ -90,7 +90,7 @@ void Database::releaseLock(qint64 key) {
     connection_->releaseLock(key);
 }
 
-Statement::Statement(Database& db, const char* sql) : db_(&db), statement_(db.connection_->prepare(sql)) {}
+Statement::Statement(Database& db, const char* sql) : statement_(db.connection_->prepare(sql)) {}
 
 Statement::Statement(Statement&& other) noexcept = default;
 

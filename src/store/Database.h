@@ -44,7 +44,6 @@ public:
     QString columnName(int column) const;
 
 private:
-    Database* db_;
     std::unique_ptr<store_engine::PreparedStatement> statement_;
 };
 

@@ -23,13 +23,6 @@
 
 namespace {
 
-QPushButton* makeButton(const QString& caption, const char* name, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
 QCheckBox* makeCheck(const QString& caption, const char* name, QWidget* parent) {
     auto* box = new QCheckBox(caption, parent);
     box->setObjectName(QString::fromLatin1(name));
@@ -127,10 +120,10 @@ QWidget* PrintersPage::buildForm() {
     form->addRow(drawerBox_);
     form->addRow(enabledBox_);
 
-    auto* add = makeButton(QStringLiteral("添加"), "addPrinterButton", group);
-    auto* change = makeButton(QStringLiteral("修改"), "changePrinterButton", group);
-    auto* remove = makeButton(QStringLiteral("删除"), "removePrinterButton", group);
-    auto* test = makeButton(QStringLiteral("打印测试页"), "testPageButton", group);
+    auto* add = NamedButton(QStringLiteral("添加"), "addPrinterButton", group);
+    auto* change = NamedButton(QStringLiteral("修改"), "changePrinterButton", group);
+    auto* remove = NamedButton(QStringLiteral("删除"), "removePrinterButton", group);
+    auto* test = NamedButton(QStringLiteral("打印测试页"), "testPageButton", group);
     connect(add, &QPushButton::clicked, this, &PrintersPage::addPrinter);
     connect(change, &QPushButton::clicked, this, &PrintersPage::changePrinter);
     connect(remove, &QPushButton::clicked, this, &PrintersPage::removePrinter);
@@ -153,8 +146,8 @@ QWidget* PrintersPage::buildJobs() {
                        QStringLiteral("说明")},
                       "jobTable", group);
     jobs_->setMinimumHeight(Px(2400));
-    auto* reprint = makeButton(QStringLiteral("重打"), "reprintButton", group);
-    auto* update = makeButton(QStringLiteral("刷新"), "refreshJobsButton", group);
+    auto* reprint = NamedButton(QStringLiteral("重打"), "reprintButton", group);
+    auto* update = NamedButton(QStringLiteral("刷新"), "refreshJobsButton", group);
     connect(reprint, &QPushButton::clicked, this, &PrintersPage::reprintJob);
     connect(update, &QPushButton::clicked, this, &PrintersPage::refresh);
     auto* buttons = new QHBoxLayout;

@@ -19,17 +19,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-
-QPushButton* makeButton(const QString& caption, const char* name, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
-} // namespace
-
 SettingsWindow::SettingsWindow(Database& db, SettingsStore& store, std::function<void()> tablesChanged,
                                QWidget* parent)
     : QWidget(parent, Qt::Window), db_(db), store_(store), tables_(db),
@@ -45,9 +34,9 @@ SettingsWindow::SettingsWindow(Database& db, SettingsStore& store, std::function
     groups->addWidget(buildTableGroup());
     groups->addLayout(right);
 
-    auto* save = makeButton(QStringLiteral("保  存"), "saveButton", this);
-    auto* cancel = makeButton(QStringLiteral("取  消"), "cancelButton", this);
-    auto* printers = makeButton(QStringLiteral("打印机"), "printersButton", this);
+    auto* save = NamedButton(QStringLiteral("保  存"), "saveButton", this);
+    auto* cancel = NamedButton(QStringLiteral("取  消"), "cancelButton", this);
+    auto* printers = NamedButton(QStringLiteral("打印机"), "printersButton", this);
     connect(printers, &QPushButton::clicked, this, &SettingsWindow::showPrinters);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(printers);
@@ -102,9 +91,9 @@ QWidget* SettingsWindow::buildTableGroup() {
     list_->setUniformItemSizes(true);
     list_->setMinimumSize(Px(2400), Px(4200));
     FrameControl(list_);
-    auto* add = makeButton(QStringLiteral("新增"), "addTableButton", group);
-    auto* rename = makeButton(QStringLiteral("修改"), "renameTableButton", group);
-    auto* remove = makeButton(QStringLiteral("删除"), "deleteTableButton", group);
+    auto* add = NamedButton(QStringLiteral("新增"), "addTableButton", group);
+    auto* rename = NamedButton(QStringLiteral("修改"), "renameTableButton", group);
+    auto* remove = NamedButton(QStringLiteral("删除"), "deleteTableButton", group);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : {add, rename, remove}) {
         button->setFixedWidth(Px(900));
@@ -146,7 +135,7 @@ QWidget* SettingsWindow::buildPasswordGroup() {
     auto* group = new QGroupBox(QStringLiteral("修改登录密码"), this);
     oldPasswordBox_ = addBox("oldPasswordEdit");
     newPasswordBox_ = addBox("newPasswordEdit");
-    auto* change = makeButton(QStringLiteral("修改密码"), "changePasswordButton", group);
+    auto* change = NamedButton(QStringLiteral("修改密码"), "changePasswordButton", group);
     auto* grid = new QGridLayout(group);
     grid->addWidget(new QLabel(QStringLiteral("原密码"), group), 0, 0);
     grid->addWidget(oldPasswordBox_, 0, 1);

@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QVariant>
 #include <QWidget>
@@ -82,4 +83,11 @@ void KeepOnScreen(QWidget* window) {
     const int y = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
     if (x != frame.left() || y != frame.top())
         window->move(x, y);
+}
+
+QPushButton* NamedButton(const QString& caption, const char* name, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
 }

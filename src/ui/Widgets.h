@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QString>
 
+class QPushButton;
+
 class QWidget;
 
 // Sizes in the program's layouts are given in twips; 15 twips are one pixel at 96 dpi.
@@ -26,6 +28,9 @@ bool AskYesNo(QWidget* parent, const QString& text, const QString& title = kHint
 
 // Places a top-level window in the middle of its screen; yOffsetPx moves it up.
 void CenterOnScreen(QWidget* window, int yOffsetPx = 0);
+
+// A push button with an object name that Enter in a text box never presses by surprise.
+QPushButton* NamedButton(const QString& caption, const char* name, QWidget* parent);
 
 // Moves a top-level window that has grown past an edge of its screen back inside it.
 void KeepOnScreen(QWidget* window);

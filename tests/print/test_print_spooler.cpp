@@ -4,6 +4,7 @@
 // only where it is set.
 
 #include "FakePrinter.h"
+#include "OrderLines.h"
 
 #include "app/Startup.h"
 #include "common/TestHome.h"
@@ -37,15 +38,6 @@ Printer NetworkPrinter(const QString& name, const FakePrinter& fake, const QStri
     printer.address = fake.address();
     printer.categories = categories;
     return printer;
-}
-
-OrderLine Line(const QString& category, const QString& name) {
-    OrderLine line;
-    line.category = category;
-    line.name = name;
-    line.quantity = QStringLiteral("1");
-    line.unit = QStringLiteral("份");
-    return line;
 }
 
 // The ticket numbers printed, in the order they arrived.

@@ -1,6 +1,7 @@
 // Printer settings and routing: which printer gets which line, what cannot be stored, and what becomes of
 // the jobs of a printer that is renamed or removed.
 
+#include "OrderLines.h"
 #include "common/TestHome.h"
 #include "print/JobStore.h"
 #include "print/PrintQueue.h"
@@ -21,15 +22,6 @@ Printer KitchenPrinter(const QString& name, const QStringList& categories, bool 
     printer.categories = categories;
     printer.enabled = enabled;
     return printer;
-}
-
-OrderLine Line(const QString& category, const QString& name) {
-    OrderLine line;
-    line.category = category;
-    line.name = name;
-    line.quantity = QStringLiteral("1");
-    line.unit = QStringLiteral("份");
-    return line;
 }
 
 QStringList Names(const QList<OrderLine>& lines) {

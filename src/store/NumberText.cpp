@@ -1,6 +1,7 @@
 #include "store/NumberText.h"
 
 #include <QByteArray>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -145,4 +146,21 @@ QString FormatMoneyText(const QString& text) {
     bool ok = false;
     const double value = trimmed.toDouble(&ok);
     return ok ? FormatFixed(value, 2) : text;
+}
+
+void DecimalSum::add(const QString& text) {
+    const double value = ReadNumber(text);
+    const QString written = NumberText(value);
+    const qsizetype point = written.indexOf(QLatin1Char('.'));
+    if (point >= 0)
+        decimals_ = std::max(decimals_, static_cast<int>(written.size() - point - 1));
+    sum_ += value;
+}
+
+double DecimalSum::value() const {
+    return ReadNumber(text());
+}
+
+QString DecimalSum::text() const {
+    return NumberText(ReadNumber(FormatFixed(sum_, decimals_)));
 }

@@ -25,3 +25,18 @@ inline QString FormatWhole(double value) {
 // Format "0.00" applied to stored text: a number gets two decimals; text that is not a number is returned
 // unchanged and empty text stays empty.
 QString FormatMoneyText(const QString& text);
+
+// A sum of amounts as they are written: decimals are added as decimals, so a long bill's total is what a
+// calculator gives (0.1 + 0.2 is 0.3), never a double's tail (123.45000000000002) that no column can hold.
+class DecimalSum {
+public:
+    // Adds the text read by ReadNumber's rule.
+    void add(const QString& text);
+    double value() const;
+    // NumberText of the sum.
+    QString text() const;
+
+private:
+    double sum_ = 0;
+    int decimals_ = 0; // the most decimals of any amount added: the exact sum has no more
+};

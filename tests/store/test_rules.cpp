@@ -81,6 +81,28 @@ private Q_SLOTS:
         QCOMPARE(FormatMoneyText(QStringLiteral("免单")), QStringLiteral("免单"));
     }
 
+    void sumsOfAmountsAreDecimal() {
+        // Twenty-eight lines of 1.33 × 2: a double's sum ends in noise no 应收 column can hold.
+        DecimalSum sum;
+        double naive = 0;
+        for (int i = 0; i < 28; ++i) {
+            sum.add(NumberText(1.33 * 2));
+            naive += ReadNumber(NumberText(1.33 * 2));
+        }
+        QCOMPARE(NumberText(naive), QStringLiteral("74.4799999999999"));
+        QCOMPARE(sum.text(), QStringLiteral("74.48"));
+        sum.add(QStringLiteral("0.1"));
+        sum.add(QStringLiteral("0.2"));
+        QCOMPARE(sum.text(), QStringLiteral("74.78"));
+        DecimalSum empty;
+        QCOMPARE(empty.text(), QStringLiteral("0"));
+        DecimalSum mixed;
+        mixed.add(QStringLiteral("-5"));
+        mixed.add(QStringLiteral("2份"));
+        mixed.add(QStringLiteral("免单"));
+        QCOMPARE(mixed.text(), QStringLiteral("-3"));
+    }
+
     void identifiers() {
         const QDateTime at(QDate(2024, 12, 12), QTime(13, 7, 25));
         QCOMPARE(BillId(at), QStringLiteral("20241212130725"));

@@ -4,6 +4,7 @@
 #include "app/ServerControl.h"
 #include "app/ServicePages.h"
 #include "main/MainWindow.h"
+#include "store/Claims.h"
 #include "store/Database.h"
 #include "store/Log.h"
 #include "store/Settings.h"
@@ -28,6 +29,7 @@ bool Application::start() {
     Log::setFile(folders_.dataFolder + QStringLiteral("/cjpos.log"));
     try {
         db_ = OpenProgramDatabase(folders_.dataFolder);
+        claimKeeper_ = std::make_unique<ClaimKeeper>(*db_);
         const std::optional<SettingsRow> settings = ReadSettingsRow(*db_);
         storedPassword_ = settings ? settings->password : QString();
     } catch (const StoreError& error) {

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <memory>
 
+class ClaimKeeper;
 class Database;
 class LoginWindow;
 class MainWindow;
@@ -30,6 +31,7 @@ private:
     DataFolders folders_;
     QString storedPassword_;
     std::unique_ptr<Database> db_;
+    std::unique_ptr<ClaimKeeper> claimKeeper_; // keeps the tables and bills this counter has open claimed
     std::unique_ptr<ServerControl> server_;
     std::unique_ptr<LoginWindow> login_;
     std::unique_ptr<MainWindow> main_;

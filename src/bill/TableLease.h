@@ -1,14 +1,14 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QString>
+#include <QStringList>
 
 class Database;
 
-// The ordering window's claim on a table while it is open on this counter. On a database server it is a
-// lock held by this counter's connection: another counter asking for the same table is refused, and the
-// lock ends with the connection, so a counter that dies (or drops off the network, which the server
-// notices within half a minute) never keeps a table locked. With the database file there is one counter,
-// and the claim is always granted.
+// What the ordering window has open, claimed against other counters (store/Claims.h): a table, or a closed
+// bill opened from the history list. Another counter asking for the same is refused and opens it
+// read-only, until this one lets go or its claims run out (a counter that vanished). One lease holds one
+// thing at a time. The claims are this database's, kept alive by its ClaimKeeper.
 class TableLease {
 public:
     explicit TableLease(Database& db) : db_(db) {}
@@ -16,14 +16,23 @@ public:
     TableLease& operator=(const TableLease&) = delete;
     ~TableLease();
 
-    // Gives up the table held before, then claims this one; false when another counter holds it.
+    // Give up what was held before, then claim this; false when another counter holds it.
     bool take(int table);
+    bool takeBill(const QString& billId);
+    // Never fails: a claim that could not be given up is logged and tried again at the next take or release.
     void release();
+    // The table held, or -1.
     int table() const { return table_; }
-
-    static qint64 LockKey(int table);
+    // The closed bill held, or empty.
+    const QString& bill() const { return bill_; }
 
 private:
+    bool takeObject(const QString& object);
+    void releaseUnreleased();
+
     Database& db_;
+    QString object_;
     int table_ = -1;
+    QString bill_;
+    QStringList unreleased_; // claims a failed release left behind
 };

@@ -19,6 +19,7 @@
 #include "settings/SettingsWindow.h"
 #include "stats/ItemSalesWindow.h"
 #include "stats/TurnoverWindow.h"
+#include "store/Claims.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
 #include "ui/AboutBox.h"
@@ -70,6 +71,8 @@ private:
 };
 
 const QColor kBand(75, 151, 199);
+// How often a counter without the print spooler asks for it again.
+constexpr auto kAskAgain = std::chrono::seconds(10);
 
 } // namespace
 
@@ -199,21 +202,26 @@ void MainWindow::takeTableNotices() {
 // The spooler's threads stop before the windows they may hand pages to.
 MainWindow::~MainWindow() {
     spooler_.reset();
+    try {
+        Claims(db_).release(QString::fromUtf8(Claims::kSpoolerObject));
+    } catch (const StoreError& error) {
+        // The claim lapses by itself within a lease.
+        Log::write(QStringLiteral("打印队列的占用没有解除：") + error.text());
+    }
 }
 
 void MainWindow::startSpooler() {
-    // On a database server one counter sends every counter's tickets: two spoolers would print each
-    // ticket twice. The lock ends with that counter's connection, and the others keep asking for it, so
-    // another counter takes over within seconds when it goes.
-    constexpr qint64 kOneSpoolerLock = 0x636a73706f6f6c; // "cjspool"
+    // One counter sends every counter's tickets: two spoolers would print each ticket twice. The claim
+    // lapses when that counter goes, and the others keep asking for it, so another takes over within a lease.
+    const QString spooling = QString::fromUtf8(Claims::kSpoolerObject);
     try {
-        if (db_.isServer() && !db_.tryHoldLock(kOneSpoolerLock)) {
-            QTimer::singleShot(std::chrono::seconds(10), this, &MainWindow::startSpooler);
+        if (!Claims(db_).take(spooling)) {
+            QTimer::singleShot(kAskAgain, this, &MainWindow::startSpooler);
             return;
         }
     } catch (const StoreError& error) {
         Log::write(QStringLiteral("打印队列没有启动：") + error.text());
-        QTimer::singleShot(std::chrono::seconds(10), this, &MainWindow::startSpooler);
+        QTimer::singleShot(kAskAgain, this, &MainWindow::startSpooler);
         return;
     }
     Database& db = db_;
@@ -222,6 +230,23 @@ void MainWindow::startSpooler() {
     connect(spooler_.get(), &PrintSpooler::statesChanged, this, &MainWindow::showPrinterStatus,
             Qt::QueuedConnection);
     spooler_->start();
+    // A counter that stalled past its lease may find another one sending: it stops and asks again.
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, [this, watch, spooling] {
+        try {
+            if (Claims(db_).stillHeld(spooling))
+                return;
+        } catch (const StoreError& error) {
+            Log::write(QStringLiteral("打印队列的占用无法确认：") + error.text());
+            return;
+        }
+        Log::write(QStringLiteral("另一台收银台已在送打印单，本机的打印队列停止。"));
+        watch->deleteLater();
+        spooler_.reset();
+        printerStatusLabel_->hide();
+        QTimer::singleShot(kAskAgain, this, &MainWindow::startSpooler);
+    });
+    watch->start(Claims::RenewalInterval());
 }
 
 void MainWindow::showPrinterStatus() {
@@ -413,12 +438,20 @@ void MainWindow::reopenBill(const QString& billId) {
     if (!closeOrderWindow())
         return;
     OrderWindow* window = newOrderWindow();
+    bool leased = false;
     try {
+        leased = tableLease_.takeBill(billId);
         window->bill().openClosedBill(billId);
     } catch (const StoreError& error) {
+        tableLease_.release();
         window->deleteLater();
         reportFailure(QStringLiteral("账单无法打开。"), error.text());
         return;
+    }
+    // Another counter is correcting this bill: this one may look, never overwrite it.
+    if (!leased) {
+        window->setReadOnly(true);
+        ShowMessage(this, QStringLiteral("该账单正在其他收银台打开"));
     }
     showOrderWindow(window);
 }

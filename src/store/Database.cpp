@@ -4,14 +4,40 @@
 #include "store/PostgresEngine.h"
 #include "store/SqliteEngine.h"
 
+#include <QCoreApplication>
+#include <QRandomGenerator>
+#include <QSysInfo>
+#include <cerrno>
+
+namespace {
+
+QString newClaimHolder() {
+    quint64 words[2];
+    QRandomGenerator::system()->fillRange(words);
+    return QString::number(words[0], 16).rightJustified(16, QLatin1Char('0')) +
+           QString::number(words[1], 16).rightJustified(16, QLatin1Char('0'));
+}
+
+} // namespace
+
 Database::Database(const QString& path, const QString& key)
-    : kind_(Kind::File), path_(path), connectWith_(key),
-      connection_(store_engine::OpenSqliteFile(path, key)) {}
+    : kind_(Kind::File), path_(path), connectWith_(key), connection_(store_engine::OpenSqliteFile(path, key)),
+      claimHolder_(newClaimHolder()) {}
 
 Database::Database(Kind kind, QString path, QString connectWith,
                    std::unique_ptr<store_engine::Connection> connection)
     : kind_(kind), path_(std::move(path)), connectWith_(std::move(connectWith)),
-      connection_(std::move(connection)) {}
+      connection_(std::move(connection)), claimHolder_(newClaimHolder()) {}
+
+QString Database::ClaimHolderDescription() {
+    QString program = QCoreApplication::applicationName();
+    if (program.isEmpty())
+        program = QString::fromLocal8Bit(program_invocation_short_name);
+    return QStringLiteral("%1 %2@%3")
+        .arg(program)
+        .arg(QCoreApplication::applicationPid())
+        .arg(QSysInfo::machineHostName());
+}
 
 std::unique_ptr<Database> Database::ConnectServer(const QString& uri) {
     return std::make_unique<Database>(Kind::Server, store_engine::PostgresDisplayName(uri), uri,
@@ -21,9 +47,11 @@ std::unique_ptr<Database> Database::ConnectServer(const QString& uri) {
 Database::~Database() = default;
 
 std::unique_ptr<Database> Database::connectAgain() const {
-    if (kind_ == Kind::Server)
-        return ConnectServer(connectWith_);
-    return std::make_unique<Database>(path_, connectWith_);
+    std::unique_ptr<Database> again =
+        kind_ == Kind::Server ? ConnectServer(connectWith_) : std::make_unique<Database>(path_, connectWith_);
+    again->writer_ = writer_;
+    again->claimHolder_ = claimHolder_;
+    return again;
 }
 
 bool Database::holdsNoTables() {
@@ -80,14 +108,6 @@ int Database::notificationSocket() const {
 
 QStringList Database::takeNotifications() {
     return connection_->takeNotifications();
-}
-
-bool Database::tryHoldLock(qint64 key) {
-    return connection_->tryHoldLock(key);
-}
-
-void Database::releaseLock(qint64 key) {
-    connection_->releaseLock(key);
 }
 
 Statement::Statement(Database& db, const char* sql) : statement_(db.connection_->prepare(sql)) {}

@@ -61,11 +61,17 @@ public:
     Database& operator=(const Database&) = delete;
     ~Database();
 
-    // Another connection to the same database, for work on another thread.
+    // Another connection to the same database, for work on another thread. It holds the same claims.
     std::unique_ptr<Database> connectAgain() const;
 
     Kind kind() const { return kind_; }
     bool isServer() const { return kind_ == Kind::Server; }
+
+    // Who writes through this connection. Counters respect each other's claims on tables and bills; the
+    // phone pages write into a table whichever counter has it open, and that counter follows.
+    enum class Writer { Counter, PhonePages };
+    Writer writer() const { return writer_; }
+    void setWriter(Writer writer) { writer_ = writer; }
     // The file's path, or the server's address without its password: what the user is shown.
     const QString& path() const { return path_; }
     // The address to connect to, password included: for the tools that copy a server database.
@@ -88,14 +94,17 @@ public:
     [[noreturn]] void fail(const QString& what) const;
 
     // Between counters on a server (nothing happens on a file): a notice on a channel that every other
-    // connection listening on it receives, the socket to watch for them, and locks held for as long as this
-    // connection lives, so a counter that dies releases them.
+    // connection listening on it receives when the step that sent it commits, and the socket to watch.
     void listen(const char* channel);
     void notify(const char* channel);
     int notificationSocket() const;
     QStringList takeNotifications();
-    bool tryHoldLock(qint64 key);
-    void releaseLock(qint64 key);
+
+    // Whose claims (store/Claims.h) this connection takes: a random token made when the database is opened,
+    // kept by connectAgain, so every opened database (every counter, every Lanserve) is a holder of its own.
+    const QString& claimHolder() const { return claimHolder_; }
+    // The holder as people read it, for messages and the log: "cjpos 12345@收银台".
+    static QString ClaimHolderDescription();
 
     // A connection made by one of the engines (the two functions above).
     Database(Kind kind, QString path, QString connectWith,
@@ -106,9 +115,11 @@ private:
     friend class Transaction;
 
     Kind kind_;
+    Writer writer_ = Writer::Counter;
     QString path_;
     QString connectWith_; // the key of the file, or the full server URI
     std::unique_ptr<store_engine::Connection> connection_;
+    QString claimHolder_;
     int savepoints_ = 0; // savepoints open inside the current transaction, for their names
 };
 

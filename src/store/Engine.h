@@ -51,8 +51,6 @@ public:
     virtual void notify(const char* /*channel*/) {}
     virtual int notificationSocket() const { return -1; }
     virtual QStringList takeNotifications() { return {}; }
-    virtual bool tryHoldLock(qint64 /*key*/) { return true; }
-    virtual void releaseLock(qint64 /*key*/) {}
 };
 
 } // namespace store_engine

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 namespace store_engine {
 namespace {
@@ -84,7 +85,8 @@ private:
 
 class PostgresConnection final : public Connection {
 public:
-    explicit PostgresConnection(PGconn* connection) : connection_(connection) {}
+    explicit PostgresConnection(PGconn* connection)
+        : connection_(connection), printNotice_(PQsetNoticeReceiver(connection, &receiveNotice, this)) {}
     ~PostgresConnection() override { PQfinish(connection_); }
     PostgresConnection(const PostgresConnection&) = delete;
     PostgresConnection& operator=(const PostgresConnection&) = delete;
@@ -199,13 +201,6 @@ public:
         }
         return channels;
     }
-    bool tryHoldLock(qint64 key) override {
-        const Result result = run("SELECT pg_try_advisory_lock($1::bigint)", {QByteArray::number(key)});
-        return QByteArray(PQgetvalue(result.get(), 0, 0)) == "t";
-    }
-    void releaseLock(qint64 key) override {
-        run("SELECT pg_advisory_unlock($1::bigint)", {QByteArray::number(key)});
-    }
 
 private:
     // Runs several statements in one text, as written; the result of the last one.
@@ -228,8 +223,10 @@ private:
     // A connection the server or the network dropped is made again before the next step, never in the
     // middle of one: a step that was cut off has failed and said so.
     void ensureConnected() {
-        if (PQstatus(connection_) == CONNECTION_OK)
+        readWhatCameWhileIdle();
+        if (PQstatus(connection_) == CONNECTION_OK && !serverEnded_)
             return;
+        serverEnded_ = false;
         PQreset(connection_);
         if (PQstatus(connection_) != CONNECTION_OK)
             throw StoreError(connectionLost(QString::fromUtf8(PQerrorMessage(connection_))));
@@ -238,7 +235,29 @@ private:
         }
     }
 
+    // A server that ends an idle connection (a restart, a terminated backend) first says why, as a message
+    // libpq hands to the notice receiver when it reads it. Reading what came while idle lets the next step
+    // start on a new connection instead of failing on the old one. Notifications wait for
+    // takeNotifications.
+    void readWhatCameWhileIdle() {
+        if (PQstatus(connection_) != CONNECTION_OK || PQtransactionStatus(connection_) != PQTRANS_IDLE)
+            return;
+        pollfd socket{PQsocket(connection_), POLLIN, 0};
+        if (::poll(&socket, 1, 0) > 0 && PQconsumeInput(connection_) != 0)
+            PQisBusy(connection_); // parses what was read
+    }
+
+    static void receiveNotice(void* self, const PGresult* notice) {
+        auto* connection = static_cast<PostgresConnection*>(self);
+        const char* severity = PQresultErrorField(notice, PG_DIAG_SEVERITY_NONLOCALIZED);
+        if (severity && (std::string_view(severity) == "FATAL" || std::string_view(severity) == "PANIC"))
+            connection->serverEnded_ = true;
+        connection->printNotice_(nullptr, notice); // libpq's own receiver, which takes no argument
+    }
+
     PGconn* connection_;
+    PQnoticeReceiver printNotice_;
+    bool serverEnded_ = false; // the server said it is ending this connection
     qint64 changes_ = 0;
     qint64 ownChanges_ = 0;
     QSet<QByteArray> channels_;
@@ -322,8 +341,8 @@ QString PostgresDisplayName(const QString& uri) {
 }
 
 std::unique_ptr<Connection> ConnectPostgres(const QString& uri) {
-    // Keepalives let the server notice a counter that vanished (power cut, cable pulled) within seconds, so
-    // its locks on tables open in its ordering window end.
+    // Keepalives let a counter notice within seconds that the server or the network went away (power cut,
+    // cable pulled), rather than waiting on a dead connection.
     const QByteArray options = uri.toUtf8();
     const char* keys[] = {"dbname",           "application_name", "client_encoding",
                           "keepalives",       "keepalives_idle",  "keepalives_interval",

@@ -155,7 +155,8 @@ QByteArray createTableSql(const Database& db, const TableDef& table) {
 }
 
 // The server's versions of the functions the file's connection registers in C: reading a stored amount
-// by the program's rule, its sum, and SQLite's reading of a text as a whole number. cj_number is one
+// by the program's rule, its sum, SQLite's reading of a text as a whole number, and the clock claims expire
+// by (the server's own, so counters whose clocks differ still agree). cj_number is one
 // expression, so the server writes it into the query (statements ask for sum(cj_number(x)) rather than
 // the cj_sum aggregate, whose step function the server would call row by row).
 void CreateServerFunctions(Database& db) {
@@ -180,6 +181,10 @@ CREATE OR REPLACE FUNCTION cj_sum_final(total double precision) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$ SELECT total::text $$;
 CREATE OR REPLACE AGGREGATE cj_sum(text) (SFUNC = cj_sum_step, STYPE = double precision,
                                           FINALFUNC = cj_sum_final);
+CREATE OR REPLACE FUNCTION cj_now_ms() RETURNS bigint
+LANGUAGE sql VOLATILE PARALLEL SAFE AS $$
+  SELECT floor(extract(epoch FROM clock_timestamp()) * 1000)::bigint
+$$;
 )sql");
 }
 
@@ -288,12 +293,23 @@ void CreatePrintTables(Database& db) {
     db.exec("CREATE INDEX IF NOT EXISTS \"打印任务_日期\" ON \"打印任务\" (\"日期\");");
 }
 
+void CreateClaimTable(Database& db) {
+    const QByteArray sql = "CREATE TABLE IF NOT EXISTS \"占用\" (" +
+                           QByteArray(db.isServer() ? "rowid BIGSERIAL PRIMARY KEY, " : "") + "\"对象\" " +
+                           columnType(db, 50) + " NOT NULL, \"持有者\" " + columnType(db, 64) +
+                           " NOT NULL, \"说明\" " + columnType(db, 200) + " NOT NULL, \"到期\" " +
+                           QByteArray(db.isServer() ? "BIGINT" : "INTEGER") + " NOT NULL);";
+    db.exec(sql.constData());
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"占用_对象\" ON \"占用\" (\"对象\");");
+}
+
 void CreateSchema(Database& db) {
     Transaction transaction(db);
     for (const TableDef& table : tables())
         db.exec(createTableSql(db, table).constData());
     CreateTableTokens(db);
     CreatePrintTables(db);
+    CreateClaimTable(db);
     CreateIndexes(db);
     insertSampleRows(db);
     if (db.isServer())
@@ -322,6 +338,8 @@ void MigrateSchema(Database& db) {
             db.exec("UPDATE \"综合设置\" SET \"手机送厨\" = '1';");
         }
     }
+    if (version < 4)
+        CreateClaimTable(db);
     if (version < kSchemaVersion)
         db.setUserVersion(kSchemaVersion);
     transaction.commit();

@@ -8,7 +8,7 @@
 class Database;
 
 // Version of the schema this program writes (the file's user_version; a table of its own on a server).
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 4;
 
 // Number of occupation slot columns "0".."50" in 综合设置; only the first 45 belong to tiles.
 inline constexpr int kSlotColumns = 51;
@@ -21,7 +21,8 @@ void CreateSchema(Database& db);
 void CreateIndexes(Database& db);
 
 // Brings an older file up to kSchemaVersion. Version 2 adds 桌台令牌 (the guest code of each table);
-// version 3 adds the printers (打印机), their job queue (打印任务) and the switch 综合设置.手机送厨.
+// version 3 adds the printers (打印机), their job queue (打印任务) and the switch 综合设置.手机送厨;
+// version 4 adds the claims (占用).
 void MigrateSchema(Database& db);
 
 // Creates 桌台令牌 (编号 of the table in 餐桌设置, 令牌 its guest token), where missing.
@@ -30,7 +31,11 @@ void CreateTableTokens(Database& db);
 // Creates 打印机 and 打印任务 with their indexes, where missing.
 void CreatePrintTables(Database& db);
 
-// Every table of the program's data, in the order a copy writes them.
+// Creates 占用 (who holds which table, bill or service, see store/Claims.h), where missing.
+void CreateClaimTable(Database& db);
+
+// Every table of the program's data, in the order a copy writes them. The claims are not data: they belong
+// to the programs running on a database, never to a copy of it.
 QStringList ProgramTableNames();
 
 // Maximum length in characters of a text column, or 0 for a column without a limit.

@@ -3,10 +3,17 @@
 #include "store/EngineMessage.h"
 #include "store/StoreError.h"
 
+#include <chrono>
 #include <sqlite3.h>
 
 namespace store_engine {
 namespace {
+
+// cj_now_ms(): the clock claims expire by, in milliseconds since the epoch. A server has its own.
+void nowInMilliseconds(sqlite3_context* context, int, sqlite3_value**) {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    sqlite3_result_int64(context, std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
 
 // Quotes a key for PRAGMA key, which takes no bound parameters.
 QString quotedKey(const QString& key) {
@@ -142,6 +149,9 @@ std::unique_ptr<Connection> OpenSqliteFile(const QString& path, const QString& k
     }
     auto connection = std::make_unique<SqliteConnection>(db);
     sqlite3_busy_timeout(db, 5000);
+    if (sqlite3_create_function_v2(db, "cj_now_ms", 0, SQLITE_UTF8, nullptr, &nowInMilliseconds, nullptr,
+                                   nullptr, nullptr) != SQLITE_OK)
+        throw StoreError(QStringLiteral("数据库文件 %1 无法打开：%2").arg(path, EngineMessage(db)));
     sqlite3_extended_result_codes(db, 1);
     // The engine falls back to reading when the file or its file system refuses writing; a cashier that
     // could not store an order must not start as if it could.

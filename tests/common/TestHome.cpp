@@ -66,3 +66,14 @@ std::unique_ptr<Database> TestHome::createDatabase(const QString& name) const {
     CreateSchema(*db);
     return db;
 }
+
+std::unique_ptr<Database> TestHome::openAsAnotherCounter(const Database& db) {
+    return db.isServer() ? Database::ConnectServer(db.serverAddress())
+                         : std::make_unique<Database>(db.path(), DatabasePassword());
+}
+
+std::unique_ptr<Database> TestHome::openAsPhonePages(const Database& db) {
+    std::unique_ptr<Database> phones = openAsAnotherCounter(db);
+    phones->setWriter(Database::Writer::PhonePages);
+    return phones;
+}

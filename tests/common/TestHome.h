@@ -29,6 +29,9 @@ public:
     std::unique_ptr<Database> createDatabase(const QString& name = QStringLiteral("test.dat")) const;
     // A fresh empty database on the test server, without tables; its address.
     static QString createServerDatabase();
+    // The same database opened by another counter (a claim holder of its own), or by the phone pages.
+    static std::unique_ptr<Database> openAsAnotherCounter(const Database& db);
+    static std::unique_ptr<Database> openAsPhonePages(const Database& db);
 
 private:
     QTemporaryDir dir_;

@@ -9,6 +9,7 @@
 #include "bill/BillStore.h"
 #include "bill/TableLease.h"
 #include "main/OrderDesk.h"
+#include "store/Claims.h"
 #include "store/Database.h"
 #include "store/Schema.h"
 #include "store/Settings.h"
@@ -180,7 +181,8 @@ private Q_SLOTS:
     void aTableClaimedOnOneCounterIsRefusedOnTheOtherUntilThatCounterIsGone() {
         TestHome home;
         auto first = home.createDatabase();
-        auto second = first->connectAgain();
+        // Another counter opens the database by itself (a connection made again would share the claims).
+        auto second = TestHome::openAsAnotherCounter(*first);
         auto lease = std::make_unique<TableLease>(*first);
         TableLease other(*second);
         QVERIFY(lease->take(2));
@@ -190,10 +192,13 @@ private Q_SLOTS:
         QVERIFY(other.take(2));
         QCOMPARE(other.table(), 2);
 
-        // A counter killed while it holds a table: the server frees the table when the connection dies.
+        // A counter killed while it holds a table: its claim runs out, a short one here.
         other.release();
         // The other counter is a process of its own, idle while it holds the table.
         QProcess holder;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("CJ_CLAIM_LEASE_MS"), QStringLiteral("1000"));
+        holder.setProcessEnvironment(environment);
         holder.start(
             QCoreApplication::applicationFilePath(),
             {QStringLiteral("--hold-table"), qEnvironmentVariable("CJPOS_DATABASE"), QStringLiteral("5")});
@@ -346,7 +351,8 @@ private Q_SLOTS:
 
 // The other counter of the tests above, as a process of its own:
 //   --write-slot URI TABLE BILL   stores a table's slot as the counter does, and ends
-//   --hold-table URI TABLE        claims a table, says "held", and waits (at most a minute) to be killed
+//   --hold-table URI TABLE        claims a table, keeps it renewed, says "held", and waits (at most a
+//                                 minute) to be killed
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
@@ -359,6 +365,7 @@ int main(int argc, char* argv[]) {
     }
     if (arguments.size() >= 4 && arguments.at(1) == QLatin1String("--hold-table")) {
         auto db = Database::ConnectServer(arguments.at(2));
+        const ClaimKeeper keeper(*db);
         TableLease lease(*db);
         if (!lease.take(arguments.at(3).toInt()))
             return 1;

@@ -4,6 +4,7 @@
 
 #include "app/Startup.h"
 #include "mobile/server/LanServer.h"
+#include "store/Claims.h"
 #include "store/Database.h"
 #include "store/Log.h"
 #include <malloc.h>
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <pthread.h>
 #include <sys/file.h>
 #include <thread>
@@ -110,8 +112,49 @@ constexpr auto kTrimInterval = std::chrono::seconds(30);
 constexpr auto kStopMargin = std::chrono::seconds(1);
 // Most lines the server writes to the shared log in a minute; the rest are counted, not written.
 constexpr int kLogLinesPerMinute = 60;
-// Advisory lock of the one Lanserve on a database server ("cjlanser").
-constexpr qint64 kOneLanserveLock = 0x636a6c616e736572;
+
+// The one Lanserve of a database server: its claim, taken at start, renewed by a keeper and checked every
+// few seconds from a connection of its own, since the serving threads hold the main one.
+class OneLanserve {
+public:
+    explicit OneLanserve(Database& db) : check_(db.connectAgain()), keeper_(db) {}
+
+    static bool Take(Database& db) { return Claims(db).take(QString::fromUtf8(Claims::kLanserveObject)); }
+    // "（Lanserve 123@收银台）": who holds the claim, for the message that refuses to start.
+    static QString Holder(Database& db) {
+        const auto holder = Claims(db).heldElsewhere(QString::fromUtf8(Claims::kLanserveObject));
+        return holder ? QStringLiteral("（%1）").arg(*holder) : QString();
+    }
+
+    // False once another Lanserve took the claim over (this one was cut off longer than a lease). A check
+    // that fails (the server unreachable) is no answer: the claim stays this server's until another has it.
+    bool stillHeld() {
+        try {
+            const bool held = Claims(*check_).stillHeld(QString::fromUtf8(Claims::kLanserveObject));
+            failing_ = false;
+            return held;
+        } catch (const StoreError& error) {
+            if (!failing_)
+                Log::write(QStringLiteral("Lanserve：无法确认服务占用，稍后重试：%1").arg(error.text()));
+            failing_ = true;
+            return true;
+        }
+    }
+
+    // For an exit that skips the destructors.
+    void release() {
+        try {
+            Claims(*check_).release(QString::fromUtf8(Claims::kLanserveObject));
+        } catch (const StoreError&) {
+            // It runs out within a lease.
+        }
+    }
+
+private:
+    std::unique_ptr<Database> check_;
+    ClaimKeeper keeper_;
+    bool failing_ = false;
+};
 
 } // namespace
 
@@ -149,14 +192,8 @@ int main(int argc, char** argv) {
         Log::write(QStringLiteral("Lanserve：%1").arg(error.text()));
         return 2;
     }
-    // One server answers the restaurant's phones, whichever counter started it: the lock lives as long as
-    // this connection, so a server that dies frees it. Taken before anything is written to the folder.
-    if (db->isServer() && !db->tryHoldLock(kOneLanserveLock)) {
-        say(QStringLiteral("已有一个 Lanserve 在为数据库 %1 服务").arg(db->path()));
-        return 3;
-    }
-
-    // Signals are taken by one thread with sigwait; every other thread inherits the blocked mask.
+    // Signals are taken by one thread with sigwait; every other thread inherits the blocked mask (the claim
+    // keeper's thread too).
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);
@@ -164,6 +201,24 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+
+    // One server answers the restaurant's phones, whichever counter started it: its claim runs out when it
+    // stops renewing it, so a server that dies frees it. Taken before anything is written to the folder.
+    std::optional<OneLanserve> oneLanserve;
+    try {
+        if (db->isServer()) {
+            if (!OneLanserve::Take(*db)) {
+                say(QStringLiteral("已有一个 Lanserve 在为数据库 %1 服务").arg(db->path()) +
+                    OneLanserve::Holder(*db));
+                return 3;
+            }
+            oneLanserve.emplace(*db);
+        }
+    } catch (const StoreError& error) {
+        say(error.text());
+        Log::write(QStringLiteral("Lanserve：%1").arg(error.text()));
+        return 2;
+    }
 
     PidLock lock(options.dataFolder + QStringLiteral("/Lanserve.pid"));
     if (!lock.held()) {
@@ -184,18 +239,32 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     std::atomic<bool> finished{false};
+    std::atomic<bool> claimLost{false};
     std::thread signalWatcher([&] {
         const timespec wait{0, 200'000'000};
         auto nextTrim = std::chrono::steady_clock::now() + kTrimInterval;
+        auto nextClaimCheck = std::chrono::steady_clock::now() + Claims::RenewalInterval();
         while (!finished) {
             if (sigtimedwait(&stopSignals, nullptr, &wait) <= 0) {
-                if (std::chrono::steady_clock::now() >= nextTrim) {
+                const auto now = std::chrono::steady_clock::now();
+                if (now >= nextTrim) {
                     // Hands the pages that busy moments left free back to the system, so an evening's peaks
                     // do not stay in the server's memory.
                     malloc_trim(0);
                     nextTrim += kTrimInterval;
                 }
-                continue;
+                if (!oneLanserve || now < nextClaimCheck)
+                    continue;
+                nextClaimCheck = now + Claims::RenewalInterval();
+                if (oneLanserve->stillHeld())
+                    continue;
+                // Cut off from the database longer than a lease, another Lanserve took over: two would
+                // answer the same phones.
+                claimLost = true;
+                const QString message =
+                    QStringLiteral("另一个 Lanserve 已接管数据库 %1 的服务，本服务停止").arg(db->path());
+                say(message);
+                Log::write(QStringLiteral("Lanserve：") + message);
             }
             // The serving loop answers the requests in flight and ends; should it not, wait for the
             // database work in flight, keep any other from starting, close the file and end.
@@ -207,8 +276,10 @@ int main(int argc, char** argv) {
                 return;
             server.databaseMutex().lock();
             db.reset();
+            if (oneLanserve && !claimLost)
+                oneLanserve->release();
             lock.release();
-            std::_Exit(0);
+            std::_Exit(claimLost ? 3 : 0);
         }
     });
     const bool served = server.run();
@@ -218,5 +289,5 @@ int main(int argc, char** argv) {
         say(QStringLiteral("无法在端口 %1 上启动服务").arg(server.port()));
         return 4;
     }
-    return 0;
+    return claimLost ? 3 : 0;
 }

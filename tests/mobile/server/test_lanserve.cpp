@@ -1,5 +1,5 @@
 // Lanserve over HTTP on 127.0.0.1: the ordering flow against the counter's own rules, hostile input,
-// refused paths and bodies, and a clean end on SIGTERM.
+// refused paths and bodies, a clean end on SIGTERM, and an end when another server took over.
 
 #include "LanserveProcess.h"
 
@@ -10,6 +10,7 @@
 #include "main/TableMap.h"
 #include "mobile/server/PageTemplate.h"
 #include "settings/SettingsStore.h"
+#include "store/Claims.h"
 #include "store/Database.h"
 #include "store/Ids.h"
 #include "store/NumberText.h"
@@ -107,6 +108,7 @@ private Q_SLOTS:
     void postsFromOtherSites_data();
     void postsFromOtherSites();
     void sigtermEndsCleanly();
+    void aServerWhoseClaimAnotherTookStops();
 
 private:
     int port() const { return server_->port(); }
@@ -570,6 +572,33 @@ void TestLanserve::sigtermEndsCleanly() {
     QCOMPARE(server.process().exitCode(), 0);
     QVERIFY(!QFile::exists(pidFile));
     QVERIFY(!control.runningServer());
+}
+
+void TestLanserve::aServerWhoseClaimAnotherTookStops() {
+    if (!TestsOnServer())
+        QSKIP("on the file one server per folder is kept by its pid file");
+    const QString folder = home_->path(QStringLiteral("data3"));
+    auto other = PrepareDataFolder(folder);
+    qputenv("CJ_CLAIM_LEASE_MS", "600");
+    LanserveProcess server(folder);
+    const bool started = server.start();
+    qunsetenv("CJ_CLAIM_LEASE_MS");
+    QVERIFY2(started, qPrintable(server.error()));
+
+    // Cut off from the database longer than a lease (stopped here), it finds another server has taken over.
+    const auto pid = static_cast<pid_t>(server.process().processId());
+    ::kill(pid, SIGSTOP);
+    const QString lanserve = QString::fromUtf8(Claims::kLanserveObject);
+    bool taken = false;
+    for (int i = 0; i < 100 && !taken; ++i) {
+        QTest::qWait(50);
+        taken = Claims(*other).take(lanserve);
+    }
+    ::kill(pid, SIGCONT);
+    QVERIFY(taken);
+    QVERIFY(server.process().waitForFinished(10000));
+    QCOMPARE(server.process().exitCode(), 3);
+    QVERIFY(Claims(*other).stillHeld(lanserve));
 }
 
 QTEST_GUILESS_MAIN(TestLanserve)

@@ -5,13 +5,40 @@
 #include "store/NumberText.h"
 
 #include <QHash>
+#include <QSet>
 #include <algorithm>
 #include <utility>
 
 namespace {
 
+const QString kLeft = QStringLiteral("yes");
+
 QString toggled(const QString& mark) {
     return mark.isEmpty() ? kMark : QString();
+}
+
+// A line as the grid compares it: the kitchen mark lives only in the document.
+bool sameStoredLine(OrderLine a, OrderLine b) {
+    a.kitchenMark.clear();
+    b.kitchenMark.clear();
+    return a == b;
+}
+
+QString settledElsewhereText() {
+    return QStringLiteral("这张账单已在其他地方结账离开，这次修改没有保存。");
+}
+
+QString deletedElsewhereText() {
+    return QStringLiteral("这张账单已被删除，这次修改没有保存。");
+}
+
+QString anotherBillText() {
+    return QStringLiteral("这张桌子刚刚有了另一张账单（可能来自手机点餐），这次修改没有保存。"
+                          "请关闭点餐窗口，再重新打开这张桌子。");
+}
+
+QString lineGoneText() {
+    return QStringLiteral("这道菜已不在账单中（可能刚在手机上删除），这次修改没有保存。");
 }
 
 } // namespace
@@ -21,44 +48,51 @@ BillDocument::BillDocument(Database& db, QObject* parent) : QObject(parent), db_
 void BillDocument::openTable(int table, const QString& tableName, const QDateTime& now) {
     // A slot holds a bill only when it is a 14-character id, as the tile shows it; anything else (a damaged
     // value) is a free table that gets a new bill.
+    std::optional<Transaction> reading;
+    if (!db_.inTransaction())
+        reading.emplace(db_, Transaction::Kind::Read);
     const QString slot = store_.slotOf(table);
     const bool occupied = SlotOccupied(slot);
-    BillHeader header;
-    if (occupied)
-        header = store_.header(slot).value_or(BillHeader());
+    const std::optional<BillHeader> stored = occupied ? store_.header(slot) : std::nullopt;
+    BillHeader header = stored.value_or(BillHeader());
     header.tableName = tableName;
+    // A new bill's id is only a likely one until its first line reserves it under the write lock.
     header.billId = occupied ? slot : store_.unusedBillId(now);
     header.openedText = BillTimeText(header.billId);
-    const QList<OrderLine> lines = occupied ? store_.lines(slot) : QList<OrderLine>();
     table_ = table;
     closedBill_ = false;
-    slotToStore_ = header.billId;
+    openedAt_ = now;
     slotAtOpen_ = slot;
-    startEditing(header, lines);
+    startEditing(header, stored, occupied ? store_.lines(slot) : QList<OrderLine>());
+    state_.bound = occupied;
 }
 
 void BillDocument::openClosedBill(const QString& billId) {
+    std::optional<Transaction> reading;
+    if (!db_.inTransaction())
+        reading.emplace(db_, Transaction::Kind::Read);
     std::optional<BillHeader> header = store_.header(billId);
     if (!header)
         throw StoreError(QStringLiteral("账单 %1 已不存在。").arg(billId));
     header->openedText = header->storedDate.left(10) + QStringLiteral(" 00:00");
-    const QList<OrderLine> lines = store_.lines(billId);
     table_ = -1;
     closedBill_ = true;
-    slotToStore_ = billId;
+    openedAt_ = QDateTime();
     slotAtOpen_.clear();
-    startEditing(*header, lines);
+    startEditing(*header, header, store_.lines(billId));
+    state_.bound = true;
 }
 
-void BillDocument::startEditing(const BillHeader& header, const QList<OrderLine>& lines) {
-    header_ = header;
-    lines_ = lines;
-    discount_.clear();
-    leaveState_.clear();
-    selectedLine_ = -1;
+void BillDocument::startEditing(const BillHeader& header, const std::optional<BillHeader>& stored,
+                                const QList<OrderLine>& lines) {
+    state_ = State{};
+    state_.header = header;
+    state_.stored = stored;
+    state_.lines = lines;
+    leaving_ = false;
+    gone_.clear();
     stepDepth_ = 0;
     slotToAnnounce_.reset();
-    rowExistedAtOpen_ = store_.hasBill(header_.billId);
     Q_EMIT opened();
     Q_EMIT linesChanged();
     computeTotals();
@@ -66,129 +100,169 @@ void BillDocument::startEditing(const BillHeader& header, const QList<OrderLine>
 
 QStringList BillDocument::sortKeys() const {
     QStringList keys;
-    keys.reserve(lines_.size());
-    for (const OrderLine& line : lines_)
+    keys.reserve(state_.lines.size());
+    for (const OrderLine& line : state_.lines)
         keys.append(line.sortKey);
     return keys;
 }
 
+int BillDocument::selectedLine() const {
+    if (state_.selectedLineId.isEmpty())
+        return -1;
+    for (int i = 0; i < state_.lines.size(); ++i)
+        if (state_.lines.at(i).lineId == state_.selectedLineId)
+            return i;
+    return -1;
+}
+
+void BillDocument::setTyped(BillField field, QString BillHeader::*member, const QString& text) {
+    state_.header.*member = text;
+    state_.typed |= field;
+}
+
+void BillDocument::setCustomerName(const QString& text) {
+    setTyped(BillField::CustomerName, &BillHeader::customerName, text);
+}
+
+void BillDocument::setPhone(const QString& text) {
+    setTyped(BillField::Phone, &BillHeader::phone, text);
+}
+
+void BillDocument::setBillRemark(const QString& text) {
+    setTyped(BillField::Remark, &BillHeader::remark, text);
+}
+
+void BillDocument::setReceived(const QString& text) {
+    afterOwnAction();
+    state_.receivedRule = ReceivedRule::Typed;
+    setTyped(BillField::Received, &BillHeader::received, text);
+}
+
+void BillDocument::setCredit(const QString& text) {
+    setTyped(BillField::Credit, &BillHeader::credit, text);
+}
+
+void BillDocument::storeFields() {
+    if (state_.typed)
+        applyStep([](QStringList&) {});
+}
+
 int BillDocument::addItem(const MenuRecord& record, const QDateTime& now) {
-    const int count = static_cast<int>(lines_.size());
-    OrderLine line{
-        record.category, record.name,   record.quantity,    record.unit, record.price,
-        record.amount,   record.remark, record.kitchenMark, QString(),   SortKey(record.toText(), count),
-        QString()};
-
-    // Lines stay grouped by key; a key equal to existing ones goes before them.
-    const auto position = std::lower_bound(
-        lines_.cbegin(), lines_.cend(), line.sortKey,
-        [](const OrderLine& a, const QString& key) { return a.sortKey.toInt() < key.toInt(); });
-    const int at = static_cast<int>(position - lines_.cbegin());
-
-    Transaction step(db_);
-    line.lineId = store_.unusedLineId(now, count);
-    store_.addLine(header_.billId, header_.billDate(), line);
-    const Snapshot before = snapshot();
-    lines_.insert(at, line);
-    try {
-        commitWithBill(step);
-    } catch (const StoreError&) {
-        restore(before);
-        throw;
-    }
+    afterOwnAction();
+    QString added;
+    applyStep([&](QStringList& own) {
+        // Counted on the bill as stored now, lines from phones included.
+        const int count = static_cast<int>(state_.lines.size());
+        OrderLine line{
+            record.category, record.name,   record.quantity,    record.unit, record.price,
+            record.amount,   record.remark, record.kitchenMark, QString(),   SortKey(record.toText(), count),
+            QString()};
+        line.lineId = store_.unusedLineId(now, count);
+        store_.addLine(billId(), state_.header.billDate(), line);
+        added = line.lineId;
+        own.append(added);
+    });
     // The grid is filled anew: no line stays selected for 删除 to take by surprise.
-    selectedLine_ = -1;
-    Q_EMIT linesChanged();
+    state_.selectedLineId.clear();
     Q_EMIT selectionChanged(-1);
-    return at;
+    for (int i = 0; i < state_.lines.size(); ++i)
+        if (state_.lines.at(i).lineId == added)
+            return i;
+    return -1;
 }
 
-void BillDocument::changeLine(int index, const OrderLine& changed) {
-    if (index < 0 || index >= lines_.size())
+void BillDocument::editStoredLine(int line, const std::function<void(OrderLine&)>& edit) {
+    if (line < 0 || line >= state_.lines.size())
         return;
-    if (lines_.at(index) == changed)
+    OrderLine shown = state_.lines.at(line);
+    edit(shown);
+    shown.amount = NumberText(ReadNumber(shown.quantity) * ReadNumber(shown.price));
+    if (shown == state_.lines.at(line))
         return;
-    Transaction step(db_);
-    const Snapshot before = snapshot();
-    lines_[index] = changed;
-    try {
-        store_.changeLine(header_.billId, changed);
-        commitWithBill(step);
-    } catch (const StoreError&) {
-        restore(before);
-        throw;
-    }
-    Q_EMIT lineChanged(index);
-}
-
-void BillDocument::editLine(int line, const std::function<void(OrderLine&)>& edit) {
-    if (line < 0 || line >= lines_.size())
-        return;
-    OrderLine changed = lines_.at(line);
-    edit(changed);
-    changed.amount = NumberText(ReadNumber(changed.quantity) * ReadNumber(changed.price));
-    changeLine(line, changed);
+    afterOwnAction();
+    const QString lineId = shown.lineId;
+    applyStep([&](QStringList& own) {
+        // The edit applies to the line as stored now: a remark a phone changed meanwhile stays.
+        std::optional<OrderLine> changed = store_.line(billId(), lineId);
+        if (!changed)
+            throw BillChangedElsewhere(lineGoneText());
+        const OrderLine before = *changed;
+        edit(*changed);
+        changed->amount = NumberText(ReadNumber(changed->quantity) * ReadNumber(changed->price));
+        BillStore::CheckLineWidths(*changed);
+        if (*changed == before)
+            return;
+        store_.changeLine(billId(), *changed);
+        own.append(lineId);
+    });
 }
 
 void BillDocument::setQuantity(int line, const QString& text) {
-    editLine(line, [&](OrderLine& changed) { changed.quantity = text; });
+    editStoredLine(line, [&](OrderLine& changed) { changed.quantity = text; });
 }
 
 void BillDocument::setPrice(int line, const QString& text) {
-    editLine(line, [&](OrderLine& changed) { changed.price = text; });
+    editStoredLine(line, [&](OrderLine& changed) { changed.price = text; });
 }
 
 void BillDocument::setRemark(int line, const QString& text) {
-    editLine(line, [&](OrderLine& changed) { changed.remark = text; });
+    editStoredLine(line, [&](OrderLine& changed) { changed.remark = text; });
 }
 
 void BillDocument::toggleServed(int line) {
-    if (line < 0 || line >= lines_.size())
+    if (line < 0 || line >= state_.lines.size())
         return;
-    OrderLine changed = lines_.at(line);
-    changed.served = toggled(changed.served);
-    changeLine(line, changed);
-    selectLine(line);
+    const QString lineId = state_.lines.at(line).lineId;
+    afterOwnAction();
+    applyStep([&](QStringList& own) {
+        std::optional<OrderLine> changed = store_.line(billId(), lineId);
+        if (!changed)
+            throw BillChangedElsewhere(lineGoneText());
+        changed->served = toggled(changed->served);
+        store_.changeLine(billId(), *changed);
+        own.append(lineId);
+    });
+    for (int i = 0; i < state_.lines.size(); ++i)
+        if (state_.lines.at(i).lineId == lineId)
+            selectLine(i);
 }
 
 void BillDocument::toggleKitchenMark(int line) {
-    if (line < 0 || line >= lines_.size())
+    if (line < 0 || line >= state_.lines.size())
         return;
-    lines_[line].kitchenMark = toggled(lines_.at(line).kitchenMark);
+    state_.lines[line].kitchenMark = toggled(state_.lines.at(line).kitchenMark);
     Q_EMIT lineChanged(line);
     selectLine(line);
 }
 
 bool BillDocument::selectLine(int row) {
-    if (row + 1 > lines_.size()) {
+    if (row < 0)
+        state_.selectedLineId.clear();
+    if (row < 0 || row + 1 > state_.lines.size()) {
         Q_EMIT selectionChanged(-1);
         return false;
     }
-    selectedLine_ = row;
+    state_.selectedLineId = state_.lines.at(row).lineId;
     Q_EMIT selectionChanged(row);
     return true;
 }
 
 void BillDocument::deleteSelected() {
-    if (selectedLine_ < 0 || selectedLine_ >= lines_.size())
+    if (selectedLine() < 0)
         return;
-    const int index = selectedLine_;
-    Transaction step(db_);
-    store_.removeLine(header_.billId, lines_.at(index).lineId);
-    const Snapshot before = snapshot();
-    lines_.removeAt(index);
-    try {
-        commitWithBill(step);
-    } catch (const StoreError&) {
-        restore(before);
-        throw;
-    }
-    selectedLine_ = -1;
-    Q_EMIT linesChanged();
+    const QString lineId = state_.selectedLineId;
+    afterOwnAction();
+    applyStep([&](QStringList& own) {
+        // A line a phone deleted a moment ago is gone either way.
+        store_.removeLine(billId(), lineId);
+        own.append(lineId);
+    });
+    state_.selectedLineId.clear();
+    Q_EMIT selectionChanged(-1);
 }
 
 void BillDocument::runAsOneStep(const std::function<void()>& edits) {
-    const Snapshot before = snapshot();
+    const State before = state_;
     Transaction step(db_);
     ++stepDepth_;
     try {
@@ -198,7 +272,9 @@ void BillDocument::runAsOneStep(const std::function<void()>& edits) {
         --stepDepth_;
         if (stepDepth_ == 0)
             slotToAnnounce_.reset();
-        restore(before);
+        state_ = before;
+        Q_EMIT linesChanged();
+        Q_EMIT totalsChanged();
         throw;
     }
     --stepDepth_;
@@ -206,72 +282,265 @@ void BillDocument::runAsOneStep(const std::function<void()>& edits) {
         announceSlot(*std::exchange(slotToAnnounce_, std::nullopt));
 }
 
-void BillDocument::computeTotals() {
-    double dishSum = 0;
-    double drinkSum = 0;
-    double otherSum = 0;
-    for (const OrderLine& line : lines_) {
-        const double amount = ReadNumber(line.amount);
-        if (line.category == kDishes)
-            dishSum += amount;
-        else if (line.category == kDrinks)
-            drinkSum += amount;
-        else if (line.category == kOthers)
-            otherSum += amount;
+void BillDocument::applyStep(const std::function<void(QStringList& ownLines)>& edit) {
+    if (!gone_.isEmpty())
+        throw BillChangedElsewhere(gone_);
+    const State before = state_;
+    std::optional<QString> slot;
+    try {
+        Transaction step(db_);
+        resolveStoredBill();
+        // Whatever others stored since the last look is part of the bill this edit applies to.
+        takeStored({});
+        QStringList own;
+        edit(own);
+        if (!own.isEmpty())
+            takeStored(own);
+        pendingSlot_.reset();
+        persistBill(false, !own.isEmpty());
+        slot = pendingSlot_;
+        step.commit();
+    } catch (const StoreError&) {
+        state_ = before;
+        Q_EMIT linesChanged();
+        Q_EMIT totalsChanged();
+        throw;
     }
-    header_.dishes = NumberText(dishSum);
-    header_.drinks = NumberText(drinkSum);
-    header_.others = NumberText(otherSum);
-    header_.receivable = NumberText(dishSum + drinkSum + otherSum);
+    if (slot)
+        announceSlot(*slot);
+}
+
+void BillDocument::resolveStoredBill() {
+    if (closedBill_) {
+        store_.checkBillNotClaimed(billId());
+        if (!store_.hasBill(billId()))
+            markGone(deletedElsewhereText());
+        return;
+    }
+    store_.checkTableNotClaimed(table_);
+    const QString slot = store_.slotOf(table_);
+    if (!state_.bound) {
+        // A phone or another counter may have started a bill on this table since it was opened here: this
+        // edit joins it. Otherwise the new bill's id is reserved now, under the write lock.
+        if (SlotOccupied(slot))
+            slotAtOpen_ = slot;
+        state_.header.billId = SlotOccupied(slot) ? slot : store_.unusedBillId(openedAt_);
+        state_.header.openedText = BillTimeText(state_.header.billId);
+        state_.bound = true;
+        return;
+    }
+    if (slot == billId())
+        return;
+    const std::optional<BillHeader> stored = store_.header(billId());
+    if (stored && stored->leaveState == kLeft)
+        markGone(settledElsewhereText());
+    if (SlotOccupied(slot))
+        markGone(anotherBillText());
+    if (!stored && state_.stored)
+        markGone(deletedElsewhereText());
+    // A bill with nothing to pay does not hold its table: the slot may be empty.
+}
+
+void BillDocument::markGone(const QString& reason) {
+    gone_ = reason;
+    leaving_ = false;
+    Q_EMIT gone(reason);
+    throw BillChangedElsewhere(reason);
+}
+
+bool BillDocument::takeStored(const QStringList& ownLines) {
+    if (!state_.bound)
+        return false;
+    const std::optional<BillHeader> stored = store_.header(billId());
+    QList<OrderLine> fresh = store_.lines(billId());
+
+    QHash<QString, const OrderLine*> shown;
+    for (const OrderLine& line : std::as_const(state_.lines))
+        shown.insert(line.lineId, &line);
+    ChangesElsewhere found;
+    QStringList changedElsewhere;
+    QSet<QString> freshIds;
+    for (OrderLine& line : fresh) {
+        freshIds.insert(line.lineId);
+        const OrderLine* before = shown.value(line.lineId);
+        // Marks stay as set here; a new dish is marked for the kitchen.
+        line.kitchenMark = before ? before->kitchenMark : (line.category == kDishes ? kMark : QString());
+        if (ownLines.contains(line.lineId))
+            continue;
+        if (!before) {
+            ++found.added;
+            changedElsewhere.append(line.lineId);
+        } else if (!sameStoredLine(*before, line)) {
+            ++found.changed;
+            changedElsewhere.append(line.lineId);
+        }
+    }
+    for (const OrderLine& line : std::as_const(state_.lines))
+        if (!freshIds.contains(line.lineId) && !ownLines.contains(line.lineId))
+            ++found.removed;
+
+    const bool linesDiffer = fresh != state_.lines;
+    state_.lines = std::move(fresh);
+    state_.unseen.added += found.added;
+    state_.unseen.changed += found.changed;
+    state_.unseen.removed += found.removed;
+    if (!state_.selectedLineId.isEmpty() && !freshIds.contains(state_.selectedLineId)) {
+        state_.selectedLineId.clear();
+        Q_EMIT selectionChanged(-1);
+    }
+
+    BillHeader& header = state_.header;
+    const BillHeader fieldsBefore = header;
+    if (stored) {
+        // What was typed here and not stored yet stays as typed; everything else is as stored.
+        if (!state_.typed.testFlag(BillField::CustomerName))
+            header.customerName = stored->customerName;
+        if (!state_.typed.testFlag(BillField::Phone))
+            header.phone = stored->phone;
+        if (!state_.typed.testFlag(BillField::Remark))
+            header.remark = stored->remark;
+        if (!state_.typed.testFlag(BillField::Received))
+            header.received = stored->received;
+        if (!state_.typed.testFlag(BillField::Credit))
+            header.credit = stored->credit;
+        header.storedDate = stored->storedDate;
+        header.leaveState = stored->leaveState;
+    }
+    state_.stored = stored;
+    const bool fieldsDiffer = header.customerName != fieldsBefore.customerName ||
+                              header.phone != fieldsBefore.phone || header.remark != fieldsBefore.remark ||
+                              header.openedText != fieldsBefore.openedText;
+    if (linesDiffer)
+        Q_EMIT linesChanged();
+    computeTotals();
+    followReceivable();
+    if (fieldsDiffer)
+        Q_EMIT fieldsChanged();
+    if (!changedElsewhere.isEmpty())
+        Q_EMIT linesChangedElsewhere(changedElsewhere);
+    return linesDiffer || fieldsDiffer || header.received != fieldsBefore.received ||
+           header.credit != fieldsBefore.credit;
+}
+
+void BillDocument::computeTotals() {
+    DecimalSum dishes;
+    DecimalSum drinks;
+    DecimalSum others;
+    DecimalSum total;
+    for (const OrderLine& line : std::as_const(state_.lines)) {
+        if (line.category == kDishes)
+            dishes.add(line.amount);
+        else if (line.category == kDrinks)
+            drinks.add(line.amount);
+        else if (line.category == kOthers)
+            others.add(line.amount);
+        else
+            continue;
+        total.add(line.amount);
+    }
+    BillHeader& header = state_.header;
+    header.dishes = dishes.text();
+    header.drinks = drinks.text();
+    header.others = others.text();
+    header.receivable = total.text();
+    Q_EMIT totalsChanged();
+}
+
+void BillDocument::followReceivable() {
+    const double total = ReadNumber(state_.header.receivable);
+    QString received;
+    if (state_.receivedRule == ReceivedRule::FromDiscount) {
+        const double factor = ReadNumber(state_.discount);
+        received = FormatWhole(factor == 0 ? total : total * factor);
+    } else if (state_.receivedRule == ReceivedRule::WholeReceivable) {
+        received = NumberText(total);
+    } else {
+        return;
+    }
+    if (received == state_.header.received && state_.typed.testFlag(BillField::Received))
+        return;
+    state_.header.received = received;
+    state_.typed |= BillField::Received;
     Q_EMIT totalsChanged();
 }
 
 void BillDocument::applyDiscount(const QString& text) {
-    discount_ = text;
-    const double factor = ReadNumber(discount_);
-    const double total = ReadNumber(header_.receivable);
-    header_.received = FormatWhole(factor == 0 ? total : total * factor);
-    Q_EMIT totalsChanged();
+    afterOwnAction();
+    state_.discount = text;
+    state_.receivedRule = ReceivedRule::FromDiscount;
+    state_.typed &= ~BillFields(BillField::Received);
+    followReceivable();
 }
 
 void BillDocument::fillReceived() {
-    header_.received = NumberText(ReadNumber(header_.receivable));
-    Q_EMIT totalsChanged();
+    afterOwnAction();
+    state_.receivedRule = ReceivedRule::WholeReceivable;
+    state_.typed &= ~BillFields(BillField::Received);
+    followReceivable();
 }
 
 void BillDocument::fillCredit() {
-    header_.credit = NumberText(ReadNumber(header_.receivable));
+    setCredit(NumberText(ReadNumber(state_.header.receivable)));
     Q_EMIT totalsChanged();
 }
 
-std::optional<QString> BillDocument::persistBill() {
-    const double total = ReadNumber(header_.receivable);
+void BillDocument::persistBill(bool leaving, bool linesTouched) {
+    BillHeader& header = state_.header;
+    const double total = ReadNumber(header.receivable);
     const bool forTable = !closedBill_ && table_ >= 0;
-    const bool rowExists = store_.hasBill(header_.billId);
-    // The table's slot holds the bill only while there is something to pay; otherwise it keeps what it
-    // held when the bill was opened.
-    const QString slotValue = total > 0 ? slotToStore_ : slotAtOpen_;
-
-    if (total == 0) {
-        // A bill with nothing to pay is not written: a row stored before keeps what it held, and a row that
-        // only this document's earlier changes wrote is taken back.
-        if (rowExists && !rowExistedAtOpen_)
-            store_.removeHeader(header_.billId);
-    } else {
-        store_.writeHeader(header_, !rowExists);
+    if (!state_.stored) {
+        // A bill with nothing to pay is not written; what was typed waits for its first line.
+        if (total == 0)
+            return;
+        store_.writeHeader(header, true);
         if (forTable)
-            store_.setLeaveState(header_.billId, leaveState_);
+            store_.setLeaveState(billId(), leaving ? kLeft : QString());
+        state_.createdHere = true;
+    } else {
+        if (forTable && state_.createdHere && total == 0) {
+            // A bill this document started has nothing to pay again: no bill, and the table is as it was
+            // before it was opened. Lines it still has keep their id reserved.
+            store_.removeHeader(billId());
+            if (store_.slotOf(table_) == billId()) {
+                store_.writeSlot(table_, slotAtOpen_);
+                pendingSlot_ = slotAtOpen_;
+            }
+            state_.stored.reset();
+            state_.createdHere = false;
+            state_.bound = !state_.lines.isEmpty();
+            return;
+        }
+        // A bill with nothing to pay is rewritten only when its lines changed now: opening and closing a
+        // bill whose lines add up to 0 leaves its row as it was.
+        if (total == 0 && !linesTouched)
+            return;
+        const BillHeader& stored = *state_.stored;
+        if (stored.dishes != header.dishes || stored.drinks != header.drinks ||
+            stored.others != header.others || stored.receivable != header.receivable)
+            store_.writeTotals(header);
+        BillFields fields = state_.typed;
+        if (forTable && stored.tableName != header.tableName)
+            fields |= BillField::TableName;
+        if (fields)
+            store_.writeFields(header, fields);
+        const QString leaveState = leaving ? kLeft : QString();
+        if (forTable && total != 0 && stored.leaveState != leaveState)
+            store_.setLeaveState(billId(), leaveState);
     }
+    state_.typed = {};
+    if (forTable && total != 0)
+        header.leaveState = leaving ? kLeft : QString();
+    BillHeader written = header;
+    written.storedDate = header.billDate();
+    state_.stored = written;
     if (!forTable)
-        return std::nullopt;
-    // A phone may have opened another bill on this table since the bill was opened: never write over it.
-    const QString stored = store_.slotOf(table_);
-    if (SlotOccupied(stored) && stored != header_.billId && stored != slotAtOpen_)
-        throw StoreError(QStringLiteral("这张桌子刚刚有了另一张账单（可能来自手机点餐），这次修改没有保存。"
-                                        "请关闭点餐窗口，再重新打开这张桌子。"));
-    if (stored != slotValue)
+        return;
+    // The table's slot holds the bill while there is something to pay, and is emptied by checkout; a bill
+    // with nothing (or less than nothing) to pay leaves it as it was when the bill was opened.
+    const QString slotValue = total <= 0 ? slotAtOpen_ : leaving ? QString() : billId();
+    if (store_.slotOf(table_) != slotValue)
         store_.writeSlot(table_, slotValue);
-    return slotValue;
+    pendingSlot_ = slotValue;
 }
 
 void BillDocument::announceSlot(const QString& value) {
@@ -282,51 +551,105 @@ void BillDocument::announceSlot(const QString& value) {
     Q_EMIT slotStored(table_, value);
 }
 
-BillDocument::Snapshot BillDocument::snapshot() const {
-    return {header_, lines_, selectedLine_};
-}
-
-void BillDocument::restore(const Snapshot& saved) {
-    header_ = saved.header;
-    lines_ = saved.lines;
-    selectedLine_ = saved.selectedLine;
-    Q_EMIT linesChanged();
-    computeTotals();
-}
-
-void BillDocument::commitWithBill(Transaction& step) {
-    // Lines a phone added to this bill count in the totals written now.
-    reloadLines();
-    computeTotals();
-    const std::optional<QString> slot = persistBill();
-    step.commit();
+BillDocument::SaveResult BillDocument::save() {
+    if (!gone_.isEmpty())
+        throw BillChangedElsewhere(gone_);
+    const State before = state_;
+    std::optional<QString> slot;
+    try {
+        Transaction step(db_);
+        resolveStoredBill();
+        takeStored({});
+        // Checkout settles the bill the user has looked at: what others changed since is asked about first.
+        if (leaving_ && state_.unseen.any())
+            return SaveResult::ChangedElsewhere;
+        pendingSlot_.reset();
+        persistBill(leaving_, false);
+        slot = pendingSlot_;
+        step.commit();
+    } catch (const StoreError&) {
+        state_ = before;
+        Q_EMIT linesChanged();
+        Q_EMIT totalsChanged();
+        throw;
+    }
     if (slot)
         announceSlot(*slot);
-}
-
-BillDocument::SaveResult BillDocument::save() {
-    Transaction step(db_);
-    commitWithBill(step);
-    return ReadNumber(header_.receivable) == 0 ? SaveResult::NothingToSave : SaveResult::Saved;
+    return ReadNumber(state_.header.receivable) == 0 ? SaveResult::NothingToSave : SaveResult::Saved;
 }
 
 void BillDocument::checkOut() {
-    slotToStore_.clear();
-    leaveState_ = QStringLiteral("yes");
+    leaving_ = true;
 }
 
-void BillDocument::reloadLines() {
-    QHash<QString, QString> marks;
-    for (const OrderLine& line : lines_)
-        marks.insert(line.lineId, line.kitchenMark);
-    QList<OrderLine> fresh = store_.lines(header_.billId);
-    for (OrderLine& line : fresh)
-        line.kitchenMark = marks.contains(line.lineId) ? marks.value(line.lineId)
-                                                       : (line.category == kDishes ? kMark : QString());
-    if (fresh == lines_)
-        return;
-    lines_ = fresh;
-    selectedLine_ = -1;
-    Q_EMIT linesChanged();
-    computeTotals();
+void BillDocument::cancelCheckOut() {
+    leaving_ = false;
+}
+
+bool BillDocument::followStored() {
+    if (!gone_.isEmpty() || stepDepth_ > 0 || db_.inTransaction())
+        return false;
+    const Transaction reading(db_, Transaction::Kind::Read);
+    if (closedBill_) {
+        if (!store_.hasBill(billId())) {
+            gone_ = deletedElsewhereText();
+            Q_EMIT gone(gone_);
+            return true;
+        }
+        return takeStored({});
+    }
+    const QString slot = store_.slotOf(table_);
+    if (!state_.bound) {
+        if (!SlotOccupied(slot))
+            return false;
+        // A phone started a bill on this table meanwhile: the window shows it, and edits go to it.
+        state_.header.billId = slot;
+        state_.header.openedText = BillTimeText(slot);
+        state_.bound = true;
+        slotAtOpen_ = slot;
+        takeStored({});
+        return true;
+    }
+    if (slot != billId()) {
+        const std::optional<BillHeader> stored = store_.header(billId());
+        QString reason;
+        if (stored && stored->leaveState == kLeft)
+            reason = QStringLiteral("这张账单已在其他地方结账离开。");
+        else if (SlotOccupied(slot))
+            reason = QStringLiteral("这张桌子现在是另一张账单。");
+        else if (!stored && state_.stored)
+            reason = QStringLiteral("这张账单已被删除。");
+        if (!reason.isEmpty()) {
+            gone_ = reason;
+            leaving_ = false;
+            Q_EMIT gone(reason);
+            return true;
+        }
+    }
+    return takeStored({});
+}
+
+QString BillDocument::changesElsewhereText() const {
+    const ChangesElsewhere& changes = state_.unseen;
+    const QString who = closedBill_ ? QStringLiteral("其他收银台") : QStringLiteral("手机");
+    const QString& total = state_.header.receivable;
+    if (changes.changed == 0 && changes.removed == 0)
+        return QStringLiteral("%1刚加了 %2 道菜，应收 %3").arg(who).arg(changes.added).arg(total);
+    QStringList parts;
+    if (changes.added > 0)
+        parts.append(QStringLiteral("加了 %1 道菜").arg(changes.added));
+    if (changes.changed > 0)
+        parts.append(QStringLiteral("改了 %1 道菜").arg(changes.changed));
+    if (changes.removed > 0)
+        parts.append(QStringLiteral("删了 %1 道菜").arg(changes.removed));
+    return QStringLiteral("%1刚改了这张账单（%2），应收 %3")
+        .arg(who, parts.join(QStringLiteral("，")), total);
+}
+
+void BillDocument::acknowledgeChanges() {
+    state_.unseen = {};
+}
+
+void BillDocument::afterOwnAction() {
+    acknowledgeChanges();
 }

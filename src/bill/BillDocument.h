@@ -3,6 +3,7 @@
 #include "bill/BillHeader.h"
 #include "bill/BillStore.h"
 #include "bill/OrderLine.h"
+#include "store/StoreError.h"
 
 #include <QDateTime>
 #include <QList>
@@ -14,18 +15,39 @@
 class Database;
 class Transaction;
 
-// The open bill: which bill it is (a table's, or a closed one from the history list), its header, its
-// lines, and every edit the ordering window and the phone pages make to it. Every line change is stored at
-// once, together with the bill row and the table's slot, so nothing already typed is lost if the program
-// stops; a change that cannot be stored leaves the document as it was and throws StoreError. Windows
-// observe it through its signals.
+// A step refused because another writer settled, moved or deleted the bill, or removed the line, a moment
+// before: nothing was stored, and the writer should look at the bill again.
+class BillChangedElsewhere : public StoreError {
+public:
+    using StoreError::StoreError;
+};
+
+// Changes other writers (phones, another counter) made to the open bill that the user here has not acted
+// on since they appeared.
+struct ChangesElsewhere {
+    int added = 0;
+    int changed = 0;
+    int removed = 0;
+    bool any() const { return added + changed + removed > 0; }
+    bool operator==(const ChangesElsewhere&) const = default;
+};
+
+// The open bill: which bill it is (a table's, or a closed one from the history list), its header and lines
+// as stored, and every edit the ordering window and the phone pages make to it.
+//
+// The bill is written by several hands at once, so the document never writes from a copy: every edit is one
+// step applied in one transaction to what is stored now (which bill the table holds, the line as it is), and
+// the bill row's totals are computed from the stored lines inside that step. After each step, and whenever
+// followStored() is called, the document shows the bill as stored and says what others changed. A change
+// that cannot be stored leaves the document as it was and throws StoreError. Windows observe it through its
+// signals.
 class BillDocument : public QObject {
     Q_OBJECT
 public:
     explicit BillDocument(Database& db, QObject* parent = nullptr);
 
-    // Opens the bill a table's slot holds, or a new bill whose id is the time `now` (stored only once it
-    // has something to pay). Reads the slot as stored now.
+    // Opens the bill a table's slot holds, or a new bill whose id will be the time `now` (or the next free
+    // second); a new bill is stored, and its id reserved, by the step that stores its first line.
     void openTable(int table, const QString& tableName, const QDateTime& now);
     // Opens a closed bill chosen in the history list; its saves leave the slots and 退桌状态 alone. Throws
     // StoreError when the bill no longer exists.
@@ -34,20 +56,27 @@ public:
     // The table whose bill is open; -1 for a closed bill from the history list (or before any opening).
     int table() const { return table_; }
     bool isClosedBill() const { return closedBill_; }
-    const QString& billId() const { return header_.billId; }
-    const BillHeader& header() const { return header_; }
-    const QList<OrderLine>& lines() const { return lines_; }
+    // The bill's id; for a new bill not stored yet, the id it will most likely get.
+    const QString& billId() const { return state_.header.billId; }
+    bool isStored() const { return state_.stored.has_value(); }
+    const BillHeader& header() const { return state_.header; }
+    const QList<OrderLine>& lines() const { return state_.lines; }
     QStringList sortKeys() const;
-    int selectedLine() const { return selectedLine_; }
+    int selectedLine() const;
     // The discount factor as typed (0.8 is 20 % off); never stored.
-    const QString& discount() const { return discount_; }
+    const QString& discount() const { return state_.discount; }
+    // Why this document can no longer change its bill (settled or moved elsewhere); empty while it can.
+    const QString& goneReason() const { return gone_; }
 
-    // Customer fields as typed; they are stored with the next change or save.
-    void setCustomerName(const QString& text) { header_.customerName = text; }
-    void setPhone(const QString& text) { header_.phone = text; }
-    void setBillRemark(const QString& text) { header_.remark = text; }
-    void setReceived(const QString& text) { header_.received = text; }
-    void setCredit(const QString& text) { header_.credit = text; }
+    // Header fields as typed. They are stored with the next step (storeFields, save, any line change); a
+    // bill with nothing stored yet keeps them until its first line.
+    void setCustomerName(const QString& text);
+    void setPhone(const QString& text);
+    void setBillRemark(const QString& text);
+    // 实收 typed by staff: from now on it no longer follows 应收.
+    void setReceived(const QString& text);
+    void setCredit(const QString& text);
+    void storeFields();
 
     // Adds a menu item as a new line; returns its position (lines stay grouped by category).
     int addItem(const MenuRecord& record, const QDateTime& now);
@@ -68,61 +97,101 @@ public:
 
     // Sums the lines by category into the header's totals.
     void computeTotals();
+
+    // The discount factor: 实收 = 应收 × factor, whole; from now on 实收 follows every change of 应收 until
+    // staff type 实收 themselves.
     void applyDiscount(const QString& text);
+    // 实收 (or 挂账) becomes 应收; 实收 then follows 应收 as well.
     void fillReceived();
     void fillCredit();
 
-    enum class SaveResult { Saved, NothingToSave };
-    // Writes the bill row (and, for a table's bill, its slot) in one step.
+    enum class SaveResult {
+        Saved,
+        NothingToSave,
+        // Checking out was not done: the bill changed elsewhere since the user last acted on it (see
+        // changesElsewhere()); the document now shows it as stored.
+        ChangedElsewhere
+    };
+    // Writes the typed fields, the bill row and (for a table's bill) its slot in one step; after checkOut()
+    // this is the checkout.
     SaveResult save();
-    // Marks the bill as left and frees its table at the following save.
+    // Marks the bill as left; the following save frees its table.
     void checkOut();
+    void cancelCheckOut();
 
-    // Reads the lines again from the database (a phone may have added some), keeping kitchen marks.
-    void reloadLines();
+    // Reads the stored bill and shows what other writers changed. Returns true when anything changed.
+    bool followStored();
+    // Changes of others the user has not acted on since they appeared, and a sentence about them for a
+    // question before checkout ("手机刚加了 2 道菜，应收 184").
+    const ChangesElsewhere& changesElsewhere() const { return state_.unseen; }
+    QString changesElsewhereText() const;
+    void acknowledgeChanges();
 
 Q_SIGNALS:
     void opened();
+    // The lines changed (added, removed or edited, here or elsewhere): the list to show is lines().
     void linesChanged();
     void lineChanged(int line);
     void totalsChanged();
+    // Customer fields (name, phone, remark) changed elsewhere.
+    void fieldsChanged();
     void selectionChanged(int line);
+    // Lines another writer added or changed just now, by line id.
+    void linesChangedElsewhere(const QStringList& lineIds);
+    // The bill left this table elsewhere (settled, moved) or was deleted: nothing more can be stored.
+    void gone(const QString& reason);
     // A table's slot now holds this value as stored (the bill id, or empty once the bill has left).
     void slotStored(int table, const QString& value);
 
 private:
-    void startEditing(const BillHeader& header, const QList<OrderLine>& lines);
-    void changeLine(int index, const OrderLine& changed);
-    // Applies an edit to a copy of the line, recomputes its amount and stores it.
-    void editLine(int line, const std::function<void(OrderLine&)>& edit);
-    // Stores the lines' totals in the bill row and the slot, then commits the step.
-    void commitWithBill(Transaction& step);
-    // Writes the bill row and slot inside the caller's step; the slot text when it is as stored.
-    std::optional<QString> persistBill();
-    void announceSlot(const QString& value);
+    // How 实收 is decided: as stored, from the discount box, as the whole 应收, or as typed.
+    enum class ReceivedRule { AsStored, FromDiscount, WholeReceivable, Typed };
 
-    struct Snapshot {
-        BillHeader header;
+    // Everything a failed step puts back.
+    struct State {
+        BillHeader header;                // as shown: stored values, typed fields, totals of the lines
+        std::optional<BillHeader> stored; // the bill row as last read or written; nullopt: no row
         QList<OrderLine> lines;
-        int selectedLine;
+        QString selectedLineId;
+        BillFields typed; // typed here and not stored yet
+        QString discount;
+        ReceivedRule receivedRule = ReceivedRule::AsStored;
+        ChangesElsewhere unseen;
+        bool createdHere = false; // this document inserted the bill row
+        bool bound = false;       // the id is this bill's: stored, held by the table's slot, or reserved
     };
-    Snapshot snapshot() const;
-    void restore(const Snapshot& saved);
+
+    void startEditing(const BillHeader& header, const std::optional<BillHeader>& stored,
+                      const QList<OrderLine>& lines);
+    // One step: `edit` runs on the stored bill inside the transaction, then the bill row follows its lines.
+    // `ownLines` are the lines the edit touches; any other difference came from elsewhere.
+    void applyStep(const std::function<void(QStringList& ownLines)>& edit);
+    // Inside a step: which bill the stored table holds now; refuses what may not be written.
+    void resolveStoredBill();
+    // Reads the stored header and lines into the document; returns true when something differs.
+    bool takeStored(const QStringList& ownLines);
+    void followReceivable();
+    // Inside a step: writes the bill row, the typed fields and the slot as the lines now require.
+    void persistBill(bool leaving, bool linesTouched);
+    void markGone(const QString& reason);
+    void editStoredLine(int line, const std::function<void(OrderLine&)>& edit);
+    void setTyped(BillField field, QString BillHeader::*member, const QString& text);
+    void announceSlot(const QString& value);
+    // The user acted on the bill: what others changed before is taken as seen.
+    void afterOwnAction();
 
     Database& db_;
     BillStore store_;
-    BillHeader header_;
-    QList<OrderLine> lines_;
-    int selectedLine_ = -1;
-    QString discount_;
-    QString leaveState_; // 退桌状态 to store: "yes" after checkout
+    State state_;
+    QDateTime openedAt_; // the time a new bill's id is taken from
+    QString slotAtOpen_; // what the table's slot held when the bill was opened (or joined)
+    bool leaving_ = false;
+    QString gone_;
 
     int table_ = -1;
     bool closedBill_ = false;
-    QString slotToStore_; // what the table's slot holds after a save: the bill id, or empty after checkout
-    QString slotAtOpen_;  // what the slot held when the bill was opened
-    bool rowExistedAtOpen_ = false;
 
-    int stepDepth_ = 0; // edits running inside runAsOneStep
+    int stepDepth_ = 0; // steps running inside runAsOneStep
     std::optional<QString> slotToAnnounce_;
+    std::optional<QString> pendingSlot_; // the slot the running step stored
 };

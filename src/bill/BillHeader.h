@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFlags>
 #include <QString>
 
 // The head of a bill as the ordering window shows it and 桌台 stores it. Money and totals are texts, as
@@ -18,9 +19,16 @@ struct BillHeader {
     QString received;     // 实收: the amount received
     QString credit;       // 挂账金额: the amount put on the customer's account
     QString storedDate;   // 日期 as stored, empty for a bill not stored yet
+    QString leaveState;   // 退桌状态 as stored: "yes" once the party has left
 
     // The date the bill is stored under, "yyyy-mm-dd".
     QString billDate() const { return openedText.left(10); }
 
     bool operator==(const BillHeader&) const = default;
 };
+
+// The fields of a bill's head that a writer sets (staff type all but the table's name). Each is stored by
+// itself, so one writer never puts back a value another writer has changed meanwhile.
+enum class BillField { CustomerName = 1, Phone = 2, Remark = 4, Received = 8, Credit = 16, TableName = 32 };
+Q_DECLARE_FLAGS(BillFields, BillField)
+Q_DECLARE_OPERATORS_FOR_FLAGS(BillFields)

@@ -1,8 +1,9 @@
 #include "bill/BillStore.h"
 
+#include "store/Claims.h"
 #include "store/Database.h"
-#include "store/NumberFunction.h"
 #include "store/Ids.h"
+#include "store/NumberFunction.h"
 #include "store/NumberText.h"
 #include "store/Schema.h"
 #include "store/Settings.h"
@@ -11,7 +12,7 @@
 std::optional<BillHeader> BillStore::header(const QString& billId) {
     Statement row(db_,
                   "SELECT \"电话\", \"姓名\", \"备注\", \"菜品费用\", \"酒水费用\", \"其他费用\", \"应收\", "
-                  "\"实收\", \"挂账金额\", \"桌号\", \"日期\" FROM \"桌台\" WHERE \"id\" = ?");
+                  "\"实收\", \"挂账金额\", \"桌号\", \"日期\", \"退桌状态\" FROM \"桌台\" WHERE \"id\" = ?");
     row.bind(1, billId);
     if (!row.next())
         return std::nullopt;
@@ -28,6 +29,7 @@ std::optional<BillHeader> BillStore::header(const QString& billId) {
     header.credit = row.text(8);
     header.tableName = row.text(9);
     header.storedDate = row.text(10);
+    header.leaveState = row.text(11);
     return header;
 }
 
@@ -41,21 +43,33 @@ QList<OrderLine> BillStore::lines(const QString& billId) {
         "SELECT \"分类\", \"名称\", \"数量\", \"单位\", \"单价\", \"备注\", \"序号\", \"排序\", \"上菜\" "
         "FROM \"明细\" WHERE \"id\" = ? ORDER BY CAST(\"排序\" AS INTEGER), rowid DESC");
     query.bind(1, billId);
-    while (query.next()) {
-        OrderLine line;
-        line.category = query.text(0);
-        line.name = RestoreBrackets(query.text(1));
-        line.quantity = query.text(2);
-        line.unit = query.text(3);
-        line.price = query.text(4);
-        line.amount = NumberText(ReadNumber(line.quantity) * ReadNumber(line.price));
-        line.remark = query.text(5);
-        line.lineId = query.text(6);
-        line.sortKey = query.text(7);
-        line.served = query.text(8);
-        lines.append(line);
-    }
+    while (query.next())
+        lines.append(lineFrom(query));
     return lines;
+}
+
+OrderLine BillStore::lineFrom(const Statement& row) {
+    OrderLine line;
+    line.category = row.text(0);
+    line.name = RestoreBrackets(row.text(1));
+    line.quantity = row.text(2);
+    line.unit = row.text(3);
+    line.price = row.text(4);
+    line.amount = NumberText(ReadNumber(line.quantity) * ReadNumber(line.price));
+    line.remark = row.text(5);
+    line.lineId = row.text(6);
+    line.sortKey = row.text(7);
+    line.served = row.text(8);
+    return line;
+}
+
+std::optional<OrderLine> BillStore::line(const QString& billId, const QString& lineId) {
+    Statement query(db_, "SELECT \"分类\", \"名称\", \"数量\", \"单位\", \"单价\", \"备注\", \"序号\", "
+                         "\"排序\", \"上菜\" FROM \"明细\" WHERE \"id\" = ? AND \"序号\" = ?");
+    query.bind(1, billId).bind(2, lineId);
+    if (!query.next())
+        return std::nullopt;
+    return lineFrom(query);
 }
 
 bool BillStore::hasBill(const QString& billId) {
@@ -131,7 +145,7 @@ void BillStore::addLine(const QString& billId, const QString& billDate, const Or
     add.run();
 }
 
-void BillStore::changeLine(const QString& billId, const OrderLine& line) {
+bool BillStore::changeLine(const QString& billId, const OrderLine& line) {
     CheckLineWidths(line);
     Statement update(
         db_, "UPDATE \"明细\" SET \"数量\" = ?, \"单价\" = ?, \"金额\" = ?, \"备注\" = ?, \"上菜\" = ? "
@@ -139,11 +153,13 @@ void BillStore::changeLine(const QString& billId, const OrderLine& line) {
     update.bind(1, line.quantity).bind(2, line.price).bind(3, line.amount).bind(4, line.remark);
     update.bind(5, line.served).bind(6, line.lineId).bind(7, billId);
     update.run();
+    return db_.changes() > 0;
 }
 
-void BillStore::removeLine(const QString& billId, const QString& lineId) {
+bool BillStore::removeLine(const QString& billId, const QString& lineId) {
     Statement remove(db_, "DELETE FROM \"明细\" WHERE \"序号\" = ? AND \"id\" = ?");
     remove.bind(1, lineId).bind(2, billId).run();
+    return db_.changes() > 0;
 }
 
 qint64 BillStore::billCount() {
@@ -195,6 +211,56 @@ void BillStore::writeHeader(const BillHeader& header, bool insert) {
     tellOtherCounters();
 }
 
+void BillStore::writeTotals(const BillHeader& header) {
+    CheckWidths(QStringLiteral("桌台"), {{"菜品费用", header.dishes},
+                                         {"酒水费用", header.drinks},
+                                         {"其他费用", header.others},
+                                         {"应收", header.receivable}});
+    Statement update(db_, "UPDATE \"桌台\" SET \"菜品费用\" = ?, \"酒水费用\" = ?, \"其他费用\" = ?, "
+                          "\"应收\" = ? WHERE \"id\" = ?");
+    update.bind(1, header.dishes).bind(2, header.drinks).bind(3, header.others).bind(4, header.receivable);
+    update.bind(5, header.billId).run();
+    tellOtherCounters();
+}
+
+void BillStore::writeFields(const BillHeader& header, BillFields fields) {
+    struct Field {
+        BillField flag;
+        const char* column;
+        QString value;
+    };
+    const Field all[] = {{BillField::CustomerName, "姓名", header.customerName},
+                         {BillField::Phone, "电话", header.phone},
+                         {BillField::Remark, "备注", header.remark},
+                         {BillField::Received, "实收", header.received},
+                         {BillField::Credit, "挂账金额", header.credit},
+                         {BillField::Credit, "挂账状态", CreditMark(header.credit)},
+                         {BillField::TableName, "桌号", header.tableName}};
+    // Every value is checked before the first is written.
+    for (const Field& field : all)
+        if (fields.testFlag(field.flag))
+            CheckWidths(QStringLiteral("桌台"), {{field.column, field.value}});
+    for (const Field& field : all) {
+        if (!fields.testFlag(field.flag))
+            continue;
+        const QByteArray sql =
+            QByteArray("UPDATE \"桌台\" SET \"") + field.column + "\" = ? WHERE \"id\" = ?";
+        Statement update(db_, sql.constData());
+        update.bind(1, field.value).bind(2, header.billId).run();
+    }
+    tellOtherCounters();
+}
+
+void BillStore::checkTableNotClaimed(int table) {
+    if (db_.writer() == Database::Writer::Counter && Claims(db_).heldElsewhere(Claims::TableObject(table)))
+        throw StoreError(ClaimedTableMessage());
+}
+
+void BillStore::checkBillNotClaimed(const QString& billId) {
+    if (db_.writer() == Database::Writer::Counter && Claims(db_).heldElsewhere(Claims::BillObject(billId)))
+        throw StoreError(QStringLiteral("该账单正在其他收银台打开，这次修改没有保存。"));
+}
+
 void BillStore::tellOtherCounters() {
     // Delivered when the step commits, once however many edits it made.
     if (db_.isServer())
@@ -216,6 +282,7 @@ void BillStore::removeHeader(const QString& billId) {
 
 void BillStore::deleteBill(const QString& billId) {
     Transaction step(db_);
+    checkBillNotClaimed(billId);
     removeHeader(billId);
     Statement lines(db_, "DELETE FROM \"明细\" WHERE \"id\" = ?");
     lines.bind(1, billId).run();
@@ -235,16 +302,29 @@ void BillStore::writeSlot(int table, const QString& value) {
     tellOtherCounters();
 }
 
-void BillStore::settle(int table) {
+BillStore::SettleResult BillStore::settle(int table, const std::optional<QString>& shownReceivable) {
     Transaction step(db_);
-    const QString billId = slotOf(table);
+    checkTableNotClaimed(table);
+    SettleResult result;
+    result.billId = slotOf(table);
+    if (!result.billId.isEmpty()) {
+        const std::optional<BillHeader> stored = header(result.billId);
+        result.receivable = stored ? stored->receivable : QString();
+        if (shownReceivable && stored && ReadNumber(*shownReceivable) != ReadNumber(result.receivable)) {
+            result.status = SettleStatus::Changed;
+            return result;
+        }
+    }
     writeSlot(table, QString());
-    setLeaveState(billId, QStringLiteral("yes"));
+    setLeaveState(result.billId, QStringLiteral("yes"));
     step.commit();
+    return result;
 }
 
-BillStore::TransferResult BillStore::transfer(int source, int target) {
+BillStore::TransferResult BillStore::transfer(int source, int target, const QString& targetName) {
     Transaction step(db_);
+    checkTableNotClaimed(source);
+    checkTableNotClaimed(target);
     const QStringList stored = slots(std::max(source, target) + 1);
     if (!stored.value(target).isEmpty() || source == target)
         return TransferResult::TargetOccupied;
@@ -253,6 +333,12 @@ BillStore::TransferResult BillStore::transfer(int source, int target) {
         return TransferResult::SourceFree;
     writeSlot(source, QString());
     writeSlot(target, billId);
+    if (!targetName.isEmpty()) {
+        BillHeader moved;
+        moved.billId = billId;
+        moved.tableName = targetName;
+        writeFields(moved, BillField::TableName);
+    }
     step.commit();
     return TransferResult::Moved;
 }

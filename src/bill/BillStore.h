@@ -11,6 +11,7 @@
 #include <optional>
 
 class Database;
+class Statement;
 
 // A closed bill as the history list finds it.
 struct ClosedBill {
@@ -57,30 +58,51 @@ public:
     // same second.
     QString unusedLineId(const QDateTime& addedAt, int linesBefore);
 
+    // One line of a bill as stored now; nullopt when it is no longer there.
+    std::optional<OrderLine> line(const QString& billId, const QString& lineId);
     void addLine(const QString& billId, const QString& billDate, const OrderLine& line);
-    // Writes quantity, price, amount, remark and served mark of the line with the same id.
-    void changeLine(const QString& billId, const OrderLine& line);
-    void removeLine(const QString& billId, const QString& lineId);
+    // Writes quantity, price, amount, remark and served mark of the line with the same id; false when the
+    // bill no longer has that line.
+    bool changeLine(const QString& billId, const OrderLine& line);
+    bool removeLine(const QString& billId, const QString& lineId);
 
     // Writes the bill row from the header (a new row when `insert`), leaving 退桌状态 as it is.
     void writeHeader(const BillHeader& header, bool insert);
+    // Writes the sums of the lines (菜品费用, 酒水费用, 其他费用, 应收) alone.
+    void writeTotals(const BillHeader& header);
+    // Writes the named fields alone (挂账状态 goes with 挂账金额).
+    void writeFields(const BillHeader& header, BillFields fields);
     void setLeaveState(const QString& billId, const QString& leaveState);
     void removeHeader(const QString& billId);
 
-    // Deletes a bill and all its lines in one step.
+    // Deletes a bill and all its lines in one step; refused while another counter has the bill open.
     void deleteBill(const QString& billId);
+
+    // Refuse (StoreError with the message staff see) a counter's write to a table or a closed bill that
+    // another counter has open. The phone pages write into such a table; the counter there follows.
+    void checkTableNotClaimed(int table);
+    void checkBillNotClaimed(const QString& billId);
+    static QString ClaimedTableMessage() { return QStringLiteral("该桌正在其他收银台点餐"); }
 
     // The occupation slot of a table (its open bill id, or empty) as stored.
     QString slotOf(int table);
     // Every table's slot as stored (NULL reads as empty).
     QStringList slots(int tableCount);
     void writeSlot(int table, const QString& value);
-    // Frees a table in one step: empties its slot and marks the bill it held as left.
-    void settle(int table);
+    // Frees a table in one step: empties its slot and marks the bill it held as left. With the 应收 the
+    // user was shown, a bill that has changed since is not settled: the result says what it holds now.
+    enum class SettleStatus { Settled, Changed };
+    struct SettleResult {
+        SettleStatus status = SettleStatus::Settled;
+        QString billId;     // the bill the slot held; empty for a free table
+        QString receivable; // its 应收 as stored
+    };
+    SettleResult settle(int table, const std::optional<QString>& shownReceivable = std::nullopt);
     // Moves the open bill of one table to another, free table, in one step, deciding on the slots as
     // stored now, so a table a phone has just occupied is not taken.
+    // The bill takes the target table's name (桌号) in the same step.
     enum class TransferResult { Moved, TargetOccupied, SourceFree };
-    TransferResult transfer(int source, int target);
+    TransferResult transfer(int source, int target, const QString& targetName = QString());
 
     // Bills whose party has left, newest first.
     QList<ClosedBill> closedBills(const ClosedBillQuery& query);
@@ -97,6 +119,7 @@ public:
     static QString CreditMark(const QString& credit);
 
 private:
+    static OrderLine lineFrom(const Statement& row);
     void tellOtherCounters();
     Database& db_;
 };

@@ -4,6 +4,7 @@
 #include "app/ServerControl.h"
 #include "bill/BillDocument.h"
 #include "bill/BillStore.h"
+#include "bill/ChangeFeed.h"
 #include "main/HistoryPanel.h"
 #include "main/TableMap.h"
 #include "main/TileWidget.h"
@@ -33,7 +34,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollArea>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <functional>
@@ -135,24 +135,19 @@ MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& 
     history_->runQuery();
     MobileWindow::ApplyStoredSwitch(*settings_, server_, this);
 
-    // Phones order through the LAN server: the tiles follow the stored slots without a manual refresh.
-    auto* follow = new QTimer(this);
-    follow->setInterval(1500);
+    // Phones and other counters write too: the tiles and the open bill follow what they store.
+    changes_ = new ChangeFeed(db_, this);
+    connect(changes_, &ChangeFeed::changed, this, &MainWindow::followStoredChanges);
+    changes_->start();
+    // The minutes on the tiles move on, and the phones' alarm is looked at.
+    auto* clock = new QTimer(this);
+    clock->setInterval(1500);
     phoneAlarm_ = std::make_unique<PhoneAlarm>(folders_.dataFolder);
-    connect(follow, &QTimer::timeout, this, [this] {
-        try {
-            tables_->refreshSlotsIfChanged();
-        } catch (const StoreError& error) {
-            Log::write(QStringLiteral("餐桌状态刷新失败：") + error.text());
-        }
+    connect(clock, &QTimer::timeout, this, [this] {
         showTileStatus();
         checkPhoneAlarm();
-        // Notices that arrived while a query of this window was running wait in the connection.
-        if (db_.isServer())
-            takeTableNotices();
     });
-    follow->start();
-    followOtherCounters();
+    clock->start();
     startSpooler();
 }
 
@@ -162,41 +157,15 @@ QString MainWindowTitle(const Database& db) {
     return db.isServer() ? caption + QStringLiteral("（数据库服务器：%1）").arg(db.path()) : caption;
 }
 
-void MainWindow::followOtherCounters() {
-    if (!db_.isServer())
-        return;
-    try {
-        db_.listen(BillStore::kTablesChannel);
-    } catch (const StoreError& error) {
-        Log::write(QStringLiteral("收不到其他收银台的餐桌变化：") + error.text());
-        return;
-    }
-    watchNotifications();
-}
-
-void MainWindow::watchNotifications() {
-    if (notices_)
-        notices_->deleteLater();
-    notices_ = nullptr;
-    const int socket = db_.notificationSocket();
-    if (socket < 0)
-        return;
-    notices_ = new QSocketNotifier(socket, QSocketNotifier::Read, this);
-    connect(notices_, &QSocketNotifier::activated, this, [this] { takeTableNotices(); });
-}
-
-void MainWindow::takeTableNotices() {
-    // A connection made again after a network break has a socket of its own.
-    if (notices_ && notices_->socket() != db_.notificationSocket())
-        watchNotifications();
-    if (db_.takeNotifications().isEmpty())
-        return;
+void MainWindow::followStoredChanges() {
     try {
         tables_->refreshSlotsIfChanged();
     } catch (const StoreError& error) {
         Log::write(QStringLiteral("餐桌状态刷新失败：") + error.text());
     }
     showTileStatus();
+    if (orderWindow_ && orderWindow_->isVisible())
+        orderWindow_->followStoredBill();
 }
 
 // The spooler's threads stop before the windows they may hand pages to.
@@ -499,9 +468,17 @@ void MainWindow::settleAndFreeSelected() {
     }
     bool hadBill = false;
     try {
-        tables_->refreshSlots();
+        tables_->refreshSlotsIfChanged();
         hadBill = !tables_->slotValue(selected).trimmed().isEmpty();
-        tables_->settle(selected);
+        // Settles the bill the tile showed; one that changed since (a phone ordered a moment ago) is asked
+        // about first.
+        BillStore::SettleResult result = tables_->settle(selected, true);
+        if (result.status == BillStore::SettleStatus::Changed) {
+            if (!AskYesNo(this, QStringLiteral("这张桌的账单刚有变动，应收 %1。\n确定结账离开吗？")
+                                    .arg(result.receivable)))
+                return;
+            result = tables_->settle(selected);
+        }
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("结账离开没有完成。"), error.text());
         return;

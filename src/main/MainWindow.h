@@ -15,7 +15,7 @@ class TransferWindow;
 class OrderWindow;
 class PhoneAlarm;
 class PrintSpooler;
-class QSocketNotifier;
+class ChangeFeed;
 class QLabel;
 class QMenu;
 class QScrollArea;
@@ -69,9 +69,8 @@ private:
     void showTileStatus();
     void showSelection(int index);
     void checkPhoneAlarm();
-    void followOtherCounters();
-    void watchNotifications();
-    void takeTableNotices();
+    // Another writer stored something: the tiles and the open ordering window show it.
+    void followStoredChanges();
     void startSpooler();
     void openPrinters();
     void runToolbarItem(int item);
@@ -103,7 +102,7 @@ private:
     QPointer<QWidget> mobileWindow_;
     std::unique_ptr<PhoneAlarm> phoneAlarm_;
     TableLease tableLease_{db_};           // the table of the ordering window, claimed against other counters
-    QSocketNotifier* notices_ = nullptr;   // changes other counters announce; only on a database server
+    ChangeFeed* changes_ = nullptr;        // commits of phones, other counters and this program's threads
     QLabel* phoneAlarmLabel_ = nullptr;    // shown when phones tried many wrong staff passwords
     QLabel* printerStatusLabel_ = nullptr; // printers in trouble and lines no printer took
     std::unique_ptr<PrintSpooler> spooler_;

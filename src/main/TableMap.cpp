@@ -79,15 +79,24 @@ void TableMap::setSlot(int index, const QString& billId) {
     Q_EMIT slotsChanged();
 }
 
-void TableMap::settle(int index) {
-    BillStore(db_).settle(index);
+BillStore::SettleResult TableMap::settle(int index, bool onlyAsShown) {
+    std::optional<QString> shown;
+    if (onlyAsShown && isOccupied(index) && receivables_.contains(slots_.at(index)))
+        shown = receivables_.value(slots_.at(index));
+    const BillStore::SettleResult result = BillStore(db_).settle(index, shown);
+    if (result.status == BillStore::SettleStatus::Changed) {
+        receivables_.insert(result.billId, result.receivable);
+        Q_EMIT billsChanged();
+        return result;
+    }
     slots_[index] = QString();
     Q_EMIT slotsChanged();
+    return result;
 }
 
 TableMap::TransferResult TableMap::transfer(int source, int target) {
     BillStore store(db_);
-    const TransferResult result = store.transfer(source, target);
+    const TransferResult result = store.transfer(source, target, tableName(target));
     if (result != TransferResult::Moved)
         return result;
     slots_[source] = QString();

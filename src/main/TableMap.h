@@ -44,8 +44,9 @@ public:
     // Takes a slot the bill document has just stored, and tells the tiles when it changed.
     void setSlot(int index, const QString& billId);
 
-    // Frees a table: empties its slot and marks its bill as left, in one step.
-    void settle(int index);
+    // Frees a table: empties its slot and marks its bill as left, in one step. With `onlyAsShown`, a bill
+    // whose 应收 is no longer the one the tile showed is left as it is, and the result says what it is now.
+    BillStore::SettleResult settle(int index, bool onlyAsShown = false);
     // Moves the open bill of one table to another, free table, in one step; the moved-to tile is selected.
     using TransferResult = BillStore::TransferResult;
     TransferResult transfer(int source, int target);

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -55,12 +56,12 @@ BillPreviewWindow::BillPreviewWindow(const BillData& bill, QWidget* parent)
     setWindowTitle(QStringLiteral("打印预览"));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    auto* area = new QScrollArea(this);
-    area->setObjectName(QStringLiteral("previewArea"));
-    area->setBackgroundRole(QPalette::Base);
-    area->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    area->setWidget(new BillCanvas(document_, bill_.leftMarginMm, area));
-    FrameControl(area);
+    area_ = new QScrollArea(this);
+    area_->setObjectName(QStringLiteral("previewArea"));
+    area_->setBackgroundRole(QPalette::Base);
+    area_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    drawBill();
+    FrameControl(area_);
 
     auto* note = new QLabel(QStringLiteral("本软件支持80mm热敏小票打印机"), this);
     note->setObjectName(QStringLiteral("printerNote"));
@@ -72,14 +73,31 @@ BillPreviewWindow::BillPreviewWindow(const BillData& bill, QWidget* parent)
     bottom->addWidget(note, 1);
     bottom->addWidget(print);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(area, 1);
+    layout->addWidget(area_, 1);
     layout->addLayout(bottom);
 
     resize(Px(6300), Px(9600));
     CenterOnScreen(this);
 }
 
+void BillPreviewWindow::drawBill() {
+    // The canvas paints from document_, so the old canvas goes before the document changes under it.
+    delete area_->takeWidget();
+    area_->setWidget(new BillCanvas(document_, bill_.leftMarginMm, area_));
+}
+
+void BillPreviewWindow::showBill(const BillData& bill) {
+    const int scrolled = area_->verticalScrollBar()->value();
+    delete area_->takeWidget();
+    bill_ = bill;
+    document_ = BillReceiptDocument(bill_);
+    drawBill();
+    area_->verticalScrollBar()->setValue(scrolled);
+}
+
 void BillPreviewWindow::printBill() {
+    if (beforePrint_)
+        beforePrint_();
     if (db_) {
         try {
             if (QueueBill(*db_, bill_, QDateTime::currentDateTime()))

@@ -4,6 +4,7 @@
 #include "order/Printing.h"
 
 #include <QWidget>
+#include <functional>
 
 class Database;
 class QScrollArea;
@@ -18,6 +19,10 @@ public:
 
     const BillData& bill() const { return bill_; }
     const ReceiptDocument& document() const { return document_; }
+    // Draws another state of the bill (the open bill changed while the preview is shown).
+    void showBill(const BillData& bill);
+    // Run before the print button prints, so what goes to paper is the bill as stored at that moment.
+    void setBeforePrint(std::function<void()> refresh) { beforePrint_ = std::move(refresh); }
     // Where the print button sends the bill (the default printer unless changed).
     void setPrinterSource(PrinterSource source) { printerSource_ = std::move(source); }
     // With a database, the bill goes as ESC/POS to the printer set for 账单 when there is one.
@@ -25,11 +30,14 @@ public:
 
 private:
     void printBill();
+    void drawBill();
 
     BillData bill_;
     ReceiptDocument document_;
     PrinterSource printerSource_ = DefaultPrinter;
     Database* db_ = nullptr;
+    QScrollArea* area_ = nullptr;
+    std::function<void()> beforePrint_;
 };
 
 // Shows the preview of the bill; while one is open, that window is shown again as it stands, not redrawn.

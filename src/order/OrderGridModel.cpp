@@ -6,29 +6,111 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QDateTime>
+#include <QSet>
+#include <QTimer>
+#include <algorithm>
 
 namespace {
 const QColor kEvenRow(249, 248, 245);
 const QColor kOddRow(255, 255, 255);
 const QColor kSelectedRow(0, 255, 255);
+const QColor kChangedElsewhere(255, 230, 140); // a line a phone just added or changed
 } // namespace
 
 OrderGridModel::OrderGridModel(BillDocument& bill, QObject* parent)
-    : QAbstractTableModel(parent), bill_(bill) {
-    connect(&bill_, &BillDocument::linesChanged, this, [this] {
+    : QAbstractTableModel(parent), bill_(bill), rows_(bill.lines()), highlightTimer_(new QTimer(this)) {
+    connect(&bill_, &BillDocument::opened, this, [this] {
         beginResetModel();
+        rows_ = bill_.lines();
+        highlightUntil_.clear();
         endResetModel();
     });
-    connect(&bill_, &BillDocument::lineChanged, this,
-            [this](int line) { Q_EMIT dataChanged(index(line, 0), index(line, ColumnCount - 1)); });
+    connect(&bill_, &BillDocument::linesChanged, this, &OrderGridModel::showLines);
+    connect(&bill_, &BillDocument::lineChanged, this, [this](int line) {
+        if (line < 0 || line >= rows_.size() || line >= bill_.lines().size())
+            return;
+        rows_[line] = bill_.lines().at(line);
+        Q_EMIT dataChanged(index(line, 0), index(line, ColumnCount - 1));
+    });
     connect(&bill_, &BillDocument::selectionChanged, this, [this] {
         if (rowCount() > 0)
             Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {Qt::BackgroundRole});
     });
+    connect(&bill_, &BillDocument::linesChangedElsewhere, this, &OrderGridModel::highlightLines);
+    highlightTimer_->setSingleShot(true);
+    connect(highlightTimer_, &QTimer::timeout, this, &OrderGridModel::dropExpiredHighlights);
+}
+
+void OrderGridModel::showLines() {
+    const QList<OrderLine>& target = bill_.lines();
+    QSet<QString> targetIds;
+    for (const OrderLine& line : target)
+        targetIds.insert(line.lineId);
+    for (int row = static_cast<int>(rows_.size()) - 1; row >= 0; --row) {
+        if (targetIds.contains(rows_.at(row).lineId))
+            continue;
+        beginRemoveRows({}, row, row);
+        rows_.removeAt(row);
+        endRemoveRows();
+    }
+    // Lines keep their order relative to each other (sort keys never change), so what is left of the rows
+    // is in the target's order, and each new line goes in where it belongs.
+    for (int row = 0; row < target.size(); ++row) {
+        if (row < rows_.size() && rows_.at(row).lineId == target.at(row).lineId) {
+            if (rows_.at(row) != target.at(row)) {
+                rows_[row] = target.at(row);
+                Q_EMIT dataChanged(index(row, 0), index(row, ColumnCount - 1));
+            }
+            continue;
+        }
+        const bool alreadyShown = std::any_of(rows_.cbegin(), rows_.cend(), [&](const OrderLine& line) {
+            return line.lineId == target.at(row).lineId;
+        });
+        if (alreadyShown) {
+            beginResetModel();
+            rows_ = target;
+            endResetModel();
+            return;
+        }
+        beginInsertRows({}, row, row);
+        rows_.insert(row, target.at(row));
+        endInsertRows();
+    }
+}
+
+void OrderGridModel::highlightLines(const QStringList& lineIds) {
+    const qint64 until = QDateTime::currentMSecsSinceEpoch() + kHighlightMs;
+    for (const QString& id : lineIds)
+        highlightUntil_.insert(id, until);
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {Qt::BackgroundRole});
+    highlightTimer_->start(kHighlightMs);
+}
+
+void OrderGridModel::dropExpiredHighlights() {
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    qint64 next = 0;
+    for (auto it = highlightUntil_.begin(); it != highlightUntil_.end();) {
+        if (it.value() <= now) {
+            it = highlightUntil_.erase(it);
+            continue;
+        }
+        next = next == 0 ? it.value() : std::min(next, it.value());
+        ++it;
+    }
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {Qt::BackgroundRole});
+    if (next > 0)
+        highlightTimer_->start(static_cast<int>(next - now));
+}
+
+bool OrderGridModel::isHighlighted(int row) const {
+    return row >= 0 && row < rows_.size() && highlightUntil_.contains(rows_.at(row).lineId);
 }
 
 int OrderGridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(bill_.lines().size());
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
 int OrderGridModel::columnCount(const QModelIndex& parent) const {
@@ -36,7 +118,7 @@ int OrderGridModel::columnCount(const QModelIndex& parent) const {
 }
 
 QString OrderGridModel::cellText(int row, int column) const {
-    const OrderLine& line = bill_.lines().at(row);
+    const OrderLine& line = rows_.at(row);
     switch (column) {
     case Name:
         return line.name;
@@ -80,6 +162,8 @@ QVariant OrderGridModel::data(const QModelIndex& index, int role) const {
     case Qt::BackgroundRole:
         if (index.row() == bill_.selectedLine())
             return QBrush(kSelectedRow);
+        if (isHighlighted(index.row()))
+            return QBrush(kChangedElsewhere);
         if (index.column() == SortKey)
             return {};
         return QBrush(index.row() % 2 == 0 ? kEvenRow : kOddRow);

@@ -1,9 +1,14 @@
 #pragma once
 
+#include "bill/OrderLine.h"
+
 #include <QAbstractTableModel>
+#include <QHash>
+#include <QList>
 #include <functional>
 
 class BillDocument;
+class QTimer;
 
 // The order grid: one row per order line, thirteen columns (a row marker, then 名称 … 排序). Quantity, price
 // and remark are edited in place; a click on 上菜 or 后厨打印 toggles the mark.
@@ -39,6 +44,11 @@ public:
     // A click on a cell: toggles a mark in the two mark columns, then selects the row.
     void clickCell(const QModelIndex& index);
 
+    // Lines another writer just added or changed stand out for a few seconds.
+    void highlightLines(const QStringList& lineIds);
+    bool isHighlighted(int row) const;
+    static constexpr int kHighlightMs = 3000;
+
 Q_SIGNALS:
     // A change could not be stored; the text says what and why.
     void writeFailed(const QString& message);
@@ -46,6 +56,13 @@ Q_SIGNALS:
 private:
     QString cellText(int row, int column) const;
     void guarded(const std::function<void()>& change);
+    // Brings the rows in line with the bill's lines by inserting, removing and changing rows, never by a
+    // reset: a cell being edited stays open while a phone's line arrives.
+    void showLines();
+    void dropExpiredHighlights();
 
     BillDocument& bill_;
+    QList<OrderLine> rows_;                 // the lines as the view was last told of them
+    QHash<QString, qint64> highlightUntil_; // line id -> end of its highlight (ms since the epoch)
+    QTimer* highlightTimer_ = nullptr;
 };

@@ -29,6 +29,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -73,6 +74,11 @@ OrderWindow::OrderWindow(Database& db, SettingsStore& settings, QWidget* parent)
             [this](const QString& why) { reportFailure(QStringLiteral("这次修改没有保存。"), why); });
     connect(bill_, &BillDocument::opened, this, &OrderWindow::showOpenedBill);
     connect(bill_, &BillDocument::totalsChanged, this, &OrderWindow::showTotals);
+    connect(bill_, &BillDocument::fieldsChanged, this, &OrderWindow::showFields);
+    connect(bill_, &BillDocument::gone, this, &OrderWindow::showGone);
+    for (auto signal :
+         {&BillDocument::linesChanged, &BillDocument::totalsChanged, &BillDocument::fieldsChanged})
+        connect(bill_, signal, this, &OrderWindow::refreshPreview);
     connect(menu_, &MenuChoice::changed, this, &OrderWindow::showMenu);
 }
 
@@ -89,8 +95,14 @@ void OrderWindow::buildLayout() {
     tableNameLabel_->setStyleSheet(QStringLiteral("color: rgb(75,151,199);"));
     openedAtLabel_ = new QLabel(this);
     openedAtLabel_->setObjectName(QStringLiteral("openedAtLabel"));
+    statusLabel_ = new QLabel(this);
+    statusLabel_->setObjectName(QStringLiteral("statusLabel"));
+    statusLabel_->setStyleSheet(QStringLiteral("color: rgb(200,0,0); font-weight: bold;"));
+    statusLabel_->setWordWrap(true);
+    statusLabel_->hide();
     header->addWidget(new QLabel(QStringLiteral("开台时间："), this));
     header->addWidget(openedAtLabel_);
+    header->addWidget(statusLabel_, 1);
     header->addStretch();
     header->addWidget(buildToolStrip());
 
@@ -269,16 +281,61 @@ QWidget* OrderWindow::buildFooter() {
 void OrderWindow::showOpenedBill() {
     const BillHeader& header = bill_->header();
     tableNameLabel_->showText(header.tableName);
-    openedAtLabel_->setText(header.openedText);
-    customerNameEdit_->setText(header.customerName);
-    phoneEdit_->setText(header.phone);
-    remarkEdit_->setText(header.remark);
+    statusLabel_->hide();
+    showFields();
     discountEdit_->blockSignals(true);
     discountEdit_->clear();
     discountEdit_->blockSignals(false);
     chooseCategory(0);
     showTotals();
     searchBox_->setFocus();
+}
+
+void OrderWindow::showFields() {
+    const BillHeader& header = bill_->header();
+    openedAtLabel_->setText(header.openedText);
+    // The document keeps what was typed here until it is stored, so a box being typed in keeps its text.
+    const std::pair<QLineEdit*, QString> fields[] = {
+        {customerNameEdit_, header.customerName}, {phoneEdit_, header.phone}, {remarkEdit_, header.remark}};
+    for (const auto& [edit, text] : fields)
+        if (edit->text() != text)
+            edit->setText(text);
+}
+
+void OrderWindow::showGone(const QString& reason) {
+    setReadOnly(true);
+    statusLabel_->setText(reason);
+    statusLabel_->show();
+}
+
+void OrderWindow::followStoredBill() {
+    if (closing_)
+        return;
+    try {
+        bill_->followStored();
+    } catch (const StoreError& error) {
+        // The next notice or look tries again; the window keeps showing what it showed.
+        Log::write(QStringLiteral("点餐窗口没有读到最新的账单：") + error.text());
+    }
+}
+
+void OrderWindow::refreshPreview() {
+    if (!preview_ || previewUpdateQueued_)
+        return;
+    // One redraw for the several signals of one change.
+    previewUpdateQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        previewUpdateQueued_ = false;
+        if (!preview_)
+            return;
+        const BillHeader& header = bill_->header();
+        try {
+            preview_->showBill(MakeBillData(settings_, header.tableName, bill_->lines(), header.receivable,
+                                            header.received));
+        } catch (const StoreError& error) {
+            Log::write(QStringLiteral("打印预览没有更新：") + error.text());
+        }
+    });
 }
 
 void OrderWindow::chooseCategory(int index) {
@@ -340,10 +397,10 @@ void OrderWindow::deleteSelectedLine() {
 }
 
 void OrderWindow::storeHeaderFields() {
-    if (closing_)
+    if (closing_ || readOnly_)
         return;
     try {
-        bill_->save();
+        bill_->storeFields();
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("顾客信息没有保存。"), error.text());
     }
@@ -352,16 +409,35 @@ void OrderWindow::storeHeaderFields() {
 void OrderWindow::reportFailure(const QString& what, const QString& why) {
     Log::write(what + why);
     ShowMessage(this, what + QLatin1Char('\n') + why);
+    // A step refused because others changed the bill shows the bill as it now stands.
+    followStoredBill();
 }
 
 void OrderWindow::printBill() {
+    // The bill as stored at this moment, phones' lines included.
+    followStoredBill();
     const BillHeader& header = bill_->header();
-    if (BillPreviewWindow* preview = OpenBillPreview(this, header.tableName, bill_->lines(),
-                                                     header.receivable, header.received, settings_))
-        preview->setDatabase(&db_);
+    BillPreviewWindow* preview = OpenBillPreview(this, header.tableName, bill_->lines(), header.receivable,
+                                                 header.received, settings_);
+    if (!preview)
+        return;
+    preview->setDatabase(&db_);
+    preview_ = preview;
+    preview->setBeforePrint([this] {
+        followStoredBill();
+        previewUpdateQueued_ = false;
+        if (preview_) {
+            const BillHeader& now = bill_->header();
+            preview_->showBill(
+                MakeBillData(settings_, now.tableName, bill_->lines(), now.receivable, now.received));
+        }
+    });
+    refreshPreview();
 }
 
 void OrderWindow::printKitchenTicket() {
+    // Lines a phone changed a moment ago go out as they are stored.
+    followStoredBill();
     try {
         if (!HasKitchenPrinters(db_)) {
             PrintKitchenTicketFor(this, bill_->header().tableName, bill_->lines(), settings_);
@@ -384,10 +460,37 @@ void OrderWindow::printKitchenTicket() {
 }
 
 void OrderWindow::checkOut() {
-    bill_->checkOut();
-    if (!saveAndClose())
+    if (readOnly_)
         return;
+    bill_->checkOut();
+    // Each answer acknowledges what was asked about; a phone that keeps ordering meanwhile is asked about
+    // again, a few times at most.
+    constexpr int kQuestions = 5;
+    BillDocument::SaveResult result = BillDocument::SaveResult::ChangedElsewhere;
+    for (int asked = 0; result == BillDocument::SaveResult::ChangedElsewhere; ++asked) {
+        try {
+            result = bill_->save();
+        } catch (const StoreError& error) {
+            bill_->cancelCheckOut();
+            reportFailure(QStringLiteral("账单没有结账，窗口保持打开。"), error.text());
+            return;
+        }
+        if (result != BillDocument::SaveResult::ChangedElsewhere)
+            break;
+        const ChangesElsewhere askedAbout = bill_->changesElsewhere();
+        if (asked == kQuestions ||
+            !AskYesNo(this, bill_->changesElsewhereText() + QStringLiteral("。\n确定结账离开吗？"))) {
+            bill_->cancelCheckOut();
+            return;
+        }
+        // What arrived while the question was open has not been answered for.
+        if (bill_->changesElsewhere() == askedAbout)
+            bill_->acknowledgeChanges();
+    }
+    closeAfterStoring();
     // The drawer opens once the bill is stored as left, never for a checkout that did not happen.
+    if (result != BillDocument::SaveResult::Saved)
+        return;
     try {
         OpenCashDrawers(db_, QDateTime::currentDateTime());
     } catch (const StoreError& error) {
@@ -410,13 +513,13 @@ void OrderWindow::setReadOnly(bool readOnly) {
 }
 
 bool OrderWindow::saveAndClose() {
+    if (readOnly_) {
+        closeAfterStoring();
+        return true;
+    }
     closing_ = true;
     hide();
     QApplication::processEvents();
-    if (readOnly_) {
-        Q_EMIT closedAfterSave();
-        return true;
-    }
     try {
         bill_->save();
     } catch (const StoreError& error) {
@@ -427,6 +530,14 @@ bool OrderWindow::saveAndClose() {
     }
     Q_EMIT closedAfterSave();
     return true;
+}
+
+void OrderWindow::closeAfterStoring() {
+    closing_ = true;
+    hide();
+    if (preview_)
+        preview_->close();
+    Q_EMIT closedAfterSave();
 }
 
 void OrderWindow::closeEvent(QCloseEvent* event) {

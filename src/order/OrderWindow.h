@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 class BillDocument;
+class BillPreviewWindow;
 class FittedLabel;
 class Database;
 class MenuChoice;
@@ -34,7 +36,11 @@ public:
 
     // Saves and closes; false (window stays open, user told why) when the save failed.
     bool saveAndClose();
+    // Checks the bill out as stored now; when others changed it since the user last acted on it, asks first
+    // ("手机刚加了 2 道菜，应收 184"). Closes the window once the bill has left.
     void checkOut();
+    // Shows what other writers (phones, other counters) stored since: changed lines stand out for a moment.
+    void followStoredBill();
     void addSelectedMenuItem();
     void chooseCategory(int index);
     void printBill();
@@ -61,6 +67,11 @@ private:
     void showMenu();
     void reportFailure(const QString& what, const QString& why);
     void storeHeaderFields();
+    void showFields();
+    void showGone(const QString& reason);
+    void refreshPreview();
+    // Hides the window and tells the main window the bill is stored; nothing more is written.
+    void closeAfterStoring();
 
     Database& db_;
     SettingsStore& settings_;
@@ -85,5 +96,8 @@ private:
     QLineEdit* receivedEdit_ = nullptr;
     QLineEdit* discountEdit_ = nullptr;
     QLineEdit* creditEdit_ = nullptr;
+    QLabel* statusLabel_ = nullptr; // why the window can only show the bill now
+    QPointer<BillPreviewWindow> preview_;
+    bool previewUpdateQueued_ = false;
     bool closing_ = false;
 };

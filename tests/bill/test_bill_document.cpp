@@ -1,6 +1,7 @@
 #include "common/TestHome.h"
 
 #include "bill/BillStore.h"
+#include "bill/TableLease.h"
 #include "main/OrderDesk.h"
 #include "store/Database.h"
 #include "store/Settings.h"
@@ -50,6 +51,33 @@ struct Counter {
 
     QString slot(int index) { return ReadSlots(*db, index + 1).at(index); }
 };
+
+// A phone ordering through the LAN server, on a connection of its own.
+struct Phone {
+    std::unique_ptr<Database> db;
+    OrderDesk desk;
+    explicit Phone(const Database& counterDb) : db(TestHome::openAsPhonePages(counterDb)), desk(*db) {}
+
+    // Orders a quantity of one item for a table as savemenu.asp does: one step.
+    void order(int table, const QString& category, const QString& itemName, const QString& quantity) {
+        desk.openTable(table, kNow);
+        desk.menu.chooseCategory(category);
+        for (const MenuRecord& record : desk.menu.records())
+            if (record.name == itemName)
+                return desk.bill.runAsOneStep([&] {
+                    const int at = desk.bill.addItem(record, kNow);
+                    desk.bill.setQuantity(at, quantity);
+                });
+        qFatal("menu item missing");
+    }
+};
+
+QString field(Database& db, const QString& billId, const char* column) {
+    const QByteArray sql = QByteArray("SELECT \"") + column + "\" FROM \"桌台\" WHERE \"id\" = ?";
+    Statement query(db, sql.constData());
+    query.bind(1, billId);
+    return query.next() ? query.text(0) : QStringLiteral("<no row>");
+}
 
 QStringList keysOf(const BillDocument& bill) {
     QStringList keys;
@@ -180,7 +208,7 @@ private Q_SLOTS:
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
         // A line whose category was changed outside the program.
         counter.db->exec("UPDATE \"明细\" SET \"分类\" = '外卖'");
-        counter.bill.reloadLines();
+        counter.bill.followStored();
         QCOMPARE(counter.bill.header().receivable, QStringLiteral("0"));
     }
 
@@ -298,20 +326,22 @@ private Q_SLOTS:
                           "'2001', '', '')");
             add.bind(1, counter.bill.billId()).run();
         }
-        counter.bill.reloadLines();
+        counter.bill.followStored();
         QCOMPARE(counter.bill.lines().size(), 2);
         QCOMPARE(counter.bill.lines().at(0).kitchenMark, QString());
         QCOMPARE(counter.bill.header().receivable, QStringLiteral("38"));
     }
 
-    void aBillAPhoneOpenedOnTheSameTableIsNeverOverwritten() {
+    void aBillAPhoneOpenedOnTheSameTableIsJoinedNeverOverwritten() {
         Counter counter(6); // the counter opens the free table: its new bill is not stored yet
         WriteSlot(*counter.db, 6, QStringLiteral("20241212130000")); // a phone's bill arrives meanwhile
-        QVERIFY_THROWS_EXCEPTION(StoreError, counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁")));
+        counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
         QCOMPARE(counter.slot(6), QStringLiteral("20241212130000"));
-        QCOMPARE(counter.billField("id"), QStringLiteral("<no row>"));
-        QVERIFY(counter.bill.lines().isEmpty());
-        QVERIFY(counter.column("SELECT \"序号\" FROM \"明细\"").isEmpty());
+        QCOMPARE(counter.bill.billId(), QStringLiteral("20241212130000"));
+        QCOMPARE(counter.column("SELECT \"id\" FROM \"明细\""),
+                 QStringList{QStringLiteral("20241212130000")});
+        QCOMPARE(counter.billField("桌号"), QStringLiteral("大厅007"));
+        QCOMPARE(counter.billField("应收"), QStringLiteral("28"));
     }
 
     void aFullDiskKeepsWhatWasStoredAndSaysSo() {
@@ -379,23 +409,194 @@ private Q_SLOTS:
         QCOMPARE(counter.billField("应收"), QStringLiteral("28"));
         QCOMPARE(counter.column("SELECT * FROM \"桌台\""), rowBefore);
 
-        // An occupied table on account whose every quantity is set to 0, then checked out: the bill keeps
-        // what it last stored, and the table stays occupied.
+        // An occupied table on account whose every quantity is set to 0, then checked out: the checkout
+        // stores nothing, and the table stays occupied.
         counter.desk.openTable(4, kNow);
         counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
         counter.bill.setCredit(QStringLiteral("5"));
         counter.bill.save();
         const QString open = counter.bill.billId();
         counter.desk.openTable(4, kNow); // 保存 closed the window; the table is opened again
+        // Its lines changed now, so the row follows them, down to 0.
         counter.bill.setQuantity(0, QStringLiteral("0"));
-        QCOMPARE(counter.billField("应收"), QStringLiteral("28"));
+        QCOMPARE(counter.billField("应收"), QStringLiteral("0"));
         counter.bill.checkOut();
         QCOMPARE(counter.bill.save(), BillDocument::SaveResult::NothingToSave);
-        QCOMPARE(counter.billField("应收"), QStringLiteral("28"));
+        QCOMPARE(counter.billField("应收"), QStringLiteral("0"));
         QCOMPARE(counter.billField("挂账金额"), QStringLiteral("5"));
         QCOMPARE(counter.billField("挂账状态"), QStringLiteral("◆"));
         QCOMPARE(counter.billField("退桌状态"), QString());
         QCOMPARE(counter.slot(4), open);
+    }
+
+    void checkoutAsksAboutWhatAPhoneAddedMeanwhile() {
+        Counter counter(2); // 大厅003
+        counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
+        counter.add(QStringLiteral("菜品"), QStringLiteral("鱼香肉丝"));
+        const QString billId = counter.bill.billId();
+        Phone phone(*counter.db);
+        phone.order(2, QStringLiteral("酒水"), QStringLiteral("青岛啤酒"), QStringLiteral("10"));
+        QCOMPARE(phone.desk.bill.billId(), billId);
+
+        // The counter had not looked: checkout settles nothing, and the window now shows the phone's line.
+        counter.bill.checkOut();
+        QCOMPARE(counter.bill.save(), BillDocument::SaveResult::ChangedElsewhere);
+        QCOMPARE(counter.bill.lines().size(), 3);
+        QCOMPARE(counter.bill.header().receivable, QStringLiteral("134"));
+        QCOMPARE(counter.bill.changesElsewhereText(), QStringLiteral("手机刚加了 1 道菜，应收 134"));
+        QCOMPARE(counter.slot(2), billId);
+        QCOMPARE(counter.billField("退桌状态"), QString());
+        // 实收 filled now is the whole bill; once confirmed, the books and the drawer agree.
+        counter.bill.fillReceived();
+        QCOMPARE(counter.bill.header().received, QStringLiteral("134"));
+        QCOMPARE(counter.bill.save(), BillDocument::SaveResult::Saved);
+        QCOMPARE(counter.billField("应收"), QStringLiteral("134"));
+        QCOMPARE(counter.billField("实收"), QStringLiteral("134"));
+        QCOMPARE(counter.billField("退桌状态"), QStringLiteral("yes"));
+        QCOMPARE(counter.slot(2), QString());
+    }
+
+    void followingShowsOthersChangesAndKeepsWhatIsTyped() {
+        Counter counter(2);
+        counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
+        counter.bill.setCustomerName(QStringLiteral("张"));
+        QSignalSpy elsewhere(&counter.bill, &BillDocument::linesChangedElsewhere);
+        Phone phone(*counter.db);
+        phone.order(2, QStringLiteral("酒水"), QStringLiteral("可乐"), QStringLiteral("2"));
+        QVERIFY(counter.bill.followStored());
+        QCOMPARE(counter.bill.header().receivable, QStringLiteral("38"));
+        QCOMPARE(elsewhere.count(), 1);
+        QCOMPARE(elsewhere.at(0).at(0).toStringList(), QStringList{phone.desk.bill.lines().at(1).lineId});
+        QCOMPARE(counter.bill.header().customerName, QStringLiteral("张"));
+        QVERIFY(!counter.bill.followStored()); // nothing new
+        // A remark the phone changes stays when the counter changes the quantity of the same line.
+        phone.desk.openTable(2, kNow);
+        phone.desk.bill.setRemark(0, QStringLiteral("少辣"));
+        counter.bill.setQuantity(0, QStringLiteral("2"));
+        QCOMPARE(counter.storedLines().at(0).remark, QStringLiteral("少辣"));
+        QCOMPARE(counter.billField("应收"), QStringLiteral("66"));
+        QCOMPARE(counter.billField("姓名"), QStringLiteral("张"));
+    }
+
+    void twoTablesOpenedInTheSameSecondNeverShareABill() {
+        Counter counter(1); // 大厅002: its new bill's id is not reserved yet
+        Phone phone(*counter.db);
+        phone.desk.openTable(7, kNow); // 大厅008, the same second
+        QCOMPARE(phone.desk.bill.billId(), counter.bill.billId());
+        phone.order(7, QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"), QStringLiteral("1"));
+        counter.add(QStringLiteral("酒水"), QStringLiteral("可乐"));
+        const QString counterBill = counter.slot(1);
+        const QString phoneBill = counter.slot(7);
+        QVERIFY(counterBill != phoneBill);
+        QCOMPARE(counter.bill.billId(), counterBill);
+        QCOMPARE(field(*counter.db, counterBill, "桌号"), QStringLiteral("大厅002"));
+        QCOMPARE(field(*counter.db, phoneBill, "桌号"), QStringLiteral("大厅008"));
+        QCOMPARE(field(*counter.db, counterBill, "应收"), QStringLiteral("5"));
+        QCOMPARE(field(*counter.db, phoneBill, "应收"), QStringLiteral("28"));
+    }
+
+    void aTableAnotherCounterHasOpenIsWrittenByNoPath() {
+        Counter counter(2);
+        counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
+        const QString billId = counter.bill.billId();
+        counter.desk.openTable(3, kNow);
+        counter.add(QStringLiteral("酒水"), QStringLiteral("可乐"));
+        counter.bill.checkOut();
+        counter.bill.save();
+        const QString closed = counter.bill.billId();
+        counter.desk.openTable(2, kNow); // shown here, while the other counter takes the order
+        auto other = TestHome::openAsAnotherCounter(*counter.db);
+        TableLease otherWindow(*other);
+        QVERIFY(otherWindow.take(2));
+
+        const QString claimed = QStringLiteral("该桌正在其他收银台点餐");
+        const auto refused = [&](const std::function<void()>& write) {
+            try {
+                write();
+            } catch (const StoreError& error) {
+                return error.text().contains(claimed);
+            }
+            return false;
+        };
+        counter.bill.setCustomerName(QString());
+        QVERIFY(refused([&] { counter.bill.storeFields(); }));
+        QVERIFY(refused([&] { counter.bill.save(); }));
+        QVERIFY(refused([&] { counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁")); }));
+        counter.bill.checkOut();
+        QVERIFY(refused([&] { counter.bill.save(); }));
+        QVERIFY(refused([&] { counter.tables.settle(2); }));
+        QVERIFY(refused([&] { counter.tables.transfer(2, 9); }));
+        QCOMPARE(counter.slot(2), billId);
+        QCOMPARE(counter.slot(9), QString());
+        QCOMPARE(counter.billField("退桌状态"), QString());
+        QCOMPARE(counter.billField("应收"), QStringLiteral("28"));
+        QCOMPARE(counter.storedLines().size(), 1);
+
+        // A closed bill open on the other counter cannot be deleted from this one's history.
+        QVERIFY(otherWindow.takeBill(closed));
+        QVERIFY_THROWS_EXCEPTION(StoreError, BillStore(*counter.db).deleteBill(closed));
+        QCOMPARE(field(*counter.db, closed, "应收"), QStringLiteral("5"));
+        otherWindow.release();
+        BillStore(*counter.db).deleteBill(closed);
+        QCOMPARE(field(*counter.db, closed, "应收"), QStringLiteral("<no row>"));
+    }
+
+    void aBillSettledElsewhereIsNeverReopened() {
+        Counter counter(2);
+        counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
+        auto other = TestHome::openAsAnotherCounter(*counter.db);
+        BillStore(*other).settle(2);
+        QSignalSpy gone(&counter.bill, &BillDocument::gone);
+        QVERIFY_THROWS_EXCEPTION(StoreError, counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁")));
+        QCOMPARE(gone.count(), 1);
+        QVERIFY_THROWS_EXCEPTION(StoreError, counter.bill.save());
+        QCOMPARE(counter.billField("退桌状态"), QStringLiteral("yes"));
+        QCOMPARE(counter.billField("应收"), QStringLiteral("28"));
+        QCOMPARE(counter.slot(2), QString());
+        QCOMPARE(counter.storedLines().size(), 1);
+        // Following finds it out without writing.
+        counter.desk.openTable(4, kNow);
+        counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
+        BillStore(*other).settle(4);
+        counter.bill.followStored();
+        QVERIFY(!counter.bill.goneReason().isEmpty());
+    }
+
+    void aDiscountedAmountFollowsTheBillUntilTyped() {
+        Counter counter(2);
+        counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
+        counter.bill.applyDiscount(QStringLiteral("0.85"));
+        QCOMPARE(counter.bill.header().received, QStringLiteral("24"));
+        counter.add(QStringLiteral("菜品"), QStringLiteral("宫保鸡丁"));
+        QCOMPARE(counter.bill.header().received, QStringLiteral("48"));
+        QCOMPARE(counter.billField("实收"), QStringLiteral("48"));
+        Phone phone(*counter.db);
+        phone.order(2, QStringLiteral("酒水"), QStringLiteral("可乐"), QStringLiteral("1"));
+        counter.bill.followStored();
+        QCOMPARE(counter.bill.header().received, QStringLiteral("52"));
+        // Typed by staff, it stays.
+        counter.bill.setReceived(QStringLiteral("50"));
+        counter.add(QStringLiteral("其他"), QStringLiteral("米饭"));
+        QCOMPARE(counter.bill.header().received, QStringLiteral("50"));
+        counter.bill.checkOut();
+        QCOMPARE(counter.bill.save(), BillDocument::SaveResult::Saved);
+        QCOMPARE(counter.billField("应收"), QStringLiteral("63"));
+        QCOMPARE(counter.billField("实收"), QStringLiteral("50"));
+    }
+
+    void aClosedBillEmptiedOfItsLinesKeepsNoMoney() {
+        Counter counter(3);
+        counter.add(QStringLiteral("酒水"), QStringLiteral("可乐"));
+        counter.bill.checkOut();
+        counter.bill.save();
+        const QString closed = counter.bill.billId();
+        counter.bill.openClosedBill(closed);
+        counter.bill.selectLine(0);
+        counter.bill.deleteSelected();
+        counter.bill.save();
+        QCOMPARE(counter.billField("应收"), QStringLiteral("0"));
+        QCOMPARE(counter.billField("酒水费用"), QStringLiteral("0"));
+        QCOMPARE(counter.billField("退桌状态"), QStringLiteral("yes"));
     }
 
     void aDamagedSlotIsAFreeTable() {

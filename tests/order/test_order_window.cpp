@@ -3,9 +3,12 @@
 
 #include "app/ServerControl.h"
 #include "bill/BillDocument.h"
+#include "bill/TableLease.h"
 #include "main/MainWindow.h"
+#include "main/OrderDesk.h"
 #include "main/TableMap.h"
 #include "main/TileWidget.h"
+#include "order/BillPreviewWindow.h"
 #include "order/MenuChoice.h"
 #include "order/OrderGridModel.h"
 #include "order/OrderWindow.h"
@@ -16,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
@@ -91,6 +95,98 @@ private Q_SLOTS:
         window->findChild<QToolButton*>(QStringLiteral("checkOutButton"))->click();
         QVERIFY(!main.tile(1)->occupied());
         QCOMPARE(ReadSlots(*db, 2).at(1), QString());
+    }
+
+    void theOpenWindowFollowsPhoneOrdersAndAsksBeforeCheckout() {
+        Desk desk;
+        QTest::mouseDClick(desk.main.tile(2), Qt::LeftButton);
+        OrderWindow* window = desk.main.orderWindow();
+        window->chooseCategory(0);
+        window->findChild<QListWidget*>(QStringLiteral("menuList"))->setCurrentRow(0);
+        window->addSelectedMenuItem(); // 宫保鸡丁 28
+        window->printBill();
+        auto* preview = window->findChild<BillPreviewWindow*>();
+        QVERIFY(preview);
+        auto* receivable = window->findChild<QLabel*>(QStringLiteral("receivableLabel"));
+
+        // A phone orders ten beers for the same table: the window, its grid and the preview follow.
+        auto phones = TestHome::openAsPhonePages(*desk.db);
+        const auto phoneOrders = [&](const QString& name, const QString& quantity) {
+            OrderDesk phone(*phones);
+            phone.openTable(2, QDateTime::currentDateTime());
+            phone.menu.chooseCategory(QStringLiteral("酒水"));
+            for (const MenuRecord& record : phone.menu.records())
+                if (record.name == name)
+                    phone.bill.runAsOneStep([&] {
+                        phone.bill.setQuantity(phone.bill.addItem(record, QDateTime::currentDateTime()),
+                                               quantity);
+                    });
+        };
+        phoneOrders(QStringLiteral("青岛啤酒"), QStringLiteral("10"));
+        QTRY_COMPARE_WITH_TIMEOUT(receivable->text(), QStringLiteral("108"), 1000);
+        QCOMPARE(window->grid().rowCount(), 2);
+        QVERIFY(window->grid().isHighlighted(1));
+        QVERIFY(!window->grid().isHighlighted(0));
+        QTRY_COMPARE(preview->bill().lines.size(), 2);
+        QCOMPARE(preview->bill().receivable, QStringLiteral("108"));
+
+        // 实收 clicked now is the whole bill the books hold.
+        auto* received = window->findChild<QLineEdit*>(QStringLiteral("receivedEdit"));
+        QTest::mouseClick(received, Qt::LeftButton);
+        QCOMPARE(received->text(), QStringLiteral("108"));
+
+        // Two colas arrive just as the cashier presses 结账离开: asked first, then settled as stored.
+        phoneOrders(QStringLiteral("可乐"), QStringLiteral("2"));
+        MessageBoxAnswerer answerer({QMessageBox::Yes});
+        window->findChild<QToolButton*>(QStringLiteral("checkOutButton"))->click();
+        QCOMPARE(answerer.firstText(), QStringLiteral("手机刚加了 1 道菜，应收 118。\n确定结账离开吗？"));
+        QVERIFY(!window->isVisible());
+        const QString billId = window->bill().billId();
+        Statement bill(*desk.db, "SELECT \"应收\", \"实收\", \"退桌状态\" FROM \"桌台\" WHERE \"id\" = ?");
+        bill.bind(1, billId);
+        QVERIFY(bill.next());
+        QCOMPARE(bill.text(0) + QLatin1Char('|') + bill.text(1) + QLatin1Char('|') + bill.text(2),
+                 QStringLiteral("118|118|yes"));
+    }
+
+    void aTableOpenOnAnotherCounterIsOnlyShownHere() {
+        Desk desk;
+        auto other = TestHome::openAsAnotherCounter(*desk.db);
+        OrderDesk otherCounter(*other);
+        TableLease otherWindow(*other);
+        QVERIFY(otherWindow.take(4));
+        otherCounter.openTable(4, QDateTime::currentDateTime());
+        otherCounter.menu.chooseCategory(QStringLiteral("菜品"));
+        otherCounter.bill.addItem(otherCounter.menu.records().at(0), QDateTime::currentDateTime());
+        otherCounter.bill.setCustomerName(QStringLiteral("王先生"));
+        otherCounter.bill.storeFields();
+
+        const QString opened = MessageShownBy([&] { QTest::mouseDClick(desk.main.tile(4), Qt::LeftButton); });
+        QCOMPARE(opened, QStringLiteral("该桌正在其他收银台点餐|提示"));
+        OrderWindow* window = desk.main.orderWindow();
+        QVERIFY(window->isReadOnly());
+        // Return in a customer box stores nothing.
+        auto* name = window->findChild<QLineEdit*>(QStringLiteral("customerNameEdit"));
+        QCOMPARE(name->text(), QStringLiteral("王先生"));
+        QTest::mouseClick(name, Qt::LeftButton);
+        QTest::keyClick(name, Qt::Key_Return);
+        QTest::keyClick(name, Qt::Key_Tab);
+        // The other counter's next line shows here too.
+        otherCounter.bill.addItem(otherCounter.menu.records().at(1), QDateTime::currentDateTime());
+        QTRY_COMPARE_WITH_TIMEOUT(window->grid().rowCount(), 2, 1000);
+        window->findChild<QToolButton*>(QStringLiteral("saveButton"))->click();
+        QVERIFY(!window->isVisible());
+
+        // 结账离开 on the tile is refused while the other counter has it.
+        desk.main.tables().selectTile(4);
+        const QString settled = MessageShownBy([&] { desk.main.settleAndFreeSelected(); });
+        QVERIFY2(settled.contains(QStringLiteral("该桌正在其他收银台点餐")), qPrintable(settled));
+        Statement bill(*desk.db, "SELECT \"姓名\", \"退桌状态\", \"应收\" FROM \"桌台\" WHERE \"id\" = ?");
+        bill.bind(1, otherCounter.bill.billId());
+        QVERIFY(bill.next());
+        QCOMPARE(bill.text(0) + QLatin1Char('|') + bill.text(1) + QLatin1Char('|') + bill.text(2),
+                 QStringLiteral("王先生||54"));
+        QCOMPARE(ReadSlots(*desk.db, 5).at(4), otherCounter.bill.billId());
     }
 
     void twentyRowsShowAndTheRestScroll() {

@@ -1,12 +1,17 @@
 #include "mobile/server/PhonePages.h"
 
+#include "bill/BillDocument.h"
 #include "mobile/TableTokens.h"
+#include "store/Database.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
 
 PhonePages::PhonePages(Database& db, FairMutex& dbMutex, QString pageFolder)
     : context_(db, dbMutex, pageFolder), signIn_(context_), tables_(context_), orders_(context_),
-      lines_(context_), header_(context_), cache_(context_, std::move(pageFolder)) {}
+      lines_(context_), header_(context_), cache_(context_, std::move(pageFolder)) {
+    // Phones order into a table whichever counter has it open; that counter follows.
+    db.setWriter(Database::Writer::PhonePages);
+}
 
 PageResponse PhonePages::handle(const PageRequest& request) {
     PageVisitor visitor;
@@ -32,15 +37,22 @@ PageResponse PhonePages::handle(const PageRequest& request) {
                 403, QString(), request.post ? PageName(PhonePage::List) : StaffSignIn::PageTarget(request));
         return dispatch(*route, request, visitor);
     } catch (const PageFault& fault) {
-        // A guest is never sent to the table list; their way back is their own menu.
-        const QString back = visitor.guest() && fault.back == PageName(PhonePage::List)
-                                 ? TableLink(PhonePage::Menu, visitor.guestToken)
-                                 : fault.back;
-        return MessagePage(fault.status, fault.text, back);
+        return faultPage(fault, visitor);
+    } catch (const BillChangedElsewhere& changed) {
+        // The counter settled the bill (or removed the line) while this request was on its way.
+        return faultPage({409, changed.text() + QStringLiteral("请返回查看。")}, visitor);
     } catch (const StoreError& error) {
         Log::write(QStringLiteral("手机点餐 %1 %2 失败：%3").arg(request.peer, request.page, error.text()));
         return MessagePage(500, QStringLiteral("操作未完成，账单没有改动：%1").arg(error.text()));
     }
+}
+
+PageResponse PhonePages::faultPage(const PageFault& fault, const PageVisitor& visitor) {
+    // A guest is never sent to the table list; their way back is their own menu.
+    const QString back = visitor.guest() && fault.back == PageName(PhonePage::List)
+                             ? TableLink(PhonePage::Menu, visitor.guestToken)
+                             : fault.back;
+    return MessagePage(fault.status, fault.text, back);
 }
 
 // Past the access checks: a page whose data has not changed comes from the cache.

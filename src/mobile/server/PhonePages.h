@@ -36,6 +36,7 @@ private:
     PageResponse dispatch(const PageRoute& route, const PageRequest& request, const PageVisitor& visitor);
     PageResponse render(const PageRoute& route, const PageRequest& request, const PageVisitor& visitor);
     PageVisitor guestFor(const QString& token);
+    static PageResponse faultPage(const PageFault& fault, const PageVisitor& visitor);
 
     PageContext context_;
     StaffSignIn signIn_;

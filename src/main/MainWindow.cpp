@@ -467,12 +467,13 @@ void MainWindow::settleAndFreeSelected() {
         return;
     }
     bool hadBill = false;
+    // Settles the bill the tile showed; one that changed since (a phone ordered a moment ago) is asked
+    // about first.
+    const std::optional<QString> shown = tables_->receivableShown(selected);
     try {
         tables_->refreshSlotsIfChanged();
         hadBill = !tables_->slotValue(selected).trimmed().isEmpty();
-        // Settles the bill the tile showed; one that changed since (a phone ordered a moment ago) is asked
-        // about first.
-        BillStore::SettleResult result = tables_->settle(selected, true);
+        BillStore::SettleResult result = tables_->settle(selected, shown);
         if (result.status == BillStore::SettleStatus::Changed) {
             if (!AskYesNo(this, QStringLiteral("这张桌的账单刚有变动，应收 %1。\n确定结账离开吗？")
                                     .arg(result.receivable)))

@@ -79,11 +79,14 @@ void TableMap::setSlot(int index, const QString& billId) {
     Q_EMIT slotsChanged();
 }
 
-BillStore::SettleResult TableMap::settle(int index, bool onlyAsShown) {
-    std::optional<QString> shown;
-    if (onlyAsShown && isOccupied(index) && receivables_.contains(slots_.at(index)))
-        shown = receivables_.value(slots_.at(index));
-    const BillStore::SettleResult result = BillStore(db_).settle(index, shown);
+std::optional<QString> TableMap::receivableShown(int index) const {
+    if (!isOccupied(index) || !receivables_.contains(slots_.at(index)))
+        return std::nullopt;
+    return receivables_.value(slots_.at(index));
+}
+
+BillStore::SettleResult TableMap::settle(int index, const std::optional<QString>& shownReceivable) {
+    const BillStore::SettleResult result = BillStore(db_).settle(index, shownReceivable);
     if (result.status == BillStore::SettleStatus::Changed) {
         receivables_.insert(result.billId, result.receivable);
         Q_EMIT billsChanged();

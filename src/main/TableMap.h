@@ -44,9 +44,11 @@ public:
     // Takes a slot the bill document has just stored, and tells the tiles when it changed.
     void setSlot(int index, const QString& billId);
 
-    // Frees a table: empties its slot and marks its bill as left, in one step. With `onlyAsShown`, a bill
-    // whose 应收 is no longer the one the tile showed is left as it is, and the result says what it is now.
-    BillStore::SettleResult settle(int index, bool onlyAsShown = false);
+    // The 应收 an occupied tile shows; nullopt while it shows none.
+    std::optional<QString> receivableShown(int index) const;
+    // Frees a table: empties its slot and marks its bill as left, in one step. Given the 应收 the tile
+    // showed, a bill that no longer holds it is left as it is, and the result says what it holds now.
+    BillStore::SettleResult settle(int index, const std::optional<QString>& shownReceivable = std::nullopt);
     // Moves the open bill of one table to another, free table, in one step; the moved-to tile is selected.
     using TransferResult = BillStore::TransferResult;
     TransferResult transfer(int source, int target);

@@ -149,6 +149,28 @@ private Q_SLOTS:
                  QStringLiteral("118|118|yes"));
     }
 
+    void aTileSettledJustAfterAPhoneOrderedAsksFirst() {
+        Desk desk;
+        auto phones = TestHome::openAsPhonePages(*desk.db);
+        OrderDesk phone(*phones);
+        phone.openTable(6, QDateTime::currentDateTime());
+        phone.menu.chooseCategory(QStringLiteral("菜品"));
+        phone.bill.addItem(phone.menu.records().at(0), QDateTime::currentDateTime());
+        QTRY_VERIFY(desk.main.tile(6)->occupied());
+        desk.main.tables().selectTile(6);
+        // The phone orders again; the cashier settles before the tile could show it.
+        phone.openTable(6, QDateTime::currentDateTime());
+        phone.bill.addItem(phone.menu.records().at(0), QDateTime::currentDateTime());
+        const MessageBoxAnswerer declined({QMessageBox::No});
+        desk.main.settleAndFreeSelected();
+        QCOMPARE(declined.firstText(), QStringLiteral("这张桌的账单刚有变动，应收 56。\n确定结账离开吗？"));
+        QCOMPARE(ReadSlots(*desk.db, 7).at(6), phone.bill.billId());
+        const MessageBoxAnswerer confirmed({QMessageBox::Yes});
+        desk.main.settleAndFreeSelected();
+        QCOMPARE(confirmed.shown().size(), 0); // the tile showed 56 since the last question
+        QCOMPARE(ReadSlots(*desk.db, 7).at(6), QString());
+    }
+
     void aTableOpenOnAnotherCounterIsOnlyShownHere() {
         Desk desk;
         auto other = TestHome::openAsAnotherCounter(*desk.db);

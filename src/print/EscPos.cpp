@@ -9,20 +9,34 @@ bool IsAsciiWordChar(QChar c) {
     return c.unicode() < 0x80 && c.isLetterOrNumber();
 }
 
-// Printable as one character of the printer's fonts: controls and characters outside the basic plane are
-// not (GB18030 would give them four bytes that a GBK font shows as two wrong characters).
+bool IsAsciiText(QChar c) {
+    return c.unicode() >= 0x20 && c.unicode() < 0x7f;
+}
+
+// The receipt printers' fonts hold ASCII and GBK: in GB18030 the characters of one or two bytes. Four
+// bytes (characters outside GBK, such as ☕, 𠮷 or 😀) would print as two wrong characters, private-use
+// characters as whatever the printer keeps there, and controls would be taken for commands.
 QString Printable(const QString& text) {
+    if (std::all_of(text.begin(), text.end(), IsAsciiText))
+        return text;
+    thread_local QStringEncoder encoder("GB18030");
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            out.append(QLatin1Char('?'));
+        const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        if (pair) {
+            out.append(kUnprintableMark); // outside the basic plane: never in GBK
             ++i;
         } else if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t')) {
             out.append(QLatin1Char(' '));
-        } else if (c.isSurrogate() || c.category() == QChar::Other_Control) {
-            out.append(QLatin1Char('?'));
+        } else if (IsAsciiText(c) || (c.unicode() >= 0x4e00 && c.unicode() <= 0x9fa5)) {
+            // ASCII, and the unified ideographs of Unicode 1.1, every one of which GBK holds.
+            out.append(c);
+        } else if (c.unicode() < 0x80 || c.isSurrogate() || c.category() == QChar::Other_Control ||
+                   c.category() == QChar::Other_PrivateUse ||
+                   QByteArray(encoder.encode(QStringView(&c, 1))).size() != 2) {
+            out.append(kUnprintableMark);
         } else {
             out.append(c);
         }

@@ -6,7 +6,10 @@
 #include <QStringList>
 
 // ESC/POS as the common 58 and 80 mm thermal printers take it: text in GB18030 (FS & selects the Chinese
-// characters), where an ASCII character takes one column and a Chinese character two.
+// characters), where an ASCII character takes one column and a Chinese character two. Their fonts hold
+// only GBK (GB18030's one- and two-byte characters): any other character prints as kUnprintableMark.
+
+inline const QString kUnprintableMark = QStringLiteral("□");
 
 // Columns the text takes on the paper in the normal font.
 int TextColumns(const QString& text);
@@ -29,8 +32,8 @@ public:
     // GS ! and FS ! for the ASCII and the Chinese font alike.
     EscPosWriter& size(bool doubleWidth, bool doubleHeight);
     EscPosWriter& bold(bool on);
-    // The text and a line feed. Characters the printer cannot show (controls, those outside the basic
-    // plane) become "?".
+    // The text and a line feed. Characters the printer cannot show (controls, those outside GBK) become
+    // "□", so nothing goes missing unseen.
     EscPosWriter& line(const QString& text);
     EscPosWriter& feed(int lines);
     // GS V 66 0: feeds the paper to the cutter and cuts it, leaving a hinge.

@@ -179,6 +179,8 @@ QString JobStore::add(const PrintJob& job) {
         .bind(13, job.finishedAt)
         .bind(14, job.created.date().toString(kDateFormat));
     insert.run();
+    if (db_.isServer())
+        db_.notify(kJobsChannel);
     step.commit();
     return id;
 }

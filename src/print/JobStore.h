@@ -48,6 +48,10 @@ struct PrintJob {
 // order adds and the jobs that print them are stored together), else as a step of their own.
 class JobStore {
 public:
+    // On a database server every new job is announced on this channel when its step commits, so the
+    // spooler of whichever counter sends sends it at once.
+    static constexpr const char* kJobsChannel = "cjpos_print_jobs";
+
     explicit JobStore(Database& db) : db_(db) {}
 
     // Stores the job and returns its id; ids rise in the order jobs are added, across processes.

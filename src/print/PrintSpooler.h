@@ -12,8 +12,13 @@
 class Database;
 
 struct SpoolerOptions {
-    // How often the file is checked for jobs another connection wrote.
-    std::chrono::milliseconds poll{100};
+    // Jobs go out as soon as they are committed: wake() from this process, the kernel's notice of each
+    // write to the file's log, or a server's notices. Besides, the database is looked at this often in case
+    // a notice was missed.
+    std::chrono::milliseconds poll{1000};
+    // On a server every new job sends a notice with its commit; the look is a safety net for a notice lost
+    // with a dropped connection.
+    std::chrono::milliseconds serverPoll{1000};
     // After a failed send the printer is tried again after this pause, doubled each time up to the longest.
     std::chrono::milliseconds firstRetry{500};
     std::chrono::milliseconds longestRetry{10000};
@@ -38,10 +43,11 @@ struct PrinterState {
 QString PrinterTroubleText(const QList<PrinterState>& states);
 
 // Sends the jobs of 打印任务 to their printers. It runs on a thread of its own with its own connection to
-// the file: it looks for new jobs whenever the file changes (checked every `poll`, or at once after
-// wake()), gives each printer its jobs in order, one at a time, each printer on a thread of its own so a
-// printer that does not answer holds up no other, and tries a printer that failed again after a growing
-// pause. The counter program runs one; the LAN server only writes jobs.
+// the database and sends a job as soon as it is committed (see SpoolerOptions::poll). It gives each printer
+// its jobs in order, one at a time, over one connection per printer address whatever names the printer
+// goes by, each address on a thread of its own so a printer that does not answer holds up no other, and
+// tries a printer that failed again after a growing pause. The counter program runs one; the LAN server
+// only writes jobs.
 class PrintSpooler : public QObject {
     Q_OBJECT
 public:
@@ -54,8 +60,12 @@ public:
 
     void start();
     void stop();
-    // Looks for jobs at once rather than at the next poll.
+    // Looks for jobs at once: for a job this process just committed. Cheap, and safe from any thread.
     void wake();
+
+    // On a server, the channel a step that writes jobs notifies so the spooler of another process sends
+    // them at once (the steps that change bills notify theirs, which it hears as well).
+    static constexpr const char* kJobsChannel = JobStore::kJobsChannel;
 
     QList<PrinterState> states() const;
     // Kitchen lines no printer took today (jobs 未送出): their count and the newest id.

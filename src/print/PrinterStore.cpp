@@ -129,3 +129,25 @@ QList<Printer> DrawerPrinters(const QList<Printer>& printers) {
                  [](const Printer& printer) { return printer.enabled && printer.drawer; });
     return drawers;
 }
+
+QString SharedCategoriesWarning(const QList<Printer>& printers) {
+    const QList<Printer> kitchen = KitchenPrinters(printers);
+    const auto takersOf = [&kitchen](const QString& category, bool listedOnly) {
+        QStringList takers;
+        for (const Printer& printer : kitchen)
+            if (listedOnly ? printer.categories.contains(category) : printer.categories.isEmpty())
+                takers.append(printer.name);
+        return takers;
+    };
+    QStringList warnings;
+    for (const QString& category : PrinterCategories()) {
+        // As the routing does: a category no printer lists goes to every printer that lists none.
+        QStringList takers = takersOf(category, true);
+        if (takers.isEmpty())
+            takers = takersOf(category, false);
+        if (takers.size() > 1)
+            warnings.append(QStringLiteral("%1都接收“%2”，这一分类的每一项各打印一张")
+                                .arg(takers.join(QStringLiteral("、")), category));
+    }
+    return warnings.join(QStringLiteral("；"));
+}

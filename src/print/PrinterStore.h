@@ -39,3 +39,7 @@ private:
 QList<Printer> KitchenPrinters(const QList<Printer>& printers);
 std::optional<Printer> BillPrinter(const QList<Printer>& printers);
 QList<Printer> DrawerPrinters(const QList<Printer>& printers);
+
+// Categories that two or more enabled kitchen printers take, so that each of their lines prints on every
+// one of them: "热菜、凉菜都接收“菜品”，这一分类的每一项各打印一张", joined by "；". Empty when none is.
+QString SharedCategoriesWarning(const QList<Printer>& printers);

@@ -176,6 +176,9 @@ QByteArray EncodeTestPage(const Printer& printer, const QDateTime& now) {
         ruler.append(QChar(u'0' + (i + 1) % 10));
     out.line(ruler);
     out.line(QString(columns / 2, QChar(u'中')));
+    // What becomes of characters outside the printer's fonts, as the printers page says.
+    LabelledLines(out, QStringLiteral("GBK 以外的字符印作“%1”：").arg(kUnprintableMark),
+                  QStringLiteral("𠮷😀☕"), columns);
     LabelledLines(out, QStringLiteral("时间："), now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                   columns);
     Finish(out);

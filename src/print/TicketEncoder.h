@@ -16,7 +16,8 @@ QByteArray EncodeKitchenTicket(const PrintJob& job, int columns);
 // The customer bill with the content of the paper layout: restaurant, 消费清单, table, time, the lines
 // with quantity and amount, 合计, 实收, address and telephone, and a cut.
 QByteArray EncodeBill(const BillData& bill, int columns, const QString& copyMark = {});
-// A page that shows the printer's settings, a ruler of its columns, and Chinese text across the paper.
+// A page that shows the printer's settings, a ruler of its columns, Chinese text across the paper, and what
+// becomes of characters outside its fonts.
 QByteArray EncodeTestPage(const Printer& printer, const QDateTime& now);
 // Opens the cash drawer; prints nothing.
 QByteArray EncodeDrawerPulse();

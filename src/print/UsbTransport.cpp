@@ -67,5 +67,11 @@ Delivery UsbTransport::send(const QByteArray& bytes, std::stop_token stop) {
         pollfd entry{device.fd(), POLLOUT, 0};
         ::poll(&entry, 1, kSliceMs);
     }
-    return Delivery::Accepted();
+    // The driver says the device is writable again only once the printer took its last transfer.
+    while (!stop.stop_requested() && Clock::now() < deadline) {
+        pollfd entry{device.fd(), POLLOUT, 0};
+        if (::poll(&entry, 1, kSliceMs) > 0)
+            return PaperOut(device.fd()) ? Delivery::MaybeSent(QStringLiteral("缺纸")) : Delivery::Accepted();
+    }
+    return Delivery::MaybeSent(QStringLiteral("打印机没有收完"));
 }

@@ -1,5 +1,6 @@
 #include "settings/PrintersPage.h"
 
+#include "print/EscPos.h"
 #include "print/JobStore.h"
 #include "print/PrintQueue.h"
 #include "print/PrinterStore.h"
@@ -67,12 +68,25 @@ PrintersPage::PrintersPage(Database& db, QWidget* parent) : QWidget(parent, Qt::
             showInForm(shown_.at(row));
     });
 
+    sharedWarning_ = new QLabel(this);
+    sharedWarning_->setObjectName(QStringLiteral("sharedCategoriesWarning"));
+    sharedWarning_->setWordWrap(true);
+    sharedWarning_->setStyleSheet(QStringLiteral("color: #b00000;"));
+    auto* unprintable = new QLabel(
+        QStringLiteral("小票打印机只能印出 GBK 中的字符，其他字符（如 𠮷、😀、☕）印作“%1”，测试页上可以看到。")
+            .arg(kUnprintableMark),
+        this);
+    unprintable->setObjectName(QStringLiteral("unprintableNotice"));
+    unprintable->setWordWrap(true);
+
     phoneBox_ = makeCheck(QStringLiteral("手机订单自动送厨"), "phoneOrdersBox", this);
     phoneBox_->setToolTip(QStringLiteral("手机和扫码点的菜自动送到后厨打印机"));
     connect(phoneBox_, &QCheckBox::clicked, this, &PrintersPage::setPhoneOrdersToKitchen);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(printers_);
+    layout->addWidget(sharedWarning_);
+    layout->addWidget(unprintable);
     layout->addWidget(buildForm());
     layout->addWidget(phoneBox_);
     layout->addWidget(buildJobs(), 1);
@@ -302,6 +316,9 @@ void PrintersPage::fillPrinters() {
         if (printer.name == selected)
             printers_->selectRow(row);
     }
+    const QString shared = SharedCategoriesWarning(shown_);
+    sharedWarning_->setText(QStringLiteral("注意：%1。").arg(shared));
+    sharedWarning_->setVisible(!shared.isEmpty());
 }
 
 void PrintersPage::fillJobs() {

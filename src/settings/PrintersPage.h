@@ -7,6 +7,7 @@
 class Database;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QTableWidget;
 
@@ -43,6 +44,7 @@ private:
     Database& db_;
     QList<Printer> shown_;
     QTableWidget* printers_ = nullptr;
+    QLabel* sharedWarning_ = nullptr;
     QTableWidget* jobs_ = nullptr;
     QStringList jobIds_;
     QLineEdit* nameBox_ = nullptr;

@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <chrono>
 #include <netinet/in.h>
 #include <poll.h>
@@ -134,26 +135,113 @@ void FakePrinter::switchOn() {
     wanted_ = 1;
 }
 
-void FakePrinter::serve(Client& client) {
-    char buffer[4096];
-    const ssize_t got = ::recv(client.fd, buffer, sizeof buffer, MSG_DONTWAIT);
-    if (got <= 0)
+void FakePrinter::setFault(Fault fault, int afterBytes, int every, int times) {
+    std::scoped_lock lock(mutex_);
+    fault_ = fault;
+    faultAfter_ = std::max(afterBytes, 1);
+    faultEvery_ = std::max(every, 1);
+    faultTimes_ = times;
+    faultsMet_ = 0;
+    sinceFaultSet_ = 0;
+}
+
+int FakePrinter::faultsMet() const {
+    std::scoped_lock lock(mutex_);
+    return faultsMet_;
+}
+
+int FakePrinter::mostConnectionsAtOnce() const {
+    std::scoped_lock lock(mutex_);
+    return mostAtOnce_;
+}
+
+void FakePrinter::print(Client& client) {
+    if (std::exchange(client.printed, true) || paperOut_)
         return;
-    const qsizetype before = client.bytes.size();
-    client.bytes.append(buffer, got);
-    if (!answersStatus_)
+    // Status requests alone print nothing.
+    const PrintedPaper paper = DecodeEscPos(client.bytes);
+    if (paper.lines.isEmpty() && paper.drawerPulses == 0)
         return;
-    // Answer each complete status request that arrived now: paper roll (4) or printer (1).
-    for (qsizetype i = std::max<qsizetype>(before - 2, 0); i + 2 < client.bytes.size(); ++i) {
+    prints_.append(client.bytes);
+    printTimes_.append(client.lastByte);
+}
+
+void FakePrinter::answerStatus(Client& client, qsizetype from) {
+    // Each complete status request that arrived now: paper roll (4) or printer (1).
+    for (qsizetype i = std::max<qsizetype>(from - 2, 0); i + 2 < client.bytes.size(); ++i) {
         if (client.bytes.at(i) != kDle || client.bytes.at(i + 1) != 0x04)
             continue;
         const char n = client.bytes.at(i + 2);
-        const bool confirming = n == 1;
-        if (confirming && silentAfterJob_)
+        if (n == 1 && silentAfterJob_)
             continue;
-        const char reply = static_cast<char>(n == 4 && paperOut_ ? 0x72 : 0x12);
+        char reply = 0x12;
+        if (paperOut_)
+            reply = static_cast<char>(n == 4 ? 0x72 : 0x1a);
         ::send(client.fd, &reply, 1, MSG_NOSIGNAL);
     }
+}
+
+bool FakePrinter::serve(Client& client, short events) {
+    if (!client.reading) {
+        // Only the sender's end is left to hear.
+        if (events & (POLLHUP | POLLERR)) {
+            print(client);
+            return false;
+        }
+        return true;
+    }
+    if (!(events & (POLLIN | POLLHUP | POLLERR)))
+        return true;
+    char buffer[4096];
+    qsizetype room = sizeof buffer;
+    if (client.fault != Fault::None)
+        room = std::min(room, client.faultAt - client.bytes.size());
+    const ssize_t got = ::recv(client.fd, buffer, static_cast<size_t>(room), MSG_DONTWAIT);
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return true;
+    if (got <= 0) {
+        // The sender finished (or the connection broke): print what came.
+        print(client);
+        if (got == 0 && silentAfterJob_) {
+            client.reading = false;
+            return true;
+        }
+        return false;
+    }
+    const qsizetype before = client.bytes.size();
+    client.bytes.append(buffer, got);
+    client.lastByte = std::chrono::steady_clock::now();
+    if (answersStatus_)
+        answerStatus(client, before);
+    if (client.fault == Fault::None || client.bytes.size() < client.faultAt)
+        return true;
+    ++faultsMet_;
+    print(client);
+    if (client.fault == Fault::StopReading) {
+        client.reading = false;
+        return true;
+    }
+    if (client.fault == Fault::Reset) {
+        const linger now{1, 0};
+        ::setsockopt(client.fd, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    }
+    return false;
+}
+
+void FakePrinter::accept() {
+    const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0)
+        return;
+    Client client;
+    client.fd = fd;
+    ++sinceFaultSet_;
+    if (fault_ != Fault::None && sinceFaultSet_ % faultEvery_ == 0 &&
+        (faultTimes_ == 0 || faultsMet_ < faultTimes_)) {
+        client.fault = fault_;
+        client.faultAt = faultAfter_;
+    }
+    clients_.append(client);
+    mostAtOnce_ = std::max(mostAtOnce_, static_cast<int>(clients_.size()));
 }
 
 void FakePrinter::run() {
@@ -169,44 +257,28 @@ void FakePrinter::run() {
             openListener();
         }
         std::vector<pollfd> entries;
-        if (listener_ >= 0)
-            entries.push_back({listener_, POLLIN, 0});
         {
             std::scoped_lock lock(mutex_);
             for (const Client& client : clients_)
-                entries.push_back({client.fd, POLLIN, 0});
+                entries.push_back({client.fd, static_cast<short>(client.reading ? POLLIN : 0), 0});
         }
+        if (listener_ >= 0)
+            entries.push_back({listener_, POLLIN, 0});
         ::poll(entries.data(), entries.size(), 20);
-        if (listener_ >= 0 && (entries.front().revents & POLLIN)) {
-            const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0) {
-                std::scoped_lock lock(mutex_);
-                clients_.append(Client{fd, {}});
-            }
-        }
         std::scoped_lock lock(mutex_);
-        for (qsizetype i = 0; i < clients_.size();) {
+        // The connections first, so one that ended is gone before the next is counted.
+        const qsizetype served = clients_.size();
+        for (qsizetype i = 0, entry = 0; entry < served; ++entry) {
             Client& client = clients_[i];
-            char peek = 0;
-            const ssize_t waiting = ::recv(client.fd, &peek, 1, MSG_PEEK | MSG_DONTWAIT);
-            if (waiting > 0) {
-                serve(client);
+            if (serve(client, entries.at(static_cast<size_t>(entry)).revents)) {
                 ++i;
                 continue;
             }
-            if (waiting == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
-                // The sender closed: what it sent is one print (status requests alone print nothing).
-                const PrintedPaper paper = DecodeEscPos(client.bytes);
-                if (!paper.lines.isEmpty() || paper.drawerPulses > 0) {
-                    prints_.append(client.bytes);
-                    printTimes_.append(std::chrono::steady_clock::now());
-                }
-                ::close(client.fd);
-                clients_.removeAt(i);
-                continue;
-            }
-            ++i;
+            ::close(client.fd);
+            clients_.removeAt(i);
         }
+        if (listener_ >= 0 && (entries.back().revents & POLLIN))
+            accept();
     }
 }
 

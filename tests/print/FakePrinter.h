@@ -21,12 +21,21 @@ struct PrintedPaper {
 // EscPosWriter writes; DLE EOT requests are skipped. Unknown bytes fail the decoding (`error`).
 PrintedPaper DecodeEscPos(const QByteArray& bytes, QString* error = nullptr);
 
-// A network thermal printer on 127.0.0.1: accepts connections on its port, records each connection's
-// bytes as one print, and answers DLE EOT status requests when told to. It can be switched off (the port
-// refuses connections) and on again on the same port. Everything runs on one thread of its own, which
-// ends with the object.
+// A network thermal printer on 127.0.0.1: accepts connections on its port and prints what each one
+// delivers (recorded once the sender has finished, or once the connection broke), and answers DLE EOT
+// status requests when told to. It can be switched off (the port refuses connections) and on again on
+// the same port, run out of paper (prints nothing), hang after a job, and cut, reset or stop reading
+// connections part-way. Everything runs on one thread of its own, which ends with the object.
 class FakePrinter {
 public:
+    // What a connection meets once a given number of bytes arrived.
+    enum class Fault {
+        None,
+        Close,       // the printer closes the connection (with the rest unread)
+        Reset,       // it resets the connection
+        StopReading, // it reads nothing more, and keeps the connection open
+    };
+
     explicit FakePrinter(bool answersStatus = false);
     ~FakePrinter();
     FakePrinter(const FakePrinter&) = delete;
@@ -37,17 +46,24 @@ public:
 
     void switchOff();
     void switchOn();
-    // Paper out: the roll status says so, and nothing is printed.
+    // Paper out: the roll status says so, the printer status says off line, and nothing is printed.
     void setPaperOut(bool out) { paperOut_ = out; }
-    // Takes the bytes but never answers the status request that confirms them (a printer that hangs).
+    // Hangs after a job: prints it, but never answers the status request that confirms it nor closes the
+    // connection.
     void setSilentAfterJob(bool silent) { silentAfterJob_ = silent; }
+    // From the next connection on, every `every`-th one meets `fault` after `afterBytes` bytes, `times`
+    // times at most (0: no limit); `afterBytes` is at least 1. What arrived before is printed.
+    void setFault(Fault fault, int afterBytes, int every = 1, int times = 1);
+    int faultsMet() const;
+    // The most connections it held open at the same time.
+    int mostConnectionsAtOnce() const;
 
     // True while a connection that is still open has sent a whole ticket (up to its cut).
     bool holdsOpenTicket() const;
-    // Every connection's bytes so far, in the order the connections closed (or went quiet).
+    // Every connection's bytes, in the order they were printed.
     QList<QByteArray> prints() const;
     QList<PrintedPaper> papers() const;
-    // When each print's connection closed, after its last byte.
+    // When each print's last byte arrived.
     QList<std::chrono::steady_clock::time_point> printTimes() const;
     qsizetype printCount() const;
     // Waits (bounded, processing no events) until at least `count` prints arrived; false when they did not.
@@ -55,13 +71,22 @@ public:
 
 private:
     struct Client {
-        int fd;
+        int fd = -1;
         QByteArray bytes;
+        Fault fault = Fault::None;
+        qsizetype faultAt = 0;
+        bool reading = true; // false once it stopped reading or hangs after the sender finished
+        bool printed = false;
+        std::chrono::steady_clock::time_point lastByte{};
     };
     void run();
     void openListener();
     void closeListener();
-    void serve(Client& client);
+    void accept();
+    // Serves what a connection's poll said; false once the connection is done with.
+    bool serve(Client& client, short events);
+    void answerStatus(Client& client, qsizetype from);
+    void print(Client& client);
 
     const bool answersStatus_;
     quint16 port_ = 0;
@@ -71,6 +96,13 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<int> wanted_{1}; // 1 on, 0 off, as asked from the test's thread
     mutable std::mutex mutex_;
+    Fault fault_ = Fault::None;
+    int faultAfter_ = 0;
+    int faultEvery_ = 1;
+    int faultTimes_ = 0;
+    int faultsMet_ = 0;
+    int sinceFaultSet_ = 0;
+    int mostAtOnce_ = 0;
     QList<QByteArray> prints_;
     QList<std::chrono::steady_clock::time_point> printTimes_;
     QList<Client> clients_;

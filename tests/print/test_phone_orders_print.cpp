@@ -1,6 +1,7 @@
 // Phone orders through Lanserve on 127.0.0.1 reach a fake kitchen printer by themselves, through the
 // counter's spooler: the ticket names the table, the lines and where the order came from, and orders
-// from many phones at once print every line exactly once.
+// from many phones at once print every line exactly once and whole, also while the printer cuts off every
+// third connection.
 
 #include "FakePrinter.h"
 #include "mobile/server/LanserveProcess.h"
@@ -21,15 +22,30 @@
 
 namespace {
 
-// Every "×N" quantity printed on the printer's tickets.
-QList<int> PrintedQuantities(const FakePrinter& printer) {
+// Every "×N" quantity on a ticket.
+QList<int> QuantitiesOn(const PrintedPaper& paper) {
     static const QRegularExpression quantity(QStringLiteral("×(\\d+)"));
     QList<int> quantities;
-    for (const PrintedPaper& paper : printer.papers())
-        for (const QString& line : paper.lines)
-            if (const QRegularExpressionMatch match = quantity.match(line); match.hasMatch())
-                quantities.append(match.captured(1).toInt());
+    for (const QString& line : paper.lines)
+        if (const QRegularExpressionMatch match = quantity.match(line); match.hasMatch())
+            quantities.append(match.captured(1).toInt());
     return quantities;
+}
+
+// Every "×N" quantity printed on the printer's tickets.
+QList<int> PrintedQuantities(const FakePrinter& printer) {
+    QList<int> quantities;
+    for (const PrintedPaper& paper : printer.papers())
+        quantities += QuantitiesOn(paper);
+    return quantities;
+}
+
+// 1, 2, ... count.
+QList<int> OneTo(int count) {
+    QList<int> numbers;
+    for (int i = 1; i <= count; ++i)
+        numbers.append(i);
+    return numbers;
 }
 
 } // namespace
@@ -43,8 +59,13 @@ private Q_SLOTS:
     void aPhoneOrderPrintsByItself();
     void aGuestsOrderSaysSoAndIsNotPrintedWhenSwitchedOff();
     void fiftyOrdersFromTenPhonesPrintEachLineOnce();
+    void fiftyOrdersPrintWholeOnceWhileThePrinterCutsEveryThirdConnection();
 
 private:
+    static constexpr int kPhones = 10;
+    static constexpr int kOrdersEach = 5;
+    // Ten phones place five orders each at once, order n for n portions; how many were refused.
+    int orderFromTenPhones();
     RawReply order(int table, int quantity, const QByteArray& cookie);
     QString menuVersion();
 
@@ -71,7 +92,11 @@ void TestPhoneOrdersPrint::init() {
     kitchen.address = printer_->address();
     PrinterStore(*db_).add(kitchen);
     Database& db = *db_;
-    spooler_ = std::make_unique<PrintSpooler>([&db] { return db.connectAgain(); }, MakeRawTransport);
+    // Usual settings but quick retries: a printer that cuts connections is tried again at once.
+    SpoolerOptions options;
+    options.firstRetry = std::chrono::milliseconds(20);
+    options.longestRetry = std::chrono::milliseconds(100);
+    spooler_ = std::make_unique<PrintSpooler>([&db] { return db.connectAgain(); }, MakeRawTransport, options);
     spooler_->start();
     server_ = std::make_unique<LanserveProcess>(folder_);
     QVERIFY2(server_->start(), qPrintable(server_->error()));
@@ -150,11 +175,8 @@ void TestPhoneOrdersPrint::aGuestsOrderSaysSoAndIsNotPrintedWhenSwitchedOff() {
     QCOMPARE(JobStore(*db_).since(QDate::currentDate()).size(), 1);
 }
 
-void TestPhoneOrdersPrint::fiftyOrdersFromTenPhonesPrintEachLineOnce() {
-    constexpr int kPhones = 10;
-    constexpr int kOrdersEach = 5;
+int TestPhoneOrdersPrint::orderFromTenPhones() {
     const int tables = OrderDesk(*db_).tables.tableCount();
-    QVERIFY(tables > 0);
     // Each order's quantity is its own, so every printed line tells which order it came from.
     std::vector<std::thread> phones;
     std::atomic<int> refused{0};
@@ -168,7 +190,12 @@ void TestPhoneOrdersPrint::fiftyOrdersFromTenPhonesPrintEachLineOnce() {
         });
     for (std::thread& phone : phones)
         phone.join();
-    QCOMPARE(refused.load(), 0);
+    return refused.load();
+}
+
+void TestPhoneOrdersPrint::fiftyOrdersFromTenPhonesPrintEachLineOnce() {
+    QVERIFY(OrderDesk(*db_).tables.tableCount() > 0);
+    QCOMPARE(orderFromTenPhones(), 0);
     QVERIFY(printer_->waitForPrints(kPhones * kOrdersEach, 20000));
     // Nothing more comes once the spooler has nothing left.
     for (int i = 0; i < 100 && !JobStore(*db_).unfinishedByPrinter().isEmpty(); ++i)
@@ -176,10 +203,33 @@ void TestPhoneOrdersPrint::fiftyOrdersFromTenPhonesPrintEachLineOnce() {
     QVERIFY(JobStore(*db_).unfinishedByPrinter().isEmpty());
     QList<int> printed = PrintedQuantities(*printer_);
     std::sort(printed.begin(), printed.end());
-    QList<int> expected;
-    for (int i = 1; i <= kPhones * kOrdersEach; ++i)
-        expected.append(i);
-    QCOMPARE(printed, expected);
+    QCOMPARE(printed, OneTo(kPhones * kOrdersEach));
+}
+
+void TestPhoneOrdersPrint::fiftyOrdersPrintWholeOnceWhileThePrinterCutsEveryThirdConnection() {
+    printer_->setFault(FakePrinter::Fault::Close, 100, 3, 0);
+    QCOMPARE(orderFromTenPhones(), 0);
+    for (int i = 0; i < 1000 && !JobStore(*db_).unfinishedByPrinter().isEmpty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    QVERIFY(JobStore(*db_).unfinishedByPrinter().isEmpty());
+    QList<int> whole;
+    int cutOff = 0;
+    int copies = 0;
+    for (const PrintedPaper& paper : printer_->papers()) {
+        if (paper.cuts == 0) {
+            ++cutOff;
+            continue;
+        }
+        whole += QuantitiesOn(paper);
+        if (paper.lines.join(QString()).contains(QStringLiteral("补打")))
+            ++copies;
+    }
+    // Every line once on a whole ticket; a copy only for a ticket that was cut off.
+    std::sort(whole.begin(), whole.end());
+    QCOMPARE(whole, OneTo(kPhones * kOrdersEach));
+    QVERIFY(cutOff > 0);
+    QCOMPARE(cutOff, printer_->faultsMet());
+    QVERIFY2(copies <= cutOff, qPrintable(QStringLiteral("%1 copies, %2 cut off").arg(copies).arg(cutOff)));
 }
 
 QTEST_GUILESS_MAIN(TestPhoneOrdersPrint)

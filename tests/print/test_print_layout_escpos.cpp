@@ -66,7 +66,7 @@ private Q_SLOTS:
     void copiesSayWhyTheyPrintAgain();
     void billHasTheContentOfThePaperLayout();
     void drawerPulseOpensTheDrawerAndPrintsNothing();
-    void textTheFontsCannotShowBecomesQuestionMarks();
+    void textTheFontsCannotShowBecomesAVisibleMark();
 };
 
 void TestPrintLayoutEscPos::columnsCountChineseAsTwo() {
@@ -211,11 +211,14 @@ void TestPrintLayoutEscPos::drawerPulseOpensTheDrawerAndPrintsNothing() {
     QCOMPARE(paper.cuts, 0);
 }
 
-void TestPrintLayoutEscPos::textTheFontsCannotShowBecomesQuestionMarks() {
+void TestPrintLayoutEscPos::textTheFontsCannotShowBecomesAVisibleMark() {
+    // Outside the basic plane (🌶 𠮷 😀), outside GBK (☕, which GB18030 writes in four bytes that a
+    // GBK font prints as two wrong characters), and a control that would be taken for a command.
     EscPosWriter out;
-    out.line(QStringLiteral("辣\U0001F336度\x1b@"));
-    const PrintedPaper paper = Decoded(out.bytes());
-    QCOMPARE(paper.lines, QStringList{QStringLiteral("辣?度?@")});
+    out.line(QStringLiteral("辣\U0001F336度\x1b@ 𠮷😀☕"));
+    QCOMPARE(Decoded(out.bytes()).lines, QStringList{QStringLiteral("辣□度□@ □□□")});
+    // Two bytes for each Chinese character and mark, one for "@", the blank and the line feed.
+    QCOMPARE(out.bytes().size(), 7 * 2 + 3);
 }
 
 QTEST_GUILESS_MAIN(TestPrintLayoutEscPos)

@@ -14,6 +14,7 @@
 #include "print/JobStore.h"
 #include "print/PrintQueue.h"
 #include "print/PrinterStore.h"
+#include "print/TicketEncoder.h"
 #include "settings/PrintersPage.h"
 #include "store/Database.h"
 
@@ -79,6 +80,7 @@ private Q_SLOTS:
     void mainWindowSaysWhichPrinterKeepsTicketsWaiting();
     void checkOutOpensTheDrawerWhereSet();
     void printersPageStoresItsForm();
+    void printersPageWarnsOfSharedCategoriesAndNamesTheMarkOfUnprintableText();
 };
 
 void TestPrinterWindows::kitchenButtonSendsEachPrinterItsLines() {
@@ -102,11 +104,13 @@ void TestPrinterWindows::kitchenButtonSendsEachPrinterItsLines() {
     QVERIFY2(answers.firstText().contains(QStringLiteral("纸巾")), qPrintable(answers.firstText()));
     QVERIFY(kitchen.waitForPrints(1));
     QVERIFY(bar.waitForPrints(1));
-    QVERIFY(Text(kitchen, 0).contains(QStringLiteral("宫保鸡丁")) && !Text(kitchen, 0).contains(QStringLiteral("啤酒")));
+    QVERIFY(Text(kitchen, 0).contains(QStringLiteral("宫保鸡丁")) &&
+            !Text(kitchen, 0).contains(QStringLiteral("啤酒")));
     QVERIFY(Text(bar, 0).contains(QStringLiteral("啤酒")) && !Text(bar, 0).contains(QStringLiteral("纸巾")));
     // The line no printer took is shown as not sent on the main window.
-    QTRY_VERIFY(desk.main->findChild<QLabel*>(QStringLiteral("printerStatusLabel"))->text().contains(
-        QStringLiteral("未送出")));
+    QTRY_VERIFY(desk.main->findChild<QLabel*>(QStringLiteral("printerStatusLabel"))
+                    ->text()
+                    .contains(QStringLiteral("未送出")));
 }
 
 void TestPrinterWindows::mainWindowSaysWhichPrinterKeepsTicketsWaiting() {
@@ -147,7 +151,8 @@ void TestPrinterWindows::printersPageStoresItsForm() {
     auto db = home.createDatabase();
     PrintersPage page(*db);
     page.findChild<QLineEdit*>(QStringLiteral("printerNameBox"))->setText(QStringLiteral("吧台"));
-    page.findChild<QLineEdit*>(QStringLiteral("printerAddressBox"))->setText(QStringLiteral("tcp://10.0.0.7:9100"));
+    page.findChild<QLineEdit*>(QStringLiteral("printerAddressBox"))
+        ->setText(QStringLiteral("tcp://10.0.0.7:9100"));
     page.findChild<QComboBox*>(QStringLiteral("paperBox"))->setCurrentText(QStringLiteral("58"));
     page.findChild<QCheckBox*>(QStringLiteral("categoryBox_") + kDrinks)->setChecked(true);
     page.addPrinter();
@@ -186,6 +191,33 @@ void TestPrinterWindows::printersPageStoresItsForm() {
     }
     QVERIFY(PrinterStore(*db).all().isEmpty());
     QCOMPARE(page.printerTable()->rowCount(), 0);
+
+}
+
+void TestPrinterWindows::printersPageWarnsOfSharedCategoriesAndNamesTheMarkOfUnprintableText() {
+    TestHome home;
+    auto db = home.createDatabase();
+    Printer hot;
+    hot.name = QStringLiteral("热菜");
+    hot.address = QStringLiteral("tcp://10.0.0.7:9100");
+    hot.categories = {kDishes};
+    PrinterStore(*db).add(hot);
+    PrintersPage page(*db);
+    auto* warning = page.findChild<QLabel*>(QStringLiteral("sharedCategoriesWarning"));
+    QVERIFY(warning && warning->isHidden());
+
+    Printer cold = hot;
+    cold.name = QStringLiteral("凉菜");
+    PrinterStore(*db).add(cold);
+    page.refresh();
+    QVERIFY(!warning->isHidden());
+    QVERIFY2(warning->text().contains(QStringLiteral("凉菜、热菜都接收“菜品”")), qPrintable(warning->text()));
+
+    // The page names the mark, and the test page prints it where its sample characters were.
+    QVERIFY(
+        page.findChild<QLabel*>(QStringLiteral("unprintableNotice"))->text().contains(QStringLiteral("□")));
+    const QStringList testPage = DecodeEscPos(EncodeTestPage(hot, QDateTime::currentDateTime())).lines;
+    QVERIFY(testPage.join(QLatin1Char('\n')).contains(QStringLiteral("□”：□□□")));
 }
 
 QTEST_MAIN(TestPrinterWindows)

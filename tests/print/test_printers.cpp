@@ -55,6 +55,7 @@ private Q_SLOTS:
     void cleanup();
     void routing_data();
     void routing();
+    void printersSharingACategoryAreWarnedOf();
     void addresses_data();
     void addresses();
     void storedPrintersComeBackAsTheyWere();
@@ -118,6 +119,21 @@ void TestPrinters::routing() {
     const KitchenRoute route = RouteToKitchen(printers, kOrder);
     QCOMPARE(Tickets(route), tickets);
     QCOMPARE(Names(route.unrouted), unrouted);
+}
+
+void TestPrinters::printersSharingACategoryAreWarnedOf() {
+    const Printer kitchen = KitchenPrinter(QStringLiteral("厨房"), {kDishes});
+    const Printer bar = KitchenPrinter(QStringLiteral("吧台"), {kDrinks});
+    QCOMPARE(
+        SharedCategoriesWarning({kitchen, bar, KitchenPrinter(QStringLiteral("凉菜"), {kDishes}, false)}),
+        QString());
+    QCOMPARE(SharedCategoriesWarning({kitchen, bar, KitchenPrinter(QStringLiteral("凉菜"), {kDishes})}),
+             QStringLiteral("厨房、凉菜都接收“菜品”，这一分类的每一项各打印一张"));
+    // Printers without categories share the categories no other lists.
+    QCOMPARE(SharedCategoriesWarning({kitchen, KitchenPrinter(QStringLiteral("后厨"), {}),
+                                      KitchenPrinter(QStringLiteral("前台"), {})}),
+             QStringLiteral("后厨、前台都接收“酒水”，这一分类的每一项各打印一张；后厨、前台都接收“其他”，这一"
+                            "分类的每一项各打印一张"));
 }
 
 void TestPrinters::addresses_data() {

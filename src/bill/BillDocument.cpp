@@ -1,5 +1,6 @@
 #include "bill/BillDocument.h"
 
+#include "bill/KitchenLedger.h"
 #include "store/Database.h"
 #include "store/Ids.h"
 #include "store/NumberText.h"
@@ -17,10 +18,13 @@ QString toggled(const QString& mark) {
     return mark.isEmpty() ? kMark : QString();
 }
 
-// A line as the grid compares it: the kitchen mark lives only in the document.
+// A line as another writer could have changed it: the kitchen mark lives only in the document, and what the
+// kitchen has is no change of the order.
 bool sameStoredLine(OrderLine a, OrderLine b) {
     a.kitchenMark.clear();
     b.kitchenMark.clear();
+    a.kitchenHas.clear();
+    b.kitchenHas.clear();
     return a == b;
 }
 
@@ -194,6 +198,10 @@ void BillDocument::editStoredLine(int line, const std::function<void(OrderLine&)
             return;
         store_.changeLine(billId(), *changed);
         own.append(lineId);
+        for (const OrderLine& shownLine : std::as_const(state_.lines))
+            if (shownLine.lineId == lineId && !shownLine.kitchenHas.isEmpty() &&
+                changed->quantity != before.quantity)
+                tellKitchen({{shownLine, changed->quantity}});
     });
 }
 
@@ -235,6 +243,24 @@ void BillDocument::toggleKitchenMark(int line) {
     selectLine(line);
 }
 
+void BillDocument::sentToKitchen(const QStringList& lineIds) {
+    for (int i = 0; i < state_.lines.size(); ++i)
+        if (lineIds.contains(state_.lines.at(i).lineId) && !state_.lines.at(i).kitchenMark.isEmpty()) {
+            state_.lines[i].kitchenMark.clear();
+            Q_EMIT lineChanged(i);
+        }
+    followStored();
+}
+
+bool BillDocument::marksNewLine(const OrderLine& line) const {
+    return kitchen_.marksNewLine ? kitchen_.marksNewLine(line) : line.category == kDishes;
+}
+
+void BillDocument::tellKitchen(const QList<KitchenChange>& changes) {
+    if (kitchen_.tell && !changes.isEmpty() && kitchen_.tell(billId(), state_.header.tableName, changes))
+        kitchenTold_ = true;
+}
+
 bool BillDocument::selectLine(int row) {
     if (row < 0)
         state_.selectedLineId.clear();
@@ -253,8 +279,12 @@ void BillDocument::deleteSelected() {
     const QString lineId = state_.selectedLineId;
     afterOwnAction();
     applyStep([&](QStringList& own) {
+        for (const OrderLine& line : std::as_const(state_.lines))
+            if (line.lineId == lineId && !line.kitchenHas.isEmpty())
+                tellKitchen({{line, QString()}});
         // A line a phone deleted a moment ago is gone either way.
         store_.removeLine(billId(), lineId);
+        KitchenLedger(db_).forgetLine(billId(), lineId);
         own.append(lineId);
     });
     state_.selectedLineId.clear();
@@ -302,12 +332,15 @@ void BillDocument::applyStep(const std::function<void(QStringList& ownLines)>& e
         step.commit();
     } catch (const StoreError&) {
         state_ = before;
+        kitchenTold_ = false;
         Q_EMIT linesChanged();
         Q_EMIT totalsChanged();
         throw;
     }
     if (slot)
         announceSlot(*slot);
+    if (std::exchange(kitchenTold_, false))
+        Q_EMIT kitchenTicketsWritten();
 }
 
 void BillDocument::resolveStoredBill() {
@@ -353,6 +386,7 @@ bool BillDocument::takeStored(const QStringList& ownLines) {
         return false;
     const std::optional<BillHeader> stored = store_.header(billId());
     QList<OrderLine> fresh = store_.lines(billId());
+    const QHash<QString, QString> kitchenHas = KitchenLedger(db_).quantities(billId());
 
     QHash<QString, const OrderLine*> shown;
     for (const OrderLine& line : std::as_const(state_.lines))
@@ -363,8 +397,12 @@ bool BillDocument::takeStored(const QStringList& ownLines) {
     for (OrderLine& line : fresh) {
         freshIds.insert(line.lineId);
         const OrderLine* before = shown.value(line.lineId);
-        // Marks stay as set here; a new dish is marked for the kitchen.
-        line.kitchenMark = before ? before->kitchenMark : (line.category == kDishes ? kMark : QString());
+        line.kitchenHas = kitchenHas.value(line.lineId);
+        // Marks stay as set here; a new line the kitchen does not have yet is marked by the kitchen's rule.
+        line.kitchenMark = before                       ? before->kitchenMark
+                           : !line.kitchenHas.isEmpty() ? QString()
+                           : marksNewLine(line)         ? kMark
+                                                        : QString();
         if (ownLines.contains(line.lineId))
             continue;
         if (!before) {

@@ -32,6 +32,23 @@ struct ChangesElsewhere {
     bool operator==(const ChangesElsewhere&) const = default;
 };
 
+// A line the kitchen already has, changed by a step: as it was (with what the kitchen has), and its
+// quantity now; empty when the line was deleted.
+struct KitchenChange {
+    OrderLine line;
+    QString quantityNow;
+};
+
+// How the open bill meets the kitchen, set by whoever opens it (the counter's desk, a phone page).
+struct KitchenRules {
+    // Whether a new line carries the kitchen mark √; by default a dish does.
+    std::function<bool(const OrderLine&)> marksNewLine;
+    // Runs inside the step that changed lines the kitchen has, so the kitchen hears of it with the change;
+    // true when it wrote tickets.
+    std::function<bool(const QString& billId, const QString& tableName, const QList<KitchenChange>& changes)>
+        tell;
+};
+
 // The open bill: which bill it is (a table's, or a closed one from the history list), its header and lines
 // as stored, and every edit the ordering window and the phone pages make to it.
 //
@@ -86,6 +103,9 @@ public:
     void toggleServed(int line);
     // The kitchen mark lives in the document only, never in the database.
     void toggleKitchenMark(int line);
+    // After the lines went to the kitchen: their marks go, and what the kitchen has is read again.
+    void sentToKitchen(const QStringList& lineIds);
+    void setKitchenRules(KitchenRules rules) { kitchen_ = std::move(rules); }
     // Deletes the selected line; nothing happens while no line is selected.
     void deleteSelected();
     // Selects a line; a row past the last line clears the highlight but keeps the previous selection.
@@ -142,6 +162,8 @@ Q_SIGNALS:
     void gone(const QString& reason);
     // A table's slot now holds this value as stored (the bill id, or empty once the bill has left).
     void slotStored(int table, const QString& value);
+    // A step stored tickets for the kitchen (退菜, 加菜).
+    void kitchenTicketsWritten();
 
 private:
     // How 实收 is decided: as stored, from the discount box, as the whole 应收, or as typed.
@@ -179,8 +201,11 @@ private:
     void announceSlot(const QString& value);
     // The user acted on the bill: what others changed before is taken as seen.
     void afterOwnAction();
+    bool marksNewLine(const OrderLine& line) const;
+    void tellKitchen(const QList<KitchenChange>& changes);
 
     Database& db_;
+    KitchenRules kitchen_;
     BillStore store_;
     State state_;
     QDateTime openedAt_; // the time a new bill's id is taken from
@@ -194,4 +219,5 @@ private:
     int stepDepth_ = 0; // steps running inside runAsOneStep
     std::optional<QString> slotToAnnounce_;
     std::optional<QString> pendingSlot_; // the slot the running step stored
+    bool kitchenTold_ = false;           // the running step wrote kitchen tickets
 };

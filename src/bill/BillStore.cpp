@@ -1,5 +1,6 @@
 #include "bill/BillStore.h"
 
+#include "bill/KitchenLedger.h"
 #include "store/Claims.h"
 #include "store/Database.h"
 #include "store/Ids.h"
@@ -286,6 +287,7 @@ void BillStore::deleteBill(const QString& billId) {
     removeHeader(billId);
     Statement lines(db_, "DELETE FROM \"明细\" WHERE \"id\" = ?");
     lines.bind(1, billId).run();
+    KitchenLedger(db_).forgetBill(billId);
     step.commit();
 }
 

@@ -21,17 +21,18 @@ struct MenuRecord {
 
 // One line of an order. Fields 0..7 are those of the menu record it came from.
 struct OrderLine {
-    QString category;    // 0 分类
-    QString name;        // 1 名称
-    QString quantity;    // 2 数量
-    QString unit;        // 3 单位
-    QString price;       // 4 单价
-    QString amount;      // 5 金额
-    QString remark;      // 6 备注
-    QString kitchenMark; // 7 后厨打印 mark "√", in memory only, never stored
-    QString lineId;      // 8 序号
-    QString sortKey;     // 9 排序
-    QString served;      // 10 上菜 "√" or empty
+    QString category;        // 0 分类
+    QString name;            // 1 名称
+    QString quantity;        // 2 数量
+    QString unit;            // 3 单位
+    QString price;           // 4 单价
+    QString amount;          // 5 金额
+    QString remark;          // 6 备注
+    QString kitchenMark;     // 7 后厨打印 mark "√", in memory only, never stored
+    QString lineId;          // 8 序号
+    QString sortKey;         // 9 排序
+    QString served;          // 10 上菜 "√" or empty
+    QString kitchenHas = {}; // not in the text form: how much of it the kitchen printers got, empty if none
 
     // "@"-terminated text form: eleven fields, each followed by "@".
     QString toText() const;

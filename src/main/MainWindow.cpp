@@ -428,6 +428,10 @@ void MainWindow::reopenBill(const QString& billId) {
 OrderWindow* MainWindow::newOrderWindow() {
     auto* window = new OrderWindow(db_, *settings_, this);
     connect(&window->bill(), &BillDocument::slotStored, tables_.get(), &TableMap::setSlot);
+    connect(window, &OrderWindow::printJobsWritten, this, [this] {
+        if (spooler_)
+            spooler_->wake();
+    });
     return window;
 }
 

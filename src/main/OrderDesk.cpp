@@ -1,7 +1,11 @@
 #include "main/OrderDesk.h"
 
-OrderDesk::OrderDesk(Database& db) : settings(db), tables(db, settings), bill(db), menu(db) {
+#include "print/PrintQueue.h"
+
+OrderDesk::OrderDesk(Database& db, const QString& source)
+    : settings(db), tables(db, settings), bill(db), menu(db) {
     QObject::connect(&bill, &BillDocument::slotStored, &tables, &TableMap::setSlot);
+    bill.setKitchenRules(KitchenRulesFor(db, source));
 }
 
 void OrderDesk::openTable(int table, const QDateTime& now) {

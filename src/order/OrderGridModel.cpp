@@ -137,7 +137,9 @@ QString OrderGridModel::cellText(int row, int column) const {
     case Served:
         return line.served;
     case Kitchen:
-        return line.kitchenMark;
+        // A line the kitchen printers already got says so until it is marked to go again.
+        return line.kitchenMark.isEmpty() && !line.kitchenHas.isEmpty() ? QStringLiteral("已送")
+                                                                        : line.kitchenMark;
     case LineId:
         return line.lineId;
     case SortKey:
@@ -158,6 +160,9 @@ QVariant OrderGridModel::data(const QModelIndex& index, int role) const {
         // Names and remarks may be longer than their columns: the tooltip holds the whole text.
         if (index.column() == Name || index.column() == Remark)
             return cellText(index.row(), index.column());
+        if (index.column() == Kitchen && !rows_.at(index.row()).kitchenHas.isEmpty())
+            return QStringLiteral("厨房已有 %1%2")
+                .arg(rows_.at(index.row()).kitchenHas, rows_.at(index.row()).unit);
         return {};
     case Qt::BackgroundRole:
         if (index.row() == bill_.selectedLine())

@@ -66,6 +66,7 @@ OrderWindow::OrderWindow(Database& db, SettingsStore& settings, QWidget* parent)
       menu_(new MenuChoice(db, this)) {
     setObjectName(QStringLiteral("orderWindow"));
     setWindowTitle(QStringLiteral("点餐"));
+    bill_->setKitchenRules(KitchenRulesFor(db, kSourceCounter));
     model_ = new OrderGridModel(*bill_, this);
     buildLayout();
     setFixedWidth(Px(14860));
@@ -76,6 +77,7 @@ OrderWindow::OrderWindow(Database& db, SettingsStore& settings, QWidget* parent)
     connect(bill_, &BillDocument::totalsChanged, this, &OrderWindow::showTotals);
     connect(bill_, &BillDocument::fieldsChanged, this, &OrderWindow::showFields);
     connect(bill_, &BillDocument::gone, this, &OrderWindow::showGone);
+    connect(bill_, &BillDocument::kitchenTicketsWritten, this, &OrderWindow::printJobsWritten);
     for (auto signal :
          {&BillDocument::linesChanged, &BillDocument::totalsChanged, &BillDocument::fieldsChanged})
         connect(bill_, signal, this, &OrderWindow::refreshPreview);
@@ -389,6 +391,14 @@ void OrderWindow::addSelectedMenuItem() {
 }
 
 void OrderWindow::deleteSelectedLine() {
+    // A dish the kitchen already has is taken back on paper too: asked first, as a cook may have started.
+    const int selected = bill_->selectedLine();
+    if (selected >= 0 && !bill_->lines().at(selected).kitchenHas.isEmpty()) {
+        const OrderLine& line = bill_->lines().at(selected);
+        if (!AskYesNo(this,
+                      QStringLiteral("厨房已经有“%1”，删除后会打印退菜单。\n确定删除吗？").arg(line.name)))
+            return;
+    }
     try {
         bill_->deleteSelected();
     } catch (const StoreError& error) {
@@ -443,17 +453,36 @@ void OrderWindow::printKitchenTicket() {
             PrintKitchenTicketFor(this, bill_->header().tableName, bill_->lines(), settings_);
             return;
         }
-        QList<OrderLine> marked;
-        std::copy_if(bill_->lines().begin(), bill_->lines().end(), std::back_inserter(marked),
-                     [](const OrderLine& line) { return line.kitchenMark == kMark; });
-        if (marked.isEmpty()) {
+        const auto [fresh, sentBefore] = MarkedForKitchen(bill_->lines());
+        if (fresh.isEmpty() && sentBefore.isEmpty()) {
             ShowMessage(this, kNoKitchenLinesMessage);
             return;
         }
-        const KitchenSend send = SendToKitchen(db_, bill_->header().tableName, marked, kSourceCounter,
-                                               QDateTime::currentDateTime());
-        if (const QString unrouted = UnroutedMessage(send); !unrouted.isEmpty())
-            ShowMessage(this, unrouted);
+        // What the kitchen already has goes again only when asked for, on tickets that say 重打, so no dish
+        // is cooked twice by surprise.
+        const bool again =
+            !sentBefore.isEmpty() &&
+            AskYesNo(this,
+                     QStringLiteral("以下菜品已经送过厨房：\n%1\n\n要再打印一次吗（单子上注明“重打”）？")
+                         .arg(LinesText(sentBefore)));
+        const QDateTime now = QDateTime::currentDateTime();
+        const QString& table = bill_->header().tableName;
+        QStringList sent;
+        if (!fresh.isEmpty()) {
+            const KitchenSend send = SendToKitchen(db_, table, fresh, kSourceCounter, now, bill_->billId());
+            for (const PrinterLines& ticket : send.tickets)
+                for (const OrderLine& line : ticket.lines)
+                    sent.append(line.lineId);
+            if (const QString unrouted = UnroutedMessage(send); !unrouted.isEmpty())
+                ShowMessage(this, unrouted);
+        }
+        if (again)
+            SendToKitchen(db_, table, sentBefore, kSourceCounter, now, bill_->billId(), true);
+        // Lines the kitchen has lose their mark either way: sent again, or left as the kitchen has them.
+        for (const OrderLine& line : sentBefore)
+            sent.append(line.lineId);
+        bill_->sentToKitchen(sent);
+        Q_EMIT printJobsWritten();
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("后厨单没有送出。"), error.text());
     }

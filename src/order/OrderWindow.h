@@ -52,6 +52,8 @@ public:
 Q_SIGNALS:
     // The bill was saved and the window closed.
     void closedAfterSave();
+    // Jobs for the printers were written: the spooler sends them now rather than at its next look.
+    void printJobsWritten();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -71,7 +71,8 @@ PrintJob ReadJob(const Statement& row) {
 QJsonArray LinesJson(const QList<OrderLine>& lines) {
     QJsonArray array;
     for (const OrderLine& line : lines)
-        array.append(QJsonObject{{QStringLiteral("名称"), line.name},
+        array.append(QJsonObject{{QStringLiteral("序号"), line.lineId},
+                                 {QStringLiteral("名称"), line.name},
                                  {QStringLiteral("数量"), line.quantity},
                                  {QStringLiteral("单位"), line.unit},
                                  {QStringLiteral("金额"), line.amount},
@@ -85,6 +86,7 @@ QList<OrderLine> LinesFromJson(const QJsonArray& array) {
     for (const QJsonValue& value : array) {
         const QJsonObject object = value.toObject();
         OrderLine line;
+        line.lineId = object.value(QStringLiteral("序号")).toString();
         line.name = object.value(QStringLiteral("名称")).toString();
         line.quantity = object.value(QStringLiteral("数量")).toString();
         line.unit = object.value(QStringLiteral("单位")).toString();
@@ -105,6 +107,17 @@ QString JobKindText(JobKind kind) {
     return {};
 }
 
+QString JobStateShown(const PrintJob& job) {
+    switch (job.state) {
+    case JobState::Waiting:
+        return job.recovery ? QStringLiteral("补打") : QStringLiteral("等待");
+    case JobState::GivenUp:
+        return QStringLiteral("失败");
+    default:
+        return JobStateText(job.state);
+    }
+}
+
 QString JobStateText(JobState state) {
     for (const auto& [value, name] : StateTexts())
         if (value == state)
@@ -114,8 +127,14 @@ QString JobStateText(JobState state) {
 
 QString JobContentText(const PrintJob& job) {
     QJsonObject content;
-    if (job.kind == JobKind::Kitchen)
+    if (job.kind == JobKind::Kitchen) {
         content.insert(QStringLiteral("lines"), LinesJson(job.lines));
+        const std::pair<const char*, QString> extras[] = {
+            {"账单", job.billId}, {"改动", job.change}, {"原因", job.reason}};
+        for (const auto& [key, value] : extras)
+            if (!value.isEmpty())
+                content.insert(QString::fromUtf8(key), value);
+    }
     if (job.kind == JobKind::Bill) {
         const BillData& bill = job.bill;
         content = QJsonObject{{QStringLiteral("餐馆名称"), bill.restaurantName},
@@ -133,8 +152,12 @@ QString JobContentText(const PrintJob& job) {
 void ReadJobContent(const QString& text, PrintJob& job) {
     const QJsonObject content = QJsonDocument::fromJson(text.toUtf8()).object();
     const QList<OrderLine> lines = LinesFromJson(content.value(QStringLiteral("lines")).toArray());
-    if (job.kind == JobKind::Kitchen)
+    if (job.kind == JobKind::Kitchen) {
         job.lines = lines;
+        job.billId = content.value(QStringLiteral("账单")).toString();
+        job.change = content.value(QStringLiteral("改动")).toString();
+        job.reason = content.value(QStringLiteral("原因")).toString();
+    }
     if (job.kind != JobKind::Bill)
         return;
     BillData& bill = job.bill;
@@ -329,6 +352,22 @@ QString JobStore::reprint(const QString& id, const QDateTime& now) {
     copy.finishedAt.clear();
     // The copy keeps the ticket's number but is filed under today, with the day's other jobs.
     return add(copy);
+}
+
+void JobStore::settleNotRouted(const QString& id, const QList<OrderLine>& stillUnrouted,
+                               const QString& note) {
+    std::optional<PrintJob> kept = job(id);
+    if (!kept)
+        return;
+    if (!stillUnrouted.isEmpty())
+        kept->lines = stillUnrouted;
+    Statement update(db_,
+                     "UPDATE \"打印任务\" SET \"状态\" = ?, \"内容\" = ?, \"说明\" = ? WHERE \"编号\" = ?");
+    update.bind(1, JobStateText(stillUnrouted.isEmpty() ? JobState::Printed : JobState::NotRouted))
+        .bind(2, JobContentText(*kept))
+        .bind(3, note.left(200))
+        .bind(4, id);
+    update.run();
 }
 
 int JobStore::purgeBefore(const QDate& day) {

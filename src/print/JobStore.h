@@ -41,8 +41,15 @@ struct PrintJob {
     QString note;           // why it waits, was not sent or was given up
     QString finishedAt;     // when the printer accepted it
     QList<OrderLine> lines; // kitchen tickets: the lines for this printer
+    QString billId;         // kitchen tickets: the bill the lines belong to
+    QString change;         // kitchen tickets for lines the kitchen already had: 退菜 or 加菜
+    QString reason;         // why, when one was given
     BillData bill;          // bills: everything the bill shows
 };
+
+// What the day's list says of a job: 等待, 补打 (waiting for a copy after a send that was cut), 发送中,
+// 已打印, 未送出 or 失败.
+QString JobStateShown(const PrintJob& job);
 
 // Every read and write of 打印任务. Writes run inside the caller's step when there is one (the lines an
 // order adds and the jobs that print them are stored together), else as a step of their own.
@@ -81,6 +88,9 @@ public:
     QList<PrintJob> since(const QDate& day, int limit = 500);
     // A new waiting copy of a job, marked 重打; its id.
     QString reprint(const QString& id, const QDateTime& now);
+    // A 未送出 job whose lines went out after all: it keeps the lines still without a printer, or counts as
+    // printed (its lines kept, for the day's list) when none is left.
+    void settleNotRouted(const QString& id, const QList<OrderLine>& stillUnrouted, const QString& note);
     // Forgets finished jobs (printed, not routed, given up) dated before the day.
     int purgeBefore(const QDate& day);
 

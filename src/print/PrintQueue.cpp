@@ -1,10 +1,14 @@
 #include "print/PrintQueue.h"
 
+#include "bill/KitchenLedger.h"
 #include "print/JobStore.h"
 #include "print/PrinterStore.h"
 #include "store/Database.h"
+#include "store/NumberText.h"
 
+#include <QMap>
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -32,44 +36,179 @@ bool HasKitchenPrinters(Database& db) {
     return !KitchenPrinters(PrinterStore(db).all()).isEmpty();
 }
 
-KitchenSend SendToKitchen(Database& db, const QString& tableName, const QList<OrderLine>& lines,
-                          const QString& source, const QDateTime& now) {
-    Transaction step(db);
-    const KitchenRoute route = RouteToKitchen(PrinterStore(db).all(), lines);
+namespace {
+
+// Writes the tickets of a route and records what each printer got; the unrouted lines are left to the
+// caller.
+QStringList WriteTickets(Database& db, const QList<PrinterLines>& tickets, const PrintJob& pattern,
+                         bool record) {
     JobStore jobs(db);
+    KitchenLedger ledger(db);
+    QStringList ids;
+    for (const PrinterLines& ticket : tickets) {
+        PrintJob job = pattern;
+        job.printer = ticket.printer;
+        job.lines = ticket.lines;
+        const QString jobId = jobs.add(job);
+        ids.append(jobId);
+        if (!record || job.billId.isEmpty())
+            continue;
+        for (const OrderLine& line : ticket.lines)
+            if (!line.lineId.isEmpty())
+                ledger.record(job.billId, line.lineId, ticket.printer, jobId, job.number, line.quantity,
+                              job.created);
+    }
+    return ids;
+}
+
+PrintJob KitchenPattern(const QString& tableName, const QString& source, const QDateTime& now, int number,
+                        const QString& billId) {
+    PrintJob job = NewJob(JobKind::Kitchen, {}, now);
+    job.number = number;
+    job.source = source;
+    job.tableName = tableName;
+    job.billId = billId;
+    return job;
+}
+
+QString NotRoutedNote(const QList<OrderLine>& lines) {
+    return QStringLiteral("没有打印机接收“%1”").arg(CategoriesOf(lines));
+}
+
+} // namespace
+
+KitchenSend SendToKitchen(Database& db, const QString& tableName, const QList<OrderLine>& lines,
+                          const QString& source, const QDateTime& now, const QString& billId, bool again) {
+    Transaction step(db);
+    const KitchenRoute route = RouteToKitchen(PrinterStore(db).all(), lines, ReadDishPrinters(db));
     KitchenSend send;
     send.tickets = route.tickets;
     send.unrouted = route.unrouted;
     if (!route.tickets.isEmpty())
-        send.number = jobs.nextTicketNumber(now.date());
-    for (const PrinterLines& ticket : route.tickets) {
-        PrintJob job = NewJob(JobKind::Kitchen, ticket.printer, now);
-        job.number = send.number;
-        job.source = source;
-        job.tableName = tableName;
-        job.lines = ticket.lines;
-        jobs.add(job);
-    }
-    if (!route.unrouted.isEmpty()) {
-        PrintJob job = NewJob(JobKind::Kitchen, {}, now);
+        send.number = JobStore(db).nextTicketNumber(now.date());
+    PrintJob pattern = KitchenPattern(tableName, source, now, send.number, billId);
+    pattern.reprint = again;
+    WriteTickets(db, route.tickets, pattern, !again);
+    if (!route.unrouted.isEmpty() && !again) {
+        PrintJob job = pattern;
         job.state = JobState::NotRouted;
-        job.number = send.number;
-        job.source = source;
-        job.tableName = tableName;
         job.lines = route.unrouted;
-        job.note = QStringLiteral("没有打印机接收“%1”").arg(CategoriesOf(route.unrouted));
-        jobs.add(job);
+        job.note = NotRoutedNote(route.unrouted);
+        JobStore(db).add(job);
     }
     step.commit();
     return send;
 }
 
+MarkedLines MarkedForKitchen(const QList<OrderLine>& lines) {
+    MarkedLines marked;
+    for (const OrderLine& line : lines)
+        if (line.kitchenMark == kMark)
+            (line.kitchenHas.isEmpty() ? marked.fresh : marked.sentBefore).append(line);
+    return marked;
+}
+
 std::optional<KitchenSend> SendPhoneOrderToKitchen(Database& db, const QString& tableName,
                                                    const QList<OrderLine>& lines, const QString& source,
-                                                   const QDateTime& now) {
+                                                   const QDateTime& now, const QString& billId) {
     if (lines.isEmpty() || !PrinterStore(db).phoneOrdersToKitchen() || !HasKitchenPrinters(db))
         return std::nullopt;
-    return SendToKitchen(db, tableName, lines, source, now);
+    return SendToKitchen(db, tableName, lines, source, now, billId);
+}
+
+int TellKitchenOfChanges(Database& db, const QString& billId, const QString& tableName,
+                         const QList<KitchenChange>& changes, const QString& source, const QDateTime& now) {
+    // Per printer, in the order the printers first appear: the lines taken back and the lines added.
+    QStringList printers;
+    QMap<QString, QList<OrderLine>> returned;
+    QMap<QString, QList<OrderLine>> added;
+    KitchenLedger ledger(db);
+    for (const KitchenChange& change : changes) {
+        const double now_ = change.quantityNow.isEmpty() ? 0 : ReadNumber(change.quantityNow);
+        for (const KitchenHolding& holding : ledger.holdingsOfLine(billId, change.line.lineId)) {
+            const double delta = now_ - ReadNumber(holding.quantity);
+            if (delta == 0)
+                continue;
+            OrderLine line = change.line;
+            line.quantity = NumberText(std::abs(delta));
+            (delta < 0 ? returned : added)[holding.printer].append(line);
+            if (!printers.contains(holding.printer))
+                printers.append(holding.printer);
+        }
+    }
+    if (printers.isEmpty())
+        return 0;
+    Transaction step(db);
+    const int number = JobStore(db).nextTicketNumber(now.date());
+    int tickets = 0;
+    for (const auto& [kind, lines, sign] :
+         {std::tuple{QStringLiteral("退菜"), &returned, -1}, std::tuple{QStringLiteral("加菜"), &added, 1}}) {
+        PrintJob pattern = KitchenPattern(tableName, source, now, number, billId);
+        pattern.change = kind;
+        for (const QString& printer : printers) {
+            if (!lines->contains(printer))
+                continue;
+            PrintJob job = pattern;
+            job.printer = printer;
+            job.lines = lines->value(printer);
+            const QString jobId = JobStore(db).add(job);
+            ++tickets;
+            for (const OrderLine& line : job.lines)
+                ledger.record(billId, line.lineId, printer, jobId, number,
+                              NumberText(sign * ReadNumber(line.quantity)), now);
+        }
+    }
+    step.commit();
+    return tickets;
+}
+
+KitchenRules KitchenRulesFor(Database& db, const QString& source) {
+    // Read once, when the first new line asks: a window's bill sees the printers as they were then.
+    struct Known {
+        std::optional<QList<Printer>> printers;
+        DishPrinters dishes;
+    };
+    auto known = std::make_shared<Known>();
+    Database* database = &db;
+    KitchenRules rules;
+    rules.marksNewLine = [known, database](const OrderLine& line) {
+        if (!known->printers) {
+            known->printers = KitchenPrinters(PrinterStore(*database).all());
+            known->dishes = ReadDishPrinters(*database);
+        }
+        if (known->printers->isEmpty())
+            return line.category == kDishes;
+        return RouteToKitchen(*known->printers, {line}, known->dishes).unrouted.isEmpty();
+    };
+    rules.tell = [database, source](const QString& billId, const QString& tableName,
+                                    const QList<KitchenChange>& changes) {
+        return TellKitchenOfChanges(*database, billId, tableName, changes, source,
+                                    QDateTime::currentDateTime()) > 0;
+    };
+    return rules;
+}
+
+QStringList ReprintJob(Database& db, const QString& jobId, const QDateTime& now) {
+    JobStore jobs(db);
+    const std::optional<PrintJob> original = jobs.job(jobId);
+    if (!original)
+        throw StoreError(QStringLiteral("打印记录 %1 已不存在。").arg(jobId));
+    if (original->state != JobState::NotRouted)
+        return {jobs.reprint(jobId, now)};
+    Transaction step(db);
+    const KitchenRoute route = RouteToKitchen(PrinterStore(db).all(), original->lines, ReadDishPrinters(db));
+    if (route.tickets.isEmpty())
+        throw StoreError(QStringLiteral("“%1”仍然没有打印机接收：请先在 综合设置 → 打印机 中为它指定打印机。")
+                             .arg(CategoriesOf(original->lines)));
+    // The kitchen never had these lines: they go out as the ticket they were meant to be.
+    PrintJob pattern =
+        KitchenPattern(original->tableName, original->source, now, original->number, original->billId);
+    const QStringList ids = WriteTickets(db, route.tickets, pattern, true);
+    const QString sentNote = QStringLiteral("已改送（%1）").arg(now.toString(QStringLiteral("HH:mm")));
+    jobs.settleNotRouted(jobId, route.unrouted,
+                         route.unrouted.isEmpty() ? sentNote : NotRoutedNote(route.unrouted));
+    step.commit();
+    return ids;
 }
 
 QList<OrderLine> LinesWithIds(const QList<OrderLine>& lines, const QStringList& lineIds) {

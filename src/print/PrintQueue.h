@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bill/BillDocument.h"
 #include "bill/OrderLine.h"
 #include "order/BillLayout.h"
 #include "print/Printer.h"
@@ -25,16 +26,43 @@ struct KitchenSend {
 // True when an enabled printer prints kitchen tickets; without one, 后厨打印 prints pages as it always did.
 bool HasKitchenPrinters(Database& db);
 
-// Routes the lines to the kitchen printers by category and writes one ticket per printer, all under one
-// number of the day. `source` is 收银台, 服务员 or 顾客扫码.
+// Routes the lines to the kitchen printers (by dish, else by category) and writes one ticket per printer,
+// all under one number of the day. `source` is 收银台, 服务员 or 顾客扫码. Given the bill's id, what each
+// printer got is recorded with its ticket (送厨记录), so it is not sent twice and hears of later changes;
+// `again` sends lines the kitchen already has once more, on tickets that say 重打, and records nothing.
 KitchenSend SendToKitchen(Database& db, const QString& tableName, const QList<OrderLine>& lines,
-                          const QString& source, const QDateTime& now);
+                          const QString& source, const QDateTime& now, const QString& billId = {},
+                          bool again = false);
+
+// The lines marked √ for 后厨打印: those the kitchen does not have yet, and those it has, which go again
+// only when asked for.
+struct MarkedLines {
+    QList<OrderLine> fresh;
+    QList<OrderLine> sentBefore;
+};
+MarkedLines MarkedForKitchen(const QList<OrderLine>& lines);
 
 // For an order from a phone: sends its lines when 手机订单自动送厨 is on and a kitchen printer exists;
 // nullopt when phone orders do not go to the kitchen by themselves.
 std::optional<KitchenSend> SendPhoneOrderToKitchen(Database& db, const QString& tableName,
                                                    const QList<OrderLine>& lines, const QString& source,
-                                                   const QDateTime& now);
+                                                   const QDateTime& now, const QString& billId = {});
+
+// Lines the kitchen already has whose quantity went down or that were deleted print 退菜 for what was
+// taken back, and those whose quantity went up 加菜 for the difference, each on the printers that have the
+// line, in the caller's step. Returns how many tickets were written.
+int TellKitchenOfChanges(Database& db, const QString& billId, const QString& tableName,
+                         const QList<KitchenChange>& changes, const QString& source, const QDateTime& now);
+
+// The kitchen's side of an open bill: a new line is marked √ when a kitchen printer takes it (without
+// kitchen printers: when it is a dish, as on paper), and a change of a line the kitchen has reaches the
+// printers that have it. The printers are read once, when first needed.
+KitchenRules KitchenRulesFor(Database& db, const QString& source);
+
+// 重打 of any job: a copy for its printer that says 重打. Kitchen lines no printer took (未送出) go to the
+// printers that take them now, as a first ticket; those still without a printer stay 未送出. Returns the
+// new jobs' ids; throws StoreError naming the lines no printer takes yet.
+QStringList ReprintJob(Database& db, const QString& jobId, const QDateTime& now);
 
 // The lines whose 序号 is listed, in the order of the bill.
 QList<OrderLine> LinesWithIds(const QList<OrderLine>& lines, const QStringList& lineIds);

@@ -1,5 +1,8 @@
 #include "print/PrinterStore.h"
 
+#include "bill/KitchenLedger.h"
+#include "print/Routing.h"
+
 #include "print/JobStore.h"
 #include "store/Database.h"
 #include "store/Schema.h"
@@ -90,7 +93,11 @@ void PrinterStore::change(const QString& oldName, const Printer& printer) {
     update.run();
     if (db_.changes() == 0)
         throw StoreError(QStringLiteral("打印机“%1”已不存在。").arg(oldName));
-    JobStore(db_).renamePrinter(oldName, printer.name.trimmed());
+    // Waiting jobs, the dishes that name it and what it has of open bills keep following it.
+    const QString newName = printer.name.trimmed();
+    JobStore(db_).renamePrinter(oldName, newName);
+    RenameDishPrinter(db_, oldName, newName);
+    KitchenLedger(db_).renamePrinter(oldName, newName);
     step.commit();
 }
 

@@ -38,8 +38,9 @@ void Finish(EscPosWriter& out) {
 
 // An item: its name on the left, broken within its column, the quantity on the right of the first line
 // (on a line of its own when it leaves the name too little room); the remark below it, indented.
-void KitchenItem(EscPosWriter& out, const OrderLine& line, int columns) {
-    const QString quantity = QuantityText(line);
+void KitchenItem(EscPosWriter& out, const OrderLine& line, int columns, const QString& change) {
+    // On a 退菜 or 加菜 ticket the quantity is what was taken back or added, and says so.
+    const QString quantity = change.left(1) + QuantityText(line);
     const int quantityColumns = TextColumns(quantity);
     const int nameColumns = columns - quantityColumns - 1;
     out.size(false, true);
@@ -114,6 +115,9 @@ QByteArray EncodeKitchenTicket(const PrintJob& job, int columns) {
     out.initialize();
     out.align(Align::Center).bold(true).line(job.printer).bold(false).align(Align::Left);
     CopyBanner(out, CopyMark(job), columns);
+    // A change of what the kitchen already has must not be read as a new order.
+    if (!job.change.isEmpty())
+        LargeLines(out, QStringLiteral("■■ %1 ■■").arg(job.change), columns);
     LargeLines(out, QStringLiteral("桌号：") + job.tableName, columns);
     out.size(true, true).line(QStringLiteral("单号：%1").arg(job.number)).size(false, false);
     LabelledLines(out, QStringLiteral("来源："), job.source, columns);
@@ -121,9 +125,12 @@ QByteArray EncodeKitchenTicket(const PrintJob& job, int columns) {
                   columns);
     out.line(Rule(columns));
     for (const OrderLine& line : job.lines)
-        KitchenItem(out, line, columns);
+        KitchenItem(out, line, columns, job.change);
     out.line(Rule(columns));
-    out.line(QStringLiteral("共 %1 项").arg(job.lines.size()));
+    if (!job.reason.isEmpty())
+        LabelledLines(out, QStringLiteral("原因："), job.reason, columns);
+    out.line(job.change.isEmpty() ? QStringLiteral("共 %1 项").arg(job.lines.size())
+                                  : QStringLiteral("%1 共 %2 项").arg(job.change).arg(job.lines.size()));
     Finish(out);
     return out.bytes();
 }

@@ -156,8 +156,8 @@ QWidget* PrintersPage::buildForm() {
 QWidget* PrintersPage::buildJobs() {
     auto* group = new QGroupBox(QStringLiteral("今日打印记录"), this);
     jobs_ = makeTable({QStringLiteral("时间"), QStringLiteral("打印机"), QStringLiteral("种类"),
-                       QStringLiteral("单号"), QStringLiteral("桌号"), QStringLiteral("状态"),
-                       QStringLiteral("说明")},
+                       QStringLiteral("单号"), QStringLiteral("桌号"), QStringLiteral("菜品"),
+                       QStringLiteral("状态"), QStringLiteral("说明")},
                       "jobTable", group);
     jobs_->setMinimumHeight(Px(2400));
     auto* reprint = NamedButton(QStringLiteral("重打"), "reprintButton", group);
@@ -276,7 +276,7 @@ void PrintersPage::reprintJob() {
         return;
     }
     try {
-        JobStore(db_).reprint(jobIds_.at(row), QDateTime::currentDateTime());
+        ReprintJob(db_, jobIds_.at(row), QDateTime::currentDateTime());
     } catch (const StoreError& error) {
         ShowMessage(this, error.text());
         return;
@@ -328,16 +328,17 @@ void PrintersPage::fillJobs() {
     for (int row = 0; row < jobs.size(); ++row) {
         const PrintJob& job = jobs.at(row);
         jobIds_.append(job.id);
-        QString kind = JobKindText(job.kind);
-        if (const QString mark = CopyMark(job); !mark.isEmpty())
-            kind += QStringLiteral("（%1）").arg(mark);
+        QString kind = job.change.isEmpty() ? JobKindText(job.kind) : job.change;
+        if (job.reprint)
+            kind += QStringLiteral("（重打）");
+        const QString content =
+            job.kind == JobKind::Bill ? QStringLiteral("应收 ") + job.bill.receivable : LinesText(job.lines);
         SetRow(jobs_, row,
                {job.created.toString(QStringLiteral("HH:mm:ss")),
                 job.printer.isEmpty() ? QStringLiteral("（无）") : job.printer, kind,
-                job.number > 0 ? QString::number(job.number) : QString(), job.tableName,
-                JobStateText(job.state),
-                job.state == JobState::NotRouted ? job.note + QStringLiteral("：") + LinesText(job.lines)
-                                                 : job.note});
+                job.number > 0 ? QString::number(job.number) : QString(), job.tableName, content,
+                JobStateShown(job), job.note});
+        jobs_->item(row, 5)->setToolTip(content);
     }
 }
 

@@ -82,7 +82,9 @@ const QList<TableDef>& tables() {
           {"备用2", 50},
           {"备用3", 50},
           {"序号", 50},
-          {"分类", 50}}},
+          {"分类", 50},
+          // The printers a dish goes to instead of those of its category (comma-separated names).
+          {"打印机", 200}}},
         // One row per printer; 用途 "后厨", "账单" or "后厨,账单"; 分类 a comma-separated list, may be empty.
         {"打印机",
          {{"名称", 50},
@@ -108,6 +110,16 @@ const QList<TableDef>& tables() {
           {"重打", 10},
           {"说明", 200},
           {"完成时间", 20}}},
+        // What the kitchen has of each order line: one row per line and printer and send; 数量 is what that
+        // ticket added (negative for a 退菜 ticket). The rows go with their line.
+        {"送厨记录",
+         {{"序号", 20},
+          {"账单", 20},
+          {"打印机", 50},
+          {"任务", 20},
+          {"单号", 10},
+          {"数量", 20},
+          {"时间", 20}}},
     };
     return defs;
 }
@@ -293,6 +305,13 @@ void CreatePrintTables(Database& db) {
     db.exec("CREATE INDEX IF NOT EXISTS \"打印任务_日期\" ON \"打印任务\" (\"日期\");");
 }
 
+void CreateKitchenRecords(Database& db) {
+    db.exec(createTableSql(db, tableDef("送厨记录")).constData());
+    db.exec("CREATE INDEX IF NOT EXISTS \"送厨记录_账单\" ON \"送厨记录\" (\"账单\", \"序号\");");
+    if (!hasColumn(db, "菜单", "打印机"))
+        db.exec(("ALTER TABLE \"菜单\" ADD COLUMN \"打印机\" " + columnType(db, 200)).constData());
+}
+
 void CreateClaimTable(Database& db) {
     const QByteArray sql = "CREATE TABLE IF NOT EXISTS \"占用\" (" +
                            QByteArray(db.isServer() ? "rowid BIGSERIAL PRIMARY KEY, " : "") + "\"对象\" " +
@@ -310,6 +329,7 @@ void CreateSchema(Database& db) {
     CreateTableTokens(db);
     CreatePrintTables(db);
     CreateClaimTable(db);
+    CreateKitchenRecords(db);
     CreateIndexes(db);
     insertSampleRows(db);
     if (db.isServer())
@@ -340,6 +360,8 @@ void MigrateSchema(Database& db) {
     }
     if (version < 4)
         CreateClaimTable(db);
+    if (version < 5)
+        CreateKitchenRecords(db);
     if (version < kSchemaVersion)
         db.setUserVersion(kSchemaVersion);
     transaction.commit();

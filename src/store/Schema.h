@@ -8,7 +8,7 @@
 class Database;
 
 // Version of the schema this program writes (the file's user_version; a table of its own on a server).
-inline constexpr int kSchemaVersion = 4;
+inline constexpr int kSchemaVersion = 5;
 
 // Number of occupation slot columns "0".."50" in 综合设置; only the first 45 belong to tiles.
 inline constexpr int kSlotColumns = 51;
@@ -22,7 +22,8 @@ void CreateIndexes(Database& db);
 
 // Brings an older file up to kSchemaVersion. Version 2 adds 桌台令牌 (the guest code of each table);
 // version 3 adds the printers (打印机), their job queue (打印任务) and the switch 综合设置.手机送厨;
-// version 4 adds the claims (占用).
+// version 4 adds the claims (占用); version 5 what the kitchen has of each line (送厨记录) and the printers
+// a dish goes to (菜单.打印机).
 void MigrateSchema(Database& db);
 
 // Creates 桌台令牌 (编号 of the table in 餐桌设置, 令牌 its guest token), where missing.
@@ -30,6 +31,9 @@ void CreateTableTokens(Database& db);
 
 // Creates 打印机 and 打印任务 with their indexes, where missing.
 void CreatePrintTables(Database& db);
+
+// Creates 送厨记录 and the column 菜单.打印机, where missing.
+void CreateKitchenRecords(Database& db);
 
 // Creates 占用 (who holds which table, bill or service, see store/Claims.h), where missing.
 void CreateClaimTable(Database& db);

@@ -12,6 +12,9 @@
 #include "order/MenuChoice.h"
 #include "order/OrderGridModel.h"
 #include "order/OrderWindow.h"
+#include "order/Printing.h"
+#include "print/JobStore.h"
+#include "print/PrinterStore.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/Settings.h"
@@ -147,6 +150,42 @@ private Q_SLOTS:
         QVERIFY(bill.next());
         QCOMPARE(bill.text(0) + QLatin1Char('|') + bill.text(1) + QLatin1Char('|') + bill.text(2),
                  QStringLiteral("118|118|yes"));
+    }
+
+    void kitchenPrintingSendsEachLineOnceAndAsksBeforeAgain() {
+        Desk desk;
+        Printer kitchen;
+        kitchen.name = QStringLiteral("厨房");
+        kitchen.address = QStringLiteral("tcp://127.0.0.1:9");
+        kitchen.categories = {kDishes};
+        PrinterStore(*desk.db).add(kitchen);
+        QTest::mouseDClick(desk.main.tile(0), Qt::LeftButton);
+        OrderWindow* window = desk.main.orderWindow();
+        window->chooseCategory(0);
+        window->findChild<QListWidget*>(QStringLiteral("menuList"))->setCurrentRow(0);
+        window->addSelectedMenuItem();
+        auto* send = window->findChild<QToolButton*>(QStringLiteral("kitchenTicketButton"));
+        const auto tickets = [&] {
+            QStringList found;
+            for (const PrintJob& job : JobStore(*desk.db).since(QDate::currentDate()))
+                found.prepend(job.lines.value(0).name + (job.reprint ? QStringLiteral(" 重打") : QString()));
+            return found;
+        };
+        send->click();
+        QCOMPARE(tickets(), QStringList{QStringLiteral("宫保鸡丁")});
+        const QModelIndex mark = window->grid().index(0, OrderGridModel::Kitchen);
+        QCOMPARE(mark.data().toString(), QStringLiteral("已送"));
+        // Pressed again: nothing is marked any more, nothing goes.
+        QCOMPARE(MessageShownBy([&] { send->click(); }), kNoKitchenLinesMessage + QStringLiteral("|提示"));
+        // Marked again, it goes only when the question is answered yes, as 重打.
+        window->grid().clickCell(mark);
+        const MessageBoxAnswerer answers({QMessageBox::No, QMessageBox::Yes});
+        send->click();
+        QCOMPARE(tickets().size(), 1);
+        window->grid().clickCell(mark);
+        send->click();
+        QVERIFY(answers.firstText().startsWith(QStringLiteral("以下菜品已经送过厨房")));
+        QCOMPARE(tickets(), (QStringList{QStringLiteral("宫保鸡丁"), QStringLiteral("宫保鸡丁 重打")}));
     }
 
     void aTileSettledJustAfterAPhoneOrderedAsksFirst() {

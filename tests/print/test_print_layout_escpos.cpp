@@ -170,6 +170,16 @@ void TestPrintLayoutEscPos::copiesSayWhyTheyPrintAgain() {
     const QString text = Decoded(EncodeKitchenTicket(job, 32)).lines.join(QString());
     QVERIFY(text.contains(QStringLiteral("重打")));
     QVERIFY(!text.contains(QStringLiteral("补打")));
+
+    // A dish taken back can never be read as one to cook: the banner is large, and so is each quantity.
+    job.reprint = false;
+    job.change = QStringLiteral("退菜");
+    job.reason = QStringLiteral("客人不要了");
+    const PrintedPaper taken = Decoded(EncodeKitchenTicket(job, 32));
+    const qsizetype banner = taken.lines.indexOf(QStringLiteral("■■ 退菜 ■■"));
+    QVERIFY(banner >= 0 && taken.bigLines.contains(static_cast<int>(banner)));
+    QVERIFY(taken.lines.join(QString()).contains(QStringLiteral("退×1碗")));
+    QVERIFY(taken.lines.join(QString()).contains(QStringLiteral("原因：客人不要了")));
 }
 
 void TestPrintLayoutEscPos::billHasTheContentOfThePaperLayout() {

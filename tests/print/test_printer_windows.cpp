@@ -192,6 +192,28 @@ void TestPrinterWindows::printersPageStoresItsForm() {
     QVERIFY(PrinterStore(*db).all().isEmpty());
     QCOMPARE(page.printerTable()->rowCount(), 0);
 
+    // The day's list says what each ticket holds and what became of it; 重打 sends lines no printer took
+    // once one takes them.
+    OrderLine cola;
+    cola.category = kDrinks;
+    cola.name = QStringLiteral("可乐");
+    cola.quantity = QStringLiteral("2");
+    cola.unit = QStringLiteral("瓶");
+    SendToKitchen(*db, QStringLiteral("大厅001"), {cola}, kSourceCounter, QDateTime::currentDateTime());
+    page.refresh();
+    QCOMPARE(page.jobTable()->item(0, 5)->text(), QStringLiteral("可乐 ×2瓶"));
+    QCOMPARE(page.jobTable()->item(0, 6)->text(), QStringLiteral("未送出"));
+    QCOMPARE(page.jobTable()->item(1, 6)->text(), QStringLiteral("失败"));
+    Printer bar;
+    bar.name = QStringLiteral("吧台");
+    bar.address = QStringLiteral("tcp://127.0.0.1:9");
+    bar.categories = {kDrinks};
+    PrinterStore(*db).add(bar);
+    page.refresh();
+    page.jobTable()->selectRow(0);
+    page.reprintJob();
+    QCOMPARE(page.jobTable()->item(0, 1)->text(), QStringLiteral("吧台"));
+    QCOMPARE(page.jobTable()->item(0, 6)->text(), QStringLiteral("等待"));
 }
 
 void TestPrinterWindows::printersPageWarnsOfSharedCategoriesAndNamesTheMarkOfUnprintableText() {

@@ -8,7 +8,7 @@ PageResponse BillHeaderPage::save(const PageRequest& request) {
     PageData data;
     {
         const std::scoped_lock lock(context_.dbMutex());
-        OrderDesk desk(context_.db());
+        OrderDesk desk(context_.db(), kSourceWaiter);
         const int table = TableIndex(request, desk);
         OpenTable(desk, table);
         if (request.post) {

@@ -8,10 +8,13 @@
 namespace {
 
 QString doneMessage(const QString& code) {
-    static const QHash<QString, QString> texts{{QStringLiteral("added"), QStringLiteral("已加入账单。")},
-                                               {QStringLiteral("modified"), QStringLiteral("已修改。")},
-                                               {QStringLiteral("deleted"), QStringLiteral("已删除。")},
-                                               {QStringLiteral("saved"), QStringLiteral("已保存。")}};
+    static const QHash<QString, QString> texts{
+        {QStringLiteral("added"), QStringLiteral("已加入账单。")},
+        {QStringLiteral("modified"), QStringLiteral("已修改。")},
+        {QStringLiteral("deleted"), QStringLiteral("已删除。")},
+        {QStringLiteral("saved"), QStringLiteral("已保存。")},
+        {QStringLiteral("notsent"), QStringLiteral("已加入账单，但有菜品没有打印机接收，未送厨房，"
+                                                   "请告诉服务员。")}};
     return texts.value(code);
 }
 
@@ -39,7 +42,7 @@ PageResponse BillLinePages::lineForm(const PageRequest& request, PhonePage page,
     PageData data;
     {
         const std::scoped_lock lock(context_.dbMutex());
-        OrderDesk desk(context_.db());
+        OrderDesk desk(context_.db(), kSourceWaiter);
         const int table = TableIndex(request, desk);
         OpenTable(desk, table);
         const int index = LineIndex(desk.bill, Param(request, "l"), table);

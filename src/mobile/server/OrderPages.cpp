@@ -122,7 +122,8 @@ PageResponse OrderPages::saveMenu(const PageRequest& request, const PageVisitor&
     const std::map<int, QString> chosen = chosenQuantities(request);
 
     const std::scoped_lock lock(context_.dbMutex());
-    OrderDesk desk(context_.db());
+    const QString source = visitor.guest() ? kSourceGuest : kSourceWaiter;
+    OrderDesk desk(context_.db(), source);
     const TableRef table = ResolveTable(request, desk, visitor);
     const QString back = TableLink(PhonePage::Menu, table.param) + QStringLiteral("&c=%1").arg(category);
     if (Param(request, "tn") != desk.tables.tableName(table.index))
@@ -153,6 +154,7 @@ PageResponse OrderPages::saveMenu(const PageRequest& request, const PageVisitor&
     // The whole order is one step: every line at its quantity and the kitchen tickets that print them, or
     // nothing at all.
     const QDateTime now = QDateTime::currentDateTime();
+    std::optional<KitchenSend> sent;
     desk.bill.runAsOneStep([&] {
         QStringList added;
         for (const auto& [index, quantity] : order) {
@@ -161,9 +163,12 @@ PageResponse OrderPages::saveMenu(const PageRequest& request, const PageVisitor&
                 desk.bill.setQuantity(at, quantity);
             added.append(desk.bill.lines().at(at).lineId);
         }
-        SendPhoneOrderToKitchen(context_.db(), desk.tables.tableName(table.index),
-                                LinesWithIds(desk.bill.lines(), added),
-                                visitor.guest() ? kSourceGuest : kSourceWaiter, now);
+        sent =
+            SendPhoneOrderToKitchen(context_.db(), desk.tables.tableName(table.index),
+                                    LinesWithIds(desk.bill.lines(), added), source, now, desk.bill.billId());
     });
-    return Redirect(TableLink(PhonePage::Detail, table.param) + QStringLiteral("&m=added"));
+    // The kitchen does not get what no printer takes: whoever ordered is told, so a waiter can say so.
+    const bool allSent = !sent || sent->unrouted.isEmpty();
+    return Redirect(TableLink(PhonePage::Detail, table.param) +
+                    (allSent ? QStringLiteral("&m=added") : QStringLiteral("&m=notsent")));
 }

@@ -9,6 +9,7 @@
 #include "main/OrderDesk.h"
 #include "main/TableMap.h"
 #include "mobile/server/PageTemplate.h"
+#include "print/PrinterStore.h"
 #include "settings/SettingsStore.h"
 #include "store/Claims.h"
 #include "store/Database.h"
@@ -98,6 +99,7 @@ private Q_SLOTS:
     void initTestCase();
     void flowMatchesCounter();
     void aRefusedOrderLeavesTheBillAsItWas();
+    void anOrderTheKitchenCannotTakeSaysSo();
     void pageFilesAreTemplates();
     void hostileFields_data();
     void hostileFields();
@@ -330,6 +332,29 @@ void TestLanserve::hostileFields_data() {
             QTest::addRow("%s %s", qPrintable(field), label) << field << value << accepted;
         }
     }
+}
+
+void TestLanserve::anOrderTheKitchenCannotTakeSaysSo() {
+    constexpr int table = 8;
+    Printer kitchen;
+    kitchen.name = QStringLiteral("厨房");
+    kitchen.address = QStringLiteral("tcp://127.0.0.1:9");
+    kitchen.categories = {kDishes};
+    PrinterStore(*db_).add(kitchen);
+    const auto removed = qScopeGuard([&] { PrinterStore(*db_).remove(kitchen.name); });
+    // A drink, which no printer takes.
+    static const QRegularExpression field(QStringLiteral("name=\"v\" value=\"([0-9a-f]+)\""));
+    const QString version =
+        field.match(QString::fromUtf8(get("/phone/menu.asp?c=1&t=" + QByteArray::number(table)).body))
+            .captured(1);
+    const RawReply added = post("/phone/savemenu.asp", {{"t", QString::number(table)},
+                                                        {"tn", Counter(*db_).tables.tableName(table)},
+                                                        {"c", "1"},
+                                                        {"qty0", "1"},
+                                                        {"v", version}});
+    QCOMPARE(added.status, 303);
+    QCOMPARE(HeaderValue(added, "Location"), QStringLiteral("detail.asp?t=8&m=notsent"));
+    QVERIFY(get("/phone/detail.asp?t=8&m=notsent").body.contains(escaped(QStringLiteral("未送厨房"))));
 }
 
 void TestLanserve::aRefusedOrderLeavesTheBillAsItWas() {

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -42,11 +43,12 @@ const char* const kBoxCaptions[] = {"名  称：", "数  量：", "单  位：",
 const QString kBoxNames[] = {QStringLiteral("nameEdit"),     QStringLiteral("quantityEdit"),
                              QStringLiteral("unitEdit"),     QStringLiteral("priceEdit"),
                              QStringLiteral("initialsEdit"), QStringLiteral("remarkEdit")};
+constexpr int kPrinterRowsShown = 4;
 
 } // namespace
 
 DishDialog::DishDialog(MenuCatalogue& catalogue, QWidget* parent)
-    : QWidget(parent, Qt::Window), catalogue_(catalogue),
+    : QWidget(parent, Qt::Window), catalogue_(catalogue), printerList_(new QListWidget(this)),
       categoryLabel_(new QLabel(QStringLiteral("菜品"), this)) {
     setObjectName(QStringLiteral("dishDialog"));
     setWindowTitle(QStringLiteral("酒菜设置"));
@@ -64,6 +66,17 @@ DishDialog::DishDialog(MenuCatalogue& catalogue, QWidget* parent)
         grid->addWidget(new QLabel(QString::fromUtf8(kBoxCaptions[i]), this), i, 0);
         grid->addWidget(box, i, 1);
     }
+    printerList_->setObjectName(QStringLiteral("printerList"));
+    printerList_->setMinimumWidth(Px(3300));
+    FrameControl(printerList_);
+    addPrinterRow({}, QStringLiteral("未设置打印机"), false);
+    printerList_->setFixedHeight(kPrinterRowsShown * printerList_->sizeHintForRow(0) +
+                                 2 * printerList_->frameWidth());
+    auto* printerHint = new QLabel(QStringLiteral("都不勾选：按分类"), this);
+    printerHint->setObjectName(QStringLiteral("printerHint"));
+    grid->addWidget(new QLabel(QStringLiteral("打印机："), this), BoxCount, 0, Qt::AlignTop);
+    grid->addWidget(printerList_, BoxCount, 1);
+    grid->addWidget(printerHint, BoxCount + 1, 1);
     categoryLabel_->setObjectName(QStringLiteral("dishCategoryLabel"));
     categoryLabel_->setStyleSheet(QStringLiteral("color: rgb(192,0,0); font-weight: bold;"));
 
@@ -101,6 +114,7 @@ void DishDialog::openNew(const QString& key, const QString& category) {
     for (QLineEdit* box : boxes_)
         box->clear();
     boxes_[Quantity]->setText(QStringLiteral("1"));
+    showPrinters({});
     showDialog();
 }
 
@@ -113,6 +127,7 @@ void DishDialog::openFor(const MenuItem& item, const QString& category) {
     boxes_[Price]->setText(item.price);
     boxes_[Initials]->setText(item.initials);
     boxes_[Remark]->setText(item.remark);
+    showPrinters(item.printers);
     showDialog();
 }
 
@@ -121,8 +136,53 @@ QString DishDialog::category() const {
 }
 
 DishEntry DishDialog::entry() const {
-    return {boxes_[Name]->text(),  boxes_[Quantity]->text(), boxes_[Unit]->text(),
-            boxes_[Price]->text(), boxes_[Initials]->text(), boxes_[Remark]->text()};
+    return {boxes_[Name]->text(),     boxes_[Quantity]->text(), boxes_[Unit]->text(), boxes_[Price]->text(),
+            boxes_[Initials]->text(), boxes_[Remark]->text(),   checkedPrinters()};
+}
+
+void DishDialog::showPrinters(const QStringList& named) {
+    printerList_->clear();
+    QList<Printer> printers;
+    try {
+        printers = catalogue_.kitchenPrinters();
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("酒菜设置读取打印机失败：%1").arg(error.text()));
+        ShowMessage(this, QStringLiteral("读取打印机失败：%1").arg(error.text()));
+    }
+    QStringList listed;
+    for (const Printer& printer : printers) {
+        const QString caption =
+            printer.enabled ? printer.name : QStringLiteral("%1（停用）").arg(printer.name);
+        addPrinterRow(printer.name, caption, named.contains(printer.name));
+        listed.append(printer.name);
+    }
+    for (const QString& name : named)
+        if (!listed.contains(name))
+            addPrinterRow(name, QStringLiteral("%1（无此打印机）").arg(name), true);
+    const bool any = printerList_->count() > 0;
+    if (!any)
+        addPrinterRow({}, QStringLiteral("未设置打印机"), false);
+    printerList_->setEnabled(any);
+}
+
+// A row without a name only says something; it has no check box.
+void DishDialog::addPrinterRow(const QString& name, const QString& caption, bool checked) {
+    auto* row = new QListWidgetItem(caption, printerList_);
+    if (name.isEmpty()) {
+        row->setFlags(Qt::NoItemFlags);
+        return;
+    }
+    row->setData(Qt::UserRole, name);
+    row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+    row->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+}
+
+QStringList DishDialog::checkedPrinters() const {
+    QStringList names;
+    for (int row = 0; row < printerList_->count(); ++row)
+        if (const QListWidgetItem* item = printerList_->item(row); item->checkState() == Qt::Checked)
+            names.append(item->data(Qt::UserRole).toString());
+    return names;
 }
 
 bool DishDialog::save() {

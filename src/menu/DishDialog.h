@@ -6,6 +6,7 @@
 
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 
 // The dish dialog: the boxes of one menu item. It saves under the key of the item it was opened
@@ -24,6 +25,8 @@ public:
     void openFor(const MenuItem& item, const QString& category);
 
     QLineEdit* box(Box index) const { return boxes_[index]; }
+    // "打印机": one checkable row per kitchen printer; none checked goes by category.
+    QListWidget* printerList() const { return printerList_; }
     const QString& key() const { return key_; }
     QString category() const;
     DishEntry entry() const;
@@ -39,9 +42,15 @@ protected:
 
 private:
     void showDialog();
+    // Lists the kitchen printers as set up now, the item's own checked; names that are no longer a kitchen
+    // printer stay listed and checked, so saving never drops them unseen.
+    void showPrinters(const QStringList& named);
+    void addPrinterRow(const QString& name, const QString& caption, bool checked);
+    QStringList checkedPrinters() const;
 
     MenuCatalogue& catalogue_;
     QLineEdit* boxes_[BoxCount];
+    QListWidget* printerList_;
     QLabel* categoryLabel_;
     QString key_;
     bool centred_ = false;

@@ -1,5 +1,6 @@
 #include "menu/MenuCatalogue.h"
 
+#include "print/PrinterStore.h"
 #include "store/Database.h"
 #include "store/Ids.h"
 #include "store/NumberText.h"
@@ -25,6 +26,24 @@ void checkSearchKey(const QString& searchKey) {
                              .arg(length));
 }
 
+// 打印机 holds the names joined by commas, as the kitchen routing reads them.
+QStringList readPrinterNames(const QString& stored) {
+    QStringList names;
+    for (const QString& name : stored.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        names.append(name.trimmed());
+    return names;
+}
+
+QString printerNamesText(const QStringList& names) {
+    for (const QString& name : names)
+        if (name.contains(QLatin1Char(',')))
+            throw StoreError(QStringLiteral("打印机名称“%1”中有逗号，未保存。").arg(name));
+    QStringList unique = names;
+    unique.removeAll(QString());
+    unique.removeDuplicates();
+    return unique.join(QLatin1Char(','));
+}
+
 } // namespace
 
 QString MenuSearchKey(const QString& name, const QString& initials) {
@@ -45,14 +64,15 @@ QString ContainsLikePattern(const QString& text) {
 }
 
 QList<MenuItem> MenuCatalogue::search(const QString& category, const QString& text) const {
-    Statement query(db_,
-                    "SELECT \"序号\", \"名称\", \"数量\", \"单位\", \"单价\", \"拼音\", \"备注\", \"分类\" "
-                    "FROM \"菜单\" WHERE \"查询\" LIKE ? ESCAPE '\\' AND \"分类\" = ? ORDER BY rowid");
+    Statement query(
+        db_, "SELECT \"序号\", \"名称\", \"数量\", \"单位\", \"单价\", \"拼音\", \"备注\", \"分类\", "
+             "\"打印机\" FROM \"菜单\" WHERE \"查询\" LIKE ? ESCAPE '\\' AND \"分类\" = ? ORDER BY rowid");
     query.bind(1, ContainsLikePattern(text)).bind(2, category);
     QList<MenuItem> items;
     while (query.next()) {
         items.append({query.text(0), RestoreBrackets(query.text(1)), numberText(query.text(2)), query.text(3),
-                      numberText(query.text(4)), query.text(5), query.text(6), query.text(7)});
+                      numberText(query.text(4)), query.text(5), query.text(6), query.text(7),
+                      readPrinterNames(query.text(8))});
     }
     return items;
 }
@@ -78,6 +98,7 @@ void MenuCatalogue::save(const QString& key, const QString& category, const Dish
     const QString quantity = numberText(entry.quantity);
     const QString price = numberText(entry.price);
     const QString searchKey = MenuSearchKey(entry.name, entry.initials);
+    const QString printers = printerNamesText(entry.printers);
     checkSearchKey(searchKey);
     CheckWidths(kTable, {{"名称", name},
                          {"数量", quantity},
@@ -86,27 +107,35 @@ void MenuCatalogue::save(const QString& key, const QString& category, const Dish
                          {"拼音", entry.initials},
                          {"备注", entry.remark},
                          {"分类", category},
-                         {"序号", key}});
+                         {"序号", key},
+                         {"打印机", printers}});
 
     Transaction transaction(db_);
     Statement update(
         db_, "UPDATE \"菜单\" SET \"名称\" = ?, \"数量\" = ?, \"单位\" = ?, \"单价\" = ?, \"拼音\" = ?, "
-             "\"备注\" = ?, \"分类\" = ?, \"序号\" = ?, \"查询\" = ?, "
+             "\"备注\" = ?, \"分类\" = ?, \"序号\" = ?, \"查询\" = ?, \"打印机\" = ?, "
              "\"备用1\" = '', \"备用2\" = '', \"备用3\" = '' "
              "WHERE rowid = (SELECT rowid FROM \"菜单\" WHERE \"序号\" = ? ORDER BY rowid LIMIT 1)");
     update.bind(1, name).bind(2, quantity).bind(3, entry.unit).bind(4, price).bind(5, entry.initials);
-    update.bind(6, entry.remark).bind(7, category).bind(8, key).bind(9, searchKey).bind(10, key);
+    update.bind(6, entry.remark).bind(7, category).bind(8, key).bind(9, searchKey).bind(10, printers);
+    update.bind(11, key);
     update.run();
     if (db_.changes() == 0) {
         Statement insert(db_,
                          "INSERT INTO \"菜单\" (\"名称\", \"数量\", \"单位\", \"单价\", \"拼音\", \"备注\", "
-                         "\"分类\", \"序号\", \"查询\", \"备用1\", \"备用2\", \"备用3\") "
-                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, '', '', '')");
+                         "\"分类\", \"序号\", \"查询\", \"打印机\", \"备用1\", \"备用2\", \"备用3\") "
+                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '', '', '')");
         insert.bind(1, name).bind(2, quantity).bind(3, entry.unit).bind(4, price).bind(5, entry.initials);
-        insert.bind(6, entry.remark).bind(7, category).bind(8, key).bind(9, searchKey);
+        insert.bind(6, entry.remark).bind(7, category).bind(8, key).bind(9, searchKey).bind(10, printers);
         insert.run();
     }
     transaction.commit();
+}
+
+QList<Printer> MenuCatalogue::kitchenPrinters() const {
+    QList<Printer> kitchen = PrinterStore(db_).all();
+    kitchen.removeIf([](const Printer& printer) { return !printer.kitchen; });
+    return kitchen;
 }
 
 bool MenuCatalogue::remove(const QString& key) {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "print/Printer.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class Database;
 
@@ -16,6 +19,8 @@ struct MenuItem {
     QString initials; // 拼音
     QString remark;   // 备注
     QString category; // 分类
+    // 打印机: the kitchen printers the dish goes to instead of its category's; empty goes by category.
+    QStringList printers{};
 
     bool operator==(const MenuItem&) const = default;
 };
@@ -28,6 +33,7 @@ struct DishEntry {
     QString price;
     QString initials;
     QString remark;
+    QStringList printers{}; // names of kitchen printers; empty goes by category
 };
 
 // The search key 查询 of an item: the name as typed, "-", the initials (宫保鸡丁-gbjd).
@@ -51,8 +57,12 @@ public:
     QString newKey(const QDateTime& now) const;
 
     // Writes the item with this key (a new row when none holds it yet). Every value is checked against its
-    // column first; a value that does not fit throws StoreError and nothing is written.
+    // column first (the printers as the comma-separated names they are stored as; a name holding a comma
+    // is refused too); a value that does not fit throws StoreError and nothing is written.
     void save(const QString& key, const QString& category, const DishEntry& entry);
+
+    // The printers a dish may name: every kitchen printer set up, enabled or not, by name.
+    QList<Printer> kitchenPrinters() const;
 
     // Deletes the item with this key; false when there was none.
     bool remove(const QString& key);

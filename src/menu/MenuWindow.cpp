@@ -25,10 +25,11 @@ namespace {
 const QStringList kCategories{QStringLiteral("菜品"), QStringLiteral("酒水"), QStringLiteral("其他")};
 const QString kCategoryOptionNames[] = {QStringLiteral("dishesOption"), QStringLiteral("drinksOption"),
                                         QStringLiteral("otherOption")};
-const QStringList kHeaders{QStringLiteral("名称"), QStringLiteral("数量"), QStringLiteral("单位"),
-                           QStringLiteral("单价"), QStringLiteral("拼音"), QStringLiteral("备注"),
-                           QStringLiteral("分类")};
-const int kColumnWidths[] = {Px(3000), Px(900), Px(900), Px(1050), Px(1500), Px(3000), Px(900)};
+const QStringList kHeaders{QStringLiteral("名称"), QStringLiteral("数量"),  QStringLiteral("单位"),
+                           QStringLiteral("单价"), QStringLiteral("拼音"),  QStringLiteral("备注"),
+                           QStringLiteral("分类"), QStringLiteral("打印机")};
+const int kColumnWidths[] = {Px(3000), Px(900), Px(900), Px(1050), Px(1500), Px(3000), Px(900), Px(1800)};
+constexpr int kPrintersColumn = 7;
 constexpr int kRowHeight = 22;
 constexpr int kHeaderHeight = 24;
 
@@ -54,7 +55,9 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : MenuList::kScreenRows;
     }
-    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 7; }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : static_cast<int>(kHeaders.size());
+    }
 
     QVariant data(const QModelIndex& index, int role) const override {
         if (role == Qt::BackgroundRole) {
@@ -67,9 +70,11 @@ public:
         const MenuItem* item = list_.entryAt(index.row());
         if (!item)
             return {};
-        // Names and remarks may be longer than their columns: the tooltip holds the whole text.
-        if (role == Qt::ToolTipRole)
-            return index.column() == 0 ? item->name : index.column() == 5 ? item->remark : QVariant();
+        // Names, remarks and printers may be longer than their columns: the tooltip holds the whole text.
+        const bool mayBeLong =
+            index.column() == 0 || index.column() == 5 || index.column() == kPrintersColumn;
+        if (role == Qt::ToolTipRole && !mayBeLong)
+            return {};
         switch (index.column()) {
         case 0:
             return item->name;
@@ -83,8 +88,11 @@ public:
             return item->initials;
         case 5:
             return item->remark;
-        default:
+        case 6:
             return item->category;
+        default:
+            // Empty for a dish that goes by its category, so the few that go elsewhere stand out.
+            return item->printers.join(QStringLiteral("、"));
         }
     }
 

@@ -1,15 +1,13 @@
+#include "bill/OrderLine.h"
 #include "common/TestHome.h"
 #include "menu/MenuCatalogue.h"
 #include "menu/MenuList.h"
+#include "print/Routing.h"
 #include "store/Database.h"
 
 #include <QTest>
 
 namespace {
-
-const QString kDishes = QStringLiteral("菜品");
-const QString kDrinks = QStringLiteral("酒水");
-const QString kOthers = QStringLiteral("其他");
 
 struct StoredRow {
     QString name, quantity, price, initials, searchKey, category, spare1, spare2, spare3;
@@ -208,6 +206,30 @@ private Q_SLOTS:
         const QString key = QStringLiteral("20250101120004");
         catalogue_->save(key, kDishes, dish(QString(29, u'鸡'), QString(20, u'j')));
         QCOMPARE(storedRow(*db_, key)->searchKey.size(), 50);
+    }
+
+    // The printers saved are those the kitchen routing reads; naming none goes back to the category.
+    void printersAreStoredForTheRouting() {
+        const QString key = QStringLiteral("20240101130000");
+        const QString gongbao = QStringLiteral("宫保鸡丁");
+        const QStringList named{QStringLiteral("厨房"), QStringLiteral("凉菜间")};
+        DishEntry entry = dish(gongbao, QStringLiteral("gbjd"));
+        entry.printers = named;
+        catalogue_->save(key, kDishes, entry);
+        QCOMPARE(catalogue_->search(kDishes, gongbao).value(0).printers, named);
+        QCOMPARE(ReadDishPrinters(*db_).value(DishKey(kDishes, gongbao)), named);
+
+        // Too long for the column, or holding the separator: refused, and the stored names stay.
+        for (const QString& refused : {QString(201, u'厨'), QStringLiteral("厨房,二楼")}) {
+            entry.printers = {refused};
+            QVERIFY_THROWS_EXCEPTION(StoreError, catalogue_->save(key, kDishes, entry));
+        }
+        QCOMPARE(catalogue_->search(kDishes, gongbao).value(0).printers, named);
+
+        entry.printers.clear();
+        catalogue_->save(key, kDishes, entry);
+        QCOMPARE(catalogue_->search(kDishes, gongbao).value(0).printers, QStringList());
+        QVERIFY(ReadDishPrinters(*db_).isEmpty());
     }
 
     void clearEmptiesOnlyOneCategory() {

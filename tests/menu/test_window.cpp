@@ -2,12 +2,14 @@
 #include "common/TestHome.h"
 #include "menu/DishDialog.h"
 #include "menu/MenuWindow.h"
+#include "print/PrinterStore.h"
 #include "store/Database.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -35,6 +37,29 @@ QString nameOfKey(Database& db, const QString& key) {
     Statement query(db, "SELECT \"名称\" FROM \"菜单\" WHERE \"序号\" = ?");
     query.bind(1, key);
     return query.next() ? query.text(0) : QString();
+}
+
+QString printersOfKey(Database& db, const QString& key) {
+    Statement query(db, "SELECT \"打印机\" FROM \"菜单\" WHERE \"序号\" = ?");
+    query.bind(1, key);
+    return query.next() ? query.text(0) : QString();
+}
+
+Printer networkPrinter(const QString& name, bool kitchen, bool enabled) {
+    Printer printer;
+    printer.name = name;
+    printer.address = QStringLiteral("tcp://127.0.0.1:9100");
+    printer.kitchen = kitchen;
+    printer.bills = !kitchen;
+    printer.enabled = enabled;
+    return printer;
+}
+
+QStringList rowTexts(const QListWidget* list) {
+    QStringList texts;
+    for (int row = 0; row < list->count(); ++row)
+        texts.append(list->item(row)->text());
+    return texts;
 }
 
 } // namespace
@@ -183,6 +208,41 @@ private Q_SLOTS:
         QVERIFY(!window_->list().selectedRow());
     }
 
+    // The dialog offers the kitchen printers as set up when it opens, enabled or not, and saves the checked
+    // ones; a name that is no printer any more stays checked until unchecked.
+    void dialogSavesTheCheckedPrinters() {
+        const QString gongbao = QStringLiteral("20240101130000");
+        DishDialog* dialog = window_->dishDialog();
+        auto* printers = dialog->findChild<QListWidget*>("printerList");
+        modifyRow(0);
+        QVERIFY(!printers->isEnabled());
+        QCOMPARE(rowTexts(printers), QStringList{QStringLiteral("未设置打印机")});
+        dialog->close();
+
+        PrinterStore store(*db_);
+        store.add(networkPrinter(QStringLiteral("厨房"), true, true));
+        store.add(networkPrinter(QStringLiteral("凉菜间"), true, false));
+        store.add(networkPrinter(QStringLiteral("前台"), false, true));
+        modifyRow(0);
+        QVERIFY(printers->isEnabled());
+        QCOMPARE(rowTexts(printers), (QStringList{QStringLiteral("凉菜间（停用）"), QStringLiteral("厨房")}));
+        printers->item(0)->setCheckState(Qt::Checked);
+        printers->item(1)->setCheckState(Qt::Checked);
+        dialog->findChild<QPushButton*>("saveButton")->click();
+        QCOMPARE(printersOfKey(*db_, gongbao), QStringLiteral("凉菜间,厨房"));
+        QCOMPARE(cell(0, 7), QStringLiteral("凉菜间、厨房"));
+        QCOMPARE(cell(1, 7), QString());
+
+        store.remove(QStringLiteral("厨房"));
+        modifyRow(0);
+        QCOMPARE(rowTexts(printers),
+                 (QStringList{QStringLiteral("凉菜间（停用）"), QStringLiteral("厨房（无此打印机）")}));
+        QCOMPARE(printers->item(1)->checkState(), Qt::Checked);
+        printers->item(0)->setCheckState(Qt::Unchecked);
+        dialog->findChild<QPushButton*>("saveButton")->click();
+        QCOMPARE(printersOfKey(*db_, gongbao), QStringLiteral("厨房"));
+    }
+
     void tooLongNameIsRefusedWithAMessage() {
         window_->findChild<QPushButton*>("addButton")->click();
         DishDialog* dialog = window_->dishDialog();
@@ -208,6 +268,10 @@ private:
         QTableView* grid = window_->grid();
         const QRect rect = grid->visualRect(grid->model()->index(row, 1));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+    void modifyRow(int row) {
+        clickRow(row);
+        window_->findChild<QPushButton*>("modifyButton")->click();
     }
     void addDishes(int count) {
         Statement insert(*db_,

@@ -163,12 +163,6 @@ QByteArray signIn(int port) {
                                : QByteArray();
 }
 
-QString formField(const QByteArray& html, const char* name) {
-    const QRegularExpression pattern(
-        QStringLiteral("name=\"%1\" value=\"([^\"]*)\"").arg(QLatin1String(name)));
-    return pattern.match(QString::fromUtf8(html)).captured(1);
-}
-
 // Gives some tables an open bill, so the list shows totals as on a busy evening.
 void fillTables(Database& db) {
     for (int table = 2; table < 8; ++table) {
@@ -271,13 +265,14 @@ QByteArray wrkScript(const Phase& phase) {
                                    : "wrk.headers[\"Cookie\"] = " + luaText(phase.cookie) + "\n") +
            R"(
 local threads = {}
-function setup(thread) table.insert(threads, thread) end
+function setup(thread) table.insert(threads, thread); thread:set("id", #threads) end
 wrong = 0
 sent = 0
 if #bodies > 0 then
   function request()
     sent = sent + 1
-    return wrk.format(nil, nil, nil, bodies[sent % #bodies + 1])
+    local key = string.format("%08x%08x%016d", id or 0, sent, os.time())
+    return wrk.format(nil, nil, nil, (string.gsub(bodies[sent % #bodies + 1], "@KEY@", key)))
   end
 end
 function response(status, headers, body)
@@ -381,8 +376,10 @@ QByteArray renderedList(const QString& program, const QString& folder) {
     return list.status == 200 && list.body.contains(kListTitle) ? list.body : QByteArray();
 }
 
-// A guest's order for each table: the first dish once, as the menu behind the table's code offers it.
-QList<QByteArray> guestOrders(Database& db, const QString& menuVersion) {
+// A guest's order for each table: the first dish once, as the menu behind the table's code offers it. Each
+// request carries a one-time key of its own (made by the load script in place of @KEY@), so every answer
+// is an order placed, never the answer to a repeat.
+QList<QByteArray> guestOrders(Database& db, const QString& dishKey) {
     SettingsStore settings(db);
     const QStringList keys = settings.tableKeys();
     const QStringList names = settings.tableList();
@@ -391,9 +388,9 @@ QList<QByteArray> guestOrders(Database& db, const QString& menuVersion) {
     for (int i = 0; i < keys.size() && i < names.size(); ++i)
         bodies.append(formBody({{"t", tokens.value(keys.at(i))},
                                 {"tn", names.at(i)},
-                                {"c", "0"},
-                                {"v", menuVersion},
-                                {"qty0", "1"}}));
+                                {"go", "1"},
+                                {QLatin1Char('q') + dishKey, "1"}}) +
+                      "&k=@KEY@");
     return bodies;
 }
 
@@ -440,22 +437,23 @@ int main(int argc, char** argv) {
     const QByteArray staff = port ? signIn(port) : QByteArray();
     const QByteArray guestMenuTarget = "/phone/menu.asp?t=" + guestToken.toLatin1() + "&c=0";
     const Reply guestMenu = get(port, guestMenuTarget, {});
-    const QString menuVersion = formField(guestMenu.body, "v");
-    if (staff.isEmpty() || guestMenu.status != 200 || menuVersion.isEmpty()) {
+    static const QRegularExpression dishBox(QStringLiteral("name=\"q(\\d+)\""));
+    const QString dishKey = dishBox.match(QString::fromUtf8(guestMenu.body)).captured(1);
+    if (staff.isEmpty() || guestMenu.status != 200 || dishKey.isEmpty()) {
         std::fprintf(stderr, "Lanserve did not start, sign in or show the guest menu\n");
         return 1;
     }
-    const QByteArray versionField = "name=\"v\" value=\"" + menuVersion.toLatin1() + "\"";
+    const QByteArray dishBoxField = "name=\"q" + dishKey.toLatin1() + "\"";
     const QList<Phase> phases{
         {QStringLiteral("static copy"), QStringLiteral("/bench/static.html"), 200, kListTitle, {}, {}},
         {QStringLiteral("list.asp (staff)"), QStringLiteral("/phone/list.asp"), 200, kListTitle, staff, {}},
-        {QStringLiteral("menu.asp (guest)"), QString::fromLatin1(guestMenuTarget), 200, versionField, {}, {}},
+        {QStringLiteral("menu.asp (guest)"), QString::fromLatin1(guestMenuTarget), 200, dishBoxField, {}, {}},
         {QStringLiteral("order (guest POST)"),
          QStringLiteral("/phone/savemenu.asp"),
          303,
-         "detail.asp?t=",
+         "&m=added",
          {},
-         guestOrders(*db, menuVersion)},
+         guestOrders(*db, dishKey)},
         {QStringLiteral("list.asp, counter writing"),
          QStringLiteral("/phone/list.asp"),
          200,
@@ -466,7 +464,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("menu.asp, counter writing"),
          QString::fromLatin1(guestMenuTarget),
          200,
-         versionField,
+         dishBoxField,
          {},
          {},
          true},

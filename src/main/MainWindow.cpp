@@ -5,11 +5,13 @@
 #include "bill/BillDocument.h"
 #include "bill/BillStore.h"
 #include "bill/ChangeFeed.h"
+#include "bill/PendingOrders.h"
 #include "main/HistoryPanel.h"
 #include "main/TableMap.h"
 #include "main/TileWidget.h"
 #include "main/TransferWindow.h"
 #include "menu/MenuWindow.h"
+#include "mobile/GuestOrdersWindow.h"
 #include "mobile/MobileWindow.h"
 #include "mobile/PhoneAlarm.h"
 #include "order/OrderWindow.h"
@@ -139,6 +141,7 @@ MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& 
     changes_ = new ChangeFeed(db_, this);
     connect(changes_, &ChangeFeed::changed, this, &MainWindow::followStoredChanges);
     changes_->start();
+    showGuestOrdersWaiting();
     // The minutes on the tiles move on, and the phones' alarm is looked at.
     auto* clock = new QTimer(this);
     clock->setInterval(1500);
@@ -164,8 +167,33 @@ void MainWindow::followStoredChanges() {
         Log::write(QStringLiteral("餐桌状态刷新失败：") + error.text());
     }
     showTileStatus();
+    showGuestOrdersWaiting();
     if (orderWindow_ && orderWindow_->isVisible())
         orderWindow_->followStoredBill();
+}
+
+void MainWindow::showGuestOrdersWaiting() {
+    qsizetype waiting = 0;
+    try {
+        waiting = PendingOrders(db_).waiting().size();
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("顾客订单读取失败：") + error.text());
+    }
+    guestOrdersLabel_->setText(QStringLiteral("顾客订单待确认（%1）").arg(waiting));
+    guestOrdersLabel_->setVisible(waiting > 0);
+    if (guestOrders_)
+        guestOrders_->refresh();
+}
+
+void MainWindow::openGuestOrders() {
+    if (!guestOrders_) {
+        guestOrders_ = new GuestOrdersWindow(db_, this);
+        connect(guestOrders_, &GuestOrdersWindow::ordersSettled, this, &MainWindow::followStoredChanges);
+    }
+    guestOrders_->refresh();
+    guestOrders_->show();
+    guestOrders_->raise();
+    guestOrders_->activateWindow();
 }
 
 // The spooler's threads stop before the windows they may hand pages to.
@@ -267,6 +295,15 @@ QWidget* MainWindow::buildToolbar() {
     phoneAlarmLabel_->installEventFilter(this);
     phoneAlarmLabel_->hide();
     row->addWidget(phoneAlarmLabel_);
+    guestOrdersLabel_ = new QLabel(band);
+    guestOrdersLabel_->setObjectName(QStringLiteral("guestOrdersLabel"));
+    guestOrdersLabel_->setToolTip(QStringLiteral("顾客扫码下的单等服务员确认。点击查看。"));
+    guestOrdersLabel_->setStyleSheet(
+        QStringLiteral("background: white; color: rgb(0,128,0); font-size: 11pt; padding: 4px 8px;"));
+    guestOrdersLabel_->setCursor(Qt::PointingHandCursor);
+    guestOrdersLabel_->installEventFilter(this);
+    guestOrdersLabel_->hide();
+    row->addWidget(guestOrdersLabel_);
     printerStatusLabel_ = new QLabel(band);
     printerStatusLabel_->setObjectName(QStringLiteral("printerStatusLabel"));
     printerStatusLabel_->setToolTip(QStringLiteral("点击查看打印机和今日打印记录"));
@@ -351,6 +388,10 @@ void MainWindow::checkPhoneAlarm() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == phoneAlarmLabel_ && event->type() == QEvent::MouseButtonRelease) {
         phoneAlarmLabel_->hide();
+        return true;
+    }
+    if (watched == guestOrdersLabel_ && event->type() == QEvent::MouseButtonRelease) {
+        openGuestOrders();
         return true;
     }
     if (watched == printerStatusLabel_ && event->type() == QEvent::MouseButtonRelease) {

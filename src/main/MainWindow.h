@@ -10,6 +10,7 @@
 #include <memory>
 
 class Database;
+class GuestOrdersWindow;
 class HistoryPanel;
 class TransferWindow;
 class OrderWindow;
@@ -71,6 +72,9 @@ private:
     void checkPhoneAlarm();
     // Another writer stored something: the tiles and the open ordering window show it.
     void followStoredChanges();
+    // The count of guest orders waiting for 确认, shown in the toolbar while there are any.
+    void showGuestOrdersWaiting();
+    void openGuestOrders();
     void startSpooler();
     void openPrinters();
     void runToolbarItem(int item);
@@ -105,6 +109,8 @@ private:
     ChangeFeed* changes_ = nullptr;        // commits of phones, other counters and this program's threads
     QLabel* phoneAlarmLabel_ = nullptr;    // shown when phones tried many wrong staff passwords
     QLabel* printerStatusLabel_ = nullptr; // printers in trouble and lines no printer took
+    QLabel* guestOrdersLabel_ = nullptr;   // guest orders waiting for a waiter's 确认
+    QPointer<GuestOrdersWindow> guestOrders_;
     std::unique_ptr<PrintSpooler> spooler_;
     QMenu* tileMenu_ = nullptr; // 点餐, 结账离开, 转台 on a tile
     QPointer<OrderWindow> orderWindow_;

@@ -77,6 +77,24 @@ QList<MenuItem> MenuCatalogue::search(const QString& category, const QString& te
     return items;
 }
 
+std::optional<MenuItem> MenuCatalogue::item(const QString& key) const {
+    Statement query(db_,
+                    "SELECT \"序号\", \"名称\", \"数量\", \"单位\", \"单价\", \"拼音\", \"备注\", \"分类\", "
+                    "\"打印机\" FROM \"菜单\" WHERE \"序号\" = ? ORDER BY rowid LIMIT 1");
+    query.bind(1, key);
+    if (key.isEmpty() || !query.next())
+        return std::nullopt;
+    return MenuItem{query.text(0),
+                    RestoreBrackets(query.text(1)),
+                    numberText(query.text(2)),
+                    query.text(3),
+                    numberText(query.text(4)),
+                    query.text(5),
+                    query.text(6),
+                    query.text(7),
+                    readPrinterNames(query.text(8))};
+}
+
 bool MenuCatalogue::keyInUse(const QString& key) const {
     Statement query(db_, "SELECT 1 FROM \"菜单\" WHERE \"序号\" = ? LIMIT 1");
     query.bind(1, key);

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class Database;
 
@@ -51,6 +52,8 @@ public:
     // Items of one category whose search key holds text (any case of ASCII letters), in the order they
     // were added. Empty text lists the whole category.
     QList<MenuItem> search(const QString& category, const QString& text) const;
+    // The item with this key (序号); nullopt when the menu no longer has it.
+    std::optional<MenuItem> item(const QString& key) const;
 
     // Key for a new item: the time as "yyyyMMddhhmmss", moved on by a second while an item holds it, so two
     // items added within one second never share a key.

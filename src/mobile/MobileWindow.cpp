@@ -7,6 +7,7 @@
 #include "mobile/TableTokens.h"
 #include "settings/SettingsStore.h"
 #include "store/Log.h"
+#include "store/Settings.h"
 #include "store/StoreError.h"
 #include "ui/Widgets.h"
 
@@ -25,6 +26,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -98,6 +101,17 @@ MobileWindow::MobileWindow(Database& db, SettingsStore& store, ServerControl& se
     renewCodes_ = new QPushButton(QStringLiteral("重新生成二维码"), this);
     renewCodes_->setObjectName(QStringLiteral("renewCodesButton"));
 
+    guestPerDish_ = new QSpinBox(this);
+    guestPerDish_->setObjectName(QStringLiteral("guestPerDishBox"));
+    guestPerOrder_ = new QSpinBox(this);
+    guestPerOrder_->setObjectName(QStringLiteral("guestPerOrderBox"));
+    for (QSpinBox* box : {guestPerDish_, guestPerOrder_})
+        box->setRange(1, 9999);
+    guestConfirm_ = new QCheckBox(QStringLiteral("顾客下单后由服务员确认"), this);
+    guestConfirm_->setObjectName(QStringLiteral("guestConfirmCheckBox"));
+    guestConfirm_->setToolTip(
+        QStringLiteral("顾客扫码下的单先出现在收银台的“顾客订单”中，确认后才加入账单、送厨房。"));
+
     hints_ = new QLabel(this);
     hints_->setObjectName(QStringLiteral("hintsLabel"));
     hints_->setWordWrap(true);
@@ -118,12 +132,22 @@ MobileWindow::MobileWindow(Database& db, SettingsStore& store, ServerControl& se
     switches->addWidget(renewCodes_);
     switches->addSpacing(Px(225));
     switches->addWidget(tutorial_);
+    auto* guests = new QHBoxLayout;
+    guests->addWidget(new QLabel(QStringLiteral("顾客扫码点餐：每道菜最多"), this));
+    guests->addWidget(guestPerDish_);
+    guests->addWidget(new QLabel(QStringLiteral("份，每单最多"), this));
+    guests->addWidget(guestPerOrder_);
+    guests->addWidget(new QLabel(QStringLiteral("份"), this));
+    guests->addSpacing(Px(225));
+    guests->addWidget(guestConfirm_);
+    guests->addStretch();
     auto* body = new QVBoxLayout;
     body->setContentsMargins(Px(300), Px(225), Px(300), Px(225));
     body->setSpacing(Px(180));
     body->addLayout(top);
     body->addLayout(link);
     body->addLayout(switches);
+    body->addLayout(guests);
     body->addWidget(hints_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -137,6 +161,10 @@ MobileWindow::MobileWindow(Database& db, SettingsStore& store, ServerControl& se
     connect(printCodes_, &QPushButton::clicked, this, &MobileWindow::printTableCodes);
     connect(renewCodes_, &QPushButton::clicked, this, &MobileWindow::renewTableCodes);
     enable_->setChecked(store_.mobileFlag() == 1);
+    showGuestLimits();
+    for (QSpinBox* box : {guestPerDish_, guestPerOrder_})
+        connect(box, &QSpinBox::editingFinished, this, &MobileWindow::saveGuestLimits);
+    connect(guestConfirm_, &QCheckBox::toggled, this, &MobileWindow::saveGuestLimits);
     const QString pageAddress = MobileService::PageAddress(GetLocalAddress());
     showCode(pageAddress);
     addressBox_->setText(pageAddress);
@@ -159,6 +187,30 @@ void MobileWindow::showHints() {
                                     : shown + QLatin1Char('\n') + hints.join(QLatin1Char('\n')));
     hints_->show();
     resize(width(), std::max(height(), sizeHint().height()));
+}
+
+void MobileWindow::showGuestLimits() {
+    GuestLimits limits;
+    try {
+        limits = ReadGuestLimits(db_);
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("顾客点餐限量未能读取：%1").arg(error.text()));
+    }
+    const QSignalBlocker quietConfirm(guestConfirm_);
+    guestPerDish_->setValue(limits.perDish);
+    guestPerOrder_->setValue(limits.perOrder);
+    guestConfirm_->setChecked(limits.confirm);
+}
+
+void MobileWindow::saveGuestLimits() {
+    const GuestLimits limits{guestPerDish_->value(), guestPerOrder_->value(), guestConfirm_->isChecked()};
+    try {
+        if (limits != ReadGuestLimits(db_))
+            WriteGuestLimits(db_, limits);
+    } catch (const StoreError& error) {
+        ShowMessage(this, QStringLiteral("顾客点餐设置没有保存：%1").arg(error.text()));
+        showGuestLimits();
+    }
 }
 
 QString MobileWindow::address() const {

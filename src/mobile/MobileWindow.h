@@ -7,6 +7,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class ServerControl;
 class SettingsStore;
 
@@ -40,6 +41,9 @@ private:
     void printTableCodes();
     // "重新生成二维码": new codes for every table, after a question; printed codes stop working.
     void renewTableCodes();
+    // What guests with a table's code may order: shown from and saved to the database at each change.
+    void showGuestLimits();
+    void saveGuestLimits();
 
     Database& db_;
     SettingsStore& store_;
@@ -55,4 +59,7 @@ private:
     QPushButton* printCodes_ = nullptr;
     QPushButton* renewCodes_ = nullptr;
     QLabel* hints_ = nullptr;
+    QSpinBox* guestPerDish_ = nullptr;
+    QSpinBox* guestPerOrder_ = nullptr;
+    QCheckBox* guestConfirm_ = nullptr;
 };

@@ -16,6 +16,7 @@ public:
     explicit MenuChoice(Database& db, QObject* parent = nullptr) : QObject(parent), db_(db) {}
 
     const QString& category() const { return category_; }
+    Database& database() const { return db_; }
     const QList<MenuRecord>& records() const { return records_; }
     // Lists the whole category.
     void chooseCategory(const QString& category);

@@ -27,7 +27,12 @@ QList<Column> settingsColumns() {
                     {"手机点餐", 10},
                     {"下边距", 50},
                     {"右边距", 50},
-                    {"手机送厨", 10}});
+                    {"手机送厨", 10},
+                    // What a guest with a table's code may order: most of one dish, most in one order, and
+                    // whether a waiter confirms the order at the counter before it counts.
+                    {"顾客每道限量", 10},
+                    {"顾客每单限量", 10},
+                    {"顾客订单确认", 10}});
     return columns;
 }
 
@@ -110,6 +115,18 @@ const QList<TableDef>& tables() {
           {"重打", 10},
           {"说明", 200},
           {"完成时间", 20}}},
+        // One row per phone order that was sent: its one-time key (made when the menu page was served), so
+        // the same order sent twice (a double tap, Back and send again) is taken once.
+        {"手机订单令牌", {{"令牌", 64}, {"时间", 20}, {"桌号", 50}, {"结果", 500}}},
+        // Guest orders waiting for a waiter's 确认 at the counter before they reach the bill and the kitchen.
+        {"待确认订单",
+         {{"编号", 20},
+          {"餐桌", 50},
+          {"桌号", 50},
+          {"时间", 20},
+          {"内容", 20000},
+          {"状态", 10},
+          {"说明", 200}}},
         // What the kitchen has of each order line: one row per line and printer and send; 数量 is what that
         // ticket added (negative for a 退菜 ticket). The rows go with their line.
         {"送厨记录",
@@ -312,6 +329,21 @@ void CreateKitchenRecords(Database& db) {
         db.exec(("ALTER TABLE \"菜单\" ADD COLUMN \"打印机\" " + columnType(db, 200)).constData());
 }
 
+void CreatePhoneOrderTables(Database& db) {
+    db.exec(createTableSql(db, tableDef("手机订单令牌")).constData());
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"手机订单令牌_令牌\" ON \"手机订单令牌\" (\"令牌\");");
+    db.exec(createTableSql(db, tableDef("待确认订单")).constData());
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"待确认订单_编号\" ON \"待确认订单\" (\"编号\");");
+    for (const char* column : {"顾客每道限量", "顾客每单限量", "顾客订单确认"})
+        if (!hasColumn(db, "综合设置", column))
+            db.exec(
+                ("ALTER TABLE \"综合设置\" ADD COLUMN \"" + QByteArray(column) + "\" " + columnType(db, 10))
+                    .constData());
+    db.exec("UPDATE \"综合设置\" SET \"顾客每道限量\" = '20' WHERE \"顾客每道限量\" IS NULL;");
+    db.exec("UPDATE \"综合设置\" SET \"顾客每单限量\" = '100' WHERE \"顾客每单限量\" IS NULL;");
+    db.exec("UPDATE \"综合设置\" SET \"顾客订单确认\" = '0' WHERE \"顾客订单确认\" IS NULL;");
+}
+
 void CreateClaimTable(Database& db) {
     const QByteArray sql = "CREATE TABLE IF NOT EXISTS \"占用\" (" +
                            QByteArray(db.isServer() ? "rowid BIGSERIAL PRIMARY KEY, " : "") + "\"对象\" " +
@@ -332,6 +364,7 @@ void CreateSchema(Database& db) {
     CreateKitchenRecords(db);
     CreateIndexes(db);
     insertSampleRows(db);
+    CreatePhoneOrderTables(db);
     if (db.isServer())
         CreateServerFunctions(db);
     db.setUserVersion(kSchemaVersion);
@@ -362,6 +395,8 @@ void MigrateSchema(Database& db) {
         CreateClaimTable(db);
     if (version < 5)
         CreateKitchenRecords(db);
+    if (version < 6)
+        CreatePhoneOrderTables(db);
     if (version < kSchemaVersion)
         db.setUserVersion(kSchemaVersion);
     transaction.commit();

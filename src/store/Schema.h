@@ -8,7 +8,7 @@
 class Database;
 
 // Version of the schema this program writes (the file's user_version; a table of its own on a server).
-inline constexpr int kSchemaVersion = 5;
+inline constexpr int kSchemaVersion = 6;
 
 // Number of occupation slot columns "0".."50" in 综合设置; only the first 45 belong to tiles.
 inline constexpr int kSlotColumns = 51;
@@ -23,7 +23,9 @@ void CreateIndexes(Database& db);
 // Brings an older file up to kSchemaVersion. Version 2 adds 桌台令牌 (the guest code of each table);
 // version 3 adds the printers (打印机), their job queue (打印任务) and the switch 综合设置.手机送厨;
 // version 4 adds the claims (占用); version 5 what the kitchen has of each line (送厨记录) and the printers
-// a dish goes to (菜单.打印机).
+// a dish goes to (菜单.打印机); version 6 the one-time keys of phone orders (手机订单令牌), guest orders
+// waiting for a waiter (待确认订单) and the guests' limits (综合设置.顾客每道限量, 顾客每单限量,
+// 顾客订单确认).
 void MigrateSchema(Database& db);
 
 // Creates 桌台令牌 (编号 of the table in 餐桌设置, 令牌 its guest token), where missing.
@@ -34,6 +36,10 @@ void CreatePrintTables(Database& db);
 
 // Creates 送厨记录 and the column 菜单.打印机, where missing.
 void CreateKitchenRecords(Database& db);
+
+// Creates 手机订单令牌, 待确认订单 and the guests' limits in 综合设置 (20 a dish, 100 an order, no 确认),
+// where missing.
+void CreatePhoneOrderTables(Database& db);
 
 // Creates 占用 (who holds which table, bill or service, see store/Claims.h), where missing.
 void CreateClaimTable(Database& db);

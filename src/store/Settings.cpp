@@ -46,6 +46,34 @@ bool ReadPhoneOrdersToKitchen(Database& db) {
     return !query.next() || query.text(0) != QLatin1String("0");
 }
 
+GuestLimits ReadGuestLimits(Database& db) {
+    GuestLimits limits;
+    Statement query(db, "SELECT \"顾客每道限量\", \"顾客每单限量\", \"顾客订单确认\" FROM \"综合设置\" "
+                        "ORDER BY rowid LIMIT 1");
+    if (!query.next())
+        return limits;
+    // A value that is not a sensible count keeps the default: a limit must never let everything through.
+    const auto count = [](const QString& text, int otherwise) {
+        bool ok = false;
+        const int value = text.trimmed().toInt(&ok);
+        return ok && value >= 1 && value <= 9999 ? value : otherwise;
+    };
+    limits.perDish = count(query.text(0), limits.perDish);
+    limits.perOrder = count(query.text(1), limits.perOrder);
+    limits.confirm = query.text(2) == QLatin1String("1");
+    return limits;
+}
+
+void WriteGuestLimits(Database& db, const GuestLimits& limits) {
+    for (const int value : {limits.perDish, limits.perOrder})
+        if (value < 1 || value > 9999)
+            throw StoreError(QStringLiteral("顾客点餐的限量应在 1 到 9999 之间，未保存。"));
+    Statement update(db, "UPDATE \"综合设置\" SET \"顾客每道限量\" = ?, \"顾客每单限量\" = ?, "
+                         "\"顾客订单确认\" = ? WHERE rowid = (SELECT min(rowid) FROM \"综合设置\")");
+    update.bind(1, QString::number(limits.perDish)).bind(2, QString::number(limits.perOrder));
+    update.bind(3, limits.confirm ? QStringLiteral("1") : QStringLiteral("0")).run();
+}
+
 void WritePhoneOrdersToKitchen(Database& db, bool on) {
     Statement update(
         db, "UPDATE \"综合设置\" SET \"手机送厨\" = ? WHERE rowid = (SELECT min(rowid) FROM \"综合设置\")");

@@ -32,3 +32,14 @@ QByteArray SlotColumnSql(int index);
 // 手机送厨: whether orders from phones go to the kitchen printers by themselves (only "0" means no).
 bool ReadPhoneOrdersToKitchen(Database& db);
 void WritePhoneOrdersToKitchen(Database& db, bool on);
+
+// What a guest with a table's code may order, as the owner set it in 手机点餐.
+struct GuestLimits {
+    int perDish = 20;     // most of one dish in one order
+    int perOrder = 100;   // most of all dishes together in one order
+    bool confirm = false; // a waiter confirms each guest order at the counter before it counts
+    bool operator==(const GuestLimits&) const = default;
+};
+GuestLimits ReadGuestLimits(Database& db);
+// Throws StoreError (and writes nothing) for a limit below 1 or above 9999.
+void WriteGuestLimits(Database& db, const GuestLimits& limits);

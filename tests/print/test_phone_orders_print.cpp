@@ -67,7 +67,6 @@ private:
     // Ten phones place five orders each at once, order n for n portions; how many were refused.
     int orderFromTenPhones();
     RawReply order(int table, int quantity, const QByteArray& cookie);
-    QString menuVersion();
 
     std::unique_ptr<TestHome> home_;
     QString folder_;
@@ -76,7 +75,6 @@ private:
     std::unique_ptr<PrintSpooler> spooler_;
     std::unique_ptr<LanserveProcess> server_;
     QByteArray staff_;
-    QString version_;
 };
 
 void TestPhoneOrdersPrint::init() {
@@ -102,8 +100,6 @@ void TestPhoneOrdersPrint::init() {
     QVERIFY2(server_->start(), qPrintable(server_->error()));
     staff_ = SignIn(server_->port());
     QVERIFY(!staff_.isEmpty());
-    version_ = menuVersion();
-    QVERIFY(!version_.isEmpty());
 }
 
 void TestPhoneOrdersPrint::cleanup() {
@@ -114,20 +110,11 @@ void TestPhoneOrdersPrint::cleanup() {
     home_.reset();
 }
 
-QString TestPhoneOrdersPrint::menuVersion() {
-    const RawReply menu = Get(server_->port(), "/phone/menu.asp?c=0&t=0", staff_);
-    static const QRegularExpression field(QStringLiteral("name=\"v\" value=\"([0-9a-f]+)\""));
-    return field.match(QString::fromUtf8(menu.body)).captured(1);
-}
-
 RawReply TestPhoneOrdersPrint::order(int table, int quantity, const QByteArray& cookie) {
     OrderDesk reader(*db_);
     return PostForm(server_->port(), "/phone/savemenu.asp",
-                    {{"t", QString::number(table)},
-                     {"tn", reader.tables.tableName(table)},
-                     {"c", "0"},
-                     {"qty0", QString::number(quantity)},
-                     {"v", version_}},
+                    OrderFields(QString::number(table), reader.tables.tableName(table),
+                                {{DishKeys(*db_, kDishes).at(0), QString::number(quantity)}}),
                     cookie);
 }
 
@@ -152,14 +139,9 @@ void TestPhoneOrdersPrint::aGuestsOrderSaysSoAndIsNotPrintedWhenSwitchedOff() {
     const QHash<QString, QString> tokens = TableTokens::EnsureTokens(*db_, keys);
     const QString token = tokens.value(keys.at(2));
     const auto guestOrder = [&] {
-        const RawReply menu = Get(server_->port(), "/phone/menu.asp?c=0&t=" + token.toLatin1());
-        static const QRegularExpression version(QStringLiteral("name=\"v\" value=\"([0-9a-f]+)\""));
-        return PostForm(server_->port(), "/phone/savemenu.asp",
-                        {{"t", token},
-                         {"tn", settings.tableList().at(2)},
-                         {"c", "0"},
-                         {"qty0", "4"},
-                         {"v", version.match(QString::fromUtf8(menu.body)).captured(1)}});
+        return PostForm(
+            server_->port(), "/phone/savemenu.asp",
+            OrderFields(token, settings.tableList().at(2), {{DishKeys(*db_, kDishes).at(0), "4"}}));
     };
     QCOMPARE(guestOrder().status, 303);
     QVERIFY(printer_->waitForPrints(1));

@@ -49,6 +49,15 @@ QString field(const QByteArray& html, const char* name) {
     return pattern.match(QString::fromUtf8(html)).captured(1);
 }
 
+// The menu keys of the first dishes the menu page lists.
+QStringList dishKeysOf(const QByteArray& html) {
+    static const QRegularExpression box(QStringLiteral("name=\"q(\\d+)\""));
+    QStringList keys;
+    for (auto match = box.globalMatch(QString::fromUtf8(html)); match.hasNext() && keys.size() < 4;)
+        keys.append(match.next().captured(1));
+    return keys;
+}
+
 struct Counts {
     std::atomic<long> requests{0};
     std::atomic<long> errors{0};
@@ -89,13 +98,17 @@ void phone(int port, int seed, const QDeadlineTimer& deadline, Counts& counts) {
         const RawReply menu = Get(port, "/phone/menu.asp?t=" + QByteArray::number(table) + "&c=0", cookie);
         if (!ok(menu, 200))
             continue;
+        const QStringList dishKeys = dishKeysOf(menu.body);
+        if (dishKeys.size() < 4) {
+            ++counts.errors;
+            continue;
+        }
         const RawReply order = PostForm(port, "/phone/savemenu.asp",
                                         {{"t", QString::number(table)},
                                          {"tn", field(menu.body, "tn")},
-                                         {"c", QStringLiteral("0")},
-                                         {"s", QString()},
-                                         {"v", field(menu.body, "v")},
-                                         {QStringLiteral("qty%1").arg(random() % 4), QStringLiteral("1")}},
+                                         {"k", field(menu.body, "k")},
+                                         {"go", QStringLiteral("1")},
+                                         {QLatin1Char('q') + dishKeys.at(random() % 4), QStringLiteral("1")}},
                                         cookie);
         // A redirect to the bill; a changed menu or a just-settled table is a refusal, not an error.
         if (order.status == 303 || order.status == 302)

@@ -1,6 +1,7 @@
 #include "mobile/server/BillLinePages.h"
 
 #include "bill/BillStore.h"
+#include "bill/PendingOrders.h"
 #include "main/OrderDesk.h"
 #include "mobile/server/PageTemplate.h"
 #include "store/Database.h"
@@ -14,8 +15,31 @@ QString doneMessage(const QString& code) {
         {QStringLiteral("deleted"), QStringLiteral("已删除。")},
         {QStringLiteral("saved"), QStringLiteral("已保存。")},
         {QStringLiteral("notsent"), QStringLiteral("已加入账单，但有菜品没有打印机接收，未送厨房，"
-                                                   "请告诉服务员。")}};
+                                                   "请告诉服务员。")},
+        {QStringLiteral("pending"), QStringLiteral("已提交，服务员确认后加入账单。")}};
+    // The same order sent again (a double tap, or Back and send): what the first one came to.
+    if (code.startsWith(QLatin1String("again.")))
+        return QStringLiteral("这单已经下过了，没有重复下单。%1").arg(texts.value(code.mid(6)));
     return texts.value(code);
+}
+
+// A guest's orders of today that wait for a waiter or were refused, so the guest knows where they stand.
+std::vector<PageData> pendingRows(Database& db, const QString& tableKey) {
+    std::vector<PageData> rows;
+    for (const PendingOrder& order : PendingOrders(db).ofTable(tableKey, QDate::currentDate())) {
+        if (order.state == kPendingConfirmed)
+            continue;
+        QStringList dishes;
+        for (const PendingItem& item : order.items)
+            dishes.append(item.name + QLatin1Char(' ') + item.quantity);
+        PageData row;
+        row.set(QStringLiteral("time"), order.at.toString(QStringLiteral("HH:mm")));
+        row.set(QStringLiteral("state"), order.state);
+        row.set(QStringLiteral("dishes"), dishes.join(QStringLiteral("、")));
+        row.set(QStringLiteral("note"), order.note);
+        rows.push_back(std::move(row));
+    }
+    return rows;
 }
 
 } // namespace
@@ -34,6 +58,8 @@ PageResponse BillLinePages::detail(const PageRequest& request, const PageVisitor
             rows.push_back(LineData(line));
         data.setRows(QStringLiteral("lines"), std::move(rows));
         data.set(QStringLiteral("message"), doneMessage(Param(request, "m")));
+        data.setRows(QStringLiteral("pending"),
+                     pendingRows(context_.db(), desk.settings.tableKeys().value(table.index)));
     }
     return context_.render(PhonePage::Detail, data);
 }

@@ -1,14 +1,18 @@
 #include "mobile/server/OrderPages.h"
 
+#include "bill/PendingOrders.h"
+#include "bill/PhoneOrderKeys.h"
 #include "main/OrderDesk.h"
+#include "menu/MenuCatalogue.h"
 #include "mobile/server/PageTemplate.h"
-#include "print/JobStore.h"
 #include "print/PrintQueue.h"
 #include "store/Database.h"
 #include "store/NumberText.h"
+#include "store/Schema.h"
+#include "store/Settings.h"
 
-#include <QCryptographicHash>
 #include <QRegularExpression>
+#include <algorithm>
 #include <map>
 
 namespace {
@@ -30,39 +34,129 @@ int categoryIndex(const PageRequest& request) {
     return std::clamp(Param(request, "c").toInt(), 0, 2);
 }
 
-// Lists the category, narrowed by the search, as the phone was shown it.
-void listMenu(OrderDesk& desk, int category, const QString& search) {
-    desk.menu.chooseCategory(categories().at(category));
-    if (!search.isEmpty())
-        desk.menu.search(search);
+// An empty box or a zero is no choice; anything else is, and must then be a quantity the bill takes.
+bool choosesNothing(const QString& text) {
+    static const QRegularExpression zero(QStringLiteral("^0*(\\.0*)?$"));
+    return zero.match(text).hasMatch();
 }
 
-// The chosen quantities, by position in the listed menu.
-std::map<int, QString> chosenQuantities(const PageRequest& request) {
-    static const QRegularExpression quantityKey(QStringLiteral("^qty(\\d{1,4})$"));
-    std::map<int, QString> chosen;
+// A dish the phone chose, as it sent it: q<key> the quantity, r<key> the remark.
+using Choice = PhoneChoice;
+using Choices = std::map<QString, Choice>; // by the dish's menu key
+
+// "+key" or "-key" from a −/+ button sent without JavaScript: one more or one less of that dish.
+void applyStep(Choices& choices, const QString& step) {
+    if (step.size() < 2 || (step.front() != u'+' && step.front() != u'-'))
+        return;
+    const QString key = step.mid(1);
+    Choice& choice = choices[key];
+    const std::optional<QString> current = QuantityText(choice.quantity);
+    if (!current && !choosesNothing(choice.quantity))
+        return; // unreadable text stays as typed, for the sheet to point at
+    const double next = (current ? ReadNumber(*current) : 0) + (step.front() == u'+' ? 1 : -1);
+    if (next <= 0)
+        choices.erase(key);
+    else
+        choice.quantity = NumberText(std::min(next, 9999.0));
+}
+
+Choices readChoices(const PageRequest& request) {
+    Choices choices;
     for (auto it = request.params.cbegin(); it != request.params.cend(); ++it) {
-        const QRegularExpressionMatch match = quantityKey.match(it.key());
-        const QString value = it.value().trimmed();
-        if (!match.hasMatch() || value.isEmpty() || ReadNumber(value) == 0)
-            continue;
-        chosen[match.captured(1).toInt()] = value;
+        const QString& name = it.key();
+        if (name.size() > 1 && name.front() == u'q' && !choosesNothing(it.value().trimmed()))
+            choices[name.mid(1)].quantity = it.value().trimmed();
     }
-    return chosen;
+    applyStep(choices, Param(request, "step"));
+    for (auto& [key, choice] : choices)
+        choice.remark = request.params.value(QLatin1Char('r') + key).trimmed();
+    if (choices.size() > static_cast<size_t>(OrderPages::kMaxItemsPerOrder))
+        throw PageFault{400, QStringLiteral("一次最多点 %1 种菜品。").arg(OrderPages::kMaxItemsPerOrder)};
+    return choices;
+}
+
+struct CartLine {
+    QString key;
+    std::optional<MenuItem> item; // nullopt: the menu no longer has it
+    QString quantity;             // as the bill takes it, or as typed when it cannot
+    QString remark;
+    QString amount;
+};
+
+struct Cart {
+    std::vector<CartLine> lines;
+    QStringList problems; // why it cannot be sent as it stands
+    DecimalSum total;
+    DecimalSum count;
+};
+
+// The choices priced from today's menu and checked against the quantity rule and, for a guest, the
+// owner's limits. Every problem is named, so the whole order can be mended at once.
+Cart makeCart(Database& db, const Choices& choices, const std::optional<GuestLimits>& limits) {
+    const MenuCatalogue catalogue(db);
+    Cart cart;
+    for (const auto& [key, choice] : choices) {
+        CartLine line{key, catalogue.item(key), choice.quantity, choice.remark, {}};
+        if (!line.item) {
+            cart.problems.append(QStringLiteral("有一道菜已不在菜单上，请返回重新选择。"));
+            cart.lines.push_back(std::move(line));
+            continue;
+        }
+        const QString& name = line.item->name;
+        if (CharacterCount(line.remark) > OrderPages::kMaxRemarkLength)
+            cart.problems.append(
+                QStringLiteral("“%1”的备注太长，最多 %2 个字。").arg(name).arg(OrderPages::kMaxRemarkLength));
+        const std::optional<QString> quantity = QuantityText(choice.quantity);
+        if (!quantity) {
+            cart.problems.append(
+                QStringLiteral("“%1”的数量“%2”不对，%3").arg(name, choice.quantity, kQuantityRule));
+        } else {
+            line.quantity = *quantity;
+            line.amount = NumberText(ReadNumber(*quantity) * ReadNumber(line.item->price));
+            cart.total.add(line.amount);
+            cart.count.add(*quantity);
+            if (limits && ReadNumber(*quantity) > limits->perDish)
+                cart.problems.append(QStringLiteral("每道菜最多点 %1%2，“%3”点了 %4%2。")
+                                         .arg(limits->perDish)
+                                         .arg(line.item->unit, name, *quantity));
+        }
+        cart.lines.push_back(std::move(line));
+    }
+    if (limits && cart.count.value() > limits->perOrder)
+        cart.problems.append(QStringLiteral("一单最多点 %1 份，这一单共 %2 份。")
+                                 .arg(limits->perOrder)
+                                 .arg(cart.count.text()));
+    // In menu order: by category as the tabs show them, then as the dishes were added.
+    std::stable_sort(cart.lines.begin(), cart.lines.end(), [](const CartLine& a, const CartLine& b) {
+        const auto rank = [](const CartLine& line) {
+            return line.item ? categories().indexOf(line.item->category) : categories().size();
+        };
+        return rank(a) < rank(b);
+    });
+    return cart;
+}
+
+std::optional<GuestLimits> limitsFor(Database& db, const PageVisitor& visitor) {
+    if (!visitor.guest())
+        return std::nullopt;
+    return ReadGuestLimits(db);
+}
+
+QString orderKeyOf(const PageRequest& request) {
+    const QString key = Param(request, "k");
+    return PhoneOrderKeys::LooksLikeKey(key) ? key : QString::fromLatin1(OrderPages::kKeyPlaceholder);
+}
+
+QString searchKeyOf(const MenuItem& item) {
+    return MenuSearchKey(item.name, item.initials).toLower();
 }
 
 } // namespace
 
-QString OrderPages::MenuFingerprint(const QList<MenuRecord>& menu) {
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    for (const MenuRecord& record : menu)
-        hash.addData(record.toText().toUtf8() + '\n');
-    return QString::fromLatin1(hash.result().toHex().left(16));
-}
-
 PageResponse OrderPages::menu(const PageRequest& request, const PageVisitor& visitor) {
     const QString search = searchText(request);
     const int category = categoryIndex(request);
+    Choices choices = readChoices(request);
     PageData data;
     {
         const std::scoped_lock lock(context_.dbMutex());
@@ -70,34 +164,54 @@ PageResponse OrderPages::menu(const PageRequest& request, const PageVisitor& vis
         OrderDesk desk(context_.db());
         const TableRef table = ResolveTable(request, desk, visitor);
         OpenTable(desk, table.index);
-        listMenu(desk, category, search);
         data = TableData(desk, table, visitor);
-        std::vector<PageData> tabs;
-        for (int i = 0; i < categories().size(); ++i) {
-            PageData tab;
-            tab.set(QStringLiteral("c"), i);
-            tab.set(QStringLiteral("categoryName"), categories().at(i));
-            tab.setFlag(QStringLiteral("current"), i == category);
-            tabs.push_back(std::move(tab));
+        const MenuCatalogue catalogue(context_.db());
+        std::vector<PageData> sections;
+        int listed = 0;
+        QSet<QString> shown;
+        for (int c = 0; c < categories().size(); ++c) {
+            std::vector<PageData> items;
+            for (const MenuItem& dish : catalogue.search(categories().at(c), search)) {
+                PageData item;
+                item.set(QStringLiteral("key"), dish.key);
+                item.set(QStringLiteral("name"), dish.name);
+                item.set(QStringLiteral("price"), dish.price);
+                item.set(QStringLiteral("unit"), dish.unit);
+                item.set(QStringLiteral("itemRemark"), dish.remark);
+                item.set(QStringLiteral("find"), searchKeyOf(dish));
+                const auto chosen = choices.find(dish.key);
+                item.set(QStringLiteral("chosen"),
+                         chosen == choices.end() ? QStringLiteral("0") : chosen->second.quantity);
+                shown.insert(dish.key);
+                items.push_back(std::move(item));
+            }
+            listed += static_cast<int>(items.size());
+            PageData section;
+            section.set(QStringLiteral("c"), c);
+            section.set(QStringLiteral("categoryName"), categories().at(c));
+            section.setFlag(QStringLiteral("current"), c == category);
+            section.setRows(QStringLiteral("items"), std::move(items));
+            sections.push_back(std::move(section));
         }
-        std::vector<PageData> items;
-        const QList<MenuRecord>& menu = desk.menu.records();
-        for (int i = 0; i < menu.size(); ++i) {
-            PageData item;
-            item.set(QStringLiteral("i"), i);
-            item.set(QStringLiteral("name"), menu.at(i).name);
-            item.set(QStringLiteral("price"), menu.at(i).price);
-            item.set(QStringLiteral("unit"), menu.at(i).unit);
-            item.set(QStringLiteral("quantity"), menu.at(i).quantity);
-            item.set(QStringLiteral("itemRemark"), menu.at(i).remark);
-            items.push_back(std::move(item));
+        // Choices a search hides still go along with the form, and every remark the sheet was given.
+        std::vector<PageData> carried;
+        for (const auto& [key, choice] : choices) {
+            PageData row;
+            row.set(QStringLiteral("key"), key);
+            row.set(QStringLiteral("quantity"), shown.contains(key) ? QString() : choice.quantity);
+            row.setFlag(QStringLiteral("hidden"), !shown.contains(key));
+            row.set(QStringLiteral("remark"), choice.remark);
+            carried.push_back(std::move(row));
         }
-        data.setRows(QStringLiteral("categories"), std::move(tabs));
+        const Cart cart = makeCart(context_.db(), choices, std::nullopt);
+        data.setRows(QStringLiteral("sections"), std::move(sections));
+        data.setRows(QStringLiteral("carried"), std::move(carried));
+        data.setFlag(QStringLiteral("found"), listed > 0);
         data.set(QStringLiteral("c"), category);
-        data.set(QStringLiteral("category"), categories().at(category));
         data.set(QStringLiteral("search"), search);
-        data.set(QStringLiteral("menuVersion"), MenuFingerprint(menu));
-        data.setRows(QStringLiteral("items"), std::move(items));
+        data.set(QStringLiteral("cartCount"), static_cast<int>(cart.lines.size()));
+        data.set(QStringLiteral("cartTotal"), cart.total.text());
+        data.set(QStringLiteral("orderKey"), orderKeyOf(request));
     }
     return context_.render(PhonePage::Menu, data);
 }
@@ -117,58 +231,115 @@ PageResponse OrderPages::showSaveMenu(const PageRequest& request, const PageVisi
 PageResponse OrderPages::saveMenu(const PageRequest& request, const PageVisitor& visitor) {
     if (!request.post)
         return showSaveMenu(request, visitor);
-    const QString search = searchText(request);
-    const int category = categoryIndex(request);
-    const std::map<int, QString> chosen = chosenQuantities(request);
+    if (Param(request, "go") == QLatin1String("1"))
+        return placeOrder(request, visitor);
+    return review(request, visitor);
+}
 
-    const std::scoped_lock lock(context_.dbMutex());
+// The 下单 sheet: what will be sent, a remark per dish, and the bill's total after it.
+PageResponse OrderPages::review(const PageRequest& request, const PageVisitor& visitor) {
+    const Choices choices = readChoices(request);
+    PageData data;
+    {
+        const std::scoped_lock lock(context_.dbMutex());
+        const Transaction reading(context_.db(), Transaction::Kind::Read);
+        OrderDesk desk(context_.db());
+        const TableRef table = ResolveTable(request, desk, visitor);
+        OpenTable(desk, table.index);
+        data = TableData(desk, table, visitor);
+        if (choices.empty())
+            throw PageFault{400, QStringLiteral("请先选择要点的菜品。"),
+                            TableLink(PhonePage::Menu, table.param)};
+        const Cart cart = makeCart(context_.db(), choices, limitsFor(context_.db(), visitor));
+        std::vector<PageData> lines;
+        for (const CartLine& line : cart.lines) {
+            PageData row;
+            row.set(QStringLiteral("key"), line.key);
+            row.set(QStringLiteral("name"), line.item ? line.item->name : QStringLiteral("（已不在菜单上）"));
+            row.set(QStringLiteral("unit"), line.item ? line.item->unit : QString());
+            row.set(QStringLiteral("price"), line.item ? line.item->price : QString());
+            row.set(QStringLiteral("quantity"), line.quantity);
+            row.set(QStringLiteral("amount"), line.amount);
+            row.set(QStringLiteral("remark"), line.remark);
+            lines.push_back(std::move(row));
+        }
+        std::vector<PageData> problems;
+        for (const QString& problem : cart.problems)
+            problems.push_back(PageData().set(QStringLiteral("text"), problem));
+        DecimalSum newTotal;
+        newTotal.add(desk.bill.header().receivable);
+        newTotal.add(cart.total.text());
+        data.setFlag(QStringLiteral("review"), true);
+        data.setRows(QStringLiteral("cart"), std::move(lines));
+        data.setFlag(QStringLiteral("hasProblems"), !problems.empty());
+        data.setRows(QStringLiteral("problems"), std::move(problems));
+        data.set(QStringLiteral("cartTotal"), cart.total.text());
+        data.set(QStringLiteral("newTotal"), newTotal.text());
+        data.set(QStringLiteral("orderKey"), Param(request, "k"));
+        data.set(QStringLiteral("c"), categoryIndex(request));
+        data.setFlag(QStringLiteral("waitsForWaiter"),
+                     visitor.guest() && ReadGuestLimits(context_.db()).confirm);
+    }
+    PageResponse response = context_.render(PhonePage::SaveMenu, data);
+    // Sent to be placed but not placeable as it stands: the sheet says why.
+    if (response.status == 200 && Param(request, "go") == QLatin1String("1"))
+        response.status = 400;
+    return response;
+}
+
+PageResponse OrderPages::placeOrder(const PageRequest& request, const PageVisitor& visitor) {
+    const Choices choices = readChoices(request);
+    {
+        const std::scoped_lock lock(context_.dbMutex());
+        if (std::optional<PageResponse> placed = tryToPlace(request, visitor, choices))
+            return *placed;
+    }
+    // Something in the order needs mending first: the sheet again, saying what.
+    return review(request, visitor);
+}
+
+std::optional<PageResponse> OrderPages::tryToPlace(const PageRequest& request, const PageVisitor& visitor,
+                                                   const std::map<QString, PhoneChoice>& choices) {
+    const QString orderKey = Param(request, "k");
+    Database& db = context_.db();
     const QString source = visitor.guest() ? kSourceGuest : kSourceWaiter;
-    OrderDesk desk(context_.db(), source);
+    OrderDesk desk(db, source);
     const TableRef table = ResolveTable(request, desk, visitor);
-    const QString back = TableLink(PhonePage::Menu, table.param) + QStringLiteral("&c=%1").arg(category);
+    const QString detail = TableLink(PhonePage::Detail, table.param) + QStringLiteral("&m=");
+    if (!PhoneOrderKeys::LooksLikeKey(orderKey))
+        throw PageFault{400, QStringLiteral("这一单缺少下单凭据，请返回点菜页面重新选择。"),
+                        TableLink(PhonePage::Menu, table.param)};
+    // A key already taken answers with what its order came to: a double tap or Back never orders twice.
+    if (const std::optional<QString> first = PhoneOrderKeys(db).resultOf(orderKey))
+        return Redirect(detail + QStringLiteral("again.") + *first);
     if (Param(request, "tn") != desk.tables.tableName(table.index))
         throw PageFault{409, QStringLiteral("餐桌设置已经变动，请返回餐桌列表重新选择。")};
-    if (chosen.empty())
-        throw PageFault{400, QStringLiteral("请先填写要点的菜品数量。"), back};
-    if (chosen.size() > kMaxItemsPerOrder)
-        throw PageFault{400, QStringLiteral("一次最多点 %1 种菜品。").arg(kMaxItemsPerOrder), back};
-    OpenTable(desk, table.index);
-    listMenu(desk, category, search);
+    if (choices.empty())
+        throw PageFault{400, QStringLiteral("请先选择要点的菜品。"), TableLink(PhonePage::Menu, table.param)};
+    const std::optional<GuestLimits> limits = limitsFor(db, visitor);
+    const Cart cart = makeCart(db, choices, limits);
+    if (!cart.problems.isEmpty())
+        return std::nullopt;
 
-    // The positions refer to the list the phone was shown; it must still be the same list.
-    const QList<MenuRecord>& menu = desk.menu.records();
-    if (Param(request, "v") != MenuFingerprint(menu))
-        throw PageFault{409, QStringLiteral("菜单已经变动，请重新选择。"), back};
-    // Everything is checked before the first line is added, so a refused order adds nothing.
-    std::vector<std::pair<int, QString>> order;
-    for (const auto& [index, raw] : chosen) {
-        if (index >= menu.size())
-            throw PageFault{409, QStringLiteral("菜单已经变动，请重新选择。"), back};
-        const std::optional<QString> quantity = QuantityText(raw);
-        if (!quantity)
-            throw PageFault{
-                400, QStringLiteral("“%1”的数量“%2”不对，%3").arg(menu.at(index).name, raw, kQuantityRule),
-                back};
-        order.emplace_back(index, *quantity);
-    }
-    // The whole order is one step: every line at its quantity and the kitchen tickets that print them, or
-    // nothing at all.
+    QList<PendingItem> items;
+    for (const CartLine& line : cart.lines)
+        items.append({line.key, line.item->category, line.item->name, line.quantity, line.remark});
     const QDateTime now = QDateTime::currentDateTime();
-    std::optional<KitchenSend> sent;
-    desk.bill.runAsOneStep([&] {
-        QStringList added;
-        for (const auto& [index, quantity] : order) {
-            const int at = desk.bill.addItem(menu.at(index), now);
-            if (quantity != menu.at(index).quantity)
-                desk.bill.setQuantity(at, quantity);
-            added.append(desk.bill.lines().at(at).lineId);
-        }
-        sent =
-            SendPhoneOrderToKitchen(context_.db(), desk.tables.tableName(table.index),
-                                    LinesWithIds(desk.bill.lines(), added), source, now, desk.bill.billId());
-    });
-    // The kitchen does not get what no printer takes: whoever ordered is told, so a waiter can say so.
-    const bool allSent = !sent || sent->unrouted.isEmpty();
-    return Redirect(TableLink(PhonePage::Detail, table.param) +
-                    (allSent ? QStringLiteral("&m=added") : QStringLiteral("&m=notsent")));
+    // The order, its kitchen tickets and its key are one step: all of them, or nothing at all.
+    Transaction step(db);
+    QString result;
+    if (limits && limits->confirm) {
+        const QString tableKey = desk.settings.tableKeys().value(table.index);
+        PendingOrders(db).add({{}, tableKey, desk.tables.tableName(table.index), now, items, {}, {}});
+        result = QStringLiteral("pending");
+    } else {
+        OpenTable(desk, table.index);
+        const OrderDesk::PlacedOrder placed = desk.placeOrder(items, now);
+        // The kitchen does not get what no printer takes: whoever ordered is told, so a waiter can say so.
+        const bool allSent = !placed.kitchen || placed.kitchen->unrouted.isEmpty();
+        result = allSent ? QStringLiteral("added") : QStringLiteral("notsent");
+    }
+    PhoneOrderKeys(db).record(orderKey, desk.tables.tableName(table.index), result, now);
+    step.commit();
+    return Redirect(detail + result);
 }

@@ -183,6 +183,10 @@ PageData TableData(OrderDesk& desk, const TableRef& table, const PageVisitor& vi
     PageData data = TableData(desk, table.index);
     data.set(QStringLiteral("table"), table.param);
     data.setFlag(QStringLiteral("guest"), visitor.guest());
+    // A table's code stays on the table for every party: the diner's name, phone and remark are staff's.
+    if (visitor.guest())
+        for (const char* name : {"customerName", "phone", "remark"})
+            data.set(QString::fromLatin1(name), QString());
     return data;
 }
 

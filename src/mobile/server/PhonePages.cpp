@@ -1,6 +1,7 @@
 #include "mobile/server/PhonePages.h"
 
 #include "bill/BillDocument.h"
+#include "bill/PhoneOrderKeys.h"
 #include "mobile/TableTokens.h"
 #include "store/Database.h"
 #include "store/Log.h"
@@ -58,7 +59,12 @@ PageResponse PhonePages::faultPage(const PageFault& fault, const PageVisitor& vi
 // Past the access checks: a page whose data has not changed comes from the cache.
 PageResponse PhonePages::dispatch(const PageRoute& route, const PageRequest& request,
                                   const PageVisitor& visitor) {
-    return cache_.answer(route.page, request, visitor, [&] { return render(route, request, visitor); });
+    PageResponse response =
+        cache_.answer(route.page, request, visitor, [&] { return render(route, request, visitor); });
+    // A kept menu page is shared; its one-time order key must not be.
+    if (route.page == PhonePage::Menu)
+        response.body.replace(OrderPages::kKeyPlaceholder, PhoneOrderKeys::NewKey().toLatin1());
+    return response;
 }
 
 PageResponse PhonePages::render(const PageRoute& route, const PageRequest& request,

@@ -24,9 +24,6 @@ public:
     static constexpr const char* kSessionCookie = StaffSignIn::kSessionCookie;
     StaffSessions& sessions() { return signIn_.sessions(); }
 
-    static QString MenuFingerprint(const QList<MenuRecord>& menu) {
-        return OrderPages::MenuFingerprint(menu);
-    }
     static PageResponse Message(int status, const QString& text,
                                 const QString& back = PageName(PhonePage::List)) {
         return MessagePage(status, text, back);

@@ -4,6 +4,8 @@
 
 #include "app/ServicePages.h"
 #include "app/Startup.h"
+#include "bill/PhoneOrderKeys.h"
+#include "menu/MenuCatalogue.h"
 #include "store/Database.h"
 
 #include <QDeadlineTimer>
@@ -157,4 +159,38 @@ QByteArray SignIn(int port, const QString& password) {
     const RawReply reply = PostForm(port, "/phone/list.asp", {{"password", password}, {"next", "list.asp"}});
     const QString setCookie = HeaderValue(reply, "Set-Cookie");
     return reply.status == 303 ? setCookie.section(QLatin1Char(';'), 0, 0).toLatin1() : QByteArray();
+}
+
+FormFields OrderFields(const QString& table, const QString& tableName, const FormFields& dishes,
+                       const QString& key) {
+    FormFields fields{
+        {"t", table}, {"tn", tableName}, {"k", key.isEmpty() ? PhoneOrderKeys::NewKey() : key}, {"go", "1"}};
+    for (const auto& [dish, quantity] : dishes)
+        fields.append({QLatin1Char('q') + dish, quantity});
+    return fields;
+}
+
+QStringList DishKeys(Database& db, const QString& category) {
+    QStringList keys;
+    for (const MenuItem& item : MenuCatalogue(db).search(category, {}))
+        keys.append(item.key);
+    return keys;
+}
+
+static QStringList rowsOf(Database& db, const char* sql) {
+    QStringList rows;
+    Statement query(db, sql);
+    while (query.next()) {
+        QStringList fields;
+        for (int i = 0; i < query.columnCount(); ++i)
+            fields.append(query.columnName(i) + QLatin1Char('=') + query.text(i));
+        rows.append(fields.join(QLatin1Char('|')));
+    }
+    return rows;
+}
+
+QStringList SnapshotOf(Database& db) {
+    return rowsOf(db, "SELECT * FROM \"桌台\" ORDER BY rowid") +
+           rowsOf(db, "SELECT * FROM \"明细\" ORDER BY rowid") +
+           rowsOf(db, "SELECT * FROM \"综合设置\" ORDER BY rowid");
 }

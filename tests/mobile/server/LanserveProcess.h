@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -67,3 +69,14 @@ RawReply PostForm(int port, const QByteArray& target, const QList<QPair<QString,
 QByteArray SignIn(int port, const QString& password = QStringLiteral("739"));
 QByteArray FormBody(const QList<QPair<QString, QString>>& fields);
 QString HeaderValue(const RawReply& reply, const QByteArray& name);
+
+// A phone order as the 下单 sheet sends it: the table, the name the phone saw, a fresh one-time key (or
+// `key`) and each dish as (menu key, quantity).
+using FormFields = QList<QPair<QString, QString>>;
+FormFields OrderFields(const QString& table, const QString& tableName, const FormFields& dishes,
+                       const QString& key = {});
+// The menu keys of a category, in menu order.
+QStringList DishKeys(Database& db, const QString& category);
+// Every row of the bills, their lines and the settings, as text: equal before and after means a request
+// changed nothing.
+QStringList SnapshotOf(Database& db);

@@ -84,14 +84,8 @@ QByteArray TestGuestAccess::guestUrl(const char* page, int table, const QByteArr
 }
 
 RawReply TestGuestAccess::guestOrder(int table) {
-    const RawReply menu = Get(port(), guestUrl("menu.asp", table, "&c=0"));
-    static const QRegularExpression version(QStringLiteral("name=\"v\" value=\"([0-9a-f]+)\""));
     return PostForm(port(), "/phone/savemenu.asp",
-                    {{"t", token(table)},
-                     {"tn", names_.at(table)},
-                     {"c", "0"},
-                     {"qty0", "2"},
-                     {"v", version.match(QString::fromUtf8(menu.body)).captured(1)}});
+                    OrderFields(token(table), names_.at(table), {{DishKeys(*db_, kDishes).at(0), "2"}}));
 }
 
 void TestGuestAccess::guestOrdersForOwnTableOnly() {
@@ -138,7 +132,7 @@ void TestGuestAccess::guestOrdersForOwnTableOnly() {
     // The code of one table never names another: t carries the token, not an index.
     const RawReply crossed = PostForm(
         port(), "/phone/savemenu.asp",
-        {{"t", token(guestTable)}, {"tn", names_.at(otherTable)}, {"c", "0"}, {"qty0", "1"}, {"v", "0"}});
+        OrderFields(token(guestTable), names_.at(otherTable), {{DishKeys(*db_, kDishes).at(0), "1"}}));
     QCOMPARE(crossed.status, 409);
     QCOMPARE(BillStore(*db_).lines(slot(otherTable)).size(), 1);
 }

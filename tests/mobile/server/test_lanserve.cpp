@@ -29,24 +29,6 @@ namespace {
 
 using Counter = OrderDesk;
 
-QStringList rowsOf(Database& db, const char* sql) {
-    QStringList rows;
-    Statement query(db, sql);
-    while (query.next()) {
-        QStringList fields;
-        for (int i = 0; i < query.columnCount(); ++i)
-            fields.append(query.columnName(i) + QLatin1Char('=') + query.text(i));
-        rows.append(fields.join(QLatin1Char('|')));
-    }
-    return rows;
-}
-
-QStringList snapshot(Database& db) {
-    return rowsOf(db, "SELECT * FROM \"桌台\" ORDER BY rowid") +
-           rowsOf(db, "SELECT * FROM \"明细\" ORDER BY rowid") +
-           rowsOf(db, "SELECT * FROM \"综合设置\" ORDER BY rowid");
-}
-
 QStringList without(const QStringList& rows, const QString& billId) {
     QStringList kept;
     for (const QString& row : rows)
@@ -120,7 +102,6 @@ private:
         return PostForm(port(), target, fields, staff_);
     }
     QString slot(int table);
-    QString menuVersion(int table);
     QString ensureBill(int table);
 
     std::unique_ptr<TestHome> home_;
@@ -146,23 +127,13 @@ QString TestLanserve::slot(int table) {
     return reader.tables.slotValue(table);
 }
 
-// The menu version the dish page hands out with its form.
-QString TestLanserve::menuVersion(int table) {
-    const RawReply menu = get("/phone/menu.asp?c=0&t=" + QByteArray::number(table));
-    static const QRegularExpression field(QStringLiteral("name=\"v\" value=\"([0-9a-f]+)\""));
-    return field.match(QString::fromUtf8(menu.body)).captured(1);
-}
-
 QString TestLanserve::ensureBill(int table) {
     if (SlotOccupied(slot(table)))
         return slot(table);
     Counter reader(*db_);
-    reader.menu.chooseCategory(kDishes);
-    const RawReply added = post("/phone/savemenu.asp", {{"t", QString::number(table)},
-                                                        {"tn", reader.tables.tableName(table)},
-                                                        {"c", "0"},
-                                                        {"qty0", "1"},
-                                                        {"v", menuVersion(table)}});
+    const RawReply added =
+        post("/phone/savemenu.asp", OrderFields(QString::number(table), reader.tables.tableName(table),
+                                                {{DishKeys(*db_, kDishes).at(0), "1"}}));
     [&] { QCOMPARE(added.status, 303); }();
     return slot(table);
 }
@@ -202,14 +173,11 @@ void TestLanserve::flowMatchesCounter() {
     QVERIFY(!found.body.contains("value=\"" + escaped(dishes.at(2).name) + "\""));
 
     // Two dishes to the free table: the first at 2, the second at its menu quantity.
-    const RawReply added = post("/phone/savemenu.asp", {{"t", "2"},
-                                                        {"tn", names.at(phoneTable)},
-                                                        {"c", "0"},
-                                                        {"s", ""},
-                                                        {"qty0", "2"},
-                                                        {"qty1", dishes.at(1).quantity},
-                                                        {"qty2", "0"},
-                                                        {"v", menuVersion(phoneTable)}});
+    const QStringList keys = DishKeys(*db_, kDishes);
+    const RawReply added =
+        post("/phone/savemenu.asp",
+             OrderFields("2", names.at(phoneTable),
+                         {{keys.at(0), "2"}, {keys.at(1), dishes.at(1).quantity}, {keys.at(2), "0"}}));
     QCOMPARE(added.status, 303);
     QCOMPARE(HeaderValue(added, "Location"), QStringLiteral("detail.asp?t=2&m=added"));
     const QString billId = slot(phoneTable);
@@ -283,11 +251,11 @@ void TestLanserve::flowMatchesCounter() {
 
     // A change posted for a bill the counter has settled since is refused.
     later.tables.settle(phoneTable);
-    const QStringList before = snapshot(*db_);
+    const QStringList before = SnapshotOf(*db_);
     const RawReply stale =
         post("/phone/save.asp", {{"t", "2"}, {"b", billId}, {"name", "李四"}, {"phone", ""}, {"remark", ""}});
     QCOMPARE(stale.status, 400);
-    QCOMPARE(snapshot(*db_), before);
+    QCOMPARE(SnapshotOf(*db_), before);
 }
 
 void TestLanserve::pageFilesAreTemplates() {
@@ -324,8 +292,8 @@ void TestLanserve::hostileFields_data() {
                                                     {"2000 letters", QString(2000, QLatin1Char('x'))},
                                                     {"2000 Chinese", QString(2000, QChar(0x957F))}};
     const QStringList storing{"save.name", "save.phone", "save.remark", "modify.remark", "menu.search"};
-    const QStringList fields{"save.name",   "save.phone",  "save.remark",      "modify.remark", "modify.qty",
-                             "menu.search", "savemenu.tn", "savemenu.version", "savemenu.qty"};
+    const QStringList fields{"save.name",   "save.phone",  "save.remark",  "modify.remark", "modify.qty",
+                             "menu.search", "savemenu.tn", "savemenu.key", "savemenu.qty"};
     for (const QString& field : fields) {
         for (const auto& [label, value] : values) {
             const bool accepted = storing.contains(field) && value.size() < 100;
@@ -343,15 +311,9 @@ void TestLanserve::anOrderTheKitchenCannotTakeSaysSo() {
     PrinterStore(*db_).add(kitchen);
     const auto removed = qScopeGuard([&] { PrinterStore(*db_).remove(kitchen.name); });
     // A drink, which no printer takes.
-    static const QRegularExpression field(QStringLiteral("name=\"v\" value=\"([0-9a-f]+)\""));
-    const QString version =
-        field.match(QString::fromUtf8(get("/phone/menu.asp?c=1&t=" + QByteArray::number(table)).body))
-            .captured(1);
-    const RawReply added = post("/phone/savemenu.asp", {{"t", QString::number(table)},
-                                                        {"tn", Counter(*db_).tables.tableName(table)},
-                                                        {"c", "1"},
-                                                        {"qty0", "1"},
-                                                        {"v", version}});
+    const RawReply added =
+        post("/phone/savemenu.asp", OrderFields(QString::number(table), Counter(*db_).tables.tableName(table),
+                                                {{DishKeys(*db_, kDrinks).at(0), "1"}}));
     QCOMPARE(added.status, 303);
     QCOMPARE(HeaderValue(added, "Location"), QStringLiteral("detail.asp?t=8&m=notsent"));
     QVERIFY(get("/phone/detail.asp?t=8&m=notsent").body.contains(escaped(QStringLiteral("未送厨房"))));
@@ -361,13 +323,10 @@ void TestLanserve::aRefusedOrderLeavesTheBillAsItWas() {
     constexpr int table = 6;
     Counter reader(*db_);
     const QString name = reader.tables.tableName(table);
+    const QStringList keys = DishKeys(*db_, kDishes);
     const auto order = [&](const QString& first, const QString& second) {
-        return post("/phone/savemenu.asp", {{"t", QString::number(table)},
-                                            {"tn", name},
-                                            {"c", "0"},
-                                            {"qty3", first},
-                                            {"qty0", second},
-                                            {"v", menuVersion(table)}});
+        return post("/phone/savemenu.asp",
+                    OrderFields(QString::number(table), name, {{keys.at(3), first}, {keys.at(0), second}}));
     };
     // Quantities outside the rule are refused with the rule itself.
     for (const char* wrong : {"0.001", "10000", "1.234"}) {
@@ -383,7 +342,7 @@ void TestLanserve::aRefusedOrderLeavesTheBillAsItWas() {
     int accepted = 0;
     int refusals = 0;
     for (int i = 0; i < 20; ++i) {
-        const QStringList before = snapshot(*db_);
+        const QStringList before = SnapshotOf(*db_);
         const RawReply reply = order(QStringLiteral("9999.99"), QStringLiteral("9999.99"));
         if (reply.status == 303) {
             ++accepted;
@@ -392,7 +351,7 @@ void TestLanserve::aRefusedOrderLeavesTheBillAsItWas() {
         ++refusals;
         QCOMPARE(reply.status, 500);
         QVERIFY(reply.body.contains(escaped(QStringLiteral("账单没有改动"))));
-        QCOMPARE(snapshot(*db_), before);
+        QCOMPARE(SnapshotOf(*db_), before);
     }
     QVERIFY(accepted > 0);
     QVERIFY(refusals > 0);
@@ -409,10 +368,8 @@ void TestLanserve::hostileFields() {
     const QString billId = ensureBill(0);
     QVERIFY(SlotOccupied(billId));
     Counter reader(*db_);
-    reader.menu.chooseCategory(kDishes);
-    const QString version = menuVersion(0);
     const OrderLine line = BillStore(*db_).lines(billId).at(0);
-    const QStringList before = snapshot(*db_);
+    const QStringList before = SnapshotOf(*db_);
 
     RawReply reply;
     QByteArray shownAt; // the page that shows the value afterwards
@@ -438,11 +395,10 @@ void TestLanserve::hostileFields() {
     } else {
         const QString name = reader.tables.tableName(0);
         reply = post("/phone/savemenu.asp",
-                     {{"t", "0"},
-                      {"tn", field == QLatin1String("savemenu.tn") ? value : name},
-                      {"c", "0"},
-                      {"qty0", field == QLatin1String("savemenu.qty") ? value : "1"},
-                      {"v", field == QLatin1String("savemenu.version") ? value : version}});
+                     OrderFields("0", field == QLatin1String("savemenu.tn") ? value : name,
+                                 {{DishKeys(*db_, kDishes).at(0),
+                                   field == QLatin1String("savemenu.qty") ? value : "1"}},
+                                 field == QLatin1String("savemenu.key") ? value : QString()));
     }
 
     QVERIFY2(reply.status != 0, "no answer");
@@ -450,14 +406,14 @@ void TestLanserve::hostileFields() {
     if (!accepted) {
         QVERIFY2(reply.status >= 400 && reply.status < 500, qPrintable(QString::number(reply.status)));
         QVERIFY(reply.body.contains("id=\"message\""));
-        QCOMPARE(snapshot(*db_), before);
+        QCOMPARE(SnapshotOf(*db_), before);
     } else {
         QVERIFY(reply.status == 200 || reply.status == 303);
         const RawReply shown = get(shownAt);
         QCOMPARE(shown.status, 200);
         QVERIFY(shown.body.contains(escaped(value)));
         QVERIFY(!shown.body.contains(kScript));
-        QCOMPARE(without(snapshot(*db_), billId), without(before, billId));
+        QCOMPARE(without(SnapshotOf(*db_), billId), without(before, billId));
     }
     QCOMPARE(get("/phone/list.asp").status, 200);
 }
@@ -510,10 +466,10 @@ void TestLanserve::oversizedRequests_data() {
 void TestLanserve::oversizedRequests() {
     QFETCH(QByteArray, request);
     QFETCH(int, status);
-    const QStringList before = snapshot(*db_);
+    const QStringList before = SnapshotOf(*db_);
     const RawReply reply = SendRaw(port(), request);
     QCOMPARE(reply.status, status);
-    QCOMPARE(snapshot(*db_), before);
+    QCOMPARE(SnapshotOf(*db_), before);
     QCOMPARE(get("/phone/list.asp").status, 200);
 }
 
@@ -531,7 +487,7 @@ void TestLanserve::postsFromOtherSites() {
     QFETCH(QByteArray, origin);
     QFETCH(int, status);
     const QString billId = ensureBill(0);
-    const QStringList before = snapshot(*db_);
+    const QStringList before = SnapshotOf(*db_);
     const QByteArray body =
         FormBody({{"t", "0"}, {"b", billId}, {"name", "王五"}, {"phone", ""}, {"remark", ""}});
     const RawReply reply =
@@ -543,7 +499,7 @@ void TestLanserve::postsFromOtherSites() {
                             QByteArray::number(body.size()) + "\r\n\r\n" + body);
     QCOMPARE(reply.status, status);
     if (status == 403)
-        QCOMPARE(snapshot(*db_), before);
+        QCOMPARE(SnapshotOf(*db_), before);
 }
 
 void TestLanserve::sigtermEndsCleanly() {

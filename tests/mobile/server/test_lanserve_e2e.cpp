@@ -1,6 +1,6 @@
-// Two dishes ordered for a free table through the pages in headless Chromium at a phone's size, then the
-// bill as the counter reads it. Skipped without Chromium or without tests/e2e/node_modules (run.sh installs
-// it).
+// A dish and a drink ordered as one order for a free table through the pages in headless Chromium at a
+// phone's size, with a double tap over a slow network, then the bill as the counter reads it. Skipped without
+// Chromium or without tests/e2e/node_modules (run.sh installs it).
 
 #include "LanserveProcess.h"
 
@@ -22,10 +22,10 @@ class TestLanserveE2e : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void ordersTwoDishesFromAPhone();
+    void ordersFromTwoCategoriesAsOneOrderWithADoubleTap();
 };
 
-void TestLanserveE2e::ordersTwoDishesFromAPhone() {
+void TestLanserveE2e::ordersFromTwoCategoriesAsOneOrderWithADoubleTap() {
     const QString e2e = QStringLiteral(CJ_E2E_DIR);
     if (!QFileInfo::exists(QStringLiteral("/usr/bin/chromium")))
         QSKIP("/usr/bin/chromium is not installed");
@@ -65,6 +65,9 @@ void TestLanserveE2e::ordersTwoDishesFromAPhone() {
     QCOMPARE(lines.at(1).name, result.value("second").toString());
     QCOMPARE(lines.at(1).quantity, QStringLiteral("1"));
     QCOMPARE(result.value("lines").toArray().size(), 2);
+    QCOMPARE(result.value("cartCount").toString(), QStringLiteral("2"));
+    QCOMPARE(result.value("busyText").toString(), QStringLiteral("提交中"));
+    QCOMPARE(result.value("refilled").toDouble(), 0.0);
     QCOMPARE(result.value("receivable").toString(), QStringLiteral("￥") + desk.bill.header().receivable);
 }
 

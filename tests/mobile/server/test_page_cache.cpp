@@ -179,7 +179,7 @@ void TestPageCache::onlyPlainReadingPagesAreKept() {
         return renders_ - before;
     };
     QCOMPARE(twice(PhonePage::Detail, pageRequest("detail.asp", {{"t", "2"}})), 1);
-    QCOMPARE(twice(PhonePage::SaveMenu, pageRequest("savemenu.asp", {{"t", "2"}, {"qty0", "1"}}, true)), 2);
+    QCOMPARE(twice(PhonePage::SaveMenu, pageRequest("savemenu.asp", {{"t", "2"}, {"q1", "1"}}, true)), 2);
     QCOMPARE(twice(PhonePage::List, pageRequest("list.asp", {{"password", "739"}}, true)), 2);
     // These show a new bill's id, made from the clock.
     QCOMPARE(twice(PhonePage::Save, pageRequest("save.asp", {{"t", "2"}})), 2);

@@ -5,7 +5,7 @@
 <style>
 body{font-family:sans-serif;margin:0;background:#f2f2f2;color:#222;font-size:17px}
 header{background:rgb(75,151,199);color:#fff;padding:12px 14px;font-size:20px;position:sticky;top:0;z-index:1}
-header a{color:#fff;text-decoration:none}
+header a{color:#fff;text-decoration:none;display:inline-block;padding:10px 12px 10px 0;margin:-10px 0}
 main{padding:10px}
 .msg{background:#e6f4d9;border:1px solid #9c6;padding:10px;margin:0 0 10px;border-radius:6px}
 .btn,button{display:inline-block;min-height:48px;padding:12px 16px;border:0;border-radius:6px;font-size:17px;
@@ -27,10 +27,12 @@ padding:6px 8px;border:1px solid #c0c0c0;border-radius:4px;box-sizing:border-box
 .sums{display:grid;grid-template-columns:auto 1fr;gap:4px 12px}
 </style></head>
 <body>
-<header>{{^guest}}<a href="list.asp">&lt; 餐桌</a> · {{/guest}}{{tableName}} 已点菜品</header>
+<header>{{^guest}}<a href="list.asp">‹ 餐桌</a> · {{/guest}}{{tableName}} 已点菜品</header>
 <main>
 {{#message}}<p class="msg">{{message}}</p>{{/message}}
 {{#hasLines}}<p class="muted">开台时间 {{opened}}{{#customerName}} · 联系人 {{customerName}}{{/customerName}}{{#phone}} · 电话 {{phone}}{{/phone}}{{#remark}} · 备注 {{remark}}{{/remark}}</p>{{/hasLines}}
+{{#pending}}<div class="card"><b>{{time}} {{state}}</b><br><span class="muted">{{dishes}}{{#note}} · {{note}}{{/note}}</span></div>
+{{/pending}}
 {{#lines}}
 <div class="card line">
 <div class="row"><div class="grow"><b>{{name}}</b>{{#served}} <span class="muted">已上菜</span>{{/served}}<br>

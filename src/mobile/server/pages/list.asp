@@ -5,7 +5,7 @@
 <style>
 body{font-family:sans-serif;margin:0;background:#f2f2f2;color:#222;font-size:17px}
 header{background:rgb(75,151,199);color:#fff;padding:12px 14px;font-size:20px;position:sticky;top:0;z-index:1}
-header a{color:#fff;text-decoration:none}
+header a{color:#fff;text-decoration:none;display:inline-block;padding:10px 12px 10px 0;margin:-10px 0}
 main{padding:10px}
 .msg{background:#e6f4d9;border:1px solid #9c6;padding:10px;margin:0 0 10px;border-radius:6px}
 .btn,button{display:inline-block;min-height:48px;padding:12px 16px;border:0;border-radius:6px;font-size:17px;

@@ -5,7 +5,7 @@
 <style>
 body{font-family:sans-serif;margin:0;background:#f2f2f2;color:#222;font-size:17px}
 header{background:rgb(75,151,199);color:#fff;padding:12px 14px;font-size:20px;position:sticky;top:0;z-index:1}
-header a{color:#fff;text-decoration:none}
+header a{color:#fff;text-decoration:none;display:inline-block;padding:10px 12px 10px 0;margin:-10px 0}
 main{padding:10px}
 .msg{background:#e6f4d9;border:1px solid #9c6;padding:10px;margin:0 0 10px;border-radius:6px}
 .btn,button{display:inline-block;min-height:48px;padding:12px 16px;border:0;border-radius:6px;font-size:17px;
@@ -22,61 +22,104 @@ padding:6px 8px;border:1px solid #c0c0c0;border-radius:4px;box-sizing:border-box
 .total{font-size:19px;font-weight:bold;color:#c0392b}
 </style>
 <style>
-.tabs{display:flex;gap:6px;margin:0 0 8px}
+.tabs{display:flex;gap:6px;margin:0 0 8px;position:sticky;top:50px;z-index:1;background:#f2f2f2;padding:4px 0}
 .tabs a{flex:1}
 .tabs a.current{background:#1d5f86}
+.d{display:flex;align-items:center;gap:8px;background:#fff;border-radius:6px;padding:8px 12px;margin:0 0 8px}
 .qty{display:flex;align-items:center;gap:4px}
 .qty button{width:48px;padding:0;font-size:24px}
 .qty input{width:64px;text-align:center}
-.bar{position:sticky;bottom:0;background:#f2f2f2;padding:8px 0}
+.js section{display:none}.js section.current,.js.finding section{display:block}
+.js.finding section h2,.js.finding .tabs{display:none}
+section h2{font-size:17px;margin:12px 0 6px}
+.bar{position:sticky;bottom:0;background:#f2f2f2;padding:6px 0;display:flex;align-items:center;gap:8px}
+.bar .grow b{color:#c0392b}
+.link{display:inline-block;min-height:44px;line-height:44px;padding:0 6px}
 </style></head>
 <body>
-<header>{{^guest}}<a href="list.asp">&lt; 餐桌</a> · {{/guest}}{{tableName}} 点菜</header>
+<header>{{^guest}}<a href="list.asp">‹ 餐桌</a> · {{/guest}}{{tableName}} 点菜</header>
 <main>
-<div class="tabs">
-{{#categories}}<a class="btn{{#current}} current{{/current}}" href="menu.asp?t={{table}}&amp;c={{c}}">{{categoryName}}</a>{{/categories}}
-</div>
-<form method="get" action="menu.asp" class="row">
-<input type="hidden" name="t" value="{{table}}"><input type="hidden" name="c" value="{{c}}">
-<input type="search" name="s" value="{{search}}" maxlength="50" placeholder="输入拼音首字母或菜名查询" class="grow">
-<button type="submit">查询</button>
-</form>
-{{#search}}<p class="muted">“{{search}}”的查询结果（{{category}}）　<a href="menu.asp?t={{table}}&amp;c={{c}}">显示全部</a></p>{{/search}}
-<form method="post" action="savemenu.asp" id="order">
+<form method="post" action="savemenu.asp" id="order" autocomplete="off">
 <input type="hidden" name="t" value="{{table}}"><input type="hidden" name="tn" value="{{tableName}}">
-<input type="hidden" name="c" value="{{c}}"><input type="hidden" name="s" value="{{search}}">
-<input type="hidden" name="v" value="{{menuVersion}}">
-{{#items}}
-<div class="card row">
-<div class="grow"><b>{{name}}</b><br><span class="muted">{{price}}元/{{unit}}{{#itemRemark}} · {{itemRemark}}{{/itemRemark}}</span></div>
-<div class="qty"><button type="button" class="minus" aria-label="减少">−</button>
-<input type="number" name="qty{{i}}" value="0" min="0" max="9999" step="1" inputmode="decimal" aria-label="{{name}} 数量">
-<button type="button" class="plus" aria-label="增加">+</button></div>
+<input type="hidden" name="c" value="{{c}}"><input type="hidden" name="k" value="{{orderKey}}">
+<div class="row">
+<input type="search" name="s" id="search" value="{{search}}" maxlength="50" placeholder="输入拼音首字母或菜名查询" class="grow">
+<button type="submit" name="find" value="1" formaction="menu.asp" id="find">查询</button>
 </div>
-{{/items}}
-{{^items}}<p>没有找到菜品。</p>{{/items}}
-<div class="bar">
-{{#hasLines}}<p class="muted">本桌已点 {{lineCount}} 项，合计 <span class="total">￥{{receivable}}</span>　<a href="detail.asp?t={{table}}">查看已点</a></p>{{/hasLines}}
-<button type="submit" class="wide" id="submitOrder">加入账单</button>
+{{#search}}<p class="muted">“{{search}}”的查询结果　<a class="link" href="menu.asp?t={{table}}&amp;c={{c}}">显示全部</a></p>{{/search}}
+<div class="tabs">
+{{#sections}}<a class="btn{{#current}} current{{/current}}" href="#c{{c}}" data-c="{{c}}">{{categoryName}}</a>{{/sections}}
 </div>
+{{#carried}}{{#hidden}}<input type="hidden" name="q{{key}}" value="{{quantity}}">{{/hidden}}{{#remark}}<input type="hidden" name="r{{key}}" value="{{remark}}">{{/remark}}{{/carried}}
+{{#sections}}<section id="c{{c}}"{{#current}} class="current"{{/current}}><h2>{{categoryName}}</h2>
+{{#items}}<div class="d" data-f="{{find}}" data-p="{{price}}"><div class="grow"><b>{{name}}</b><br><span class="muted">{{price}}元/{{unit}}{{#itemRemark}} · {{itemRemark}}{{/itemRemark}}</span></div>
+<div class="qty"><button name="step" value="-{{key}}" formaction="menu.asp" class="minus" aria-label="减少">−</button><input type="number" name="q{{key}}" value="{{chosen}}" min="0" max="9999.99" step="any" inputmode="decimal" aria-label="{{name}} 数量"><button name="step" value="+{{key}}" formaction="menu.asp" class="plus" aria-label="增加">+</button></div></div>
+{{/items}}</section>
+{{/sections}}
+{{^found}}<p>没有找到菜品。</p>{{/found}}
+{{#hasLines}}<p class="muted">本桌已点 {{lineCount}} 项，合计 <span class="total">￥{{receivable}}</span>　<a class="link" href="detail.asp?t={{table}}">查看已点</a></p>{{/hasLines}}
+<div class="bar"><div class="grow" id="cart">已选 <b id="cartCount">{{cartCount}}</b> 道，共 <b>￥<span id="cartTotal">{{cartTotal}}</span></b></div>
+<button type="submit" id="submitOrder">下单</button></div>
 </form>
 </main>
 <script>
-document.querySelectorAll('.qty').forEach(function (box) {
-  var input = box.querySelector('input');
-  function step(by) { var v = (parseFloat(input.value) || 0) + by; input.value = v < 0 ? 0 : v; }
-  box.querySelector('.minus').addEventListener('click', function () { step(-1); });
-  box.querySelector('.plus').addEventListener('click', function () { step(1); });
-});
-// Only the chosen dishes are sent, so a long menu stays a short request.
-document.getElementById('order').addEventListener('submit', function () {
-  document.querySelectorAll('.qty input').forEach(function (input) {
-    if (!(parseFloat(input.value) > 0)) input.disabled = true;
+(function () {
+  var form = document.getElementById('order'), body = document.body, search = document.getElementById('search');
+  body.classList.add('js');
+  var dishes = Array.prototype.slice.call(document.querySelectorAll('.d'));
+  function cents(text) { return Math.round((parseFloat(text) || 0) * 100); }
+  function showCart() {
+    var count = 0, total = 0;
+    dishes.forEach(function (d) {
+      var q = parseFloat(d.querySelector('input').value) || 0;
+      if (q > 0) { count++; total += Math.round(q * cents(d.dataset.p)); }
+    });
+    document.querySelectorAll('input[type=hidden][name^=q]').forEach(function (input) {
+      if (parseFloat(input.value) > 0) count++;
+    });
+    document.getElementById('cartCount').textContent = count;
+    document.getElementById('cartTotal').textContent = String(total / 100);
+  }
+  dishes.forEach(function (d) {
+    var input = d.querySelector('input');
+    function step(by) { var v = Math.round(((parseFloat(input.value) || 0) + by) * 100) / 100; input.value = v < 0 ? 0 : v; showCart(); }
+    d.querySelector('.minus').addEventListener('click', function (e) { e.preventDefault(); step(-1); });
+    d.querySelector('.plus').addEventListener('click', function (e) { e.preventDefault(); step(1); });
+    input.addEventListener('input', showCart);
   });
-});
-// Coming back to this page restores the boxes the browser disabled.
-window.addEventListener('pageshow', function () {
-  document.querySelectorAll('.qty input').forEach(function (input) { input.disabled = false; });
-});
+  document.querySelectorAll('.tabs a').forEach(function (tab) {
+    tab.addEventListener('click', function (e) {
+      e.preventDefault();
+      document.querySelectorAll('.tabs a, section').forEach(function (el) { el.classList.remove('current'); });
+      tab.classList.add('current');
+      document.getElementById('c' + tab.dataset.c).classList.add('current');
+      form.elements.c.value = tab.dataset.c;
+    });
+  });
+  // Searching narrows every category on the phone itself, so nothing chosen is lost.
+  function find() {
+    var text = search.value.trim().toLowerCase();
+    body.classList.toggle('finding', text !== '');
+    dishes.forEach(function (d) { d.style.display = text === '' || d.dataset.f.indexOf(text) >= 0 ? '' : 'none'; });
+  }
+  search.addEventListener('input', find);
+  var sending = false;
+  form.addEventListener('submit', function (e) {
+    if (e.submitter && e.submitter.id === 'find') { e.preventDefault(); find(); return; }
+    if (sending) { e.preventDefault(); return; }
+    sending = true;
+    var button = document.getElementById('submitOrder');
+    button.disabled = true;
+    button.textContent = '提交中';
+    // Only the chosen dishes are sent, so a long menu stays a short request.
+    dishes.forEach(function (d) { var input = d.querySelector('input'); if (!(parseFloat(input.value) > 0)) input.disabled = true; });
+  });
+  // Back to this page after sending: a fresh page, never the sent quantities again.
+  window.addEventListener('pageshow', function (e) {
+    if (e.persisted && sending) location.replace('menu.asp?t=' + encodeURIComponent(form.elements.t.value));
+  });
+  if (search.value) find();
+  showCart();
+})();
 </script>
 </body></html>

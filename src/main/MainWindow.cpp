@@ -6,6 +6,7 @@
 #include "bill/BillStore.h"
 #include "bill/ChangeFeed.h"
 #include "bill/PendingOrders.h"
+#include "bill/WaiterCalls.h"
 #include "main/HistoryPanel.h"
 #include "main/TableMap.h"
 #include "main/TileWidget.h"
@@ -183,6 +184,29 @@ void MainWindow::showGuestOrdersWaiting() {
     guestOrdersLabel_->setVisible(waiting > 0);
     if (guestOrders_)
         guestOrders_->refresh();
+    showWaiterCalls();
+}
+
+void MainWindow::showWaiterCalls() {
+    QStringList tables;
+    try {
+        for (const WaiterCall& call : WaiterCalls(db_).waiting())
+            tables.append(call.tableName);
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("呼叫服务员读取失败：") + error.text());
+    }
+    tables.removeDuplicates();
+    waiterCallsLabel_->setText(tables.join(QStringLiteral("、")) + QStringLiteral(" 呼叫服务员"));
+    waiterCallsLabel_->setVisible(!tables.isEmpty());
+}
+
+void MainWindow::answerWaiterCalls() {
+    try {
+        WaiterCalls(db_).answerAll();
+    } catch (const StoreError& error) {
+        reportFailure(QStringLiteral("呼叫服务员未能应答。"), error.text());
+    }
+    showWaiterCalls();
 }
 
 void MainWindow::openGuestOrders() {
@@ -304,6 +328,15 @@ QWidget* MainWindow::buildToolbar() {
     guestOrdersLabel_->installEventFilter(this);
     guestOrdersLabel_->hide();
     row->addWidget(guestOrdersLabel_);
+    waiterCallsLabel_ = new QLabel(band);
+    waiterCallsLabel_->setObjectName(QStringLiteral("waiterCallsLabel"));
+    waiterCallsLabel_->setToolTip(QStringLiteral("顾客在手机上呼叫服务员。去过之后点击关闭此提示。"));
+    waiterCallsLabel_->setStyleSheet(
+        QStringLiteral("background: white; color: rgb(220,110,0); font-size: 11pt; padding: 4px 8px;"));
+    waiterCallsLabel_->setCursor(Qt::PointingHandCursor);
+    waiterCallsLabel_->installEventFilter(this);
+    waiterCallsLabel_->hide();
+    row->addWidget(waiterCallsLabel_);
     printerStatusLabel_ = new QLabel(band);
     printerStatusLabel_->setObjectName(QStringLiteral("printerStatusLabel"));
     printerStatusLabel_->setToolTip(QStringLiteral("点击查看打印机和今日打印记录"));
@@ -388,6 +421,10 @@ void MainWindow::checkPhoneAlarm() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == phoneAlarmLabel_ && event->type() == QEvent::MouseButtonRelease) {
         phoneAlarmLabel_->hide();
+        return true;
+    }
+    if (watched == waiterCallsLabel_ && event->type() == QEvent::MouseButtonRelease) {
+        answerWaiterCalls();
         return true;
     }
     if (watched == guestOrdersLabel_ && event->type() == QEvent::MouseButtonRelease) {

@@ -75,6 +75,9 @@ private:
     // The count of guest orders waiting for 确认, shown in the toolbar while there are any.
     void showGuestOrdersWaiting();
     void openGuestOrders();
+    // Tables whose guests called for a waiter; a click on the notice answers them.
+    void showWaiterCalls();
+    void answerWaiterCalls();
     void startSpooler();
     void openPrinters();
     void runToolbarItem(int item);
@@ -110,6 +113,7 @@ private:
     QLabel* phoneAlarmLabel_ = nullptr;    // shown when phones tried many wrong staff passwords
     QLabel* printerStatusLabel_ = nullptr; // printers in trouble and lines no printer took
     QLabel* guestOrdersLabel_ = nullptr;   // guest orders waiting for a waiter's 确认
+    QLabel* waiterCallsLabel_ = nullptr;   // tables whose guests called for a waiter
     QPointer<GuestOrdersWindow> guestOrders_;
     std::unique_ptr<PrintSpooler> spooler_;
     QMenu* tileMenu_ = nullptr; // 点餐, 结账离开, 转台 on a tile

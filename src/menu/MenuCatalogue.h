@@ -54,6 +54,7 @@ public:
     QList<MenuItem> search(const QString& category, const QString& text) const;
     // The item with this key (序号); nullopt when the menu no longer has it.
     std::optional<MenuItem> item(const QString& key) const;
+    Database& database() const { return db_; }
 
     // Key for a new item: the time as "yyyyMMddhhmmss", moved on by a second while an item holds it, so two
     // items added within one second never share a key.

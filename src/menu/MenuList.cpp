@@ -1,5 +1,7 @@
 #include "menu/MenuList.h"
 
+#include "menu/SoldOutDishes.h"
+
 #include "store/StoreError.h"
 
 #include <algorithm>
@@ -20,6 +22,19 @@ void MenuList::refresh() {
     selectedItem_.reset();
     scrollValue_ = 0;
     results_ = catalogue_.search(category_, searchText_);
+    soldOut_ = SoldOutDishes(catalogue_.database()).keys();
+}
+
+void MenuList::toggleSoldOutSelected() {
+    const MenuItem* item = selectedItem();
+    if (!item)
+        return;
+    const bool soldOut = !soldOut_.contains(item->key);
+    SoldOutDishes(catalogue_.database()).set(item->key, soldOut);
+    if (soldOut)
+        soldOut_.insert(item->key);
+    else
+        soldOut_.remove(item->key);
 }
 
 int MenuList::scrollMaximum() const {

@@ -3,6 +3,7 @@
 #include "menu/MenuCatalogue.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <functional>
 #include <optional>
 
@@ -51,6 +52,11 @@ public:
     // Deletes every item of the current category and refreshes.
     void clearCategory();
 
+    // 估清: whether the dish is sold out, as last read; the selected dish's state turned over, keeping the
+    // selection. Failures throw StoreError.
+    bool isSoldOut(const QString& key) const { return soldOut_.contains(key); }
+    void toggleSoldOutSelected();
+
 private:
     // Runs a change of the table and refreshes, also when the change fails (its StoreError is passed on).
     void refreshAfter(const std::function<void()>& change);
@@ -59,6 +65,7 @@ private:
     QString category_ = QStringLiteral("菜品");
     QString searchText_;
     QList<MenuItem> results_;
+    QSet<QString> soldOut_;
     int scrollValue_ = 0;
     std::optional<int> selectedRow_;
     std::optional<MenuItem> selectedItem_;

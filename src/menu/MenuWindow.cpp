@@ -25,10 +25,12 @@ namespace {
 const QStringList kCategories{QStringLiteral("菜品"), QStringLiteral("酒水"), QStringLiteral("其他")};
 const QString kCategoryOptionNames[] = {QStringLiteral("dishesOption"), QStringLiteral("drinksOption"),
                                         QStringLiteral("otherOption")};
-const QStringList kHeaders{QStringLiteral("名称"), QStringLiteral("数量"),  QStringLiteral("单位"),
-                           QStringLiteral("单价"), QStringLiteral("拼音"),  QStringLiteral("备注"),
-                           QStringLiteral("分类"), QStringLiteral("打印机")};
-const int kColumnWidths[] = {Px(3000), Px(900), Px(900), Px(1050), Px(1500), Px(3000), Px(900), Px(1800)};
+const QStringList kHeaders{QStringLiteral("名称"), QStringLiteral("数量"),   QStringLiteral("单位"),
+                           QStringLiteral("单价"), QStringLiteral("拼音"),   QStringLiteral("备注"),
+                           QStringLiteral("分类"), QStringLiteral("打印机"), QStringLiteral("估清")};
+const int kColumnWidths[] = {Px(3000), Px(900), Px(900),  Px(1050), Px(1500),
+                             Px(3000), Px(900), Px(1800), Px(900)};
+constexpr int kSoldOutColumn = 8;
 constexpr int kPrintersColumn = 7;
 constexpr int kRowHeight = 22;
 constexpr int kHeaderHeight = 24;
@@ -90,6 +92,8 @@ public:
             return item->remark;
         case 6:
             return item->category;
+        case kSoldOutColumn:
+            return list_.isSoldOut(item->key) ? QStringLiteral("已估清") : QString();
         default:
             // Empty for a dish that goes by its category, so the few that go elsewhere stand out.
             return item->printers.join(QStringLiteral("、"));
@@ -152,7 +156,8 @@ MenuWindow::MenuWindow(Database& db, QWidget* parent)
     const std::pair<const char*, const char*> commands[] = {{"addButton", "新  增"},
                                                             {"modifyButton", "修  改"},
                                                             {"deleteButton", "删  除"},
-                                                            {"clearButton", "清  空"}};
+                                                            {"clearButton", "清  空"},
+                                                            {"soldOutButton", "估  清"}};
     QList<QPushButton*> commandButtons;
     for (const auto& [name, caption] : commands) {
         auto* button = new QPushButton(QString::fromUtf8(caption), this);
@@ -180,6 +185,10 @@ MenuWindow::MenuWindow(Database& db, QWidget* parent)
     connect(commandButtons.at(1), &QPushButton::clicked, this, &MenuWindow::modifyItem);
     connect(commandButtons.at(2), &QPushButton::clicked, this, &MenuWindow::deleteItem);
     connect(commandButtons.at(3), &QPushButton::clicked, this, &MenuWindow::clearCategory);
+    soldOutButton_ = commandButtons.at(4);
+    soldOutButton_->setToolTip(
+        QStringLiteral("选中的菜今天卖完了：手机上显示“已售完”，不能再点。再点一次取消。"));
+    connect(soldOutButton_, &QPushButton::clicked, this, &MenuWindow::toggleSoldOut);
     connect(dishDialog_, &DishDialog::saved, this, &MenuWindow::refresh);
 
     refresh();
@@ -290,6 +299,11 @@ void MenuWindow::deleteItem() {
     showState();
 }
 
+void MenuWindow::toggleSoldOut() {
+    attempt(QStringLiteral("估清"), [this] { list_.toggleSoldOutSelected(); });
+    showState();
+}
+
 void MenuWindow::clearCategory() {
     if (!AskYesNo(this, QStringLiteral("数据清空后将不能恢复，是否确认清空！")))
         return;
@@ -306,6 +320,10 @@ void MenuWindow::showState() {
         verticalBar_->setRange(0, list_.scrollMaximum());
         verticalBar_->setValue(list_.scrollValue());
     }
+    const MenuItem* selected = list_.selectedItem();
+    soldOutButton_->setEnabled(selected != nullptr);
+    soldOutButton_->setText(selected && list_.isSoldOut(selected->key) ? QStringLiteral("取消估清")
+                                                                       : QStringLiteral("估  清"));
     model_->showAll();
 }
 

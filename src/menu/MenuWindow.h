@@ -10,6 +10,7 @@ class Database;
 class DishDialog;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 class QScrollBar;
 class QTableView;
@@ -37,6 +38,8 @@ public:
     void modifyItem();
     void deleteItem();
     void clearCategory();
+    // "估  清": the selected dish is sold out (or no longer); phones show it at once.
+    void toggleSoldOut();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -57,6 +60,7 @@ private:
     QLabel* categoryLabel_ = nullptr;
     // Hidden: the key the dish dialog saves under.
     QLabel* keyLabel_ = nullptr;
+    QPushButton* soldOutButton_ = nullptr;
     QList<QRadioButton*> categoryOptions_;
     DishDialog* dishDialog_ = nullptr;
     bool centred_ = false;

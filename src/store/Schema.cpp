@@ -89,7 +89,11 @@ const QList<TableDef>& tables() {
           {"序号", 50},
           {"分类", 50},
           // The printers a dish goes to instead of those of its category (comma-separated names).
-          {"打印机", 200}}},
+          {"打印机", 200},
+          // "1" while the dish is sold out for today (估清); phones show it and cannot order it.
+          {"估清", 10},
+          // The group within its category the phone menu lists it under (凉菜, 热菜, 主食 …); may be empty.
+          {"分组", 50}}},
         // One row per printer; 用途 "后厨", "账单" or "后厨,账单"; 分类 a comma-separated list, may be empty.
         {"打印机",
          {{"名称", 50},
@@ -118,6 +122,8 @@ const QList<TableDef>& tables() {
         // One row per phone order that was sent: its one-time key (made when the menu page was served), so
         // the same order sent twice (a double tap, Back and send again) is taken once.
         {"手机订单令牌", {{"令牌", 64}, {"时间", 20}, {"桌号", 50}, {"结果", 500}}},
+        // A guest's 呼叫服务员: waits (等待) until a counter answers it (已应答).
+        {"呼叫", {{"编号", 20}, {"餐桌", 50}, {"桌号", 50}, {"时间", 20}, {"状态", 10}}},
         // Guest orders waiting for a waiter's 确认 at the counter before they reach the bill and the kitchen.
         {"待确认订单",
          {{"编号", 20},
@@ -344,6 +350,15 @@ void CreatePhoneOrderTables(Database& db) {
     db.exec("UPDATE \"综合设置\" SET \"顾客订单确认\" = '0' WHERE \"顾客订单确认\" IS NULL;");
 }
 
+void CreateGuestServiceTables(Database& db) {
+    db.exec(createTableSql(db, tableDef("呼叫")).constData());
+    for (const auto& [column, width] : {std::pair{"估清", 10}, std::pair{"分组", 50}})
+        if (!hasColumn(db, "菜单", column))
+            db.exec(
+                ("ALTER TABLE \"菜单\" ADD COLUMN \"" + QByteArray(column) + "\" " + columnType(db, width))
+                    .constData());
+}
+
 void CreateClaimTable(Database& db) {
     const QByteArray sql = "CREATE TABLE IF NOT EXISTS \"占用\" (" +
                            QByteArray(db.isServer() ? "rowid BIGSERIAL PRIMARY KEY, " : "") + "\"对象\" " +
@@ -365,6 +380,7 @@ void CreateSchema(Database& db) {
     CreateIndexes(db);
     insertSampleRows(db);
     CreatePhoneOrderTables(db);
+    CreateGuestServiceTables(db);
     if (db.isServer())
         CreateServerFunctions(db);
     db.setUserVersion(kSchemaVersion);
@@ -397,6 +413,8 @@ void MigrateSchema(Database& db) {
         CreateKitchenRecords(db);
     if (version < 6)
         CreatePhoneOrderTables(db);
+    if (version < 7)
+        CreateGuestServiceTables(db);
     if (version < kSchemaVersion)
         db.setUserVersion(kSchemaVersion);
     transaction.commit();

@@ -8,7 +8,7 @@
 class Database;
 
 // Version of the schema this program writes (the file's user_version; a table of its own on a server).
-inline constexpr int kSchemaVersion = 6;
+inline constexpr int kSchemaVersion = 7;
 
 // Number of occupation slot columns "0".."50" in 综合设置; only the first 45 belong to tiles.
 inline constexpr int kSlotColumns = 51;
@@ -25,7 +25,8 @@ void CreateIndexes(Database& db);
 // version 4 adds the claims (占用); version 5 what the kitchen has of each line (送厨记录) and the printers
 // a dish goes to (菜单.打印机); version 6 the one-time keys of phone orders (手机订单令牌), guest orders
 // waiting for a waiter (待确认订单) and the guests' limits (综合设置.顾客每道限量, 顾客每单限量,
-// 顾客订单确认).
+// 顾客订单确认); version 7 the guests' calls for a waiter (呼叫), sold-out dishes (菜单.估清) and the
+// groups of the phone menu (菜单.分组).
 void MigrateSchema(Database& db);
 
 // Creates 桌台令牌 (编号 of the table in 餐桌设置, 令牌 its guest token), where missing.
@@ -40,6 +41,9 @@ void CreateKitchenRecords(Database& db);
 // Creates 手机订单令牌, 待确认订单 and the guests' limits in 综合设置 (20 a dish, 100 an order, no 确认),
 // where missing.
 void CreatePhoneOrderTables(Database& db);
+
+// Creates 呼叫 and the columns 菜单.估清 and 菜单.分组, where missing.
+void CreateGuestServiceTables(Database& db);
 
 // Creates 占用 (who holds which table, bill or service, see store/Claims.h), where missing.
 void CreateClaimTable(Database& db);

@@ -1,10 +1,13 @@
 #include "mobile/server/BillLinePages.h"
 
 #include "bill/BillStore.h"
+#include "bill/KitchenLedger.h"
 #include "bill/PendingOrders.h"
+#include "bill/WaiterCalls.h"
 #include "main/OrderDesk.h"
 #include "mobile/server/PageTemplate.h"
 #include "store/Database.h"
+#include "store/NumberText.h"
 
 namespace {
 
@@ -16,7 +19,8 @@ QString doneMessage(const QString& code) {
         {QStringLiteral("saved"), QStringLiteral("已保存。")},
         {QStringLiteral("notsent"), QStringLiteral("已加入账单，但有菜品没有打印机接收，未送厨房，"
                                                    "请告诉服务员。")},
-        {QStringLiteral("pending"), QStringLiteral("已提交，服务员确认后加入账单。")}};
+        {QStringLiteral("pending"), QStringLiteral("已提交，服务员确认后加入账单。")},
+        {QStringLiteral("called"), QStringLiteral("已通知服务员，请稍候。")}};
     // The same order sent again (a double tap, or Back and send): what the first one came to.
     if (code.startsWith(QLatin1String("again.")))
         return QStringLiteral("这单已经下过了，没有重复下单。%1").arg(texts.value(code.mid(6)));
@@ -44,7 +48,19 @@ std::vector<PageData> pendingRows(Database& db, const QString& tableKey) {
 
 } // namespace
 
+PageResponse BillLinePages::callWaiter(const PageRequest& request, const PageVisitor& visitor) {
+    const std::scoped_lock lock(context_.dbMutex());
+    OrderDesk desk(context_.db());
+    const TableRef table = ResolveTable(request, desk, visitor);
+    WaiterCalls(context_.db())
+        .call(desk.settings.tableKeys().value(table.index), desk.tables.tableName(table.index),
+              QDateTime::currentDateTime());
+    return Redirect(TableLink(PhonePage::Detail, table.param) + QStringLiteral("&m=called"));
+}
+
 PageResponse BillLinePages::detail(const PageRequest& request, const PageVisitor& visitor) {
+    if (request.post && visitor.guest() && Param(request, "call") == QLatin1String("1"))
+        return callWaiter(request, visitor);
     PageData data;
     {
         const std::scoped_lock lock(context_.dbMutex());
@@ -53,13 +69,22 @@ PageResponse BillLinePages::detail(const PageRequest& request, const PageVisitor
         const TableRef table = ResolveTable(request, desk, visitor);
         OpenTable(desk, table.index);
         data = TableData(desk, table, visitor);
+        // Where each dish stands: 已上菜 once served, 已送厨 once a kitchen printer has it, else 已下单.
+        const QHash<QString, QString> inKitchen = KitchenLedger(context_.db()).quantities(desk.bill.billId());
         std::vector<PageData> rows;
-        for (const OrderLine& line : desk.bill.lines())
-            rows.push_back(LineData(line));
+        for (const OrderLine& line : desk.bill.lines()) {
+            PageData row = LineData(line);
+            row.set(QStringLiteral("status"), !line.served.isEmpty() ? QStringLiteral("已上菜")
+                                              : ReadNumber(inKitchen.value(line.lineId)) > 0
+                                                  ? QStringLiteral("已送厨")
+                                                  : QStringLiteral("已下单"));
+            rows.push_back(std::move(row));
+        }
         data.setRows(QStringLiteral("lines"), std::move(rows));
         data.set(QStringLiteral("message"), doneMessage(Param(request, "m")));
-        data.setRows(QStringLiteral("pending"),
-                     pendingRows(context_.db(), desk.settings.tableKeys().value(table.index)));
+        const QString tableKey = desk.settings.tableKeys().value(table.index);
+        data.setRows(QStringLiteral("pending"), pendingRows(context_.db(), tableKey));
+        data.setFlag(QStringLiteral("called"), visitor.guest() && WaiterCalls(context_.db()).waits(tableKey));
     }
     return context_.render(PhonePage::Detail, data);
 }

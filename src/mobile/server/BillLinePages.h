@@ -12,6 +12,8 @@ public:
     PageResponse remove(const PageRequest& request);
 
 private:
+    // 呼叫服务员 from a guest's bill page: the counter is told (once while the call waits).
+    PageResponse callWaiter(const PageRequest& request, const PageVisitor& visitor);
     // A page about one line of a bill: GET shows the line, POST runs `change` on the opened bill and
     // returns to the bill with the message key `change` gives back.
     using LineChange = std::function<QString(BillDocument& bill, int table, int line)>;

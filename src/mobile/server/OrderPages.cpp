@@ -4,6 +4,7 @@
 #include "bill/PhoneOrderKeys.h"
 #include "main/OrderDesk.h"
 #include "menu/MenuCatalogue.h"
+#include "menu/SoldOutDishes.h"
 #include "mobile/server/PageTemplate.h"
 #include "print/PrintQueue.h"
 #include "store/Database.h"
@@ -94,6 +95,7 @@ struct Cart {
 // owner's limits. Every problem is named, so the whole order can be mended at once.
 Cart makeCart(Database& db, const Choices& choices, const std::optional<GuestLimits>& limits) {
     const MenuCatalogue catalogue(db);
+    const QSet<QString> soldOut = SoldOutDishes(db).keys();
     Cart cart;
     for (const auto& [key, choice] : choices) {
         CartLine line{key, catalogue.item(key), choice.quantity, choice.remark, {}};
@@ -103,6 +105,8 @@ Cart makeCart(Database& db, const Choices& choices, const std::optional<GuestLim
             continue;
         }
         const QString& name = line.item->name;
+        if (soldOut.contains(key))
+            cart.problems.append(QStringLiteral("“%1”已售完，请选别的菜。").arg(name));
         if (CharacterCount(line.remark) > OrderPages::kMaxRemarkLength)
             cart.problems.append(
                 QStringLiteral("“%1”的备注太长，最多 %2 个字。").arg(name).arg(OrderPages::kMaxRemarkLength));
@@ -166,6 +170,7 @@ PageResponse OrderPages::menu(const PageRequest& request, const PageVisitor& vis
         OpenTable(desk, table.index);
         data = TableData(desk, table, visitor);
         const MenuCatalogue catalogue(context_.db());
+        const QSet<QString> soldOut = SoldOutDishes(context_.db()).keys();
         std::vector<PageData> sections;
         int listed = 0;
         QSet<QString> shown;
@@ -179,6 +184,7 @@ PageResponse OrderPages::menu(const PageRequest& request, const PageVisitor& vis
                 item.set(QStringLiteral("unit"), dish.unit);
                 item.set(QStringLiteral("itemRemark"), dish.remark);
                 item.set(QStringLiteral("find"), searchKeyOf(dish));
+                item.setFlag(QStringLiteral("soldOut"), soldOut.contains(dish.key));
                 const auto chosen = choices.find(dish.key);
                 item.set(QStringLiteral("chosen"),
                          chosen == choices.end() ? QStringLiteral("0") : chosen->second.quantity);

@@ -4,10 +4,13 @@
 #include "LanserveProcess.h"
 
 #include "bill/BillStore.h"
+#include "bill/KitchenLedger.h"
 #include "bill/PendingOrders.h"
+#include "bill/WaiterCalls.h"
 #include "common/TestHome.h"
 #include "main/OrderDesk.h"
 #include "menu/MenuCatalogue.h"
+#include "menu/SoldOutDishes.h"
 #include "mobile/TableTokens.h"
 #include "mobile/server/PageTemplate.h"
 #include "settings/SettingsStore.h"
@@ -17,6 +20,7 @@
 #include "store/Settings.h"
 #include "store/StoreError.h"
 
+#include <QScopeGuard>
 #include <QTest>
 #include <QThread>
 #include <future>
@@ -46,6 +50,8 @@ private Q_SLOTS:
     void unreadableQuantitiesRefuseTheWholeOrder();
     void guestsSeeNoContactDetails();
     void guestOrdersWaitForAWaiter();
+    void guestsSeeWhereEachDishStandsAndCallAWaiter();
+    void soldOutDishesCannotBeOrdered();
 
 private:
     int port() const { return server_->port(); }
@@ -270,6 +276,60 @@ void TestPhoneOrders::guestOrdersWaitForAWaiter() {
     const QByteArray refusedPage = Get(port(), "/phone/detail.asp?t=" + token(table).toLatin1()).body;
     QVERIFY(refusedPage.contains(escaped(kPendingRefused)));
     QVERIFY(refusedPage.contains(escaped(QStringLiteral("鲈鱼已售完"))));
+}
+
+void TestPhoneOrders::guestsSeeWhereEachDishStandsAndCallAWaiter() {
+    constexpr int table = 8;
+    QCOMPARE(PostForm(port(), "/phone/savemenu.asp",
+                      OrderFields(token(table), names_.at(table),
+                                  {{dishes_.at(0), "1"}, {dishes_.at(1), "1"}, {dishes_.at(2), "1"}}))
+                 .status,
+             303);
+    const QString billId = slot(table);
+    const QList<OrderLine> placed = lines(table);
+    QCOMPARE(placed.size(), 3);
+    KitchenLedger(*db_).record(billId, placed.at(1).lineId, QStringLiteral("厨房"), QStringLiteral("1"), 1,
+                               QStringLiteral("1"), QDateTime::currentDateTime());
+    OrderDesk counter(*db_);
+    counter.openTable(table, QDateTime::currentDateTime());
+    counter.bill.toggleServed(2);
+    const QByteArray guestDetail = "/phone/detail.asp?t=" + token(table).toLatin1();
+    static const QRegularExpression status(QStringLiteral("class=\"muted status\">([^<]*)<"));
+    QStringList shown;
+    for (auto match = status.globalMatch(QString::fromUtf8(Get(port(), guestDetail).body)); match.hasNext();)
+        shown.append(match.next().captured(1));
+    QCOMPARE(shown, (QStringList{"已下单", "已送厨", "已上菜"}));
+
+    // 呼叫服务员: one call while it waits, however often it is tapped, until the counter answers it.
+    for (int tap = 0; tap < 3; ++tap)
+        QCOMPARE(location(PostForm(port(), "/phone/detail.asp", {{"t", token(table)}, {"call", "1"}})),
+                 QStringLiteral("detail.asp?t=%1&m=called").arg(token(table)));
+    const QList<WaiterCall> calls = WaiterCalls(*db_).waiting();
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls.at(0).tableName, names_.at(table));
+    QVERIFY(Get(port(), guestDetail).body.contains(escaped(QStringLiteral("已呼叫服务员，请稍候"))));
+    WaiterCalls(*db_).answerAll();
+    QVERIFY(WaiterCalls(*db_).waiting().isEmpty());
+    QVERIFY(!Get(port(), guestDetail).body.contains(escaped(QStringLiteral("已呼叫服务员"))));
+    // Staff do not call themselves.
+    QCOMPARE(asStaff("/phone/detail.asp", {{"t", QString::number(table)}, {"call", "1"}}).status, 200);
+    QVERIFY(WaiterCalls(*db_).waiting().isEmpty());
+}
+
+void TestPhoneOrders::soldOutDishesCannotBeOrdered() {
+    constexpr int table = 9;
+    QVERIFY(SoldOutDishes(*db_).set(dishes_.at(3), true));
+    const auto restore = qScopeGuard([&] { SoldOutDishes(*db_).set(dishes_.at(3), false); });
+    const QByteArray menu = Get(port(), "/phone/menu.asp?t=" + token(table).toLatin1()).body;
+    QVERIFY(menu.contains(escaped(QStringLiteral("已售完"))));
+    QVERIFY(!menu.contains("name=\"q" + dishes_.at(3).toUtf8() + "\""));
+    const QStringList before = SnapshotOf(*db_);
+    const RawReply refused =
+        asStaff("/phone/savemenu.asp", OrderFields(QString::number(table), names_.at(table),
+                                                   {{dishes_.at(0), "1"}, {dishes_.at(3), "1"}}));
+    QCOMPARE(refused.status, 400);
+    QVERIFY(refused.body.contains(escaped(QStringLiteral("“清蒸鲈鱼”已售完"))));
+    QCOMPARE(SnapshotOf(*db_), before);
 }
 
 QTEST_GUILESS_MAIN(TestPhoneOrders)

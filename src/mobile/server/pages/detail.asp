@@ -35,7 +35,7 @@ padding:6px 8px;border:1px solid #c0c0c0;border-radius:4px;box-sizing:border-box
 {{/pending}}
 {{#lines}}
 <div class="card line">
-<div class="row"><div class="grow"><b>{{name}}</b>{{#served}} <span class="muted">已上菜</span>{{/served}}<br>
+<div class="row"><div class="grow"><b>{{name}}</b> <span class="muted status">{{status}}</span><br>
 <span class="muted">{{quantity}}{{unit}} × {{price}}元{{#lineRemark}} · 备注：{{lineRemark}}{{/lineRemark}}</span></div>
 <div><b>￥{{amount}}</b></div></div>
 {{^guest}}<div class="actions"><a class="btn light" href="modify.asp?t={{table}}&amp;l={{lineId|url}}">修改</a>
@@ -55,6 +55,8 @@ padding:6px 8px;border:1px solid #c0c0c0;border-radius:4px;box-sizing:border-box
 {{^guest}}{{#hasLines}}<a class="btn light wide" href="save.asp?t={{table}}">填写联系人、电话、备注</a>{{/hasLines}}
 <a class="btn light wide" href="list.asp">返回餐桌列表</a>
 <form method="post" action="list.asp"><input type="hidden" name="signout" value="1"><button class="btn light wide" type="submit">退出登录</button></form>{{/guest}}
-{{#guest}}<p class="muted">如需修改或退菜，请联系服务员。</p>{{/guest}}
+{{#guest}}<form method="post" action="detail.asp"><input type="hidden" name="t" value="{{table}}"><input type="hidden" name="call" value="1">
+<button class="btn light wide" type="submit" id="callWaiter">{{#called}}已呼叫服务员，请稍候{{/called}}{{^called}}呼叫服务员{{/called}}</button></form>
+<p class="muted">如需修改或退菜，请联系服务员。</p>{{/guest}}
 </main>
 </body></html>

@@ -35,6 +35,8 @@ section h2{font-size:17px;margin:12px 0 6px}
 .bar{position:sticky;bottom:0;background:#f2f2f2;padding:6px 0;display:flex;align-items:center;gap:8px}
 .bar .grow b{color:#c0392b}
 .link{display:inline-block;min-height:44px;line-height:44px;padding:0 6px}
+.out{color:#999;padding:0 12px}
+.d.sold b{color:#999}
 </style></head>
 <body>
 <header>{{^guest}}<a href="list.asp">‹ 餐桌</a> · {{/guest}}{{tableName}} 点菜</header>
@@ -52,8 +54,8 @@ section h2{font-size:17px;margin:12px 0 6px}
 </div>
 {{#carried}}{{#hidden}}<input type="hidden" name="q{{key}}" value="{{quantity}}">{{/hidden}}{{#remark}}<input type="hidden" name="r{{key}}" value="{{remark}}">{{/remark}}{{/carried}}
 {{#sections}}<section id="c{{c}}"{{#current}} class="current"{{/current}}><h2>{{categoryName}}</h2>
-{{#items}}<div class="d" data-f="{{find}}" data-p="{{price}}"><div class="grow"><b>{{name}}</b><br><span class="muted">{{price}}元/{{unit}}{{#itemRemark}} · {{itemRemark}}{{/itemRemark}}</span></div>
-<div class="qty"><button name="step" value="-{{key}}" formaction="menu.asp" class="minus" aria-label="减少">−</button><input type="number" name="q{{key}}" value="{{chosen}}" min="0" max="9999.99" step="any" inputmode="decimal" aria-label="{{name}} 数量"><button name="step" value="+{{key}}" formaction="menu.asp" class="plus" aria-label="增加">+</button></div></div>
+{{#items}}<div class="d{{#soldOut}} sold{{/soldOut}}" data-f="{{find}}" data-p="{{price}}"><div class="grow"><b>{{name}}</b><br><span class="muted">{{price}}元/{{unit}}{{#itemRemark}} · {{itemRemark}}{{/itemRemark}}</span></div>
+{{#soldOut}}<span class="out">已售完</span>{{/soldOut}}{{^soldOut}}<div class="qty"><button name="step" value="-{{key}}" formaction="menu.asp" class="minus" aria-label="减少">−</button><input type="number" name="q{{key}}" value="{{chosen}}" min="0" max="9999.99" step="any" inputmode="decimal" aria-label="{{name}} 数量"><button name="step" value="+{{key}}" formaction="menu.asp" class="plus" aria-label="增加">+</button></div>{{/soldOut}}</div>
 {{/items}}</section>
 {{/sections}}
 {{^found}}<p>没有找到菜品。</p>{{/found}}
@@ -67,10 +69,11 @@ section h2{font-size:17px;margin:12px 0 6px}
   var form = document.getElementById('order'), body = document.body, search = document.getElementById('search');
   body.classList.add('js');
   var dishes = Array.prototype.slice.call(document.querySelectorAll('.d'));
+  var boxes = dishes.filter(function (d) { return d.querySelector('input'); });
   function cents(text) { return Math.round((parseFloat(text) || 0) * 100); }
   function showCart() {
     var count = 0, total = 0;
-    dishes.forEach(function (d) {
+    boxes.forEach(function (d) {
       var q = parseFloat(d.querySelector('input').value) || 0;
       if (q > 0) { count++; total += Math.round(q * cents(d.dataset.p)); }
     });
@@ -80,7 +83,7 @@ section h2{font-size:17px;margin:12px 0 6px}
     document.getElementById('cartCount').textContent = count;
     document.getElementById('cartTotal').textContent = String(total / 100);
   }
-  dishes.forEach(function (d) {
+  boxes.forEach(function (d) {
     var input = d.querySelector('input');
     function step(by) { var v = Math.round(((parseFloat(input.value) || 0) + by) * 100) / 100; input.value = v < 0 ? 0 : v; showCart(); }
     d.querySelector('.minus').addEventListener('click', function (e) { e.preventDefault(); step(-1); });
@@ -112,7 +115,7 @@ section h2{font-size:17px;margin:12px 0 6px}
     button.disabled = true;
     button.textContent = '提交中';
     // Only the chosen dishes are sent, so a long menu stays a short request.
-    dishes.forEach(function (d) { var input = d.querySelector('input'); if (!(parseFloat(input.value) > 0)) input.disabled = true; });
+    boxes.forEach(function (d) { var input = d.querySelector('input'); if (!(parseFloat(input.value) > 0)) input.disabled = true; });
   });
   // Back to this page after sending: a fresh page, never the sent quantities again.
   window.addEventListener('pageshow', function (e) {

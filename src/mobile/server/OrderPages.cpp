@@ -3,6 +3,7 @@
 #include "bill/PendingOrders.h"
 #include "bill/PhoneOrderKeys.h"
 #include "main/OrderDesk.h"
+#include "menu/DishGroups.h"
 #include "menu/MenuCatalogue.h"
 #include "menu/SoldOutDishes.h"
 #include "mobile/server/PageTemplate.h"
@@ -14,6 +15,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <functional>
 #include <map>
 
 namespace {
@@ -155,6 +157,33 @@ QString searchKeyOf(const MenuItem& item) {
     return MenuSearchKey(item.name, item.initials).toLower();
 }
 
+// A category's dishes under their groups: those without a group first, then each group in the order its
+// first dish was added, with an index of the groups when there are two or more.
+void addGroupRows(PageData& section, int category, const QList<MenuItem>& dishes,
+                  const QHash<QString, QString>& groups,
+                  const std::function<PageData(const MenuItem&)>& dishRow) {
+    QStringList order{QString()};
+    for (const MenuItem& dish : dishes)
+        if (const QString group = groups.value(dish.key); !order.contains(group))
+            order.append(group);
+    std::vector<PageData> rows;
+    for (int g = 0; g < order.size(); ++g) {
+        std::vector<PageData> items;
+        for (const MenuItem& dish : dishes)
+            if (groups.value(dish.key) == order.at(g))
+                items.push_back(dishRow(dish));
+        if (items.empty())
+            continue;
+        PageData row;
+        row.set(QStringLiteral("groupName"), order.at(g));
+        row.set(QStringLiteral("gid"), QStringLiteral("%1_%2").arg(category).arg(g));
+        row.setRows(QStringLiteral("items"), std::move(items));
+        rows.push_back(std::move(row));
+    }
+    section.setFlag(QStringLiteral("hasIndex"), order.size() > 2);
+    section.setRows(QStringLiteral("groups"), std::move(rows));
+}
+
 } // namespace
 
 PageResponse OrderPages::menu(const PageRequest& request, const PageVisitor& visitor) {
@@ -174,9 +203,17 @@ PageResponse OrderPages::menu(const PageRequest& request, const PageVisitor& vis
         std::vector<PageData> sections;
         int listed = 0;
         QSet<QString> shown;
+        const QHash<QString, QString> groups = DishGroups(context_.db()).byDish();
         for (int c = 0; c < categories().size(); ++c) {
-            std::vector<PageData> items;
-            for (const MenuItem& dish : catalogue.search(categories().at(c), search)) {
+            const QList<MenuItem> dishes = catalogue.search(categories().at(c), search);
+            for (const MenuItem& dish : dishes)
+                shown.insert(dish.key);
+            listed += static_cast<int>(dishes.size());
+            PageData section;
+            section.set(QStringLiteral("c"), c);
+            section.set(QStringLiteral("categoryName"), categories().at(c));
+            section.setFlag(QStringLiteral("current"), c == category);
+            const auto dishRow = [&](const MenuItem& dish) {
                 PageData item;
                 item.set(QStringLiteral("key"), dish.key);
                 item.set(QStringLiteral("name"), dish.name);
@@ -188,15 +225,9 @@ PageResponse OrderPages::menu(const PageRequest& request, const PageVisitor& vis
                 const auto chosen = choices.find(dish.key);
                 item.set(QStringLiteral("chosen"),
                          chosen == choices.end() ? QStringLiteral("0") : chosen->second.quantity);
-                shown.insert(dish.key);
-                items.push_back(std::move(item));
-            }
-            listed += static_cast<int>(items.size());
-            PageData section;
-            section.set(QStringLiteral("c"), c);
-            section.set(QStringLiteral("categoryName"), categories().at(c));
-            section.setFlag(QStringLiteral("current"), c == category);
-            section.setRows(QStringLiteral("items"), std::move(items));
+                return item;
+            };
+            addGroupRows(section, c, dishes, groups, dishRow);
             sections.push_back(std::move(section));
         }
         // Choices a search hides still go along with the form, and every remark the sheet was given.

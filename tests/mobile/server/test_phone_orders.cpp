@@ -9,6 +9,7 @@
 #include "bill/WaiterCalls.h"
 #include "common/TestHome.h"
 #include "main/OrderDesk.h"
+#include "menu/DishGroups.h"
 #include "menu/MenuCatalogue.h"
 #include "menu/SoldOutDishes.h"
 #include "mobile/TableTokens.h"
@@ -52,6 +53,7 @@ private Q_SLOTS:
     void guestOrdersWaitForAWaiter();
     void guestsSeeWhereEachDishStandsAndCallAWaiter();
     void soldOutDishesCannotBeOrdered();
+    void dishesAreListedUnderTheirGroups();
 
 private:
     int port() const { return server_->port(); }
@@ -330,6 +332,30 @@ void TestPhoneOrders::soldOutDishesCannotBeOrdered() {
     QCOMPARE(refused.status, 400);
     QVERIFY(refused.body.contains(escaped(QStringLiteral("“清蒸鲈鱼”已售完"))));
     QCOMPARE(SnapshotOf(*db_), before);
+}
+
+void TestPhoneOrders::dishesAreListedUnderTheirGroups() {
+    DishGroups groups(*db_);
+    groups.set(dishes_.at(2), QStringLiteral("凉菜"));
+    groups.set(dishes_.at(0), QStringLiteral("热菜"));
+    groups.set(dishes_.at(3), QStringLiteral("热菜"));
+    const auto restore = qScopeGuard([&] {
+        for (const QString& dish : dishes_)
+            DishGroups(*db_).set(dish, {});
+    });
+    QCOMPARE(groups.ofCategory(kDishes), (QStringList{"热菜", "凉菜"}));
+    const QString page = QString::fromUtf8(Get(port(), "/phone/menu.asp?t=" + token(1).toLatin1()).body);
+    // The groups come in the order of their first dish, after the dishes without one.
+    QVERIFY(page.contains(
+        QStringLiteral("<nav class=\"index\"><a href=\"#g0_1\">热菜</a><a href=\"#g0_2\">凉菜</a></nav>")));
+    QStringList order;
+    static const QRegularExpression marks(QStringLiteral("<h3 id=\"g0_\\d\">([^<]+)</h3>|name=\"q(\\d+)\""));
+    for (auto match = marks.globalMatch(page); match.hasNext();) {
+        const QRegularExpressionMatch next = match.next();
+        order.append(next.captured(1).isEmpty() ? next.captured(2) : next.captured(1));
+    }
+    QCOMPARE(order.mid(0, 6),
+             (QStringList{dishes_.at(1), "热菜", dishes_.at(0), dishes_.at(3), "凉菜", dishes_.at(2)}));
 }
 
 QTEST_GUILESS_MAIN(TestPhoneOrders)

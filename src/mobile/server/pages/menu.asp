@@ -32,6 +32,11 @@ padding:6px 8px;border:1px solid #c0c0c0;border-radius:4px;box-sizing:border-box
 .js section{display:none}.js section.current,.js.finding section{display:block}
 .js.finding section h2,.js.finding .tabs{display:none}
 section h2{font-size:17px;margin:12px 0 6px}
+section h3{font-size:16px;margin:10px 0 6px;color:#555;scroll-margin-top:150px}
+.index{display:flex;gap:6px;overflow-x:auto;position:sticky;top:110px;z-index:1;background:#f2f2f2;padding:2px 0 6px}
+.index a{flex:none;min-height:44px;line-height:44px;padding:0 14px;background:#fff;border-radius:22px;
+color:rgb(75,151,199);text-decoration:none;border:1px solid rgb(75,151,199)}
+.js.finding .index,.js.finding section h3{display:none}
 .bar{position:sticky;bottom:0;background:#f2f2f2;padding:6px 0;display:flex;align-items:center;gap:8px}
 .bar .grow b{color:#c0392b}
 .link{display:inline-block;min-height:44px;line-height:44px;padding:0 6px}
@@ -54,9 +59,11 @@ section h2{font-size:17px;margin:12px 0 6px}
 </div>
 {{#carried}}{{#hidden}}<input type="hidden" name="q{{key}}" value="{{quantity}}">{{/hidden}}{{#remark}}<input type="hidden" name="r{{key}}" value="{{remark}}">{{/remark}}{{/carried}}
 {{#sections}}<section id="c{{c}}"{{#current}} class="current"{{/current}}><h2>{{categoryName}}</h2>
+{{#hasIndex}}<nav class="index">{{#groups}}{{#groupName}}<a href="#g{{gid}}">{{groupName}}</a>{{/groupName}}{{/groups}}</nav>{{/hasIndex}}
+{{#groups}}{{#groupName}}<h3 id="g{{gid}}">{{groupName}}</h3>{{/groupName}}
 {{#items}}<div class="d{{#soldOut}} sold{{/soldOut}}" data-f="{{find}}" data-p="{{price}}"><div class="grow"><b>{{name}}</b><br><span class="muted">{{price}}元/{{unit}}{{#itemRemark}} · {{itemRemark}}{{/itemRemark}}</span></div>
 {{#soldOut}}<span class="out">已售完</span>{{/soldOut}}{{^soldOut}}<div class="qty"><button name="step" value="-{{key}}" formaction="menu.asp" class="minus" aria-label="减少">−</button><input type="number" name="q{{key}}" value="{{chosen}}" min="0" max="9999.99" step="any" inputmode="decimal" aria-label="{{name}} 数量"><button name="step" value="+{{key}}" formaction="menu.asp" class="plus" aria-label="增加">+</button></div>{{/soldOut}}</div>
-{{/items}}</section>
+{{/items}}{{/groups}}</section>
 {{/sections}}
 {{^found}}<p>没有找到菜品。</p>{{/found}}
 {{#hasLines}}<p class="muted">本桌已点 {{lineCount}} 项，合计 <span class="total">￥{{receivable}}</span>　<a class="link" href="detail.asp?t={{table}}">查看已点</a></p>{{/hasLines}}

@@ -1,5 +1,7 @@
 #include "mobile/server/HttpText.h"
 
+#include <zlib.h>
+
 #include <cctype>
 
 namespace HttpText {
@@ -117,6 +119,54 @@ bool StartsWithNoCase(std::string_view value, std::string_view prefix) {
             std::tolower(static_cast<unsigned char>(prefix[i])))
             return false;
     return true;
+}
+
+bool AcceptsGzip(std::string_view acceptEncoding) {
+    while (!acceptEncoding.empty()) {
+        const size_t comma = acceptEncoding.find(',');
+        std::string_view item = acceptEncoding.substr(0, comma);
+        acceptEncoding =
+            comma == std::string_view::npos ? std::string_view() : acceptEncoding.substr(comma + 1);
+        while (!item.empty() && (item.front() == ' ' || item.front() == '\t'))
+            item.remove_prefix(1);
+        const size_t semicolon = item.find(';');
+        std::string_view coding = item.substr(0, semicolon);
+        while (!coding.empty() && (coding.back() == ' ' || coding.back() == '\t'))
+            coding.remove_suffix(1);
+        if (coding.size() != 4 || !StartsWithNoCase(coding, "gzip"))
+            continue;
+        if (semicolon == std::string_view::npos)
+            return true;
+        // "q=0", "q=0.0" … refuse it; any other weight takes it.
+        std::string_view weight = item.substr(semicolon + 1);
+        while (!weight.empty() && weight.front() == ' ')
+            weight.remove_prefix(1);
+        if (!StartsWithNoCase(weight, "q="))
+            return true;
+        weight.remove_prefix(2);
+        return weight.find_first_not_of("0. \t") != std::string_view::npos;
+    }
+    return false;
+}
+
+QByteArray Gzipped(const QByteArray& bytes) {
+    z_stream stream{};
+    // 15 window bits plus 16 ask for the gzip wrapper; level 4 is most of the gain at a fraction of the time.
+    if (deflateInit2(&stream, 4, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return {};
+    QByteArray out(static_cast<qsizetype>(deflateBound(&stream, static_cast<uLong>(bytes.size()))),
+                   Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    const int result = deflate(&stream, Z_FINISH);
+    const auto written = static_cast<qsizetype>(stream.total_out);
+    deflateEnd(&stream);
+    if (result != Z_STREAM_END)
+        return {};
+    out.truncate(written);
+    return out;
 }
 
 } // namespace HttpText

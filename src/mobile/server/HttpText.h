@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMultiHash>
 #include <QString>
 
@@ -38,5 +39,10 @@ std::optional<std::string> CookieValue(std::string_view header, std::string_view
 
 // True when the value starts with `prefix`, letters compared without case.
 bool StartsWithNoCase(std::string_view value, std::string_view prefix);
+
+// True when an Accept-Encoding header takes gzip ("gzip, deflate, br"; not "gzip;q=0").
+bool AcceptsGzip(std::string_view acceptEncoding);
+// The bytes as a gzip stream; empty when compressing failed.
+QByteArray Gzipped(const QByteArray& bytes);
 
 } // namespace HttpText

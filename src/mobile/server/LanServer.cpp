@@ -16,6 +16,8 @@
 namespace {
 
 constexpr const char* kHtml = "text/html; charset=utf-8";
+// Pages from this size on go gzipped where the browser takes it; shorter ones gain too little.
+constexpr qsizetype kGzipFrom = 2048;
 constexpr const char* kEntryPage = "/phone/list.asp";
 // Room for a request head of up to about 30 KB, so an oversized target (a search of 2000 Chinese
 // characters is 18 KB encoded) gets the pages' own readable refusal rather than the library's. The
@@ -403,9 +405,14 @@ PageResponse LanServer::respond(MHD_Connection* connection, std::string_view met
 bool LanServer::answer(MHD_Connection* connection, Exchange& exchange, const PageResponse& page) {
     exchange.answered = true;
     deadlines_.received(socketOf(connection));
+    // A long page goes gzipped to a browser that takes it: a whole menu shrinks about tenfold on the Wi-Fi.
+    const bool gzip = page.body.size() >= kGzipFrom &&
+                      HttpText::AcceptsGzip(headerValue(connection, MHD_HTTP_HEADER_ACCEPT_ENCODING));
+    QByteArray gzipped = gzip ? HttpText::Gzipped(page.body) : QByteArray();
+    const bool sendGzipped = !gzipped.isEmpty();
     // The response holds a share of the page's bytes (a kept page is not copied); the library lets go of
     // it when the answer is sent.
-    auto body = std::make_unique<QByteArray>(page.body);
+    auto body = std::make_unique<QByteArray>(gzipped.isEmpty() ? page.body : std::move(gzipped));
     const ResponsePtr response(MHD_create_response_from_buffer_with_free_callback_cls(
                                    static_cast<size_t>(body->size()), const_cast<char*>(body->constData()),
                                    [](void* held) { delete static_cast<QByteArray*>(held); }, body.get()),
@@ -419,6 +426,10 @@ bool LanServer::answer(MHD_Connection* connection, Exchange& exchange, const Pag
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_LOCATION, page.location.toUtf8().constData());
     else if (!page.body.isEmpty())
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, kHtml);
+    if (page.body.size() >= kGzipFrom)
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_VARY, MHD_HTTP_HEADER_ACCEPT_ENCODING);
+    if (sendGzipped)
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_ENCODING, "gzip");
     // A refused request leaves the connection: whatever else the client sends on it is not read.
     if (page.status >= 400 || stopping_)
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONNECTION, "close");

@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+#include <zlib.h>
+
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -22,6 +24,7 @@ private Q_SLOTS:
     void formFieldsFromRawText();
     void sessionCookie_data();
     void sessionCookie();
+    void gzipOnlyWhereTheBrowserTakesIt();
     void deadlineCutsOnlyWaitingConnections();
     void deadlineStartsAgainAfterEachAnswer();
     void sweepingThreadCutsOverdueConnections();
@@ -114,6 +117,31 @@ struct FakeTime {
 };
 
 } // namespace
+
+void TestLanserveRequests::gzipOnlyWhereTheBrowserTakesIt() {
+    for (const char* takes : {"gzip", "gzip, deflate, br", "br;q=1.0, GZIP;q=0.5", " deflate , gzip ;q=1"})
+        QVERIFY2(HttpText::AcceptsGzip(takes), takes);
+    for (const char* refuses :
+         {"", "identity", "deflate, br", "gzip;q=0", "gzip; q=0.000", "x-gzip", "gzipx"})
+        QVERIFY2(!HttpText::AcceptsGzip(refuses), refuses);
+
+    // What goes out unpacks to the page again.
+    const QByteArray page = QByteArray("<div class=\"d\">宫保鸡丁</div>\n").repeated(500);
+    const QByteArray packed = HttpText::Gzipped(page);
+    QVERIFY(!packed.isEmpty() && packed.size() < page.size() / 10);
+    QVERIFY(packed.startsWith("\x1f\x8b"));
+    z_stream stream{};
+    QCOMPARE(inflateInit2(&stream, 15 + 16), Z_OK);
+    QByteArray unpacked(page.size() + 16, Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.constData()));
+    stream.avail_in = static_cast<uInt>(packed.size());
+    stream.next_out = reinterpret_cast<Bytef*>(unpacked.data());
+    stream.avail_out = static_cast<uInt>(unpacked.size());
+    QCOMPARE(inflate(&stream, Z_FINISH), Z_STREAM_END);
+    unpacked.truncate(static_cast<qsizetype>(stream.total_out));
+    inflateEnd(&stream);
+    QCOMPARE(unpacked, page);
+}
 
 void TestLanserveRequests::deadlineCutsOnlyWaitingConnections() {
     FakeTime time;

@@ -73,9 +73,10 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CJ_MAINTAINER})
 # only what the programs load by name at run time, which ldd cannot see:
 #   fonts-noto-cjk          the CJK fonts the windows and the printing ask for (宋体, 黑体)
 #   qt6-translations-l10n   qtbase_zh_CN.qm, Qt's own dialogs and buttons in Chinese
+#   qt6-image-formats-plugins   Qt's webp reader, for dish pictures picked in that format
 # (The X11 platform plugin is in libqt6gui6, the CUPS print plugin in libqt6printsupport6: both come with
 # the libraries shlibdeps finds.)
-set(CJ_RUNTIME_DEPENDS fonts-noto-cjk qt6-translations-l10n)
+set(CJ_RUNTIME_DEPENDS fonts-noto-cjk qt6-translations-l10n qt6-image-formats-plugins)
 # ---- Printing and database client packages ----
 # The raw printing to CUPS queues (libcups2) and the server database client (libpq5) are linked
 # libraries: dpkg-shlibdeps lists them and nothing is added here. Append here only a package that

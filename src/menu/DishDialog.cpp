@@ -1,10 +1,13 @@
 #include "menu/DishDialog.h"
 
+#include "menu/DishGroups.h"
 #include "menu/Pinyin.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
 #include "ui/Widgets.h"
 
+#include <QCompleter>
+#include <QFileDialog>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -12,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -39,17 +43,29 @@ protected:
     }
 };
 
-const char* const kBoxCaptions[] = {"名  称：", "数  量：", "单  位：", "单  价：", "拼  音：", "备  注："};
-const QString kBoxNames[] = {QStringLiteral("nameEdit"),     QStringLiteral("quantityEdit"),
-                             QStringLiteral("unitEdit"),     QStringLiteral("priceEdit"),
-                             QStringLiteral("initialsEdit"), QStringLiteral("remarkEdit")};
+const char* const kBoxCaptions[] = {"名  称：", "数  量：", "单  位：", "单  价：",
+                                    "拼  音：", "备  注：", "描  述：", "分  组："};
+const QString kBoxNames[] = {QStringLiteral("nameEdit"),        QStringLiteral("quantityEdit"),
+                             QStringLiteral("unitEdit"),        QStringLiteral("priceEdit"),
+                             QStringLiteral("initialsEdit"),    QStringLiteral("remarkEdit"),
+                             QStringLiteral("descriptionEdit"), QStringLiteral("groupEdit")};
 constexpr int kPrinterRowsShown = 4;
+constexpr int kDescriptionLength = 100;
+constexpr int kGroupLength = 20;
+constexpr int kPreviewSide = 120;
+
+QString choosePictureFileByDialog(QWidget* parent) {
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("选择图片"), QString(),
+                                        QStringLiteral("图片 (*.jpg *.jpeg *.png *.bmp *.webp)"));
+}
 
 } // namespace
 
 DishDialog::DishDialog(MenuCatalogue& catalogue, QWidget* parent)
     : QWidget(parent, Qt::Window), catalogue_(catalogue), printerList_(new QListWidget(this)),
-      categoryLabel_(new QLabel(QStringLiteral("菜品"), this)) {
+      categoryLabel_(new QLabel(QStringLiteral("菜品"), this)), picturePreview_(new QLabel(this)),
+      removePictureButton_(new QPushButton(QStringLiteral("删除图片"), this)),
+      choosePictureFile_(&choosePictureFileByDialog) {
     setObjectName(QStringLiteral("dishDialog"));
     setWindowTitle(QStringLiteral("酒菜设置"));
     setFont(QFont(QStringLiteral("Noto Serif CJK SC"), 9));
@@ -66,6 +82,9 @@ DishDialog::DishDialog(MenuCatalogue& catalogue, QWidget* parent)
         grid->addWidget(new QLabel(QString::fromUtf8(kBoxCaptions[i]), this), i, 0);
         grid->addWidget(box, i, 1);
     }
+    boxes_[Description]->setMaxLength(kDescriptionLength);
+    boxes_[Group]->setMaxLength(kGroupLength);
+    boxes_[Group]->setPlaceholderText(QStringLiteral("如 凉菜、热菜，手机菜单按分组列出"));
     printerList_->setObjectName(QStringLiteral("printerList"));
     printerList_->setMinimumWidth(Px(3300));
     FrameControl(printerList_);
@@ -77,6 +96,8 @@ DishDialog::DishDialog(MenuCatalogue& catalogue, QWidget* parent)
     grid->addWidget(new QLabel(QStringLiteral("打印机："), this), BoxCount, 0, Qt::AlignTop);
     grid->addWidget(printerList_, BoxCount, 1);
     grid->addWidget(printerHint, BoxCount + 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("图  片："), this), BoxCount + 2, 0, Qt::AlignTop);
+    grid->addLayout(makePictureRow(), BoxCount + 2, 1);
     categoryLabel_->setObjectName(QStringLiteral("dishCategoryLabel"));
     categoryLabel_->setStyleSheet(QStringLiteral("color: rgb(192,0,0); font-weight: bold;"));
 
@@ -107,19 +128,49 @@ DishDialog::DishDialog(MenuCatalogue& catalogue, QWidget* parent)
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
 }
 
+// A small preview beside the two buttons; the phone menu shows the picture as a thumbnail.
+QLayout* DishDialog::makePictureRow() {
+    picturePreview_->setObjectName(QStringLiteral("picturePreview"));
+    picturePreview_->setFixedSize(kPreviewSide, kPreviewSide);
+    picturePreview_->setAlignment(Qt::AlignCenter);
+    FrameControl(picturePreview_);
+    auto* choose = new QPushButton(QStringLiteral("选择图片…"), this);
+    choose->setObjectName(QStringLiteral("choosePictureButton"));
+    removePictureButton_->setObjectName(QStringLiteral("removePictureButton"));
+    for (QPushButton* button : {choose, removePictureButton_})
+        button->setAutoDefault(false);
+    connect(choose, &QPushButton::clicked, this, &DishDialog::choosePicture);
+    connect(removePictureButton_, &QPushButton::clicked, this, &DishDialog::removePicture);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(choose);
+    buttons->addWidget(removePictureButton_);
+    buttons->addStretch();
+    auto* row = new QHBoxLayout;
+    row->addWidget(picturePreview_);
+    row->addLayout(buttons);
+    row->addStretch();
+    return row;
+}
+
 void DishDialog::openNew(const QString& key, const QString& category) {
     close();
     key_ = key;
+    stored_ = false;
+    pendingPicture_.clear();
+    showPicture({});
     categoryLabel_->setText(category);
     for (QLineEdit* box : boxes_)
         box->clear();
     boxes_[Quantity]->setText(QStringLiteral("1"));
+    offerGroups(category);
     showPrinters({});
     showDialog();
 }
 
 void DishDialog::openFor(const MenuItem& item, const QString& category) {
     key_ = item.key;
+    stored_ = true;
+    pendingPicture_.clear();
     categoryLabel_->setText(category);
     boxes_[Name]->setText(item.name);
     boxes_[Quantity]->setText(item.quantity);
@@ -127,7 +178,13 @@ void DishDialog::openFor(const MenuItem& item, const QString& category) {
     boxes_[Price]->setText(item.price);
     boxes_[Initials]->setText(item.initials);
     boxes_[Remark]->setText(item.remark);
+    boxes_[Description]->setText(item.description);
+    boxes_[Group]->setText(item.group);
+    offerGroups(category);
     showPrinters(item.printers);
+    std::optional<DishPicture> picture;
+    attempt(QStringLiteral("读取图片失败"), [&] { picture = catalogue_.picture(key_); });
+    showPicture(picture ? picture->jpeg : QByteArray());
     showDialog();
 }
 
@@ -136,8 +193,22 @@ QString DishDialog::category() const {
 }
 
 DishEntry DishDialog::entry() const {
-    return {boxes_[Name]->text(),     boxes_[Quantity]->text(), boxes_[Unit]->text(), boxes_[Price]->text(),
-            boxes_[Initials]->text(), boxes_[Remark]->text(),   checkedPrinters()};
+    return {boxes_[Name]->text(),  boxes_[Quantity]->text(),    boxes_[Unit]->text(),
+            boxes_[Price]->text(), boxes_[Initials]->text(),    boxes_[Remark]->text(),
+            checkedPrinters(),     boxes_[Description]->text(), boxes_[Group]->text()};
+}
+
+void DishDialog::offerGroups(const QString& category) {
+    QStringList groups;
+    try {
+        groups = DishGroups(catalogue_.database()).ofCategory(category);
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("酒菜设置读取分组失败：%1").arg(error.text()));
+    }
+    delete boxes_[Group]->completer();
+    auto* completer = new QCompleter(groups, boxes_[Group]);
+    completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+    boxes_[Group]->setCompleter(completer);
 }
 
 void DishDialog::showPrinters(const QStringList& named) {
@@ -187,7 +258,7 @@ QStringList DishDialog::checkedPrinters() const {
 
 bool DishDialog::save() {
     try {
-        catalogue_.save(key_, category(), entry());
+        catalogue_.save(key_, category(), entry(), pendingPicture_);
     } catch (const StoreError& error) {
         Log::write(QStringLiteral("酒菜未保存（%1）：%2").arg(key_, error.text()));
         ShowMessage(this, error.text());
@@ -196,6 +267,51 @@ bool DishDialog::save() {
     Q_EMIT saved();
     close();
     return true;
+}
+
+void DishDialog::choosePicture() {
+    const QString path = choosePictureFile_(this);
+    if (path.isEmpty())
+        return;
+    QByteArray jpeg;
+    const bool done = attempt(QStringLiteral("图片未保存"), [&] {
+        jpeg = DishPictureFromFile(path);
+        if (stored_)
+            catalogue_.setPicture(key_, jpeg);
+    });
+    if (!done)
+        return;
+    if (!stored_)
+        pendingPicture_ = jpeg;
+    showPicture(jpeg);
+}
+
+void DishDialog::removePicture() {
+    if (stored_ && !attempt(QStringLiteral("图片未删除"), [&] { catalogue_.removePicture(key_); }))
+        return;
+    pendingPicture_.clear();
+    showPicture({});
+}
+
+void DishDialog::showPicture(const QByteArray& jpeg) {
+    QPixmap pixmap;
+    if (!jpeg.isEmpty() && pixmap.loadFromData(jpeg, "JPEG"))
+        picturePreview_->setPixmap(pixmap.scaled(picturePreview_->contentsRect().size(), Qt::KeepAspectRatio,
+                                                 Qt::SmoothTransformation));
+    else
+        picturePreview_->setText(QStringLiteral("无图片"));
+    removePictureButton_->setEnabled(!pixmap.isNull());
+}
+
+bool DishDialog::attempt(const QString& what, const std::function<void()>& change) {
+    try {
+        change();
+        return true;
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("酒菜设置%1（%2）：%3").arg(what, key_, error.text()));
+        ShowMessage(this, error.text());
+        return false;
+    }
 }
 
 void DishDialog::showDialog() {

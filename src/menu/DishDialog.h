@@ -2,9 +2,12 @@
 
 #include "menu/MenuCatalogue.h"
 
+#include <QByteArray>
 #include <QWidget>
+#include <functional>
 
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -14,7 +17,7 @@ class QPushButton;
 class DishDialog : public QWidget {
     Q_OBJECT
 public:
-    enum Box { Name, Quantity, Unit, Price, Initials, Remark, BoxCount };
+    enum Box { Name, Quantity, Unit, Price, Initials, Remark, Description, Group, BoxCount };
 
     explicit DishDialog(MenuCatalogue& catalogue, QWidget* parent = nullptr);
 
@@ -31,8 +34,17 @@ public:
     QString category() const;
     DishEntry entry() const;
 
-    // "保  存": writes the item, tells the menu window and closes; on failure says why and stays.
+    // "保  存": writes the item (with a picture chosen before its first save), tells the menu window and
+    // closes; on failure says why and stays.
     bool save();
+
+    // "选择图片…" asks this for the image file (a file dialog; tests give a path).
+    void setPictureChooser(std::function<QString(QWidget*)> chooser) {
+        choosePictureFile_ = std::move(chooser);
+    }
+    // "选择图片…" and "删除图片": a stored item's picture changes at once; a new item's goes with its save.
+    void choosePicture();
+    void removePicture();
 
 Q_SIGNALS:
     void saved();
@@ -47,11 +59,22 @@ private:
     void showPrinters(const QStringList& named);
     void addPrinterRow(const QString& name, const QString& caption, bool checked);
     QStringList checkedPrinters() const;
+    QLayout* makePictureRow();
+    void showPicture(const QByteArray& jpeg);
+    // Runs one picture step; a failure is logged and shown, and gives false.
+    bool attempt(const QString& what, const std::function<void()>& change);
 
     MenuCatalogue& catalogue_;
     QLineEdit* boxes_[BoxCount];
+    // Offers the groups the category already has, so one is not typed two ways.
+    void offerGroups(const QString& category);
     QListWidget* printerList_;
     QLabel* categoryLabel_;
+    QLabel* picturePreview_;
+    QPushButton* removePictureButton_;
+    std::function<QString(QWidget*)> choosePictureFile_;
     QString key_;
+    bool stored_ = false;       // the item is in the menu: picture buttons act on it at once
+    QByteArray pendingPicture_; // chosen for a new item, stored with its first save
     bool centred_ = false;
 };

@@ -3,14 +3,6 @@
 #include "store/Database.h"
 #include "store/Schema.h"
 
-QHash<QString, QString> DishGroups::byDish() const {
-    Statement query(db_, "SELECT \"序号\", \"分组\" FROM \"菜单\" WHERE \"分组\" <> ''");
-    QHash<QString, QString> groups;
-    while (query.next())
-        groups.insert(query.text(0), query.text(1));
-    return groups;
-}
-
 QStringList DishGroups::ofCategory(const QString& category) const {
     Statement query(db_,
                     "SELECT \"分组\" FROM \"菜单\" WHERE \"分类\" = ? AND \"分组\" <> '' ORDER BY rowid");

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -12,8 +11,6 @@ class DishGroups {
 public:
     explicit DishGroups(Database& db) : db_(db) {}
 
-    // Group of every dish that has one, by menu key (序号).
-    QHash<QString, QString> byDish() const;
     // The groups of a category, in the order their first dish was added (what the dish dialog offers).
     QStringList ofCategory(const QString& category) const;
     // Empty text takes the dish out of its group. Throws StoreError for a name too long for its column.

@@ -93,7 +93,9 @@ const QList<TableDef>& tables() {
           // "1" while the dish is sold out for today (估清); phones show it and cannot order it.
           {"估清", 10},
           // The group within its category the phone menu lists it under (凉菜, 热菜, 主食 …); may be empty.
-          {"分组", 50}}},
+          {"分组", 50},
+          // One line the phone menu shows under the dish's name.
+          {"描述", 100}}},
         // One row per printer; 用途 "后厨", "账单" or "后厨,账单"; 分类 a comma-separated list, may be empty.
         {"打印机",
          {{"名称", 50},
@@ -133,6 +135,10 @@ const QList<TableDef>& tables() {
           {"内容", 20000},
           {"状态", 10},
           {"说明", 200}}},
+        // One picture per dish (序号 of 菜单): a JPEG as base64 of at most 60 KB, and when it was set, which
+        // the phone pages put in the picture's address. The picture comes last, so reading the stamps of
+        // every dish never reads the pictures themselves.
+        {"菜品图片", {{"序号", 20}, {"时间", 20}, {"图片", kDishPictureTextWidth}}},
         // What the kitchen has of each order line: one row per line and printer and send; 数量 is what that
         // ticket added (negative for a 退菜 ticket). The rows go with their line.
         {"送厨记录",
@@ -359,6 +365,13 @@ void CreateGuestServiceTables(Database& db) {
                     .constData());
 }
 
+void CreateDishPictures(Database& db) {
+    db.exec(createTableSql(db, tableDef("菜品图片")).constData());
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"菜品图片_序号\" ON \"菜品图片\" (\"序号\");");
+    if (!hasColumn(db, "菜单", "描述"))
+        db.exec(("ALTER TABLE \"菜单\" ADD COLUMN \"描述\" " + columnType(db, 100)).constData());
+}
+
 void CreateClaimTable(Database& db) {
     const QByteArray sql = "CREATE TABLE IF NOT EXISTS \"占用\" (" +
                            QByteArray(db.isServer() ? "rowid BIGSERIAL PRIMARY KEY, " : "") + "\"对象\" " +
@@ -381,6 +394,7 @@ void CreateSchema(Database& db) {
     insertSampleRows(db);
     CreatePhoneOrderTables(db);
     CreateGuestServiceTables(db);
+    CreateDishPictures(db);
     if (db.isServer())
         CreateServerFunctions(db);
     db.setUserVersion(kSchemaVersion);
@@ -413,8 +427,10 @@ void MigrateSchema(Database& db) {
         CreateKitchenRecords(db);
     if (version < 6)
         CreatePhoneOrderTables(db);
-    if (version < 7)
+    if (version < 7) {
         CreateGuestServiceTables(db);
+        CreateDishPictures(db);
+    }
     if (version < kSchemaVersion)
         db.setUserVersion(kSchemaVersion);
     transaction.commit();

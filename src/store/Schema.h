@@ -14,6 +14,10 @@ inline constexpr int kSchemaVersion = 7;
 inline constexpr int kSlotColumns = 51;
 inline constexpr int kMaxTables = 45;
 
+// A dish's stored picture: a JPEG of at most this many bytes, kept as base64 text of the column's width.
+inline constexpr int kMaxDishPictureBytes = 60 * 1024;
+inline constexpr int kDishPictureTextWidth = (kMaxDishPictureBytes + 2) / 3 * 4;
+
 // Creates the five tables, their indexes and the sample rows in one transaction.
 void CreateSchema(Database& db);
 
@@ -25,8 +29,8 @@ void CreateIndexes(Database& db);
 // version 4 adds the claims (占用); version 5 what the kitchen has of each line (送厨记录) and the printers
 // a dish goes to (菜单.打印机); version 6 the one-time keys of phone orders (手机订单令牌), guest orders
 // waiting for a waiter (待确认订单) and the guests' limits (综合设置.顾客每道限量, 顾客每单限量,
-// 顾客订单确认); version 7 the guests' calls for a waiter (呼叫), sold-out dishes (菜单.估清) and the
-// groups of the phone menu (菜单.分组).
+// 顾客订单确认); version 7 the guests' calls for a waiter (呼叫), sold-out dishes (菜单.估清), the groups of
+// the phone menu (菜单.分组), the dishes' pictures (菜品图片) and one-line descriptions (菜单.描述).
 void MigrateSchema(Database& db);
 
 // Creates 桌台令牌 (编号 of the table in 餐桌设置, 令牌 its guest token), where missing.
@@ -44,6 +48,10 @@ void CreatePhoneOrderTables(Database& db);
 
 // Creates 呼叫 and the columns 菜单.估清 and 菜单.分组, where missing.
 void CreateGuestServiceTables(Database& db);
+
+// Creates 菜品图片 (序号 of the dish in 菜单, 时间 when its picture was set, 图片 the JPEG as base64) and the
+// column 菜单.描述, where missing.
+void CreateDishPictures(Database& db);
 
 // Creates 占用 (who holds which table, bill or service, see store/Claims.h), where missing.
 void CreateClaimTable(Database& db);

@@ -4,7 +4,10 @@
 #include "menu/MenuList.h"
 #include "print/Routing.h"
 #include "store/Database.h"
+#include "store/Schema.h"
 
+#include <QFile>
+#include <QImage>
 #include <QTest>
 
 namespace {
@@ -230,6 +233,46 @@ private Q_SLOTS:
         catalogue_->save(key, kDishes, entry);
         QCOMPARE(catalogue_->search(kDishes, gongbao).value(0).printers, QStringList());
         QVERIFY(ReadDishPrinters(*db_).isEmpty());
+    }
+
+    // A photo of any size is stored small enough for a phone's Wi-Fi, a file that is no image is refused,
+    // and a picture goes with its dish, also from a database made before dishes had pictures.
+    void picturesAreShrunkAndGoWithTheirDish() {
+        db_->exec("DROP TABLE \"菜品图片\"");
+        db_->setUserVersion(6);
+        MigrateSchema(*db_);
+
+        const QString gongbao = QStringLiteral("20240101130000");
+        const QString cola = QStringLiteral("20240101130005");
+        DishEntry entry = dish(QStringLiteral("宫保鸡丁"), QStringLiteral("gbjd"));
+        entry.description = QStringLiteral("花生米脆，微辣");
+        catalogue_->save(gongbao, kDishes, entry);
+        QCOMPARE(catalogue_->item(gongbao)->description, entry.description);
+
+        QImage photo(2000, 1000, QImage::Format_RGB32);
+        photo.fill(Qt::darkRed);
+        const QString photoPath = home_->path(QStringLiteral("photo.png"));
+        QVERIFY(photo.save(photoPath));
+        catalogue_->setPicture(gongbao, DishPictureFromFile(photoPath));
+        catalogue_->setPicture(cola, DishPictureFromFile(photoPath));
+        const std::optional<DishPicture> stored = catalogue_->picture(gongbao);
+        QVERIFY(stored);
+        QVERIFY(stored->jpeg.startsWith("\xFF\xD8"));
+        QCOMPARE(QImage::fromData(stored->jpeg, "JPEG").size(), QSize(480, 240));
+        QCOMPARE(catalogue_->pictureStamps().value(gongbao), stored->stamp);
+
+        QFile notAnImage(home_->path(QStringLiteral("menu.jpg")));
+        QVERIFY(notAnImage.open(QIODevice::WriteOnly));
+        notAnImage.write("宫保鸡丁 28");
+        notAnImage.close();
+        QVERIFY_THROWS_EXCEPTION(StoreError, DishPictureFromFile(notAnImage.fileName()));
+        QVERIFY_THROWS_EXCEPTION(StoreError,
+                                 catalogue_->setPicture(QStringLiteral("20990101000000"), stored->jpeg));
+
+        QVERIFY(catalogue_->remove(gongbao));
+        QVERIFY(!catalogue_->picture(gongbao));
+        QCOMPARE(catalogue_->clear(kDrinks), 3);
+        QVERIFY(catalogue_->pictureStamps().isEmpty());
     }
 
     void clearEmptiesOnlyOneCategory() {

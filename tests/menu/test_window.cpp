@@ -6,6 +6,7 @@
 #include "store/Database.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -241,6 +242,39 @@ private Q_SLOTS:
         printers->item(0)->setCheckState(Qt::Unchecked);
         dialog->findChild<QPushButton*>("saveButton")->click();
         QCOMPARE(printersOfKey(*db_, gongbao), QStringLiteral("厨房"));
+    }
+
+    // A new dish's picture waits for its first save; a stored dish's picture changes at once.
+    void picturesOfANewDishWaitForItsSave() {
+        QImage photo(60, 40, QImage::Format_RGB32);
+        photo.fill(Qt::darkYellow);
+        const QString path = home_->path(QStringLiteral("photo.png"));
+        QVERIFY(photo.save(path));
+        DishDialog* dialog = window_->dishDialog();
+        dialog->setPictureChooser([&](QWidget*) { return path; });
+        auto* removePicture = dialog->findChild<QPushButton*>("removePictureButton");
+        MenuCatalogue catalogue(*db_);
+
+        window_->findChild<QPushButton*>("addButton")->click();
+        QVERIFY(!removePicture->isEnabled());
+        dialog->findChild<QPushButton*>("choosePictureButton")->click();
+        QVERIFY(removePicture->isEnabled());
+        QVERIFY(!catalogue.picture(dialog->key()));
+        dialog->findChild<QLineEdit*>("nameEdit")->setText(QStringLiteral("红烧肉"));
+        dialog->findChild<QLineEdit*>("descriptionEdit")->setText(QStringLiteral("肥而不腻"));
+        dialog->findChild<QPushButton*>("saveButton")->click();
+        const QString key = dialog->key();
+        QVERIFY(catalogue.picture(key));
+        QCOMPARE(catalogue.item(key)->description, QStringLiteral("肥而不腻"));
+
+        modifyRow(4);
+        QCOMPARE(dialog->key(), key);
+        QVERIFY(removePicture->isEnabled());
+        removePicture->click();
+        QVERIFY(!catalogue.picture(key));
+        dialog->findChild<QPushButton*>("cancelButton")->click();
+        window_->findChild<QPushButton*>("addButton")->click();
+        QVERIFY(!removePicture->isEnabled());
     }
 
     void tooLongNameIsRefusedWithAMessage() {

@@ -48,15 +48,17 @@ PageResponse refusal(int status) {
     return PhonePages::Message(status, statusText(status));
 }
 
-void addSafetyHeaders(MHD_Response* response) {
-    MHD_add_response_header(response, "Cache-Control", "no-store");
+void addSafetyHeaders(MHD_Response* response, const PageResponse& page) {
+    MHD_add_response_header(response, "Cache-Control",
+                            page.cacheControl.isEmpty() ? "no-store" : page.cacheControl.constData());
     MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
     MHD_add_response_header(response, "X-Frame-Options", "DENY");
     // same-origin rather than no-referrer: with no-referrer a browser sends "Origin: null" on form posts.
     MHD_add_response_header(response, "Referrer-Policy", "same-origin");
-    MHD_add_response_header(response, "Content-Security-Policy",
-                            "default-src 'none'; style-src 'unsafe-inline'; script-src 'unsafe-inline'; "
-                            "img-src data:; form-action 'self'; base-uri 'none'; frame-ancestors 'none'");
+    MHD_add_response_header(
+        response, "Content-Security-Policy",
+        "default-src 'none'; style-src 'unsafe-inline'; script-src 'unsafe-inline'; "
+        "img-src 'self' data:; form-action 'self'; base-uri 'none'; frame-ancestors 'none'");
 }
 
 void addCookieHeader(MHD_Response* response, const PageResponse& page) {
@@ -131,6 +133,11 @@ QString peerAddress(MHD_Connection* connection) {
 int socketOf(MHD_Connection* connection) {
     const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
     return info ? info->connect_fd : -1;
+}
+
+bool isDishPicturePath(std::string_view path) {
+    constexpr std::string_view folder = "/phone/";
+    return path.starts_with(folder) && path.substr(folder.size()) == kDishPictureFile;
 }
 
 PageResponse redirectTo(const char* location) {
@@ -385,8 +392,9 @@ PageResponse LanServer::respond(MHD_Connection* connection, std::string_view met
         return copy;
     }
     // Every name of that form goes to the pages, which know the seven they serve and answer the rest
-    // with 404.
-    const std::optional<std::string> page = HttpText::PageOfPath(target.path);
+    // with 404; so does the one picture address.
+    const std::optional<std::string> page =
+        isDishPicturePath(target.path) ? kDishPictureFile : HttpText::PageOfPath(target.path);
     if (!page)
         return refusal(404);
     if (post && !fromOwnPage(connection))
@@ -406,7 +414,8 @@ bool LanServer::answer(MHD_Connection* connection, Exchange& exchange, const Pag
     exchange.answered = true;
     deadlines_.received(socketOf(connection));
     // A long page goes gzipped to a browser that takes it: a whole menu shrinks about tenfold on the Wi-Fi.
-    const bool gzip = page.body.size() >= kGzipFrom &&
+    // Pictures are compressed already.
+    const bool gzip = page.contentType.isEmpty() && page.body.size() >= kGzipFrom &&
                       HttpText::AcceptsGzip(headerValue(connection, MHD_HTTP_HEADER_ACCEPT_ENCODING));
     QByteArray gzipped = gzip ? HttpText::Gzipped(page.body) : QByteArray();
     const bool sendGzipped = !gzipped.isEmpty();
@@ -420,13 +429,14 @@ bool LanServer::answer(MHD_Connection* connection, Exchange& exchange, const Pag
     if (!response)
         return false;
     body.release();
-    addSafetyHeaders(response.get());
+    addSafetyHeaders(response.get(), page);
     addCookieHeader(response.get(), page);
     if (!page.location.isEmpty())
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_LOCATION, page.location.toUtf8().constData());
     else if (!page.body.isEmpty())
-        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, kHtml);
-    if (page.body.size() >= kGzipFrom)
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE,
+                                page.contentType.isEmpty() ? kHtml : page.contentType.constData());
+    if (page.contentType.isEmpty() && page.body.size() >= kGzipFrom)
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_VARY, MHD_HTTP_HEADER_ACCEPT_ENCODING);
     if (sendGzipped)
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_ENCODING, "gzip");

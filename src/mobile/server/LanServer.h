@@ -32,9 +32,9 @@ struct LanServerOptions {
     QString staticCopy;
 };
 
-// The HTTP side of Lanserve over libmicrohttpd: the seven pages under /phone/ and nothing else. No file is
-// ever served from the data folder by path, so the database, backups and logs beside the pages cannot be
-// fetched.
+// The HTTP side of Lanserve over libmicrohttpd: the seven pages under /phone/ and the dishes' pictures
+// (read from the database), nothing else. No file is ever served from the data folder by path, so the
+// database, backups and logs beside the pages cannot be fetched.
 //
 // An event loop serves the connections, so an idle or slow connection holds no thread. What a few hostile
 // clients on the Wi-Fi can take is bounded: connections per address, connections in all, the time a

@@ -3,7 +3,6 @@
 #include "bill/PendingOrders.h"
 #include "bill/PhoneOrderKeys.h"
 #include "main/OrderDesk.h"
-#include "menu/DishGroups.h"
 #include "menu/MenuCatalogue.h"
 #include "menu/SoldOutDishes.h"
 #include "mobile/server/PageTemplate.h"
@@ -14,6 +13,7 @@
 #include "store/Settings.h"
 
 #include <QRegularExpression>
+#include <QUrl>
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -160,17 +160,16 @@ QString searchKeyOf(const MenuItem& item) {
 // A category's dishes under their groups: those without a group first, then each group in the order its
 // first dish was added, with an index of the groups when there are two or more.
 void addGroupRows(PageData& section, int category, const QList<MenuItem>& dishes,
-                  const QHash<QString, QString>& groups,
                   const std::function<PageData(const MenuItem&)>& dishRow) {
     QStringList order{QString()};
     for (const MenuItem& dish : dishes)
-        if (const QString group = groups.value(dish.key); !order.contains(group))
-            order.append(group);
+        if (!order.contains(dish.group))
+            order.append(dish.group);
     std::vector<PageData> rows;
     for (int g = 0; g < order.size(); ++g) {
         std::vector<PageData> items;
         for (const MenuItem& dish : dishes)
-            if (groups.value(dish.key) == order.at(g))
+            if (dish.group == order.at(g))
                 items.push_back(dishRow(dish));
         if (items.empty())
             continue;
@@ -182,6 +181,19 @@ void addGroupRows(PageData& section, int category, const QList<MenuItem>& dishes
     }
     section.setFlag(QStringLiteral("hasIndex"), order.size() > 2);
     section.setRows(QStringLiteral("groups"), std::move(rows));
+}
+
+// The picture's address as the menu page links it; empty for a dish without one.
+QString pictureLink(const QString& key, const QHash<QString, QString>& stamps, const PageVisitor& visitor) {
+    const auto stamp = stamps.constFind(key);
+    if (stamp == stamps.cend())
+        return {};
+    QString link = QString::fromLatin1(kDishPictureFile) + QStringLiteral("?k=") +
+                   QString::fromLatin1(QUrl::toPercentEncoding(key)) + QStringLiteral("&v=") +
+                   QString::fromLatin1(QUrl::toPercentEncoding(*stamp));
+    if (visitor.guest())
+        link += QStringLiteral("&t=") + visitor.guestToken;
+    return link;
 }
 
 } // namespace
@@ -200,10 +212,10 @@ PageResponse OrderPages::menu(const PageRequest& request, const PageVisitor& vis
         data = TableData(desk, table, visitor);
         const MenuCatalogue catalogue(context_.db());
         const QSet<QString> soldOut = SoldOutDishes(context_.db()).keys();
+        const QHash<QString, QString> pictures = catalogue.pictureStamps();
         std::vector<PageData> sections;
         int listed = 0;
         QSet<QString> shown;
-        const QHash<QString, QString> groups = DishGroups(context_.db()).byDish();
         for (int c = 0; c < categories().size(); ++c) {
             const QList<MenuItem> dishes = catalogue.search(categories().at(c), search);
             for (const MenuItem& dish : dishes)
@@ -220,6 +232,8 @@ PageResponse OrderPages::menu(const PageRequest& request, const PageVisitor& vis
                 item.set(QStringLiteral("price"), dish.price);
                 item.set(QStringLiteral("unit"), dish.unit);
                 item.set(QStringLiteral("itemRemark"), dish.remark);
+                item.set(QStringLiteral("description"), dish.description);
+                item.set(QStringLiteral("picture"), pictureLink(dish.key, pictures, visitor));
                 item.set(QStringLiteral("find"), searchKeyOf(dish));
                 item.setFlag(QStringLiteral("soldOut"), soldOut.contains(dish.key));
                 const auto chosen = choices.find(dish.key);
@@ -227,7 +241,7 @@ PageResponse OrderPages::menu(const PageRequest& request, const PageVisitor& vis
                          chosen == choices.end() ? QStringLiteral("0") : chosen->second.quantity);
                 return item;
             };
-            addGroupRows(section, c, dishes, groups, dishRow);
+            addGroupRows(section, c, dishes, dishRow);
             sections.push_back(std::move(section));
         }
         // Choices a search hides still go along with the form, and every remark the sheet was given.
@@ -251,6 +265,23 @@ PageResponse OrderPages::menu(const PageRequest& request, const PageVisitor& vis
         data.set(QStringLiteral("orderKey"), orderKeyOf(request));
     }
     return context_.render(PhonePage::Menu, data);
+}
+
+PageResponse OrderPages::dishPicture(const PageRequest& request) {
+    std::optional<DishPicture> picture;
+    {
+        const std::scoped_lock lock(context_.dbMutex());
+        picture = MenuCatalogue(context_.db()).picture(Param(request, "k"));
+    }
+    if (!picture)
+        return MessagePage(404, QStringLiteral("这道菜没有图片。"));
+    PageResponse response;
+    response.body = std::move(picture->jpeg);
+    response.contentType = "image/jpeg";
+    // An address naming an older picture gets today's, kept by no one.
+    if (Param(request, "v") == picture->stamp)
+        response.cacheControl = "private, max-age=31536000, immutable";
+    return response;
 }
 
 PageResponse OrderPages::showSaveMenu(const PageRequest& request, const PageVisitor& visitor) {

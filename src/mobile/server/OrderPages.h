@@ -20,6 +20,9 @@ public:
     explicit OrderPages(PageContext& context) : context_(context) {}
     PageResponse menu(const PageRequest& request, const PageVisitor& visitor);
     PageResponse saveMenu(const PageRequest& request, const PageVisitor& visitor);
+    // The JPEG of the dish k; 404 when it has none. Kept by the browser for good when v names the stored
+    // picture, since a new picture gets a new address.
+    PageResponse dishPicture(const PageRequest& request);
 
     // Stands in a kept menu page for its one-time key; every answer gets a fresh key in its place.
     static constexpr const char* kKeyPlaceholder = "__ORDER_KEY__";

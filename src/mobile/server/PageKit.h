@@ -31,10 +31,12 @@ struct PageRequest {
 
 struct PageResponse {
     int status = 200;
-    QByteArray body;         // UTF-8 HTML
+    QByteArray body;         // UTF-8 HTML, or the bytes of contentType
     QString location;        // set for the redirect after a change (303)
     QString cookie;          // a new staff session to set in the browser
     bool endSession = false; // the browser forgets its staff session (sign-out)
+    QByteArray contentType;  // empty for an HTML page
+    QByteArray cacheControl; // empty: the browser keeps nothing (every page shows what is stored now)
 };
 
 // Who asks: a guest holding a table's code, or staff (signed in).

@@ -14,6 +14,10 @@ struct PageRoute {
     bool guestsMayOpen; // a guest's table code opens it; the others need a staff sign-in
 };
 
+// The address of a dish's picture beside the pages: dish.jpg?k=<menu key>&v=<the picture's stamp>, with
+// t=<table code> for a guest.
+inline constexpr const char* kDishPictureFile = "dish.jpg";
+
 // Every page, in the order the phones use them.
 const QList<PageRoute>& PageRoutes();
 std::optional<PageRoute> FindPageRoute(const QString& name);

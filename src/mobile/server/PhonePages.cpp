@@ -17,6 +17,8 @@ PhonePages::PhonePages(Database& db, FairMutex& dbMutex, QString pageFolder)
 PageResponse PhonePages::handle(const PageRequest& request) {
     PageVisitor visitor;
     try {
+        if (request.page == QLatin1String(kDishPictureFile))
+            return dishPicture(request, visitor);
         const std::optional<PageRoute> route = FindPageRoute(request.page);
         if (!route)
             return MessagePage(404, QStringLiteral("没有这个页面。"));
@@ -46,6 +48,19 @@ PageResponse PhonePages::handle(const PageRequest& request) {
         Log::write(QStringLiteral("手机点餐 %1 %2 失败：%3").arg(request.peer, request.page, error.text()));
         return MessagePage(500, QStringLiteral("操作未完成，账单没有改动：%1").arg(error.text()));
     }
+}
+
+// A dish's picture is no secret, but it follows the menu's own rule, so a phone with neither a table's code
+// nor a staff session still gets nothing from the server beyond its sign-in page. A guest's picture
+// addresses carry the code as the guest's pages do; staff's carry none, so one kept copy serves every table.
+PageResponse PhonePages::dishPicture(const PageRequest& request, PageVisitor& visitor) {
+    if (request.post)
+        return MessagePage(405, QStringLiteral("不支持这种请求。"));
+    if (const QString table = Param(request, "t"); TableTokens::LooksLikeToken(table))
+        visitor = guestFor(table);
+    else if (!signIn_.signedIn(request, cache_.passwordStamp([&] { return signIn_.currentPasswordStamp(); })))
+        return MessagePage(403, QStringLiteral("请先登录。"));
+    return orders_.dishPicture(request);
 }
 
 PageResponse PhonePages::faultPage(const PageFault& fault, const PageVisitor& visitor) {

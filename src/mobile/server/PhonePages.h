@@ -14,7 +14,7 @@ class Database;
 // counter's own objects (settings, table map, bill document) over the shared connection, so a change from
 // a phone is the change the ordering window makes. A guest with a table's code (t=<token>) may show the
 // menu and the bill of that table and add dishes; everything else needs a staff session, given by signing
-// in with the counter's login password.
+// in with the counter's login password. The dishes' pictures go to whoever may open the menu.
 class PhonePages {
 public:
     PhonePages(Database& db, FairMutex& dbMutex, QString pageFolder);
@@ -31,6 +31,7 @@ public:
 
 private:
     PageResponse dispatch(const PageRoute& route, const PageRequest& request, const PageVisitor& visitor);
+    PageResponse dishPicture(const PageRequest& request, PageVisitor& visitor);
     PageResponse render(const PageRoute& route, const PageRequest& request, const PageVisitor& visitor);
     PageVisitor guestFor(const QString& token);
     static PageResponse faultPage(const PageFault& fault, const PageVisitor& visitor);

@@ -21,6 +21,7 @@
 #include "store/Settings.h"
 #include "store/StoreError.h"
 
+#include <QImage>
 #include <QScopeGuard>
 #include <QTest>
 #include <QThread>
@@ -54,6 +55,7 @@ private Q_SLOTS:
     void guestsSeeWhereEachDishStandsAndCallAWaiter();
     void soldOutDishesCannotBeOrdered();
     void dishesAreListedUnderTheirGroups();
+    void dishPicturesShowOnTheMenu();
 
 private:
     int port() const { return server_->port(); }
@@ -344,6 +346,7 @@ void TestPhoneOrders::dishesAreListedUnderTheirGroups() {
             DishGroups(*db_).set(dish, {});
     });
     QCOMPARE(groups.ofCategory(kDishes), (QStringList{"热菜", "凉菜"}));
+    QCOMPARE(MenuCatalogue(*db_).item(dishes_.at(2))->group, QStringLiteral("凉菜"));
     const QString page = QString::fromUtf8(Get(port(), "/phone/menu.asp?t=" + token(1).toLatin1()).body);
     // The groups come in the order of their first dish, after the dishes without one.
     QVERIFY(page.contains(
@@ -356,6 +359,50 @@ void TestPhoneOrders::dishesAreListedUnderTheirGroups() {
     }
     QCOMPARE(order.mid(0, 6),
              (QStringList{dishes_.at(1), "热菜", dishes_.at(0), dishes_.at(3), "凉菜", dishes_.at(2)}));
+}
+
+// The menu links each picture by an address that answers with the JPEG, for staff and for a guest alike;
+// a dish without one links none, and its address answers 404.
+void TestPhoneOrders::dishPicturesShowOnTheMenu() {
+    constexpr int table = 8;
+    const QString pictured = dishes_.at(2);
+    MenuCatalogue menu(*db_);
+    const MenuItem dish = *menu.item(pictured);
+    DishEntry entry{dish.name, dish.quantity, dish.unit, dish.price, dish.initials, dish.remark};
+    entry.description = QStringLiteral("川味<家常>，微辣");
+    menu.save(pictured, dish.category, entry);
+    QImage photo(120, 90, QImage::Format_RGB32);
+    photo.fill(Qt::darkGreen);
+    const QString photoPath = home_->path(QStringLiteral("dish.png"));
+    QVERIFY(photo.save(photoPath));
+    menu.setPicture(pictured, DishPictureFromFile(photoPath));
+    const QByteArray jpeg = menu.picture(pictured)->jpeg;
+
+    static const QRegularExpression image(QStringLiteral("<img [^>]*src=\"([^\"]+)\""));
+    const auto pictureAddresses = [&](const QByteArray& target, const QByteArray& cookie) {
+        const RawReply page = Get(port(), target, cookie);
+        QStringList addresses;
+        for (const auto& match : image.globalMatch(QString::fromUtf8(page.body)))
+            addresses.append(match.captured(1).replace(QStringLiteral("&amp;"), QStringLiteral("&")));
+        return std::pair{page.body, addresses};
+    };
+    const auto [staffPage, forStaff] = pictureAddresses("/phone/menu.asp?t=8", staff_);
+    QVERIFY(staffPage.contains(escaped(entry.description)));
+    QCOMPARE(forStaff.size(), 1);
+    const auto [guestPage, forGuest] = pictureAddresses("/phone/menu.asp?t=" + token(table).toLatin1(), {});
+    QCOMPARE(forGuest.size(), 1);
+    for (const auto& [address, cookie] :
+         {std::pair{forStaff.at(0), staff_}, std::pair{forGuest.at(0), QByteArray()}}) {
+        const RawReply reply = Get(port(), "/phone/" + address.toLatin1(), cookie);
+        QCOMPARE(reply.status, 200);
+        QCOMPARE(HeaderValue(reply, "Content-Type"), QStringLiteral("image/jpeg"));
+        QVERIFY(HeaderValue(reply, "Cache-Control").contains(QStringLiteral("immutable")));
+        QCOMPARE(reply.body, jpeg);
+    }
+    QCOMPARE(Get(port(), "/phone/" + forStaff.at(0).toLatin1()).status, 403);
+    const QByteArray unknown =
+        "/phone/dish.jpg?k=" + dishes_.at(3).toLatin1() + "&t=" + token(table).toLatin1();
+    QCOMPARE(Get(port(), unknown).status, 404);
 }
 
 QTEST_GUILESS_MAIN(TestPhoneOrders)

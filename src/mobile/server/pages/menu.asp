@@ -26,6 +26,8 @@ padding:6px 8px;border:1px solid #c0c0c0;border-radius:4px;box-sizing:border-box
 .tabs a{flex:1}
 .tabs a.current{background:#1d5f86}
 .d{display:flex;align-items:center;gap:8px;background:#fff;border-radius:6px;padding:8px 12px;margin:0 0 8px}
+.d img{width:64px;height:64px;flex:none;object-fit:cover;border-radius:4px;background:#eee}
+.desc{display:block;color:#777;font-size:14px;white-space:nowrap;overflow:hidden;text-overflow:ellipsis}
 .qty{display:flex;align-items:center;gap:4px}
 .qty button{width:48px;padding:0;font-size:24px}
 .qty input{width:64px;text-align:center}
@@ -50,7 +52,7 @@ color:rgb(75,151,199);text-decoration:none;border:1px solid rgb(75,151,199)}
 <input type="hidden" name="t" value="{{table}}"><input type="hidden" name="tn" value="{{tableName}}">
 <input type="hidden" name="c" value="{{c}}"><input type="hidden" name="k" value="{{orderKey}}">
 <div class="row">
-<input type="search" name="s" id="search" value="{{search}}" maxlength="50" placeholder="输入拼音首字母或菜名查询" class="grow">
+<input type="search" name="s" id="search" value="{{search}}" maxlength="50" placeholder="拼音首字母或菜名" class="grow">
 <button type="submit" name="find" value="1" formaction="menu.asp" id="find">查询</button>
 </div>
 {{#search}}<p class="muted">“{{search}}”的查询结果　<a class="link" href="menu.asp?t={{table}}&amp;c={{c}}">显示全部</a></p>{{/search}}
@@ -61,7 +63,7 @@ color:rgb(75,151,199);text-decoration:none;border:1px solid rgb(75,151,199)}
 {{#sections}}<section id="c{{c}}"{{#current}} class="current"{{/current}}><h2>{{categoryName}}</h2>
 {{#hasIndex}}<nav class="index">{{#groups}}{{#groupName}}<a href="#g{{gid}}">{{groupName}}</a>{{/groupName}}{{/groups}}</nav>{{/hasIndex}}
 {{#groups}}{{#groupName}}<h3 id="g{{gid}}">{{groupName}}</h3>{{/groupName}}
-{{#items}}<div class="d{{#soldOut}} sold{{/soldOut}}" data-f="{{find}}" data-p="{{price}}"><div class="grow"><b>{{name}}</b><br><span class="muted">{{price}}元/{{unit}}{{#itemRemark}} · {{itemRemark}}{{/itemRemark}}</span></div>
+{{#items}}<div class="d{{#soldOut}} sold{{/soldOut}}" data-f="{{find}}" data-p="{{price}}">{{#picture}}<img loading="lazy" width="64" height="64" alt="" src="{{picture}}">{{/picture}}<div class="grow"><b>{{name}}</b><br>{{#description}}<span class="desc">{{description}}</span>{{/description}}<span class="muted">{{price}}元/{{unit}}{{#itemRemark}} · {{itemRemark}}{{/itemRemark}}</span></div>
 {{#soldOut}}<span class="out">已售完</span>{{/soldOut}}{{^soldOut}}<div class="qty"><button name="step" value="-{{key}}" formaction="menu.asp" class="minus" aria-label="减少">−</button><input type="number" name="q{{key}}" value="{{chosen}}" min="0" max="9999.99" step="any" inputmode="decimal" aria-label="{{name}} 数量"><button name="step" value="+{{key}}" formaction="menu.asp" class="plus" aria-label="增加">+</button></div>{{/soldOut}}</div>
 {{/items}}{{/groups}}</section>
 {{/sections}}

@@ -318,7 +318,7 @@ QWidget* MainWindow::buildToolbar() {
     phoneAlarmLabel_->setCursor(Qt::PointingHandCursor);
     phoneAlarmLabel_->installEventFilter(this);
     phoneAlarmLabel_->hide();
-    row->addWidget(phoneAlarmLabel_);
+    row->addWidget(phoneAlarmLabel_, 0, Qt::AlignVCenter);
     guestOrdersLabel_ = new QLabel(band);
     guestOrdersLabel_->setObjectName(QStringLiteral("guestOrdersLabel"));
     guestOrdersLabel_->setToolTip(QStringLiteral("顾客扫码下的单等服务员确认。点击查看。"));
@@ -327,7 +327,7 @@ QWidget* MainWindow::buildToolbar() {
     guestOrdersLabel_->setCursor(Qt::PointingHandCursor);
     guestOrdersLabel_->installEventFilter(this);
     guestOrdersLabel_->hide();
-    row->addWidget(guestOrdersLabel_);
+    row->addWidget(guestOrdersLabel_, 0, Qt::AlignVCenter);
     waiterCallsLabel_ = new QLabel(band);
     waiterCallsLabel_->setObjectName(QStringLiteral("waiterCallsLabel"));
     waiterCallsLabel_->setToolTip(QStringLiteral("顾客在手机上呼叫服务员。去过之后点击关闭此提示。"));
@@ -336,7 +336,7 @@ QWidget* MainWindow::buildToolbar() {
     waiterCallsLabel_->setCursor(Qt::PointingHandCursor);
     waiterCallsLabel_->installEventFilter(this);
     waiterCallsLabel_->hide();
-    row->addWidget(waiterCallsLabel_);
+    row->addWidget(waiterCallsLabel_, 0, Qt::AlignVCenter);
     printerStatusLabel_ = new QLabel(band);
     printerStatusLabel_->setObjectName(QStringLiteral("printerStatusLabel"));
     printerStatusLabel_->setToolTip(QStringLiteral("点击查看打印机和今日打印记录"));
@@ -345,7 +345,7 @@ QWidget* MainWindow::buildToolbar() {
     printerStatusLabel_->setCursor(Qt::PointingHandCursor);
     printerStatusLabel_->installEventFilter(this);
     printerStatusLabel_->hide();
-    row->addWidget(printerStatusLabel_);
+    row->addWidget(printerStatusLabel_, 0, Qt::AlignVCenter);
     row->addSpacing(Px(300));
     return band;
 }

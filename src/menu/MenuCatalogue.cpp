@@ -5,6 +5,7 @@
 #include "store/Ids.h"
 #include "store/NumberText.h"
 #include "store/Schema.h"
+#include "store/Sql.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -15,7 +16,6 @@
 namespace {
 
 const QString kTable = QStringLiteral("菜单");
-constexpr QChar kEscape = u'\\';
 
 QString numberText(const QString& boxText) {
     return NumberText(ReadNumber(boxText));
@@ -114,24 +114,11 @@ QString MenuSearchKey(const QString& name, const QString& initials) {
     return name + QLatin1Char('-') + initials;
 }
 
-QString ContainsLikePattern(const QString& text) {
-    QString pattern;
-    pattern.reserve(text.size() * 2 + 2);
-    pattern.append(QLatin1Char('%'));
-    for (const QChar c : text) {
-        if (c == kEscape || c == QLatin1Char('%') || c == QLatin1Char('_'))
-            pattern.append(kEscape);
-        pattern.append(c);
-    }
-    pattern.append(QLatin1Char('%'));
-    return pattern;
-}
-
 QList<MenuItem> MenuCatalogue::search(const QString& category, const QString& text) const {
     Statement query(db_, "SELECT \"序号\", \"名称\", \"数量\", \"单位\", \"单价\", \"拼音\", \"备注\", "
                          "\"分类\", \"打印机\", \"描述\", \"分组\" FROM \"菜单\" "
                          "WHERE \"查询\" LIKE ? ESCAPE '\\' AND \"分类\" = ? ORDER BY rowid");
-    query.bind(1, ContainsLikePattern(text)).bind(2, category);
+    query.bind(1, LikeContainsPattern(text)).bind(2, category);
     QList<MenuItem> items;
     while (query.next())
         items.append(itemOfRow(query));

@@ -59,10 +59,6 @@ QByteArray DishPictureFromFile(const QString& path);
 // The search key 查询 of an item: the name as typed, "-", the initials (宫保鸡丁-gbjd).
 QString MenuSearchKey(const QString& name, const QString& initials);
 
-// A LIKE pattern that finds text anywhere in a value, taking every character literally (%, _ and the
-// escape character included). Use it as `"查询" LIKE ? ESCAPE '\'`; SQLite's LIKE ignores ASCII case.
-QString ContainsLikePattern(const QString& text);
-
 // The menu table: its search and the writes of the menu window and the dish dialog.
 class MenuCatalogue {
 public:

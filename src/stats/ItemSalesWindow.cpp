@@ -1,6 +1,5 @@
 #include "stats/ItemSalesWindow.h"
 
-#include "app/Startup.h"
 #include "stats/ItemSalesModel.h"
 #include "store/Ids.h"
 #include "ui/Widgets.h"

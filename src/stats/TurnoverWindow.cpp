@@ -1,6 +1,5 @@
 #include "stats/TurnoverWindow.h"
 
-#include "app/Startup.h"
 #include "stats/Turnover.h"
 #include "store/Ids.h"
 #include "ui/Widgets.h"

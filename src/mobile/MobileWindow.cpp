@@ -36,11 +36,13 @@ namespace {
 const QColor kBand(75, 151, 199);
 constexpr int kCodeSide = 1575; // twips
 
-const QString kInstructions = QStringLiteral(
-    "用手机扫描左边的二维码，即可在手机上点餐；平板电脑请把下面的链接地址复制到浏览器中打开。"
-    "打开后请把页面加入书签（收藏），下次直接使用。\n"
-    "如果页面打不开，请检查：已勾选“开启手机点餐功能”；手机和电脑连接在同一个网络（同一个无线路由器）；"
-    "本收银软件保持运行；电脑的防火墙或杀毒软件允许端口 8212 的连接。仍打不开请查看教程。");
+const QString kInstructions =
+    QStringLiteral(
+        "用手机扫描左边的二维码，即可在手机上点餐；平板电脑请把下面的链接地址复制到浏览器中打开。"
+        "打开后请把页面加入书签（收藏），下次直接使用。\n"
+        "如果页面打不开，请检查：已勾选“开启手机点餐功能”；手机和电脑连接在同一个网络（同一个无线路由器）；"
+        "本收银软件保持运行；电脑的防火墙或杀毒软件允许端口 %1 的连接。仍打不开请查看教程。")
+        .arg(MobileService::kPort);
 
 void showResult(QWidget* parent, MobileService::SwitchResult result) {
     const QString message = MobileService::SwitchMessage(result);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mobile/MobileService.h"
 #include "mobile/server/FairMutex.h"
 #include "mobile/server/PhonePages.h"
 #include "mobile/server/RequestDeadlines.h"
@@ -23,7 +24,7 @@ struct MHD_Daemon;
 struct LanServerOptions {
     QString dataFolder;
     QString host = QStringLiteral("0.0.0.0"); // every IPv4 interface
-    int port = 8212;
+    int port = MobileService::kPort;
     // Event-loop threads. Each serves many connections and holds none while it waits for a request, so a
     // few are enough; requests share one database lock anyway.
     int threads = 4;

@@ -292,6 +292,21 @@ OrderWindow* MainWindow::orderWindow() const {
     return orderWindow_.data();
 }
 
+// A notice in the toolbar band: hidden until there is news, a click handled by eventFilter.
+QLabel* MainWindow::addNotice(QHBoxLayout* row, const QString& name, const QString& tip,
+                              const QString& colour) {
+    auto* notice = new QLabel(row->parentWidget());
+    notice->setObjectName(name);
+    notice->setToolTip(tip);
+    notice->setStyleSheet(
+        QStringLiteral("background: white; color: %1; font-size: 11pt; padding: 4px 8px;").arg(colour));
+    notice->setCursor(Qt::PointingHandCursor);
+    notice->installEventFilter(this);
+    notice->hide();
+    row->addWidget(notice, 0, Qt::AlignVCenter);
+    return notice;
+}
+
 QWidget* MainWindow::buildToolbar() {
     auto* band = new QLabel(this);
     band->setObjectName(QStringLiteral("toolbarBand"));
@@ -310,42 +325,19 @@ QWidget* MainWindow::buildToolbar() {
         row->addWidget(item);
     }
     row->addStretch();
-    phoneAlarmLabel_ = new QLabel(PhoneAlarm::Warning(), band);
-    phoneAlarmLabel_->setObjectName(QStringLiteral("phoneAlarmLabel"));
-    phoneAlarmLabel_->setToolTip(QStringLiteral("有人在手机上多次输错服务员密码。点击关闭此提示。"));
-    phoneAlarmLabel_->setStyleSheet(
-        QStringLiteral("background: white; color: rgb(200,0,0); font-size: 11pt; padding: 4px 8px;"));
-    phoneAlarmLabel_->setCursor(Qt::PointingHandCursor);
-    phoneAlarmLabel_->installEventFilter(this);
-    phoneAlarmLabel_->hide();
-    row->addWidget(phoneAlarmLabel_, 0, Qt::AlignVCenter);
-    guestOrdersLabel_ = new QLabel(band);
-    guestOrdersLabel_->setObjectName(QStringLiteral("guestOrdersLabel"));
-    guestOrdersLabel_->setToolTip(QStringLiteral("顾客扫码下的单等服务员确认。点击查看。"));
-    guestOrdersLabel_->setStyleSheet(
-        QStringLiteral("background: white; color: rgb(0,128,0); font-size: 11pt; padding: 4px 8px;"));
-    guestOrdersLabel_->setCursor(Qt::PointingHandCursor);
-    guestOrdersLabel_->installEventFilter(this);
-    guestOrdersLabel_->hide();
-    row->addWidget(guestOrdersLabel_, 0, Qt::AlignVCenter);
-    waiterCallsLabel_ = new QLabel(band);
-    waiterCallsLabel_->setObjectName(QStringLiteral("waiterCallsLabel"));
-    waiterCallsLabel_->setToolTip(QStringLiteral("顾客在手机上呼叫服务员。去过之后点击关闭此提示。"));
-    waiterCallsLabel_->setStyleSheet(
-        QStringLiteral("background: white; color: rgb(220,110,0); font-size: 11pt; padding: 4px 8px;"));
-    waiterCallsLabel_->setCursor(Qt::PointingHandCursor);
-    waiterCallsLabel_->installEventFilter(this);
-    waiterCallsLabel_->hide();
-    row->addWidget(waiterCallsLabel_, 0, Qt::AlignVCenter);
-    printerStatusLabel_ = new QLabel(band);
-    printerStatusLabel_->setObjectName(QStringLiteral("printerStatusLabel"));
-    printerStatusLabel_->setToolTip(QStringLiteral("点击查看打印机和今日打印记录"));
-    printerStatusLabel_->setStyleSheet(
-        QStringLiteral("background: white; color: rgb(200,0,0); font-size: 11pt; padding: 4px 8px;"));
-    printerStatusLabel_->setCursor(Qt::PointingHandCursor);
-    printerStatusLabel_->installEventFilter(this);
-    printerStatusLabel_->hide();
-    row->addWidget(printerStatusLabel_, 0, Qt::AlignVCenter);
+    phoneAlarmLabel_ = addNotice(row, QStringLiteral("phoneAlarmLabel"),
+                                 QStringLiteral("有人在手机上多次输错服务员密码。点击关闭此提示。"),
+                                 QStringLiteral("rgb(200,0,0)"));
+    phoneAlarmLabel_->setText(PhoneAlarm::Warning());
+    guestOrdersLabel_ =
+        addNotice(row, QStringLiteral("guestOrdersLabel"),
+                  QStringLiteral("顾客扫码下的单等服务员确认。点击查看。"), QStringLiteral("rgb(0,128,0)"));
+    waiterCallsLabel_ = addNotice(row, QStringLiteral("waiterCallsLabel"),
+                                  QStringLiteral("顾客在手机上呼叫服务员。去过之后点击关闭此提示。"),
+                                  QStringLiteral("rgb(220,110,0)"));
+    printerStatusLabel_ =
+        addNotice(row, QStringLiteral("printerStatusLabel"), QStringLiteral("点击查看打印机和今日打印记录"),
+                  QStringLiteral("rgb(200,0,0)"));
     row->addSpacing(Px(300));
     return band;
 }

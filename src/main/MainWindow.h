@@ -17,6 +17,7 @@ class OrderWindow;
 class PhoneAlarm;
 class PrintSpooler;
 class ChangeFeed;
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QScrollArea;
@@ -77,6 +78,7 @@ private:
     void openGuestOrders();
     // Tables whose guests called for a waiter; a click on the notice answers them.
     void showWaiterCalls();
+    QLabel* addNotice(QHBoxLayout* row, const QString& name, const QString& tip, const QString& colour);
     void answerWaiterCalls();
     void startSpooler();
     void openPrinters();

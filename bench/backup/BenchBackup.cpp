@@ -1,9 +1,9 @@
 // The shutdown backup of a large database (make one with cjgendata --out FILE): each run writes the hour's
 // set into a fresh backup folder, the first with the file not yet in the page cache of the system.
 //   bench_backup [database] [runs]   (default /tmp/cjbackup-200m.dat, 7 runs)
-#include "app/Backup.h"
-#include "app/Startup.h"
+#include "store/Backup.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,13 +7,13 @@
 // connections come from addresses of their own (spread_sources), as 50 phones would.
 // Usage: bench_lanserve [seconds per run (default 8, at most 30)] [--server PATH]   (needs wrk)
 
-#include "app/ServicePages.h"
-#include "app/Startup.h"
-#include "main/OrderDesk.h"
-#include "main/TableMap.h"
+#include "desk/OrderDesk.h"
+#include "desk/TableMap.h"
+#include "mobile/ServicePages.h"
 #include "mobile/TableTokens.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

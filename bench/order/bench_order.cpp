@@ -1,8 +1,8 @@
 // The counter's everyday actions: opening a table with 60 lines, adding a line (database write included), and
 // computing the totals of 200 lines. Medians of 25 runs, on a fresh database in a temporary folder.
-#include "app/Startup.h"
-#include "main/OrderDesk.h"
+#include "desk/OrderDesk.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
 #include "store/Schema.h"
 
 #include "common/Median.h"

@@ -6,13 +6,13 @@
 //
 // usage: bench_order_follow [ADMIN_URI]
 //   ADMIN_URI  a server connection allowed to create databases; the run makes an empty one and drops it
-#include "app/Startup.h"
 #include "bill/ChangeFeed.h"
-#include "main/OrderDesk.h"
-#include "order/OrderGridModel.h"
+#include "desk/OrderDesk.h"
+#include "desk/OrderGridModel.h"
 #include "order/OrderWindow.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
 #include "store/Schema.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 // screenful as the preview repaints it while scrolling) and to write it as a PDF at printer resolution.
 // Prints medians over several rounds.
 
-#include "order/BillLayout.h"
+#include "print/BillLayout.h"
 
 #include "common/Median.h"
 #include <QBuffer>

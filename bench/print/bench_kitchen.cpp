@@ -9,13 +9,13 @@
 #include "FakePrinter.h"
 #include "common/Median.h"
 
-#include "app/Startup.h"
 #include "bill/BillDocument.h"
 #include "print/PrintQueue.h"
 #include "print/PrintSpooler.h"
 #include "print/PrinterStore.h"
 #include "print/TicketEncoder.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
 #include "store/Schema.h"
 
 #include <QCoreApplication>

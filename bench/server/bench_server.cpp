@@ -6,11 +6,11 @@
 //   FILE     a database from cjgendata (three years of bills)
 //   URI...   a server database holding the same data (cjpos --copy-database FILE URI)
 //   ADMIN    a server connection allowed to create databases, for the empty ones the line test uses
-#include "app/Startup.h"
 #include "bill/BillStore.h"
-#include "main/OrderDesk.h"
+#include "desk/OrderDesk.h"
 #include "stats/Turnover.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
 #include "store/Schema.h"
 #include "store/Settings.h"
 

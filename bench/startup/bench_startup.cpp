@@ -1,8 +1,8 @@
 // Start-up cost: from the data folder choice to the login window painted, for a first start (database
 // created) and a later start, plus the cost of opening the encrypted connection alone. Medians of 10 runs.
 #include "app/LoginWindow.h"
-#include "app/Startup.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
 #include "store/Settings.h"
 
 #include <QApplication>
@@ -14,14 +14,12 @@
 
 namespace {
 
-double median(std::vector<double> values)
-{
+double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
 
-double startOnce(const QString& home)
-{
+double startOnce(const QString& home) {
     QElapsedTimer timer;
     timer.start();
     const DataFolders folders = ChooseDataFolders(home, home + QStringLiteral("/data"));
@@ -36,8 +34,7 @@ double startOnce(const QString& home)
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     constexpr int kRuns = 10;
     std::vector<double> cold;

@@ -1,12 +1,12 @@
 // Turnover for one year and item sales for one month on a generated data set (cjgendata), against the same
 // result computed by one bare aggregate statement through the sqlite C API on the same file.
 //   bench_stats [database]   (default /tmp/cjstats-3y.dat; make it with cjgendata --out FILE)
-#include "app/Startup.h"
 #include "stats/BackgroundReader.h"
 #include "stats/ItemSales.h"
 #include "stats/Turnover.h"
 #include "store/Database.h"
 #include "store/Ids.h"
+#include "store/ProgramDatabase.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,11 +1,11 @@
 // History list on years of bills: the day query, a one-month query, the ten-year name search and reopening a
 // bill, each against the same SELECT run bare through the sqlite C API on the same file. Medians of 10 runs.
 // Usage: bench_history FILE   (a database made by cjgendata)
-#include "app/Startup.h"
 #include "bill/BillDocument.h"
-#include "main/History.h"
+#include "desk/History.h"
 #include "store/Database.h"
 #include "store/Ids.h"
+#include "store/ProgramDatabase.h"
 #include "store/Schema.h"
 #include "store/Sql.h"
 

@@ -31,7 +31,7 @@ declare -A roots=(
     [fuzz_pinyin]="menu/Pinyin.cpp"
     [fuzz_qr]="mobile/qr/QRCode.cpp"
     [fuzz_orderline]="bill/OrderLine.cpp"
-    [fuzz_lanserve]="app/Startup.cpp app/ServicePages.cpp mobile/server/LanServer.cpp"
+    [fuzz_lanserve]="store/ProgramDatabase.cpp mobile/ServicePages.cpp lanserve/LanServer.cpp"
 )
 declare -A extra=([fuzz_lanserve]="${serverlibs[*]} -lpthread")
 
@@ -72,7 +72,7 @@ phone_resources() {
     local qrc=$out/obj/phone_pages.qrc
     {
         echo '<RCC><qresource prefix="/phone">'
-        for page in "$root"/src/mobile/server/pages/*.asp; do
+        for page in "$root"/src/lanserve/pages/*.asp; do
             echo "<file alias=\"$(basename "$page")\">$page</file>"
         done
         echo '</qresource></RCC>'

@@ -13,16 +13,16 @@
 // the first table's bill id (14 characters) and "@L@" the id of its first line (15), when it has them;
 // "@V@" and "@W@" become the menu versions (16) of the dishes and of the drinks as listed without a search.
 
-#include "app/ServicePages.h"
-#include "app/Startup.h"
 #include "bill/BillStore.h"
-#include "main/OrderDesk.h"
-#include "main/TableMap.h"
+#include "desk/OrderDesk.h"
+#include "desk/TableMap.h"
+#include "lanserve/LanServer.h"
+#include "mobile/ServicePages.h"
 #include "mobile/TableTokens.h"
-#include "mobile/server/LanServer.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/NumberText.h"
+#include "store/ProgramDatabase.h"
 #include "store/StoreError.h"
 
 #include <QCoreApplication>

@@ -1,9 +1,11 @@
 #include "app/Application.h"
 
 #include "app/LoginWindow.h"
-#include "app/ServerControl.h"
-#include "app/ServicePages.h"
+#include "desk/CounterSession.h"
 #include "main/MainWindow.h"
+#include "mobile/ServerControl.h"
+#include "mobile/ServicePages.h"
+#include "print/PageTransport.h"
 #include "store/Claims.h"
 #include "store/Database.h"
 #include "store/Log.h"
@@ -11,7 +13,9 @@
 #include "ui/Widgets.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 
 Application::Application() = default;
@@ -57,7 +61,10 @@ bool Application::start() {
 }
 
 void Application::showMainWindow() {
-    main_ = std::make_unique<MainWindow>(*db_, folders_, *server_);
+    session_ = std::make_unique<CounterSession>(*db_, folders_, *server_);
+    session_->start(CounterTransports(session_.get(), session_->settings()));
+    main_ = std::make_unique<MainWindow>(*session_);
+    connect(main_.get(), &MainWindow::closed, this, &Application::finish);
     // Without a window manager showMaximized() has no effect; start at the screen's full size either way.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         main_->setGeometry(screen->availableGeometry());
@@ -68,4 +75,24 @@ void Application::cancelLogin() {
     if (server_)
         server_->stop();
     QApplication::exit(0);
+}
+
+void Application::finish() {
+    QPointer<QLabel> notice;
+    session_->finish([&](const BackupProgress& progress) {
+        if (progress.elapsedMs >= 1000 && !notice) {
+            notice =
+                new QLabel(QStringLiteral("正在备份数据库…"), nullptr, Qt::Dialog | Qt::FramelessWindowHint);
+            notice->setAttribute(Qt::WA_DeleteOnClose);
+            notice->setAlignment(Qt::AlignCenter);
+            notice->setFixedSize(260, 80);
+            notice->setStyleSheet(QStringLiteral("background: white; border: 2px solid rgb(75,151,199);"));
+            notice->show();
+            CenterOnScreen(notice);
+        }
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    if (notice)
+        notice->close();
+    QApplication::quit();
 }

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "app/Startup.h"
+#include "store/ProgramDatabase.h"
 
 #include <QObject>
 #include <memory>
 
 class ClaimKeeper;
+class CounterSession;
 class Database;
 class LoginWindow;
 class MainWindow;
@@ -27,6 +28,9 @@ public:
 private:
     void showMainWindow();
     void cancelLogin();
+    // After the main window closed: the LAN server stops and this hour's backup is written, with a notice
+    // when it takes more than a second.
+    void finish();
 
     DataFolders folders_;
     QString storedPassword_;
@@ -34,5 +38,6 @@ private:
     std::unique_ptr<ClaimKeeper> claimKeeper_; // keeps the tables and bills this counter has open claimed
     std::unique_ptr<ServerControl> server_;
     std::unique_ptr<LoginWindow> login_;
+    std::unique_ptr<CounterSession> session_;
     std::unique_ptr<MainWindow> main_;
 };

@@ -1,8 +1,8 @@
 #include "app/CopyCommand.h"
 
-#include "app/Startup.h"
-#include "store/Database.h"
 #include "app/DatabaseCopy.h"
+#include "store/Database.h"
+#include "store/ProgramDatabase.h"
 
 #include <QFileInfo>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "app/LoginWindow.h"
 
-#include "app/Login.h"
+#include "settings/Password.h"
 #include "ui/Widgets.h"
 
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main/History.h"
+#include "desk/History.h"
 
 #include <QWidget>
 #include <functional>

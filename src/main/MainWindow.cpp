@@ -1,29 +1,27 @@
 #include "main/MainWindow.h"
 
-#include "app/Backup.h"
-#include "app/ServerControl.h"
 #include "bill/BillDocument.h"
 #include "bill/BillStore.h"
-#include "bill/ChangeFeed.h"
 #include "bill/PendingOrders.h"
 #include "bill/WaiterCalls.h"
+#include "desk/CounterSession.h"
+#include "desk/TableMap.h"
+#include "main/GuestOrdersWindow.h"
 #include "main/HistoryPanel.h"
-#include "main/TableMap.h"
 #include "main/TileWidget.h"
 #include "main/TransferWindow.h"
 #include "menu/MenuWindow.h"
-#include "mobile/GuestOrdersWindow.h"
 #include "mobile/MobileWindow.h"
 #include "mobile/PhoneAlarm.h"
+#include "mobile/ServerControl.h"
 #include "order/OrderWindow.h"
-#include "order/PageTransport.h"
 #include "print/PrintQueue.h"
 #include "print/PrintSpooler.h"
+#include "print/PrintersPage.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
 #include "stats/ItemSalesWindow.h"
 #include "stats/TurnoverWindow.h"
-#include "store/Claims.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
 #include "ui/AboutBox.h"
@@ -74,8 +72,6 @@ private:
 };
 
 const QColor kBand(75, 151, 199);
-// How often a counter without the print spooler asks for it again.
-constexpr auto kAskAgain = std::chrono::seconds(10);
 
 } // namespace
 
@@ -88,17 +84,17 @@ const QStringList& MainWindow::ToolbarCaptions() {
     return captions;
 }
 
-MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& server, QWidget* parent)
-    : QMainWindow(parent), db_(db), folders_(folders), server_(server),
-      settings_(std::make_unique<SettingsStore>(db)), tables_(std::make_unique<TableMap>(db, *settings_)) {
+MainWindow::MainWindow(CounterSession& session, QWidget* parent)
+    : QMainWindow(parent), session_(session), db_(session.database()), settings_(session.settings()),
+      tables_(std::make_unique<TableMap>(db_, settings_)) {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(MainWindowTitle(db));
+    setWindowTitle(MainWindowTitle(db_));
     resize(1280, 760);
 
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("MainArea"));
     central->setStyleSheet(QStringLiteral("#MainArea { background: rgb(242,242,242); }"));
-    history_ = new HistoryPanel(db, central);
+    history_ = new HistoryPanel(db_, central);
     history_->setFixedWidth(Px(4110) - 8);
     connect(history_, &HistoryPanel::reopenRequested, this, &MainWindow::reopenBill);
     history_->setDeletionGuard([this](const QString& billId) {
@@ -136,23 +132,18 @@ MainWindow::MainWindow(Database& db, const DataFolders& folders, ServerControl& 
     }
     showSelection(0);
     history_->runQuery();
-    MobileWindow::ApplyStoredSwitch(*settings_, server_, this);
+    MobileWindow::ApplyStoredSwitch(settings_, session_.server(), this);
 
     // Phones and other counters write too: the tiles and the open bill follow what they store.
-    changes_ = new ChangeFeed(db_, this);
-    connect(changes_, &ChangeFeed::changed, this, &MainWindow::followStoredChanges);
-    changes_->start();
+    connect(&session_, &CounterSession::storedChanged, this, &MainWindow::followStoredChanges);
+    connect(&session_, &CounterSession::phoneAlarmRaised, this, &MainWindow::showPhoneAlarm);
+    connect(&session_, &CounterSession::printerStatesChanged, this, &MainWindow::showPrinterStatus);
     showGuestOrdersWaiting();
-    // The minutes on the tiles move on, and the phones' alarm is looked at.
+    // The minutes on the tiles move on.
     auto* clock = new QTimer(this);
-    clock->setInterval(1500);
-    phoneAlarm_ = std::make_unique<PhoneAlarm>(folders_.dataFolder);
-    connect(clock, &QTimer::timeout, this, [this] {
-        showTileStatus();
-        checkPhoneAlarm();
-    });
-    clock->start();
-    startSpooler();
+    connect(clock, &QTimer::timeout, this, &MainWindow::showTileStatus);
+    clock->start(1500);
+    showPrinterStatus();
 }
 
 QString MainWindowTitle(const Database& db) {
@@ -220,63 +211,18 @@ void MainWindow::openGuestOrders() {
     guestOrders_->activateWindow();
 }
 
-// The spooler's threads stop before the windows they may hand pages to.
-MainWindow::~MainWindow() {
-    spooler_.reset();
-    try {
-        Claims(db_).release(QString::fromUtf8(Claims::kSpoolerObject));
-    } catch (const StoreError& error) {
-        // The claim lapses by itself within a lease.
-        Log::write(QStringLiteral("打印队列的占用没有解除：") + error.text());
-    }
-}
-
-void MainWindow::startSpooler() {
-    // One counter sends every counter's tickets: two spoolers would print each ticket twice. The claim
-    // lapses when that counter goes, and the others keep asking for it, so another takes over within a lease.
-    const QString spooling = QString::fromUtf8(Claims::kSpoolerObject);
-    try {
-        if (!Claims(db_).take(spooling)) {
-            QTimer::singleShot(kAskAgain, this, &MainWindow::startSpooler);
-            return;
-        }
-    } catch (const StoreError& error) {
-        Log::write(QStringLiteral("打印队列没有启动：") + error.text());
-        QTimer::singleShot(kAskAgain, this, &MainWindow::startSpooler);
-        return;
-    }
-    Database& db = db_;
-    spooler_ = std::make_unique<PrintSpooler>([&db] { return db.connectAgain(); },
-                                              CounterTransports(this, *settings_));
-    connect(spooler_.get(), &PrintSpooler::statesChanged, this, &MainWindow::showPrinterStatus,
-            Qt::QueuedConnection);
-    spooler_->start();
-    // A counter that stalled past its lease may find another one sending: it stops and asks again.
-    auto* watch = new QTimer(this);
-    connect(watch, &QTimer::timeout, this, [this, watch, spooling] {
-        try {
-            if (Claims(db_).stillHeld(spooling))
-                return;
-        } catch (const StoreError& error) {
-            Log::write(QStringLiteral("打印队列的占用无法确认：") + error.text());
-            return;
-        }
-        Log::write(QStringLiteral("另一台收银台已在送打印单，本机的打印队列停止。"));
-        watch->deleteLater();
-        spooler_.reset();
-        printerStatusLabel_->hide();
-        QTimer::singleShot(kAskAgain, this, &MainWindow::startSpooler);
-    });
-    watch->start(Claims::RenewalInterval());
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::showPrinterStatus() {
-    if (!spooler_)
+    const PrintSpooler* spooler = session_.spooler();
+    if (!spooler) {
+        printerStatusLabel_->hide();
         return;
+    }
     QStringList parts;
-    if (const QString trouble = PrinterTroubleText(spooler_->states()); !trouble.isEmpty())
+    if (const QString trouble = PrinterTroubleText(spooler->states()); !trouble.isEmpty())
         parts.append(trouble);
-    if (const int notSent = spooler_->notRoutedToday(); notSent > 0)
+    if (const int notSent = spooler->notRoutedToday(); notSent > 0)
         parts.append(QStringLiteral("今日 %1 张单子有菜品没有打印机接收，未送出").arg(notSent));
     printerStatusLabel_->setText(parts.join(QStringLiteral("；")));
     printerStatusLabel_->setVisible(!parts.isEmpty());
@@ -284,8 +230,19 @@ void MainWindow::showPrinterStatus() {
 
 void MainWindow::openPrinters() {
     runToolbarItem(6);
-    if (auto* window = qobject_cast<SettingsWindow*>(settingsWindow_.data()))
-        window->showPrinters();
+    if (settingsWindow_)
+        showPrintersPage(settingsWindow_);
+}
+
+// The printers page lies over 综合设置 and lives as long as it, shown again on each request.
+void MainWindow::showPrintersPage(QWidget* settingsWindow) {
+    if (!printersPage_ || printersPage_->parentWidget() != settingsWindow)
+        printersPage_ = new PrintersPage(db_, settingsWindow);
+    printersPage_->refresh();
+    printersPage_->show();
+    CenterOnScreen(printersPage_);
+    printersPage_->raise();
+    printersPage_->activateWindow();
 }
 
 OrderWindow* MainWindow::orderWindow() const {
@@ -365,7 +322,7 @@ QWidget* MainWindow::buildTileArea() {
 }
 
 void MainWindow::rebuildTiles() {
-    const QStringList& names = settings_->tableList();
+    const QStringList& names = settings_.tableList();
     for (int i = 0; i < tiles_.size(); ++i) {
         tiles_.at(i)->setVisible(i < names.size());
         tiles_.at(i)->setCaption(i < names.size() ? names.at(i) : QString());
@@ -402,12 +359,10 @@ void MainWindow::showSelection(int index) {
         tiles_.at(i)->setSelected(i == index);
 }
 
-void MainWindow::checkPhoneAlarm() {
-    if (phoneAlarm_->raisedSinceLastCheck()) {
-        phoneAlarmLabel_->setText(PhoneAlarm::Warning() +
-                                  QDateTime::currentDateTime().toString(QStringLiteral("（HH:mm）")));
-        phoneAlarmLabel_->show();
-    }
+void MainWindow::showPhoneAlarm() {
+    phoneAlarmLabel_->setText(PhoneAlarm::Warning() +
+                              QDateTime::currentDateTime().toString(QStringLiteral("（HH:mm）")));
+    phoneAlarmLabel_->show();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -496,12 +451,9 @@ void MainWindow::reopenBill(const QString& billId) {
 }
 
 OrderWindow* MainWindow::newOrderWindow() {
-    auto* window = new OrderWindow(db_, *settings_, this);
+    auto* window = new OrderWindow(db_, settings_, this);
     connect(&window->bill(), &BillDocument::slotStored, tables_.get(), &TableMap::setSlot);
-    connect(window, &OrderWindow::printJobsWritten, this, [this] {
-        if (spooler_)
-            spooler_->wake();
-    });
+    connect(window, &OrderWindow::printJobsWritten, &session_, &CounterSession::wakeSpooler);
     return window;
 }
 
@@ -602,7 +554,7 @@ void MainWindow::runToolbarItem(int item) {
         break;
     case 5:
         showToolWindow(mobileWindow_, [this] {
-            auto* window = new MobileWindow(db_, *settings_, server_, this);
+            auto* window = new MobileWindow(db_, settings_, session_.server(), this);
             connect(window, &MobileWindow::tutorialRequested, window,
                     [window] { OpenManual(window, kManualMobileSection); });
             return window;
@@ -611,13 +563,15 @@ void MainWindow::runToolbarItem(int item) {
     case 6:
         showToolWindow(settingsWindow_, [this] {
             auto* window = new SettingsWindow(
-                db_, *settings_,
+                db_, settings_,
                 [this] {
                     rebuildTiles();
                     refreshTiles();
                 },
                 this);
             window->setOpenTableProbe([this] { return tableInOrderWindow(); });
+            connect(window, &SettingsWindow::printersRequested, this,
+                    [this, window] { showPrintersPage(window); });
             return window;
         });
         break;
@@ -668,28 +622,5 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     if (mobileWindow_)
         mobileWindow_->close(); // stores the switch
-    server_.stop();
-    writeBackup();
-    QApplication::quit();
-}
-
-void MainWindow::writeBackup() {
-    QPointer<QLabel> notice;
-    BackupDatabase(db_, folders_.backupFolder, QDateTime::currentDateTime(),
-                   [&](const BackupProgress& progress) {
-                       if (progress.elapsedMs >= 1000 && !notice) {
-                           notice = new QLabel(QStringLiteral("正在备份数据库…"), nullptr,
-                                               Qt::Dialog | Qt::FramelessWindowHint);
-                           notice->setAttribute(Qt::WA_DeleteOnClose);
-                           notice->setAlignment(Qt::AlignCenter);
-                           notice->setFixedSize(260, 80);
-                           notice->setStyleSheet(
-                               QStringLiteral("background: white; border: 2px solid rgb(75,151,199);"));
-                           notice->show();
-                           CenterOnScreen(notice);
-                       }
-                       QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                   });
-    if (notice)
-        notice->close();
+    Q_EMIT closed();
 }

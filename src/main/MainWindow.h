@@ -1,8 +1,7 @@
 #pragma once
 
-#include "app/Startup.h"
 #include "bill/TableLease.h"
-#include "main/TableMap.h"
+#include "desk/TableMap.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -14,14 +13,12 @@ class GuestOrdersWindow;
 class HistoryPanel;
 class TransferWindow;
 class OrderWindow;
-class PhoneAlarm;
-class PrintSpooler;
-class ChangeFeed;
+class PrintersPage;
+class CounterSession;
 class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QScrollArea;
-class ServerControl;
 class SettingsStore;
 class TileWidget;
 
@@ -32,11 +29,12 @@ QString MainWindowTitle(const Database& db);
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    MainWindow(Database& db, const DataFolders& folders, ServerControl& server, QWidget* parent = nullptr);
+    // The session runs the counter's services; this window shows their state.
+    explicit MainWindow(CounterSession& session, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     TableMap& tables() { return *tables_; }
-    SettingsStore& settings() { return *settings_; }
+    SettingsStore& settings() { return settings_; }
     OrderWindow* orderWindow() const;
     TileWidget* tile(int index) const { return tiles_.value(index); }
 
@@ -47,7 +45,6 @@ public:
     void startTransfer();
     void reopenBill(const QString& billId);
     HistoryPanel* history() const { return history_; }
-    PrintSpooler* spooler() const { return spooler_.get(); }
     // Shows what keeps tickets from the printers ("厨房打印机未连接，3 张待打印"), hidden while nothing does.
     void showPrinterStatus();
     // Hides every tile, then shows one per listed table with its caption (after the table list changed).
@@ -57,10 +54,12 @@ public:
 
     static const QStringList& ToolbarCaptions();
 
+Q_SIGNALS:
+    // The user closed the window and every open bill is stored: the program may end.
+    void closed();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // Writes this hour's backup, with a notice when it takes more than a second.
-    void writeBackup();
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -70,7 +69,7 @@ private:
     void showSlots();
     void showTileStatus();
     void showSelection(int index);
-    void checkPhoneAlarm();
+    void showPhoneAlarm();
     // Another writer stored something: the tiles and the open ordering window show it.
     void followStoredChanges();
     // The count of guest orders waiting for 确认, shown in the toolbar while there are any.
@@ -80,8 +79,8 @@ private:
     void showWaiterCalls();
     QLabel* addNotice(QHBoxLayout* row, const QString& name, const QString& tip, const QString& colour);
     void answerWaiterCalls();
-    void startSpooler();
     void openPrinters();
+    void showPrintersPage(QWidget* settingsWindow);
     void runToolbarItem(int item);
     void showTilePopup(const QPoint& globalPos);
     bool closeOrderWindow();
@@ -94,10 +93,9 @@ private:
     // Shows a tool window, creating it on first use; a window that was closed is created afresh.
     void showToolWindow(QPointer<QWidget>& window, const std::function<QWidget*()>& create);
 
+    CounterSession& session_;
     Database& db_;
-    DataFolders folders_;
-    ServerControl& server_;
-    std::unique_ptr<SettingsStore> settings_;
+    SettingsStore& settings_;
     std::unique_ptr<TableMap> tables_;
     QList<TileWidget*> tiles_;
     QWidget* tileArea_ = nullptr;
@@ -109,15 +107,13 @@ private:
     QPointer<QWidget> itemSalesWindow_;
     QPointer<QWidget> settingsWindow_;
     QPointer<QWidget> mobileWindow_;
-    std::unique_ptr<PhoneAlarm> phoneAlarm_;
+    QPointer<PrintersPage> printersPage_;
     TableLease tableLease_{db_};           // the table of the ordering window, claimed against other counters
-    ChangeFeed* changes_ = nullptr;        // commits of phones, other counters and this program's threads
     QLabel* phoneAlarmLabel_ = nullptr;    // shown when phones tried many wrong staff passwords
     QLabel* printerStatusLabel_ = nullptr; // printers in trouble and lines no printer took
     QLabel* guestOrdersLabel_ = nullptr;   // guest orders waiting for a waiter's 确认
     QLabel* waiterCallsLabel_ = nullptr;   // tables whose guests called for a waiter
     QPointer<GuestOrdersWindow> guestOrders_;
-    std::unique_ptr<PrintSpooler> spooler_;
     QMenu* tileMenu_ = nullptr; // 点餐, 结账离开, 转台 on a tile
     QPointer<OrderWindow> orderWindow_;
 };

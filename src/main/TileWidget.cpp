@@ -1,6 +1,6 @@
 #include "main/TileWidget.h"
 
-#include "main/TableMap.h"
+#include "desk/TableMap.h"
 #include "ui/Widgets.h"
 
 #include <QMouseEvent>

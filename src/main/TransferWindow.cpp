@@ -1,6 +1,6 @@
 #include "main/TransferWindow.h"
 
-#include "main/TableMap.h"
+#include "desk/TableMap.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
 #include "ui/Widgets.h"

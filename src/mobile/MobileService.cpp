@@ -1,8 +1,8 @@
 #include "mobile/MobileService.h"
 
-#include "app/Login.h"
-#include "app/ServerControl.h"
-#include "app/ServicePages.h"
+#include "mobile/ServerControl.h"
+#include "mobile/ServicePages.h"
+#include "settings/Password.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/Settings.h"

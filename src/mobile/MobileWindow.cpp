@@ -1,9 +1,9 @@
 #include "mobile/MobileWindow.h"
 
-#include "app/ServerControl.h"
 #include "mobile/CodeSheet.h"
 #include "mobile/LocalAddress.h"
 #include "mobile/MobileService.h"
+#include "mobile/ServerControl.h"
 #include "mobile/TableTokens.h"
 #include "settings/SettingsStore.h"
 #include "store/Log.h"

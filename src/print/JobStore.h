@@ -1,7 +1,7 @@
 #pragma once
 
 #include "bill/OrderLine.h"
-#include "order/BillLayout.h"
+#include "print/BillLayout.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -2,7 +2,7 @@
 
 #include "bill/BillDocument.h"
 #include "bill/OrderLine.h"
-#include "order/BillLayout.h"
+#include "print/BillLayout.h"
 #include "print/Printer.h"
 #include "print/Routing.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "order/BillLayout.h"
+#include "print/BillLayout.h"
 #include "print/JobStore.h"
 #include "print/Printer.h"
 

@@ -3,6 +3,16 @@
 #include "store/Database.h"
 #include "store/Schema.h"
 
+bool PasswordMatches(const QString& entered, const QString& stored) {
+    return entered.trimmed().toLower() == stored.trimmed().toLower();
+}
+
+LoginPrefill LoginPrefillFor(const QString& stored) {
+    if (stored == kFactoryPassword)
+        return {kFactoryPassword, false};
+    return {QString(), true};
+}
+
 bool NewPasswordMissing(const QString& typed) {
     return typed.trimmed().isEmpty();
 }

@@ -4,6 +4,20 @@
 
 class Database;
 
+// Password rules of the login and of 综合设置's 修改密码: how an entry is compared and how a new one is
+// stored.
+inline const QString kFactoryPassword = QStringLiteral("739");
+
+// The entry matches when both texts agree once trimmed of blanks and lower-cased.
+bool PasswordMatches(const QString& entered, const QString& stored);
+
+// The factory password is shown in the box in clear text, so a new installation logs in with Enter.
+struct LoginPrefill {
+    QString text;
+    bool masked;
+};
+LoginPrefill LoginPrefillFor(const QString& stored);
+
 enum class PasswordChange {
     NewMissing, // the new password is empty or only blanks
     OldWrong,   // the old password does not match the stored one

@@ -1,7 +1,6 @@
 #include "settings/SettingsWindow.h"
 
 #include "settings/Password.h"
-#include "settings/PrintersPage.h"
 #include "settings/SettingsStore.h"
 #include "settings/TableDialog.h"
 #include "store/Log.h"
@@ -37,7 +36,7 @@ SettingsWindow::SettingsWindow(Database& db, SettingsStore& store, std::function
     auto* save = NamedButton(QStringLiteral("保  存"), "saveButton", this);
     auto* cancel = NamedButton(QStringLiteral("取  消"), "cancelButton", this);
     auto* printers = NamedButton(QStringLiteral("打印机"), "printersButton", this);
-    connect(printers, &QPushButton::clicked, this, &SettingsWindow::showPrinters);
+    connect(printers, &QPushButton::clicked, this, &SettingsWindow::printersRequested);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(printers);
     buttons->addStretch();
@@ -63,17 +62,6 @@ SettingsWindow::SettingsWindow(Database& db, SettingsStore& store, std::function
         reportFailure(QStringLiteral("综合设置读取失败。"), error.text());
     }
     setFixedSize(sizeHint());
-}
-
-PrintersPage* SettingsWindow::showPrinters() {
-    if (!printersPage_)
-        printersPage_ = new PrintersPage(db_, this);
-    printersPage_->refresh();
-    printersPage_->show();
-    CenterOnScreen(printersPage_);
-    printersPage_->raise();
-    printersPage_->activateWindow();
-    return printersPage_;
 }
 
 QLineEdit* SettingsWindow::addBox(const char* name) {

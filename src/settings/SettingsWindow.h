@@ -7,7 +7,6 @@
 
 class Database;
 class QLineEdit;
-class PrintersPage;
 class QListWidget;
 class SettingsStore;
 class TableDialog;
@@ -41,8 +40,9 @@ public:
     void deleteTable();    // 删除
     bool save();           // 保  存
     void changePassword(); // 修改密码
-    // 打印机: the printers page, opened once and shown again while it lives.
-    PrintersPage* showPrinters();
+Q_SIGNALS:
+    // 打印机 was pressed: the printers page belongs to the printing side, which opens it over this window.
+    void printersRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -74,7 +74,6 @@ private:
     QLineEdit* oldPasswordBox_ = nullptr;
     QLineEdit* newPasswordBox_ = nullptr;
     TableDialog* dialog_ = nullptr;
-    PrintersPage* printersPage_ = nullptr;
 
     // The entry last selected: its key (编号) and name.
     QString selectedKey_;

@@ -2,7 +2,7 @@
 
 #include "bill/BillStore.h"
 #include "bill/TableLease.h"
-#include "main/OrderDesk.h"
+#include "desk/OrderDesk.h"
 #include "store/Database.h"
 #include "store/Settings.h"
 

@@ -1,7 +1,7 @@
 #include "common/TestHome.h"
 
-#include "app/Startup.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
 #include "store/Schema.h"
 
 #include <QDir>

@@ -1,12 +1,13 @@
 #include "common/MessageBoxes.h"
+#include "common/SignedInCounter.h"
 #include "common/TestHome.h"
 
-#include "app/ServerControl.h"
 #include "bill/BillDocument.h"
-#include "main/History.h"
+#include "desk/History.h"
 #include "main/HistoryPanel.h"
 #include "main/MainWindow.h"
 #include "main/TransferWindow.h"
+#include "mobile/ServerControl.h"
 #include "order/OrderWindow.h"
 #include "store/Database.h"
 #include "store/Settings.h"
@@ -194,7 +195,8 @@ private Q_SLOTS:
         WriteSlot(*db, 5, QStringLiteral("20241212130000"));
         const DataFolders folders{home.path(QStringLiteral("d")), home.path(QStringLiteral("b"))};
         ServerControl server(home.path(QStringLiteral("bin")), folders.dataFolder);
-        MainWindow main(*db, folders, server);
+        SignedInCounter counter(*db, folders, server);
+        MainWindow& main = counter.main;
         main.show();
 
         // A free table cannot be transferred.
@@ -268,7 +270,8 @@ private Q_SLOTS:
             QVERIFY(old.open(QIODevice::WriteOnly));
         }
         ServerControl server(home.path(QStringLiteral("bin")), folders.dataFolder);
-        MainWindow main(*db, folders, server);
+        SignedInCounter counter(*db, folders, server);
+        MainWindow& main = counter.main;
         main.show();
         auto* warning = main.findChild<QLabel*>(QStringLiteral("phoneAlarmLabel"));
         QTest::qWait(1700);

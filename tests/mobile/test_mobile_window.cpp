@@ -1,14 +1,14 @@
 // The 手机点餐 window: address and QR code agree, the box starts and stops the server, the flag is stored,
 // and the local address rule skips loopback addresses.
 
-#include "server/LanserveProcess.h"
+#include "lanserve/LanserveProcess.h"
 
-#include "app/ServerControl.h"
 #include "common/MessageBoxes.h"
 #include "common/TestHome.h"
 #include "mobile/LocalAddress.h"
 #include "mobile/MobileService.h"
 #include "mobile/MobileWindow.h"
+#include "mobile/ServerControl.h"
 #include "mobile/TableTokens.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"

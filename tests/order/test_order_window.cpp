@@ -1,20 +1,21 @@
 #include "common/MessageBoxes.h"
+#include "common/SignedInCounter.h"
 #include "common/TestHome.h"
 
-#include "app/ServerControl.h"
 #include "bill/BillDocument.h"
 #include "bill/TableLease.h"
+#include "desk/MenuChoice.h"
+#include "desk/OrderDesk.h"
+#include "desk/OrderGridModel.h"
+#include "desk/TableMap.h"
 #include "main/MainWindow.h"
-#include "main/OrderDesk.h"
-#include "main/TableMap.h"
 #include "main/TileWidget.h"
-#include "order/BillPreviewWindow.h"
-#include "order/MenuChoice.h"
-#include "order/OrderGridModel.h"
+#include "mobile/ServerControl.h"
 #include "order/OrderWindow.h"
-#include "order/Printing.h"
+#include "print/BillPreviewWindow.h"
 #include "print/JobStore.h"
 #include "print/PrinterStore.h"
+#include "print/Printing.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/Settings.h"
@@ -36,7 +37,8 @@ struct Desk {
     std::unique_ptr<Database> db = home.createDatabase();
     DataFolders folders{home.path(QStringLiteral("d")), home.path(QStringLiteral("b"))};
     ServerControl server{home.path(QStringLiteral("bin")), folders.dataFolder};
-    MainWindow main{*db, folders, server};
+    SignedInCounter counter{*db, folders, server};
+    MainWindow& main = counter.main;
     Desk() { main.show(); }
 };
 

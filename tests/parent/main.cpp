@@ -1,8 +1,8 @@
 // Opens a program database in a temporary folder through cjcore and writes the phone pages beside it,
 // so both the libraries cjcore links and its compiled-in resources reach this program.
-#include "app/ServicePages.h"
-#include "app/Startup.h"
+#include "mobile/ServicePages.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
 
 #include <QTemporaryDir>
 #include <cstdio>

@@ -1,9 +1,9 @@
 // The counter program's printing alone: runs the spooler over the database file until it is killed, so a
 // test can end it with SIGKILL while jobs wait or are on their way.
 
-#include "app/Startup.h"
 #include "print/PrintSpooler.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
 
 #include <QCoreApplication>
 #include <cstdio>

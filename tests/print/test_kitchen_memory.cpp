@@ -3,7 +3,7 @@
 // 退菜 or 加菜 on the printers that have it.
 
 #include "common/TestHome.h"
-#include "main/OrderDesk.h"
+#include "desk/OrderDesk.h"
 #include "print/JobStore.h"
 #include "print/PrintQueue.h"
 #include "print/PrinterStore.h"

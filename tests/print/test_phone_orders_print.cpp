@@ -4,17 +4,17 @@
 // third connection.
 
 #include "FakePrinter.h"
-#include "mobile/server/LanserveProcess.h"
+#include "lanserve/LanserveProcess.h"
 
-#include "app/Startup.h"
 #include "common/TestHome.h"
-#include "main/OrderDesk.h"
+#include "desk/OrderDesk.h"
 #include "mobile/TableTokens.h"
 #include "print/JobStore.h"
 #include "print/PrintSpooler.h"
 #include "print/PrinterStore.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
 
 #include <QRegularExpression>
 #include <QTest>

@@ -10,7 +10,7 @@
 
 #include "bill/BillDocument.h"
 #include "common/TestHome.h"
-#include "order/MenuChoice.h"
+#include "desk/MenuChoice.h"
 #include "print/JobStore.h"
 #include "print/PrintQueue.h"
 #include "print/PrintSpooler.h"

@@ -7,13 +7,13 @@
 #include "OrderLines.h"
 #include "SpoolerHelpers.h"
 
-#include "app/Startup.h"
 #include "common/TestHome.h"
 #include "print/JobStore.h"
 #include "print/PrintQueue.h"
 #include "print/PrintSpooler.h"
 #include "print/PrinterStore.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
 
 #include <QProcess>
 #include <QTest>

@@ -4,18 +4,19 @@
 
 #include "FakePrinter.h"
 #include "common/MessageBoxes.h"
+#include "common/SignedInCounter.h"
 #include "common/TestHome.h"
 
-#include "app/ServerControl.h"
 #include "bill/BillDocument.h"
+#include "desk/MenuChoice.h"
 #include "main/MainWindow.h"
-#include "order/MenuChoice.h"
+#include "mobile/ServerControl.h"
 #include "order/OrderWindow.h"
 #include "print/JobStore.h"
 #include "print/PrintQueue.h"
 #include "print/PrinterStore.h"
+#include "print/PrintersPage.h"
 #include "print/TicketEncoder.h"
-#include "settings/PrintersPage.h"
 #include "store/Database.h"
 
 #include <QCheckBox>
@@ -33,10 +34,12 @@ struct Desk {
     std::unique_ptr<Database> db = home.createDatabase();
     DataFolders folders{home.path(QStringLiteral("d")), home.path(QStringLiteral("b"))};
     ServerControl server{home.path(QStringLiteral("bin")), folders.dataFolder};
-    std::unique_ptr<MainWindow> main;
+    std::unique_ptr<SignedInCounter> counter;
+    MainWindow* main = nullptr;
 
     void open() {
-        main = std::make_unique<MainWindow>(*db, folders, server);
+        counter = std::make_unique<SignedInCounter>(*db, folders, server);
+        main = &counter->main;
         main->show();
     }
     void addPrinter(const QString& name, const FakePrinter& fake, const QStringList& categories,

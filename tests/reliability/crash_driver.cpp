@@ -2,10 +2,10 @@
 // Usage: cjcrash_driver DATABASE JOURNAL SEED
 #include "crash_journal.h"
 
-#include "app/Startup.h"
-#include "main/OrderDesk.h"
+#include "desk/OrderDesk.h"
 #include "store/Database.h"
 #include "store/NumberText.h"
+#include "store/ProgramDatabase.h"
 #include "store/Schema.h"
 
 #include <QCoreApplication>

@@ -2,12 +2,12 @@
 // 127.0.0.1 for a bounded time. Afterwards: no request error, every bill's 应收 equals the sum of its lines,
 // and the resident memory of both processes at the start and the end.
 // Usage: cjsoak [minutes (default 10)] [clients (default 30)]
-#include "../mobile/server/LanserveProcess.h"
+#include "../lanserve/LanserveProcess.h"
 #include "crash_journal.h"
 
 #include "bill/BillStore.h"
-#include "main/OrderDesk.h"
-#include "main/TableMap.h"
+#include "desk/OrderDesk.h"
+#include "desk/TableMap.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 

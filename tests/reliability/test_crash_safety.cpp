@@ -1,8 +1,8 @@
 #include "common/TestHome.h"
 #include "crash_journal.h"
 
-#include "app/Startup.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,12 +1,12 @@
 // Real file-system trouble under the data folder: a small tmpfs that fills up, and one remounted read-only.
 // Mounting needs root (as on the build machine); elsewhere these cases are skipped.
-#include "app/Startup.h"
 #include "bill/BillStore.h"
-#include "main/OrderDesk.h"
-#include "main/TableMap.h"
+#include "desk/OrderDesk.h"
+#include "desk/TableMap.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/Log.h"
+#include "store/ProgramDatabase.h"
 #include "store/Settings.h"
 
 #include <QCryptographicHash>

@@ -1,9 +1,9 @@
 #include "common/TestHome.h"
 
 #include "bill/BillStore.h"
-#include "main/History.h"
-#include "main/OrderDesk.h"
-#include "main/TableMap.h"
+#include "desk/History.h"
+#include "desk/OrderDesk.h"
+#include "desk/TableMap.h"
 #include "menu/MenuCatalogue.h"
 #include "settings/DiningTables.h"
 #include "settings/Password.h"

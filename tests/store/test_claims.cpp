@@ -4,10 +4,10 @@
 #include "common/TestHome.h"
 
 #include "app/DatabaseCopy.h"
-#include "app/Startup.h"
 #include "bill/TableLease.h"
 #include "store/Claims.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
 #include "store/Schema.h"
 
 #include <QCoreApplication>

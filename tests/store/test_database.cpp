@@ -1,8 +1,8 @@
 #include "common/TestHome.h"
 
-#include "app/Startup.h"
 #include "store/Database.h"
 #include "store/EngineMessage.h"
+#include "store/ProgramDatabase.h"
 #include "store/Schema.h"
 #include "store/Settings.h"
 

@@ -3,14 +3,14 @@
 // once.
 #include "common/TestHome.h"
 
-#include "app/Backup.h"
 #include "app/DatabaseCopy.h"
-#include "app/Startup.h"
 #include "bill/BillStore.h"
 #include "bill/TableLease.h"
-#include "main/OrderDesk.h"
+#include "desk/OrderDesk.h"
+#include "store/Backup.h"
 #include "store/Claims.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
 #include "store/Schema.h"
 #include "store/Settings.h"
 

@@ -4,23 +4,24 @@
 // picture of every window checked.
 
 #include "TextFit.h"
+#include "common/SignedInCounter.h"
 #include "common/TestHome.h"
 #include "stats/StatsTestData.h"
 
 #include "app/LoginWindow.h"
 #include "app/ProgramSetup.h"
-#include "app/ServerControl.h"
 #include "bill/BillDocument.h"
+#include "desk/MenuChoice.h"
+#include "desk/TableMap.h"
 #include "main/MainWindow.h"
-#include "main/TableMap.h"
 #include "main/TransferWindow.h"
 #include "menu/DishDialog.h"
 #include "menu/MenuCatalogue.h"
 #include "menu/MenuWindow.h"
 #include "mobile/MobileWindow.h"
-#include "order/BillPreviewWindow.h"
-#include "order/MenuChoice.h"
+#include "mobile/ServerControl.h"
 #include "order/OrderWindow.h"
+#include "print/BillPreviewWindow.h"
 #include "settings/DiningTables.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
@@ -219,7 +220,8 @@ void LayoutTest::loginWindow() {
 void LayoutTest::mainWindowWithFortyFiveTables() {
     const DataFolders folders{home_.path(QStringLiteral("d")), home_.path(QStringLiteral("b"))};
     ServerControl server(home_.path(QStringLiteral("bin")), folders.dataFolder);
-    MainWindow main(*db_, folders, server);
+    SignedInCounter counter(*db_, folders, server);
+    MainWindow& main = counter.main;
     main.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     expectWhole(&main, QStringLiteral("main"));
 }

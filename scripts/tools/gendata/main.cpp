@@ -1,10 +1,10 @@
 // cjgendata: fills a program database with years of closed bills, for benchmarks and volume checks.
 #include "MenuCatalogue.h"
 
-#include "app/Startup.h"
 #include "store/Database.h"
 #include "store/Ids.h"
 #include "store/NumberText.h"
+#include "store/ProgramDatabase.h"
 #include "store/Schema.h"
 
 #include <QCoreApplication>

@@ -1,0 +1,115 @@
+#include "lanserve/StaffSessions.h"
+
+#include "mobile/TableTokens.h"
+
+#include <QCryptographicHash>
+
+StaffSessions::StaffSessions(Clock clock) : clock_(std::move(clock)) {}
+
+QString PasswordStamp(const QString& storedPassword) {
+    return QString::fromLatin1(
+        QCryptographicHash::hash(storedPassword.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
+}
+
+StaffSessions::SignIn StaffSessions::signIn(const QString& peer, bool passwordMatches,
+                                            const QString& passwordStamp) {
+    const std::scoped_lock lock(mutex_);
+    const TimePoint now = clock_();
+    if (tries_.size() > kMaxSessions)
+        dropExpired(now);
+    forgetOldFailures(now);
+    const Tries& tries = tries_[peer];
+    if (now < tries.lockedUntil)
+        return {Outcome::Locked, {}, std::chrono::ceil<std::chrono::seconds>(tries.lockedUntil - now)};
+    if (now < nextTry_)
+        return {Outcome::Throttled, {}, std::chrono::ceil<std::chrono::seconds>(nextTry_ - now)};
+    if (!passwordMatches)
+        return wrongPassword(peer, now);
+    tries_.remove(peer);
+    return {Outcome::Accepted, startSession(passwordStamp, now)};
+}
+
+StaffSessions::SignIn StaffSessions::wrongPassword(const QString& peer, TimePoint now) {
+    SignIn result{Outcome::WrongPassword, {}};
+    failures_.push_back(now);
+    if (static_cast<int>(failures_.size()) >= kAlarmWrongTries) {
+        result.alarmStarted = delay_.count() == 0;
+        delay_ = delay_.count() == 0 ? kFirstDelay : std::min(2 * delay_, kLongestDelay);
+        nextTry_ = now + delay_;
+    }
+    Tries& tries = tries_[peer];
+    if (++tries.wrong >= kMaxWrongTries) {
+        tries.wrong = 0;
+        tries.lockedUntil = now + kLockTime;
+        result.outcome = Outcome::Locked;
+        result.lockStarted = true;
+        result.retryAfter = std::chrono::duration_cast<std::chrono::seconds>(kLockTime);
+    }
+    return result;
+}
+
+QString StaffSessions::startSession(const QString& passwordStamp, TimePoint now) {
+    dropExpired(now);
+    if (sessions_.size() >= kMaxSessions) {
+        auto oldest = sessions_.begin();
+        for (auto it = sessions_.begin(); it != sessions_.end(); ++it)
+            if (it.value().lastUse < oldest.value().lastUse)
+                oldest = it;
+        sessions_.erase(oldest);
+    }
+    const QString session = TableTokens::NewToken();
+    sessions_.insert(session, Session{now, now, passwordStamp});
+    return session;
+}
+
+bool StaffSessions::check(const QString& session, const QString& passwordStamp) {
+    if (session.isEmpty())
+        return false;
+    const std::scoped_lock lock(mutex_);
+    const TimePoint now = clock_();
+    const auto found = sessions_.find(session);
+    if (found == sessions_.end())
+        return false;
+    if (found.value().passwordStamp != passwordStamp) {
+        // The password changed: no phone keeps a session given for the old one.
+        for (auto it = sessions_.begin(); it != sessions_.end();)
+            it = it.value().passwordStamp != passwordStamp ? sessions_.erase(it) : std::next(it);
+        return false;
+    }
+    if (!alive(found.value(), now)) {
+        sessions_.erase(found);
+        return false;
+    }
+    found.value().lastUse = now;
+    return true;
+}
+
+void StaffSessions::signOut(const QString& session) {
+    const std::scoped_lock lock(mutex_);
+    sessions_.remove(session);
+}
+
+bool StaffSessions::alarmed() {
+    const std::scoped_lock lock(mutex_);
+    forgetOldFailures(clock_());
+    return static_cast<int>(failures_.size()) >= kAlarmWrongTries;
+}
+
+bool StaffSessions::alive(const Session& session, TimePoint now) const {
+    return now - session.lastUse < kIdleLimit && now - session.started < kLifetime;
+}
+
+void StaffSessions::forgetOldFailures(TimePoint now) {
+    while (!failures_.empty() && now - failures_.front() >= kAlarmWindow)
+        failures_.pop_front();
+    if (static_cast<int>(failures_.size()) < kAlarmWrongTries)
+        delay_ = std::chrono::seconds(0);
+}
+
+void StaffSessions::dropExpired(TimePoint now) {
+    for (auto it = sessions_.begin(); it != sessions_.end();)
+        it = alive(it.value(), now) ? std::next(it) : sessions_.erase(it);
+    // Addresses neither locked nor counting wrong tries are forgotten.
+    for (auto it = tries_.begin(); it != tries_.end();)
+        it = it.value().wrong == 0 && now >= it.value().lockedUntil ? tries_.erase(it) : std::next(it);
+}

@@ -1,0 +1,133 @@
+#include "lanserve/StaffSignIn.h"
+
+#include "lanserve/PageTemplate.h"
+#include "mobile/PhoneAlarm.h"
+#include "settings/Password.h"
+#include "store/Log.h"
+#include "store/Settings.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QUrl>
+
+namespace {
+
+// Staff sign in here; the password is the counter's login password.
+const char* const kSignInPage = R"(<!DOCTYPE html>
+<html lang="zh-CN"><head><meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>服务员登录</title>
+<style>body{font-family:sans-serif;margin:0;background:#f2f2f2;font-size:18px}
+header{background:rgb(75,151,199);color:#fff;padding:14px 16px;font-size:20px}
+form{margin:24px 16px}p{line-height:1.6}.error{color:#c00}
+input,button{box-sizing:border-box;width:100%;font-size:18px;padding:12px;margin:8px 0;border-radius:6px}
+input{border:1px solid #bbb}button{border:0;background:rgb(75,151,199);color:#fff}</style></head>
+<body><header>服务员登录</header>
+<form method="post" action="{{action}}">
+{{#message}}<p class="error" id="message">{{message}}</p>{{/message}}
+<p>请输入收银软件的登录密码。顾客请扫描餐桌上的二维码点菜。</p>
+<input type="hidden" name="next" value="{{next}}">
+<input type="password" name="password" autocomplete="current-password" maxlength="50" autofocus>
+<button type="submit">登录</button>
+</form></body></html>
+)";
+
+// Where to go after signing in: one of our own pages with a plain query, else the table list.
+QString safeNext(const QString& next) {
+    static const QRegularExpression query(QStringLiteral("^(\\?[A-Za-z0-9%&=._~+-]*)?$"));
+    const qsizetype split = next.indexOf(QLatin1Char('?'));
+    const QString page = split < 0 ? next : next.left(split);
+    const QString rest = split < 0 ? QString() : next.mid(split);
+    if (FindPageRoute(page) && query.match(rest).hasMatch())
+        return next;
+    return PageName(PhonePage::List);
+}
+
+} // namespace
+
+QString StaffSignIn::currentPasswordStamp() {
+    const std::scoped_lock lock(context_.dbMutex());
+    const std::optional<SettingsRow> settings = ReadSettingsRow(context_.db());
+    return PasswordStamp(settings ? settings->password : QString());
+}
+
+bool StaffSignIn::signedIn(const PageRequest& request, const QString& passwordStamp) {
+    return !request.staffSession.isEmpty() && sessions_.check(request.staffSession, passwordStamp);
+}
+
+PageResponse StaffSignIn::signIn(const PageRequest& request) {
+    const QString next = safeNext(Param(request, "next"));
+    bool matches = false;
+    QString stamp;
+    {
+        const std::scoped_lock lock(context_.dbMutex());
+        const std::optional<SettingsRow> settings = ReadSettingsRow(context_.db());
+        matches = settings && PasswordMatches(Param(request, "password"), settings->password);
+        stamp = PasswordStamp(settings ? settings->password : QString());
+    }
+    const StaffSessions::SignIn result = sessions_.signIn(request.peer, matches, stamp);
+    if (result.lockStarted)
+        Log::write(QStringLiteral("手机点餐：%1 密码错误次数过多，登录暂停一分钟").arg(request.peer));
+    if (result.alarmStarted)
+        raiseAlarm();
+    switch (result.outcome) {
+    case StaffSessions::Outcome::Accepted: {
+        PageResponse response = Redirect(next);
+        response.cookie = result.session;
+        return response;
+    }
+    case StaffSessions::Outcome::WrongPassword:
+        return SignInPage(403, QStringLiteral("密码错误！"), next);
+    case StaffSessions::Outcome::Locked:
+        return SignInPage(429, QStringLiteral("密码错误次数过多，请一分钟后再试。"), next);
+    case StaffSessions::Outcome::Throttled:
+        break;
+    }
+    return SignInPage(
+        429,
+        QStringLiteral("密码错误次数过多，登录暂时受限，请 %1 秒后再试。").arg(result.retryAfter.count()),
+        next);
+}
+
+PageResponse StaffSignIn::signOut(const PageRequest& request) {
+    sessions_.signOut(request.staffSession);
+    PageResponse response = SignInPage(200, QStringLiteral("已退出登录。"), PageName(PhonePage::List));
+    response.endSession = true;
+    return response;
+}
+
+void StaffSignIn::raiseAlarm() {
+    Log::write(QStringLiteral("手机点餐：多次密码错误，%1 分钟内超过 %2 次，登录已放慢")
+                   .arg(std::chrono::duration_cast<std::chrono::minutes>(StaffSessions::kAlarmWindow).count())
+                   .arg(StaffSessions::kAlarmWrongTries));
+    // The counter watches this file and warns the cashier.
+    QSaveFile alert(context_.dataFile(QLatin1String(PhoneAlarm::kFileName)));
+    if (alert.open(QIODevice::WriteOnly)) {
+        alert.write(QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + '\n');
+        alert.commit();
+    }
+}
+
+PageResponse StaffSignIn::SignInPage(int status, const QString& message, const QString& next) {
+    static const PageTemplate page(QString::fromUtf8(kSignInPage));
+    PageData data;
+    data.set(QStringLiteral("action"), PageName(PhonePage::List));
+    data.set(QStringLiteral("message"), message);
+    data.set(QStringLiteral("next"), next);
+    PageResponse response;
+    response.status = status;
+    response.body = page.render(data).toUtf8();
+    return response;
+}
+
+QString StaffSignIn::PageTarget(const PageRequest& request) {
+    QString target = request.page;
+    QChar separator = QLatin1Char('?');
+    for (auto it = request.params.cbegin(); it != request.params.cend(); ++it) {
+        target += separator + QString::fromLatin1(QUrl::toPercentEncoding(it.key())) + QLatin1Char('=') +
+                  QString::fromLatin1(QUrl::toPercentEncoding(it.value()));
+        separator = QLatin1Char('&');
+    }
+    return target.size() > 1000 ? request.page : target;
+}

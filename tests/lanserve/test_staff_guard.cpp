@@ -1,0 +1,182 @@
+// Lanserve over HTTP on loopback addresses: the staff sign-in against guessing from many addresses, what
+// guessing may write to the log, sessions ended by a password change or by signing out, and the modes of
+// the files the server keeps.
+
+#include "LanserveProcess.h"
+
+#include "common/TestHome.h"
+#include "lanserve/StaffSessions.h"
+#include "settings/Password.h"
+#include "store/Database.h"
+
+#include <QFileInfo>
+#include <QTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace {
+
+// One request from a chosen loopback address (127.0.0.x), with the connection closed after the answer;
+// the status of the reply, 0 when none came.
+int statusFrom(const char* source, int port, const QByteArray& request) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return 0;
+    const timeval timeout{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    ::inet_pton(AF_INET, source, &from.sin_addr);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<quint16>(port));
+    ::inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+    int status = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0 &&
+        ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
+        ::send(fd, request.constData(), static_cast<size_t>(request.size()), MSG_NOSIGNAL) ==
+            request.size()) {
+        char head[64] = {};
+        const ssize_t got = ::recv(fd, head, sizeof head - 1, 0);
+        if (got > 12)
+            status = QByteArray(head + 9, 3).toInt();
+    }
+    ::close(fd);
+    return status;
+}
+
+QByteArray signInRequest(const QString& password) {
+    const QByteArray body = FormBody({{"password", password}, {"next", "list.asp"}});
+    return "POST /phone/list.asp HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+           "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+           QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+QFileDevice::Permissions ownerOnly(bool folder) {
+    return QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+           (folder ? QFileDevice::ExeOwner : QFileDevice::Permissions()) | QFileDevice::ReadUser |
+           QFileDevice::WriteUser | (folder ? QFileDevice::ExeUser : QFileDevice::Permissions());
+}
+
+// A data folder with a server of its own, so each case starts with no wrong tries counted.
+struct Served {
+    TestHome home;
+    QString folder = home.path(QStringLiteral("data"));
+    std::unique_ptr<Database> db = PrepareDataFolder(folder);
+    LanserveProcess server{folder};
+    QString log() const { return folder + QStringLiteral("/cjpos.log"); }
+};
+
+} // namespace
+
+class TestStaffGuard : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void wrongPasswordsFromManyAddressesSlowEverySignIn();
+    void fiftyThousandWrongSignInsWriteAFewLinesOfLog();
+    void aPasswordChangeEndsLiveSessions();
+    void signingOutEndsTheSession();
+    void theServerKeepsItsFilesPrivate();
+};
+
+void TestStaffGuard::wrongPasswordsFromManyAddressesSlowEverySignIn() {
+    Served served;
+    QVERIFY2(served.server.start(), qPrintable(served.server.error()));
+    const int port = served.server.port();
+    // Four wrong tries from each of five addresses: none of them is locked on its own.
+    for (int address = 2; address < 7; ++address) {
+        const QByteArray source = "127.0.0." + QByteArray::number(address);
+        for (int i = 0; i < StaffSessions::kMaxWrongTries - 1; ++i)
+            QCOMPARE(statusFrom(source.constData(), port, signInRequest(QStringLiteral("000"))), 403);
+    }
+    // Now even the right password from a fresh address waits.
+    QCOMPARE(statusFrom("127.0.0.9", port, signInRequest(QStringLiteral("739"))), 429);
+    const RawReply refused = PostForm(port, "/phone/list.asp", {{"password", "739"}, {"next", "list.asp"}});
+    QCOMPARE(refused.status, 429);
+    QVERIFY(refused.body.contains(QStringLiteral("秒后再试").toUtf8()));
+    // The counter is told through the alarm file, and the log says it once.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(served.folder + QStringLiteral("/Lanserve.alert")), 5000);
+    QFile log(served.log());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(log.readAll()).count(QStringLiteral("多次密码错误")), 1);
+}
+
+void TestStaffGuard::fiftyThousandWrongSignInsWriteAFewLinesOfLog() {
+    Served served;
+    QVERIFY2(served.server.start(), qPrintable(served.server.error()));
+    const int port = served.server.port();
+    const qint64 logBefore = QFileInfo(served.log()).size();
+    const QByteArray wrong = signInRequest(QStringLiteral("000"));
+    const char* sources[] = {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"};
+    int answered = 0;
+    for (int i = 0; i < 50000; ++i) {
+        const int status = statusFrom(sources[i % 4], port, wrong);
+        QVERIFY2(status == 403 || status == 429, qPrintable(QString::number(status)));
+        ++answered;
+    }
+    QCOMPARE(answered, 50000);
+    const qint64 written = QFileInfo(served.log()).size() - logBefore;
+    QVERIFY2(written < 4096, qPrintable(QString::number(written)));
+}
+
+void TestStaffGuard::aPasswordChangeEndsLiveSessions() {
+    Served served;
+    QVERIFY2(served.server.start(), qPrintable(served.server.error()));
+    const int port = served.server.port();
+    const QByteArray staff = SignIn(port);
+    QVERIFY(!staff.isEmpty());
+    QCOMPARE(Get(port, "/phone/list.asp", staff).status, 200);
+
+    QCOMPARE(ChangePassword(*served.db, QStringLiteral("739"), QStringLiteral("5678")),
+             PasswordChange::Changed);
+    const RawReply after = Get(port, "/phone/list.asp", staff);
+    QCOMPARE(after.status, 403);
+    QVERIFY(after.body.contains("name=\"password\""));
+    // Changing it back does not bring the old session back; the new password signs in.
+    QCOMPARE(ChangePassword(*served.db, QStringLiteral("5678"), QStringLiteral("739")),
+             PasswordChange::Changed);
+    QCOMPARE(Get(port, "/phone/list.asp", staff).status, 403);
+    const QByteArray again = SignIn(port);
+    QCOMPARE(Get(port, "/phone/list.asp", again).status, 200);
+}
+
+void TestStaffGuard::signingOutEndsTheSession() {
+    Served served;
+    QVERIFY2(served.server.start(), qPrintable(served.server.error()));
+    const int port = served.server.port();
+    const QByteArray staff = SignIn(port);
+    const RawReply list = Get(port, "/phone/list.asp", staff);
+    QVERIFY(list.body.contains(QStringLiteral("退出登录").toUtf8()));
+    const RawReply out = PostForm(port, "/phone/list.asp", {{"signout", "1"}}, staff);
+    QCOMPARE(out.status, 200);
+    QVERIFY(HeaderValue(out, "Set-Cookie").contains(QLatin1String("Max-Age=0")));
+    QVERIFY(out.body.contains(QStringLiteral("已退出登录").toUtf8()));
+    QCOMPARE(Get(port, "/phone/list.asp", staff).status, 403);
+}
+
+void TestStaffGuard::theServerKeepsItsFilesPrivate() {
+    Served served;
+    // A folder left readable by an older version is tightened when the server starts.
+    QFile::setPermissions(served.folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                             QFileDevice::ExeOther);
+    const QString database = served.folder + QStringLiteral("/数据库.dat");
+    QFile::setPermissions(database,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    QVERIFY2(served.server.start(), qPrintable(served.server.error()));
+    QCOMPARE(statusFrom("127.0.0.2", served.server.port(), signInRequest(QStringLiteral("000"))), 403);
+    QCOMPARE(QFileInfo(served.folder).permissions(), ownerOnly(true));
+    if (!TestsOnServer()) // on a database server there is no database file in the folder
+        QCOMPARE(QFileInfo(database).permissions(), ownerOnly(false));
+    QCOMPARE(QFileInfo(served.folder + QStringLiteral("/Lanserve.pid")).permissions() &
+                 QFileDevice::ReadOther,
+             QFileDevice::Permissions());
+}
+
+QTEST_GUILESS_MAIN(TestStaffGuard)
+#include "test_staff_guard.moc"

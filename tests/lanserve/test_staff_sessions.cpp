@@ -1,0 +1,205 @@
+// Staff sessions over a clock the test moves, table tokens, and the schema step that adds them.
+
+#include "common/TestHome.h"
+#include "lanserve/StaffSessions.h"
+#include "mobile/TableTokens.h"
+#include "settings/SettingsStore.h"
+#include "store/Database.h"
+#include "store/Schema.h"
+
+#include <QSet>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+class TestStaffSessions : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void sessionLapsesAfterIdleTime();
+    void sessionEndsAfterAWorkingDayHoweverOftenUsed();
+    void aNewPasswordEndsEverySessionOfTheOldOne();
+    void wrongPasswordsFromEverywhereMakeSignInsWaitLongerEachTime();
+    void lockLastsOneMinute();
+    void sessionsAreBounded();
+    void tokensAreRandomAndPerKey();
+    void versionOneFileGetsTokenTable();
+};
+
+namespace {
+
+const QString kStamp = PasswordStamp(QStringLiteral("739"));
+
+struct FakeClock {
+    std::chrono::steady_clock::time_point now{std::chrono::hours(1000)};
+    StaffSessions::Clock clock() {
+        return [this] { return now; };
+    }
+};
+
+} // namespace
+
+void TestStaffSessions::sessionLapsesAfterIdleTime() {
+    FakeClock time;
+    StaffSessions sessions(time.clock());
+    const StaffSessions::SignIn signIn = sessions.signIn(QStringLiteral("10.0.0.5"), true, kStamp);
+    QCOMPARE(signIn.outcome, StaffSessions::Outcome::Accepted);
+    QVERIFY(TableTokens::LooksLikeToken(signIn.session));
+    // Each use starts the idle time again: 5 hours apart, three times, still signed in; then 12 hours
+    // without use end it.
+    for (int i = 0; i < 3; ++i) {
+        time.now += 5h;
+        QVERIFY(sessions.check(signIn.session, kStamp));
+    }
+    time.now += 12h;
+    QVERIFY(!sessions.check(signIn.session, kStamp));
+    time.now -= 1h; // once lapsed, it stays gone
+    QVERIFY(!sessions.check(signIn.session, kStamp));
+    QVERIFY(!sessions.check(QString(), kStamp));
+    QVERIFY(!sessions.check(QStringLiteral("0123456789abcdef0123456789abcdef"), kStamp));
+
+    const QString other = sessions.signIn(QStringLiteral("10.0.0.6"), true, kStamp).session;
+    QVERIFY(other != signIn.session);
+    sessions.signOut(other);
+    QVERIFY(!sessions.check(other, kStamp));
+}
+
+void TestStaffSessions::sessionEndsAfterAWorkingDayHoweverOftenUsed() {
+    FakeClock time;
+    StaffSessions sessions(time.clock());
+    const QString session = sessions.signIn(QStringLiteral("10.0.0.5"), true, kStamp).session;
+    for (int hour = 1; hour < 16; ++hour) {
+        time.now += 1h;
+        QVERIFY2(sessions.check(session, kStamp), qPrintable(QString::number(hour)));
+    }
+    time.now += 1h;
+    QVERIFY(!sessions.check(session, kStamp));
+}
+
+void TestStaffSessions::aNewPasswordEndsEverySessionOfTheOldOne() {
+    FakeClock time;
+    StaffSessions sessions(time.clock());
+    const QString first = sessions.signIn(QStringLiteral("10.0.0.5"), true, kStamp).session;
+    const QString second = sessions.signIn(QStringLiteral("10.0.0.6"), true, kStamp).session;
+    const QString changed = PasswordStamp(QStringLiteral("new-secret"));
+    QVERIFY(changed != kStamp);
+    QVERIFY(!sessions.check(first, changed));
+    // Also the session that has not asked yet, and changing the password back does not revive them.
+    QVERIFY(!sessions.check(second, kStamp));
+    const QString fresh = sessions.signIn(QStringLiteral("10.0.0.5"), true, changed).session;
+    QVERIFY(sessions.check(fresh, changed));
+}
+
+void TestStaffSessions::wrongPasswordsFromEverywhereMakeSignInsWaitLongerEachTime() {
+    FakeClock time;
+    StaffSessions sessions(time.clock());
+    // Four wrong tries each from five addresses: no address is locked, yet the alarm goes up on the 20th.
+    int alarms = 0;
+    for (int address = 0; address < 5; ++address) {
+        for (int i = 0; i < StaffSessions::kMaxWrongTries - 1; ++i) {
+            const StaffSessions::SignIn result =
+                sessions.signIn(QStringLiteral("10.0.1.%1").arg(address), false, kStamp);
+            alarms += result.alarmStarted ? 1 : 0;
+            QVERIFY(result.outcome == StaffSessions::Outcome::WrongPassword);
+        }
+    }
+    QCOMPARE(alarms, 1);
+    QVERIFY(sessions.alarmed());
+    // Now every address waits, even with the right password, and the wait doubles with each wrong try.
+    const QString staff = QStringLiteral("10.0.2.1");
+    StaffSessions::SignIn waiting = sessions.signIn(staff, true, kStamp);
+    QCOMPARE(waiting.outcome, StaffSessions::Outcome::Throttled);
+    QCOMPARE(waiting.retryAfter, StaffSessions::kFirstDelay);
+    time.now += StaffSessions::kFirstDelay;
+    QCOMPARE(sessions.signIn(QStringLiteral("10.0.1.9"), false, kStamp).outcome,
+             StaffSessions::Outcome::WrongPassword);
+    waiting = sessions.signIn(staff, true, kStamp);
+    QCOMPARE(waiting.outcome, StaffSessions::Outcome::Throttled);
+    QCOMPARE(waiting.retryAfter, 2 * StaffSessions::kFirstDelay);
+    time.now += waiting.retryAfter;
+    QCOMPARE(sessions.signIn(staff, true, kStamp).outcome, StaffSessions::Outcome::Accepted);
+    // Once the window has passed the alarm is over and sign-ins go through at once.
+    time.now += StaffSessions::kAlarmWindow;
+    QVERIFY(!sessions.alarmed());
+    QCOMPARE(sessions.signIn(QStringLiteral("10.0.1.9"), false, kStamp).outcome,
+             StaffSessions::Outcome::WrongPassword);
+    QCOMPARE(sessions.signIn(staff, true, kStamp).outcome, StaffSessions::Outcome::Accepted);
+}
+
+void TestStaffSessions::lockLastsOneMinute() {
+    FakeClock time;
+    StaffSessions sessions(time.clock());
+    const QString phone = QStringLiteral("10.0.0.7");
+    for (int i = 1; i < StaffSessions::kMaxWrongTries; ++i)
+        QCOMPARE(sessions.signIn(phone, false, kStamp).outcome, StaffSessions::Outcome::WrongPassword);
+    const StaffSessions::SignIn locking = sessions.signIn(phone, false, kStamp);
+    QCOMPARE(locking.outcome, StaffSessions::Outcome::Locked);
+    QVERIFY(locking.lockStarted);
+    // Tries while locked are refused without starting the lock again (one log line per lock).
+    QVERIFY(!sessions.signIn(phone, false, kStamp).lockStarted);
+    // Another address is not locked.
+    QCOMPARE(sessions.signIn(QStringLiteral("10.0.0.8"), true, kStamp).outcome,
+             StaffSessions::Outcome::Accepted);
+    time.now += 59s;
+    QCOMPARE(sessions.signIn(phone, true, kStamp).outcome, StaffSessions::Outcome::Locked);
+    time.now += 1s;
+    QCOMPARE(sessions.signIn(phone, true, kStamp).outcome, StaffSessions::Outcome::Accepted);
+    // After a lock the count starts again from nothing.
+    for (int i = 1; i < StaffSessions::kMaxWrongTries; ++i)
+        QCOMPARE(sessions.signIn(phone, false, kStamp).outcome, StaffSessions::Outcome::WrongPassword);
+    QCOMPARE(sessions.signIn(phone, true, kStamp).outcome, StaffSessions::Outcome::Accepted);
+    for (int i = 1; i < StaffSessions::kMaxWrongTries; ++i)
+        QCOMPARE(sessions.signIn(phone, false, kStamp).outcome, StaffSessions::Outcome::WrongPassword);
+}
+
+void TestStaffSessions::sessionsAreBounded() {
+    FakeClock time;
+    StaffSessions sessions(time.clock());
+    const QString first = sessions.signIn(QStringLiteral("10.0.0.9"), true, kStamp).session;
+    time.now += 1s;
+    QString last;
+    for (int i = 0; i < StaffSessions::kMaxSessions; ++i)
+        last = sessions.signIn(QStringLiteral("10.0.0.9"), true, kStamp).session;
+    QVERIFY(!sessions.check(first, kStamp)); // the one unused longest made room
+    QVERIFY(sessions.check(last, kStamp));
+}
+
+void TestStaffSessions::tokensAreRandomAndPerKey() {
+    QSet<QString> seen;
+    for (int i = 0; i < 1000; ++i) {
+        const QString token = TableTokens::NewToken();
+        QVERIFY(TableTokens::LooksLikeToken(token));
+        seen.insert(token);
+    }
+    QCOMPARE(seen.size(), 1000);
+    QVERIFY(!TableTokens::LooksLikeToken(QStringLiteral("0123456789ABCDEF0123456789abcdef")));
+    QVERIFY(!TableTokens::LooksLikeToken(QStringLiteral("12")));
+    QCOMPARE(TableTokens::GuestAddress(QStringLiteral("192.168.1.20"), QStringLiteral("ab")),
+             QStringLiteral("http://192.168.1.20:8212/phone/menu.asp?t=ab"));
+
+    TestHome home;
+    auto db = home.createDatabase();
+    const QStringList keys = SettingsStore(*db).tableKeys();
+    const QHash<QString, QString> tokens = TableTokens::EnsureTokens(*db, keys);
+    QCOMPARE(tokens.size(), keys.size());
+    QCOMPARE(TableTokens::EnsureTokens(*db, keys), tokens);
+    for (const QString& key : keys)
+        QCOMPARE(TableTokens::KeyForToken(*db, tokens.value(key)).value_or(QString()), key);
+}
+
+void TestStaffSessions::versionOneFileGetsTokenTable() {
+    TestHome home;
+    auto db = home.createDatabase();
+    QCOMPARE(db->userVersion(), kSchemaVersion);
+    db->exec("DROP TABLE \"桌台令牌\"");
+    db->setUserVersion(1);
+    MigrateSchema(*db);
+    QCOMPARE(db->userVersion(), kSchemaVersion);
+    const QStringList keys = SettingsStore(*db).tableKeys();
+    QCOMPARE(TableTokens::EnsureTokens(*db, keys).size(), keys.size());
+    MigrateSchema(*db); // a second start changes nothing
+    QCOMPARE(TableTokens::EnsureTokens(*db, keys).size(), keys.size());
+}
+
+QTEST_GUILESS_MAIN(TestStaffSessions)
+#include "test_staff_sessions.moc"

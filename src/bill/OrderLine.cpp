@@ -24,6 +24,10 @@ QString OrderLine::toText() const {
         {category, name, quantity, unit, price, amount, remark, kitchenMark, lineId, sortKey, served});
 }
 
+bool OrderLine::markedForKitchen() const {
+    return kitchenMark == kMark;
+}
+
 std::optional<OrderLine> OrderLine::fromText(const QString& text) {
     if (!text.endsWith(QLatin1Char('@')))
         return std::nullopt;

@@ -38,6 +38,8 @@ struct OrderLine {
     QString toText() const;
     // Parses the text form; nullopt unless it holds exactly eleven "@"-terminated fields.
     static std::optional<OrderLine> fromText(const QString& text);
+    // Ticked for the kitchen: the next 后厨打印 sends it.
+    bool markedForKitchen() const;
 
     bool operator==(const OrderLine&) const = default;
 };

@@ -11,7 +11,7 @@ constexpr double kTicketRowPitchMm = 454 / kTwipsPerMm;
 
 bool HasKitchenLines(const QList<OrderLine>& lines) {
     return std::any_of(lines.begin(), lines.end(),
-                       [](const OrderLine& line) { return line.kitchenMark == kMark; });
+                       [](const OrderLine& line) { return line.markedForKitchen(); });
 }
 
 QString KitchenRowText(const OrderLine& line) {
@@ -38,7 +38,7 @@ ReceiptDocument KitchenTicketDocument(const KitchenTicketData& ticket) {
     double printPosition = doc.endMm();
     for (qsizetype i = 0; i < ticket.lines.size(); ++i) {
         const OrderLine& line = ticket.lines[i];
-        if (line.kitchenMark != kMark)
+        if (!line.markedForKitchen())
             continue;
         const double y = originY + 17 + static_cast<double>(i) * kTicketRowPitchMm;
         doc.addText(originX, y, font, KitchenRowText(line));

@@ -103,7 +103,7 @@ KitchenSend SendToKitchen(Database& db, const QString& tableName, const QList<Or
 MarkedLines MarkedForKitchen(const QList<OrderLine>& lines) {
     MarkedLines marked;
     for (const OrderLine& line : lines)
-        if (line.kitchenMark == kMark)
+        if (line.markedForKitchen())
             (line.kitchenHas.isEmpty() ? marked.fresh : marked.sentBefore).append(line);
     return marked;
 }

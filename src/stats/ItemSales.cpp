@@ -35,9 +35,8 @@ QString ExportItemSales(const QString& path, const std::vector<ItemSalesRow>& ro
     sheet.rows.append({XlsCell::label(QStringLiteral("名称")), XlsCell::label(QStringLiteral("数量")),
                        XlsCell::label(QStringLiteral("单位")), XlsCell::label(QStringLiteral("销售金额"))});
     const auto numberCell = [](const QString& text) {
-        bool ok = false;
-        const double value = text.toDouble(&ok);
-        return ok ? XlsCell::number(value) : XlsCell::label(text);
+        const std::optional<double> value = ParseWholeNumber(text);
+        return value ? XlsCell::number(*value) : XlsCell::label(text);
     };
     for (const ItemSalesRow& row : rows)
         sheet.rows.append({XlsCell::label(row.name), numberCell(row.quantity), XlsCell::label(row.unit),

@@ -1,6 +1,7 @@
 #include "store/NumberFunction.h"
 
 #include "store/Database.h"
+#include "store/NumberText.h"
 
 #include <QString>
 #include <charconv>
@@ -132,7 +133,5 @@ void RegisterSumFunction(Database& db) {
 std::optional<double> SumValue(bool isNull, const QString& text) {
     if (isNull)
         return std::nullopt;
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    return ok ? value : 0.0;
+    return ParseWholeNumber(text).value_or(0.0);
 }

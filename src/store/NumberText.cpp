@@ -139,13 +139,17 @@ QString FormatFixed(double value, int decimals) {
     return QString::fromLatin1(out);
 }
 
-QString FormatMoneyText(const QString& text) {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-        return QString();
+std::optional<double> ParseWholeNumber(const QString& text) {
     bool ok = false;
-    const double value = trimmed.toDouble(&ok);
-    return ok ? FormatFixed(value, 2) : text;
+    const double value = text.trimmed().toDouble(&ok);
+    return ok ? std::optional(value) : std::nullopt;
+}
+
+QString FormatMoneyText(const QString& text) {
+    if (text.trimmed().isEmpty())
+        return QString();
+    const std::optional<double> value = ParseWholeNumber(text);
+    return value ? FormatFixed(*value, 2) : text;
 }
 
 void DecimalSum::add(const QString& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 // Money, quantities and counts are stored as text and computed as numbers. These are the program's rules
 // for turning one into the other.
@@ -12,6 +13,10 @@ QString NumberText(double value);
 // Lenient reading: blanks are skipped, then an optional sign, digits with at most one decimal point; reading
 // stops at the first other character. Text without a leading number reads as 0 ("2份" 2, "12.50元" 12.5).
 double ReadNumber(const QString& text);
+
+// Strict reading: the whole text, blanks around it aside, is one number as Qt reads it in the C locale
+// ("12.5", "-3", "1e3"); nothing otherwise ("2份", "").
+std::optional<double> ParseWholeNumber(const QString& text);
 
 // Fixed decimals, rounding halves away from zero on the decimal value as written by NumberText
 // (so 2.675 gives "2.68" and 1.005 gives "1.01" even though the doubles lie just below).

@@ -63,12 +63,9 @@ PageResponse BillLinePages::detail(const PageRequest& request, const PageVisitor
         return callWaiter(request, visitor);
     PageData data;
     {
-        const std::scoped_lock lock(context_.dbMutex());
-        const Transaction reading(context_.db(), Transaction::Kind::Read);
-        OrderDesk desk(context_.db());
-        const TableRef table = ResolveTable(request, desk, visitor);
-        OpenTable(desk, table.index);
-        data = TableData(desk, table, visitor);
+        OpenedTable opened(context_, request, visitor, OpenedTable::Reading::OneMoment);
+        OrderDesk& desk = opened.desk();
+        data = opened.data();
         // Where each dish stands: 已上菜 once served, 已送厨 once a kitchen printer has it, else 已下单.
         const QHash<QString, QString> inKitchen = KitchenLedger(context_.db()).quantities(desk.bill.billId());
         std::vector<PageData> rows;
@@ -82,7 +79,7 @@ PageResponse BillLinePages::detail(const PageRequest& request, const PageVisitor
         }
         data.setRows(QStringLiteral("lines"), std::move(rows));
         data.set(QStringLiteral("message"), doneMessage(Param(request, "m")));
-        const QString tableKey = desk.settings.tableKeys().value(table.index);
+        const QString tableKey = desk.settings.tableKeys().value(opened.table().index);
         data.setRows(QStringLiteral("pending"), pendingRows(context_.db(), tableKey));
         data.setFlag(QStringLiteral("called"), visitor.guest() && WaiterCalls(context_.db()).waits(tableKey));
     }

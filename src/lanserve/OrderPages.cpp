@@ -204,12 +204,8 @@ PageResponse OrderPages::menu(const PageRequest& request, const PageVisitor& vis
     Choices choices = readChoices(request);
     PageData data;
     {
-        const std::scoped_lock lock(context_.dbMutex());
-        const Transaction reading(context_.db(), Transaction::Kind::Read);
-        OrderDesk desk(context_.db());
-        const TableRef table = ResolveTable(request, desk, visitor);
-        OpenTable(desk, table.index);
-        data = TableData(desk, table, visitor);
+        OpenedTable opened(context_, request, visitor, OpenedTable::Reading::OneMoment);
+        data = opened.data();
         const MenuCatalogue catalogue(context_.db());
         const QSet<QString> soldOut = SoldOutDishes(context_.db()).keys();
         const QHash<QString, QString> pictures = catalogue.pictureStamps();
@@ -287,11 +283,8 @@ PageResponse OrderPages::dishPicture(const PageRequest& request) {
 PageResponse OrderPages::showSaveMenu(const PageRequest& request, const PageVisitor& visitor) {
     PageData data;
     {
-        const std::scoped_lock lock(context_.dbMutex());
-        OrderDesk desk(context_.db());
-        const TableRef table = ResolveTable(request, desk, visitor);
-        OpenTable(desk, table.index);
-        data = TableData(desk, table, visitor);
+        OpenedTable opened(context_, request, visitor, OpenedTable::Reading::AsItGoes);
+        data = opened.data();
     }
     return context_.render(PhonePage::SaveMenu, data);
 }
@@ -309,12 +302,10 @@ PageResponse OrderPages::review(const PageRequest& request, const PageVisitor& v
     const Choices choices = readChoices(request);
     PageData data;
     {
-        const std::scoped_lock lock(context_.dbMutex());
-        const Transaction reading(context_.db(), Transaction::Kind::Read);
-        OrderDesk desk(context_.db());
-        const TableRef table = ResolveTable(request, desk, visitor);
-        OpenTable(desk, table.index);
-        data = TableData(desk, table, visitor);
+        OpenedTable opened(context_, request, visitor, OpenedTable::Reading::OneMoment);
+        OrderDesk& desk = opened.desk();
+        const TableRef& table = opened.table();
+        data = opened.data();
         if (choices.empty())
             throw PageFault{400, QStringLiteral("请先选择要点的菜品。"),
                             TableLink(PhonePage::Menu, table.param)};

@@ -190,6 +190,21 @@ PageData TableData(OrderDesk& desk, const TableRef& table, const PageVisitor& vi
     return data;
 }
 
+OpenedTable::OpenedTable(PageContext& context, const PageRequest& request, const PageVisitor& visitor,
+                         Reading reading)
+    : lock_(context.dbMutex()), reading_(ReadStep(context.db(), reading)), desk_(context.db()),
+      table_(ResolveTable(request, desk_, visitor)) {
+    OpenTable(desk_, table_.index);
+    data_ = TableData(desk_, table_, visitor);
+}
+
+// Begun before the desk reads anything, so every read is of the same moment.
+std::optional<Transaction> OpenedTable::ReadStep(Database& db, Reading reading) {
+    if (reading == Reading::AsItGoes)
+        return std::nullopt;
+    return std::optional<Transaction>(std::in_place, db, Transaction::Kind::Read);
+}
+
 PageData LineData(const OrderLine& line) {
     PageData row;
     row.set(QStringLiteral("lineId"), line.lineId);

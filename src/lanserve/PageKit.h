@@ -1,7 +1,10 @@
 #pragma once
 
+#include "desk/OrderDesk.h"
 #include "lanserve/FairMutex.h"
 #include "lanserve/PageRoutes.h"
+#include "lanserve/PageTemplate.h"
+#include "store/Database.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -117,3 +120,26 @@ void CheckFits(const std::function<void()>& check, const QString& back);
 PageData TableData(OrderDesk& desk, int table);
 PageData TableData(OrderDesk& desk, const TableRef& table, const PageVisitor& visitor);
 PageData LineData(const OrderLine& line);
+
+// How a page about one table opens: the connection held for the request, the table the page names (the
+// guest's own, or the one staff named) opened on a desk, and the values every table page shows. A page
+// that reads several things sees them as of one moment with Reading::OneMoment.
+class OpenedTable {
+public:
+    enum class Reading { OneMoment, AsItGoes };
+    OpenedTable(PageContext& context, const PageRequest& request, const PageVisitor& visitor,
+                Reading reading);
+
+    OrderDesk& desk() { return desk_; }
+    const TableRef& table() const { return table_; }
+    PageData& data() { return data_; }
+
+private:
+    static std::optional<Transaction> ReadStep(Database& db, Reading reading);
+
+    std::scoped_lock<FairMutex> lock_;
+    std::optional<Transaction> reading_;
+    OrderDesk desk_;
+    TableRef table_;
+    PageData data_;
+};

@@ -85,10 +85,28 @@ void insertRows(Database& to, const QString& table, const QStringList& columns, 
     insert.reset();
 }
 
+// A server holds each text column to its width; a file does not, so an old file may hold a longer value.
+// Said before the server refuses it, with where it is.
+void checkFitsServer(const QString& table, const QString& column, int width, qint64 row,
+                     const QString& value) {
+    if (width > 0 && CharacterCount(value) > width)
+        throw StoreError(
+            QStringLiteral("“%1”表第 %2 行（rowid）的“%3”有 %4 个字符，服务器上最多 %5 个，没有复制。"
+                           "请在源数据库里改短后再复制。")
+                .arg(table)
+                .arg(row)
+                .arg(column)
+                .arg(CharacterCount(value))
+                .arg(width));
+}
+
 qint64 copyTable(Database& from, Database& to, const QString& table) {
     const QStringList columns = columnsOf(from, table);
     if (columns != columnsOf(to, table))
         throw StoreError(QStringLiteral("两个数据库的“%1”表结构不同，无法复制。").arg(table));
+    QList<int> widths;
+    for (const QString& column : columns)
+        widths.append(to.isServer() ? ColumnWidth(table, column) : 0);
     // Read in pieces by row number, so a server's answer (held whole in memory) stays small.
     QByteArray select = "SELECT rowid";
     for (const QString& column : columns)
@@ -108,8 +126,10 @@ qint64 copyTable(Database& from, Database& to, const QString& table) {
         while (read.next()) {
             more = true;
             last = read.integer(0);
-            for (int i = 0; i < columns.size(); ++i)
+            for (int i = 0; i < columns.size(); ++i) {
                 batch.append({read.isNull(i + 1), read.text(i + 1)});
+                checkFitsServer(table, columns.at(i), widths.at(i), last, batch.last().text);
+            }
             ++copied;
             if (batch.size() == batchValues) {
                 insertRows(to, table, columns, batch, fullBatch);
@@ -122,19 +142,45 @@ qint64 copyTable(Database& from, Database& to, const QString& table) {
     return copied;
 }
 
-void prepareTarget(Database& to, const CopyOptions& options) {
-    if (to.holdsNoTables()) {
+// A target that holds the program's data (bills, or only its own name, password, dishes and printers) is
+// replaced only when asked; one left by a copy that never finished holds nothing worth keeping.
+void refuseTargetWithData(Database& to, const CopyOptions& options) {
+    if (options.overwrite || to.holdsNoTables() || HasUnfinishedCopyMark(to))
+        return;
+    MigrateSchema(to);
+    const qint64 bills = BillStore(to).billCount();
+    throw StoreError(
+        (bills > 0
+             ? QStringLiteral("目标数据库 %1 已有 %2 张账单，没有复制。").arg(to.path()).arg(bills)
+             : QStringLiteral("目标数据库 %1 已有点餐收银软件的数据（店名、密码、菜单或打印机），没有复制。")
+                   .arg(to.path())) +
+        QStringLiteral("确实要用源数据库覆盖它时，请加上 --overwrite。"));
+}
+
+void prepareTarget(Database& to) {
+    if (!HasTable(to, "综合设置"))
         CreateSchema(to);
-    } else {
+    else
         MigrateSchema(to);
-        const qint64 bills = BillStore(to).billCount();
-        if (bills > 0 && !options.overwrite)
-            throw StoreError(
-                QStringLiteral("目标数据库 %1 已有 %2 张账单，没有复制。确实要用源数据库覆盖它时，"
-                               "请加上 --overwrite。")
-                    .arg(to.path())
-                    .arg(bills));
+}
+
+// The copy reads the source as it is: a file (which the program would bring up to date at its next start
+// anyway) is brought up to date first, a server's schema is left to its counters.
+void prepareSource(Database& from) {
+    if (from.holdsNoTables())
+        throw StoreError(QStringLiteral("源数据库 %1 里没有点餐收银软件的数据。").arg(from.path()));
+    if (!from.isServer()) {
+        MigrateSchema(from);
+        return;
     }
+    const int version = from.userVersion();
+    if (version != kSchemaVersion)
+        throw StoreError(
+            QStringLiteral("源数据库 %1 的数据是第 %2 版，本软件是第 %3 版：请先让一台装有本版软件的"
+                           "收银台连接它一次，再复制。")
+                .arg(from.path())
+                .arg(version)
+                .arg(kSchemaVersion));
 }
 
 } // namespace
@@ -145,14 +191,15 @@ bool NamesServerDatabase(const QString& name) {
 }
 
 CopyReport CopyDatabase(Database& from, Database& to, const CopyOptions& options) {
-    if (from.holdsNoTables())
-        throw StoreError(QStringLiteral("源数据库 %1 里没有点餐收银软件的数据。").arg(from.path()));
-    MigrateSchema(from);
-    prepareTarget(to, options);
+    prepareSource(from);
+    refuseTargetWithData(to, options);
+    // Stays on the target until the copy commits: a copy cut off half-way is never taken for a restaurant.
+    MarkUnfinishedCopy(to);
 
     CopyReport report;
     Transaction reading(from, Transaction::Kind::Read);
     Transaction writing(to);
+    prepareTarget(to);
     for (const QString& table : ProgramTableNames()) {
         to.exec(("DELETE FROM " + quoted(table)).constData());
         const qint64 rows = copyTable(from, to, table);
@@ -168,6 +215,7 @@ CopyReport CopyDatabase(Database& from, Database& to, const CopyOptions& options
     report.receivable = sumOfReceivable(from);
     if (std::abs(sumOfReceivable(to) - report.receivable) > 0.005)
         throw StoreError(QStringLiteral("复制后应收合计不一致，目标数据库没有改动。"));
+    ClearUnfinishedCopyMark(to);
     writing.commit();
     reading.commit();
     return report;

@@ -3,6 +3,7 @@
 #include "store/Database.h"
 #include "store/EngineMessage.h"
 #include "store/Log.h"
+#include "store/PostgresEngine.h"
 #include "store/ProgramDatabase.h"
 
 #include <QDir>
@@ -12,7 +13,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
-#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -144,17 +144,18 @@ void removeCopyFiles(const QString& path) {
 // A server database is dumped by PostgreSQL's own tool, in its custom format (pg_restore reads it back).
 // The password goes through the environment, never the command line other users can see.
 void dumpServerDatabase(const Database& db, const QString& file) {
-    QUrl address(db.serverAddress());
+    const std::optional<store_engine::ToolConnection> connection =
+        store_engine::SplitServerPassword(db.serverAddress());
+    if (!connection)
+        throw StoreError(QStringLiteral("数据库备份无法开始：服务器地址 %1 无法读取").arg(db.path()));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (address.isValid() && !address.password().isEmpty()) {
-        environment.insert(QStringLiteral("PGPASSWORD"), address.password());
-        address.setPassword(QString());
-    }
+    if (!connection->password.isEmpty())
+        environment.insert(QStringLiteral("PGPASSWORD"), connection->password);
     QProcess dump;
     dump.setProcessEnvironment(environment);
     dump.start(QStringLiteral("pg_dump"),
                {QStringLiteral("--format=custom"), QStringLiteral("--file=") + file,
-                QStringLiteral("--dbname=") + address.toString(QUrl::FullyEncoded)});
+                QStringLiteral("--dbname=") + connection->words});
     if (!dump.waitForStarted(10'000))
         throw StoreError(QStringLiteral("数据库备份无法开始：找不到 pg_dump（请安装 postgresql-client）"));
     if (!dump.waitForFinished(30 * 60 * 1000) || dump.exitStatus() != QProcess::NormalExit ||

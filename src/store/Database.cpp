@@ -117,6 +117,10 @@ Statement::Statement(Statement&& other) noexcept = default;
 Statement::~Statement() = default;
 
 Statement& Statement::bind(int index, const QString& value) {
+    // A server's text ends at the first NUL, so "Wang\0Hidden" would be stored as "Wang": no engine takes
+    // one.
+    if (value.contains(QChar(u'\0')))
+        throw StoreError(QStringLiteral("文字中含有不能保存的空字符（NUL），没有保存。请去掉后重试。"));
     statement_->bindText(index, value);
     return *this;
 }

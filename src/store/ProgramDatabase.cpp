@@ -117,6 +117,7 @@ QString ServerDatabaseAddress(const QString& dataFolder) {
 
 std::unique_ptr<Database> OpenServerDatabase(const QString& address) {
     auto db = Database::ConnectServer(address);
+    RefuseUnfinishedCopy(*db);
     if (db->holdsNoTables())
         CreateSchema(*db);
     else
@@ -136,6 +137,7 @@ std::unique_ptr<Database> OpenProgramDatabase(const QString& dataFolder) {
                 .arg(dataFolder));
     if (QFileInfo::exists(path)) {
         auto db = std::make_unique<Database>(path, DatabasePassword());
+        RefuseUnfinishedCopy(*db);
         if (!db->holdsNoTables()) {
             MigrateSchema(*db);
             return db;

@@ -286,6 +286,12 @@ void insertSampleRows(Database& db) {
     }
 }
 
+bool mayChangeSchema(Database& db) {
+    Statement privilege(
+        db, "SELECT CASE WHEN has_schema_privilege(current_schema(), 'CREATE') THEN 1 ELSE 0 END");
+    return privilege.next() && privilege.integer(0) == 1;
+}
+
 // A statement naming a missing column cannot be prepared; the file is not touched either way. The probe
 // runs in a savepoint of its own, since a server aborts the whole transaction on a failed statement.
 bool hasColumn(Database& db, const char* table, const char* column) {
@@ -404,9 +410,13 @@ void CreateSchema(Database& db) {
 void MigrateSchema(Database& db) {
     const int version = db.userVersion();
     if (version > kSchemaVersion)
-        throw StoreError(QStringLiteral("数据库文件 %1 由更新版本的软件写入（版本 %2），本软件无法使用。")
+        throw StoreError(QStringLiteral("%1 %2 由更新版本的软件写入（版本 %3），本软件无法使用。")
+                             .arg(db.isServer() ? QStringLiteral("数据库") : QStringLiteral("数据库文件"))
                              .arg(db.path())
                              .arg(version));
+    // A prepared database on a server: a role that may only read and write rows works on it as it is.
+    if (version == kSchemaVersion && db.isServer() && !mayChangeSchema(db))
+        return;
     Transaction transaction(db);
     CreateIndexes(db);
     if (db.isServer())
@@ -461,4 +471,37 @@ void CheckWidths(const QString& table, std::initializer_list<std::pair<const cha
                                  .arg(width)
                                  .arg(CharacterCount(value)));
     }
+}
+
+namespace {
+constexpr const char* kUnfinishedCopy = "复制未完成";
+} // namespace
+
+void MarkUnfinishedCopy(Database& db) {
+    db.exec(
+        (QByteArray("CREATE TABLE IF NOT EXISTS \"") + kUnfinishedCopy + "\" (\"开始\" TEXT)").constData());
+}
+
+void ClearUnfinishedCopyMark(Database& db) {
+    db.exec((QByteArray("DROP TABLE IF EXISTS \"") + kUnfinishedCopy + '"').constData());
+}
+
+bool HasUnfinishedCopyMark(Database& db) {
+    return HasTable(db, kUnfinishedCopy);
+}
+
+bool HasTable(Database& db, const char* name) {
+    Statement probe(db, db.isServer()
+                            ? "SELECT count(*) FROM information_schema.tables WHERE table_schema = "
+                              "current_schema() AND table_name = ?"
+                            : "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?");
+    probe.bind(1, QString::fromUtf8(name));
+    return probe.next() && probe.integer(0) > 0;
+}
+
+void RefuseUnfinishedCopy(Database& db) {
+    if (HasUnfinishedCopyMark(db))
+        throw StoreError(QStringLiteral("数据库 %1 是一次没有完成的复制，不能使用。请重新运行 "
+                                        "cjpos --copy-database 完成复制（不需要 --overwrite）。")
+                             .arg(db.path()));
 }

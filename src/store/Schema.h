@@ -60,6 +60,15 @@ void CreateClaimTable(Database& db);
 // to the programs running on a database, never to a copy of it.
 QStringList ProgramTableNames();
 
+// A database a copy is being written into carries this mark until the copy commits; the program refuses
+// to start on a marked database, and the next copy replaces it.
+void MarkUnfinishedCopy(Database& db);
+void ClearUnfinishedCopyMark(Database& db);
+bool HasUnfinishedCopyMark(Database& db);
+bool HasTable(Database& db, const char* name);
+// Refuses (StoreError) a database a copy never finished.
+void RefuseUnfinishedCopy(Database& db);
+
 // Maximum length in characters of a text column, or 0 for a column without a limit.
 int ColumnWidth(const QString& table, const QString& column);
 

@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
+#include <QUrl>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -25,6 +26,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -119,6 +121,53 @@ private Q_SLOTS:
         CopyDatabase(*server, back, {});
         QCOMPARE(rows(back, kBillRows), rows(source, kBillRows));
         QCOMPARE(rows(back, kLineRows), rows(source, kLineRows));
+    }
+
+    // The file keeps a longer value than the server's column takes: the copy says where it is and the
+    // server keeps nothing of it.
+    void copyToServerNamesTheValueTooLongForIt() {
+        TestHome home;
+        Database source(home.path(QStringLiteral("源.dat")), DatabasePassword());
+        CreateSchema(source);
+        addBills(source, 2);
+        Statement longRemark(source, "UPDATE \"桌台\" SET \"备注\" = ? WHERE \"id\" = '20241212130001'");
+        longRemark.bind(1, QString(51, QChar(u'长'))).run();
+
+        const auto server = Database::ConnectServer(TestHome::createServerDatabase());
+        try {
+            CopyDatabase(source, *server, {});
+            QFAIL("the copy went ahead");
+        } catch (const StoreError& error) {
+            QVERIFY2(error.text().contains(QStringLiteral("“桌台”表第 2 行")) &&
+                         error.text().contains(QStringLiteral("“备注”有 51 个字符")),
+                     qPrintable(error.text()));
+        }
+        QVERIFY(!HasTable(*server, "桌台"));
+    }
+
+    // A role that may read and write the rows of a prepared database, but not create anything, works on
+    // it; a copy from the server changes nothing there either.
+    void aRoleWithoutCreateWorksOnAPreparedDatabase() {
+        const QString address = TestHome::createServerDatabase();
+        const auto admin = OpenServerDatabase(address);
+        const QByteArray role = "cjrw_" + QByteArray::number(::getpid());
+        admin->exec("CREATE ROLE " + role + " LOGIN");
+        admin->exec("REVOKE CREATE ON SCHEMA public FROM PUBLIC");
+        admin->exec("GRANT USAGE ON SCHEMA public TO " + role);
+        admin->exec("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO " + role);
+        admin->exec("GRANT USAGE, SELECT ON ALL SEQUENCES IN SCHEMA public TO " + role);
+        const qint64 objectsBefore = count(*admin, "SELECT count(*) FROM pg_class");
+
+        QUrl asRole(address);
+        asRole.setUserName(QString::fromLatin1(role));
+        const auto counter = OpenServerDatabase(asRole.toString());
+        addBills(*counter, 1);
+        QCOMPARE(count(*admin, "SELECT count(*) FROM \"桌台\""), 1);
+
+        TestHome home;
+        Database copy(home.path(QStringLiteral("副本.dat")), DatabasePassword());
+        QCOMPARE(CopyDatabase(*counter, copy, {}).bills, 1);
+        QCOMPARE(count(*admin, "SELECT count(*) FROM pg_class"), objectsBefore);
     }
 
     void copyCommandNamesWhatItRefuses() {

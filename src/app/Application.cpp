@@ -38,8 +38,11 @@ bool Application::start() {
         storedPassword_ = settings ? settings->password : QString();
     } catch (const StoreError& error) {
         Log::write(error.text());
-        QMessageBox::critical(nullptr, kProgramTitle,
-                              error.text() + QStringLiteral("\n\n程序将退出，数据库文件未作任何改动。"));
+        const bool onServer = !ServerDatabaseAddress(folders_.dataFolder).isEmpty();
+        QMessageBox::critical(
+            nullptr, kProgramTitle,
+            error.text() + (onServer ? QStringLiteral("\n\n程序将退出，数据库服务器上的数据未作任何改动。")
+                                     : QStringLiteral("\n\n程序将退出，数据库文件未作任何改动。")));
         return false;
     }
 

@@ -221,7 +221,14 @@ private:
         if (PQstatus(connection_) == CONNECTION_BAD)
             return connectionLost(QString::fromUtf8(PQerrorMessage(connection_)));
         const char* message = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
-        return QString::fromUtf8(message ? message : PQerrorMessage(connection_)).trimmed();
+        const QString text = QString::fromUtf8(message ? message : PQerrorMessage(connection_)).trimmed();
+        const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+        // insufficient_privilege: what the server's role lacks, not a damaged file or a full disk.
+        if (state && qstrcmp(state, "42501") == 0)
+            return QStringLiteral("数据库服务器上的用户权限不足（%1）。收银台的用户需要该数据库的读写权限；"
+                                  "第一次连接或升级软件时还需要建表的权限")
+                .arg(text);
+        return text;
     }
 
     // A connection the server or the network dropped is made again before the next step, never in the

@@ -168,6 +168,16 @@ private Q_SLOTS:
         Database copy(home.path(QStringLiteral("副本.dat")), DatabasePassword());
         QCOMPARE(CopyDatabase(*counter, copy, {}).bills, 1);
         QCOMPARE(count(*admin, "SELECT count(*) FROM pg_class"), objectsBefore);
+
+        // An empty database cannot be prepared by that role: the message is about its rights.
+        QUrl empty(TestHome::createServerDatabase());
+        empty.setUserName(QString::fromLatin1(role));
+        try {
+            OpenServerDatabase(empty.toString());
+            QFAIL("an empty database was prepared without the right to create tables");
+        } catch (const StoreError& error) {
+            QVERIFY2(error.text().contains(QStringLiteral("用户权限不足")), qPrintable(error.text()));
+        }
     }
 
     void copyCommandNamesWhatItRefuses() {

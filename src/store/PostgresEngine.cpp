@@ -8,6 +8,7 @@
 #include <QUrl>
 
 #include <cctype>
+#include <chrono>
 #include <string_view>
 #include <utility>
 
@@ -16,6 +17,13 @@
 
 namespace store_engine {
 namespace {
+
+// How long a step waits for the server's answer: 10 s, or CJ_SERVER_ANSWER_MS (tests need no 10 s waits).
+std::chrono::milliseconds AnswerTime() {
+    bool valid = false;
+    const int fromEnvironment = qEnvironmentVariableIntValue("CJ_SERVER_ANSWER_MS", &valid);
+    return std::chrono::milliseconds(valid && fromEnvironment > 0 ? fromEnvironment : 10'000);
+}
 
 // Every write step of every counter takes this lock first, so write steps follow one another as they do on
 // a file: no two counters change the same bill at once, and none has to retry.
@@ -102,8 +110,9 @@ public:
         pointers.reserve(static_cast<size_t>(values.size()));
         for (const QByteArray& value : values)
             pointers.push_back(value.isNull() ? nullptr : value.constData());
-        Result result(PQexecParams(connection_, sql.constData(), static_cast<int>(values.size()), nullptr,
-                                   pointers.data(), nullptr, nullptr, 0));
+        const bool sent = PQsendQueryParams(connection_, sql.constData(), static_cast<int>(values.size()),
+                                            nullptr, pointers.data(), nullptr, nullptr, 0) != 0;
+        Result result = answerTo(sent);
         const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
             const QString message = errorOf(result.get());
@@ -122,6 +131,10 @@ public:
         const QByteArray raw(sql);
         if (raw.startsWith("ROLLBACK;"))
             pendingNotices_.clear();
+        // A connection given up mid-step took its transaction with it: the server rolls it back when the
+        // connection ends, so undoing it costs no reconnect while the server is out of reach.
+        if (answerLate_ && (raw.startsWith("ROLLBACK") || raw.startsWith("RELEASE")))
+            return;
         if (raw.count(';') > 1) {
             simpleQuery(raw);
             return;
@@ -147,6 +160,9 @@ public:
             throw StoreError(QStringLiteral("数据库读写失败：这一步的修改已被数据库撤销。"));
     }
     bool inTransaction() const override {
+        // A connection given up mid-step holds no transaction any more: the next step starts afresh.
+        if (answerLate_)
+            return false;
         const PGTransactionStatusType status = PQtransactionStatus(connection_);
         return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
     }
@@ -210,14 +226,18 @@ private:
     // Runs several statements in one text, as written; the result of the last one.
     Result simpleQuery(const QByteArray& sql) {
         ensureConnected();
-        Result result(PQexec(connection_, sql.constData()));
+        Result result = answerTo(PQsendQuery(connection_, sql.constData()) != 0);
         const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
             throw StoreError(QStringLiteral("数据库读写失败：%1").arg(errorOf(result.get())));
         return result;
     }
 
-    QString errorOf(const PGresult* result) const {
+    QString errorOf(const PGresult* result) {
+        if (answerLate_)
+            return connectionLost(
+                QStringLiteral("服务器 %1 秒内没有回答")
+                    .arg(std::chrono::duration_cast<std::chrono::seconds>(AnswerTime()).count()));
         if (PQstatus(connection_) == CONNECTION_BAD)
             return connectionLost(QString::fromUtf8(PQerrorMessage(connection_)));
         const char* message = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
@@ -231,6 +251,44 @@ private:
         return text;
     }
 
+    // The answer to the query just sent: its last result. A server that does not answer within the answer
+    // time (a cable pulled, a network that stopped forwarding, a server that hangs) fails the step with
+    // the message instead of holding the counter for minutes; the connection is then given up and made
+    // again at the next step.
+    Result answerTo(bool sent) {
+        if (!sent)
+            return Result(nullptr);
+        const auto deadline = std::chrono::steady_clock::now() + AnswerTime();
+        const auto waitFor = [&](short events) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd socket{PQsocket(connection_), events, 0};
+            if (left.count() > 0 && ::poll(&socket, 1, static_cast<int>(left.count())) > 0)
+                return true;
+            giveUpConnection();
+            return false;
+        };
+        for (int flushed = PQflush(connection_); flushed == 1; flushed = PQflush(connection_))
+            if (!waitFor(POLLIN | POLLOUT))
+                return Result(nullptr);
+        Result last(nullptr);
+        while (true) {
+            while (PQisBusy(connection_)) {
+                if (!waitFor(POLLIN) || PQconsumeInput(connection_) == 0)
+                    return Result(nullptr);
+            }
+            PGresult* next = PQgetResult(connection_);
+            if (!next)
+                return last;
+            last.reset(next);
+        }
+    }
+
+    void giveUpConnection() {
+        answerLate_ = true;
+        serverEnded_ = true;
+    }
+
     // A connection the server or the network dropped is made again before the next step, never in the
     // middle of one: a step that was cut off has failed and said so.
     void ensureConnected() {
@@ -238,6 +296,7 @@ private:
         if (PQstatus(connection_) == CONNECTION_OK && !serverEnded_)
             return;
         serverEnded_ = false;
+        answerLate_ = false;
         PQreset(connection_);
         if (PQstatus(connection_) != CONNECTION_OK)
             throw StoreError(connectionLost(QString::fromUtf8(PQerrorMessage(connection_))));
@@ -269,6 +328,7 @@ private:
     PGconn* connection_;
     PQnoticeReceiver printNotice_;
     bool serverEnded_ = false; // the server said it is ending this connection
+    bool answerLate_ = false;  // the last step's answer did not come in time; the connection is given up
     qint64 changes_ = 0;
     qint64 ownChanges_ = 0;
     QSet<QByteArray> channels_;
@@ -387,10 +447,14 @@ std::unique_ptr<Connection> ConnectPostgres(const QString& uri) {
     // Keepalives let a counter notice within seconds that the server or the network went away (power cut,
     // cable pulled), rather than waiting on a dead connection.
     const QByteArray options = uri.toUtf8();
-    const char* keys[] = {"dbname",           "application_name", "client_encoding",
-                          "keepalives",       "keepalives_idle",  "keepalives_interval",
-                          "keepalives_count", "connect_timeout",  nullptr};
-    const char* values[] = {options.constData(), "cjpos", "UTF8", "1", "10", "5", "3", "10", nullptr};
+    // tcp_user_timeout gives up on data the server has not acknowledged for 10 s.
+    const char* keys[] = {"dbname",           "application_name",
+                          "client_encoding",  "keepalives",
+                          "keepalives_idle",  "keepalives_interval",
+                          "keepalives_count", "connect_timeout",
+                          "tcp_user_timeout", nullptr};
+    const char* values[] = {
+        options.constData(), "cjpos", "UTF8", "1", "10", "5", "3", "10", "10000", nullptr};
     PGconn* connection = PQconnectdbParams(keys, values, 1);
     if (!connection || PQstatus(connection) != CONNECTION_OK) {
         const QString message =

@@ -19,12 +19,15 @@
 #include <QProcess>
 #include <QTest>
 #include <QUrl>
+#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -83,6 +86,102 @@ bool noticeArrives(Database& db) {
     }
     return false;
 }
+
+// Passes TCP between a port of its own on 127.0.0.1 and the server, until told to stop forwarding: then
+// the connections stay open but nothing goes through, as when a cable between two switches is pulled.
+class StallingProxy {
+public:
+    explicit StallingProxy(quint16 serverPort) : serverPort_(serverPort) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(listener_, 8) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw StoreError(QStringLiteral("proxy cannot listen"));
+        port_ = ntohs(address.sin_port);
+        worker_ = std::thread([this] { run(); });
+    }
+    ~StallingProxy() {
+        stop_ = true;
+        worker_.join();
+        for (const auto& [client, server] : pairs_) {
+            ::close(client);
+            ::close(server);
+        }
+        ::close(listener_);
+    }
+    quint16 port() const { return port_; }
+    void setForwarding(bool on) { forwarding_ = on; }
+
+private:
+    void run() {
+        while (!stop_) {
+            std::vector<pollfd> watched{{listener_, POLLIN, 0}};
+            if (forwarding_)
+                for (const auto& [client, server] : pairs_) {
+                    watched.push_back({client, POLLIN, 0});
+                    watched.push_back({server, POLLIN, 0});
+                }
+            if (::poll(watched.data(), watched.size(), 50) <= 0)
+                continue;
+            if (watched[0].revents & POLLIN)
+                accept();
+            std::vector<std::pair<int, int>> open;
+            for (size_t p = 0; p < pairs_.size(); ++p) {
+                auto [client, server] = pairs_[p];
+                const size_t i = 1 + 2 * p;
+                const bool clientOk =
+                    i >= watched.size() || !(watched[i].revents & (POLLIN | POLLHUP)) || pass(client, server);
+                const bool serverOk = i + 1 >= watched.size() ||
+                                      !(watched[i + 1].revents & (POLLIN | POLLHUP)) || pass(server, client);
+                if (clientOk && serverOk) {
+                    open.emplace_back(client, server);
+                } else {
+                    ::close(client);
+                    ::close(server);
+                }
+            }
+            pairs_ = std::move(open);
+        }
+    }
+    void accept() {
+        const int client = ::accept(listener_, nullptr, nullptr);
+        const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(serverPort_);
+        if (::connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(client);
+            ::close(server);
+            return;
+        }
+        pairs_.emplace_back(client, server);
+    }
+    // False once either side has closed.
+    static bool pass(int from, int to) {
+        char buffer[16384];
+        const ssize_t got = ::read(from, buffer, sizeof buffer);
+        for (ssize_t sent = 0; got > 0 && sent < got;) {
+            const ssize_t n = ::write(to, buffer + sent, static_cast<size_t>(got - sent));
+            if (n <= 0)
+                return false;
+            sent += n;
+        }
+        return got > 0;
+    }
+
+    quint16 serverPort_;
+    quint16 port_ = 0;
+    int listener_ = -1;
+    std::vector<std::pair<int, int>> pairs_;
+    std::atomic<bool> forwarding_{true};
+    std::atomic<bool> stop_{false};
+    std::thread worker_;
+};
 
 const char* const kBillRows =
     "SELECT \"id\", \"日期\", \"桌号\", \"应收\", \"姓名\" FROM \"桌台\" ORDER BY \"id\"";
@@ -178,6 +277,28 @@ private Q_SLOTS:
         } catch (const StoreError& error) {
             QVERIFY2(error.text().contains(QStringLiteral("用户权限不足")), qPrintable(error.text()));
         }
+    }
+
+    // A network that stops forwarding fails the step with the message within the answer time instead of
+    // holding the counter; once the network is back the next step works.
+    void aStalledNetworkFailsTheStepAndTheNextOneWorksAgain() {
+        QUrl address(TestHome::createServerDatabase());
+        StallingProxy proxy(static_cast<quint16>(address.port()));
+        address.setPort(proxy.port());
+        const auto db = OpenServerDatabase(address.toString());
+        qputenv("CJ_SERVER_ANSWER_MS", "1500");
+        proxy.setForwarding(false);
+        try {
+            Transaction step(*db);
+            addBills(*db, 1);
+            QFAIL("a step went through a stalled network");
+        } catch (const StoreError& error) {
+            QVERIFY2(error.text().contains(QStringLiteral("没有回答")), qPrintable(error.text()));
+        }
+        proxy.setForwarding(true);
+        addBills(*db, 1);
+        QCOMPARE(count(*db, "SELECT count(*) FROM \"桌台\""), 1);
+        qunsetenv("CJ_SERVER_ANSWER_MS");
     }
 
     void copyCommandNamesWhatItRefuses() {

@@ -27,6 +27,17 @@ std::string_view trimmedLeft(std::string_view text) {
     return first == std::string_view::npos ? std::string_view() : text.substr(first);
 }
 
+std::string_view trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool equalsNoCase(std::string_view value, std::string_view word) {
+    return value.size() == word.size() && StartsWithNoCase(value, word);
+}
+
 } // namespace
 
 std::string DecodeFormText(std::string_view text) {
@@ -119,6 +130,29 @@ bool StartsWithNoCase(std::string_view value, std::string_view prefix) {
             std::tolower(static_cast<unsigned char>(prefix[i])))
             return false;
     return true;
+}
+
+std::optional<int> TransferCodingRefusal(std::string_view transferEncoding) {
+    int codings = 0;
+    int chunked = 0;
+    bool chunkedLast = false;
+    while (!transferEncoding.empty()) {
+        const size_t comma = transferEncoding.find(',');
+        // Parameters ("gzip;q=1") are part of the coding's name here: no coding the server reads has any.
+        const std::string_view coding = trimmed(transferEncoding.substr(0, comma));
+        transferEncoding =
+            comma == std::string_view::npos ? std::string_view() : transferEncoding.substr(comma + 1);
+        if (coding.empty())
+            continue; // empty list elements are allowed
+        ++codings;
+        chunkedLast = equalsNoCase(coding, "chunked");
+        chunked += chunkedLast ? 1 : 0;
+    }
+    if (!chunkedLast || chunked > 1)
+        return 400;
+    if (codings > 1)
+        return 501;
+    return std::nullopt;
 }
 
 bool AcceptsGzip(std::string_view acceptEncoding) {

@@ -40,6 +40,12 @@ std::optional<std::string> CookieValue(std::string_view header, std::string_view
 // True when the value starts with `prefix`, letters compared without case.
 bool StartsWithNoCase(std::string_view value, std::string_view prefix);
 
+// The refusal a request's Transfer-Encoding (the values of all such headers, joined with commas) calls
+// for, if any. The server reads a chunked body and nothing else: chunked must be the last coding (400
+// otherwise, as the body's end cannot be found) and come once; before it, any other coding is one the
+// server does not implement (501).
+std::optional<int> TransferCodingRefusal(std::string_view transferEncoding);
+
 // True when an Accept-Encoding header takes gzip ("gzip, deflate, br"; not "gzip;q=0").
 bool AcceptsGzip(std::string_view acceptEncoding);
 // The bytes as a gzip stream; empty when compressing failed.

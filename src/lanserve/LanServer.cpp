@@ -4,11 +4,14 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <microhttpd.h>
 #include <netinet/tcp.h>
+#include <optional>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -39,6 +42,8 @@ QString statusText(int status) {
         return QStringLiteral("网址太长，无法打开。");
     case 400:
         return QStringLiteral("请求无效。");
+    case 501:
+        return QStringLiteral("不支持这种提交方式。");
     default:
         return QStringLiteral("服务出错（%1），请稍后再试。").arg(status);
     }
@@ -93,6 +98,55 @@ size_t bodyLimit(MHD_Connection* connection) {
 bool bodyTooLarge(MHD_Connection* connection) {
     const std::string length(headerValue(connection, MHD_HTTP_HEADER_CONTENT_LENGTH));
     return !length.empty() && std::strtoull(length.c_str(), nullptr, 10) > bodyLimit(connection);
+}
+
+// Every Transfer-Encoding header of the request, joined as one list; nullopt when there is none.
+std::optional<std::string> transferEncoding(MHD_Connection* connection) {
+    std::optional<std::string> codings;
+    MHD_get_connection_values(
+        connection, MHD_HEADER_KIND,
+        [](void* cls, MHD_ValueKind, const char* key, const char* value) {
+            auto& joined = *static_cast<std::optional<std::string>*>(cls);
+            const std::string_view name = MHD_HTTP_HEADER_TRANSFER_ENCODING;
+            if (std::string_view(key).size() == name.size() && HttpText::StartsWithNoCase(key, name))
+                joined = (joined ? *joined + ',' : std::string()) + (value ? value : "");
+            return MHD_YES;
+        },
+        &codings);
+    return codings;
+}
+
+// A body the server cannot read to its end is refused before it is read: otherwise the library would
+// wait for the client to close.
+std::optional<int> bodyFramingRefusal(MHD_Connection* connection) {
+    const std::optional<std::string> codings = transferEncoding(connection);
+    if (!codings)
+        return std::nullopt;
+    if (hasHeader(connection, MHD_HTTP_HEADER_CONTENT_LENGTH))
+        return 400; // two lengths that may disagree
+    return HttpText::TransferCodingRefusal(*codings);
+}
+
+// What refuses a request from its head alone.
+std::optional<int> headRefusal(MHD_Connection* connection, const std::string& target) {
+    if (target.size() > LanServer::kMaxTarget)
+        return 414;
+    if (const std::optional<int> refused = bodyFramingRefusal(connection))
+        return refused;
+    if (bodyTooLarge(connection))
+        return 413;
+    return std::nullopt;
+}
+
+// The library would also split the query into fields of its own, each taking room in the connection's
+// small memory: a few hundred fields left it none to read the headers or answer in, and it dropped the
+// connection. The pages read their fields from the target kept before this, never from the library, so
+// the library is handed an empty query. `uri` is the library's writable copy of the request line, split
+// at the '?' right after the request-line callback returns.
+void leaveQueryToThePages(const char* uri) {
+    char* query = uri ? const_cast<char*>(std::strchr(uri, '?')) : nullptr;
+    if (query && query[1] != '\0')
+        query[1] = '\0';
 }
 
 // A browser names the page a form was sent from in Origin. A change must come from these pages, so that
@@ -154,6 +208,7 @@ struct LanServer::Exchange {
     std::string target;
     std::string body;
     bool headReceived = false; // counted among the requests in flight from here
+    bool bodyTooLarge = false; // the rest of the body is read and dropped, then refused
     bool answered = false;
     bool finished = false; // no longer counted
 };
@@ -169,6 +224,8 @@ struct LanServer::Connection {
 struct LanServer::Callbacks {
     static void* requestLine(void* cls, const char* uri, MHD_Connection* connection) {
         auto& server = *static_cast<LanServer*>(cls);
+        std::string target = uri ? uri : "";
+        leaveQueryToThePages(uri);
         const MHD_ConnectionInfo* info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
         auto* open = info ? static_cast<Connection*>(info->socket_context) : nullptr;
@@ -176,7 +233,7 @@ struct LanServer::Callbacks {
             return nullptr;
         server.finishRequest(open->exchange);
         open->exchange = Exchange();
-        open->exchange.target = uri ? uri : "";
+        open->exchange.target = std::move(target);
         return &open->exchange;
     }
 
@@ -204,22 +261,37 @@ struct LanServer::Callbacks {
         if (!exchange->headReceived) {
             exchange->headReceived = true;
             server.startRequest();
-            if (exchange->target.size() > kMaxTarget)
-                return server.answer(connection, *exchange, refusal(414));
-            if (bodyTooLarge(connection))
-                return server.answer(connection, *exchange, refusal(413));
+            if (const std::optional<int> refused = headRefusal(connection, exchange->target)) {
+                server.deadlines_.received(socketOf(connection));
+                return server.answer(connection, *exchange, refusal(*refused));
+            }
             // Answered at the next call, when any body is in: an answer queued now would end the
             // connection, as the library can no longer tell where the next request starts.
             return true;
         }
         if (*uploadSize > 0) {
-            if (exchange->body.size() + *uploadSize > bodyLimit(connection))
-                return server.answer(connection, *exchange, refusal(413));
-            exchange->body.append(uploadData, *uploadSize);
+            takeBody(connection, *exchange, std::string_view(uploadData, *uploadSize));
             *uploadSize = 0;
             return true;
         }
-        return server.answer(connection, *exchange, answerOrFailure(server, connection, method, *exchange));
+        // The whole request is in: from here it is the server's time, not the client's.
+        server.deadlines_.received(socketOf(connection));
+        return server.answer(connection, *exchange,
+                             exchange->bodyTooLarge ? refusal(413)
+                                                    : answerOrFailure(server, connection, method, *exchange));
+    }
+
+    // A chunked body gives no length ahead: one that grows too long is dropped as it comes and refused
+    // at its end (the library reads a body to its end before it answers; the request deadline bounds it).
+    static void takeBody(MHD_Connection* connection, Exchange& exchange, std::string_view piece) {
+        if (exchange.bodyTooLarge)
+            return;
+        if (exchange.body.size() + piece.size() > bodyLimit(connection)) {
+            exchange.bodyTooLarge = true;
+            exchange.body = std::string();
+            return;
+        }
+        exchange.body.append(piece);
     }
 
     static PageResponse answerOrFailure(LanServer& server, MHD_Connection* connection, const char* method,
@@ -412,7 +484,6 @@ PageResponse LanServer::respond(MHD_Connection* connection, std::string_view met
 
 bool LanServer::answer(MHD_Connection* connection, Exchange& exchange, const PageResponse& page) {
     exchange.answered = true;
-    deadlines_.received(socketOf(connection));
     // A long page goes gzipped to a browser that takes it: a whole menu shrinks about tenfold on the Wi-Fi.
     // Pictures are compressed already.
     const bool gzip = page.contentType.isEmpty() && page.body.size() >= kGzipFrom &&

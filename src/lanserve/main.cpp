@@ -1,6 +1,7 @@
 // Lanserve: the LAN ordering server. Usage: Lanserve [data folder] [--port N] [--listen ADDRESS]
-// [--threads N] [--static-copy FILE]. The port and address can also come from LANSERVE_PORT and
-// LANSERVE_LISTEN. It serves the pages of the data folder's phone/ folder over the database beside them.
+// [--threads N] [--help]; tests and benchmarks also give [--static-copy FILE]. The port and address can
+// also come from LANSERVE_PORT and LANSERVE_LISTEN. It serves the pages of the data folder's phone/
+// folder over the database beside them.
 
 #include "lanserve/LanServer.h"
 #include "store/Claims.h"
@@ -70,9 +71,19 @@ private:
     bool busy_ = false;
 };
 
+constexpr const char* kUsage =
+    "用法：Lanserve [数据文件夹] [--port 端口] [--listen 地址] [--threads 线程数]\n"
+    "为数据文件夹中的数据库提供手机点餐页面（phone/），直到收到 SIGTERM、SIGINT 或 SIGHUP。\n"
+    "  数据文件夹          存放 数据库.dat 和 phone/ 的文件夹，默认为当前文件夹\n"
+    "  --port 端口         监听的 TCP 端口，默认 8212，0 表示任选空闲端口（或 LANSERVE_PORT）\n"
+    "  --listen 地址       监听的 IPv4 地址，默认 0.0.0.0 即所有网卡（或 LANSERVE_LISTEN）\n"
+    "  --threads 线程数    事件循环线程数，1 到 256，默认 4\n"
+    "  --help              显示本说明\n";
+
 struct Arguments {
     LanServerOptions options;
     QString error;
+    bool help = false;
 };
 
 Arguments parseArguments(int argc, char** argv) {
@@ -93,6 +104,8 @@ Arguments parseArguments(int argc, char** argv) {
             options.threads = QString::fromLocal8Bit(argv[++i]).toInt();
         else if (arg == QLatin1String("--static-copy") && hasValue)
             options.staticCopy = QFile::decodeName(argv[++i]);
+        else if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
+            parsed.help = true;
         else if (!arg.startsWith(QLatin1String("--")) && options.dataFolder.isEmpty())
             options.dataFolder = QFile::decodeName(argv[i]);
         else
@@ -166,8 +179,13 @@ int main(int argc, char** argv) {
     // their own mappings, returned at once, instead of letting glibc raise it and fragment the heap.
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     const Arguments arguments = parseArguments(argc, argv);
+    if (arguments.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (!arguments.error.isEmpty()) {
         say(arguments.error);
+        std::fputs(kUsage, stderr);
         return 64;
     }
     const LanServerOptions& options = arguments.options;

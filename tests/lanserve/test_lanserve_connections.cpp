@@ -1,6 +1,7 @@
 // Lanserve's connections over real sockets on 127.0.0.x: hostile clients from one address (slow heads,
 // many connections) do not keep another address from being served, a request head must arrive whole in
-// time, a refused request closes its connection, Range is ignored and the bare addresses lead to the pages.
+// time, odd requests get an answer, a refused request closes its connection, Range is ignored and the
+// bare addresses lead to the pages.
 
 #include "LanserveProcess.h"
 
@@ -8,6 +9,7 @@
 #include "store/Database.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTest>
 
 #include <arpa/inet.h>
@@ -120,6 +122,16 @@ QByteArray pageRequest(const QByteArray& target, const QByteArray& cookie, bool 
            (close ? "Connection: close\r\n" : "") + "\r\n";
 }
 
+// A body in chunks of at most 1000 bytes, with the last chunk.
+QByteArray chunked(const QByteArray& body) {
+    QByteArray coded;
+    for (qsizetype at = 0; at < body.size(); at += 1000) {
+        const QByteArray piece = body.mid(at, 1000);
+        coded += QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n";
+    }
+    return coded + "0\r\n\r\n";
+}
+
 } // namespace
 
 class TestLanserveConnections : public QObject {
@@ -130,12 +142,15 @@ private Q_SLOTS:
     void keepAliveServesSeveralRequests();
     void slowClientsDoNotStarveOthers();
     void connectionsPerAddressAreCapped();
+    void manyQueryFieldsAreRead_data();
+    void manyQueryFieldsAreRead();
     void requestHeadHasOneDeadline();
     void refusalClosesConnection_data();
     void refusalClosesConnection();
     void rangeIsIgnored();
     void entryAddressesLeadToTheList_data();
     void entryAddressesLeadToTheList();
+    void helpAndWrongArguments();
 
 private:
     int port() const { return server_->port(); }
@@ -223,6 +238,22 @@ void TestLanserveConnections::connectionsPerAddressAreCapped() {
     QVERIFY(served);
 }
 
+void TestLanserveConnections::manyQueryFieldsAreRead_data() {
+    QTest::addColumn<QByteArray>("query");
+    QByteArray named;
+    for (int i = 0; i < 500; ++i)
+        named += "&f" + QByteArray::number(i) + '=' + QByteArray::number(i);
+    QTest::newRow("500 fields") << named.mid(1);
+    QTest::newRow("3500 bare fields") << QByteArray("a&").repeated(3500);
+}
+
+void TestLanserveConnections::manyQueryFieldsAreRead() {
+    QFETCH(QByteArray, query);
+    const RawReply reply = Get(port(), "/phone/list.asp?" + query, staff_);
+    QCOMPARE(reply.status, 200);
+    QVERIFY(reply.body.contains("选择餐桌"));
+}
+
 void TestLanserveConnections::requestHeadHasOneDeadline() {
     // A header line every 3 s keeps a per-read timeout happy forever; the whole head still has 10 s.
     Client trickler(port(), "127.0.0.5");
@@ -253,10 +284,22 @@ void TestLanserveConnections::refusalClosesConnection_data() {
                               << 400 << true;
     QTest::newRow("404") << "GET /phone/nothing.asp " + head + "\r\n" << 404 << true;
     const QByteArray form = "t=0&remark=" + QByteArray(9000, 'x');
-    QTest::newRow("413") << "POST /phone/save.asp " + head +
-                                "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
-                                QByteArray::number(form.size()) + "\r\n\r\n" + form
+    const QByteArray formHead =
+        "POST /phone/save.asp " + head + "Content-Type: application/x-www-form-urlencoded\r\n";
+    QTest::newRow("413") << formHead + "Content-Length: " + QByteArray::number(form.size()) + "\r\n\r\n" +
+                                form
                          << 413 << true;
+    QTest::newRow("413 chunked") << formHead + "Transfer-Encoding: chunked\r\n\r\n" + chunked(form) << 413
+                                 << true;
+    const QByteArray shortBody = chunked("t=0");
+    QTest::newRow("400 chunked not last")
+        << formHead + "Transfer-Encoding: chunked, identity\r\n\r\n" + shortBody << 400 << true;
+    QTest::newRow("400 unknown coding alone")
+        << formHead + "Transfer-Encoding: gzip\r\n\r\n" + shortBody << 400 << true;
+    QTest::newRow("501 unknown coding")
+        << formHead + "Transfer-Encoding: gzip, chunked\r\n\r\n" + shortBody << 501 << true;
+    QTest::newRow("400 length and coding")
+        << formHead + "Transfer-Encoding: chunked\r\nContent-Length: 3\r\n\r\n" + shortBody << 400 << true;
     QTest::newRow("414") << "GET /phone/menu.asp?s=" + QByteArray(10000, 'x') + ' ' + head + "\r\n"
                          << 414 << true;
 }
@@ -277,6 +320,7 @@ void TestLanserveConnections::refusalClosesConnection() {
         QVERIFY(client.send(sent + pageRequest("/phone/list.asp", staff_)));
         const RawReply reply = client.readAnswer();
         QCOMPARE(reply.status, status);
+        QVERIFY(!HeaderValue(reply, "Content-Length").isEmpty());
         if (pageAnswer)
             QVERIFY(reply.body.contains("id=\"message\""));
         QVERIFY2(client.closedWithin(2s), "the connection stayed open");
@@ -310,6 +354,23 @@ void TestLanserveConnections::entryAddressesLeadToTheList() {
     const RawReply page = Get(port(), HeaderValue(reply, "Location").toLatin1());
     QVERIFY(page.body.contains("二维码"));
     QVERIFY(page.body.contains("name=\"password\""));
+}
+
+void TestLanserveConnections::helpAndWrongArguments() {
+    QProcess help;
+    help.start(LanserveProcess::programPath(), {QStringLiteral("--help")});
+    QVERIFY(help.waitForFinished(5000));
+    QCOMPARE(help.exitCode(), 0);
+    const QString usage = QString::fromUtf8(help.readAllStandardOutput());
+    QVERIFY2(usage.startsWith(QStringLiteral("用法：Lanserve")) && usage.contains(QStringLiteral("--port")),
+             qPrintable(usage));
+
+    QProcess wrong;
+    wrong.start(LanserveProcess::programPath(), {QStringLiteral("--nonsense")});
+    QVERIFY(wrong.waitForFinished(5000));
+    QCOMPARE(wrong.exitCode(), 64);
+    QVERIFY(
+        QString::fromUtf8(wrong.readAllStandardError()).contains(QStringLiteral("不认识的参数 --nonsense")));
 }
 
 QTEST_GUILESS_MAIN(TestLanserveConnections)

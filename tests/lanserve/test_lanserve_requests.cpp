@@ -1,5 +1,5 @@
-// How Lanserve reads what a client sends before any page sees it: which paths name a page, form fields
-// and cookies from raw bytes, and the deadline by which a request must have arrived.
+// How Lanserve reads what a client sends before any page sees it: which paths name a page, form fields,
+// cookies and body framing from raw bytes, and the deadline by which a request must have arrived.
 
 #include "lanserve/HttpText.h"
 #include "lanserve/RequestDeadlines.h"
@@ -24,6 +24,8 @@ private Q_SLOTS:
     void formFieldsFromRawText();
     void sessionCookie_data();
     void sessionCookie();
+    void transferCodings_data();
+    void transferCodings();
     void gzipOnlyWhereTheBrowserTakesIt();
     void deadlineCutsOnlyWaitingConnections();
     void deadlineStartsAgainAfterEachAnswer();
@@ -105,6 +107,24 @@ void TestLanserveRequests::sessionCookie() {
     QFETCH(QString, value);
     const std::optional<std::string> found = HttpText::CookieValue(header.toStdString(), "cjstaff");
     QCOMPARE(found ? QString::fromStdString(*found) : QStringLiteral("-"), value);
+}
+
+void TestLanserveRequests::transferCodings_data() {
+    QTest::addColumn<QByteArray>("codings");
+    QTest::addColumn<int>("refusal"); // 0: the body is read
+    QTest::newRow("chunked") << QByteArray("chunked") << 0;
+    QTest::newRow("any case, blanks, empty items") << QByteArray(" , Chunked\t") << 0;
+    QTest::newRow("chunked not last") << QByteArray("chunked, identity") << 400;
+    QTest::newRow("no chunked") << QByteArray("gzip") << 400;
+    QTest::newRow("chunked twice") << QByteArray("chunked,chunked") << 400;
+    QTest::newRow("empty") << QByteArray("") << 400;
+    QTest::newRow("unknown coding first") << QByteArray("gzip, chunked") << 501;
+}
+
+void TestLanserveRequests::transferCodings() {
+    QFETCH(QByteArray, codings);
+    QFETCH(int, refusal);
+    QCOMPARE(HttpText::TransferCodingRefusal(codings.toStdString()).value_or(0), refusal);
 }
 
 namespace {

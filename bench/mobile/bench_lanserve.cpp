@@ -5,6 +5,9 @@
 // address of their own trickle request heads. Every answer is checked (status, and a part of the body or
 // the redirect that only the right page has): a run with a wrong answer prints no figures. wrk's
 // connections come from addresses of their own (spread_sources), as 50 phones would.
+// Last, what one phone gets while crowds of slow connections from many addresses are held: it opens a new
+// connection for each request, as a phone opening a page does (wrk's connections, opened before the crowd
+// came, would never meet it), and the figure is the time from connecting to the whole answer.
 // Usage: bench_lanserve [seconds per run (default 8, at most 30)] [--server PATH]   (needs wrk)
 
 #include "desk/OrderDesk.h"
@@ -28,6 +31,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
@@ -35,6 +39,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -48,6 +53,10 @@ using Counter = OrderDesk;
 constexpr int kConnections = 50;
 constexpr int kSlowConnections = 80;
 constexpr const char* kSlowAddress = "127.0.0.2";
+// Crowds of slow connections held while one phone is timed: connections, addresses they come from.
+constexpr std::pair<int, int> kCrowds[] = {{0, 0}, {800, 50}, {2000, 200}};
+// The phone waits this long for an answer before it counts the request as lost.
+constexpr auto kPhoneTimeout = 10s;
 constexpr auto kSlowLineInterval = 3s;
 constexpr const char* kListTitle = "选择餐桌";
 constexpr std::string_view kSlowHeadStart = "GET /phone/list.asp HTTP/1.1\r\nHost: 127.0.0.1\r\n";
@@ -79,9 +88,13 @@ int runWriter(const QString& folder, int seconds) {
     return failures == 0 ? 0 : 1;
 }
 
-// A socket connected to 127.0.0.1:port from `source`; -1 when that fails.
-int connectFrom(const char* source, int port) {
+// A socket connected to 127.0.0.1:port from `source`; -1 when that fails or takes longer than
+// `connectTimeout` (the server's queue of connections to accept is full).
+int connectFrom(const char* source, int port, std::chrono::milliseconds connectTimeout = 10s) {
     const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const timeval timeout{static_cast<time_t>(connectTimeout.count() / 1000),
+                          static_cast<suseconds_t>(connectTimeout.count() % 1000 * 1000)};
+    setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     inet_pton(AF_INET, source, &local.sin_addr);
@@ -111,17 +124,18 @@ struct Reply {
     }
 };
 
-// One request on a connection of its own ("Connection: close"); the reply read to its end (at most 10 s).
-Reply exchange(int port, const QByteArray& request) {
+// One request on a connection of its own ("Connection: close"); the reply read to its end (at most
+// `timeout`, connecting included).
+Reply exchange(int port, const QByteArray& request, std::chrono::milliseconds timeout = 10s) {
     Reply reply;
-    const int socket = connectFrom("127.0.0.1", port);
+    QElapsedTimer clock;
+    clock.start();
+    const int socket = connectFrom("127.0.0.1", port, timeout);
     if (socket < 0)
         return reply;
     ::send(socket, request.constData(), static_cast<size_t>(request.size()), MSG_NOSIGNAL);
     QByteArray data;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 10000) {
+    while (clock.elapsed() < timeout.count()) {
         pollfd ready{socket, POLLIN, 0};
         if (::poll(&ready, 1, 1000) <= 0)
             continue;
@@ -174,11 +188,19 @@ void fillTables(Database& db) {
     }
 }
 
-// 80 connections from one address that each send the start of a request head and then a header line
+// The address of the i-th address of a crowd: 127.0.2.1 on.
+QByteArray crowdAddress(int i) {
+    return "127.0." + QByteArray::number(2 + i / 250) + '.' + QByteArray::number(1 + i % 250);
+}
+
+// Connections spread over addresses that each send the start of a request head and then a header line
 // every 3 s, reconnecting whenever the server closes one, until stopped.
 class SlowClients {
 public:
-    SlowClients(int port) {
+    // `count` connections from kSlowAddress, or spread over `addresses` crowd addresses.
+    SlowClients(int port, int count, int addresses = 0) {
+        for (int i = 0; i < count; ++i)
+            sources_.push_back(addresses > 0 ? crowdAddress(i % addresses) : QByteArray(kSlowAddress));
         worker_ = std::jthread([this, port](const std::stop_token& stop) { trickle(port, stop); });
     }
     long connects() const { return connects_; }
@@ -186,13 +208,15 @@ public:
 
 private:
     void trickle(int port, const std::stop_token& stop) {
-        std::vector<int> sockets(kSlowConnections, -1);
+        std::vector<int> sockets(sources_.size(), -1);
         auto nextLine = std::chrono::steady_clock::now() + kSlowLineInterval;
         while (!stop.stop_requested()) {
-            for (int& socket : sockets) {
+            for (std::size_t i = 0; i < sockets.size() && !stop.stop_requested(); ++i) {
+                int& socket = sockets[i];
                 if (socket >= 0)
                     continue;
-                socket = connectFrom(kSlowAddress, port);
+                // A full queue at the server holds a connect back; the crowd tries again next round.
+                socket = connectFrom(sources_[i].constData(), port, 100ms);
                 ++connects_;
                 if (socket >= 0)
                     ::send(socket, kSlowHeadStart.data(), kSlowHeadStart.size(), MSG_NOSIGNAL);
@@ -221,10 +245,46 @@ private:
                 ::close(socket);
     }
 
+    std::vector<QByteArray> sources_;
     std::atomic<long> connects_{0};
     std::atomic<long> closed_{0};
     std::jthread worker_;
 };
+
+struct PhoneFigures {
+    std::vector<double> millis; // of every answer
+    long wrong = 0;             // answers that were not the page, or none within kPhoneTimeout
+    double percentile(double p) const {
+        std::vector<double> sorted = millis;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted.empty()
+                   ? 0
+                   : sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(p / 100 * sorted.size()))];
+    }
+};
+
+// One phone asking for the signed-in list again and again for `seconds`, each time on a new connection,
+// a few milliseconds apart.
+PhoneFigures timePhone(int port, const QByteArray& staff, int seconds) {
+    const QByteArray request =
+        "GET /phone/list.asp HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nCookie: " + staff +
+        "\r\n\r\n";
+    PhoneFigures figures;
+    QElapsedTimer run;
+    run.start();
+    while (run.elapsed() < seconds * 1000LL) {
+        QElapsedTimer clock;
+        clock.start();
+        const Reply reply = exchange(port, request, kPhoneTimeout);
+        const double elapsed = clock.nsecsElapsed() / 1e6;
+        if (reply.status == 200 && reply.body.contains(kListTitle))
+            figures.millis.push_back(elapsed);
+        else
+            ++figures.wrong;
+        std::this_thread::sleep_for(10ms);
+    }
+    return figures;
+}
 
 struct Phase {
     QString name;
@@ -398,10 +458,55 @@ QString millis(double ms) {
     return QStringLiteral("%1 ms").arg(ms, 0, 'f', ms < 10 ? 2 : 1);
 }
 
+// The crowds hold a few thousand sockets.
+void allowManyFiles() {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+}
+
+// The phone's figures while each crowd is held; false when any answer was not the list page.
+bool timePhoneInCrowds(int port, const QByteArray& staff, int seconds) {
+    std::printf("\n%-28s %8s %10s %10s %10s  %s\n", "one phone, new connections", "answers", "p50", "p99",
+                "max", "notes");
+    bool allRight = true;
+    for (const auto& [count, addresses] : kCrowds) {
+        const QString name = count == 0 ? QStringLiteral("no crowd")
+                                        : QStringLiteral("%1 slow from %2 addrs").arg(count).arg(addresses);
+        std::unique_ptr<SlowClients> crowd;
+        if (count > 0) {
+            crowd = std::make_unique<SlowClients>(port, count, addresses);
+            QThread::msleep(2000); // the crowd gathers
+        }
+        const PhoneFigures phone = timePhone(port, staff, seconds);
+        const QString notes = crowd ? QStringLiteral("crowd: %1 connects, %2 closed by the server")
+                                          .arg(crowd->connects())
+                                          .arg(crowd->closedByServer())
+                                    : QString();
+        crowd.reset();
+        if (phone.wrong > 0 || phone.millis.empty()) {
+            allRight = false;
+            std::printf("%-28s no figures: %ld of %zu requests got no list page within %lld s\n",
+                        qPrintable(name), phone.wrong,
+                        phone.millis.size() + static_cast<std::size_t>(phone.wrong),
+                        static_cast<long long>(std::chrono::seconds(kPhoneTimeout).count()));
+            continue;
+        }
+        std::printf("%-28s %8zu %10s %10s %10s  %s\n", qPrintable(name), phone.millis.size(),
+                    qPrintable(millis(phone.percentile(50))), qPrintable(millis(phone.percentile(99))),
+                    qPrintable(millis(phone.percentile(100))), qPrintable(notes));
+        std::fflush(stdout);
+    }
+    return allRight;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    allowManyFiles();
     const QStringList args = app.arguments();
     if (args.size() >= 4 && args.at(1) == QLatin1String("--writer"))
         return runWriter(args.at(2), args.at(3).toInt());
@@ -493,7 +598,7 @@ int main(int argc, char** argv) {
                          {QStringLiteral("--writer"), folder, QString::number(seconds + 1)});
         std::unique_ptr<SlowClients> attack;
         if (phase.underAttack) {
-            attack = std::make_unique<SlowClients>(port);
+            attack = std::make_unique<SlowClients>(port, kSlowConnections);
             QThread::msleep(1000);
         }
         const Figures figures = runWrk(base, phase, seconds, home.path() + QStringLiteral("/phase.lua"));
@@ -530,6 +635,7 @@ int main(int argc, char** argv) {
                     qPrintable(notes));
         std::fflush(stdout);
     }
+    allRight = timePhoneInCrowds(port, staff, seconds) && allRight;
     stopServer(server);
     return allRight ? 0 : 1;
 }

@@ -149,6 +149,17 @@ void leaveQueryToThePages(const char* uri) {
         query[1] = '\0';
 }
 
+// The library splits its connection limit among the event-loop threads, and a thread whose share is full
+// takes no more. Connections make room for new ones from three quarters of the limit on, so that shares
+// filled unevenly still leave a thread that takes the next.
+RequestDeadlines::Limits deadlineLimits(unsigned maxConnections) {
+    const std::size_t room = std::max(1u, maxConnections * 3 / 4);
+    return {.wait = LanServer::kRequestDeadline,
+            .crowdedWait = LanServer::kCrowdedRequestDeadline,
+            .crowdedFrom = room / 2,
+            .room = room};
+}
+
 // A browser names the page a form was sent from in Origin. A change must come from these pages, so that
 // another web site open on a phone cannot post orders or deletions to the restaurant's server.
 bool fromOwnPage(MHD_Connection* connection) {
@@ -336,7 +347,7 @@ struct LanServer::Callbacks {
 
 LanServer::LanServer(Database& db, LanServerOptions options)
     : options_(std::move(options)), pages_(db, dbMutex_, options_.dataFolder + QStringLiteral("/phone")),
-      deadlines_(kRequestDeadline) {
+      deadlines_(deadlineLimits(options_.maxConnections)) {
     if (!options_.staticCopy.isEmpty()) {
         QFile file(options_.staticCopy);
         if (file.open(QIODevice::ReadOnly))
@@ -385,11 +396,12 @@ bool LanServer::run() {
     MHD_Daemon* daemon = MHD_start_daemon(
         MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ITC, 0, nullptr, nullptr,
         &Callbacks::request, this, MHD_OPTION_LISTEN_SOCKET, listenSocket_, MHD_OPTION_THREAD_POOL_SIZE,
-        static_cast<unsigned>(std::max(1, options_.threads)), MHD_OPTION_CONNECTION_LIMIT, kMaxConnections,
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, kConnectionsPerAddress, MHD_OPTION_CONNECTION_TIMEOUT,
-        kIdleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, MHD_OPTION_URI_LOG_CALLBACK,
-        &Callbacks::requestLine, this, MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::completed, this,
-        MHD_OPTION_NOTIFY_CONNECTION, &Callbacks::connection, this, MHD_OPTION_END);
+        static_cast<unsigned>(std::max(1, options_.threads)), MHD_OPTION_CONNECTION_LIMIT,
+        options_.maxConnections, MHD_OPTION_PER_IP_CONNECTION_LIMIT, kConnectionsPerAddress,
+        MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory,
+        MHD_OPTION_URI_LOG_CALLBACK, &Callbacks::requestLine, this, MHD_OPTION_NOTIFY_COMPLETED,
+        &Callbacks::completed, this, MHD_OPTION_NOTIFY_CONNECTION, &Callbacks::connection, this,
+        MHD_OPTION_END);
     if (!daemon)
         return false;
     // The daemon owns the listening socket now; it comes back when the daemon stops listening.

@@ -28,6 +28,8 @@ struct LanServerOptions {
     // Event-loop threads. Each serves many connections and holds none while it waits for a request, so a
     // few are enough; requests share one database lock anyway.
     int threads = 4;
+    // Open connections in all. Tests and benchmarks set fewer, to reach the limit with a few dozen.
+    unsigned maxConnections = 600;
     // Test and benchmark only: a file served unchanged at /bench/static.html, to compare a page that needs
     // no database work with the real pages on the same server.
     QString staticCopy;
@@ -37,10 +39,11 @@ struct LanServerOptions {
 // (read from the database), nothing else. No file is ever served from the data folder by path, so the
 // database, backups and logs beside the pages cannot be fetched.
 //
-// An event loop serves the connections, so an idle or slow connection holds no thread. What a few hostile
+// An event loop serves the connections, so an idle or slow connection holds no thread. What hostile
 // clients on the Wi-Fi can take is bounded: connections per address, connections in all, the time a
 // request may take to arrive (from when the connection is ready for it), and every refusal closes its
-// connection.
+// connection. However many addresses they come from, connections that hold back their request never
+// keep out one that sends it: near the limit the one waiting longest makes room (RequestDeadlines).
 class LanServer {
 public:
     LanServer(Database& db, LanServerOptions options);
@@ -72,11 +75,12 @@ public:
     static constexpr size_t kMaxTarget = 8 * 1024;
     // Connections waiting to be accepted.
     static constexpr int kBacklog = 1024;
-    // Open connections from one address (a browser opens up to six), and in all.
+    // Open connections from one address (a browser opens up to six).
     static constexpr unsigned kConnectionsPerAddress = 16;
-    static constexpr unsigned kMaxConnections = 600;
-    // Time for a whole request to arrive, from when the connection is ready for it.
+    // Time for a whole request to arrive, from when the connection is ready for it; shorter while more
+    // than half the connections the server keeps are open.
     static constexpr std::chrono::seconds kRequestDeadline{10};
+    static constexpr std::chrono::seconds kCrowdedRequestDeadline{2};
     // An idle connection (also a keep-alive one between requests) is closed after this many seconds.
     static constexpr unsigned kIdleSeconds = 5;
     // Requests in flight at stop() get this long to be answered.

@@ -1,7 +1,7 @@
 // Lanserve: the LAN ordering server. Usage: Lanserve [data folder] [--port N] [--listen ADDRESS]
-// [--threads N] [--help]; tests and benchmarks also give [--static-copy FILE]. The port and address can
-// also come from LANSERVE_PORT and LANSERVE_LISTEN. It serves the pages of the data folder's phone/
-// folder over the database beside them.
+// [--threads N] [--help]; tests and benchmarks also give [--static-copy FILE] [--max-connections N]. The
+// port and address can also come from LANSERVE_PORT and LANSERVE_LISTEN. It serves the pages of the data
+// folder's phone/ folder over the database beside them.
 
 #include "lanserve/LanServer.h"
 #include "store/Claims.h"
@@ -104,6 +104,8 @@ Arguments parseArguments(int argc, char** argv) {
             options.threads = QString::fromLocal8Bit(argv[++i]).toInt();
         else if (arg == QLatin1String("--static-copy") && hasValue)
             options.staticCopy = QFile::decodeName(argv[++i]);
+        else if (arg == QLatin1String("--max-connections") && hasValue)
+            options.maxConnections = QString::fromLocal8Bit(argv[++i]).toUInt();
         else if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
             parsed.help = true;
         else if (!arg.startsWith(QLatin1String("--")) && options.dataFolder.isEmpty())
@@ -118,6 +120,8 @@ Arguments parseArguments(int argc, char** argv) {
         parsed.error = QStringLiteral("端口号不对");
     if (options.threads < 1 || options.threads > 256)
         parsed.error = QStringLiteral("线程数应在 1 到 256 之间");
+    if (options.maxConnections < 1 || options.maxConnections > 10000)
+        parsed.error = QStringLiteral("连接数应在 1 到 10000 之间");
     return parsed;
 }
 

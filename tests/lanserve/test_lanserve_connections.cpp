@@ -1,7 +1,7 @@
-// Lanserve's connections over real sockets on 127.0.0.x: hostile clients from one address (slow heads,
-// many connections) do not keep another address from being served, a request head must arrive whole in
-// time, odd requests get an answer, a refused request closes its connection, Range is ignored and the
-// bare addresses lead to the pages.
+// Lanserve's connections over real sockets on 127.0.0.x: hostile clients (slow heads, many connections,
+// from one address or many) do not keep another address from being served, a request head must arrive
+// whole in time, odd requests get an answer, a refused request closes its connection, Range is ignored
+// and the bare addresses lead to the pages.
 
 #include "LanserveProcess.h"
 
@@ -94,6 +94,12 @@ public:
         return reply;
     }
 
+    // False once the server has closed the connection (whatever it sent is dropped).
+    bool open() {
+        read(std::chrono::milliseconds(0));
+        return connected_ && !closed_;
+    }
+
     // True when the server closes the connection within `wait` (whatever it sends first is dropped).
     bool closedWithin(std::chrono::milliseconds wait) {
         QElapsedTimer clock;
@@ -142,6 +148,7 @@ private Q_SLOTS:
     void keepAliveServesSeveralRequests();
     void slowClientsDoNotStarveOthers();
     void connectionsPerAddressAreCapped();
+    void crowdsFromManyAddressesMakeRoom();
     void manyQueryFieldsAreRead_data();
     void manyQueryFieldsAreRead();
     void requestHeadHasOneDeadline();
@@ -236,6 +243,31 @@ void TestLanserveConnections::connectionsPerAddressAreCapped() {
             QTest::qWait(100);
     }
     QVERIFY(served);
+}
+
+void TestLanserveConnections::crowdsFromManyAddressesMakeRoom() {
+    // A server that takes 40 connections in all; 12 addresses hold 6 each that never finish their request
+    // head, and replace every one the server closes. A phone from another address is still answered.
+    const QString folder = home_->path(QStringLiteral("crowded"));
+    const std::unique_ptr<Database> db = PrepareDataFolder(folder);
+    LanserveProcess server(folder, {QStringLiteral("--max-connections"), QStringLiteral("40")});
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    const QByteArray staff = SignIn(server.port());
+    QVERIFY(!staff.isEmpty());
+    std::vector<std::unique_ptr<Client>> crowd(72);
+    for (int round = 0; round < 5; ++round) {
+        for (std::size_t i = 0; i < crowd.size(); ++i) {
+            if (crowd[i] && crowd[i]->open())
+                continue;
+            const QByteArray address = "127.0.0." + QByteArray::number(10 + i % 12);
+            crowd[i] = std::make_unique<Client>(server.port(), address.constData());
+            crowd[i]->send("GET /phone/list.asp HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+        }
+        Client phone(server.port(), "127.0.0.99");
+        QVERIFY(phone.send(pageRequest("/phone/list.asp", staff, true)));
+        // Well within the 10 s a head may take: the phone did not wait for the crowd to time out.
+        QCOMPARE(phone.readAnswer(5s).status, 200);
+    }
 }
 
 void TestLanserveConnections::manyQueryFieldsAreRead_data() {

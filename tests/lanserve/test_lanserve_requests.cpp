@@ -1,5 +1,6 @@
 // How Lanserve reads what a client sends before any page sees it: which paths name a page, form fields,
-// cookies and body framing from raw bytes, and the deadline by which a request must have arrived.
+// cookies and body framing from raw bytes, and the deadline by which a request must have arrived (and
+// which connection makes room when too many are open).
 
 #include "lanserve/HttpText.h"
 #include "lanserve/RequestDeadlines.h"
@@ -29,6 +30,8 @@ private Q_SLOTS:
     void gzipOnlyWhereTheBrowserTakesIt();
     void deadlineCutsOnlyWaitingConnections();
     void deadlineStartsAgainAfterEachAnswer();
+    void longestWaitingMakesRoom();
+    void crowdedServerWaitsLess();
     void sweepingThreadCutsOverdueConnections();
 };
 
@@ -131,9 +134,12 @@ namespace {
 
 // A clock the test moves by hand, and the sockets the deadlines cut off.
 struct FakeTime {
+    explicit FakeTime(RequestDeadlines::Limits limits = {10s})
+        : deadlines(
+              limits, [this] { return now; }, [this](int socket) { cut.push_back(socket); }) {}
     std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
     std::vector<int> cut;
-    RequestDeadlines deadlines{10s, [this] { return now; }, [this](int socket) { cut.push_back(socket); }};
+    RequestDeadlines deadlines;
 };
 
 } // namespace
@@ -197,10 +203,48 @@ void TestLanserveRequests::deadlineStartsAgainAfterEachAnswer() {
     QCOMPARE(time.cut, std::vector<int>{7});
 }
 
+void TestLanserveRequests::longestWaitingMakesRoom() {
+    FakeTime time({.wait = 10s, .room = 3});
+    time.deadlines.opened(1); // a head that never ends
+    time.now += 1s;
+    time.deadlines.opened(2);
+    time.deadlines.received(2); // a request being worked on is never cut to make room
+    time.now += 1s;
+    time.deadlines.opened(3);
+    QVERIFY(time.cut.empty());
+    time.now += 1s;
+    time.deadlines.opened(4);
+    QCOMPARE(time.cut, std::vector<int>{1});
+    time.deadlines.closed(1); // cut and then closed: it left the count once
+    time.now += 1s;
+    time.deadlines.opened(5);
+    QCOMPARE(time.cut, (std::vector<int>{1, 3}));
+    // The library reuses a closed socket's number at once.
+    time.deadlines.closed(3);
+    time.deadlines.opened(3);
+    QCOMPARE(time.cut, (std::vector<int>{1, 3, 4}));
+    QCOMPARE(time.deadlines.sweep(), 0);
+}
+
+void TestLanserveRequests::crowdedServerWaitsLess() {
+    FakeTime time({.wait = 10s, .crowdedWait = 2s, .crowdedFrom = 2});
+    time.deadlines.opened(1);
+    time.deadlines.opened(2);
+    time.now += 3s;
+    QCOMPARE(time.deadlines.sweep(), 0);
+    time.deadlines.opened(3); // now crowded: those that waited 3 s have waited too long
+    QCOMPARE(time.deadlines.sweep(), 2);
+    QCOMPARE(time.cut, (std::vector<int>{1, 2}));
+    time.now += 3s; // alone again, the third has the full time
+    QCOMPARE(time.deadlines.sweep(), 0);
+    time.now += 7s;
+    QCOMPARE(time.deadlines.sweep(), 1);
+}
+
 void TestLanserveRequests::sweepingThreadCutsOverdueConnections() {
     std::atomic<int> cutSocket{-1};
     {
-        RequestDeadlines deadlines(50ms, &std::chrono::steady_clock::now,
+        RequestDeadlines deadlines({50ms}, &std::chrono::steady_clock::now,
                                    [&](int socket) { cutSocket = socket; });
         deadlines.startSweeping(10ms);
         deadlines.opened(9);

@@ -290,13 +290,15 @@ void TestLanserve::hostileFields_data() {
     const QList<QPair<const char*, QString>> values{{"quote", QStringLiteral("O'Brien \"x\"")},
                                                     {"script", QString::fromLatin1(kScript)},
                                                     {"2000 letters", QString(2000, QLatin1Char('x'))},
-                                                    {"2000 Chinese", QString(2000, QChar(0x957F))}};
+                                                    {"2000 Chinese", QString(2000, QChar(0x957F))},
+                                                    {"nul", QStringLiteral("a") + QChar(u'\0') + u'b'}};
     const QStringList storing{"save.name", "save.phone", "save.remark", "modify.remark", "menu.search"};
     const QStringList fields{"save.name",   "save.phone",  "save.remark",  "modify.remark", "modify.qty",
                              "menu.search", "savemenu.tn", "savemenu.key", "savemenu.qty"};
     for (const QString& field : fields) {
         for (const auto& [label, value] : values) {
-            const bool accepted = storing.contains(field) && value.size() < 100;
+            const bool accepted =
+                storing.contains(field) && value.size() < 100 && !value.contains(QChar(u'\0'));
             QTest::addRow("%s %s", qPrintable(field), label) << field << value << accepted;
         }
     }

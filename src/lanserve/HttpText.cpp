@@ -1,5 +1,7 @@
 #include "lanserve/HttpText.h"
 
+#include <QStringDecoder>
+
 #include <zlib.h>
 
 #include <cctype>
@@ -18,8 +20,12 @@ int hexValue(char c) {
     return -1;
 }
 
-QString utf8(const std::string& bytes) {
-    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+// The text of UTF-8 bytes; `readable` turns false when they are not UTF-8.
+QString utf8(const std::string& bytes, bool& readable) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    readable = readable && !decoder.hasError();
+    return text;
 }
 
 std::string_view trimmedLeft(std::string_view text) {
@@ -63,7 +69,8 @@ std::string DecodeFormText(std::string_view text) {
     return decoded;
 }
 
-void AddFormFields(std::string_view text, QMultiHash<QString, QString>& fields) {
+QStringList AddFormFields(std::string_view text, QMultiHash<QString, QString>& fields) {
+    QStringList unreadable;
     while (!text.empty()) {
         const size_t end = text.find('&');
         const std::string_view pair = text.substr(0, end);
@@ -74,8 +81,13 @@ void AddFormFields(std::string_view text, QMultiHash<QString, QString>& fields) 
             continue;
         const std::string_view value =
             equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1);
-        fields.insert(utf8(DecodeFormText(key)), utf8(DecodeFormText(value)));
+        bool readable = true;
+        const QString name = utf8(DecodeFormText(key), readable);
+        fields.insert(name, utf8(DecodeFormText(value), readable));
+        if (!readable)
+            unreadable.append(name);
     }
+    return unreadable;
 }
 
 Target SplitTarget(std::string_view target) {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QMultiHash>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <string>
@@ -16,8 +17,9 @@ namespace HttpText {
 // "%41+b" -> "A b": percent escapes and '+' as space; a malformed escape stays as it is.
 std::string DecodeFormText(std::string_view text);
 
-// Adds the fields of "a=1&b=2" (query text or a form body) to `fields`, decoded as UTF-8.
-void AddFormFields(std::string_view text, QMultiHash<QString, QString>& fields);
+// Adds the fields of "a=1&b=2" (query text or a form body) to `fields`, decoded as UTF-8. Returns the names
+// of the fields whose bytes are not UTF-8 (their text in `fields` holds replacement characters).
+QStringList AddFormFields(std::string_view text, QMultiHash<QString, QString>& fields);
 
 // The request target split at '?': the path as sent and the query text without the '?'. A target in
 // absolute form ("http://host/path") gives the path after the host.

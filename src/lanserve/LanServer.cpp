@@ -488,9 +488,9 @@ PageResponse LanServer::respond(MHD_Connection* connection, std::string_view met
     request.post = post;
     request.peer = peerAddress(connection);
     request.staffSession = staffSession(connection);
-    HttpText::AddFormFields(target.query, request.params);
+    request.unreadableFields = HttpText::AddFormFields(target.query, request.params);
     if (post && isFormBody(connection))
-        HttpText::AddFormFields(exchange.body, request.params);
+        request.unreadableFields += HttpText::AddFormFields(exchange.body, request.params);
     return pages_.handle(request);
 }
 

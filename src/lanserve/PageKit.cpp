@@ -158,6 +158,37 @@ void CheckFits(const std::function<void()>& check, const QString& back) {
     }
 }
 
+namespace {
+
+// The field as its form names it for the user.
+QString fieldLabel(const QString& name) {
+    static const QHash<QString, QString> labels{{QStringLiteral("remark"), QStringLiteral("备注")},
+                                                {QStringLiteral("name"), QStringLiteral("姓名")},
+                                                {QStringLiteral("phone"), QStringLiteral("电话")},
+                                                {QStringLiteral("qty"), QStringLiteral("数量")},
+                                                {QStringLiteral("s"), QStringLiteral("查询")},
+                                                {QStringLiteral("password"), QStringLiteral("密码")},
+                                                {QStringLiteral("tn"), QStringLiteral("餐桌名称")}};
+    if (const auto label = labels.constFind(name); label != labels.cend())
+        return *label;
+    // The 下单 sheet's boxes: q<menu key> a dish's quantity, r<menu key> its remark.
+    if (name.size() > 1 && name.front() == u'q')
+        return QStringLiteral("数量");
+    if (name.size() > 1 && name.front() == u'r')
+        return QStringLiteral("菜品备注");
+    return name;
+}
+
+} // namespace
+
+void RequireReadableFields(const PageRequest& request) {
+    if (request.unreadableFields.isEmpty())
+        return;
+    throw PageFault{400, QStringLiteral("“%1”里有无法识别的文字（可能是输入法或浏览器的编码不对），"
+                                        "这次提交没有保存任何内容。请删掉后重新输入。")
+                             .arg(fieldLabel(request.unreadableFields.first()))};
+}
+
 PageData TableData(OrderDesk& desk, int table) {
     PageData data;
     const BillHeader& header = desk.bill.header();

@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QMultiHash>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -30,6 +31,7 @@ struct PageRequest {
     QMultiHash<QString, QString> params; // query and form fields, decoded
     QString peer;                        // remote address, for the log and the sign-in lock
     QString staffSession;                // the staff session cookie, if the browser sent one
+    QStringList unreadableFields;        // fields whose bytes were not UTF-8 (their text above is garbled)
 };
 
 struct PageResponse {
@@ -115,6 +117,9 @@ std::optional<QString> QuantityText(const QString& raw);
 inline const QString kQuantityRule = QStringLiteral("请填写 0.01 到 9999.99 之间、最多两位小数的数字。");
 // A value too long for its column is the phone's mistake: said on a page that leads back to the form.
 void CheckFits(const std::function<void()>& check, const QString& back);
+// Text a phone sent in another encoding (GBK) or broken would be stored as "����": a 400 fault naming the
+// field, before anything is looked up or stored.
+void RequireReadableFields(const PageRequest& request);
 
 // The values every table page shows: the restaurant, the table and its bill's header.
 PageData TableData(OrderDesk& desk, int table);

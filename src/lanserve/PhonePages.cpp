@@ -38,8 +38,10 @@ PageResponse PhonePages::handle(const PageRequest& request) {
         if (!route)
             return MessagePage(404, QStringLiteral("没有这个页面。"));
         if (route->page == PhonePage::List && request.post) {
-            if (request.params.contains(QStringLiteral("password")))
+            if (request.params.contains(QStringLiteral("password"))) {
+                RequireReadableFields(request);
                 return signIn_.signIn(request);
+            }
             if (request.params.contains(QStringLiteral("signout")))
                 return signIn_.signOut(request);
         }
@@ -59,6 +61,10 @@ PageResponse PhonePages::handle(const PageRequest& request) {
     } catch (const BillChangedElsewhere& changed) {
         // The counter settled the bill (or removed the line) while this request was on its way.
         return faultPage({409, changed.text() + QStringLiteral("请返回查看。")}, visitor);
+    } catch (const ValueTooLong& tooLong) {
+        // What the phone sent would not fit the bill's columns (a bill grown too large): the phone's to mend.
+        return faultPage({400, QStringLiteral("这次提交没有保存，账单没有改动：%1").arg(tooLong.text())},
+                         visitor);
     } catch (const StoreError& error) {
         Log::write(QStringLiteral("手机点餐 %1 %2 失败：%3").arg(request.peer, request.page, error.text()));
         return MessagePage(500, QStringLiteral("操作未完成，账单没有改动：%1").arg(error.text()));
@@ -89,6 +95,7 @@ PageResponse PhonePages::faultPage(const PageFault& fault, const PageVisitor& vi
 // Past the access checks: a page whose data has not changed comes from the cache.
 PageResponse PhonePages::dispatch(const PageRoute& route, const PageRequest& request,
                                   const PageVisitor& visitor) {
+    RequireReadableFields(request);
     PageResponse response =
         cache_.answer(route.page, request, visitor, [&] { return render(route, request, visitor); });
     // A kept menu page is shared; its one-time order key must not be.

@@ -466,10 +466,10 @@ void CheckWidths(const QString& table, std::initializer_list<std::pair<const cha
     for (const auto& [column, value] : values) {
         const int width = ColumnWidth(table, QString::fromUtf8(column));
         if (width > 0 && CharacterCount(value) > width)
-            throw StoreError(QStringLiteral("“%1”太长：最多 %2 个字符，现在是 %3 个字符，未保存。")
-                                 .arg(QString::fromUtf8(column))
-                                 .arg(width)
-                                 .arg(CharacterCount(value)));
+            throw ValueTooLong(QStringLiteral("“%1”太长：最多 %2 个字符，现在是 %3 个字符，未保存。")
+                                   .arg(QString::fromUtf8(column))
+                                   .arg(width)
+                                   .arg(CharacterCount(value)));
     }
 }
 

@@ -72,7 +72,7 @@ void RefuseUnfinishedCopy(Database& db);
 // Maximum length in characters of a text column, or 0 for a column without a limit.
 int ColumnWidth(const QString& table, const QString& column);
 
-// Throws StoreError with a message naming the field when a value is longer than its column.
+// Throws ValueTooLong (a StoreError) with a message naming the field when a value is longer than its column.
 // Each pair is (column, value).
 void CheckWidths(const QString& table, std::initializer_list<std::pair<const char*, QString>> values);
 

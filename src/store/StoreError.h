@@ -12,3 +12,10 @@ public:
 private:
     QString text_;
 };
+
+// A value longer than its column (see CheckWidths): nothing was written, and the message names the field.
+// Whoever sent the value can shorten it; nothing is wrong with the database.
+class ValueTooLong : public StoreError {
+public:
+    using StoreError::StoreError;
+};

@@ -25,6 +25,7 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <QThread>
+#include <QUrl>
 #include <future>
 
 namespace {
@@ -56,6 +57,7 @@ private Q_SLOTS:
     void soldOutDishesCannotBeOrdered();
     void dishesAreListedUnderTheirGroups();
     void dishPicturesShowOnTheMenu();
+    void unreadableTextIsRefusedNamingTheField();
 
 private:
     int port() const { return server_->port(); }
@@ -403,6 +405,42 @@ void TestPhoneOrders::dishPicturesShowOnTheMenu() {
     const QByteArray unknown =
         "/phone/dish.jpg?k=" + dishes_.at(3).toLatin1() + "&t=" + token(table).toLatin1();
     QCOMPARE(Get(port(), unknown).status, 404);
+}
+
+// Text in another encoding (GBK "中文") or broken bytes: refused, naming the field, and nothing stored.
+void TestPhoneOrders::unreadableTextIsRefusedNamingTheField() {
+    constexpr int table = 10;
+    QVERIFY(names_.size() > table);
+    QCOMPARE(asStaff("/phone/savemenu.asp",
+                     OrderFields(QString::number(table), names_.at(table), {{dishes_.at(0), "1"}}))
+                 .status,
+             303);
+    const QStringList before = SnapshotOf(*db_);
+    const auto post = [&](const QByteArray& target, const QByteArray& body) {
+        return SendRaw(port(), "POST " + target +
+                                   " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nCookie: " + staff_ +
+                                   "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                                   QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    };
+    const QByteArray header =
+        "t=" + QByteArray::number(table) + "&b=" + slot(table).toLatin1() + "&name=&phone=";
+    const RawReply remark = post("/phone/save.asp", header + "&remark=%D6%D0%CE%C4");
+    QCOMPARE(remark.status, 400);
+    QVERIFY(remark.body.contains(escaped(QStringLiteral("“备注”里有无法识别的文字"))));
+    const RawReply name = post("/phone/save.asp", header + "&remark=ok&name=%FF%FE");
+    QCOMPARE(name.status, 400);
+    QVERIFY(name.body.contains(escaped(QStringLiteral("“姓名”"))));
+    const FormFields order = OrderFields(QString::number(table), names_.at(table), {{dishes_.at(1), "1"}});
+    const RawReply dish =
+        post("/phone/savemenu.asp", FormBody(order) + "&r" + dishes_.at(1).toLatin1() + "=%C0%B1");
+    QCOMPARE(dish.status, 400);
+    QVERIFY(dish.body.contains(escaped(QStringLiteral("“菜品备注”"))));
+    QCOMPARE(SnapshotOf(*db_), before);
+    // Chinese sent as UTF-8 is stored as sent.
+    QCOMPARE(
+        post("/phone/save.asp", header + "&remark=" + QUrl::toPercentEncoding(QStringLiteral("中文"))).status,
+        303);
+    QCOMPARE(BillStore(*db_).header(slot(table))->remark, QStringLiteral("中文"));
 }
 
 QTEST_GUILESS_MAIN(TestPhoneOrders)

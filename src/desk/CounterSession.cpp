@@ -97,6 +97,10 @@ void CounterSession::wakeSpooler() {
         spooler_->wake();
 }
 
+void CounterSession::acknowledgePhoneAlarm() {
+    phoneAlarm_->acknowledge();
+}
+
 BackupResult CounterSession::finish(const BackupProgressHook& progress) {
     server_.stop();
     return BackupDatabase(db_, folders_.backupFolder, QDateTime::currentDateTime(), progress);

@@ -36,6 +36,8 @@ public:
     PrintSpooler* spooler() const { return spooler_.get(); }
     // Jobs were written here: the spooler sends them now instead of at its next look.
     void wakeSpooler();
+    // The cashier has seen the phones' alarm: it comes back only for wrong passwords after this.
+    void acknowledgePhoneAlarm();
     // The program's end: stops the LAN server (it finishes the requests in flight) and writes this hour's
     // backup.
     BackupResult finish(const BackupProgressHook& progress);

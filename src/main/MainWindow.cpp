@@ -367,6 +367,7 @@ void MainWindow::showPhoneAlarm() {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == phoneAlarmLabel_ && event->type() == QEvent::MouseButtonRelease) {
+        session_.acknowledgePhoneAlarm();
         phoneAlarmLabel_->hide();
         return true;
     }

@@ -2,8 +2,9 @@
 
 #include <QFileInfo>
 
-PhoneAlarm::PhoneAlarm(const QString& dataFolder)
-    : path_(dataFolder + QLatin1Char('/') + QLatin1String(kFileName)), seen_(modified()) {}
+PhoneAlarm::PhoneAlarm(const QString& dataFolder, Clock clock)
+    : path_(dataFolder + QLatin1Char('/') + QLatin1String(kFileName)), clock_(std::move(clock)),
+      seen_(modified()) {}
 
 QDateTime PhoneAlarm::modified() const {
     const QFileInfo file(path_);
@@ -15,5 +16,10 @@ bool PhoneAlarm::raisedSinceLastCheck() {
     if (!now.isValid() || now == seen_)
         return false;
     seen_ = now;
-    return true;
+    return !acknowledged_.isValid() || now > acknowledged_;
+}
+
+void PhoneAlarm::acknowledge() {
+    acknowledged_ = clock_();
+    seen_ = modified();
 }

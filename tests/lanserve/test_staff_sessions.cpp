@@ -1,12 +1,16 @@
-// Staff sessions over a clock the test moves, table tokens, and the schema step that adds them.
+// Staff sessions over a clock the test moves, the counter's alarm, table tokens, and the schema step that
+// adds them.
 
 #include "common/TestHome.h"
 #include "lanserve/StaffSessions.h"
+#include "mobile/PhoneAlarm.h"
 #include "mobile/TableTokens.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/Schema.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSet>
 #include <QTest>
 
@@ -21,6 +25,7 @@ private Q_SLOTS:
     void aNewPasswordEndsEverySessionOfTheOldOne();
     void wrongPasswordsFromEverywhereMakeSignInsWaitLongerEachTime();
     void lockLastsOneMinute();
+    void theAcknowledgedAlarmReturnsOnlyForNewWrongPasswords();
     void sessionsAreBounded();
     void tokensAreRandomAndPerKey();
     void versionOneFileGetsTokenTable();
@@ -150,6 +155,33 @@ void TestStaffSessions::lockLastsOneMinute() {
     QCOMPARE(sessions.signIn(phone, true, kStamp).outcome, StaffSessions::Outcome::Accepted);
     for (int i = 1; i < StaffSessions::kMaxWrongTries; ++i)
         QCOMPARE(sessions.signIn(phone, false, kStamp).outcome, StaffSessions::Outcome::WrongPassword);
+}
+
+void TestStaffSessions::theAcknowledgedAlarmReturnsOnlyForNewWrongPasswords() {
+    TestHome home;
+    const QString folder = home.path(QStringLiteral("data"));
+    QVERIFY(QDir().mkpath(folder));
+    const QDateTime start = QDateTime::currentDateTimeUtc();
+    QDateTime clicked;
+    PhoneAlarm alarm(folder, [&] { return clicked; });
+    const auto wrongPasswordAt = [&](int seconds) {
+        QFile file(folder + QLatin1Char('/') + QLatin1String(PhoneAlarm::kFileName));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.setFileTime(start.addSecs(seconds), QFileDevice::FileModificationTime));
+    };
+    QVERIFY(!alarm.raisedSinceLastCheck());
+    wrongPasswordAt(10);
+    QVERIFY(alarm.raisedSinceLastCheck());
+    QVERIFY(!alarm.raisedSinceLastCheck());
+    wrongPasswordAt(20);
+    clicked = start.addSecs(30);
+    alarm.acknowledge();
+    QVERIFY(!alarm.raisedSinceLastCheck());
+    // The same attack's wrong password from before the click, only noticed now, stays old news.
+    wrongPasswordAt(25);
+    QVERIFY(!alarm.raisedSinceLastCheck());
+    wrongPasswordAt(40);
+    QVERIFY(alarm.raisedSinceLastCheck());
 }
 
 void TestStaffSessions::sessionsAreBounded() {

@@ -286,6 +286,17 @@ private Q_SLOTS:
         QVERIFY(warning->text().startsWith(QStringLiteral("手机点餐：多次密码错误")));
         QTest::mouseClick(warning, Qt::LeftButton);
         QVERIFY(!warning->isVisible());
+        // A wrong password from before the click, noticed only after it, is the same attack: no new warning.
+        const auto wrongPasswordAt = [&](const QDateTime& at) {
+            QFile file(alarm);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.setFileTime(at, QFileDevice::FileModificationTime));
+        };
+        wrongPasswordAt(QDateTime::currentDateTime().addSecs(-2));
+        QTest::qWait(1700);
+        QVERIFY(!warning->isVisible());
+        wrongPasswordAt(QDateTime::currentDateTime().addSecs(10));
+        QTRY_VERIFY_WITH_TIMEOUT(warning->isVisible(), 5000);
     }
 };
 

@@ -66,15 +66,22 @@ void addSafetyHeaders(MHD_Response* response, const PageResponse& page) {
         "img-src 'self' data:; form-action 'self'; base-uri 'none'; frame-ancestors 'none'");
 }
 
-void addCookieHeader(MHD_Response* response, const PageResponse& page) {
-    const std::string name = PhonePages::kSessionCookie;
+void addCookieHeaders(MHD_Response* response, const PageResponse& page) {
+    const std::string session = StaffSignIn::kSessionCookie;
+    const std::string device = StaffSignIn::kDeviceCookie;
+    const std::string attributes = "; Path=/phone/; HttpOnly; SameSite=Strict";
     if (!page.cookie.isEmpty())
-        MHD_add_response_header(
-            response, "Set-Cookie",
-            (name + '=' + page.cookie.toStdString() + "; Path=/phone/; HttpOnly; SameSite=Strict").c_str());
-    else if (page.endSession)
         MHD_add_response_header(response, "Set-Cookie",
-                                (name + "=; Path=/phone/; Max-Age=0; HttpOnly; SameSite=Strict").c_str());
+                                (session + '=' + page.cookie.toStdString() + attributes).c_str());
+    else if (page.endSession)
+        MHD_add_response_header(response, "Set-Cookie", (session + "=; Max-Age=0" + attributes).c_str());
+    // The device cookie outlives the session: it keeps the phone known to the sign-in for a year.
+    if (!page.deviceCookie.isEmpty())
+        MHD_add_response_header(response, "Set-Cookie",
+                                (device + '=' + page.deviceCookie.toStdString() + "; Max-Age=" +
+                                 std::to_string(std::chrono::seconds(DeviceGuard::kDeviceLifetime).count()) +
+                                 attributes)
+                                    .c_str());
 }
 
 std::string_view headerValue(MHD_Connection* connection, const char* name) {
@@ -168,21 +175,29 @@ bool fromOwnPage(MHD_Connection* connection) {
     return headerValue(connection, "Origin") == "http://" + std::string(headerValue(connection, "Host"));
 }
 
-// The staff session from the request's Cookie headers (a browser may split cookies over several).
-QString staffSession(MHD_Connection* connection) {
-    struct Search {
-        std::optional<std::string> value;
-    } search;
+// The staff session and device cookies from the request's Cookie headers (a browser may split cookies over
+// several).
+struct StaffCookies {
+    std::optional<std::string> session;
+    std::optional<std::string> device;
+};
+
+StaffCookies staffCookies(MHD_Connection* connection) {
+    StaffCookies found;
     MHD_get_connection_values(
         connection, MHD_HEADER_KIND,
         [](void* cls, MHD_ValueKind, const char* key, const char* value) {
-            auto& found = *static_cast<Search*>(cls);
-            if (value && HttpText::StartsWithNoCase(key, "cookie") && std::string_view(key).size() == 6)
-                found.value = HttpText::CookieValue(value, PhonePages::kSessionCookie);
-            return found.value ? MHD_NO : MHD_YES;
+            auto& cookies = *static_cast<StaffCookies*>(cls);
+            if (value && HttpText::StartsWithNoCase(key, "cookie") && std::string_view(key).size() == 6) {
+                if (!cookies.session)
+                    cookies.session = HttpText::CookieValue(value, StaffSignIn::kSessionCookie);
+                if (!cookies.device)
+                    cookies.device = HttpText::CookieValue(value, StaffSignIn::kDeviceCookie);
+            }
+            return cookies.session && cookies.device ? MHD_NO : MHD_YES;
         },
-        &search);
-    return search.value ? QString::fromLatin1(*search.value) : QString();
+        &found);
+    return found;
 }
 
 QString peerAddress(MHD_Connection* connection) {
@@ -487,7 +502,9 @@ PageResponse LanServer::respond(MHD_Connection* connection, std::string_view met
     request.page = QString::fromLatin1(*page);
     request.post = post;
     request.peer = peerAddress(connection);
-    request.staffSession = staffSession(connection);
+    const StaffCookies cookies = staffCookies(connection);
+    request.staffSession = QString::fromLatin1(cookies.session.value_or(std::string()));
+    request.deviceToken = QString::fromLatin1(cookies.device.value_or(std::string()));
     request.unreadableFields = HttpText::AddFormFields(target.query, request.params);
     if (post && isFormBody(connection))
         request.unreadableFields += HttpText::AddFormFields(exchange.body, request.params);
@@ -513,7 +530,7 @@ bool LanServer::answer(MHD_Connection* connection, Exchange& exchange, const Pag
         return false;
     body.release();
     addSafetyHeaders(response.get(), page);
-    addCookieHeader(response.get(), page);
+    addCookieHeaders(response.get(), page);
     if (!page.location.isEmpty())
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_LOCATION, page.location.toUtf8().constData());
     else if (!page.body.isEmpty())

@@ -31,6 +31,7 @@ struct PageRequest {
     QMultiHash<QString, QString> params; // query and form fields, decoded
     QString peer;                        // remote address, for the log and the sign-in lock
     QString staffSession;                // the staff session cookie, if the browser sent one
+    QString deviceToken;                 // the device cookie of a phone that signed in before
     QStringList unreadableFields;        // fields whose bytes were not UTF-8 (their text above is garbled)
 };
 
@@ -39,6 +40,7 @@ struct PageResponse {
     QByteArray body;         // UTF-8 HTML, or the bytes of contentType
     QString location;        // set for the redirect after a change (303)
     QString cookie;          // a new staff session to set in the browser
+    QString deviceCookie;    // the device cookie to keep in the browser (set with a new session)
     bool endSession = false; // the browser forgets its staff session (sign-out)
     QByteArray contentType;  // empty for an HTML page
     QByteArray cacheControl; // empty: the browser keeps nothing (every page shows what is stored now)

@@ -4,7 +4,8 @@
 
 #include <QCryptographicHash>
 
-StaffSessions::StaffSessions(Clock clock) : clock_(std::move(clock)) {}
+StaffSessions::StaffSessions(Clock clock, const QString& guardFile)
+    : clock_(std::move(clock)), guard_(guardFile, clock_()) {}
 
 QString PasswordStamp(const QString& storedPassword) {
     return QString::fromLatin1(
@@ -12,31 +13,59 @@ QString PasswordStamp(const QString& storedPassword) {
 }
 
 StaffSessions::SignIn StaffSessions::signIn(const QString& peer, bool passwordMatches,
-                                            const QString& passwordStamp) {
+                                            const QString& passwordStamp, const QString& device) {
     const std::scoped_lock lock(mutex_);
     const TimePoint now = clock_();
     if (tries_.size() > kMaxSessions)
         dropExpired(now);
     forgetOldFailures(now);
+    if (guard_.knows(device, now))
+        return knownDeviceSignIn(peer, device, passwordMatches, passwordStamp, now);
     const Tries& tries = tries_[peer];
     if (now < tries.lockedUntil)
-        return {Outcome::Locked, {}, std::chrono::ceil<std::chrono::seconds>(tries.lockedUntil - now)};
+        return {Outcome::Locked, {}, {}, std::chrono::ceil<std::chrono::seconds>(tries.lockedUntil - now)};
     if (now < nextTry_)
-        return {Outcome::Throttled, {}, std::chrono::ceil<std::chrono::seconds>(nextTry_ - now)};
+        return {Outcome::Throttled, {}, {}, std::chrono::ceil<std::chrono::seconds>(nextTry_ - now)};
+    if (const std::chrono::seconds wait = guard_.unknownWait(now); wait.count() > 0)
+        return {Outcome::Throttled, {}, {}, wait};
     if (!passwordMatches)
         return wrongPassword(peer, now);
     tries_.remove(peer);
-    return {Outcome::Accepted, startSession(passwordStamp, now)};
+    return {Outcome::Accepted, startSession(passwordStamp, now), guard_.signedIn({}, now)};
+}
+
+// A phone that signed in before answers only for itself: neither its address's lock nor the unknown phones'
+// wait applies to it.
+StaffSessions::SignIn StaffSessions::knownDeviceSignIn(const QString& peer, const QString& device,
+                                                       bool passwordMatches, const QString& passwordStamp,
+                                                       TimePoint now) {
+    if (const std::chrono::seconds wait = guard_.deviceWait(device, now); wait.count() > 0)
+        return {Outcome::DeviceWaits, {}, {}, wait};
+    if (!passwordMatches) {
+        SignIn result{Outcome::WrongPassword, {}, {}};
+        if (guard_.deviceWrongPassword(device, now)) {
+            result.outcome = Outcome::DeviceWaits;
+            result.retryAfter = guard_.deviceWait(device, now);
+            result.lockStarted = true;
+        }
+        return result;
+    }
+    tries_.remove(peer);
+    return {Outcome::Accepted, startSession(passwordStamp, now), guard_.signedIn(device, now)};
 }
 
 StaffSessions::SignIn StaffSessions::wrongPassword(const QString& peer, TimePoint now) {
-    SignIn result{Outcome::WrongPassword, {}};
+    SignIn result{Outcome::WrongPassword, {}, {}};
     failures_.push_back(now);
-    if (static_cast<int>(failures_.size()) >= kAlarmWrongTries) {
+    const bool windowFull = static_cast<int>(failures_.size()) >= kAlarmWrongTries;
+    if (windowFull) {
         result.alarmStarted = delay_.count() == 0;
         delay_ = delay_.count() == 0 ? kFirstDelay : std::min(2 * delay_, kLongestDelay);
         nextTry_ = now + delay_;
     }
+    result.allowanceSpent = guard_.unknownWrongPassword(now);
+    // Once the allowance is gone every wrong password that still gets through is one of the attack.
+    result.alarmed = windowFull || guard_.unknownWait(now).count() > 0;
     Tries& tries = tries_[peer];
     if (++tries.wrong >= kMaxWrongTries) {
         tries.wrong = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lanserve/DeviceGuard.h"
+
 #include <QHash>
 #include <QString>
 
@@ -10,8 +12,11 @@
 
 // Signed-in staff devices, kept in the server's memory: a random session id per sign-in, tied to the login
 // password it was given for. A session ends when it has not been used for a while, when it is older than a
-// working day, when the password changes, or on sign-out. Wrong passwords lock their address for a minute
-// after a few tries; many wrong passwords from anywhere make every sign-in wait, longer each time.
+// working day, when the password changes, or on sign-out.
+// Against guessing: a phone that signed in before (its device cookie, see DeviceGuard) only answers for its
+// own wrong tries, so guessing elsewhere never keeps a waiter out. Unknown phones share the rest: wrong
+// passwords lock their address for a minute after a few tries; many from anywhere make every unknown
+// phone wait, longer each time; and together they get a small allowance that lasts the year.
 class StaffSessions {
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
@@ -20,7 +25,7 @@ public:
     static constexpr std::chrono::hours kLifetime{16};
     static constexpr int kMaxWrongTries = 5; // in a row from one address
     static constexpr std::chrono::minutes kLockTime{1};
-    // Wrong passwords from all addresses together within the window that raise the alarm.
+    // Wrong passwords from unknown phones together within the window that raise the alarm.
     static constexpr int kAlarmWrongTries = 20;
     static constexpr std::chrono::minutes kAlarmWindow{10};
     static constexpr std::chrono::seconds kFirstDelay{2};
@@ -28,25 +33,32 @@ public:
     // Most sessions kept; the one unused longest goes first.
     static constexpr int kMaxSessions = 2000;
 
-    explicit StaffSessions(Clock clock = &std::chrono::steady_clock::now);
+    // `guardFile` keeps the known phones and the unknown ones' allowance across restarts (empty: memory
+    // only).
+    explicit StaffSessions(Clock clock = &std::chrono::steady_clock::now, const QString& guardFile = {});
 
     enum class Outcome {
         Accepted,
         WrongPassword,
-        Locked,    // this address tried too many wrong passwords
-        Throttled, // too many wrong passwords from everywhere: sign-ins wait
+        Locked,      // this address tried too many wrong passwords
+        Throttled,   // too many wrong passwords from unknown phones: they wait
+        DeviceWaits, // this known phone tried too many wrong passwords
     };
     struct SignIn {
         Outcome outcome;
         QString session;                    // set when accepted
-        std::chrono::seconds retryAfter{0}; // when locked or throttled, how long until the next try
-        bool lockStarted = false;           // this try locked its address
+        QString device;                     // when accepted, the device cookie the phone keeps
+        std::chrono::seconds retryAfter{0}; // when refused for a while, how long until the next try
+        bool lockStarted = false;           // this try locked its address or its known phone
         bool alarmStarted = false;          // this try raised the alarm
+        bool alarmed = false;               // a wrong password while the alarm holds: news for the counter
+        bool allowanceSpent = false;        // this try used up what unknown phones may try
     };
     // A sign-in from `peer` whose password the caller checked; `passwordStamp` names the password now
-    // stored (see PasswordStamp). While the address is locked, or sign-ins must wait, even the right
-    // password is refused without being looked at.
-    SignIn signIn(const QString& peer, bool passwordMatches, const QString& passwordStamp);
+    // stored (see PasswordStamp), `device` is the phone's device cookie (may be empty). While the phone
+    // must wait, even the right password is refused without being looked at.
+    SignIn signIn(const QString& peer, bool passwordMatches, const QString& passwordStamp,
+                  const QString& device = {});
 
     // True for a live session given for the password stored now; its idle time starts again. A password
     // other than the one a session was given for ends every session of the old one.
@@ -70,15 +82,18 @@ private:
     void forgetOldFailures(TimePoint now);
     bool alive(const Session& session, TimePoint now) const;
     SignIn wrongPassword(const QString& peer, TimePoint now);
+    SignIn knownDeviceSignIn(const QString& peer, const QString& device, bool passwordMatches,
+                             const QString& passwordStamp, TimePoint now);
     QString startSession(const QString& passwordStamp, TimePoint now);
 
     Clock clock_;
     std::mutex mutex_;
     QHash<QString, Session> sessions_;
     QHash<QString, Tries> tries_;
-    std::deque<TimePoint> failures_; // wrong passwords from every address within the alarm window
-    std::chrono::seconds delay_{0};  // the wait between sign-ins while alarmed
+    std::deque<TimePoint> failures_; // unknown phones' wrong passwords within the alarm window
+    std::chrono::seconds delay_{0};  // the wait between their sign-ins while alarmed
     TimePoint nextTry_{};
+    DeviceGuard guard_;
 };
 
 // A short fingerprint of a stored password, so a session can tell whether the password it was given for

@@ -46,6 +46,10 @@ QString safeNext(const QString& next) {
 
 } // namespace
 
+StaffSignIn::StaffSignIn(PageContext& context)
+    : context_(context),
+      sessions_(&std::chrono::steady_clock::now, context.dataFile(QString::fromLatin1(kGuardFile))) {}
+
 QString StaffSignIn::currentPasswordStamp() {
     const std::scoped_lock lock(context_.dbMutex());
     const std::optional<SettingsRow> settings = ReadSettingsRow(context_.db());
@@ -66,28 +70,57 @@ PageResponse StaffSignIn::signIn(const PageRequest& request) {
         matches = settings && PasswordMatches(Param(request, "password"), settings->password);
         stamp = PasswordStamp(settings ? settings->password : QString());
     }
-    const StaffSessions::SignIn result = sessions_.signIn(request.peer, matches, stamp);
-    if (result.lockStarted)
-        Log::write(QStringLiteral("手机点餐：%1 密码错误次数过多，登录暂停一分钟").arg(request.peer));
-    if (result.alarmStarted)
-        raiseAlarm();
+    const StaffSessions::SignIn result = sessions_.signIn(request.peer, matches, stamp, request.deviceToken);
+    report(result, request.peer);
     switch (result.outcome) {
     case StaffSessions::Outcome::Accepted: {
         PageResponse response = Redirect(next);
         response.cookie = result.session;
+        response.deviceCookie = result.device;
         return response;
     }
     case StaffSessions::Outcome::WrongPassword:
         return SignInPage(403, QStringLiteral("密码错误！"), next);
     case StaffSessions::Outcome::Locked:
         return SignInPage(429, QStringLiteral("密码错误次数过多，请一分钟后再试。"), next);
+    case StaffSessions::Outcome::DeviceWaits:
+        return SignInPage(
+            429, QStringLiteral("这台手机输错密码的次数过多，请 %1后再试。").arg(WaitText(result.retryAfter)),
+            next);
     case StaffSessions::Outcome::Throttled:
         break;
     }
     return SignInPage(
-        429,
-        QStringLiteral("密码错误次数过多，登录暂时受限，请 %1 秒后再试。").arg(result.retryAfter.count()),
+        429, QStringLiteral("密码错误次数过多，登录暂时受限，请 %1后再试。").arg(WaitText(result.retryAfter)),
         next);
+}
+
+QString StaffSignIn::WaitText(std::chrono::seconds wait) {
+    using std::chrono::hours, std::chrono::minutes;
+    if (wait < minutes(2))
+        return QStringLiteral("%1 秒").arg(wait.count());
+    if (wait < hours(2))
+        return QStringLiteral("%1 分钟").arg(std::chrono::ceil<minutes>(wait).count());
+    return QStringLiteral("%1 小时").arg(std::chrono::ceil<hours>(wait).count());
+}
+
+// The log says when a lock or the alarm starts, once; the counter hears of every wrong password while the
+// alarm holds (those are few: each one waits its turn).
+void StaffSignIn::report(const StaffSessions::SignIn& result, const QString& peer) {
+    if (result.lockStarted && result.outcome == StaffSessions::Outcome::Locked)
+        Log::write(QStringLiteral("手机点餐：%1 密码错误次数过多，登录暂停一分钟").arg(peer));
+    if (result.lockStarted && result.outcome == StaffSessions::Outcome::DeviceWaits)
+        Log::write(QStringLiteral("手机点餐：登录过的手机（%1）密码错误次数过多，登录暂停 %2")
+                       .arg(peer, WaitText(result.retryAfter)));
+    if (result.alarmStarted)
+        raiseAlarm();
+    if (result.allowanceSpent)
+        Log::write(QStringLiteral("手机点餐：未登录过的手机密码错误次数已到上限，它们要等 %1 才能再登录；"
+                                  "登录过的手机不受影响")
+                       .arg(WaitText(
+                           std::chrono::duration_cast<std::chrono::seconds>(DeviceGuard::kAllowanceRefill))));
+    if (result.alarmed)
+        tellTheCounter();
 }
 
 PageResponse StaffSignIn::signOut(const PageRequest& request) {
@@ -101,7 +134,10 @@ void StaffSignIn::raiseAlarm() {
     Log::write(QStringLiteral("手机点餐：多次密码错误，%1 分钟内超过 %2 次，登录已放慢")
                    .arg(std::chrono::duration_cast<std::chrono::minutes>(StaffSessions::kAlarmWindow).count())
                    .arg(StaffSessions::kAlarmWrongTries));
-    // The counter watches this file and warns the cashier.
+}
+
+// The counter watches this file and warns the cashier; its time is the time of the latest wrong password.
+void StaffSignIn::tellTheCounter() {
     QSaveFile alert(context_.dataFile(QLatin1String(PhoneAlarm::kFileName)));
     if (alert.open(QIODevice::WriteOnly)) {
         alert.write(QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + '\n');

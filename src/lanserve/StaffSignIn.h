@@ -3,14 +3,17 @@
 #include "lanserve/PageKit.h"
 #include "lanserve/StaffSessions.h"
 
-// Staff sign in with the counter's login password and get a session cookie; too many wrong tries lock
-// the address out for a while.
+// Staff sign in with the counter's login password and get a session cookie, and a device cookie that keeps
+// the phone known to the server (see StaffSessions for how guessing is held back).
 class StaffSignIn {
 public:
-    explicit StaffSignIn(PageContext& context) : context_(context) {}
+    explicit StaffSignIn(PageContext& context);
 
-    // Name of the staff session cookie.
+    // Name of the staff session cookie, and of the device cookie.
     static constexpr const char* kSessionCookie = "cjstaff";
+    static constexpr const char* kDeviceCookie = "cjdevice";
+    // The file in the data folder that keeps the known phones across restarts.
+    static constexpr const char* kGuardFile = "Lanserve.guard";
 
     StaffSessions& sessions() { return sessions_; }
     // True when the request carries a live session given for the password stored now (its stamp).
@@ -25,9 +28,13 @@ public:
     static PageResponse SignInPage(int status, const QString& message, const QString& next);
     // The page and query a shown page was asked with, to return to after signing in.
     static QString PageTarget(const PageRequest& request);
+    // "2 秒", "15 分钟", "96 小时": a wait as the sign-in page tells it.
+    static QString WaitText(std::chrono::seconds wait);
 
 private:
+    void report(const StaffSessions::SignIn& result, const QString& peer);
     void raiseAlarm();
+    void tellTheCounter();
 
     PageContext& context_;
     StaffSessions sessions_;

@@ -1,6 +1,6 @@
-// Lanserve over HTTP on loopback addresses: the staff sign-in against guessing from many addresses, what
-// guessing may write to the log, sessions ended by a password change or by signing out, and the modes of
-// the files the server keeps.
+// Lanserve over HTTP on loopback addresses: the staff sign-in against guessing from many addresses, the
+// phones that signed in before kept out of it across restarts, what guessing may write to the log, sessions
+// ended by a password change or by signing out, and the modes of the files the server keeps.
 
 #include "LanserveProcess.h"
 
@@ -10,6 +10,7 @@
 #include "store/Database.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <arpa/inet.h>
@@ -56,6 +57,24 @@ QByteArray signInRequest(const QString& password) {
            QByteArray::number(body.size()) + "\r\n\r\n" + body;
 }
 
+// Four wrong passwords from each of five addresses: none is locked on its own, and together they reach
+// the alarm level.
+void guessFromFiveAddresses(int port) {
+    for (int address = 2; address < 7; ++address) {
+        const QByteArray source = "127.0.0." + QByteArray::number(address);
+        for (int i = 0; i < StaffSessions::kMaxWrongTries - 1; ++i)
+            QCOMPARE(statusFrom(source.constData(), port, signInRequest(QStringLiteral("000"))), 403);
+    }
+}
+
+QStringList setCookies(const RawReply& reply) {
+    QStringList cookies;
+    for (const QByteArray& line : reply.headers.split('\n'))
+        if (line.toLower().startsWith("set-cookie:"))
+            cookies.append(QString::fromUtf8(line.mid(11).trimmed()));
+    return cookies;
+}
+
 QFileDevice::Permissions ownerOnly(bool folder) {
     return QFileDevice::ReadOwner | QFileDevice::WriteOwner |
            (folder ? QFileDevice::ExeOwner : QFileDevice::Permissions()) | QFileDevice::ReadUser |
@@ -78,6 +97,7 @@ class TestStaffGuard : public QObject {
 
 private Q_SLOTS:
     void wrongPasswordsFromManyAddressesSlowEverySignIn();
+    void aPhoneThatSignedInBeforeIsNotKeptOutByGuessing();
     void fiftyThousandWrongSignInsWriteAFewLinesOfLog();
     void aPasswordChangeEndsLiveSessions();
     void signingOutEndsTheSession();
@@ -104,6 +124,45 @@ void TestStaffGuard::wrongPasswordsFromManyAddressesSlowEverySignIn() {
     QFile log(served.log());
     QVERIFY(log.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(log.readAll()).count(QStringLiteral("多次密码错误")), 1);
+}
+
+void TestStaffGuard::aPhoneThatSignedInBeforeIsNotKeptOutByGuessing() {
+    Served served;
+    QVERIFY2(served.server.start(), qPrintable(served.server.error()));
+    const RawReply first =
+        PostForm(served.server.port(), "/phone/list.asp", {{"password", "739"}, {"next", "list.asp"}});
+    QCOMPARE(first.status, 303);
+    const QStringList cookies = setCookies(first);
+    QCOMPARE(cookies.size(), 2);
+    QVERIFY(cookies.at(0).startsWith(QLatin1String("cjstaff=")));
+    const QString device = cookies.at(1);
+    QVERIFY2(
+        QRegularExpression(QStringLiteral("^cjdevice=[0-9a-f]{32}; Max-Age=31536000; Path=/phone/; HttpOnly; "
+                                          "SameSite=Strict$"))
+            .match(device)
+            .hasMatch(),
+        qPrintable(device));
+    const QByteArray known = device.section(QLatin1Char(';'), 0, 0).toLatin1();
+    // The same guessing before and after a restart of the server.
+    for (int run = 0; run < 2; ++run) {
+        const int port = served.server.port();
+        guessFromFiveAddresses(port);
+        QCOMPARE(statusFrom("127.0.0.9", port, signInRequest(QStringLiteral("739"))), 429);
+        const RawReply signedIn =
+            PostForm(port, "/phone/list.asp", {{"password", "739"}, {"next", "list.asp"}}, known);
+        QCOMPARE(signedIn.status, 303);
+        QCOMPARE(setCookies(signedIn).value(1), device); // the phone keeps its cookie
+        const QByteArray session = setCookies(signedIn).value(0).section(QLatin1Char(';'), 0, 0).toLatin1();
+        QCOMPARE(Get(port, "/phone/list.asp", session).status, 200);
+        served.server.terminate();
+        QVERIFY(served.server.process().waitForFinished(5000));
+        QVERIFY2(served.server.start(), qPrintable(served.server.error()));
+    }
+    // A made-up device cookie is just an unknown phone.
+    QCOMPARE(PostForm(served.server.port(), "/phone/list.asp", {{"password", "739"}},
+                      "cjdevice=0123456789abcdef0123456789abcdef")
+                 .status,
+             429);
 }
 
 void TestStaffGuard::fiftyThousandWrongSignInsWriteAFewLinesOfLog() {

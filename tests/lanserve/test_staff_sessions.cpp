@@ -1,5 +1,6 @@
-// Staff sessions over a clock the test moves, the counter's alarm, table tokens, and the schema step that
-// adds them.
+// Staff sessions over a clock the test moves, the guard against guessing (known phones, the unknown ones'
+// yearly allowance, kept across restarts), the counter's alarm, table tokens, and the schema step that adds
+// them.
 
 #include "common/TestHome.h"
 #include "lanserve/StaffSessions.h"
@@ -25,6 +26,8 @@ private Q_SLOTS:
     void aNewPasswordEndsEverySessionOfTheOldOne();
     void wrongPasswordsFromEverywhereMakeSignInsWaitLongerEachTime();
     void lockLastsOneMinute();
+    void aKnownPhoneSignsInWhileGuessingGoesOn();
+    void unknownPhonesGuessFewerThanTwoHundredTimesAYear();
     void theAcknowledgedAlarmReturnsOnlyForNewWrongPasswords();
     void sessionsAreBounded();
     void tokensAreRandomAndPerKey();
@@ -155,6 +158,77 @@ void TestStaffSessions::lockLastsOneMinute() {
     QCOMPARE(sessions.signIn(phone, true, kStamp).outcome, StaffSessions::Outcome::Accepted);
     for (int i = 1; i < StaffSessions::kMaxWrongTries; ++i)
         QCOMPARE(sessions.signIn(phone, false, kStamp).outcome, StaffSessions::Outcome::WrongPassword);
+}
+
+// A wrong password every half second from ever new addresses for three hours: the waiter's phone that
+// signed in before gets in at every try, a phone never seen before does not, and the guesses that were
+// looked at stay within the unknown phones' allowance.
+void TestStaffSessions::aKnownPhoneSignsInWhileGuessingGoesOn() {
+    FakeClock time;
+    StaffSessions sessions(time.clock());
+    const StaffSessions::SignIn first = sessions.signIn(QStringLiteral("10.0.0.5"), true, kStamp);
+    QVERIFY(TableTokens::LooksLikeToken(first.device));
+    int looked = 0;
+    for (int i = 0; i < 3 * 3600 * 2; ++i) {
+        time.now += 500ms;
+        const StaffSessions::SignIn guess =
+            sessions.signIn(QStringLiteral("10.1.%1.%2").arg(i / 250).arg(i % 250), false, kStamp,
+                            QStringLiteral("%1").arg(i, 32, 10, QChar(u'0')));
+        looked += guess.outcome == StaffSessions::Outcome::WrongPassword || guess.lockStarted ? 1 : 0;
+        if (i % 20 != 0)
+            continue;
+        const StaffSessions::SignIn waiter =
+            sessions.signIn(QStringLiteral("10.0.0.5"), true, kStamp, first.device);
+        QCOMPARE(waiter.outcome, StaffSessions::Outcome::Accepted);
+        QCOMPARE(waiter.device, first.device);
+        QVERIFY(sessions.check(waiter.session, kStamp));
+    }
+    QVERIFY2(looked <= DeviceGuard::kUnknownAllowance + 2, qPrintable(QString::number(looked)));
+    const StaffSessions::SignIn stranger = sessions.signIn(QStringLiteral("10.0.0.6"), true, kStamp);
+    QCOMPARE(stranger.outcome, StaffSessions::Outcome::Throttled);
+    QVERIFY(stranger.retryAfter > 1h);
+
+    // The known phone has a small allowance of its own: then it waits, even with the right password.
+    for (int i = 1; i < DeviceGuard::kDeviceWrongTries; ++i)
+        QCOMPARE(sessions.signIn(QStringLiteral("10.0.0.5"), false, kStamp, first.device).outcome,
+                 StaffSessions::Outcome::WrongPassword);
+    const StaffSessions::SignIn waits =
+        sessions.signIn(QStringLiteral("10.0.0.5"), false, kStamp, first.device);
+    QCOMPARE(waits.outcome, StaffSessions::Outcome::DeviceWaits);
+    QCOMPARE(waits.retryAfter, std::chrono::seconds(DeviceGuard::kDeviceFirstWait));
+    QCOMPARE(sessions.signIn(QStringLiteral("10.0.0.5"), true, kStamp, first.device).outcome,
+             StaffSessions::Outcome::DeviceWaits);
+    time.now += DeviceGuard::kDeviceFirstWait;
+    QCOMPARE(sessions.signIn(QStringLiteral("10.0.0.5"), true, kStamp, first.device).outcome,
+             StaffSessions::Outcome::Accepted);
+}
+
+// The best an attacker can do for a year: try whenever a try is allowed, from a new address each time,
+// while the server restarts every night. What was looked at stays far below the thousand a three-digit
+// password would take.
+void TestStaffSessions::unknownPhonesGuessFewerThanTwoHundredTimesAYear() {
+    TestHome home;
+    const QString guardFile = home.path(QStringLiteral("Lanserve.guard"));
+    FakeClock time;
+    const auto start = time.now;
+    auto sessions = std::make_unique<StaffSessions>(time.clock(), guardFile);
+    auto nextRestart = start + 24h;
+    int looked = 0;
+    for (int i = 0; time.now < start + 365 * 24h; ++i) {
+        if (time.now >= nextRestart) {
+            sessions = std::make_unique<StaffSessions>(time.clock(), guardFile);
+            nextRestart += 24h;
+        }
+        const StaffSessions::SignIn guess =
+            sessions->signIn(QStringLiteral("10.2.%1.%2").arg(i / 250 % 250).arg(i % 250), false, kStamp);
+        const bool wasLooked = guess.outcome == StaffSessions::Outcome::WrongPassword || guess.lockStarted;
+        looked += wasLooked ? 1 : 0;
+        time.now += wasLooked ? 1s : std::min<std::chrono::steady_clock::duration>(guess.retryAfter, 24h);
+    }
+    const int yearly = DeviceGuard::kUnknownAllowance +
+                       static_cast<int>(365 * 24 / DeviceGuard::kAllowanceRefill.count()) + 2;
+    QVERIFY2(looked <= yearly, qPrintable(QString::number(looked)));
+    QVERIFY(yearly < 200);
 }
 
 void TestStaffSessions::theAcknowledgedAlarmReturnsOnlyForNewWrongPasswords() {

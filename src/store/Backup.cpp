@@ -1,7 +1,7 @@
 #include "store/Backup.h"
 
 #include "store/Database.h"
-#include "store/EngineMessage.h"
+#include "store/Integrity.h"
 #include "store/Log.h"
 #include "store/PostgresEngine.h"
 #include "store/ProgramDatabase.h"
@@ -12,119 +12,155 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QThread>
-
-#include <sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
-// Pages copied per step: small enough that the progress hook runs several times a second.
-constexpr int kPagesPerStep = 2048;
-// A step that finds the source busy is retried this often, 10 ms apart, before the copy is given up.
-constexpr int kBusyRetries = 500;
+// Bytes copied per step: the progress hook runs a few hundred times for a large database.
+constexpr size_t kBytesPerStep = 1 << 20;
 
-QString quotedKey(const QString& key) {
-    QString quoted = key;
-    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
-}
+// A failure while reading the source or checking its copy: the source itself may be damaged.
+class UnreadableSource : public StoreError {
+public:
+    using StoreError::StoreError;
+};
 
 void failed(BackupResult& result, const QString& what) {
     result.failures.append(what);
     Log::write(QStringLiteral("备份：") + what);
 }
 
-// The file the copy is written to, keyed like the program's database; closed on destruction.
-class CopyTarget {
+QString systemError(int error) {
+    if (error == ENOSPC || error == EDQUOT)
+        return QStringLiteral("磁盘空间已满");
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// A file descriptor, closed on destruction.
+class Descriptor {
 public:
-    explicit CopyTarget(const QString& path) {
-        const QByteArray file = path.toUtf8();
-        if (sqlite3_open_v2(file.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-            SQLITE_OK)
-            throw StoreError(QStringLiteral("无法建立备份文件 %1：%2").arg(path, EngineMessage(db_)));
-        // The copy is private until it is renamed into place, so it needs neither a journal nor syncs of
-        // its own; the finished file is synced once before the rename.
-        exec(QStringLiteral("PRAGMA key = %1;").arg(quotedKey(DatabasePassword())).toUtf8());
-        exec("PRAGMA journal_mode = OFF;");
-        exec("PRAGMA synchronous = OFF;");
+    Descriptor(const QString& path, int flags)
+        : fd_(::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, 0600)) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
     }
-    CopyTarget(const CopyTarget&) = delete;
-    CopyTarget& operator=(const CopyTarget&) = delete;
-    ~CopyTarget() { sqlite3_close_v2(db_); }
-
-    sqlite3* handle() const { return db_; }
-
-private:
-    void exec(const QByteArray& sql) {
-        if (sqlite3_exec(db_, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw StoreError(QStringLiteral("备份文件无法设置：%1").arg(EngineMessage(db_)));
-    }
-
-    sqlite3* db_ = nullptr;
-};
-
-// Holds a read transaction on the live connection, so every backup step reads the same snapshot: writes
-// of other connections neither show up half-way nor make the copy start over.
-class ReadSnapshot {
-public:
-    explicit ReadSnapshot(Database& db) : db_(db) {
-        if (!sqlite3_get_autocommit(db.handle()))
-            return; // already inside a transaction, which pins the snapshot itself
-        db_.exec("BEGIN;");
-        try {
-            db_.exec("SELECT count(*) FROM sqlite_master;");
-        } catch (const StoreError&) {
-            sqlite3_exec(db_.handle(), "ROLLBACK;", nullptr, nullptr, nullptr);
-            throw;
-        }
-        own_ = true;
-    }
-    ReadSnapshot(const ReadSnapshot&) = delete;
-    ReadSnapshot& operator=(const ReadSnapshot&) = delete;
-    ~ReadSnapshot() {
-        if (own_)
-            sqlite3_exec(db_.handle(), "COMMIT;", nullptr, nullptr, nullptr);
+    int get() const { return fd_; }
+    bool isOpen() const { return fd_ >= 0; }
+    // Closing is where some file systems report a failed write.
+    bool close() {
+        const int fd = std::exchange(fd_, -1);
+        return ::close(fd) == 0;
     }
 
 private:
-    Database& db_;
-    bool own_ = false;
+    int fd_;
 };
 
-void copyPages(Database& db, sqlite3* target, const BackupProgressHook& progress) {
-    QElapsedTimer clock;
-    clock.start();
-    const ReadSnapshot snapshot(db);
-    sqlite3_backup* backup = sqlite3_backup_init(target, "main", db.handle(), "main");
-    if (!backup)
-        throw StoreError(QStringLiteral("数据库无法备份：%1").arg(EngineMessage(target)));
-    int rc = SQLITE_OK;
-    int busyLeft = kBusyRetries;
-    while (true) {
-        rc = sqlite3_backup_step(backup, kPagesPerStep);
-        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
-            if (--busyLeft < 0)
-                break;
-            QThread::msleep(10);
+void writeAll(int fd, const char* data, ssize_t size, const QString& path) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
+        if (written < 0 && errno == EINTR)
             continue;
-        }
-        if (rc != SQLITE_OK && rc != SQLITE_DONE)
-            break;
-        if (progress) {
-            const qint64 total = sqlite3_backup_pagecount(backup);
-            progress({total - sqlite3_backup_remaining(backup), total, clock.elapsed()});
-        }
-        if (rc == SQLITE_DONE)
-            break;
+        if (written < 0)
+            throw StoreError(QStringLiteral("备份文件 %1 无法写入：%2").arg(path, systemError(errno)));
+        data += written;
+        size -= written;
     }
-    sqlite3_backup_finish(backup);
-    if (rc != SQLITE_DONE)
-        throw StoreError(QStringLiteral("数据库备份中断：%1").arg(EngineCodeMessage(rc)));
+}
+
+// Copies the file at `from` as it is now, step by step; the kernel copies when the file system lets it,
+// which saves passing every byte through this process. Returns the bytes copied.
+qint64 copyFile(const QString& from, const QString& to, const std::function<void(qint64)>& afterStep) {
+    const Descriptor source(from, O_RDONLY);
+    if (!source.isOpen())
+        throw UnreadableSource(QStringLiteral("数据库文件 %1 无法读取：%2").arg(from, systemError(errno)));
+    Descriptor target(to, O_WRONLY | O_CREAT | O_TRUNC);
+    if (!target.isOpen())
+        throw StoreError(QStringLiteral("无法建立备份文件 %1：%2").arg(to, systemError(errno)));
+    qint64 copied = 0;
+    bool inKernel = true;
+    std::vector<char> buffer;
+    while (true) {
+        ssize_t step = 0;
+        if (inKernel) {
+            step = ::copy_file_range(source.get(), nullptr, target.get(), nullptr, kBytesPerStep, 0);
+            if (step < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
+                inKernel = false;
+                continue;
+            }
+        } else {
+            buffer.resize(kBytesPerStep);
+            step = ::read(source.get(), buffer.data(), buffer.size());
+            if (step > 0)
+                writeAll(target.get(), buffer.data(), step, to);
+        }
+        if (step < 0 && errno == EINTR)
+            continue;
+        if (step < 0)
+            throw StoreError(QStringLiteral("备份文件 %1 无法写入：%2").arg(to, systemError(errno)));
+        if (step == 0)
+            break;
+        copied += step;
+        afterStep(copied);
+    }
+    if (!target.close())
+        throw StoreError(QStringLiteral("备份文件 %1 无法写入：%2").arg(to, systemError(errno)));
+    return copied;
+}
+
+// Copies the database file and then its write-ahead log while a read transaction of a connection of its
+// own pins one moment: checkpoints move no page of a later moment into the file, and the log is not
+// started over, so the copied log holds every page the copied file may lack. The copy then takes in its
+// log and is checked.
+void copyDatabaseFile(const QString& source, const QString& partial, const BackupProgressHook& progress,
+                      const QElapsedTimer& clock) {
+    const QString log = source + QStringLiteral("-wal");
+    {
+        KeyedFile snapshot(source);
+        try {
+            snapshot.exec("BEGIN;");
+            snapshot.exec("SELECT count(*) FROM sqlite_master;");
+        } catch (const StoreError& error) {
+            throw UnreadableSource(QStringLiteral("数据库文件无法读取：%1").arg(error.text()));
+        }
+        const qint64 total = QFileInfo(source).size() + QFileInfo(log).size();
+        qint64 before = 0;
+        const auto report = [&](qint64 done) {
+            if (progress)
+                progress({before + done, std::max(total, before + done), clock.elapsed()});
+        };
+        before = copyFile(source, partial, report);
+        if (QFileInfo::exists(log))
+            copyFile(log, partial + QStringLiteral("-wal"), report);
+    }
+    try {
+        KeyedFile copy(partial);
+        // The copy is private until it is renamed into place: no syncs of its own, one at the end.
+        copy.exec("PRAGMA synchronous = OFF;");
+        // The log's transactions go into the copy, which becomes one file with nothing beside it.
+        if (copy.answer("PRAGMA journal_mode = DELETE;") != QStringLiteral("delete"))
+            throw StoreError(QStringLiteral("备份文件的日志无法并入"));
+        // It opens with the key and its schema reads.
+        copy.exec("SELECT count(*) FROM sqlite_master;");
+    } catch (const StoreError& error) {
+        throw UnreadableSource(error.text());
+    }
+    // The copy holds the source's bytes, so every page's seal holding is the source's check too.
+    const IntegrityReport check = CheckSeals(partial);
+    if (!check.sound())
+        throw UnreadableSource(check.detail);
 }
 
 bool syncPath(const QString& path, int flags) {
@@ -137,8 +173,8 @@ bool syncPath(const QString& path, int flags) {
 }
 
 void removeCopyFiles(const QString& path) {
-    QFile::remove(path);
-    QFile::remove(path + QStringLiteral("-journal"));
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+        QFile::remove(path + QLatin1String(suffix));
 }
 
 // A server database is dumped by PostgreSQL's own tool, in its custom format (pg_restore reads it back).
@@ -165,17 +201,17 @@ void dumpServerDatabase(const Database& db, const QString& file) {
 }
 
 // Copies the database into `file` through a temporary file beside it; the rename replaces an earlier copy
-// only once the new one is complete and on disk.
-void copyDatabase(Database& db, const QString& file, const BackupProgressHook& progress) {
+// only once the new one is complete, checked and on disk.
+void copyDatabase(const Database& db, const QString& file, const BackupProgressHook& progress) {
     const QString partial = file + QStringLiteral(".partial");
     removeCopyFiles(partial);
+    QElapsedTimer clock;
+    clock.start();
     try {
-        if (db.isServer()) {
+        if (db.isServer())
             dumpServerDatabase(db, partial);
-        } else {
-            CopyTarget target(partial);
-            copyPages(db, target.handle(), progress);
-        }
+        else
+            copyDatabaseFile(db.path(), partial, progress, clock);
         if (!syncPath(partial, O_RDWR))
             throw StoreError(QStringLiteral("备份文件无法写入磁盘：%1").arg(partial));
         if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(file).constData()) != 0)
@@ -198,11 +234,16 @@ QString BackupSetName(const QDateTime& now) {
     return now.toString(QStringLiteral("yyyy-MM-dd HH")) + QStringLiteral("\uFF1A00");
 }
 
-QStringList RotateBackupSets(const QString& backupFolder, int keep, QStringList& failures) {
+QStringList BackupSetNames(const QString& backupFolder) {
     QStringList sets = QDir(backupFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
     sets.erase(std::remove_if(sets.begin(), sets.end(), [](const QString& name) { return !isSetName(name); }),
                sets.end());
     std::sort(sets.begin(), sets.end());
+    return sets;
+}
+
+QStringList RotateBackupSets(const QString& backupFolder, int keep, QStringList& failures) {
+    const QStringList sets = BackupSetNames(backupFolder);
     QStringList removed;
     for (qsizetype i = 0; i + keep < sets.size(); ++i) {
         const QString path = backupFolder + QLatin1Char('/') + sets.at(i);
@@ -217,7 +258,7 @@ QStringList RotateBackupSets(const QString& backupFolder, int keep, QStringList&
     return removed;
 }
 
-BackupResult BackupDatabase(Database& db, const QString& backupFolder, const QDateTime& now,
+BackupResult BackupDatabase(const Database& db, const QString& backupFolder, const QDateTime& now,
                             const BackupProgressHook& progress) {
     BackupResult result;
     result.setFolder = QDir::cleanPath(backupFolder + QLatin1Char('/') + BackupSetName(now));
@@ -228,6 +269,7 @@ BackupResult BackupDatabase(Database& db, const QString& backupFolder, const QDa
     // Copies of the restaurant's data are the owner's alone, in folders made before this rule too.
     MakePrivate(backupFolder);
     MakePrivate(result.setFolder);
+    IntegrityReport source;
     if (!created) {
         failed(result, QStringLiteral("备份文件夹 %1 无法建立").arg(result.setFolder));
     } else {
@@ -235,6 +277,15 @@ BackupResult BackupDatabase(Database& db, const QString& backupFolder, const QDa
             copyDatabase(db, result.file, progress);
             MakePrivate(result.file);
             result.copied = true;
+        } catch (const UnreadableSource& error) {
+            // Only a second look at the source itself tells its damage from a copy gone wrong.
+            source = CheckDatabaseFile(db.path());
+            result.sourceDamaged = source.damaged();
+            failed(
+                result,
+                result.sourceDamaged
+                    ? QStringLiteral("数据库文件已损坏，没有备份，已有的备份保持不变：%1").arg(source.detail)
+                    : QStringLiteral("备份副本没有通过检查：%1").arg(error.text()));
         } catch (const StoreError& error) {
             failed(result, error.text());
         }
@@ -244,5 +295,7 @@ BackupResult BackupDatabase(Database& db, const QString& backupFolder, const QDa
     if (!result.copied)
         QDir().rmdir(result.setFolder);
     result.removedSets = RotateBackupSets(backupFolder, kBackupSetsKept, result.failures);
+    if (result.sourceDamaged)
+        result.damageNotice = DamageNotice(db.path(), source, backupFolder);
     return result;
 }

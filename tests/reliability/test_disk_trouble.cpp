@@ -1,9 +1,12 @@
 // Real file-system trouble under the data folder: a small tmpfs that fills up, and one remounted read-only.
 // Mounting needs root (as on the build machine); elsewhere these cases are skipped.
+#include "common/TestHome.h"
+
 #include "bill/BillStore.h"
 #include "desk/OrderDesk.h"
 #include "desk/TableMap.h"
 #include "settings/SettingsStore.h"
+#include "store/Backup.h"
 #include "store/Database.h"
 #include "store/Log.h"
 #include "store/ProgramDatabase.h"
@@ -207,6 +210,23 @@ private Q_SLOTS:
         auto db = OpenProgramDatabase(disk.dataFolder());
         QCOMPARE(storedLineIds(*db, billId).size(), 2);
         QCOMPARE(ReadSlots(*db, 3).at(2), billId);
+    }
+
+    void aBackupOnAFullDiskFailsAndLeavesTheEarlierCopyWhole() {
+        ScratchDisk disk(2048);
+        REQUIRE_MOUNT(disk);
+        TestHome home; // the database lies elsewhere: only the backup runs out of room
+        auto db = home.createDatabase();
+        const QString backups = disk.path() + QStringLiteral("/备份");
+        QVERIFY(BackupDatabase(*db, backups, kNow).copied);
+        const QString set = backups + QLatin1Char('/') + BackupSetName(kNow);
+        const QByteArray before = folderFingerprint(set);
+        disk.fill();
+        const BackupResult second = BackupDatabase(*db, backups, kNow.addSecs(600));
+        QVERIFY(!second.copied);
+        QVERIFY2(second.failures.join(QString()).contains(QStringLiteral("磁盘空间已满")),
+                 qPrintable(second.failures.join(QString())));
+        QCOMPARE(folderFingerprint(set), before); // the same hour's copy whole, no part of the new one
     }
 };
 

@@ -1,9 +1,13 @@
 #include "common/TestHome.h"
 #include "store/Backup.h"
+#include "store/BackupSchedule.h"
 #include "store/Database.h"
+#include "store/Integrity.h"
 #include "store/Log.h"
+#include "store/PageSeals.h"
 #include "store/ProgramDatabase.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +18,7 @@
 
 namespace {
 
+const QDateTime kAt1705(QDate(2024, 12, 12), QTime(17, 5));
 const QDateTime kAt1805(QDate(2024, 12, 12), QTime(18, 5));
 const QDateTime kAt1855(QDate(2024, 12, 12), QTime(18, 55));
 
@@ -42,6 +47,22 @@ void addLines(Database& db, const QString& prefix, int bills, int perBill) {
         }
         transaction.commit();
     }
+}
+
+QByteArray digest(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly)
+               ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+               : QByteArray();
+}
+
+// Overwrites a few pages in the middle of a file, where a big database keeps its bill lines: the start and
+// the schema still read.
+void damageTheMiddle(const QString& path) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.seek(file.size() / 2 / 4096 * 4096));
+    QVERIFY(file.write(QByteArray(3 * 4096, '\x5a')) == 3 * 4096);
 }
 
 } // namespace
@@ -137,7 +158,7 @@ private Q_SLOTS:
         const BackupResult result =
             BackupDatabase(*db_, folder_, kAt1805, [&](const BackupProgress& progress) {
                 ++steps;
-                QVERIFY(progress.pagesDone <= progress.pagesTotal);
+                QVERIFY(progress.bytesDone <= progress.bytesTotal);
                 QThread::msleep(5); // leave the writer room between steps
                 commitsDuringCopy = commits - commitsBefore;
             });
@@ -171,6 +192,68 @@ private Q_SLOTS:
         QFile written(log);
         QVERIFY(written.open(QIODevice::ReadOnly));
         QVERIFY(QString::fromUtf8(written.readAll()).contains(result.failures.first()));
+    }
+
+    void aDamagedDatabaseIsFoundAndReplacesNoGoodBackup() {
+        addLines(*db_, QStringLiteral("A"), 40, 100);
+        QVERIFY(BackupDatabase(*db_, folder_, kAt1705).copied);
+        const BackupResult good = BackupDatabase(*db_, folder_, kAt1805);
+        QVERIFY(good.copied);
+        QVERIFY(CheckDatabaseFile(good.file).sound());
+        const QByteArray goodBytes = digest(good.file);
+        db_->exec("PRAGMA wal_checkpoint(TRUNCATE);");
+        const QString damagedPath = home_->path(QStringLiteral("damaged.dat"));
+        QVERIFY(QFile::copy(db_->path(), damagedPath));
+        damageTheMiddle(damagedPath);
+
+        const IntegrityReport found = CheckDatabaseFile(damagedPath);
+        QVERIFY2(found.damaged(), qPrintable(found.detail));
+        // The backups' fast check reads SQLCipher's page seals (and does not fall back to quick_check).
+        QCOMPARE(CheckPageSeals(good.file, DatabasePassword()).state, SealCheck::State::Sound);
+        QCOMPARE(CheckPageSeals(damagedPath, DatabasePassword()).state, SealCheck::State::Damaged);
+        // The damaged file opens (its start is whole) and its backup of the same hour is refused.
+        Database damaged(damagedPath, DatabasePassword());
+        const QByteArray damagedBytes = digest(damagedPath);
+        const BackupResult refused = BackupDatabase(damaged, folder_, kAt1855);
+        QVERIFY(!refused.copied);
+        QVERIFY(refused.sourceDamaged);
+        QVERIFY(refused.failures.join(QString()).contains(QStringLiteral("损坏")));
+        QCOMPARE(digest(good.file), goodBytes);
+        QCOMPARE(digest(damagedPath), damagedBytes);
+        QCOMPARE(entries(good.setFolder), QStringList{kDatabaseFileName});
+        QVERIFY2(refused.damageNotice.contains(good.file), qPrintable(refused.damageNotice));
+
+        // A set that is itself damaged is passed over for the one before it.
+        damageTheMiddle(good.file);
+        const QString earlier =
+            folder_ + QLatin1Char('/') + BackupSetName(kAt1705) + QStringLiteral("/数据库.dat");
+        QCOMPARE(LastSoundBackup(folder_), earlier);
+        QVERIFY(DamageNotice(damagedPath, found, folder_).contains(earlier));
+    }
+
+    void hourlyBackupsAreWrittenOnAWorkerWhileTheProgramRuns() {
+        BackupSchedule schedule(*db_, folder_);
+        QList<BackupResult> written;
+        connect(&schedule, &BackupSchedule::written, this,
+                [&written](const BackupResult& result) { written.append(result); });
+        schedule.start(std::chrono::milliseconds(30)); // an hour, scaled down
+        // The live connection goes on writing while the worker copies.
+        for (int round = 0; round < 500 && written.size() < 2; ++round) {
+            addLines(*db_, QStringLiteral("H%1-").arg(round), 1, 5);
+            QTest::qWait(10);
+        }
+        QVERIFY(written.size() >= 2);
+        QVERIFY2(written.first().copied, qPrintable(written.first().failures.join(QLatin1Char('\n'))));
+
+        const BackupResult last = schedule.writeLast({});
+        QVERIFY(last.copied);
+        const qint64 stored = count(*db_, "SELECT count(*) FROM \"明细\"");
+        Database copy(last.file, DatabasePassword());
+        QCOMPARE(count(copy, "SELECT count(*) FROM \"明细\""), stored);
+        // Nothing more is reported once the last backup was written.
+        const auto reported = written.size();
+        QTest::qWait(100);
+        QCOMPARE(written.size(), reported);
     }
 
 private:

@@ -8,15 +8,35 @@
 #include "print/PageTransport.h"
 #include "store/Claims.h"
 #include "store/Database.h"
+#include "store/Integrity.h"
 #include "store/Log.h"
 #include "store/Settings.h"
 #include "ui/Widgets.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+
+namespace {
+
+// Why the database did not open: a damaged file is named as such, with the backup to put back.
+QString refusalText(const StoreError& error, const DataFolders& folders) {
+    const bool onServer = !ServerDatabaseAddress(folders.dataFolder).isEmpty();
+    if (onServer)
+        return error.text() + QStringLiteral("\n\n程序将退出，数据库服务器上的数据未作任何改动。");
+    const QString file = folders.dataFolder + QLatin1Char('/') + kDatabaseFileName;
+    if (QFileInfo::exists(file)) {
+        const IntegrityReport report = CheckDatabaseFile(file);
+        if (report.damaged())
+            return DamageNotice(file, report, folders.backupFolder) + QStringLiteral("\n\n程序将退出。");
+    }
+    return error.text() + QStringLiteral("\n\n程序将退出，数据库文件未作任何改动。");
+}
+
+} // namespace
 
 Application::Application() = default;
 
@@ -38,11 +58,7 @@ bool Application::start() {
         storedPassword_ = settings ? settings->password : QString();
     } catch (const StoreError& error) {
         Log::write(error.text());
-        const bool onServer = !ServerDatabaseAddress(folders_.dataFolder).isEmpty();
-        QMessageBox::critical(
-            nullptr, kProgramTitle,
-            error.text() + (onServer ? QStringLiteral("\n\n程序将退出，数据库服务器上的数据未作任何改动。")
-                                     : QStringLiteral("\n\n程序将退出，数据库文件未作任何改动。")));
+        QMessageBox::critical(nullptr, kProgramTitle, refusalText(error, folders_));
         return false;
     }
 
@@ -60,12 +76,20 @@ bool Application::start() {
     server_ = std::make_unique<ServerControl>(QApplication::applicationDirPath(), folders_.dataFolder);
     if (!server_->retireOldServer(3000))
         Log::write(QStringLiteral("旧版手机点餐服务程序未能停止"));
+    // Damage in the middle of the file shows only when a page there is read; reading every page takes
+    // seconds on a large file, so it is done beside the login on a connection of its own.
+    if (!db_->isServer()) {
+        check_ = std::make_unique<BackgroundCheck>(db_->path(), folders_.backupFolder);
+        connect(check_.get(), &BackgroundCheck::damageFound, this, &Application::showDamage);
+        check_->start();
+    }
     return true;
 }
 
 void Application::showMainWindow() {
     session_ = std::make_unique<CounterSession>(*db_, folders_, *server_);
     session_->start(CounterTransports(session_.get(), session_->settings()));
+    connect(session_.get(), &CounterSession::databaseDamaged, this, &Application::showDamage);
     main_ = std::make_unique<MainWindow>(*session_);
     connect(main_.get(), &MainWindow::closed, this, &Application::finish);
     // Without a window manager showMaximized() has no effect; start at the screen's full size either way.
@@ -77,12 +101,31 @@ void Application::showMainWindow() {
 void Application::cancelLogin() {
     if (server_)
         server_->stop();
-    QApplication::exit(0);
+    Q_EMIT ended(0);
+}
+
+void Application::showDamage(const QString& notice) {
+    if (damageShown_)
+        return;
+    damageShown_ = true;
+    // Nothing more goes into the damaged file: no phone orders, and no backup replaces a good one.
+    if (session_)
+        session_->stopAfterDamage();
+    else if (server_)
+        server_->stop();
+    QWidget* over = main_ && main_->isVisible() ? static_cast<QWidget*>(main_.get()) : login_.get();
+    QMessageBox::critical(over, kProgramTitle, notice + QStringLiteral("\n\n程序将退出。"));
+    if (main_)
+        main_->hide();
+    login_->hide();
+    Q_EMIT ended(2);
 }
 
 void Application::finish() {
+    if (damageShown_)
+        return;
     QPointer<QLabel> notice;
-    session_->finish([&](const BackupProgress& progress) {
+    const BackupResult result = session_->finish([&](const BackupProgress& progress) {
         if (progress.elapsedMs >= 1000 && !notice) {
             notice =
                 new QLabel(QStringLiteral("正在备份数据库…"), nullptr, Qt::Dialog | Qt::FramelessWindowHint);
@@ -97,5 +140,13 @@ void Application::finish() {
     });
     if (notice)
         notice->close();
-    QApplication::quit();
+    if (result.sourceDamaged)
+        showDamage(result.damageNotice);
+    if (damageShown_) // also when the start-up check found it while the backup ran
+        return;
+    if (!result.failures.isEmpty())
+        QMessageBox::warning(nullptr, kProgramTitle,
+                             QStringLiteral("退出时的数据库备份没有完成：\n%1\n\n数据库本身没有受影响。")
+                                 .arg(result.failures.join(QLatin1Char('\n'))));
+    Q_EMIT ended(0);
 }

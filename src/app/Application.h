@@ -5,6 +5,7 @@
 #include <QObject>
 #include <memory>
 
+class BackgroundCheck;
 class ClaimKeeper;
 class CounterSession;
 class Database;
@@ -12,7 +13,9 @@ class LoginWindow;
 class MainWindow;
 class ServerControl;
 
-// Start-up and the program's life: data folder, database, login, main window, shutdown.
+// Start-up and the program's life: data folder, database, login, main window, shutdown. The database file
+// is checked in the background once the login shows; damage found then or by a backup is shown once, and
+// the program ends without writing to the file or backing it up.
 class Application : public QObject {
     Q_OBJECT
 public:
@@ -25,12 +28,17 @@ public:
     Database& database() { return *db_; }
     const DataFolders& folders() const { return folders_; }
 
+Q_SIGNALS:
+    // The program is to end with this exit code.
+    void ended(int code);
+
 private:
     void showMainWindow();
     void cancelLogin();
     // After the main window closed: the LAN server stops and this hour's backup is written, with a notice
-    // when it takes more than a second.
+    // when it takes more than a second; a backup that fails is shown before the program ends.
     void finish();
+    void showDamage(const QString& notice);
 
     DataFolders folders_;
     QString storedPassword_;
@@ -40,4 +48,6 @@ private:
     std::unique_ptr<LoginWindow> login_;
     std::unique_ptr<CounterSession> session_;
     std::unique_ptr<MainWindow> main_;
+    std::unique_ptr<BackgroundCheck> check_; // last: it reports to the windows above
+    bool damageShown_ = false;
 };

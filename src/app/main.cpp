@@ -19,6 +19,7 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     Application program;
+    QObject::connect(&program, &Application::ended, &app, [](int code) { QApplication::exit(code); });
     if (!program.start())
         return 1;
     return QApplication::exec();

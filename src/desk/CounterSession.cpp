@@ -10,7 +10,6 @@
 #include "store/Log.h"
 #include "store/StoreError.h"
 
-#include <QDateTime>
 #include <QTimer>
 
 namespace {
@@ -25,7 +24,9 @@ constexpr auto kAlarmLook = std::chrono::milliseconds(1500);
 CounterSession::CounterSession(Database& db, DataFolders folders, ServerControl& server, QObject* parent)
     : QObject(parent), db_(db), folders_(std::move(folders)), server_(server),
       settings_(std::make_unique<SettingsStore>(db)),
-      phoneAlarm_(std::make_unique<PhoneAlarm>(folders_.dataFolder)) {}
+      phoneAlarm_(std::make_unique<PhoneAlarm>(folders_.dataFolder)), backups_(db, folders_.backupFolder) {
+    connect(&backups_, &BackupSchedule::written, this, &CounterSession::reportBackup);
+}
 
 CounterSession::~CounterSession() {
     spooler_.reset();
@@ -37,7 +38,7 @@ CounterSession::~CounterSession() {
     }
 }
 
-void CounterSession::start(TransportFactory transports) {
+void CounterSession::start(TransportFactory transports, std::chrono::milliseconds backupInterval) {
     changes_ = new ChangeFeed(db_, this);
     connect(changes_, &ChangeFeed::changed, this, &CounterSession::storedChanged);
     changes_->start();
@@ -49,6 +50,7 @@ void CounterSession::start(TransportFactory transports) {
     alarmClock->start(kAlarmLook);
     transports_ = std::move(transports);
     startSpooler();
+    backups_.start(backupInterval);
 }
 
 void CounterSession::startSpooler() {
@@ -101,7 +103,19 @@ void CounterSession::acknowledgePhoneAlarm() {
     phoneAlarm_->acknowledge();
 }
 
-BackupResult CounterSession::finish(const BackupProgressHook& progress) {
+void CounterSession::reportBackup(const BackupResult& result) {
+    if (result.sourceDamaged)
+        Q_EMIT databaseDamaged(result.damageNotice);
+    else
+        Q_EMIT backupWritten(result);
+}
+
+BackupResult CounterSession::finish(const BackupProgressHook& waiting) {
     server_.stop();
-    return BackupDatabase(db_, folders_.backupFolder, QDateTime::currentDateTime(), progress);
+    return backups_.writeLast(waiting);
+}
+
+void CounterSession::stopAfterDamage() {
+    server_.stop();
+    backups_.stop();
 }

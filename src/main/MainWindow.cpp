@@ -138,6 +138,7 @@ MainWindow::MainWindow(CounterSession& session, QWidget* parent)
     connect(&session_, &CounterSession::storedChanged, this, &MainWindow::followStoredChanges);
     connect(&session_, &CounterSession::phoneAlarmRaised, this, &MainWindow::showPhoneAlarm);
     connect(&session_, &CounterSession::printerStatesChanged, this, &MainWindow::showPrinterStatus);
+    connect(&session_, &CounterSession::backupWritten, this, &MainWindow::showBackupResult);
     showGuestOrdersWaiting();
     // The minutes on the tiles move on.
     auto* clock = new QTimer(this);
@@ -295,6 +296,8 @@ QWidget* MainWindow::buildToolbar() {
     printerStatusLabel_ =
         addNotice(row, QStringLiteral("printerStatusLabel"), QStringLiteral("点击查看打印机和今日打印记录"),
                   QStringLiteral("rgb(200,0,0)"));
+    backupStatusLabel_ = addNotice(row, QStringLiteral("backupStatusLabel"), QStringLiteral("点击查看原因"),
+                                   QStringLiteral("rgb(200,0,0)"));
     row->addSpacing(Px(300));
     return band;
 }
@@ -365,6 +368,24 @@ void MainWindow::showPhoneAlarm() {
     phoneAlarmLabel_->show();
 }
 
+void MainWindow::showBackupResult(const BackupResult& result) {
+    if (result.failures.isEmpty()) {
+        backupStatusLabel_->hide();
+        return;
+    }
+    const QString at = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm"));
+    backupFailure_ =
+        QStringLiteral("%1 的数据库备份没有完成：\n%2\n\n数据库本身没有受影响，一小时后会再备份。")
+            .arg(at, result.failures.join(QLatin1Char('\n')));
+    backupStatusLabel_->setText(QStringLiteral("数据库备份失败（%1）").arg(at));
+    backupStatusLabel_->show();
+}
+
+void MainWindow::explainBackupFailure() {
+    backupStatusLabel_->hide();
+    ShowMessage(this, backupFailure_);
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == phoneAlarmLabel_ && event->type() == QEvent::MouseButtonRelease) {
         session_.acknowledgePhoneAlarm();
@@ -377,6 +398,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == guestOrdersLabel_ && event->type() == QEvent::MouseButtonRelease) {
         openGuestOrders();
+        return true;
+    }
+    if (watched == backupStatusLabel_ && event->type() == QEvent::MouseButtonRelease) {
+        explainBackupFailure();
         return true;
     }
     if (watched == printerStatusLabel_ && event->type() == QEvent::MouseButtonRelease) {

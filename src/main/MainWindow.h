@@ -15,6 +15,7 @@ class TransferWindow;
 class OrderWindow;
 class PrintersPage;
 class CounterSession;
+struct BackupResult;
 class QHBoxLayout;
 class QLabel;
 class QMenu;
@@ -70,6 +71,9 @@ private:
     void showTileStatus();
     void showSelection(int index);
     void showPhoneAlarm();
+    // A failed hourly backup shows a notice until it is clicked (which shows why) or a later one succeeds.
+    void showBackupResult(const BackupResult& result);
+    void explainBackupFailure();
     // Another writer stored something: the tiles and the open ordering window show it.
     void followStoredChanges();
     // The count of guest orders waiting for 确认, shown in the toolbar while there are any.
@@ -113,6 +117,8 @@ private:
     QLabel* printerStatusLabel_ = nullptr; // printers in trouble and lines no printer took
     QLabel* guestOrdersLabel_ = nullptr;   // guest orders waiting for a waiter's 确认
     QLabel* waiterCallsLabel_ = nullptr;   // tables whose guests called for a waiter
+    QLabel* backupStatusLabel_ = nullptr;  // the last hourly backup failed
+    QString backupFailure_;                // why, shown on a click
     QPointer<GuestOrdersWindow> guestOrders_;
     QMenu* tileMenu_ = nullptr; // 点餐, 结账离开, 转台 on a tile
     QPointer<OrderWindow> orderWindow_;

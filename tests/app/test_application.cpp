@@ -1,0 +1,154 @@
+// The program's life around its database file: damage found beside the login, and backups that fail while
+// the program runs and at its end, as the cashier sees them.
+#include "common/MessageBoxes.h"
+#include "common/SignedInCounter.h"
+#include "common/TestHome.h"
+
+#include "app/Application.h"
+#include "app/LoginWindow.h"
+#include "main/MainWindow.h"
+#include "mobile/ServerControl.h"
+#include "store/Backup.h"
+#include "store/Database.h"
+#include "store/ProgramDatabase.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+const QDateTime kAt1805(QDate(2024, 12, 12), QTime(18, 5));
+
+QByteArray digest(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly)
+               ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+               : QByteArray();
+}
+
+// A plain file where a folder should be, so nothing can be written into it.
+void blockFolder(const QString& path) {
+    QFile blocker(path);
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+}
+
+void addLines(Database& db, int count) {
+    Transaction step(db);
+    Statement add(db,
+                  "INSERT INTO \"明细\" (\"id\", \"序号\", \"名称\", \"数量\", \"单价\", \"金额\", \"备注\") "
+                  "VALUES ('20241212180000', ?, '宫保鸡丁', '1', '28', '28', ?)");
+    for (int i = 0; i < count; ++i) {
+        add.bind(1, QString::number(i)).bind(2, QString(60, QChar(u'备'))).run();
+        add.reset();
+    }
+    step.commit();
+}
+
+template <typename Window> Window* shownWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<Window*>(widget); window && window->isVisible())
+            return window;
+    return nullptr;
+}
+
+} // namespace
+
+class ApplicationTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void damageIsShownOnceNamingTheLastSoundBackupAndTouchesNothing_data() {
+        QTest::addColumn<bool>("inFirstPage");
+        // Pages in the middle, where the bill lines are, read only later: the login still works.
+        QTest::newRow("middle, found beside the login") << false;
+        QTest::newRow("first page, found at start") << true;
+    }
+    void damageIsShownOnceNamingTheLastSoundBackupAndTouchesNothing() {
+        QFETCH(bool, inFirstPage);
+        TestHome home;
+        const DataFolders folders = ChooseDataFoldersFromEnvironment();
+        QVERIFY(CreateFolderPath(folders.dataFolder));
+        const QString file = folders.dataFolder + QLatin1Char('/') + kDatabaseFileName;
+        QString backup;
+        {
+            auto db = OpenProgramDatabase(folders.dataFolder);
+            addLines(*db, 4000);
+            backup = BackupDatabase(*db, folders.backupFolder, kAt1805).file;
+            db->exec("PRAGMA wal_checkpoint(TRUNCATE);");
+        }
+        {
+            QFile damaged(file);
+            QVERIFY(damaged.open(QIODevice::ReadWrite));
+            // The first 16 bytes are the key's salt; what follows on the first page is the schema.
+            QVERIFY(damaged.seek(inFirstPage ? 512 : damaged.size() / 2 / 4096 * 4096));
+            const QByteArray garbage(inFirstPage ? 512 : 3 * 4096, '\x5a');
+            QVERIFY(damaged.write(garbage) == garbage.size());
+        }
+        const QByteArray damagedBytes = digest(file);
+        const QByteArray backupBytes = digest(backup);
+        {
+            const MessageBoxAnswerer answerer;
+            Application program;
+            const QSignalSpy ended(&program, &Application::ended);
+            QCOMPARE(program.start(), !inFirstPage);
+            if (!inFirstPage) {
+                QVERIFY(shownWindow<LoginWindow>());
+                QTRY_COMPARE_WITH_TIMEOUT(answerer.shown().size(), 1, 60'000);
+                QCOMPARE(ended.size(), 1);
+                QCOMPARE(ended.first().first().toInt(), 2);
+                QVERIFY(!shownWindow<LoginWindow>());
+            }
+            QCOMPARE(answerer.shown().size(), 1);
+            QVERIFY2(answerer.firstText().contains(QStringLiteral("已损坏")),
+                     qPrintable(answerer.firstText()));
+            QVERIFY2(answerer.firstText().contains(backup), qPrintable(answerer.firstText()));
+        }
+        QCOMPARE(digest(file), damagedBytes);
+        QCOMPARE(digest(backup), backupBytes);
+        QCOMPARE(BackupSetNames(folders.backupFolder), QStringList{BackupSetName(kAt1805)});
+    }
+
+    void aBackupThatFailsAtTheEndIsShownBeforeTheProgramEnds() {
+        TestHome home;
+        const DataFolders folders = ChooseDataFoldersFromEnvironment();
+        blockFolder(folders.backupFolder);
+        const MessageBoxAnswerer answerer;
+        Application program;
+        const QSignalSpy ended(&program, &Application::ended);
+        QVERIFY(program.start());
+        LoginWindow* login = shownWindow<LoginWindow>();
+        QVERIFY(login);
+        login->passwordBox()->setText(QStringLiteral("739"));
+        QTest::keyClick(login->passwordBox(), Qt::Key_Return);
+        MainWindow* main = shownWindow<MainWindow>();
+        QVERIFY(main);
+        main->close();
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(answerer.shown().size(), 1);
+        QVERIFY2(answerer.firstText().contains(folders.backupFolder), qPrintable(answerer.firstText()));
+    }
+
+    void aFailedHourlyBackupIsShownOnTheMainWindow() {
+        TestHome home;
+        auto db = home.createDatabase();
+        const DataFolders folders{home.path(QStringLiteral("d")), home.path(QStringLiteral("b"))};
+        blockFolder(folders.backupFolder);
+        ServerControl server(home.path(QStringLiteral("bin")), folders.dataFolder);
+        SignedInCounter counter(*db, folders, server, std::chrono::milliseconds(30)); // hours, scaled down
+        counter.main.show();
+        auto* notice = counter.main.findChild<QLabel*>(QStringLiteral("backupStatusLabel"));
+        QVERIFY(notice);
+        QTRY_VERIFY(notice->isVisible());
+        QVERIFY(notice->text().contains(QStringLiteral("备份失败")));
+        const MessageBoxAnswerer answerer;
+        QTest::mouseClick(notice, Qt::LeftButton);
+        QTRY_COMPARE(answerer.shown().size(), 1);
+        QVERIFY2(answerer.firstText().contains(folders.backupFolder), qPrintable(answerer.firstText()));
+    }
+};
+
+QTEST_MAIN(ApplicationTest)
+#include "test_application.moc"

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -244,11 +245,23 @@ QStringList BackupSetNames(const QString& backupFolder) {
 
 QStringList RotateBackupSets(const QString& backupFolder, int keep, QStringList& failures) {
     const QStringList sets = BackupSetNames(backupFolder);
+    // Beyond the newest `keep`, the last set of each earlier day stays for kDailySetsKept days, so damage
+    // found days later still has a sound copy to go back to.
+    QSet<QString> daysSeen;
+    int daysKept = 0;
     QStringList removed;
-    for (qsizetype i = 0; i + keep < sets.size(); ++i) {
+    for (qsizetype i = sets.size() - 1; i >= 0; --i) {
+        const bool lastOfItsDay = !daysSeen.contains(sets.at(i).left(10));
+        daysSeen.insert(sets.at(i).left(10));
+        if (sets.size() - i <= keep)
+            continue;
+        if (lastOfItsDay && daysKept < kDailySetsKept) {
+            ++daysKept;
+            continue;
+        }
         const QString path = backupFolder + QLatin1Char('/') + sets.at(i);
         if (QDir(path).removeRecursively()) {
-            removed.append(sets.at(i));
+            removed.prepend(sets.at(i));
         } else {
             const QString what = QStringLiteral("旧备份 %1 无法删除").arg(path);
             failures.append(what);

@@ -10,8 +10,9 @@ class Database;
 // The backup of a server database: pg_dump's custom format.
 inline const QString kServerDumpFileName = QStringLiteral("数据库.dump");
 
-// How many hourly backup sets stay after a backup.
+// How many hourly backup sets stay after a backup, and for how many days before them the day's last set.
 inline constexpr int kBackupSetsKept = 20;
+inline constexpr int kDailySetsKept = 30;
 
 // What a backup did. A backup never stops the program: failures are listed here and logged.
 struct BackupResult {
@@ -42,8 +43,8 @@ QStringList BackupSetNames(const QString& backupFolder);
 
 // Writes the backup of the hour: creates the set's folder (and the backup folder on first use), copies the
 // database into it as 数据库.dat, replacing an earlier copy of the same hour, then deletes the oldest sets
-// beyond kBackupSetsKept. Only the live connection's path, kind and address are used, never the connection
-// itself, so any thread may call this while the windows go on with the database.
+// RotateBackupSets no longer keeps. Only the live connection's path, kind and address are used, never the
+// connection itself, so any thread may call this while the windows go on with the database.
 //
 // A file is copied byte for byte on a connection of its own, under a read transaction: that keeps
 // checkpoints from rewriting pages of its moment and the write-ahead log from starting over while the file
@@ -55,6 +56,7 @@ QStringList BackupSetNames(const QString& backupFolder);
 BackupResult BackupDatabase(const Database& db, const QString& backupFolder, const QDateTime& now,
                             const BackupProgressHook& progress = {});
 
-// Deletes the oldest sets (by name) so that at most `keep` remain; folders not named like a set are left
+// Deletes the oldest sets (by name) so that `keep` remain, with the last set of each of the kDailySetsKept
+// days before them; folders not named like a set are left
 // alone. Returns the names deleted; a set that cannot be deleted is added to `failures` and logged.
 QStringList RotateBackupSets(const QString& backupFolder, int keep, QStringList& failures);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <future>
 #include <memory>
@@ -158,7 +159,7 @@ private:
 // Checks pages [first, end) (numbered from 1) of the open file, filling `hashes` for the sound ones; the
 // first page that fails, or 0.
 qint64 firstBadPage(int file, qint64 first, qint64 end, const Key& sealKey, const PageHashes& known,
-                    PageHashes& hashes) {
+                    PageHashes& hashes, std::atomic<bool>& zeroPageSeen) {
     Sealer sealer(sealKey);
     if (!sealer.ready())
         return first;
@@ -172,8 +173,11 @@ qint64 firstBadPage(int file, qint64 first, qint64 end, const Key& sealKey, cons
             const uchar* page = chunk.data() + i * kPageSize;
             const size_t hash = pageHash(page);
             const auto index = static_cast<size_t>(number - 1);
-            const bool sound = (index < known.size() && known[index] == hash) || sealer.holds(page, number) ||
-                               std::all_of(page, page + kPageSize, [](uchar b) { return b == 0; });
+            const bool sound = (index < known.size() && known[index] == hash) || sealer.holds(page, number);
+            if (!sound && std::all_of(page, page + kPageSize, [](uchar b) { return b == 0; })) {
+                zeroPageSeen = true;
+                continue;
+            }
             if (!sound)
                 return number;
             hashes[index] = hash;
@@ -218,16 +222,21 @@ SealCheck CheckPageSeals(const QString& path, const QString& password) {
     const auto& [sealKey, known] = *recalled;
     PageHashes hashes(static_cast<size_t>(pages), 0);
     // A first page that fails means other settings, not damage: the engine's own check decides then.
-    if (firstBadPage(descriptor, 1, 2, sealKey, {}, hashes) != 0)
+    std::atomic<bool> zeroPageSeen = false;
+    if (firstBadPage(descriptor, 1, 2, sealKey, {}, hashes, zeroPageSeen) != 0 || zeroPageSeen)
         return {SealCheck::State::Unknown, 1, pages};
     // Two halves on two threads.
     const qint64 middle = 2 + (pages - 1) / 2;
     auto secondHalf = std::async(std::launch::async, [&] {
-        return firstBadPage(descriptor, middle, pages + 1, sealKey, known, hashes);
+        return firstBadPage(descriptor, middle, pages + 1, sealKey, known, hashes, zeroPageSeen);
     });
-    const qint64 badInFirst = firstBadPage(descriptor, 2, middle, sealKey, known, hashes);
+    const qint64 badInFirst = firstBadPage(descriptor, 2, middle, sealKey, known, hashes, zeroPageSeen);
     const qint64 badInSecond = secondHalf.get();
     remember(salt->data(), hashes);
     const qint64 bad = badInFirst ? badInFirst : badInSecond;
-    return {bad ? SealCheck::State::Damaged : SealCheck::State::Sound, bad, pages};
+    if (bad)
+        return {SealCheck::State::Damaged, bad, pages};
+    // The engine passes an all-zero page without a seal, but such a page inside a table is damage all the
+    // same (a torn write, a block lost by the disk): only the engine's own look through the tables tells.
+    return {zeroPageSeen ? SealCheck::State::Unknown : SealCheck::State::Sound, 0, pages};
 }

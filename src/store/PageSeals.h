@@ -15,12 +15,12 @@ struct SealCheck {
     qint64 pages = 0;
 };
 
-// Checks the seal of every page of a file. An all-zero page passes, as in SQLCipher (a free page never
-// written). The process remembers a fast hash of each page whose seal held, by page number and salt; a
-// later page with the same number and hash is the same bytes and passes without its seal being computed,
-// so the hourly copies, which differ in few pages, cost a hash per page. A page torn by a writer fails its
-// seal and is not remembered, so the live file may be checked too (to remember its pages), though only the
-// check of a file no one writes to tells damage.
+// Checks the seal of every page of a file. An all-zero page carries no seal, which SQLCipher lets pass;
+// the check then says Unknown, so the engine's own look through the tables decides. The process remembers a
+// fast hash of each page whose seal held, by page number and salt; a later page with the same number and hash
+// is the same bytes and passes without its seal being computed, so the hourly copies, which differ in few
+// pages, cost a hash per page. A page torn by a writer fails its seal and is not remembered, so the live file
+// may be checked too (to remember its pages), though only the check of a file no one writes to tells damage.
 SealCheck CheckPageSeals(const QString& path, const QString& password);
 
 // The key SQLCipher derives from the password and the salt at the start of the file at `path`, as a raw

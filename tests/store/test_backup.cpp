@@ -58,11 +58,11 @@ QByteArray digest(const QString& path) {
 
 // Overwrites a few pages in the middle of a file, where a big database keeps its bill lines: the start and
 // the schema still read.
-void damageTheMiddle(const QString& path) {
+void damageTheMiddle(const QString& path, char fill = '\x5a') {
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadWrite));
     QVERIFY(file.seek(file.size() / 2 / 4096 * 4096));
-    QVERIFY(file.write(QByteArray(3 * 4096, '\x5a')) == 3 * 4096);
+    QVERIFY(file.write(QByteArray(3 * 4096, fill)) == 3 * 4096);
 }
 
 } // namespace
@@ -122,6 +122,26 @@ private Q_SLOTS:
         QCOMPARE(result.removedSets, sets.mid(0, removed));
         QStringList expected = sets.mid(removed) << BackupSetName(kAt1805) << QStringLiteral("旧资料");
         QCOMPARE(entries(folder_), expected);
+    }
+
+    void rotationKeepsTheLastSetOfEachOfThirtyEarlierDays() {
+        // Two sets a day for 40 days before the backup's day: the 20 newest stay, then each earlier day's
+        // last set for 30 days.
+        QStringList sets;
+        for (int day = 40; day >= 1; --day)
+            for (const int hour : {11, 22}) {
+                const QString name = BackupSetName(QDateTime(kAt1805.date().addDays(-day), QTime(hour, 0)));
+                QVERIFY(QDir().mkpath(folder_ + QLatin1Char('/') + name));
+                sets.append(name);
+            }
+        QVERIFY(BackupDatabase(*db_, folder_, kAt1805).copied);
+        const QStringList kept = entries(folder_);
+        QCOMPARE(kept.size(), 20 + 30);
+        QCOMPARE(kept.last(), BackupSetName(kAt1805));
+        QCOMPARE(kept.mid(30), sets.mid(sets.size() - 19) << BackupSetName(kAt1805));
+        for (const QString& daily : kept.mid(0, 30))
+            QVERIFY2(daily.endsWith(QStringLiteral("22\uFF1A00")), qPrintable(daily));
+        QCOMPARE(kept.first(), BackupSetName(QDateTime(kAt1805.date().addDays(-40), QTime(22, 0))));
     }
 
     void sameHourKeepsOneSetWithTheLaterData() {
@@ -194,7 +214,16 @@ private Q_SLOTS:
         QVERIFY(QString::fromUtf8(written.readAll()).contains(result.failures.first()));
     }
 
+    void aDamagedDatabaseIsFoundAndReplacesNoGoodBackup_data() {
+        QTest::addColumn<char>("fill");
+        QTest::addColumn<bool>("sealsFail");
+        QTest::newRow("pages overwritten") << '\x5a' << true;
+        // Zeroed pages carry no seal to fail; the engine's look through the tables finds them.
+        QTest::newRow("pages zeroed") << '\0' << false;
+    }
     void aDamagedDatabaseIsFoundAndReplacesNoGoodBackup() {
+        QFETCH(char, fill);
+        QFETCH(bool, sealsFail);
         addLines(*db_, QStringLiteral("A"), 40, 100);
         QVERIFY(BackupDatabase(*db_, folder_, kAt1705).copied);
         const BackupResult good = BackupDatabase(*db_, folder_, kAt1805);
@@ -204,13 +233,14 @@ private Q_SLOTS:
         db_->exec("PRAGMA wal_checkpoint(TRUNCATE);");
         const QString damagedPath = home_->path(QStringLiteral("damaged.dat"));
         QVERIFY(QFile::copy(db_->path(), damagedPath));
-        damageTheMiddle(damagedPath);
+        damageTheMiddle(damagedPath, fill);
 
         const IntegrityReport found = CheckDatabaseFile(damagedPath);
         QVERIFY2(found.damaged(), qPrintable(found.detail));
         // The backups' fast check reads SQLCipher's page seals (and does not fall back to quick_check).
         QCOMPARE(CheckPageSeals(good.file, DatabasePassword()).state, SealCheck::State::Sound);
-        QCOMPARE(CheckPageSeals(damagedPath, DatabasePassword()).state, SealCheck::State::Damaged);
+        QCOMPARE(CheckPageSeals(damagedPath, DatabasePassword()).state,
+                 sealsFail ? SealCheck::State::Damaged : SealCheck::State::Unknown);
         // The damaged file opens (its start is whole) and its backup of the same hour is refused.
         Database damaged(damagedPath, DatabasePassword());
         const QByteArray damagedBytes = digest(damagedPath);

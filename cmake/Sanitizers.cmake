@@ -12,6 +12,12 @@ if(CJ_SANITIZE)
     endif()
     add_compile_options(-O1 -g1 -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=all)
     add_link_options(-fsanitize=address,undefined)
+    # With clang, every target also carries the coverage counters libFuzzer steers by, so the fuzz targets
+    # (tests/fuzz/) link the same cjcore and lanservecore as the tests. Elsewhere the counters only count.
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        set(CJ_FUZZ_TARGETS ON)
+        add_compile_options(-fsanitize=fuzzer-no-link)
+    endif()
     # Child processes (Lanserve, the crash driver) inherit these from the test that starts them. Reports go
     # to files in CJ_SANITIZER_REPORTS, which a test after all others checks (tests/CMakeLists.txt).
     set(CJ_SANITIZER_REPORTS ${CMAKE_CURRENT_BINARY_DIR}/sanitizer-reports)

@@ -11,9 +11,10 @@
 // before the bytes are handled: "@S@" becomes a live staff session id, "@T@" the code of the first table
 // and "@U@" that of the second (both 32 characters: seeds count that in their Content-Length); "@B@" becomes
 // the first table's bill id (14 characters) and "@L@" the id of its first line (15), when it has them;
-// "@V@" and "@W@" become the menu versions (16) of the dishes and of the drinks as listed without a search.
+// "@K@" becomes an order key (32) no order has taken yet, the same one wherever it stands in the input.
 
 #include "bill/BillStore.h"
+#include "bill/PhoneOrderKeys.h"
 #include "desk/OrderDesk.h"
 #include "desk/TableMap.h"
 #include "lanserve/LanServer.h"
@@ -59,8 +60,6 @@ struct Fixture {
     std::string session;
     std::string firstTable;
     std::string secondTable;
-    std::string dishesVersion;
-    std::string drinksVersion;
 };
 
 Fixture* fixture = nullptr;
@@ -195,13 +194,6 @@ std::pair<std::string, std::string> firstTableBill(Database& db) {
     return {desk.bill.billId().toStdString(), line};
 }
 
-// The version a phone is given with the listed menu of a category (the menu itself never changes here).
-std::string menuVersion(Database& db, const QString& category) {
-    MenuChoice menu(db);
-    menu.chooseCategory(category);
-    return PhonePages::MenuFingerprint(menu.records()).toStdString();
-}
-
 // Settles every open table, as the counter does at the end of a meal, so bills do not grow without end.
 void settleAll(Database& db) {
     SettingsStore settings(db);
@@ -278,8 +270,6 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
             fail("the sample database has fewer than two tables", {});
         fixture->firstTable = tokens.value(keys.at(0)).toStdString();
         fixture->secondTable = tokens.value(keys.at(1)).toStdString();
-        fixture->dishesVersion = menuVersion(*fixture->db, kDishes);
-        fixture->drinksVersion = menuVersion(*fixture->db, kDrinks);
     } catch (const StoreError& error) {
         fail("cannot make the table codes", error.text().toStdString());
     }
@@ -301,8 +291,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     replaceAll(bytes, "@S@", fixture->session);
     replaceAll(bytes, "@T@", fixture->firstTable);
     replaceAll(bytes, "@U@", fixture->secondTable);
-    replaceAll(bytes, "@V@", fixture->dishesVersion);
-    replaceAll(bytes, "@W@", fixture->drinksVersion);
+    replaceAll(bytes, "@K@", PhoneOrderKeys::NewKey().toStdString());
     if (bytes.find("@B@") != std::string::npos || bytes.find("@L@") != std::string::npos) {
         try {
             const auto [bill, line] = firstTableBill(*fixture->db);

@@ -219,7 +219,8 @@ SealCheck CheckPageSeals(const QString& path, const QString& password) {
     const auto recalled = salt ? recall(password, salt->data()) : std::nullopt;
     if (!recalled)
         return {SealCheck::State::Unknown, 0, pages};
-    const auto& [sealKey, known] = *recalled;
+    const Key& sealKey = recalled->first;
+    const PageHashes& known = recalled->second;
     PageHashes hashes(static_cast<size_t>(pages), 0);
     // A first page that fails means other settings, not damage: the engine's own check decides then.
     std::atomic<bool> zeroPageSeen = false;

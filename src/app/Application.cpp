@@ -53,6 +53,7 @@ bool Application::start() {
     Log::setFile(folders_.dataFolder + QStringLiteral("/cjpos.log"));
     try {
         db_ = OpenProgramDatabase(folders_.dataFolder);
+        db_->setWaitObserver(serverWaitNotice_.observer());
         claimKeeper_ = std::make_unique<ClaimKeeper>(*db_);
         const std::optional<SettingsRow> settings = ReadSettingsRow(*db_);
         storedPassword_ = settings ? settings->password : QString();

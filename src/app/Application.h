@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/ProgramDatabase.h"
+#include "ui/ServerWaitNotice.h"
 
 #include <QObject>
 #include <memory>
@@ -42,6 +43,7 @@ private:
 
     DataFolders folders_;
     QString storedPassword_;
+    ServerWaitNotice serverWaitNotice_; // before the database, which tells it of waits for the server
     std::unique_ptr<Database> db_;
     std::unique_ptr<ClaimKeeper> claimKeeper_; // keeps the tables and bills this counter has open claimed
     std::unique_ptr<ServerControl> server_;

@@ -110,6 +110,10 @@ QStringList Database::takeNotifications() {
     return connection_->takeNotifications();
 }
 
+void Database::setWaitObserver(ServerWaitObserver observer) {
+    connection_->setWaitObserver(std::move(observer));
+}
+
 Statement::Statement(Database& db, const char* sql) : statement_(db.connection_->prepare(sql)) {}
 
 Statement::Statement(Statement&& other) noexcept = default;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/ServerWait.h"
 #include "store/StoreError.h"
 
 #include <QString>
@@ -99,6 +100,8 @@ public:
     void notify(const char* channel);
     int notificationSocket() const;
     QStringList takeNotifications();
+    // Server only: who hears of a step's wait for the server's answer (see ServerWait.h).
+    void setWaitObserver(ServerWaitObserver observer);
 
     // Whose claims (store/Claims.h) this connection takes: a random token made when the database is opened,
     // kept by connectAgain, so every opened database (every counter, every Lanserve) is a holder of its own.

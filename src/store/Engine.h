@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/ServerWait.h"
+
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -51,6 +53,7 @@ public:
     virtual void notify(const char* /*channel*/) {}
     virtual int notificationSocket() const { return -1; }
     virtual QStringList takeNotifications() { return {}; }
+    virtual void setWaitObserver(ServerWaitObserver /*observer*/) {}
 };
 
 } // namespace store_engine

@@ -7,7 +7,9 @@
 #include <QSet>
 #include <QUrl>
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <string_view>
 #include <utility>
@@ -18,12 +20,53 @@
 namespace store_engine {
 namespace {
 
-// How long a step waits for the server's answer: 10 s, or CJ_SERVER_ANSWER_MS (tests need no 10 s waits).
-std::chrono::milliseconds AnswerTime() {
-    bool valid = false;
-    const int fromEnvironment = qEnvironmentVariableIntValue("CJ_SERVER_ANSWER_MS", &valid);
-    return std::chrono::milliseconds(valid && fromEnvironment > 0 ? fromEnvironment : 10'000);
-}
+// Waits on the connection's socket until the answer time of one step is over, in slices, telling the
+// observer how long it has waited once that is worth showing, and that it ended.
+class ServerWait {
+public:
+    explicit ServerWait(const ServerWaitObserver& observer)
+        : observer_(observer), start_(std::chrono::steady_clock::now()),
+          deadline_(start_ + ServerAnswerTime()) {}
+    ServerWait(const ServerWait&) = delete;
+    ServerWait& operator=(const ServerWait&) = delete;
+    ~ServerWait() {
+        if (told_)
+            observer_(waited(), true);
+    }
+
+    // True when the socket is ready for `events` before the deadline.
+    bool until(int socket, short events) {
+        constexpr std::chrono::milliseconds kSlice{100};
+        while (true) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline_ - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return false;
+            pollfd ready{socket, events, 0};
+            const int slice = static_cast<int>(observer_ ? std::min(left, kSlice).count() : left.count());
+            const int found = ::poll(&ready, 1, slice);
+            if (found > 0)
+                return true;
+            if (found < 0 && errno != EINTR)
+                return false;
+            if (observer_ && waited() >= kServerWaitShownAfter) {
+                told_ = true;
+                observer_(waited(), false);
+            }
+        }
+    }
+
+private:
+    std::chrono::milliseconds waited() const {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                     start_);
+    }
+
+    const ServerWaitObserver& observer_;
+    std::chrono::steady_clock::time_point start_;
+    std::chrono::steady_clock::time_point deadline_;
+    bool told_ = false;
+};
 
 // Every write step of every counter takes this lock first, so write steps follow one another as they do on
 // a file: no two counters change the same bill at once, and none has to retry.
@@ -237,7 +280,7 @@ private:
         if (answerLate_)
             return connectionLost(
                 QStringLiteral("服务器 %1 秒内没有回答")
-                    .arg(std::chrono::duration_cast<std::chrono::seconds>(AnswerTime()).count()));
+                    .arg(std::chrono::duration_cast<std::chrono::seconds>(ServerAnswerTime()).count()));
         if (PQstatus(connection_) == CONNECTION_BAD)
             return connectionLost(QString::fromUtf8(PQerrorMessage(connection_)));
         const char* message = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
@@ -258,12 +301,9 @@ private:
     Result answerTo(bool sent) {
         if (!sent)
             return Result(nullptr);
-        const auto deadline = std::chrono::steady_clock::now() + AnswerTime();
+        ServerWait wait(observer_);
         const auto waitFor = [&](short events) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            pollfd socket{PQsocket(connection_), events, 0};
-            if (left.count() > 0 && ::poll(&socket, 1, static_cast<int>(left.count())) > 0)
+            if (wait.until(PQsocket(connection_), events))
                 return true;
             giveUpConnection();
             return false;
@@ -284,6 +324,23 @@ private:
         }
     }
 
+    // Connects again without blocking, so a server out of reach costs the answer time and the window hears
+    // of the wait, as with any step.
+    bool reconnect() {
+        if (PQresetStart(connection_) == 0)
+            return false;
+        ServerWait wait(observer_);
+        for (PostgresPollingStatusType state = PGRES_POLLING_WRITING;;) {
+            if (state == PGRES_POLLING_OK)
+                return PQstatus(connection_) == CONNECTION_OK;
+            if (state == PGRES_POLLING_FAILED)
+                return false;
+            if (!wait.until(PQsocket(connection_), state == PGRES_POLLING_READING ? POLLIN : POLLOUT))
+                return false;
+            state = PQresetPoll(connection_);
+        }
+    }
+
     void giveUpConnection() {
         answerLate_ = true;
         serverEnded_ = true;
@@ -297,8 +354,7 @@ private:
             return;
         serverEnded_ = false;
         answerLate_ = false;
-        PQreset(connection_);
-        if (PQstatus(connection_) != CONNECTION_OK)
+        if (!reconnect())
             throw StoreError(connectionLost(QString::fromUtf8(PQerrorMessage(connection_))));
         for (const QByteArray& channel : std::as_const(channels_)) {
             Result listening(PQexec(connection_, ("LISTEN " + channel).constData()));
@@ -317,6 +373,8 @@ private:
             PQisBusy(connection_); // parses what was read
     }
 
+    void setWaitObserver(ServerWaitObserver observer) override { observer_ = std::move(observer); }
+
     static void receiveNotice(void* self, const PGresult* notice) {
         auto* connection = static_cast<PostgresConnection*>(self);
         const char* severity = PQresultErrorField(notice, PG_DIAG_SEVERITY_NONLOCALIZED);
@@ -329,6 +387,7 @@ private:
     PQnoticeReceiver printNotice_;
     bool serverEnded_ = false; // the server said it is ending this connection
     bool answerLate_ = false;  // the last step's answer did not come in time; the connection is given up
+    ServerWaitObserver observer_;
     qint64 changes_ = 0;
     qint64 ownChanges_ = 0;
     QSet<QByteArray> channels_;
@@ -469,3 +528,9 @@ std::unique_ptr<Connection> ConnectPostgres(const QString& uri) {
 }
 
 } // namespace store_engine
+
+std::chrono::milliseconds ServerAnswerTime() {
+    bool valid = false;
+    const int fromEnvironment = qEnvironmentVariableIntValue("CJ_SERVER_ANSWER_MS", &valid);
+    return std::chrono::milliseconds(valid && fromEnvironment > 0 ? fromEnvironment : 10'000);
+}

@@ -11,6 +11,7 @@
 #include "store/Backup.h"
 #include "store/Database.h"
 #include "store/ProgramDatabase.h"
+#include "ui/ServerWaitNotice.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -147,6 +148,42 @@ private Q_SLOTS:
         QTest::mouseClick(notice, Qt::LeftButton);
         QTRY_COMPARE(answerer.shown().size(), 1);
         QVERIFY2(answerer.firstText().contains(folders.backupFolder), qPrintable(answerer.firstText()));
+    }
+
+    // A step that waits for the server says so on the window the cashier looks at, whole even on the narrow
+    // login window, and the notice goes when the step ends.
+    void aWaitForTheServerIsShownOnTheActiveWindowUntilItEnds_data() {
+        QTest::addColumn<QSize>("windowSize");
+        QTest::newRow("main window") << QSize(1024, 700);
+        QTest::newRow("login window") << QSize(260, 150);
+    }
+    void aWaitForTheServerIsShownOnTheActiveWindowUntilItEnds() {
+        QFETCH(QSize, windowSize);
+        QWidget window;
+        window.resize(windowSize);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        ServerWaitNotice notice;
+        const ServerWaitObserver observer = notice.observer();
+        observer(std::chrono::milliseconds(2300), false);
+        const auto shown = [&window] {
+            QList<QLabel*> visible;
+            for (QLabel* label : window.findChildren<QLabel*>())
+                if (label->isVisible())
+                    visible.append(label);
+            return visible;
+        };
+        QCOMPARE(shown().size(), 1);
+        const QLabel* label = shown().first();
+        QVERIFY2(label->text().contains(QStringLiteral("已等 2 秒")), qPrintable(label->text()));
+        QVERIFY(window.rect().contains(label->geometry()));
+        QVERIFY(label->height() >= label->heightForWidth(label->width()));
+        observer(std::chrono::milliseconds(3400), false);
+        QCOMPARE(shown().size(), 1);
+        QVERIFY(shown().first()->text().contains(QStringLiteral("已等 3 秒")));
+        observer(std::chrono::milliseconds(3500), true);
+        QVERIFY(shown().isEmpty());
     }
 };
 

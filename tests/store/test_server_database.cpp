@@ -286,6 +286,20 @@ private Q_SLOTS:
         StallingProxy proxy(static_cast<quint16>(address.port()));
         address.setPort(proxy.port());
         const auto db = OpenServerDatabase(address.toString());
+        // The window hears of the wait while it lasts, and of its end.
+        QList<std::pair<qint64, bool>> told;
+        db->setWaitObserver([&told](std::chrono::milliseconds waited, bool finished) {
+            told.append({waited.count(), finished});
+        });
+        const auto toldOfOneWait = [&told] {
+            QVERIFY(told.size() >= 3);
+            QVERIFY(told.first().first >= kServerWaitShownAfter.count());
+            QVERIFY(told.last().second);
+            QVERIFY(told.last().first <= 1500 + 500);
+            for (qsizetype i = 0; i + 1 < told.size(); ++i)
+                QVERIFY(!told.at(i).second && told.at(i).first <= told.at(i + 1).first);
+            told.clear();
+        };
         qputenv("CJ_SERVER_ANSWER_MS", "1500");
         proxy.setForwarding(false);
         try {
@@ -295,6 +309,13 @@ private Q_SLOTS:
         } catch (const StoreError& error) {
             QVERIFY2(error.text().contains(QStringLiteral("没有回答")), qPrintable(error.text()));
         }
+        toldOfOneWait();
+        // Connecting again through the stalled network gives up within the answer time too.
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY_THROWS_EXCEPTION(StoreError, addBills(*db, 1));
+        QVERIFY(clock.elapsed() < 1500 + 3000);
+        toldOfOneWait();
         proxy.setForwarding(true);
         addBills(*db, 1);
         QCOMPARE(count(*db, "SELECT count(*) FROM \"桌台\""), 1);

@@ -1,6 +1,7 @@
 // Start-up cost: from the data folder choice to the login window painted, for a first start (database
 // created) and a later start, plus the cost of opening the encrypted connection alone. Medians of 10 runs.
 #include "app/LoginWindow.h"
+#include "settings/Password.h"
 #include "store/Database.h"
 #include "store/ProgramDatabase.h"
 #include "store/Settings.h"
@@ -25,8 +26,7 @@ double startOnce(const QString& home) {
     const DataFolders folders = ChooseDataFolders(home, home + QStringLiteral("/data"));
     CreateFolderPath(folders.dataFolder);
     const auto db = OpenProgramDatabase(folders.dataFolder);
-    const QString password = ReadSettingsRow(*db)->password;
-    LoginWindow login(password);
+    LoginWindow login(LoginAccount(*db)->passwordHash);
     login.show();
     QApplication::processEvents();
     return timer.nsecsElapsed() / 1e6;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/Password.h"
 #include "store/ProgramDatabase.h"
 #include "ui/ServerWaitNotice.h"
 
@@ -42,7 +43,7 @@ private:
     void showDamage(const QString& notice);
 
     DataFolders folders_;
-    QString storedPassword_;
+    StaffAccount loginAccount_;         // whom the login window signs in
     ServerWaitNotice serverWaitNotice_; // before the database, which tells it of waits for the server
     std::unique_ptr<Database> db_;
     std::unique_ptr<ClaimKeeper> claimKeeper_; // keeps the tables and bills this counter has open claimed

@@ -1,6 +1,7 @@
 #include "app/LoginWindow.h"
 
 #include "settings/Password.h"
+#include "store/PasswordHash.h"
 #include "ui/Widgets.h"
 
 #include <QCloseEvent>
@@ -26,8 +27,8 @@ public:
 
 } // namespace
 
-LoginWindow::LoginWindow(const QString& storedPassword, QWidget* parent)
-    : QDialog(parent), storedPassword_(storedPassword), passwordBox_(new QLineEdit(this)) {
+LoginWindow::LoginWindow(const QString& passwordHash, QWidget* parent)
+    : QDialog(parent), passwordHash_(passwordHash), passwordBox_(new QLineEdit(this)) {
     setObjectName(QStringLiteral("loginWindow"));
     setWindowTitle(QStringLiteral(" 登录"));
     setFixedSize(360, 220);
@@ -39,7 +40,7 @@ LoginWindow::LoginWindow(const QString& storedPassword, QWidget* parent)
     band->setStyleSheet(QStringLiteral("background: rgb(75,151,199); color: white; font-size: 16pt;"));
 
     passwordBox_->setObjectName(QStringLiteral("passwordEdit"));
-    const LoginPrefill prefill = LoginPrefillFor(storedPassword);
+    const LoginPrefill prefill = LoginPrefillFor(passwordHash);
     passwordBox_->setText(prefill.text);
     passwordBox_->setEchoMode(prefill.masked ? QLineEdit::Password : QLineEdit::Normal);
     // A changed password is masked with "*", not the style's dot. Set before the frame's style sheet, which
@@ -90,7 +91,7 @@ void LoginWindow::setVisible(bool visible) {
 }
 
 void LoginWindow::tryLogin() {
-    if (!PasswordMatches(passwordBox_->text(), storedPassword_)) {
+    if (!PasswordHashMatches(passwordBox_->text(), passwordHash_)) {
         ShowMessage(this, QStringLiteral("密码错误！"));
         return;
     }

@@ -8,7 +8,8 @@ class QLineEdit;
 class LoginWindow : public QDialog {
     Q_OBJECT
 public:
-    LoginWindow(const QString& storedPassword, QWidget* parent = nullptr);
+    // `passwordHash`: the hash of the password that signs in (store/PasswordHash.h).
+    LoginWindow(const QString& passwordHash, QWidget* parent = nullptr);
 
     QLineEdit* passwordBox() const { return passwordBox_; }
     void setVisible(bool visible) override;
@@ -22,7 +23,7 @@ private:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
-    QString storedPassword_;
+    QString passwordHash_;
     QLineEdit* passwordBox_;
     bool accepted_ = false;
 };

@@ -29,6 +29,9 @@ public:
     Database& database() { return db_; }
     ServerControl& server() { return server_; }
     SettingsStore& settings() { return *settings_; }
+    // The 工号 of who signed in at this counter.
+    const QString& signedInStaff() const { return signedInStaff_; }
+    void setSignedInStaff(const QString& staffId) { signedInStaff_ = staffId; }
 
     // Follows other writers' commits and the phones' alarm, asks for the spooler (which sends jobs with
     // `transports`) and writes a backup every `backupInterval`.
@@ -67,4 +70,5 @@ private:
     TransportFactory transports_;
     std::unique_ptr<PrintSpooler> spooler_;
     BackupSchedule backups_;
+    QString signedInStaff_;
 };

@@ -112,15 +112,15 @@ std::optional<QString> PageCache::guestKey(const QString& token,
     return key;
 }
 
-QString PageCache::passwordStamp(const std::function<QString()>& read) {
+QHash<QString, QString> PageCache::passwordStamps(const std::function<QHash<QString, QString>()>& read) {
     const Commits commits = commits_.get();
     {
         const std::scoped_lock lock(mutex_);
-        if (passwordStamp_ && passwordStamp_->commits == commits)
-            return passwordStamp_->key;
+        if (passwordStamps_ && passwordStamps_->commits == commits)
+            return passwordStamps_->stamps;
     }
-    const QString stamp = read();
+    QHash<QString, QString> stamps = read();
     const std::scoped_lock lock(mutex_);
-    passwordStamp_ = KeptKey{commits, stamp};
-    return stamp;
+    passwordStamps_ = KeptStamps{commits, stamps};
+    return stamps;
 }

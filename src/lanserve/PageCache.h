@@ -38,9 +38,9 @@ public:
     std::optional<QString> guestKey(const QString& token,
                                     const std::function<std::optional<QString>()>& lookUp);
 
-    // The stamp of the stored login password as `read` gives it, kept while the database is unchanged, so
-    // checking a staff session needs no look-up on most requests.
-    QString passwordStamp(const std::function<QString()>& read);
+    // The stamps of the staff's stored passwords as `read` gives them, kept while the database is
+    // unchanged, so checking a staff session needs no look-up on most requests.
+    QHash<QString, QString> passwordStamps(const std::function<QHash<QString, QString>()>& read);
 
     // Pages kept at most; past that the cache starts again (many searches would otherwise fill it).
     static constexpr int kMaxPages = 256;
@@ -87,5 +87,9 @@ private:
     std::mutex mutex_;
     QHash<QString, Kept> pages_;
     QHash<QString, KeptKey> guestKeys_;
-    std::optional<KeptKey> passwordStamp_;
+    struct KeptStamps {
+        Commits commits;
+        QHash<QString, QString> stamps;
+    };
+    std::optional<KeptStamps> passwordStamps_;
 };

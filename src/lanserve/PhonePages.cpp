@@ -52,7 +52,8 @@ PageResponse PhonePages::handle(const PageRequest& request) {
                 throw PageFault{403, QStringLiteral("顾客只能点菜和查看本桌账单，修改或退菜请联系服务员。")};
             return dispatch(*route, request, visitor);
         }
-        if (!signIn_.signedIn(request, cache_.passwordStamp([&] { return signIn_.currentPasswordStamp(); })))
+        if (!signIn_.signedIn(request,
+                              cache_.passwordStamps([&] { return signIn_.currentPasswordStamps(); })))
             return StaffSignIn::SignInPage(
                 403, QString(), request.post ? PageName(PhonePage::List) : StaffSignIn::PageTarget(request));
         return dispatch(*route, request, visitor);
@@ -79,7 +80,8 @@ PageResponse PhonePages::dishPicture(const PageRequest& request, PageVisitor& vi
         return MessagePage(405, QStringLiteral("不支持这种请求。"));
     if (const QString table = Param(request, "t"); TableTokens::LooksLikeToken(table))
         visitor = guestFor(table);
-    else if (!signIn_.signedIn(request, cache_.passwordStamp([&] { return signIn_.currentPasswordStamp(); })))
+    else if (!signIn_.signedIn(request,
+                               cache_.passwordStamps([&] { return signIn_.currentPasswordStamps(); })))
         return MessagePage(403, QStringLiteral("请先登录。"));
     return orders_.dishPicture(request);
 }

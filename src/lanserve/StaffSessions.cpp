@@ -13,14 +13,22 @@ QString PasswordStamp(const QString& storedPassword) {
 }
 
 StaffSessions::SignIn StaffSessions::signIn(const QString& peer, bool passwordMatches,
-                                            const QString& passwordStamp, const QString& device) {
+                                            const QString& passwordStamp, const QString& device,
+                                            const QString& staff) {
+    return signIn(
+        peer, [passwordMatches] { return passwordMatches; }, passwordStamp, device, staff);
+}
+
+StaffSessions::SignIn StaffSessions::signIn(const QString& peer, const std::function<bool()>& passwordMatches,
+                                            const QString& passwordStamp, const QString& device,
+                                            const QString& staff) {
     const std::scoped_lock lock(mutex_);
     const TimePoint now = clock_();
     if (tries_.size() > kMaxSessions)
         dropExpired(now);
     forgetOldFailures(now);
     if (guard_.knows(device, now))
-        return knownDeviceSignIn(peer, device, passwordMatches, passwordStamp, now);
+        return knownDeviceSignIn(peer, device, passwordMatches, passwordStamp, staff, now);
     const Tries& tries = tries_[peer];
     if (now < tries.lockedUntil)
         return {Outcome::Locked, {}, {}, std::chrono::ceil<std::chrono::seconds>(tries.lockedUntil - now)};
@@ -28,20 +36,21 @@ StaffSessions::SignIn StaffSessions::signIn(const QString& peer, bool passwordMa
         return {Outcome::Throttled, {}, {}, std::chrono::ceil<std::chrono::seconds>(nextTry_ - now)};
     if (const std::chrono::seconds wait = guard_.unknownWait(now); wait.count() > 0)
         return {Outcome::Throttled, {}, {}, wait};
-    if (!passwordMatches)
+    if (!passwordMatches())
         return wrongPassword(peer, now);
     tries_.remove(peer);
-    return {Outcome::Accepted, startSession(passwordStamp, now), guard_.signedIn({}, now)};
+    return {Outcome::Accepted, startSession(passwordStamp, staff, now), guard_.signedIn({}, now)};
 }
 
 // A phone that signed in before answers only for itself: neither its address's lock nor the unknown phones'
 // wait applies to it.
 StaffSessions::SignIn StaffSessions::knownDeviceSignIn(const QString& peer, const QString& device,
-                                                       bool passwordMatches, const QString& passwordStamp,
+                                                       const std::function<bool()>& passwordMatches,
+                                                       const QString& passwordStamp, const QString& staff,
                                                        TimePoint now) {
     if (const std::chrono::seconds wait = guard_.deviceWait(device, now); wait.count() > 0)
         return {Outcome::DeviceWaits, {}, {}, wait};
-    if (!passwordMatches) {
+    if (!passwordMatches()) {
         SignIn result{Outcome::WrongPassword, {}, {}};
         if (guard_.deviceWrongPassword(device, now)) {
             result.outcome = Outcome::DeviceWaits;
@@ -51,7 +60,7 @@ StaffSessions::SignIn StaffSessions::knownDeviceSignIn(const QString& peer, cons
         return result;
     }
     tries_.remove(peer);
-    return {Outcome::Accepted, startSession(passwordStamp, now), guard_.signedIn(device, now)};
+    return {Outcome::Accepted, startSession(passwordStamp, staff, now), guard_.signedIn(device, now)};
 }
 
 StaffSessions::SignIn StaffSessions::wrongPassword(const QString& peer, TimePoint now) {
@@ -77,7 +86,7 @@ StaffSessions::SignIn StaffSessions::wrongPassword(const QString& peer, TimePoin
     return result;
 }
 
-QString StaffSessions::startSession(const QString& passwordStamp, TimePoint now) {
+QString StaffSessions::startSession(const QString& passwordStamp, const QString& staff, TimePoint now) {
     dropExpired(now);
     if (sessions_.size() >= kMaxSessions) {
         auto oldest = sessions_.begin();
@@ -87,11 +96,15 @@ QString StaffSessions::startSession(const QString& passwordStamp, TimePoint now)
         sessions_.erase(oldest);
     }
     const QString session = TableTokens::NewToken();
-    sessions_.insert(session, Session{now, now, passwordStamp});
+    sessions_.insert(session, Session{now, now, passwordStamp, staff});
     return session;
 }
 
 bool StaffSessions::check(const QString& session, const QString& passwordStamp) {
+    return check(session, QHash<QString, QString>{{kFirstStaffId, passwordStamp}});
+}
+
+bool StaffSessions::check(const QString& session, const QHash<QString, QString>& passwordStampsByStaff) {
     if (session.isEmpty())
         return false;
     const std::scoped_lock lock(mutex_);
@@ -99,10 +112,14 @@ bool StaffSessions::check(const QString& session, const QString& passwordStamp) 
     const auto found = sessions_.find(session);
     if (found == sessions_.end())
         return false;
-    if (found.value().passwordStamp != passwordStamp) {
-        // The password changed: no phone keeps a session given for the old one.
+    const auto stillValid = [&passwordStampsByStaff](const Session& kept) {
+        const auto stamp = passwordStampsByStaff.constFind(kept.staff);
+        return stamp != passwordStampsByStaff.cend() && *stamp == kept.passwordStamp;
+    };
+    if (!stillValid(found.value())) {
+        // A password changed or an account was disabled: no phone keeps a session given for the old one.
         for (auto it = sessions_.begin(); it != sessions_.end();)
-            it = it.value().passwordStamp != passwordStamp ? sessions_.erase(it) : std::next(it);
+            it = stillValid(it.value()) ? std::next(it) : sessions_.erase(it);
         return false;
     }
     if (!alive(found.value(), now)) {
@@ -111,6 +128,12 @@ bool StaffSessions::check(const QString& session, const QString& passwordStamp) 
     }
     found.value().lastUse = now;
     return true;
+}
+
+QString StaffSessions::staffOf(const QString& session) {
+    const std::scoped_lock lock(mutex_);
+    const auto found = sessions_.constFind(session);
+    return found == sessions_.cend() ? QString() : found->staff;
 }
 
 void StaffSessions::signOut(const QString& session) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lanserve/DeviceGuard.h"
+#include "store/Schema.h"
 
 #include <QHash>
 #include <QString>
@@ -57,12 +58,20 @@ public:
     // A sign-in from `peer` whose password the caller checked; `passwordStamp` names the password now
     // stored (see PasswordStamp), `device` is the phone's device cookie (may be empty). While the phone
     // must wait, even the right password is refused without being looked at.
+    // `passwordMatches` is asked only when the try may be looked at: a refused try costs no hashing.
+    SignIn signIn(const QString& peer, const std::function<bool()>& passwordMatches,
+                  const QString& passwordStamp, const QString& device = {},
+                  const QString& staff = kFirstStaffId);
     SignIn signIn(const QString& peer, bool passwordMatches, const QString& passwordStamp,
-                  const QString& device = {});
+                  const QString& device = {}, const QString& staff = kFirstStaffId);
 
     // True for a live session given for the password stored now; its idle time starts again. A password
     // other than the one a session was given for ends every session of the old one.
+    bool check(const QString& session, const QHash<QString, QString>& passwordStampsByStaff);
+    // The same for a restaurant with one account.
     bool check(const QString& session, const QString& passwordStamp);
+    // The 工号 a live session signed in as; empty for none.
+    QString staffOf(const QString& session);
     void signOut(const QString& session);
     // True while wrong passwords from everywhere are at the alarm level.
     bool alarmed();
@@ -73,6 +82,7 @@ private:
         TimePoint started;
         TimePoint lastUse;
         QString passwordStamp;
+        QString staff;
     };
     struct Tries {
         int wrong = 0;
@@ -82,9 +92,10 @@ private:
     void forgetOldFailures(TimePoint now);
     bool alive(const Session& session, TimePoint now) const;
     SignIn wrongPassword(const QString& peer, TimePoint now);
-    SignIn knownDeviceSignIn(const QString& peer, const QString& device, bool passwordMatches,
-                             const QString& passwordStamp, TimePoint now);
-    QString startSession(const QString& passwordStamp, TimePoint now);
+    SignIn knownDeviceSignIn(const QString& peer, const QString& device,
+                             const std::function<bool()>& passwordMatches, const QString& passwordStamp,
+                             const QString& staff, TimePoint now);
+    QString startSession(const QString& passwordStamp, const QString& staff, TimePoint now);
 
     Clock clock_;
     std::mutex mutex_;

@@ -4,6 +4,8 @@
 #include "mobile/PhoneAlarm.h"
 #include "settings/Password.h"
 #include "store/Log.h"
+#include "store/PasswordHash.h"
+#include "store/Schema.h"
 #include "store/Settings.h"
 
 #include <QDateTime>
@@ -13,7 +15,7 @@
 
 namespace {
 
-// Staff sign in here; the password is the counter's login password.
+// Staff sign in here with their 工号 and password (a restaurant with one account keeps 001).
 const char* const kSignInPage = R"(<!DOCTYPE html>
 <html lang="zh-CN"><head><meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
@@ -26,9 +28,10 @@ input{border:1px solid #bbb}button{border:0;background:rgb(75,151,199);color:#ff
 <body><header>服务员登录</header>
 <form method="post" action="{{action}}">
 {{#message}}<p class="error" id="message">{{message}}</p>{{/message}}
-<p>请输入收银软件的登录密码。顾客请扫描餐桌上的二维码点菜。</p>
+<p>请输入工号和收银软件的登录密码。顾客请扫描餐桌上的二维码点菜。</p>
 <input type="hidden" name="next" value="{{next}}">
-<input type="password" name="password" autocomplete="current-password" maxlength="50" autofocus>
+<label>工号<input type="text" name="staff" value="{{staff}}" autocomplete="username" maxlength="10"></label>
+<label>密码<input type="password" name="password" autocomplete="current-password" maxlength="50" autofocus></label>
 <button type="submit">登录</button>
 </form></body></html>
 )";
@@ -50,27 +53,43 @@ StaffSignIn::StaffSignIn(PageContext& context)
     : context_(context),
       sessions_(&std::chrono::steady_clock::now, context.dataFile(QString::fromLatin1(kGuardFile))) {}
 
-QString StaffSignIn::currentPasswordStamp() {
-    const std::scoped_lock lock(context_.dbMutex());
-    const std::optional<SettingsRow> settings = ReadSettingsRow(context_.db());
-    return PasswordStamp(settings ? settings->password : QString());
+QHash<QString, QString> StaffSignIn::currentPasswordStamps() {
+    QHash<QString, QString> hashes;
+    {
+        const std::scoped_lock lock(context_.dbMutex());
+        hashes = EnabledPasswordHashes(context_.db());
+    }
+    for (QString& hash : hashes)
+        hash = PasswordStamp(hash);
+    return hashes;
 }
 
-bool StaffSignIn::signedIn(const PageRequest& request, const QString& passwordStamp) {
-    return !request.staffSession.isEmpty() && sessions_.check(request.staffSession, passwordStamp);
+bool StaffSignIn::signedIn(const PageRequest& request, const QHash<QString, QString>& passwordStamps) {
+    return !request.staffSession.isEmpty() && sessions_.check(request.staffSession, passwordStamps);
+}
+
+QString StaffSignIn::staffOf(const PageRequest& request) {
+    return sessions_.staffOf(request.staffSession);
 }
 
 PageResponse StaffSignIn::signIn(const PageRequest& request) {
     const QString next = safeNext(Param(request, "next"));
-    bool matches = false;
-    QString stamp;
+    const QString staff =
+        Param(request, "staff").trimmed().isEmpty() ? kFirstStaffId : Param(request, "staff").trimmed();
+    std::optional<StaffAccount> account;
     {
         const std::scoped_lock lock(context_.dbMutex());
-        const std::optional<SettingsRow> settings = ReadSettingsRow(context_.db());
-        matches = settings && PasswordMatches(Param(request, "password"), settings->password);
-        stamp = PasswordStamp(settings ? settings->password : QString());
+        account = ReadStaffAccount(context_.db(), staff);
     }
-    const StaffSessions::SignIn result = sessions_.signIn(request.peer, matches, stamp, request.deviceToken);
+    const QString password = Param(request, "password");
+    // The slow hash is computed only for a try the guard lets through, so guessing costs no more work
+    // than it may make tries.
+    const auto matches = [&account, &password] {
+        return account && account->enabled && PasswordHashMatches(password, account->passwordHash);
+    };
+    const QString stamp = PasswordStamp(account ? account->passwordHash : QString());
+    const StaffSessions::SignIn result =
+        sessions_.signIn(request.peer, matches, stamp, request.deviceToken, staff);
     report(result, request.peer);
     switch (result.outcome) {
     case StaffSessions::Outcome::Accepted: {
@@ -151,6 +170,7 @@ PageResponse StaffSignIn::SignInPage(int status, const QString& message, const Q
     data.set(QStringLiteral("action"), PageName(PhonePage::List));
     data.set(QStringLiteral("message"), message);
     data.set(QStringLiteral("next"), next);
+    data.set(QStringLiteral("staff"), kFirstStaffId);
     PageResponse response;
     response.status = status;
     response.body = page.render(data).toUtf8();

@@ -3,7 +3,7 @@
 #include "lanserve/PageKit.h"
 #include "lanserve/StaffSessions.h"
 
-// Staff sign in with the counter's login password and get a session cookie, and a device cookie that keeps
+// Staff sign in with their 工号 and password and get a session cookie, and a device cookie that keeps
 // the phone known to the server (see StaffSessions for how guessing is held back).
 class StaffSignIn {
 public:
@@ -16,10 +16,13 @@ public:
     static constexpr const char* kGuardFile = "Lanserve.guard";
 
     StaffSessions& sessions() { return sessions_; }
-    // True when the request carries a live session given for the password stored now (its stamp).
-    bool signedIn(const PageRequest& request, const QString& passwordStamp);
-    // The stamp of the login password as stored now, read under the database lock.
-    QString currentPasswordStamp();
+    // True when the request carries a live session given for its account's password as stored now (the
+    // stamps of the enabled accounts by 工号).
+    bool signedIn(const PageRequest& request, const QHash<QString, QString>& passwordStamps);
+    // The stamps of the enabled accounts' passwords as stored now, read under the database lock.
+    QHash<QString, QString> currentPasswordStamps();
+    // The 工号 the request's session signed in as; empty without one.
+    QString staffOf(const PageRequest& request);
     // The sign-in form's post: on the right password a new session and the page the phone wanted.
     PageResponse signIn(const PageRequest& request);
     // Ends the request's session and shows the sign-in form.

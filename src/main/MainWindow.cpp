@@ -596,6 +596,7 @@ void MainWindow::runToolbarItem(int item) {
                 },
                 this);
             window->setOpenTableProbe([this] { return tableInOrderWindow(); });
+            window->setSignedInStaff(session_.signedInStaff());
             connect(window, &SettingsWindow::printersRequested, this,
                     [this, window] { showPrintersPage(window); });
             return window;

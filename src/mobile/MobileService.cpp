@@ -5,6 +5,7 @@
 #include "settings/Password.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
+#include "store/PasswordHash.h"
 #include "store/Settings.h"
 
 #include <QFile>
@@ -73,8 +74,8 @@ bool firstTime(const QString& dataFolder, const QString& key) {
 
 QStringList MobileService::HintsToShowOnce(Database& db, const QString& dataFolder, bool mobileOrderingOn) {
     QStringList hints;
-    const std::optional<SettingsRow> settings = ReadSettingsRow(db);
-    if (mobileOrderingOn && settings && PasswordMatches(kFactoryPassword, settings->password) &&
+    const std::optional<StaffAccount> account = LoginAccount(db);
+    if (mobileOrderingOn && account && PasswordHashMatches(kFactoryPassword, account->passwordHash) &&
         firstTime(dataFolder, QStringLiteral("factory-password")))
         hints.append(QStringLiteral("服务员用收银软件的登录密码在手机上登录，而现在的密码仍是出厂密码 739，"
                                     "顾客也可能猜到。请在“综合设置”中修改密码。"));

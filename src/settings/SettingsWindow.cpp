@@ -123,6 +123,8 @@ QWidget* SettingsWindow::buildPasswordGroup() {
     auto* group = new QGroupBox(QStringLiteral("修改登录密码"), this);
     oldPasswordBox_ = addBox("oldPasswordEdit");
     newPasswordBox_ = addBox("newPasswordEdit");
+    for (QLineEdit* box : {oldPasswordBox_, newPasswordBox_})
+        box->setEchoMode(QLineEdit::Password);
     auto* change = NamedButton(QStringLiteral("修改密码"), "changePasswordButton", group);
     auto* grid = new QGridLayout(group);
     grid->addWidget(new QLabel(QStringLiteral("原密码"), group), 0, 0);
@@ -257,22 +259,21 @@ void SettingsWindow::changePassword() {
         ShowMessage(this, QStringLiteral("请输入新密码！"));
         return;
     }
-    hide();
+    // The window stays open: unsaved edits of the other boxes are kept.
     PasswordChange result = PasswordChange::OldWrong;
     try {
-        result = ChangePassword(db_, oldPasswordBox_->text(), newPasswordBox_->text());
+        result = ChangePassword(db_, signedInStaff_, oldPasswordBox_->text(), newPasswordBox_->text());
     } catch (const StoreError& error) {
-        show();
         reportFailure(QStringLiteral("密码未修改。"), error.text());
         return;
     }
     if (result != PasswordChange::Changed) {
         ShowMessage(this, QStringLiteral("原密码不正确，无法修改密码！"));
-        show();
         return;
     }
+    oldPasswordBox_->clear();
+    newPasswordBox_->clear();
     ShowMessage(this, QStringLiteral("修改密码成功，请牢记新密码！"));
-    close();
 }
 
 void SettingsWindow::reportFailure(const QString& what, const QString& why) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Schema.h"
+
 #include "settings/DiningTables.h"
 
 #include <QWidget>
@@ -26,6 +28,8 @@ public:
     // Tells the window which table has an ordering window open (-1 for none). Deleting that table or one
     // before it is refused while it is open, since the window's save would land in a moved slot.
     void setOpenTableProbe(std::function<int()> probe) { openTable_ = std::move(probe); }
+    // Whose password 修改密码 changes: who signed in at this counter.
+    void setSignedInStaff(const QString& staffId) { signedInStaff_ = staffId; }
 
     // Whether list entry `row` may be deleted now (slots read from the database).
     DiningTables::Removal checkRemoval(int row);
@@ -78,4 +82,5 @@ private:
     // The entry last selected: its key (编号) and name.
     QString selectedKey_;
     QString selectedName_;
+    QString signedInStaff_ = kFirstStaffId;
 };

@@ -1,6 +1,7 @@
 #include "store/Schema.h"
 
 #include "store/Database.h"
+#include "store/PasswordHash.h"
 
 #include <QHash>
 
@@ -73,7 +74,10 @@ const QList<TableDef>& tables() {
           {"上菜", 50},
           {"备用1", 200},
           {"备用2", 200},
-          {"备用3", 200}}},
+          {"备用3", 200},
+          // Who added the line (工号 of 员工) and when (yyyy-MM-dd HH:mm:ss); empty on lines from before.
+          {"点菜人", 10},
+          {"点菜时间", 20}}},
         {"餐桌设置", {{"餐桌名称", 50}, {"编号", 50}}},
         {"菜单",
          {{"名称", 200},
@@ -149,6 +153,24 @@ const QList<TableDef>& tables() {
           {"单号", 10},
           {"数量", 20},
           {"时间", 20}}},
+        // The staff accounts. 角色 店长, 收银员 or 服务员; 密码散列 the password's slow salted hash (never
+        // the password); 启用 "1" or "0" (an account is disabled, never deleted: the trail names it).
+        {"员工", {{"工号", 10}, {"姓名", 50}, {"角色", 10}, {"密码散列", 200}, {"启用", 10}}},
+        // What each role may do, by right: 允许 "1" or "0". A right a role lacks asks for a 店长's approval.
+        {"角色权限", {{"角色", 10}, {"权限", 50}, {"允许", 10}}},
+        // The action trail: one row per recorded action, only ever added. 序号 counts from 1; 校验 chains
+        // each row to the one before it (see the action trail), so a changed or missing row shows.
+        {"操作记录",
+         {{"序号", 20},
+          {"时间", 20},
+          {"工号", 10},
+          {"动作", 20},
+          {"桌号", 50},
+          {"单号", 50},
+          {"内容", 1000},
+          {"原因", 200},
+          {"批准人", 10},
+          {"校验", 64}}},
     };
     return defs;
 }
@@ -388,6 +410,31 @@ void CreateClaimTable(Database& db) {
     db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"占用_对象\" ON \"占用\" (\"对象\");");
 }
 
+void CreateStaffTables(Database& db) {
+    for (const char* table : {"员工", "角色权限", "操作记录"})
+        db.exec(createTableSql(db, tableDef(table)).constData());
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"员工_工号\" ON \"员工\" (\"工号\");");
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"操作记录_序号\" ON \"操作记录\" (\"序号\");");
+    db.exec("CREATE INDEX IF NOT EXISTS \"操作记录_时间\" ON \"操作记录\" (\"时间\");");
+    for (const auto& [column, width] : {std::pair{"点菜人", 10}, std::pair{"点菜时间", 20}})
+        if (!hasColumn(db, "明细", column))
+            db.exec(
+                ("ALTER TABLE \"明细\" ADD COLUMN \"" + QByteArray(column) + "\" " + columnType(db, width))
+                    .constData());
+    if (Statement any(db, "SELECT 1 FROM \"员工\" LIMIT 1"); any.next())
+        return;
+    // The installation's one password becomes the first account's, a 店长's; from now on only its hash
+    // is kept.
+    QString password;
+    if (Statement read(db, "SELECT \"密码\" FROM \"综合设置\" ORDER BY rowid LIMIT 1"); read.next())
+        password = read.text(0);
+    Statement insert(db, "INSERT INTO \"员工\" (\"工号\", \"姓名\", \"角色\", \"密码散列\", \"启用\") "
+                         "VALUES (?, ?, ?, ?, '1')");
+    insert.bind(1, kFirstStaffId).bind(2, QStringLiteral("店长")).bind(3, QStringLiteral("店长"));
+    insert.bind(4, HashPassword(password)).run();
+    db.exec("UPDATE \"综合设置\" SET \"密码\" = '';");
+}
+
 void CreateSchema(Database& db) {
     Transaction transaction(db);
     for (const TableDef& table : tables())
@@ -401,6 +448,7 @@ void CreateSchema(Database& db) {
     CreatePhoneOrderTables(db);
     CreateGuestServiceTables(db);
     CreateDishPictures(db);
+    CreateStaffTables(db);
     if (db.isServer())
         CreateServerFunctions(db);
     db.setUserVersion(kSchemaVersion);
@@ -441,6 +489,8 @@ void MigrateSchema(Database& db) {
         CreateGuestServiceTables(db);
         CreateDishPictures(db);
     }
+    if (version < 8)
+        CreateStaffTables(db);
     if (version < kSchemaVersion)
         db.setUserVersion(kSchemaVersion);
     transaction.commit();

@@ -8,7 +8,7 @@
 class Database;
 
 // Version of the schema this program writes (the file's user_version; a table of its own on a server).
-inline constexpr int kSchemaVersion = 7;
+inline constexpr int kSchemaVersion = 8;
 
 // Number of occupation slot columns "0".."50" in 综合设置; only the first 45 belong to tiles.
 inline constexpr int kSlotColumns = 51;
@@ -30,8 +30,18 @@ void CreateIndexes(Database& db);
 // a dish goes to (菜单.打印机); version 6 the one-time keys of phone orders (手机订单令牌), guest orders
 // waiting for a waiter (待确认订单) and the guests' limits (综合设置.顾客每道限量, 顾客每单限量,
 // 顾客订单确认); version 7 the guests' calls for a waiter (呼叫), sold-out dishes (菜单.估清), the groups of
-// the phone menu (菜单.分组), the dishes' pictures (菜品图片) and one-line descriptions (菜单.描述).
+// the phone menu (菜单.分组), the dishes' pictures (菜品图片) and one-line descriptions (菜单.描述);
+// version 8 the staff (员工, with the installation's password as the first account's hash; 综合设置.密码
+// is emptied), the rights of each role (角色权限), the action trail (操作记录) and who added each bill line
+// and when (明细.点菜人, 点菜时间).
 void MigrateSchema(Database& db);
+
+// The first account, which an installation from before the staff accounts signs in as.
+inline const QString kFirstStaffId = QStringLiteral("001");
+
+// Creates 员工, 角色权限 and 操作记录 and the two columns of 明细, where missing; with no account yet,
+// makes the first one from 综合设置.密码 and empties that.
+void CreateStaffTables(Database& db);
 
 // Creates 桌台令牌 (编号 of the table in 餐桌设置, 令牌 its guest token), where missing.
 void CreateTableTokens(Database& db);

@@ -8,6 +8,8 @@
 #include "lanserve/StaffSessions.h"
 #include "settings/Password.h"
 #include "store/Database.h"
+#include "store/PasswordHash.h"
+#include "store/Schema.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -100,6 +102,7 @@ private Q_SLOTS:
     void aPhoneThatSignedInBeforeIsNotKeptOutByGuessing();
     void fiftyThousandWrongSignInsWriteAFewLinesOfLog();
     void aPasswordChangeEndsLiveSessions();
+    void eachAccountSignsInWithItsOwnPassword();
     void signingOutEndsTheSession();
     void theServerKeepsItsFilesPrivate();
 };
@@ -191,17 +194,53 @@ void TestStaffGuard::aPasswordChangeEndsLiveSessions() {
     QVERIFY(!staff.isEmpty());
     QCOMPARE(Get(port, "/phone/list.asp", staff).status, 200);
 
-    QCOMPARE(ChangePassword(*served.db, QStringLiteral("739"), QStringLiteral("5678")),
+    QCOMPARE(ChangePassword(*served.db, kFirstStaffId, QStringLiteral("739"), QStringLiteral("5678")),
              PasswordChange::Changed);
     const RawReply after = Get(port, "/phone/list.asp", staff);
     QCOMPARE(after.status, 403);
     QVERIFY(after.body.contains("name=\"password\""));
     // Changing it back does not bring the old session back; the new password signs in.
-    QCOMPARE(ChangePassword(*served.db, QStringLiteral("5678"), QStringLiteral("739")),
+    QCOMPARE(ChangePassword(*served.db, kFirstStaffId, QStringLiteral("5678"), QStringLiteral("739")),
              PasswordChange::Changed);
     QCOMPARE(Get(port, "/phone/list.asp", staff).status, 403);
     const QByteArray again = SignIn(port);
     QCOMPARE(Get(port, "/phone/list.asp", again).status, 200);
+}
+
+// The form's 工号 picks the account (none: 001, as phones from before the staff accounts send); a
+// password change or a disabled account ends that account's sessions only.
+void TestStaffGuard::eachAccountSignsInWithItsOwnPassword() {
+    Served served;
+    Statement(*served.db, "INSERT INTO \"员工\" (\"工号\", \"姓名\", \"角色\", \"密码散列\", \"启用\") "
+                          "VALUES ('007', '小王', '服务员', ?, '1')")
+        .bind(1, HashPassword(QStringLiteral("Wang7")))
+        .run();
+    QVERIFY2(served.server.start(), qPrintable(served.server.error()));
+    const int port = served.server.port();
+    const auto signIn = [port](const char* staff, const char* password) {
+        const RawReply reply = PostForm(port, "/phone/list.asp",
+                                        {{"staff", staff}, {"password", password}, {"next", "list.asp"}});
+        return reply.status == 303
+                   ? HeaderValue(reply, "Set-Cookie").section(QLatin1Char(';'), 0, 0).toLatin1()
+                   : QByteArray();
+    };
+    QVERIFY(signIn("007", "739").isEmpty());
+    QVERIFY(signIn("001", "wang7").isEmpty());
+    const QByteArray waiter = signIn("007", " wang7 ");
+    const QByteArray owner = SignIn(port); // no 工号 field
+    QVERIFY(!waiter.isEmpty() && !owner.isEmpty());
+    QCOMPARE(Get(port, "/phone/list.asp", waiter).status, 200);
+
+    QCOMPARE(ChangePassword(*served.db, QStringLiteral("007"), QStringLiteral("WANG7"), QStringLiteral("8")),
+             PasswordChange::Changed);
+    QCOMPARE(Get(port, "/phone/list.asp", waiter).status, 403);
+    QCOMPARE(Get(port, "/phone/list.asp", owner).status, 200);
+    const QByteArray again = signIn("007", "8");
+    QCOMPARE(Get(port, "/phone/list.asp", again).status, 200);
+    Statement(*served.db, "UPDATE \"员工\" SET \"启用\" = '0' WHERE \"工号\" = '007'").run();
+    QCOMPARE(Get(port, "/phone/list.asp", again).status, 403);
+    QVERIFY(signIn("007", "8").isEmpty());
+    QCOMPARE(Get(port, "/phone/list.asp", owner).status, 200);
 }
 
 void TestStaffGuard::signingOutEndsTheSession() {

@@ -3,6 +3,7 @@
 #include "common/TestHome.h"
 #include "mobile/ServerControl.h"
 #include "settings/Password.h"
+#include "store/PasswordHash.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,12 +22,12 @@ private Q_SLOTS:
     }
 
     void factoryPasswordIsShownInClear() {
-        LoginWindow window(QStringLiteral("739"));
+        LoginWindow window(HashPassword(QStringLiteral("739")));
         QCOMPARE(window.passwordBox()->text(), QStringLiteral("739"));
         QCOMPARE(window.passwordBox()->echoMode(), QLineEdit::Normal);
         QCOMPARE(window.windowTitle(), QStringLiteral(" 登录"));
 
-        LoginWindow secret(QStringLiteral("8888"));
+        LoginWindow secret(HashPassword(QStringLiteral("8888")));
         QVERIFY(secret.passwordBox()->text().isEmpty());
         QCOMPARE(secret.passwordBox()->echoMode(), QLineEdit::Password);
     }
@@ -34,7 +35,7 @@ private Q_SLOTS:
     // Shown, the factory password waits with the caret after it, so typing adds to it rather than replacing
     // it; a changed password shows one "*" per character typed.
     void caretFollowsTheFactoryPasswordAndStarsMaskTheOthers() {
-        LoginWindow window(QStringLiteral("739"));
+        LoginWindow window(HashPassword(QStringLiteral("739")));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(window.passwordBox()->hasFocus());
@@ -43,7 +44,7 @@ private Q_SLOTS:
         QTest::keyClicks(window.passwordBox(), QStringLiteral("1"));
         QCOMPARE(window.passwordBox()->text(), QStringLiteral("7391"));
 
-        LoginWindow secret(QStringLiteral("8888"));
+        LoginWindow secret(HashPassword(QStringLiteral("8888")));
         secret.show();
         QVERIFY(QTest::qWaitForWindowExposed(&secret));
         QTest::keyClicks(secret.passwordBox(), QStringLiteral("8888"));
@@ -51,7 +52,7 @@ private Q_SLOTS:
     }
 
     void enterLogsInWithTheFactoryPassword() {
-        LoginWindow window(QStringLiteral("739"));
+        LoginWindow window(HashPassword(QStringLiteral("739")));
         window.show();
         QSignalSpy spy(&window, &LoginWindow::loggedIn);
         QTest::keyClick(window.passwordBox(), Qt::Key_Return);
@@ -60,7 +61,7 @@ private Q_SLOTS:
     }
 
     void wrongPasswordShowsTheMessageAndStays() {
-        LoginWindow window(QStringLiteral("739"));
+        LoginWindow window(HashPassword(QStringLiteral("739")));
         window.show();
         window.passwordBox()->setText(QStringLiteral("738"));
         QSignalSpy spy(&window, &LoginWindow::loggedIn);
@@ -72,7 +73,7 @@ private Q_SLOTS:
     }
 
     void cancelEmitsCancelled() {
-        LoginWindow window(QStringLiteral("739"));
+        LoginWindow window(HashPassword(QStringLiteral("739")));
         window.show();
         QSignalSpy spy(&window, &LoginWindow::cancelled);
         window.findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();

@@ -1,7 +1,9 @@
+#include "common/StaffPasswords.h"
 #include "common/TestHome.h"
 #include "settings/DiningTables.h"
 #include "settings/Password.h"
 #include "store/Database.h"
+#include "store/Schema.h"
 #include "store/Settings.h"
 
 #include <QTest>
@@ -76,6 +78,10 @@ private Q_SLOTS:
         QTest::newRow("both trimmed") << "739"
                                       << " 739 "
                                       << " 8 8 " << PasswordChange::Changed << "8 8";
+        // The login's rule: "Ab86" signs in with "ab86", so 修改密码 takes it as the old password too.
+        QTest::newRow("case ignored") << "Ab86"
+                                      << "ab86"
+                                      << "X1" << PasswordChange::Changed << "x1";
     }
     void passwordChange() {
         QFETCH(QString, stored);
@@ -84,9 +90,32 @@ private Q_SLOTS:
         QFETCH(PasswordChange, result);
         QFETCH(QString, storedAfter);
         QCOMPARE(NewPasswordMissing(newTyped), result == PasswordChange::NewMissing);
-        Statement(*db_, "UPDATE \"综合设置\" SET \"密码\" = ?").bind(1, stored).run();
-        QCOMPARE(ChangePassword(*db_, oldTyped, newTyped), result);
-        QCOMPARE(ReadSettingsRow(*db_)->password, storedAfter);
+        SetFirstStaffPassword(*db_, stored);
+        QCOMPARE(ChangePassword(*db_, kFirstStaffId, oldTyped, newTyped), result);
+        QVERIFY(FirstStaffPasswordIs(*db_, storedAfter));
+        QCOMPARE(FirstStaffPasswordIs(*db_, stored),
+                 result != PasswordChange::Changed || stored == storedAfter);
+    }
+
+    // An installation from before the staff accounts: its password becomes account 001's, a 店长's, signs
+    // in by the login's rule, and is no longer kept as text anywhere.
+    void anUpgradeMakesTheFirstAccountFromTheSettingsPassword() {
+        for (const char* table : {"员工", "角色权限", "操作记录"})
+            db_->exec((QByteArray("DROP TABLE \"") + table + "\"").constData());
+        Statement(*db_, "UPDATE \"综合设置\" SET \"密码\" = 'Ab86'").run();
+        db_->setUserVersion(7);
+        MigrateSchema(*db_);
+        const std::optional<StaffAccount> first = LoginAccount(*db_);
+        QVERIFY(first);
+        QCOMPARE(first->id, QStringLiteral("001"));
+        QCOMPARE(first->role, QStringLiteral("店长"));
+        QVERIFY(StaffPasswordMatches(*db_, QStringLiteral("001"), QStringLiteral(" ab86")));
+        QVERIFY(!StaffPasswordMatches(*db_, QStringLiteral("001"), QStringLiteral("739")));
+        QCOMPARE(ReadSettingsRow(*db_)->password, QString());
+        QVERIFY(first->passwordHash.startsWith(QStringLiteral("$argon2id$")));
+        // A second start changes nothing.
+        MigrateSchema(*db_);
+        QCOMPARE(LoginAccount(*db_)->passwordHash, first->passwordHash);
     }
 
     void tableLimitHoldsForTheCountAndForSaving_data() {

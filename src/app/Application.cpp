@@ -7,6 +7,7 @@
 #include "mobile/ServicePages.h"
 #include "print/PageTransport.h"
 #include "settings/Password.h"
+#include "settings/StaffAccounts.h"
 #include "store/Claims.h"
 #include "store/Database.h"
 #include "store/Integrity.h"
@@ -56,17 +57,21 @@ bool Application::start() {
         db_ = OpenProgramDatabase(folders_.dataFolder);
         db_->setWaitObserver(serverWaitNotice_.observer());
         claimKeeper_ = std::make_unique<ClaimKeeper>(*db_);
-        const std::optional<StaffAccount> account = LoginAccount(*db_);
-        if (!account)
-            throw StoreError(QStringLiteral("数据库里没有启用的店长账号，无法登录。"));
-        loginAccount_ = *account;
+        loginAccounts_ = EnabledStaffAccounts(*db_);
+        // One enabled account or none that may manage the rest: the login account alone (the first 店长).
+        if (loginAccounts_.size() <= 1) {
+            const std::optional<StaffAccount> account = LoginAccount(*db_);
+            if (!account)
+                throw StoreError(QStringLiteral("数据库里没有启用的店长账号，无法登录。"));
+            loginAccounts_ = {*account};
+        }
     } catch (const StoreError& error) {
         Log::write(error.text());
         QMessageBox::critical(nullptr, kProgramTitle, refusalText(error, folders_));
         return false;
     }
 
-    login_ = std::make_unique<LoginWindow>(loginAccount_.passwordHash);
+    login_ = std::make_unique<LoginWindow>(loginAccounts_);
     connect(login_.get(), &LoginWindow::loggedIn, this, &Application::showMainWindow);
     connect(login_.get(), &LoginWindow::cancelled, this, &Application::cancelLogin);
     CenterOnScreen(login_.get());
@@ -92,7 +97,7 @@ bool Application::start() {
 
 void Application::showMainWindow() {
     session_ = std::make_unique<CounterSession>(*db_, folders_, *server_);
-    session_->setSignedInStaff(loginAccount_.id);
+    session_->setSignedInStaff(login_->signedIn(), loginAccounts_.size() > 1);
     session_->start(CounterTransports(session_.get(), session_->settings()));
     connect(session_.get(), &CounterSession::databaseDamaged, this, &Application::showDamage);
     main_ = std::make_unique<MainWindow>(*session_);

@@ -43,7 +43,7 @@ private:
     void showDamage(const QString& notice);
 
     DataFolders folders_;
-    StaffAccount loginAccount_;         // whom the login window signs in
+    QList<StaffAccount> loginAccounts_; // whom the login window offers
     ServerWaitNotice serverWaitNotice_; // before the database, which tells it of waits for the server
     std::unique_ptr<Database> db_;
     std::unique_ptr<ClaimKeeper> claimKeeper_; // keeps the tables and bills this counter has open claimed

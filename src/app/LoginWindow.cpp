@@ -1,10 +1,13 @@
 #include "app/LoginWindow.h"
 
 #include "settings/Password.h"
+#include "settings/StaffAccounts.h"
 #include "store/PasswordHash.h"
+#include "store/Schema.h"
 #include "ui/Widgets.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,10 +31,17 @@ public:
 } // namespace
 
 LoginWindow::LoginWindow(const QString& passwordHash, QWidget* parent)
-    : QDialog(parent), passwordHash_(passwordHash), passwordBox_(new QLineEdit(this)) {
+    : LoginWindow(
+          QList<StaffAccount>{StaffAccount{kFirstStaffId, kRoleOwner, kRoleOwner, passwordHash, true}},
+          parent) {}
+
+LoginWindow::LoginWindow(QList<StaffAccount> accounts, QWidget* parent)
+    : QDialog(parent), accounts_(std::move(accounts)), passwordBox_(new QLineEdit(this)) {
+    Q_ASSERT(!accounts_.isEmpty());
     setObjectName(QStringLiteral("loginWindow"));
     setWindowTitle(QStringLiteral(" 登录"));
-    setFixedSize(360, 220);
+    const bool withStaff = accounts_.size() > 1;
+    setFixedSize(360, withStaff ? 260 : 220);
 
     auto* band = new QLabel(QStringLiteral("澄槿餐饮点餐收银软件"), this);
     band->setObjectName(QStringLiteral("titleBand"));
@@ -40,7 +50,9 @@ LoginWindow::LoginWindow(const QString& passwordHash, QWidget* parent)
     band->setStyleSheet(QStringLiteral("background: rgb(75,151,199); color: white; font-size: 16pt;"));
 
     passwordBox_->setObjectName(QStringLiteral("passwordEdit"));
-    const LoginPrefill prefill = LoginPrefillFor(passwordHash);
+    // The factory password shows only where the restaurant has one account.
+    const LoginPrefill prefill =
+        withStaff ? LoginPrefill{QString(), true} : LoginPrefillFor(accounts_.first().passwordHash);
     passwordBox_->setText(prefill.text);
     passwordBox_->setEchoMode(prefill.masked ? QLineEdit::Password : QLineEdit::Normal);
     // A changed password is masked with "*", not the style's dot. Set before the frame's style sheet, which
@@ -57,6 +69,19 @@ LoginWindow::LoginWindow(const QString& passwordHash, QWidget* parent)
     ok->setAutoDefault(false);
     cancel->setAutoDefault(false);
 
+    auto* staffRow = new QHBoxLayout;
+    if (withStaff) {
+        staffBox_ = new QComboBox(this);
+        staffBox_->setObjectName(QStringLiteral("staffBox"));
+        for (const StaffAccount& account : accounts_)
+            staffBox_->addItem(QStringLiteral("%1 %2（%3）").arg(account.id, account.name, account.role));
+        staffRow->addWidget(new QLabel(QStringLiteral("员工："), this));
+        staffRow->addWidget(staffBox_, 1);
+        connect(staffBox_, &QComboBox::currentIndexChanged, passwordBox_, [this] {
+            passwordBox_->clear();
+            passwordBox_->setFocus();
+        });
+    }
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(QStringLiteral("密码："), this));
     row->addWidget(passwordBox_);
@@ -67,6 +92,10 @@ LoginWindow::LoginWindow(const QString& passwordHash, QWidget* parent)
     buttons->addStretch();
     auto* body = new QVBoxLayout;
     body->setContentsMargins(30, 16, 30, 16);
+    if (withStaff) {
+        body->addLayout(staffRow);
+        body->addSpacing(8);
+    }
     body->addLayout(row);
     body->addSpacing(12);
     body->addLayout(buttons);
@@ -91,13 +120,17 @@ void LoginWindow::setVisible(bool visible) {
 }
 
 void LoginWindow::tryLogin() {
-    if (!PasswordHashMatches(passwordBox_->text(), passwordHash_)) {
+    if (!PasswordHashMatches(passwordBox_->text(), accounts_.at(chosen()).passwordHash)) {
         ShowMessage(this, QStringLiteral("密码错误！"));
         return;
     }
     accepted_ = true;
     hide();
     Q_EMIT loggedIn();
+}
+
+int LoginWindow::chosen() const {
+    return staffBox_ ? std::max(0, staffBox_->currentIndex()) : 0;
 }
 
 void LoginWindow::reject() {

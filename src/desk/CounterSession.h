@@ -1,9 +1,11 @@
 #pragma once
 
 #include "print/Transport.h"
+#include "settings/Password.h"
 #include "store/Backup.h"
 #include "store/BackupSchedule.h"
 #include "store/ProgramDatabase.h"
+#include "store/Schema.h"
 
 #include <QObject>
 #include <memory>
@@ -29,9 +31,15 @@ public:
     Database& database() { return db_; }
     ServerControl& server() { return server_; }
     SettingsStore& settings() { return *settings_; }
-    // The 工号 of who signed in at this counter.
-    const QString& signedInStaff() const { return signedInStaff_; }
-    void setSignedInStaff(const QString& staffId) { signedInStaff_ = staffId; }
+    // The 工号 of who signed in at this counter, and whether the title should name them (the restaurant
+    // has more than one account).
+    const QString& signedInStaff() const { return signedInStaff_.id; }
+    const StaffAccount& signedInAccount() const { return signedInStaff_; }
+    void setSignedInStaff(const StaffAccount& account, bool nameInTitle) {
+        signedInStaff_ = account;
+        nameInTitle_ = nameInTitle;
+    }
+    bool nameInTitle() const { return nameInTitle_; }
 
     // Follows other writers' commits and the phones' alarm, asks for the spooler (which sends jobs with
     // `transports`) and writes a backup every `backupInterval`.
@@ -70,5 +78,6 @@ private:
     TransportFactory transports_;
     std::unique_ptr<PrintSpooler> spooler_;
     BackupSchedule backups_;
-    QString signedInStaff_;
+    StaffAccount signedInStaff_{kFirstStaffId, {}, {}, {}, true};
+    bool nameInTitle_ = false;
 };

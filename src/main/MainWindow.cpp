@@ -88,7 +88,11 @@ MainWindow::MainWindow(CounterSession& session, QWidget* parent)
     : QMainWindow(parent), session_(session), db_(session.database()), settings_(session.settings()),
       tables_(std::make_unique<TableMap>(db_, settings_)) {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(MainWindowTitle(db_));
+    setWindowTitle(MainWindowTitle(db_) + (session_.nameInTitle() ? QStringLiteral(" — %1（%2，%3）")
+                                                                        .arg(session_.signedInAccount().name,
+                                                                             session_.signedInStaff(),
+                                                                             session_.signedInAccount().role)
+                                                                  : QString()));
     resize(1280, 760);
 
     auto* central = new QWidget(this);

@@ -2,6 +2,7 @@
 
 #include "settings/Password.h"
 #include "settings/SettingsStore.h"
+#include "settings/StaffWindow.h"
 #include "settings/TableDialog.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
@@ -37,8 +38,11 @@ SettingsWindow::SettingsWindow(Database& db, SettingsStore& store, std::function
     auto* cancel = NamedButton(QStringLiteral("取  消"), "cancelButton", this);
     auto* printers = NamedButton(QStringLiteral("打印机"), "printersButton", this);
     connect(printers, &QPushButton::clicked, this, &SettingsWindow::printersRequested);
+    auto* staff = NamedButton(QStringLiteral("员  工"), "staffButton", this);
+    connect(staff, &QPushButton::clicked, this, &SettingsWindow::openStaff);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(printers);
+    buttons->addWidget(staff);
     buttons->addStretch();
     buttons->addWidget(save);
     buttons->addSpacing(Px(600));
@@ -252,6 +256,21 @@ bool SettingsWindow::save() {
     }
     close();
     return true;
+}
+
+void SettingsWindow::openStaff() {
+    try {
+        const std::optional<StaffAccount> signedIn = ReadStaffAccount(db_, signedInStaff_);
+        if (!signedIn || signedIn->role != kRoleOwner) {
+            ShowMessage(this, QStringLiteral("只有店长可以管理员工。"));
+            return;
+        }
+    } catch (const StoreError& error) {
+        reportFailure(QStringLiteral("员工读取失败。"), error.text());
+        return;
+    }
+    StaffWindow window(db_, this);
+    window.exec();
 }
 
 void SettingsWindow::changePassword() {

@@ -39,6 +39,7 @@ public:
     TableDialog* tableDialog() const { return dialog_; }
     DiningTables& tables() { return tables_; }
 
+    void openStaff();      // 员工: the 店长's list of staff accounts
     void addTable();       // 新增
     void renameTable();    // 修改
     void deleteTable();    // 删除

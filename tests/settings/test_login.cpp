@@ -5,6 +5,7 @@
 #include "settings/Password.h"
 #include "store/PasswordHash.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -70,6 +71,30 @@ private Q_SLOTS:
         QCOMPARE(shown, QStringLiteral("密码错误！|提示"));
         QCOMPARE(spy.count(), 0);
         QVERIFY(window.isVisible());
+    }
+
+    // With staff, a 员工 choice says whose password is typed; the factory password is not shown.
+    void withStaffTheChosenAccountSignsIn() {
+        const QList<StaffAccount> accounts{
+            {QStringLiteral("001"), QStringLiteral("老板"), QStringLiteral("店长"),
+             HashPassword(QStringLiteral("739")), true},
+            {QStringLiteral("007"), QStringLiteral("小王"), QStringLiteral("服务员"),
+             HashPassword(QStringLiteral("Wang7")), true}};
+        LoginWindow window(accounts);
+        window.show();
+        QVERIFY(window.staffBox());
+        QCOMPARE(window.passwordBox()->text(), QString());
+        QCOMPARE(window.passwordBox()->echoMode(), QLineEdit::Password);
+        window.staffBox()->setCurrentIndex(1);
+        window.passwordBox()->setText(QStringLiteral("739"));
+        QSignalSpy spy(&window, &LoginWindow::loggedIn);
+        QCOMPARE(MessageShownBy([&] { QTest::keyClick(window.passwordBox(), Qt::Key_Return); }),
+                 QStringLiteral("密码错误！|提示"));
+        window.passwordBox()->setText(QStringLiteral("wang7 "));
+        QTest::keyClick(window.passwordBox(), Qt::Key_Return);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(window.signedIn().id, QStringLiteral("007"));
+        QVERIFY(!LoginWindow(HashPassword(QStringLiteral("739"))).staffBox());
     }
 
     void cancelEmitsCancelled() {

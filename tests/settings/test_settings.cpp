@@ -2,6 +2,7 @@
 #include "common/TestHome.h"
 #include "settings/DiningTables.h"
 #include "settings/Password.h"
+#include "settings/StaffAccounts.h"
 #include "store/Database.h"
 #include "store/Schema.h"
 #include "store/Settings.h"
@@ -116,6 +117,50 @@ private Q_SLOTS:
         // A second start changes nothing.
         MigrateSchema(*db_);
         QCOMPARE(LoginAccount(*db_)->passwordHash, first->passwordHash);
+    }
+
+    // Staff accounts: 工号 taken once, a password for a new one, a blank one keeps the old, and the
+    // restaurant always keeps an enabled 店长.
+    void staffAccountsKeepTheirRules() {
+        const auto refusal = [](const std::function<void()>& edit) {
+            try {
+                edit();
+            } catch (const StoreError& error) {
+                return error.text();
+            }
+            return QString();
+        };
+        AddStaffAccount(*db_, {QStringLiteral(" 007 "), QStringLiteral("小王"), kRoleWaiter, true,
+                               QStringLiteral("Wang7")});
+        QVERIFY(StaffPasswordMatches(*db_, QStringLiteral("007"), QStringLiteral("wang7")));
+        QCOMPARE(refusal([&] {
+                     AddStaffAccount(*db_, {QStringLiteral("007"), QStringLiteral("小李"), kRoleWaiter, true,
+                                            QStringLiteral("1")});
+                 }),
+                 QStringLiteral("工号 007 已经有人用了。"));
+        QCOMPARE(refusal([&] {
+                     AddStaffAccount(*db_, {QStringLiteral("008"), QStringLiteral("小李"), kRoleCashier, true,
+                                            QStringLiteral(" ")});
+                 }),
+                 QStringLiteral("请输入密码。"));
+        UpdateStaffAccount(*db_,
+                           {QStringLiteral("007"), QStringLiteral("王五"), kRoleCashier, true, QString()});
+        const std::optional<StaffAccount> changed = ReadStaffAccount(*db_, QStringLiteral("007"));
+        QCOMPARE(changed->name, QStringLiteral("王五"));
+        QCOMPARE(changed->role, kRoleCashier);
+        QVERIFY(StaffPasswordMatches(*db_, QStringLiteral("007"), QStringLiteral("Wang7")));
+        QCOMPARE(refusal([&] {
+                     UpdateStaffAccount(
+                         *db_, {kFirstStaffId, QStringLiteral("店长"), kRoleOwner, false, QString()});
+                 }),
+                 QStringLiteral("至少要保留一个启用的店长。"));
+        QVERIFY(ReadStaffAccount(*db_, kFirstStaffId)->enabled);
+        QCOMPARE(EnabledStaffAccounts(*db_).size(), 2);
+        UpdateStaffAccount(*db_,
+                           {QStringLiteral("007"), QStringLiteral("王五"), kRoleCashier, false, QString()});
+        QCOMPARE(EnabledStaffAccounts(*db_).size(), 1);
+        QCOMPARE(ReadStaffAccounts(*db_).size(), 2);
+        QVERIFY(!StaffPasswordMatches(*db_, QStringLiteral("007"), QStringLiteral("Wang7")));
     }
 
     void tableLimitHoldsForTheCountAndForSaving_data() {

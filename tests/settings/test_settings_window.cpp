@@ -3,13 +3,17 @@
 #include "common/TestHome.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
+#include "settings/StaffAccounts.h"
+#include "settings/StaffWindow.h"
 #include "settings/TableDialog.h"
 #include "store/Database.h"
 #include "store/Settings.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 
 #include <memory>
@@ -139,6 +143,42 @@ private Q_SLOTS:
         QVERIFY(store_->isFilled());
         QCOMPARE(ReadSettingsRow(*db_)->restaurantName, QStringLiteral("澄槿小馆"));
         QCOMPARE(box("oldPasswordEdit")->text(), changed ? QString() : oldTyped);
+    }
+
+    // Only a 店长 opens 员工; there a new waiter is added through the form and shows in the list, and a
+    // mistyped repeat of the password saves nothing.
+    void theOwnerAddsStaffAndOthersMayNot() {
+        AddStaffAccount(
+            *db_, {QStringLiteral("007"), QStringLiteral("小王"), kRoleWaiter, true, QStringLiteral("1")});
+        open();
+        window_->setSignedInStaff(QStringLiteral("007"));
+        {
+            const MessageBoxAnswerer answer;
+            button("staffButton")->click();
+            QCOMPARE(answer.firstText(), QStringLiteral("只有店长可以管理员工。"));
+        }
+        StaffWindow staff(*db_);
+        QCOMPARE(staff.list()->rowCount(), 2);
+        staff.idBox()->setText(QStringLiteral("012"));
+        staff.nameBox()->setText(QStringLiteral("小李"));
+        staff.roleBox()->setCurrentText(kRoleCashier);
+        staff.passwordBox()->setText(QStringLiteral("Li12"));
+        staff.repeatBox()->setText(QStringLiteral("Li13"));
+        {
+            const MessageBoxAnswerer answer;
+            QVERIFY(!staff.saveForm());
+            QCOMPARE(answer.firstText(), QStringLiteral("两次输入的密码不一样。"));
+        }
+        QVERIFY(!ReadStaffAccount(*db_, QStringLiteral("012")));
+        staff.repeatBox()->setText(QStringLiteral("Li12"));
+        {
+            const MessageBoxAnswerer answer;
+            QVERIFY(staff.saveForm());
+        }
+        QCOMPARE(staff.list()->rowCount(), 3);
+        QCOMPARE(staff.list()->item(2, 1)->text(), QStringLiteral("小李"));
+        QCOMPARE(ReadStaffAccount(*db_, QStringLiteral("012"))->role, kRoleCashier);
+        QVERIFY(StaffPasswordMatches(*db_, QStringLiteral("012"), QStringLiteral("li12")));
     }
 
     void addHonoursTheLimit_data() {

@@ -1,9 +1,12 @@
 // The action trail: rows chain to each other, go with the step that records them, are cut to fit rather
-// than refused; a change to the file is found at its row, a server refuses it.
+// than refused; a change to the file is found at its row, a server refuses it; a copy keeps the chain.
 #include "common/TestHome.h"
 
+#include "app/DatabaseCopy.h"
 #include "store/ActionTrail.h"
 #include "store/Database.h"
+#include "store/ProgramDatabase.h"
+#include "store/Schema.h"
 
 #include <QTest>
 
@@ -121,6 +124,39 @@ private Q_SLOTS:
         found = trail.verify();
         QCOMPARE(found.problem, TrailCheck::Problem::Missing);
         QCOMPARE(found.serial, 2);
+    }
+
+    // A file's trail reaches a server row for row, 校验 included, and the server goes on with the chain;
+    // a server that already holds a trail is never a copy's target, even when told to overwrite.
+    void copyToServerKeepsTheChainAndNeverReplacesAServersTrail() {
+        if (!TestsOnServer())
+            QSKIP("a copy onto a server");
+        TestHome home;
+        Database source(home.path(QStringLiteral("源.dat")), DatabasePassword());
+        CreateSchema(source);
+        ActionTrail fileTrail(source);
+        appendFive(fileTrail);
+
+        const auto server = Database::ConnectServer(TestHome::createServerDatabase());
+        CopyDatabase(source, *server, {});
+        ActionTrail serverTrail(*server);
+        const QList<TrailRow> copied = serverTrail.rows();
+        QCOMPARE(copied.size(), 5);
+        for (int i = 0; i < copied.size(); ++i)
+            QCOMPARE(copied.at(i).check, fileTrail.rows().at(i).check);
+        QCOMPARE(serverTrail.append(returnedDish(QStringLiteral("002"), QStringLiteral("8号桌"), {})), 6);
+        QVERIFY(serverTrail.verify().whole());
+
+        CopyOptions overwrite;
+        overwrite.overwrite = true;
+        try {
+            CopyDatabase(source, *server, overwrite);
+            QFAIL("a server's trail was replaced");
+        } catch (const StoreError& error) {
+            QVERIFY2(error.text().contains(QStringLiteral("6 条操作记录")), qPrintable(error.text()));
+        }
+        QVERIFY(!HasUnfinishedCopyMark(*server));
+        QCOMPARE(trailRows(*server), 6);
     }
 };
 

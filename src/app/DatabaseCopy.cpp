@@ -157,6 +157,19 @@ void refuseTargetWithData(Database& to, const CopyOptions& options) {
         QStringLiteral("确实要用源数据库覆盖它时，请加上 --overwrite。"));
 }
 
+// A server's trail cannot be deleted (see GuardActionTrail), so a copy cannot replace one that holds
+// rows; said before anything on the target changes. An empty trail is replaced like any table.
+void refuseServerTargetWithTrail(Database& to) {
+    if (!to.isServer() || !HasTable(to, "操作记录"))
+        return;
+    const qint64 rows = countRows(to, QStringLiteral("操作记录"));
+    if (rows > 0)
+        throw StoreError(QStringLiteral("目标数据库 %1 已有 %2 条操作记录，操作记录不能删除，没有复制。"
+                                        "请复制到一个新建的空数据库。")
+                             .arg(to.path())
+                             .arg(rows));
+}
+
 void prepareTarget(Database& to) {
     if (!HasTable(to, "综合设置"))
         CreateSchema(to);
@@ -192,6 +205,7 @@ bool NamesServerDatabase(const QString& name) {
 
 CopyReport CopyDatabase(Database& from, Database& to, const CopyOptions& options) {
     prepareSource(from);
+    refuseServerTargetWithTrail(to);
     refuseTargetWithData(to, options);
     // Stays on the target until the copy commits: a copy cut off half-way is never taken for a restaurant.
     MarkUnfinishedCopy(to);

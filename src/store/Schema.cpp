@@ -410,12 +410,30 @@ void CreateClaimTable(Database& db) {
     db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"占用_对象\" ON \"占用\" (\"对象\");");
 }
 
+void GuardActionTrail(Database& db) {
+    // The counters' own role writes the trail, so a right withheld from it would stop the appends too:
+    // the table itself refuses every change but an added row, whoever asks.
+    db.exec(R"sql(
+CREATE OR REPLACE FUNCTION cj_trail_unchangeable() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+  RAISE EXCEPTION '操作记录不能修改或删除';
+END
+$$;
+CREATE OR REPLACE TRIGGER "操作记录_不可修改" BEFORE UPDATE OR DELETE ON "操作记录"
+  FOR EACH ROW EXECUTE FUNCTION cj_trail_unchangeable();
+CREATE OR REPLACE TRIGGER "操作记录_不可清空" BEFORE TRUNCATE ON "操作记录"
+  FOR EACH STATEMENT EXECUTE FUNCTION cj_trail_unchangeable();
+)sql");
+}
+
 void CreateStaffTables(Database& db) {
     for (const char* table : {"员工", "角色权限", "操作记录"})
         db.exec(createTableSql(db, tableDef(table)).constData());
     db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"员工_工号\" ON \"员工\" (\"工号\");");
     db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"操作记录_序号\" ON \"操作记录\" (\"序号\");");
     db.exec("CREATE INDEX IF NOT EXISTS \"操作记录_时间\" ON \"操作记录\" (\"时间\");");
+    if (db.isServer())
+        GuardActionTrail(db);
     for (const auto& [column, width] : {std::pair{"点菜人", 10}, std::pair{"点菜时间", 20}})
         if (!hasColumn(db, "明细", column))
             db.exec(
@@ -491,6 +509,8 @@ void MigrateSchema(Database& db) {
     }
     if (version < 8)
         CreateStaffTables(db);
+    else if (db.isServer())
+        GuardActionTrail(db); // a server prepared before the trail was guarded
     if (version < kSchemaVersion)
         db.setUserVersion(kSchemaVersion);
     transaction.commit();

@@ -40,8 +40,12 @@ void MigrateSchema(Database& db);
 inline const QString kFirstStaffId = QStringLiteral("001");
 
 // Creates 员工, 角色权限 and 操作记录 and the two columns of 明细, where missing; with no account yet,
-// makes the first one from 综合设置.密码 and empties that.
+// makes the first one from 综合设置.密码 and empties that. On a server the trail is guarded at once.
 void CreateStaffTables(Database& db);
+
+// Server only: 操作记录 refuses UPDATE, DELETE and TRUNCATE ("操作记录不能修改或删除"), so its rows can
+// only be added. Safe to run again.
+void GuardActionTrail(Database& db);
 
 // Creates 桌台令牌 (编号 of the table in 餐桌设置, 令牌 its guest token), where missing.
 void CreateTableTokens(Database& db);

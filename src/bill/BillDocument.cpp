@@ -1,6 +1,7 @@
 #include "bill/BillDocument.h"
 
 #include "bill/KitchenLedger.h"
+#include "store/ActionTrail.h"
 #include "store/Database.h"
 #include "store/Ids.h"
 #include "store/NumberText.h"
@@ -162,7 +163,7 @@ int BillDocument::addItem(const MenuRecord& record, const QDateTime& now) {
             record.amount,   record.remark, record.kitchenMark, QString(),   SortKey(record.toText(), count),
             QString()};
         line.lineId = store_.unusedLineId(now, count);
-        store_.addLine(billId(), state_.header.billDate(), line);
+        store_.addLine(billId(), state_.header.billDate(), line, actor_, now);
         added = line.lineId;
         own.append(added);
     });
@@ -256,8 +257,26 @@ bool BillDocument::marksNewLine(const OrderLine& line) const {
     return kitchen_.marksNewLine ? kitchen_.marksNewLine(line) : line.category == kDishes;
 }
 
+// Inside the step of the change: what the kitchen has that is taken back goes into the action trail with
+// who and why, and the kitchen hears of every change.
 void BillDocument::tellKitchen(const QList<KitchenChange>& changes) {
-    if (kitchen_.tell && !changes.isEmpty() && kitchen_.tell(billId(), state_.header.tableName, changes))
+    const QString reason = std::exchange(takeBackReason_, QString());
+    QString takeBack;
+    for (const KitchenChange& change : changes) {
+        const double had = ReadNumber(change.line.kitchenHas);
+        const double now = change.quantityNow.isEmpty() ? 0 : ReadNumber(change.quantityNow);
+        if (now >= had)
+            continue;
+        ActionTrail(db_).append(
+            Action{actor_, trail_action::kReturnDish, state_.header.tableName, billId(),
+                   QStringLiteral("%1 %2%3 → %4%3")
+                       .arg(change.line.name, change.line.kitchenHas, change.line.unit, NumberText(now)),
+                   reason, QString(), QString()});
+        takeBack = reason.isEmpty() ? QStringLiteral("工号 %1").arg(actor_)
+                                    : QStringLiteral("%1（工号 %2）").arg(reason, actor_);
+    }
+    if (kitchen_.tell && !changes.isEmpty() &&
+        kitchen_.tell(billId(), state_.header.tableName, changes, takeBack))
         kitchenTold_ = true;
 }
 

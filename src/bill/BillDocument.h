@@ -44,8 +44,9 @@ struct KitchenRules {
     // Whether a new line carries the kitchen mark √; by default a dish does.
     std::function<bool(const OrderLine&)> marksNewLine;
     // Runs inside the step that changed lines the kitchen has, so the kitchen hears of it with the change;
-    // true when it wrote tickets.
-    std::function<bool(const QString& billId, const QString& tableName, const QList<KitchenChange>& changes)>
+    // `takeBack` says who took dishes back and why, for the 退菜 ticket. True when it wrote tickets.
+    std::function<bool(const QString& billId, const QString& tableName, const QList<KitchenChange>& changes,
+                       const QString& takeBack)>
         tell;
 };
 
@@ -106,6 +107,10 @@ public:
     // After the lines went to the kitchen: their marks go, and what the kitchen has is read again.
     void sentToKitchen(const QStringList& lineIds);
     void setKitchenRules(KitchenRules rules) { kitchen_ = std::move(rules); }
+    // Who edits this bill (工号), for the action trail.
+    void setActor(const QString& staffId) { actor_ = staffId; }
+    // Why the next edit takes back what the kitchen has (one of the trail's reasons, or typed); used once.
+    void setTakeBackReason(const QString& reason) { takeBackReason_ = reason; }
     // Deletes the selected line; nothing happens while no line is selected.
     void deleteSelected();
     // Selects a line; a row past the last line clears the highlight but keeps the previous selection.
@@ -206,6 +211,8 @@ private:
 
     Database& db_;
     KitchenRules kitchen_;
+    QString actor_;
+    QString takeBackReason_;
     BillStore store_;
     State state_;
     QDateTime openedAt_; // the time a new bill's id is taken from

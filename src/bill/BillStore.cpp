@@ -134,15 +134,18 @@ void BillStore::CheckLineWidths(const OrderLine& line) {
                                          {"上菜", line.served}});
 }
 
-void BillStore::addLine(const QString& billId, const QString& billDate, const OrderLine& line) {
+void BillStore::addLine(const QString& billId, const QString& billDate, const OrderLine& line,
+                        const QString& addedBy, const QDateTime& addedAt) {
     CheckLineWidths(line);
+    CheckWidths(QStringLiteral("明细"), {{"点菜人", addedBy}});
     Statement add(db_,
                   "INSERT INTO \"明细\" (\"id\", \"日期\", \"序号\", \"名称\", \"数量\", \"单位\", \"单价\", "
-                  "\"金额\", \"分类\", \"排序\", \"备注\", \"上菜\", \"备用1\", \"备用2\", \"备用3\") "
-                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '', '', '')");
+                  "\"金额\", \"分类\", \"排序\", \"备注\", \"上菜\", \"备用1\", \"备用2\", \"备用3\", "
+                  "\"点菜人\", \"点菜时间\") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '', '', '', ?, ?)");
     add.bind(1, billId).bind(2, billDate).bind(3, line.lineId).bind(4, line.name).bind(5, line.quantity);
     add.bind(6, line.unit).bind(7, line.price).bind(8, line.amount).bind(9, line.category);
-    add.bind(10, line.sortKey).bind(11, line.remark).bind(12, line.served);
+    add.bind(10, line.sortKey).bind(11, line.remark).bind(12, line.served).bind(13, addedBy);
+    add.bind(14, addedAt.isValid() ? addedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString());
     add.run();
 }
 

@@ -60,7 +60,9 @@ public:
 
     // One line of a bill as stored now; nullopt when it is no longer there.
     std::optional<OrderLine> line(const QString& billId, const QString& lineId);
-    void addLine(const QString& billId, const QString& billDate, const OrderLine& line);
+    // `addedBy` (工号) and `addedAt` go into 明细.点菜人 and 点菜时间: who added the line and when.
+    void addLine(const QString& billId, const QString& billDate, const OrderLine& line,
+                 const QString& addedBy = {}, const QDateTime& addedAt = {});
     // Writes quantity, price, amount, remark and served mark of the line with the same id; false when the
     // bill no longer has that line.
     bool changeLine(const QString& billId, const OrderLine& line);

@@ -2,6 +2,7 @@
 
 #include "bill/BillDocument.h"
 #include "store/Log.h"
+#include "store/NumberText.h"
 #include "store/StoreError.h"
 
 #include <QBrush>
@@ -217,6 +218,21 @@ void OrderGridModel::guarded(const std::function<void()>& change) {
     }
 }
 
+bool OrderGridModel::takeBackReasonGiven(int row, const QString& quantity) {
+    if (!askTakeBackReason_ || row < 0 || row >= bill_.lines().size())
+        return true;
+    const OrderLine& line = bill_.lines().at(row);
+    bool number = false;
+    const double wanted = quantity.trimmed().toDouble(&number);
+    if (line.kitchenHas.isEmpty() || !number || wanted >= ReadNumber(line.kitchenHas))
+        return true;
+    const std::optional<QString> reason = askTakeBackReason_(line);
+    if (!reason)
+        return false;
+    bill_.setTakeBackReason(*reason);
+    return true;
+}
+
 bool OrderGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || role != Qt::EditRole)
         return false;
@@ -224,6 +240,8 @@ bool OrderGridModel::setData(const QModelIndex& index, const QVariant& value, in
     const int row = index.row();
     switch (index.column()) {
     case Quantity:
+        if (!takeBackReasonGiven(row, text))
+            return false;
         guarded([&] { bill_.setQuantity(row, text); });
         return true;
     case Price:

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <functional>
+#include <optional>
 
 class BillDocument;
 class QTimer;
@@ -49,6 +50,12 @@ public:
     bool isHighlighted(int row) const;
     static constexpr int kHighlightMs = 3000;
 
+    // Asked before a quantity goes below what the kitchen has of the line: the reason of the 退菜, or
+    // nothing to leave the quantity as it is.
+    void setTakeBackReason(std::function<std::optional<QString>(const OrderLine& line)> ask) {
+        askTakeBackReason_ = std::move(ask);
+    }
+
 Q_SIGNALS:
     // A change could not be stored; the text says what and why.
     void writeFailed(const QString& message);
@@ -56,6 +63,7 @@ Q_SIGNALS:
 private:
     QString cellText(int row, int column) const;
     void guarded(const std::function<void()>& change);
+    bool takeBackReasonGiven(int row, const QString& quantity);
     // Brings the rows in line with the bill's lines by inserting, removing and changing rows, never by a
     // reset: a cell being edited stays open while a phone's line arrives.
     void showLines();
@@ -65,4 +73,5 @@ private:
     QList<OrderLine> rows_;                 // the lines as the view was last told of them
     QHash<QString, qint64> highlightUntil_; // line id -> end of its highlight (ms since the epoch)
     QTimer* highlightTimer_ = nullptr;
+    std::function<std::optional<QString>(const OrderLine& line)> askTakeBackReason_;
 };

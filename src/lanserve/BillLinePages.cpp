@@ -86,7 +86,8 @@ PageResponse BillLinePages::detail(const PageRequest& request, const PageVisitor
     return context_.render(PhonePage::Detail, data);
 }
 
-PageResponse BillLinePages::lineForm(const PageRequest& request, PhonePage page, const LineChange& change) {
+PageResponse BillLinePages::lineForm(const PageRequest& request, const PageVisitor& visitor, PhonePage page,
+                                     const LineChange& change) {
     PageData data;
     {
         const std::scoped_lock lock(context_.dbMutex());
@@ -96,6 +97,8 @@ PageResponse BillLinePages::lineForm(const PageRequest& request, PhonePage page,
         const int index = LineIndex(desk.bill, Param(request, "l"), table);
         if (request.post) {
             CheckSameBill(request, desk, table);
+            desk.bill.setActor(visitor.staff);
+            desk.bill.setTakeBackReason(Param(request, "reason").trimmed());
             const QString message = change(desk.bill, table, index);
             return Redirect(TableLink(PhonePage::Detail, table) + QStringLiteral("&m=") + message);
         }
@@ -105,8 +108,8 @@ PageResponse BillLinePages::lineForm(const PageRequest& request, PhonePage page,
     return context_.render(page, data);
 }
 
-PageResponse BillLinePages::modify(const PageRequest& request) {
-    return lineForm(request, PhonePage::Modify, [&](BillDocument& bill, int table, int index) {
+PageResponse BillLinePages::modify(const PageRequest& request, const PageVisitor& visitor) {
+    return lineForm(request, visitor, PhonePage::Modify, [&](BillDocument& bill, int table, int index) {
         const QString back =
             TableLink(PhonePage::Modify, table) + QStringLiteral("&l=") + Param(request, "l");
         const std::optional<QString> quantity = QuantityText(Param(request, "qty"));
@@ -129,8 +132,8 @@ PageResponse BillLinePages::modify(const PageRequest& request) {
     });
 }
 
-PageResponse BillLinePages::remove(const PageRequest& request) {
-    return lineForm(request, PhonePage::Delete, [](BillDocument& bill, int, int index) {
+PageResponse BillLinePages::remove(const PageRequest& request, const PageVisitor& visitor) {
+    return lineForm(request, visitor, PhonePage::Delete, [](BillDocument& bill, int, int index) {
         bill.selectLine(index);
         bill.deleteSelected();
         return QStringLiteral("deleted");

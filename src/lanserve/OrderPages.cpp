@@ -393,6 +393,8 @@ std::optional<PageResponse> OrderPages::tryToPlace(const PageRequest& request, c
         result = QStringLiteral("pending");
     } else {
         OpenTable(desk, table.index);
+        // 明细.点菜人: the waiter's 工号, or 顾客 for a guest's own order.
+        desk.bill.setActor(visitor.guest() ? QStringLiteral("顾客") : visitor.staff);
         const OrderDesk::PlacedOrder placed = desk.placeOrder(items, now);
         // The kitchen does not get what no printer takes: whoever ordered is told, so a waiter can say so.
         const bool allSent = !placed.kitchen || placed.kitchen->unrouted.isEmpty();

@@ -50,6 +50,7 @@ struct PageResponse {
 struct PageVisitor {
     QString guestToken; // empty for staff
     QString guestKey;   // 餐桌设置.编号 of the guest's table
+    QString staff;      // the signed-in staff's 工号
     bool guest() const { return !guestToken.isEmpty(); }
 };
 

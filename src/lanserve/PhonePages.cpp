@@ -56,6 +56,7 @@ PageResponse PhonePages::handle(const PageRequest& request) {
                               cache_.passwordStamps([&] { return signIn_.currentPasswordStamps(); })))
             return StaffSignIn::SignInPage(
                 403, QString(), request.post ? PageName(PhonePage::List) : StaffSignIn::PageTarget(request));
+        visitor.staff = signIn_.staffOf(request);
         return dispatch(*route, request, visitor);
     } catch (const PageFault& fault) {
         return faultPage(fault, visitor);
@@ -118,9 +119,9 @@ PageResponse PhonePages::render(const PageRoute& route, const PageRequest& reque
     case PhonePage::Detail:
         return lines_.detail(request, visitor);
     case PhonePage::Modify:
-        return lines_.modify(request);
+        return lines_.modify(request, visitor);
     case PhonePage::Delete:
-        return lines_.remove(request);
+        return lines_.remove(request, visitor);
     case PhonePage::Save:
         return header_.save(request);
     }
@@ -135,5 +136,5 @@ PageVisitor PhonePages::guestFor(const QString& token) {
     if (!key)
         throw PageFault{403,
                         QStringLiteral("这个二维码已失效或不正确，请扫描餐桌上的二维码，或联系服务员。")};
-    return PageVisitor{token, *key};
+    return PageVisitor{token, *key, {}};
 }

@@ -482,6 +482,7 @@ void MainWindow::reopenBill(const QString& billId) {
 
 OrderWindow* MainWindow::newOrderWindow() {
     auto* window = new OrderWindow(db_, settings_, this);
+    window->bill().setActor(session_.signedInStaff());
     connect(&window->bill(), &BillDocument::slotStored, tables_.get(), &TableMap::setSlot);
     connect(window, &OrderWindow::printJobsWritten, &session_, &CounterSession::wakeSpooler);
     return window;

@@ -8,6 +8,7 @@
 #include "print/PrintQueue.h"
 #include "print/Printing.h"
 #include "settings/SettingsStore.h"
+#include "store/ActionTrail.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
 #include "ui/FittedLabel.h"
@@ -20,6 +21,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -68,6 +70,7 @@ OrderWindow::OrderWindow(Database& db, SettingsStore& settings, QWidget* parent)
     setWindowTitle(QStringLiteral("点餐"));
     bill_->setKitchenRules(KitchenRulesFor(db, kSourceCounter));
     model_ = new OrderGridModel(*bill_, this);
+    model_->setTakeBackReason([this](const OrderLine& line) { return askTakeBackReason(line); });
     buildLayout();
     setFixedWidth(Px(14860));
 
@@ -394,16 +397,34 @@ void OrderWindow::deleteSelectedLine() {
     // A dish the kitchen already has is taken back on paper too: asked first, as a cook may have started.
     const int selected = bill_->selectedLine();
     if (selected >= 0 && !bill_->lines().at(selected).kitchenHas.isEmpty()) {
-        const OrderLine& line = bill_->lines().at(selected);
-        if (!AskYesNo(this,
-                      QStringLiteral("厨房已经有“%1”，删除后会打印退菜单。\n确定删除吗？").arg(line.name)))
+        const std::optional<QString> reason = askTakeBackReason(bill_->lines().at(selected));
+        if (!reason)
             return;
+        bill_->setTakeBackReason(*reason);
     }
     try {
         bill_->deleteSelected();
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("这一行没有删除。"), error.text());
     }
+}
+
+std::optional<QString> OrderWindow::askTakeBackReason(const OrderLine& line) {
+    bool chosen = false;
+    const QString reason = QInputDialog::getItem(
+        this, QStringLiteral("退菜"),
+        QStringLiteral("厨房已经有“%1”，减少或删除会打印退菜单。\n请选择原因：").arg(line.name),
+        kTrailReasons, 0, false, &chosen);
+    if (!chosen)
+        return std::nullopt;
+    if (reason != kTrailReasons.last())
+        return reason;
+    const QString typed = QInputDialog::getText(this, QStringLiteral("退菜"), QStringLiteral("请输入原因："),
+                                                QLineEdit::Normal, QString(), &chosen)
+                              .trimmed();
+    if (!chosen)
+        return std::nullopt;
+    return typed.isEmpty() ? reason : reason + QStringLiteral("：") + typed;
 }
 
 void OrderWindow::storeHeaderFields() {

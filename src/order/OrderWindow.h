@@ -3,12 +3,15 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
+
 class BillDocument;
 class BillPreviewWindow;
 class FittedLabel;
 class Database;
 class MenuChoice;
 class OrderGridModel;
+struct OrderLine;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -46,6 +49,8 @@ public:
     void printBill();
     void printKitchenTicket();
     void deleteSelectedLine();
+    // The reason of a 退菜 of `line`, picked (or typed under 其他); nothing when the user cancels.
+    std::optional<QString> askTakeBackReason(const OrderLine& line);
 
     static constexpr int kVisibleRows = 20;
 

@@ -117,7 +117,8 @@ std::optional<KitchenSend> SendPhoneOrderToKitchen(Database& db, const QString& 
 }
 
 int TellKitchenOfChanges(Database& db, const QString& billId, const QString& tableName,
-                         const QList<KitchenChange>& changes, const QString& source, const QDateTime& now) {
+                         const QList<KitchenChange>& changes, const QString& source, const QDateTime& now,
+                         const QString& takeBack) {
     // Per printer, in the order the printers first appear: the lines taken back and the lines added.
     QStringList printers;
     QMap<QString, QList<OrderLine>> returned;
@@ -145,6 +146,8 @@ int TellKitchenOfChanges(Database& db, const QString& billId, const QString& tab
          {std::tuple{QStringLiteral("退菜"), &returned, -1}, std::tuple{QStringLiteral("加菜"), &added, 1}}) {
         PrintJob pattern = KitchenPattern(tableName, source, now, number, billId);
         pattern.change = kind;
+        if (sign < 0)
+            pattern.reason = takeBack;
         for (const QString& printer : printers) {
             if (!lines->contains(printer))
                 continue;
@@ -181,9 +184,9 @@ KitchenRules KitchenRulesFor(Database& db, const QString& source) {
         return RouteToKitchen(*known->printers, {line}, known->dishes).unrouted.isEmpty();
     };
     rules.tell = [database, source](const QString& billId, const QString& tableName,
-                                    const QList<KitchenChange>& changes) {
+                                    const QList<KitchenChange>& changes, const QString& takeBack) {
         return TellKitchenOfChanges(*database, billId, tableName, changes, source,
-                                    QDateTime::currentDateTime()) > 0;
+                                    QDateTime::currentDateTime(), takeBack) > 0;
     };
     return rules;
 }

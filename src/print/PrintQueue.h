@@ -49,10 +49,12 @@ std::optional<KitchenSend> SendPhoneOrderToKitchen(Database& db, const QString& 
                                                    const QDateTime& now, const QString& billId = {});
 
 // Lines the kitchen already has whose quantity went down or that were deleted print 退菜 for what was
-// taken back, and those whose quantity went up 加菜 for the difference, each on the printers that have the
-// line, in the caller's step. Returns how many tickets were written.
+// taken back (with `takeBack`, who and why, as its reason), and those whose quantity went up 加菜 for the
+// difference, each on the printers that have the line, in the caller's step. Returns how many tickets were
+// written.
 int TellKitchenOfChanges(Database& db, const QString& billId, const QString& tableName,
-                         const QList<KitchenChange>& changes, const QString& source, const QDateTime& now);
+                         const QList<KitchenChange>& changes, const QString& source, const QDateTime& now,
+                         const QString& takeBack = {});
 
 // The kitchen's side of an open bill: a new line is marked √ when a kitchen printer takes it (without
 // kitchen printers: when it is a dish, as on paper), and a change of a line the kitchen has reaches the

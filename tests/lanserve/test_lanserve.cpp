@@ -4,6 +4,7 @@
 #include "LanserveProcess.h"
 
 #include "bill/BillStore.h"
+#include "bill/KitchenLedger.h"
 #include "common/TestHome.h"
 #include "desk/OrderDesk.h"
 #include "desk/TableMap.h"
@@ -11,6 +12,7 @@
 #include "mobile/ServerControl.h"
 #include "print/PrinterStore.h"
 #include "settings/SettingsStore.h"
+#include "store/ActionTrail.h"
 #include "store/Claims.h"
 #include "store/Database.h"
 #include "store/Ids.h"
@@ -188,6 +190,15 @@ void TestLanserve::flowMatchesCounter() {
     QCOMPARE(lines.at(0).quantity, QStringLiteral("2"));
     QCOMPARE(lines.at(0).amount, NumberText(2 * ReadNumber(dishes.at(0).price)));
     QCOMPARE(lines.at(0).sortKey, QStringLiteral("1000"));
+    // Each line says who added it and when.
+    {
+        Statement addedBy(*db_, "SELECT \"点菜人\", \"点菜时间\" FROM \"明细\" WHERE \"序号\" = ?");
+        addedBy.bind(1, lines.at(0).lineId);
+        QVERIFY(addedBy.next());
+        QCOMPARE(addedBy.text(0), QStringLiteral("001"));
+        QCOMPARE(QDateTime::fromString(addedBy.text(1), QStringLiteral("yyyy-MM-dd HH:mm:ss")).date(),
+                 QDate::currentDate());
+    }
     QCOMPARE(lines.at(1).sortKey, QStringLiteral("1001"));
     QVERIFY(QRegularExpression(QStringLiteral("^\\d{12}000$")).match(lines.at(0).lineId).hasMatch());
     QVERIFY(QRegularExpression(QStringLiteral("^\\d{12}001$")).match(lines.at(1).lineId).hasMatch());
@@ -196,9 +207,19 @@ void TestLanserve::flowMatchesCounter() {
         post("/phone/modify.asp",
              {{"t", "2"}, {"b", billId}, {"l", lines.at(0).lineId}, {"qty", "3"}, {"remark", "少辣"}});
     QCOMPARE(modified.status, 303);
-    const RawReply deleted =
-        post("/phone/delete.asp", {{"t", "2"}, {"b", billId}, {"l", lines.at(1).lineId}});
+    // The kitchen has the second dish: deleting it is a 退菜 in the signed-in waiter's name, with the
+    // form's reason.
+    KitchenLedger(*db_).record(billId, lines.at(1).lineId, QStringLiteral("厨房"), QStringLiteral("1"), 1,
+                               lines.at(1).quantity, QDateTime::currentDateTime());
+    const RawReply deleted = post(
+        "/phone/delete.asp", {{"t", "2"}, {"b", billId}, {"l", lines.at(1).lineId}, {"reason", "上错菜"}});
     QCOMPARE(deleted.status, 303);
+    const QList<TrailRow> trail = ActionTrail(*db_).rows();
+    QCOMPARE(trail.size(), 1);
+    QCOMPARE(trail.first().action.staff, QStringLiteral("001"));
+    QCOMPARE(trail.first().action.action, QStringLiteral("退菜"));
+    QCOMPARE(trail.first().action.reason, QStringLiteral("上错菜"));
+    QCOMPARE(trail.first().action.bill, billId);
     const RawReply saved =
         post("/phone/save.asp",
              {{"t", "2"}, {"b", billId}, {"name", "张三"}, {"phone", "13800000000"}, {"remark", "靠窗"}});

@@ -31,7 +31,7 @@ PageRequest pageRequest(const QString& page, const QList<QPair<QString, QString>
 }
 
 PageVisitor guest(const QString& token) {
-    return PageVisitor{token, QStringLiteral("key-") + token};
+    return PageVisitor{token, QStringLiteral("key-") + token, {}};
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "print/PrintQueue.h"
 #include "print/PrinterStore.h"
 #include "print/Routing.h"
+#include "store/ActionTrail.h"
 #include "store/Database.h"
 
 #include <QTest>
@@ -112,13 +113,17 @@ private Q_SLOTS:
         kitchen.add(kDrinks, QStringLiteral("可乐"));
         kitchen.sendMarked();
         BillDocument& bill = kitchen.counter.bill;
+        bill.setActor(QStringLiteral("001"));
         bill.setQuantity(0, QStringLiteral("3"));
+        bill.setTakeBackReason(QStringLiteral("顾客不要了"));
         bill.setQuantity(0, QStringLiteral("2"));
         bill.setRemark(0, QStringLiteral("少辣")); // not a quantity: nothing to print
         // A waiter takes the drink back on a phone.
         auto phones = TestHome::openAsPhonePages(*kitchen.db);
         OrderDesk waiter(*phones, kSourceWaiter);
         waiter.openTable(0, QDateTime::currentDateTime());
+        waiter.bill.setActor(QStringLiteral("007"));
+        waiter.bill.setTakeBackReason(QStringLiteral("上错菜"));
         waiter.bill.selectLine(1);
         waiter.bill.deleteSelected();
         // A line the kitchen never got changes nothing there.
@@ -135,6 +140,22 @@ private Q_SLOTS:
         bill.selectLine(0);
         bill.deleteSelected();
         QCOMPARE(Tickets(*kitchen.db).last(), QStringLiteral("厨房 退菜 宫保鸡丁×2"));
+
+        // Each 退菜 is in the action trail with who and why, and its ticket says so; 加菜 records nothing.
+        QStringList trail;
+        for (const TrailRow& row : ActionTrail(*kitchen.db).rows())
+            trail.append(
+                QStringList{row.action.staff, row.action.action, row.action.content, row.action.reason}.join(
+                    QLatin1Char('|')));
+        QCOMPARE(trail, (QStringList{"001|退菜|宫保鸡丁 3份 → 2份|顾客不要了",
+                                     "007|退菜|可乐 1瓶 → 0瓶|上错菜", "001|退菜|宫保鸡丁 2份 → 0份|"}));
+        QStringList reasons;
+        for (const PrintJob& job : JobStore(*kitchen.db).since(QDate::currentDate()))
+            if (job.change == QStringLiteral("退菜"))
+                reasons.append(job.reason);
+        QCOMPARE(QSet<QString>(reasons.cbegin(), reasons.cend()),
+                 (QSet<QString>{"顾客不要了（工号 001）", "上错菜（工号 007）", "工号 001"}));
+        QVERIFY(ActionTrail(*kitchen.db).verify().whole());
     }
 
     void linesNoPrinterTookGoOutOnceOneDoes() {

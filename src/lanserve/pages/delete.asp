@@ -30,6 +30,7 @@ padding:6px 8px;border:1px solid #c0c0c0;border-radius:4px;box-sizing:border-box
 <p>确定要从账单中删除 <b>{{name}}</b>（{{quantity}}{{unit}}，￥{{amount}}）吗？</p>
 <input type="hidden" name="t" value="{{table}}"><input type="hidden" name="b" value="{{billId}}">
 <input type="hidden" name="l" value="{{lineId}}">
+<p><label>原因（厨房已做的菜会打印退菜单）<select name="reason" style="display:block;width:100%;font-size:17px;min-height:44px;margin-top:4px"><option>顾客不要了</option><option>上错菜</option><option>菜品质量</option><option>等太久</option><option>其他</option></select></label></p>
 <button type="submit" class="wide danger">删除</button>
 </form>
 {{/line}}

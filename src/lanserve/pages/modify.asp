@@ -32,6 +32,7 @@ padding:6px 8px;border:1px solid #c0c0c0;border-radius:4px;box-sizing:border-box
 <input type="hidden" name="l" value="{{lineId}}">
 <p><label>数量<input type="number" name="qty" value="{{quantity}}" min="0.01" max="9999" step="any" inputmode="decimal" required></label></p>
 <p><label>备注（口味、做法等）<input type="text" name="remark" value="{{lineRemark}}" maxlength="200"></label></p>
+<p><label>减少数量的原因（厨房已做时）<select name="reason" style="display:block;width:100%;font-size:17px;min-height:44px;margin-top:4px"><option value=""></option><option>顾客不要了</option><option>上错菜</option><option>菜品质量</option><option>等太久</option><option>其他</option></select></label></p>
 <button type="submit" class="wide">保存修改</button>
 </form>
 {{/line}}

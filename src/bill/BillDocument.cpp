@@ -261,6 +261,7 @@ bool BillDocument::marksNewLine(const OrderLine& line) const {
 // who and why, and the kitchen hears of every change.
 void BillDocument::tellKitchen(const QList<KitchenChange>& changes) {
     const QString reason = std::exchange(takeBackReason_, QString());
+    const QString approver = std::exchange(takeBackApprover_, QString());
     QString takeBack;
     for (const KitchenChange& change : changes) {
         const double had = ReadNumber(change.line.kitchenHas);
@@ -271,9 +272,11 @@ void BillDocument::tellKitchen(const QList<KitchenChange>& changes) {
             Action{actor_, trail_action::kReturnDish, state_.header.tableName, billId(),
                    QStringLiteral("%1 %2%3 → %4%3")
                        .arg(change.line.name, change.line.kitchenHas, change.line.unit, NumberText(now)),
-                   reason, QString(), QString()});
+                   reason, approver, QString()});
         takeBack = reason.isEmpty() ? QStringLiteral("工号 %1").arg(actor_)
                                     : QStringLiteral("%1（工号 %2）").arg(reason, actor_);
+        if (!approver.isEmpty())
+            takeBack += QStringLiteral("，店长 %1 批准").arg(approver);
     }
     if (kitchen_.tell && !changes.isEmpty() &&
         kitchen_.tell(billId(), state_.header.tableName, changes, takeBack))

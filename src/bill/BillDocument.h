@@ -111,6 +111,8 @@ public:
     void setActor(const QString& staffId) { actor_ = staffId; }
     // Why the next edit takes back what the kitchen has (one of the trail's reasons, or typed); used once.
     void setTakeBackReason(const QString& reason) { takeBackReason_ = reason; }
+    // The 店长 who approved the next take-back (工号), when the actor's role needed it; used once.
+    void setTakeBackApprover(const QString& approver) { takeBackApprover_ = approver; }
     // Deletes the selected line; nothing happens while no line is selected.
     void deleteSelected();
     // Selects a line; a row past the last line clears the highlight but keeps the previous selection.
@@ -213,6 +215,7 @@ private:
     KitchenRules kitchen_;
     QString actor_;
     QString takeBackReason_;
+    QString takeBackApprover_;
     BillStore store_;
     State state_;
     QDateTime openedAt_; // the time a new bill's id is taken from

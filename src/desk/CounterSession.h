@@ -2,6 +2,7 @@
 
 #include "print/Transport.h"
 #include "settings/Password.h"
+#include "settings/StaffAccounts.h"
 #include "store/Backup.h"
 #include "store/BackupSchedule.h"
 #include "store/ProgramDatabase.h"
@@ -78,6 +79,7 @@ private:
     TransportFactory transports_;
     std::unique_ptr<PrintSpooler> spooler_;
     BackupSchedule backups_;
-    StaffAccount signedInStaff_{kFirstStaffId, {}, {}, {}, true};
+    // Until a login says otherwise: the first account, a 店长, as in a restaurant without staff.
+    StaffAccount signedInStaff_{kFirstStaffId, kRoleOwner, kRoleOwner, {}, true};
     bool nameInTitle_ = false;
 };

@@ -1,6 +1,8 @@
 #include "main/HistoryPanel.h"
 
 #include "bill/BillStore.h"
+#include "store/ActionTrail.h"
+#include "store/Database.h"
 #include "store/Ids.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
@@ -162,8 +164,18 @@ void HistoryPanel::deleteSelected() {
         ShowMessage(this, QStringLiteral("该账单正在点餐窗口中打开，请先关闭点餐窗口再删除。"));
         return;
     }
+    const std::optional<QString> approver =
+        approveDeletion_ ? approveDeletion_() : std::optional<QString>(QString());
+    if (!approver)
+        return;
     try {
+        Transaction step(db_);
+        const std::optional<BillHeader> bill = BillStore(db_).header(billId);
         BillStore(db_).deleteBill(billId);
+        ActionTrail(db_).append(Action{staff_, trail_action::kDeleteBill, bill ? bill->tableName : QString(),
+                                       billId, QStringLiteral("%1 → 删除").arg(entries_.at(row).line),
+                                       QString(), *approver, QString()});
+        step.commit();
     } catch (const StoreError& error) {
         Log::write(QStringLiteral("删除账单失败：") + error.text());
         ShowMessage(this, QStringLiteral("账单没有删除。\n") + error.text());

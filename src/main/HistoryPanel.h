@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class Database;
 class QLineEdit;
@@ -23,6 +24,12 @@ public:
     void showToday();         // both dates today, then the query
     void deleteSelected();    // 删除, after the question
     void setDeletionGuard(std::function<bool(const QString&)> isOpen) { isOpen_ = std::move(isOpen); }
+    // Asked before a bill is deleted: the approver's 工号 (empty: the signed-in staff may), or nothing to
+    // keep the bill. The deletion goes into the action trail in `staff`'s name.
+    void setDeletionApproval(std::function<std::optional<QString>()> approve, QString staff) {
+        approveDeletion_ = std::move(approve);
+        staff_ = std::move(staff);
+    }
 
     const QList<HistoryEntry>& entries() const { return entries_; }
     QListWidget* list() const { return list_; }
@@ -48,4 +55,6 @@ private:
     HistoryQuery::Kind lastKind_ = HistoryQuery::Kind::Closed;
     bool steppingDays_ = false;
     std::function<bool(const QString&)> isOpen_;
+    std::function<std::optional<QString>()> approveDeletion_;
+    QString staff_;
 };

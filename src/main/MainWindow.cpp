@@ -18,6 +18,8 @@
 #include "print/PrintQueue.h"
 #include "print/PrintSpooler.h"
 #include "print/PrintersPage.h"
+#include "settings/Approval.h"
+#include "settings/RoleRights.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
 #include "stats/ItemSalesWindow.h"
@@ -101,6 +103,9 @@ MainWindow::MainWindow(CounterSession& session, QWidget* parent)
     history_ = new HistoryPanel(db_, central);
     history_->setFixedWidth(Px(4110) - 8);
     connect(history_, &HistoryPanel::reopenRequested, this, &MainWindow::reopenBill);
+    history_->setDeletionApproval(
+        [this] { return ApproveRight(this, db_, session_.signedInAccount(), staff_right::kDeleteBill); },
+        session_.signedInStaff());
     history_->setDeletionGuard([this](const QString& billId) {
         return orderWindow_ && orderWindow_->isVisible() && orderWindow_->bill().billId() == billId;
     });
@@ -482,7 +487,7 @@ void MainWindow::reopenBill(const QString& billId) {
 
 OrderWindow* MainWindow::newOrderWindow() {
     auto* window = new OrderWindow(db_, settings_, this);
-    window->bill().setActor(session_.signedInStaff());
+    window->setSignedIn(session_.signedInAccount());
     connect(&window->bill(), &BillDocument::slotStored, tables_.get(), &TableMap::setSlot);
     connect(window, &OrderWindow::printJobsWritten, &session_, &CounterSession::wakeSpooler);
     return window;
@@ -516,6 +521,8 @@ void MainWindow::showOrderWindow(OrderWindow* window) {
 }
 
 void MainWindow::settleAndFreeSelected() {
+    if (!mayUse(staff_right::kCheckout))
+        return;
     const int selected = tables_->selectedTile();
     // The bill open in the ordering window would occupy the table again when it saves; check it out
     // there.
@@ -566,7 +573,31 @@ void MainWindow::startTransfer() {
     CenterOnScreen(transferWindow_, Px(340));
 }
 
+// The right a toolbar item needs, or empty for one anyone may use.
+QString MainWindow::rightOfToolbarItem(int item) {
+    using namespace staff_right;
+    switch (item) {
+    case 1:
+        return kMenu;
+    case 3:
+    case 4:
+        return kStatistics;
+    case 6:
+        return kSettings;
+    case 9:
+        return kTransfer;
+    default:
+        return {};
+    }
+}
+
+bool MainWindow::mayUse(const QString& right) {
+    return right.isEmpty() || ApproveRight(this, db_, session_.signedInAccount(), right).has_value();
+}
+
 void MainWindow::runToolbarItem(int item) {
+    if (!mayUse(rightOfToolbarItem(item)))
+        return;
     switch (item) {
     case 0:
         refreshTiles();

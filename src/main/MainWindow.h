@@ -86,6 +86,9 @@ private:
     void openPrinters();
     void showPrintersPage(QWidget* settingsWindow);
     void runToolbarItem(int item);
+    static QString rightOfToolbarItem(int item);
+    // True when the signed-in staff may use `right`, or a 店长 approved it just now.
+    bool mayUse(const QString& right);
     void showTilePopup(const QPoint& globalPos);
     bool closeOrderWindow();
     // An ordering window whose bill keeps the tiles up to date, not shown yet.

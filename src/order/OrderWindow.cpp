@@ -7,6 +7,8 @@
 #include "print/JobStore.h"
 #include "print/PrintQueue.h"
 #include "print/Printing.h"
+#include "settings/Approval.h"
+#include "settings/RoleRights.h"
 #include "settings/SettingsStore.h"
 #include "store/ActionTrail.h"
 #include "store/Log.h"
@@ -409,7 +411,22 @@ void OrderWindow::deleteSelectedLine() {
     }
 }
 
+void OrderWindow::setSignedIn(const StaffAccount& staff) {
+    signedIn_ = staff;
+    bill_->setActor(staff.id);
+}
+
+std::optional<QString> OrderWindow::approval(const QString& right) {
+    if (!signedIn_)
+        return QString();
+    return ApproveRight(this, db_, *signedIn_, right);
+}
+
 std::optional<QString> OrderWindow::askTakeBackReason(const OrderLine& line) {
+    const std::optional<QString> approver = approval(staff_right::kTakeBack);
+    if (!approver)
+        return std::nullopt;
+    bill_->setTakeBackApprover(*approver);
     bool chosen = false;
     const QString reason = QInputDialog::getItem(
         this, QStringLiteral("退菜"),
@@ -510,7 +527,7 @@ void OrderWindow::printKitchenTicket() {
 }
 
 void OrderWindow::checkOut() {
-    if (readOnly_)
+    if (readOnly_ || !approval(staff_right::kCheckout))
         return;
     bill_->checkOut();
     // Each answer acknowledges what was asked about; a phone that keeps ordering meanwhile is asked about

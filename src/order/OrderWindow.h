@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/Password.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -50,7 +52,11 @@ public:
     void printKitchenTicket();
     void deleteSelectedLine();
     // The reason of a 退菜 of `line`, picked (or typed under 其他); nothing when the user cancels.
+    // The approver of `right` (empty: none needed), or nothing when refused.
+    std::optional<QString> approval(const QString& right);
     std::optional<QString> askTakeBackReason(const OrderLine& line);
+    // Who works in this window: their role's rights apply, a missing one asks a 店长 (settings/Approval).
+    void setSignedIn(const StaffAccount& staff);
 
     static constexpr int kVisibleRows = 20;
 
@@ -107,4 +113,5 @@ private:
     QPointer<BillPreviewWindow> preview_;
     bool previewUpdateQueued_ = false;
     bool closing_ = false;
+    std::optional<StaffAccount> signedIn_;
 };

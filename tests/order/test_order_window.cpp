@@ -17,9 +17,12 @@
 #include "print/PrinterStore.h"
 #include "print/Printing.h"
 #include "settings/SettingsStore.h"
+#include "settings/StaffAccounts.h"
 #include "store/Database.h"
+#include "store/Ids.h"
 #include "store/Settings.h"
 
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -27,6 +30,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -188,6 +192,50 @@ private Q_SLOTS:
         send->click();
         QVERIFY(answers.firstText().startsWith(QStringLiteral("以下菜品已经送过厨房")));
         QCOMPARE(tickets(), (QStringList{QStringLiteral("宫保鸡丁"), QStringLiteral("宫保鸡丁 重打")}));
+    }
+
+    // A waiter lacks 结账: the checkout asks for a 店长 on the spot; a wrong password or a cancel leaves
+    // the table as it is, the 店长's 工号 and password settle it.
+    void aWaitersCheckoutNeedsAnOwnersApproval() {
+        Desk desk;
+        AddStaffAccount(*desk.db, {QStringLiteral("007"), QStringLiteral("小王"), kRoleWaiter, true,
+                                   QStringLiteral("1")});
+        desk.counter.session.setSignedInStaff(*ReadStaffAccount(*desk.db, QStringLiteral("007")), true);
+        auto phones = TestHome::openAsPhonePages(*desk.db);
+        OrderDesk other(*phones);
+        other.openTable(3, QDateTime::currentDateTime());
+        other.menu.chooseCategory(QStringLiteral("菜品"));
+        other.bill.addItem(other.menu.records().at(0), QDateTime::currentDateTime());
+        QTRY_VERIFY(desk.main.tile(3)->occupied());
+        desk.main.tables().selectTile(3);
+        // Answers the approval dialog once it shows: with these, or cancelled when `owner` is empty.
+        const auto approveWith = [](const QString& owner, const QString& password) {
+            auto* timer = new QTimer;
+            QObject::connect(timer, &QTimer::timeout, timer, [timer, owner, password] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                if (!dialog || dialog->objectName() != QStringLiteral("approvalDialog"))
+                    return;
+                timer->deleteLater();
+                if (owner.isEmpty())
+                    return dialog->reject();
+                dialog->findChild<QLineEdit*>(QStringLiteral("ownerIdEdit"))->setText(owner);
+                dialog->findChild<QLineEdit*>(QStringLiteral("ownerPasswordEdit"))->setText(password);
+                dialog->accept();
+            });
+            timer->start(10);
+        };
+        approveWith({}, {});
+        desk.main.settleAndFreeSelected();
+        QVERIFY(SlotOccupied(ReadSlots(*desk.db, 4).at(3)));
+        approveWith(QStringLiteral("007"), QStringLiteral("1"));
+        const MessageBoxAnswerer refused({QMessageBox::Ok});
+        desk.main.settleAndFreeSelected();
+        QCOMPARE(refused.firstText(), QStringLiteral("店长工号或密码不对，没有批准。"));
+        QVERIFY(SlotOccupied(ReadSlots(*desk.db, 4).at(3)));
+        approveWith(QStringLiteral("001"), QStringLiteral("739"));
+        const MessageBoxAnswerer confirmed({QMessageBox::Yes});
+        desk.main.settleAndFreeSelected();
+        QCOMPARE(ReadSlots(*desk.db, 4).at(3), QString());
     }
 
     void aTileSettledJustAfterAPhoneOrderedAsksFirst() {

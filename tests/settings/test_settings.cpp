@@ -2,6 +2,7 @@
 #include "common/TestHome.h"
 #include "settings/DiningTables.h"
 #include "settings/Password.h"
+#include "settings/RoleRights.h"
 #include "settings/StaffAccounts.h"
 #include "store/Database.h"
 #include "store/Schema.h"
@@ -161,6 +162,28 @@ private Q_SLOTS:
         QCOMPARE(EnabledStaffAccounts(*db_).size(), 1);
         QCOMPARE(ReadStaffAccounts(*db_).size(), 2);
         QVERIFY(!StaffPasswordMatches(*db_, QStringLiteral("007"), QStringLiteral("Wang7")));
+    }
+
+    // Each role: one right it has and one it lacks; the 店长 changes a role's rights but never the 店长's,
+    // and approves with their own 工号 and password only.
+    void rolesHaveTheirRightsAndAnOwnerApproves() {
+        using namespace staff_right;
+        QVERIFY(RoleAllows(*db_, kRoleCashier, kCheckout));
+        QVERIFY(!RoleAllows(*db_, kRoleCashier, kMenu));
+        QVERIFY(RoleAllows(*db_, kRoleWaiter, kOrder));
+        QVERIFY(!RoleAllows(*db_, kRoleWaiter, kTakeBack));
+        QVERIFY(RoleAllows(*db_, kRoleOwner, kDeleteBill));
+        SetRoleRight(*db_, kRoleWaiter, kCheckout, true);
+        SetRoleRight(*db_, kRoleCashier, kCheckout, false);
+        QVERIFY(RoleAllows(*db_, kRoleWaiter, kCheckout));
+        QVERIFY(!RoleAllows(*db_, kRoleCashier, kCheckout));
+        QVERIFY_THROWS_EXCEPTION(StoreError, SetRoleRight(*db_, kRoleOwner, kMenu, false));
+
+        AddStaffAccount(*db_, {QStringLiteral("007"), QStringLiteral("小王"), kRoleWaiter, true,
+                               QStringLiteral("Wang7")});
+        QCOMPARE(OwnerApproval(*db_, QStringLiteral("001"), QStringLiteral(" 739")), QStringLiteral("001"));
+        QVERIFY(!OwnerApproval(*db_, QStringLiteral("001"), QStringLiteral("Wang7")));
+        QVERIFY(!OwnerApproval(*db_, QStringLiteral("007"), QStringLiteral("Wang7")));
     }
 
     void tableLimitHoldsForTheCountAndForSaving_data() {

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "settings/Password.h"
+
+#include <optional>
+
+class Database;
+class QWidget;
+
+// Before an action that needs `right`: who may do it goes on at once (the answer is empty: no approver);
+// anyone else is asked for a 店长's 工号 and password on the spot, and the answer is that 店长's 工号.
+// Nothing when the approval was refused or cancelled (the user has been told).
+std::optional<QString> ApproveRight(QWidget* parent, Database& db, const StaffAccount& who,
+                                    const QString& right);

@@ -68,7 +68,7 @@ void BillDocument::openTable(int table, const QString& tableName, const QDateTim
     closedBill_ = false;
     openedAt_ = now;
     slotAtOpen_ = slot;
-    startEditing(header, stored, occupied ? store_.lines(slot) : QList<OrderLine>());
+    startEditing(header, stored, occupied ? linesWithKitchen(slot) : QList<OrderLine>());
     state_.bound = occupied;
 }
 
@@ -84,8 +84,18 @@ void BillDocument::openClosedBill(const QString& billId) {
     closedBill_ = true;
     openedAt_ = QDateTime();
     slotAtOpen_.clear();
-    startEditing(*header, header, store_.lines(billId));
+    startEditing(*header, header, linesWithKitchen(billId));
     state_.bound = true;
+}
+
+// The stored lines with what the kitchen has of each, so the first edit after opening already knows which
+// lines a change takes back from the kitchen.
+QList<OrderLine> BillDocument::linesWithKitchen(const QString& billId) {
+    QList<OrderLine> lines = store_.lines(billId);
+    const QHash<QString, QString> kitchenHas = KitchenLedger(db_).quantities(billId);
+    for (OrderLine& line : lines)
+        line.kitchenHas = kitchenHas.value(line.lineId);
+    return lines;
 }
 
 void BillDocument::startEditing(const BillHeader& header, const std::optional<BillHeader>& stored,

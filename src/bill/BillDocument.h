@@ -210,6 +210,7 @@ private:
     void afterOwnAction();
     bool marksNewLine(const OrderLine& line) const;
     void tellKitchen(const QList<KitchenChange>& changes);
+    QList<OrderLine> linesWithKitchen(const QString& billId);
 
     Database& db_;
     KitchenRules kitchen_;

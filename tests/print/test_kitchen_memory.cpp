@@ -122,6 +122,9 @@ private Q_SLOTS:
         auto phones = TestHome::openAsPhonePages(*kitchen.db);
         OrderDesk waiter(*phones, kSourceWaiter);
         waiter.openTable(0, QDateTime::currentDateTime());
+        // Opened, the bill knows at once what the kitchen has, before any edit asks the store again.
+        QCOMPARE(waiter.bill.lines().at(0).kitchenHas, QStringLiteral("2"));
+        QCOMPARE(waiter.bill.lines().at(1).kitchenHas, QStringLiteral("1"));
         waiter.bill.setActor(QStringLiteral("007"));
         waiter.bill.setTakeBackReason(QStringLiteral("上错菜"));
         waiter.bill.selectLine(1);

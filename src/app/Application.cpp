@@ -57,25 +57,14 @@ bool Application::start() {
         db_ = OpenProgramDatabase(folders_.dataFolder);
         db_->setWaitObserver(serverWaitNotice_.observer());
         claimKeeper_ = std::make_unique<ClaimKeeper>(*db_);
-        loginAccounts_ = EnabledStaffAccounts(*db_);
-        // One enabled account or none that may manage the rest: the login account alone (the first 店长).
-        if (loginAccounts_.size() <= 1) {
-            const std::optional<StaffAccount> account = LoginAccount(*db_);
-            if (!account)
-                throw StoreError(QStringLiteral("数据库里没有启用的店长账号，无法登录。"));
-            loginAccounts_ = {*account};
-        }
+        loginAccounts_ = readLoginAccounts();
     } catch (const StoreError& error) {
         Log::write(error.text());
         QMessageBox::critical(nullptr, kProgramTitle, refusalText(error, folders_));
         return false;
     }
 
-    login_ = std::make_unique<LoginWindow>(loginAccounts_);
-    connect(login_.get(), &LoginWindow::loggedIn, this, &Application::showMainWindow);
-    connect(login_.get(), &LoginWindow::cancelled, this, &Application::cancelLogin);
-    CenterOnScreen(login_.get());
-    login_->show();
+    showLogin();
     QApplication::processEvents();
 
     WriteServicePages(folders_.dataFolder);
@@ -95,6 +84,50 @@ bool Application::start() {
     return true;
 }
 
+QList<StaffAccount> Application::readLoginAccounts() {
+    QList<StaffAccount> accounts = EnabledStaffAccounts(*db_);
+    // One enabled account or none that may manage the rest: the login account alone (the first 店长).
+    if (accounts.size() <= 1) {
+        const std::optional<StaffAccount> account = LoginAccount(*db_);
+        if (!account)
+            throw StoreError(QStringLiteral("数据库里没有启用的店长账号，无法登录。"));
+        accounts = {*account};
+    }
+    return accounts;
+}
+
+void Application::showLogin() {
+    login_ = std::make_unique<LoginWindow>(loginAccounts_);
+    if (main_) {
+        connect(login_.get(), &LoginWindow::loggedIn, this, &Application::resumeAfterLock);
+        connect(login_.get(), &LoginWindow::cancelled, main_.get(), &QWidget::close);
+    } else {
+        connect(login_.get(), &LoginWindow::loggedIn, this, &Application::showMainWindow);
+        connect(login_.get(), &LoginWindow::cancelled, this, &Application::cancelLogin);
+    }
+    CenterOnScreen(login_.get());
+    login_->show();
+}
+
+void Application::lockCounter() {
+    try {
+        loginAccounts_ = readLoginAccounts();
+    } catch (const StoreError& error) {
+        // The accounts read at the last login still stand.
+        Log::write(QStringLiteral("员工读取失败：") + error.text());
+    }
+    main_->hide();
+    showLogin();
+}
+
+void Application::resumeAfterLock() {
+    session_->setSignedInStaff(login_->signedIn(), loginAccounts_.size() > 1);
+    main_->signedInChanged();
+    main_->show();
+    main_->raise();
+    main_->activateWindow();
+}
+
 void Application::showMainWindow() {
     session_ = std::make_unique<CounterSession>(*db_, folders_, *server_);
     session_->setSignedInStaff(login_->signedIn(), loginAccounts_.size() > 1);
@@ -102,6 +135,7 @@ void Application::showMainWindow() {
     connect(session_.get(), &CounterSession::databaseDamaged, this, &Application::showDamage);
     main_ = std::make_unique<MainWindow>(*session_);
     connect(main_.get(), &MainWindow::closed, this, &Application::finish);
+    connect(main_.get(), &MainWindow::lockRequested, this, &Application::lockCounter);
     // Without a window manager showMaximized() has no effect; start at the screen's full size either way.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         main_->setGeometry(screen->availableGeometry());

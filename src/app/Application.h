@@ -36,6 +36,13 @@ Q_SIGNALS:
 
 private:
     void showMainWindow();
+    // 换班/锁屏: the main window (and what it has open) is hidden behind a new login; whoever signs in
+    // there carries on in it. Cancelling that login closes the program as closing the main window would.
+    void lockCounter();
+    void resumeAfterLock();
+    // The accounts the login offers now: every enabled one, or the first 店长 alone.
+    QList<StaffAccount> readLoginAccounts();
+    void showLogin();
     void cancelLogin();
     // After the main window closed: the LAN server stops and this hour's backup is written, with a notice
     // when it takes more than a second; a backup that fails is shown before the program ends.

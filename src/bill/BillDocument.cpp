@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -86,6 +87,7 @@ void BillDocument::openClosedBill(const QString& billId) {
     slotAtOpen_.clear();
     startEditing(*header, header, linesWithKitchen(billId));
     state_.bound = true;
+    closedAsOpened_ = *header;
 }
 
 // The stored lines with what the kitchen has of each, so the first edit after opening already knows which
@@ -209,6 +211,7 @@ void BillDocument::editStoredLine(int line, const std::function<void(OrderLine&)
             return;
         store_.changeLine(billId(), *changed);
         own.append(lineId);
+        recordPrice(before, *changed);
         for (const OrderLine& shownLine : std::as_const(state_.lines))
             if (shownLine.lineId == lineId && !shownLine.kitchenHas.isEmpty() &&
                 changed->quantity != before.quantity)
@@ -293,6 +296,61 @@ void BillDocument::tellKitchen(const QList<KitchenChange>& changes) {
         kitchenTold_ = true;
 }
 
+void BillDocument::appendTrail(const QString& action, const QString& content, const QString& approver) {
+    ActionTrail(db_).append(
+        Action{actor_, action, state_.header.tableName, billId(), content, QString(), approver, QString()});
+}
+
+void BillDocument::recordReopening() {
+    if (!closedBill_ || state_.reopenRecorded)
+        return;
+    QString content =
+        QStringLiteral("应收 %1，实收 %2").arg(closedAsOpened_.receivable, closedAsOpened_.received);
+    if (ReadNumber(closedAsOpened_.credit) != 0)
+        content += QStringLiteral("，挂账 %1").arg(closedAsOpened_.credit);
+    appendTrail(trail_action::kReopenBill, content, reopenApprover_);
+    state_.reopenRecorded = true;
+}
+
+// The amounts a checkout settles (or a closed bill's save corrects): less received than receivable is a
+// discount, and an amount on the customer's account is 挂账; each is recorded when it changed.
+void BillDocument::recordAmounts(const std::optional<BillHeader>& before) {
+    if (!leaving_ && !closedBill_)
+        return;
+    const QString approver = std::exchange(amountsApprover_, QString());
+    const BillHeader& now = state_.header;
+    const BillHeader was = before.value_or(BillHeader());
+    const auto shortfall = [](const BillHeader& header) {
+        if (header.received.trimmed().isEmpty())
+            return 0.0;
+        return ReadNumber(header.receivable) - ReadNumber(header.received) - ReadNumber(header.credit);
+    };
+    const bool settledBefore = closedBill_ || was.leaveState == kLeft;
+    if (shortfall(now) > 0.005 && (!settledBefore || std::abs(shortfall(now) - shortfall(was)) > 0.005 ||
+                                   now.received != was.received)) {
+        QString content =
+            QStringLiteral("应收 %1：实收 %2 → %3")
+                .arg(now.receivable, was.received.isEmpty() ? QStringLiteral("无") : was.received,
+                     now.received);
+        if (state_.receivedRule == ReceivedRule::FromDiscount)
+            content += QStringLiteral("（折扣 %1）").arg(state_.discount);
+        appendTrail(trail_action::kDiscount, content, approver);
+    }
+    if (ReadNumber(now.credit) != ReadNumber(was.credit) && (ReadNumber(now.credit) != 0 || settledBefore))
+        appendTrail(trail_action::kOnAccount,
+                    QStringLiteral("挂账 %1 → %2")
+                        .arg(was.credit.isEmpty() ? QStringLiteral("0") : was.credit,
+                             now.credit.isEmpty() ? QStringLiteral("0") : now.credit),
+                    approver);
+}
+
+void BillDocument::recordPrice(const OrderLine& before, const OrderLine& after) {
+    if (ReadNumber(before.price) == ReadNumber(after.price))
+        return;
+    appendTrail(trail_action::kChangePrice,
+                QStringLiteral("%1 单价 %2 → %3").arg(after.name, before.price, after.price), QString());
+}
+
 bool BillDocument::selectLine(int row) {
     if (row < 0)
         state_.selectedLineId.clear();
@@ -356,8 +414,10 @@ void BillDocument::applyStep(const std::function<void(QStringList& ownLines)>& e
         takeStored({});
         QStringList own;
         edit(own);
-        if (!own.isEmpty())
+        if (!own.isEmpty()) {
+            recordReopening();
             takeStored(own);
+        }
         pendingSlot_.reset();
         persistBill(false, !own.isEmpty());
         slot = pendingSlot_;
@@ -634,7 +694,11 @@ BillDocument::SaveResult BillDocument::save() {
         if (leaving_ && state_.unseen.any())
             return SaveResult::ChangedElsewhere;
         pendingSlot_.reset();
+        const std::optional<BillHeader> storedBefore = state_.stored;
+        if (state_.typed)
+            recordReopening();
         persistBill(leaving_, false);
+        recordAmounts(storedBefore);
         slot = pendingSlot_;
         step.commit();
     } catch (const StoreError&) {

@@ -113,6 +113,10 @@ public:
     void setTakeBackReason(const QString& reason) { takeBackReason_ = reason; }
     // The 店长 who approved the next take-back (工号), when the actor's role needed it; used once.
     void setTakeBackApprover(const QString& approver) { takeBackApprover_ = approver; }
+    // The 店长 who approved the amounts the next save stores (a discount below the limit), when needed.
+    void setAmountsApprover(const QString& approver) { amountsApprover_ = approver; }
+    // The 店长 who approved changing this closed bill (反结账), when the actor's role needed it.
+    void setReopenApprover(const QString& approver) { reopenApprover_ = approver; }
     // Deletes the selected line; nothing happens while no line is selected.
     void deleteSelected();
     // Selects a line; a row past the last line clears the highlight but keeps the previous selection.
@@ -186,8 +190,9 @@ private:
         QString discount;
         ReceivedRule receivedRule = ReceivedRule::AsStored;
         ChangesElsewhere unseen;
-        bool createdHere = false; // this document inserted the bill row
-        bool bound = false;       // the id is this bill's: stored, held by the table's slot, or reserved
+        bool createdHere = false;    // this document inserted the bill row
+        bool bound = false;          // the id is this bill's: stored, held by the table's slot, or reserved
+        bool reopenRecorded = false; // the trail has this closed bill's reopening
     };
 
     void startEditing(const BillHeader& header, const std::optional<BillHeader>& stored,
@@ -211,12 +216,21 @@ private:
     bool marksNewLine(const OrderLine& line) const;
     void tellKitchen(const QList<KitchenChange>& changes);
     QList<OrderLine> linesWithKitchen(const QString& billId);
+    // Inside a step, for the action trail: a closed bill's first change, what checkout or a closed bill's
+    // save changes of the amounts, and a changed price.
+    void recordReopening();
+    void recordAmounts(const std::optional<BillHeader>& before);
+    void recordPrice(const OrderLine& before, const OrderLine& after);
+    void appendTrail(const QString& action, const QString& content, const QString& approver);
 
     Database& db_;
     KitchenRules kitchen_;
     QString actor_;
     QString takeBackReason_;
     QString takeBackApprover_;
+    QString amountsApprover_;
+    QString reopenApprover_;
+    BillHeader closedAsOpened_; // a closed bill as it was when opened here
     BillStore store_;
     State state_;
     QDateTime openedAt_; // the time a new bill's id is taken from

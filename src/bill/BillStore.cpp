@@ -1,6 +1,7 @@
 #include "bill/BillStore.h"
 
 #include "bill/KitchenLedger.h"
+#include "store/ActionTrail.h"
 #include "store/Claims.h"
 #include "store/Database.h"
 #include "store/Ids.h"
@@ -326,7 +327,8 @@ BillStore::SettleResult BillStore::settle(int table, const std::optional<QString
     return result;
 }
 
-BillStore::TransferResult BillStore::transfer(int source, int target, const QString& targetName) {
+BillStore::TransferResult BillStore::transfer(int source, int target, const QString& targetName,
+                                              const QString& staff, const QString& approver) {
     Transaction step(db_);
     checkTableNotClaimed(source);
     checkTableNotClaimed(target);
@@ -338,6 +340,11 @@ BillStore::TransferResult BillStore::transfer(int source, int target, const QStr
         return TransferResult::SourceFree;
     writeSlot(source, QString());
     writeSlot(target, billId);
+    const std::optional<BillHeader> moving = header(billId);
+    const QString sourceName = moving ? moving->tableName : QString();
+    ActionTrail(db_).append(Action{staff, trail_action::kMoveTable, sourceName, billId,
+                                   QStringLiteral("%1 → %2").arg(sourceName, targetName), QString(), approver,
+                                   QString()});
     if (!targetName.isEmpty()) {
         BillHeader moved;
         moved.billId = billId;

@@ -102,9 +102,11 @@ public:
     SettleResult settle(int table, const std::optional<QString>& shownReceivable = std::nullopt);
     // Moves the open bill of one table to another, free table, in one step, deciding on the slots as
     // stored now, so a table a phone has just occupied is not taken.
-    // The bill takes the target table's name (桌号) in the same step.
+    // The bill takes the target table's name (桌号) in the same step, and the action trail records the
+    // move with who did it (工号) and the 店长 who approved it, if anyone had to.
     enum class TransferResult { Moved, TargetOccupied, SourceFree };
-    TransferResult transfer(int source, int target, const QString& targetName = QString());
+    TransferResult transfer(int source, int target, const QString& targetName = QString(),
+                            const QString& staff = QString(), const QString& approver = QString());
 
     // Bills whose party has left, newest first.
     QList<ClosedBill> closedBills(const ClosedBillQuery& query);

@@ -97,9 +97,9 @@ BillStore::SettleResult TableMap::settle(int index, const std::optional<QString>
     return result;
 }
 
-TableMap::TransferResult TableMap::transfer(int source, int target) {
+TableMap::TransferResult TableMap::transfer(int source, int target, const QString& approver) {
     BillStore store(db_);
-    const TransferResult result = store.transfer(source, target, tableName(target));
+    const TransferResult result = store.transfer(source, target, tableName(target), actor_, approver);
     if (result != TransferResult::Moved)
         return result;
     slots_[source] = QString();

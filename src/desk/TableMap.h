@@ -51,7 +51,9 @@ public:
     BillStore::SettleResult settle(int index, const std::optional<QString>& shownReceivable = std::nullopt);
     // Moves the open bill of one table to another, free table, in one step; the moved-to tile is selected.
     using TransferResult = BillStore::TransferResult;
-    TransferResult transfer(int source, int target);
+    TransferResult transfer(int source, int target, const QString& approver = QString());
+    // Who works at this counter (工号), for the action trail.
+    void setActor(const QString& staffId) { actor_ = staffId; }
 
     // Tile positions in twips for a tile area of the given width, by the flow rule: tile i goes right of
     // tile i-1 while two tile widths still fit, else to the start of the next row.
@@ -66,6 +68,7 @@ Q_SIGNALS:
 
 private:
     Database& db_;
+    QString actor_;
     SettingsStore& settings_;
     QStringList slots_;
     QHash<QString, QString> receivables_; // 应收 by bill id, of the occupied tables

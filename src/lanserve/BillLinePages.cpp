@@ -6,6 +6,8 @@
 #include "bill/WaiterCalls.h"
 #include "desk/OrderDesk.h"
 #include "lanserve/PageTemplate.h"
+#include "settings/Password.h"
+#include "settings/RoleRights.h"
 #include "store/Database.h"
 #include "store/NumberText.h"
 
@@ -86,6 +88,23 @@ PageResponse BillLinePages::detail(const PageRequest& request, const PageVisitor
     return context_.render(PhonePage::Detail, data);
 }
 
+namespace {
+
+// A phone cannot ask for a 店长's approval: a waiter whose role lacks 退菜 is sent to the counter when a
+// change takes back what the kitchen already has.
+void CheckMayTakeBack(Database& db, const QString& staff, const OrderLine& line, double quantityNow,
+                      const QString& back) {
+    if (line.kitchenHas.isEmpty() || quantityNow >= ReadNumber(line.kitchenHas))
+        return;
+    const std::optional<StaffAccount> account = ReadStaffAccount(db, staff);
+    if (account && RoleAllows(db, account->role, staff_right::kTakeBack))
+        return;
+    throw PageFault{403, QStringLiteral("厨房已经有“%1”，退菜需要店长批准，请到收银台办理。").arg(line.name),
+                    back};
+}
+
+} // namespace
+
 PageResponse BillLinePages::lineForm(const PageRequest& request, const PageVisitor& visitor, PhonePage page,
                                      const LineChange& change) {
     PageData data;
@@ -121,6 +140,7 @@ PageResponse BillLinePages::modify(const PageRequest& request, const PageVisitor
         changed.quantity = *quantity;
         changed.remark = remark;
         CheckFits([&] { BillStore::CheckLineWidths(changed); }, back);
+        CheckMayTakeBack(context_.db(), visitor.staff, bill.lines().at(index), ReadNumber(*quantity), back);
         // Quantity and remark change together or not at all.
         bill.runAsOneStep([&] {
             if (*quantity != bill.lines().at(index).quantity)
@@ -133,7 +153,9 @@ PageResponse BillLinePages::modify(const PageRequest& request, const PageVisitor
 }
 
 PageResponse BillLinePages::remove(const PageRequest& request, const PageVisitor& visitor) {
-    return lineForm(request, visitor, PhonePage::Delete, [](BillDocument& bill, int, int index) {
+    return lineForm(request, visitor, PhonePage::Delete, [&](BillDocument& bill, int table, int index) {
+        CheckMayTakeBack(context_.db(), visitor.staff, bill.lines().at(index), 0,
+                         TableLink(PhonePage::Detail, table));
         bill.selectLine(index);
         bill.deleteSelected();
         return QStringLiteral("deleted");

@@ -172,9 +172,9 @@ void HistoryPanel::deleteSelected() {
         Transaction step(db_);
         const std::optional<BillHeader> bill = BillStore(db_).header(billId);
         BillStore(db_).deleteBill(billId);
-        ActionTrail(db_).append(Action{staff_, trail_action::kDeleteBill, bill ? bill->tableName : QString(),
-                                       billId, QStringLiteral("%1 → 删除").arg(entries_.at(row).line),
-                                       QString(), *approver, QString()});
+        ActionTrail(db_).append(Action{
+            staff_ ? staff_() : QString(), trail_action::kDeleteBill, bill ? bill->tableName : QString(),
+            billId, QStringLiteral("%1 → 删除").arg(entries_.at(row).line), QString(), *approver, QString()});
         step.commit();
     } catch (const StoreError& error) {
         Log::write(QStringLiteral("删除账单失败：") + error.text());

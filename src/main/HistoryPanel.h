@@ -26,7 +26,8 @@ public:
     void setDeletionGuard(std::function<bool(const QString&)> isOpen) { isOpen_ = std::move(isOpen); }
     // Asked before a bill is deleted: the approver's 工号 (empty: the signed-in staff may), or nothing to
     // keep the bill. The deletion goes into the action trail in `staff`'s name.
-    void setDeletionApproval(std::function<std::optional<QString>()> approve, QString staff) {
+    void setDeletionApproval(std::function<std::optional<QString>()> approve,
+                             std::function<QString()> staff) {
         approveDeletion_ = std::move(approve);
         staff_ = std::move(staff);
     }
@@ -56,5 +57,5 @@ private:
     bool steppingDays_ = false;
     std::function<bool(const QString&)> isOpen_;
     std::function<std::optional<QString>()> approveDeletion_;
-    QString staff_;
+    std::function<QString()> staff_; // who is signed in now
 };

@@ -78,11 +78,11 @@ const QColor kBand(75, 151, 199);
 } // namespace
 
 const QStringList& MainWindow::ToolbarCaptions() {
-    static const QStringList captions{QStringLiteral("刷新"),       QStringLiteral("酒菜设置"),
-                                      QStringLiteral("结账离开"),   QStringLiteral("明细统计"),
-                                      QStringLiteral("营业额统计"), QStringLiteral("手机点餐"),
-                                      QStringLiteral("综合设置"),   QStringLiteral("操作教程"),
-                                      QStringLiteral("版本信息"),   QStringLiteral("转台")};
+    static const QStringList captions{
+        QStringLiteral("刷新"),     QStringLiteral("酒菜设置"),   QStringLiteral("结账离开"),
+        QStringLiteral("明细统计"), QStringLiteral("营业额统计"), QStringLiteral("手机点餐"),
+        QStringLiteral("综合设置"), QStringLiteral("操作教程"),   QStringLiteral("版本信息"),
+        QStringLiteral("转台"),     QStringLiteral("换班")};
     return captions;
 }
 
@@ -90,11 +90,7 @@ MainWindow::MainWindow(CounterSession& session, QWidget* parent)
     : QMainWindow(parent), session_(session), db_(session.database()), settings_(session.settings()),
       tables_(std::make_unique<TableMap>(db_, settings_)) {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(MainWindowTitle(db_) + (session_.nameInTitle() ? QStringLiteral(" — %1（%2，%3）")
-                                                                        .arg(session_.signedInAccount().name,
-                                                                             session_.signedInStaff(),
-                                                                             session_.signedInAccount().role)
-                                                                  : QString()));
+    showSignedIn();
     resize(1280, 760);
 
     auto* central = new QWidget(this);
@@ -105,7 +101,7 @@ MainWindow::MainWindow(CounterSession& session, QWidget* parent)
     connect(history_, &HistoryPanel::reopenRequested, this, &MainWindow::reopenBill);
     history_->setDeletionApproval(
         [this] { return ApproveRight(this, db_, session_.signedInAccount(), staff_right::kDeleteBill); },
-        session_.signedInStaff());
+        [this] { return session_.signedInStaff(); });
     history_->setDeletionGuard([this](const QString& billId) {
         return orderWindow_ && orderWindow_->isVisible() && orderWindow_->bill().billId() == billId;
     });
@@ -481,6 +477,12 @@ void MainWindow::reopenBill(const QString& billId) {
     if (!leased) {
         window->setReadOnly(true);
         ShowMessage(this, QStringLiteral("该账单正在其他收银台打开"));
+    } else if (const std::optional<QString> approver =
+                   ApproveRight(this, db_, session_.signedInAccount(), staff_right::kReopen)) {
+        window->bill().setReopenApprover(*approver);
+    } else {
+        // Without the 店长's approval a paid bill can be looked at, not changed.
+        window->setReadOnly(true);
     }
     showOrderWindow(window);
 }
@@ -557,17 +559,42 @@ void MainWindow::settleAndFreeSelected() {
     history_->runQuery();
 }
 
+void MainWindow::showSignedIn() {
+    const StaffAccount& staff = session_.signedInAccount();
+    setWindowTitle(MainWindowTitle(db_) +
+                   (session_.nameInTitle()
+                        ? QStringLiteral(" — %1（%2，%3）").arg(staff.name, staff.id, staff.role)
+                        : QString()));
+    tables_->setActor(staff.id);
+}
+
+void MainWindow::signedInChanged() {
+    showSignedIn();
+    if (orderWindow_)
+        orderWindow_->setSignedIn(session_.signedInAccount());
+    for (QPointer<QWidget>* window : {&menuWindow_, &turnoverWindow_, &itemSalesWindow_, &settingsWindow_})
+        if (*window)
+            (*window)->close();
+    if (transferWindow_)
+        transferWindow_->close();
+}
+
 void MainWindow::startTransfer() {
     if (tables_->slotValue(tables_->selectedTile()).isEmpty()) {
         ShowMessage(this, QStringLiteral("请桌尚未点菜，无需转桌！"));
         return;
     }
+    // The tile menu's 转台 needs the right as much as the toolbar's.
+    const std::optional<QString> approver =
+        ApproveRight(this, db_, session_.signedInAccount(), staff_right::kTransfer);
+    if (!approver)
+        return;
     // An open ordering window would write its table's slot again when it saves: save it first.
     if (!closeOrderWindow())
         return;
     if (transferWindow_)
         transferWindow_->close();
-    transferWindow_ = new TransferWindow(*tables_, this);
+    transferWindow_ = new TransferWindow(*tables_, *approver, this);
     transferWindow_->setAttribute(Qt::WA_DeleteOnClose);
     transferWindow_->show();
     CenterOnScreen(transferWindow_, Px(340));
@@ -584,8 +611,6 @@ QString MainWindow::rightOfToolbarItem(int item) {
         return kStatistics;
     case 6:
         return kSettings;
-    case 9:
-        return kTransfer;
     default:
         return {};
     }
@@ -646,6 +671,9 @@ void MainWindow::runToolbarItem(int item) {
         break;
     case 9:
         startTransfer();
+        break;
+    case 10:
+        Q_EMIT lockRequested();
         break;
     default:
         break;

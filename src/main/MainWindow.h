@@ -44,6 +44,7 @@ public:
     void openTable(int index);
     void settleAndFreeSelected();
     void startTransfer();
+    void showSignedIn();
     void reopenBill(const QString& billId);
     HistoryPanel* history() const { return history_; }
     // Shows what keeps tickets from the printers ("厨房打印机未连接，3 张待打印"), hidden while nothing does.
@@ -55,9 +56,15 @@ public:
 
     static const QStringList& ToolbarCaptions();
 
+    // Another person signed in after 换班/锁屏: the title, the open bill and the trail name them, and the
+    // tool windows opened with the previous person's rights are closed.
+    void signedInChanged();
+
 Q_SIGNALS:
     // The user closed the window and every open bill is stored: the program may end.
     void closed();
+    // 换班/锁屏: the counter goes back to the login, with everything left open as it is.
+    void lockRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -13,9 +13,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-TransferWindow::TransferWindow(TableMap& tables, QWidget* parent)
-    : QDialog(parent), tables_(tables), source_(tables.selectedTile()), targetName_(new QLineEdit(this)),
-      tableList_(new QListWidget(this)) {
+TransferWindow::TransferWindow(TableMap& tables, const QString& approver, QWidget* parent)
+    : QDialog(parent), tables_(tables), approver_(approver), source_(tables.selectedTile()),
+      targetName_(new QLineEdit(this)), tableList_(new QListWidget(this)) {
     setObjectName(QStringLiteral("transferWindow"));
     setWindowTitle(QStringLiteral("转桌"));
     setModal(false);
@@ -87,7 +87,7 @@ void TransferWindow::confirm() {
     }
     TableMap::TransferResult result = TableMap::TransferResult::SourceFree;
     try {
-        result = tables_.transfer(source_, target_);
+        result = tables_.transfer(source_, target_, approver_);
     } catch (const StoreError& error) {
         Log::write(QStringLiteral("转桌失败：") + error.text());
         ShowMessage(this, QStringLiteral("转桌没有完成。\n") + error.text());

@@ -10,7 +10,8 @@ class TableMap;
 class TransferWindow : public QDialog {
     Q_OBJECT
 public:
-    TransferWindow(TableMap& tables, QWidget* parent = nullptr);
+    // `approver`: the 店长 who approved the move (工号), when the signed-in role needed it.
+    TransferWindow(TableMap& tables, const QString& approver = QString(), QWidget* parent = nullptr);
 
     void chooseTarget(int index);
     void confirm();
@@ -20,6 +21,7 @@ private:
     void showList(bool shown);
 
     TableMap& tables_;
+    QString approver_;
     int source_;
     int target_ = -1;
     QLineEdit* targetName_;  // the chosen table, shown as in a drop-down box

@@ -12,6 +12,7 @@
 #include "settings/SettingsStore.h"
 #include "store/ActionTrail.h"
 #include "store/Log.h"
+#include "store/NumberText.h"
 #include "store/StoreError.h"
 #include "ui/FittedLabel.h"
 #include "ui/Widgets.h"
@@ -526,9 +527,24 @@ void OrderWindow::printKitchenTicket() {
     }
 }
 
+std::optional<QString> OrderWindow::approveAmounts() {
+    const BillHeader& header = bill_->header();
+    if (header.received.trimmed().isEmpty())
+        return QString();
+    const double receivable = ReadNumber(header.receivable);
+    const double paid = ReadNumber(header.received) + ReadNumber(header.credit);
+    if (paid >= receivable)
+        return QString();
+    return approval(staff_right::kDiscount);
+}
+
 void OrderWindow::checkOut() {
     if (readOnly_ || !approval(staff_right::kCheckout))
         return;
+    const std::optional<QString> amountsApprover = approveAmounts();
+    if (!amountsApprover)
+        return;
+    bill_->setAmountsApprover(*amountsApprover);
     bill_->checkOut();
     // Each answer acknowledges what was asked about; a phone that keeps ordering meanwhile is asked about
     // again, a few times at most.

@@ -55,6 +55,9 @@ public:
     // The approver of `right` (empty: none needed), or nothing when refused.
     std::optional<QString> approval(const QString& right);
     std::optional<QString> askTakeBackReason(const OrderLine& line);
+    // Before checkout: receiving less than the bill asks (less is a discount) needs the 折扣 right, and
+    // below the discount limit a 店长's approval. Nothing when it was not given.
+    std::optional<QString> approveAmounts();
     // Who works in this window: their role's rights apply, a missing one asks a 店长 (settings/Approval).
     void setSignedIn(const StaffAccount& staff);
 

@@ -1,6 +1,7 @@
 #include "settings/Approval.h"
 
 #include "settings/RoleRights.h"
+#include "settings/StaffAccounts.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
 #include "ui/Widgets.h"
@@ -15,7 +16,7 @@
 namespace {
 
 // The 店长's 工号 and password, asked in one small dialog; nothing when cancelled.
-std::optional<std::pair<QString, QString>> askOwner(QWidget* parent, const QString& right) {
+std::optional<std::pair<QString, QString>> askOwner(QWidget* parent, const QString& why) {
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("approvalDialog"));
     dialog.setWindowTitle(QStringLiteral("需要店长批准"));
@@ -35,13 +36,27 @@ std::optional<std::pair<QString, QString>> askOwner(QWidget* parent, const QStri
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(
-        new QLabel(QStringLiteral("您的角色没有“%1”的权限，请店长输入工号和密码批准。").arg(right), &dialog));
+    layout->addWidget(new QLabel(why + QStringLiteral("请店长输入工号和密码批准。"), &dialog));
     layout->addLayout(fields);
     layout->addWidget(buttons);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return std::pair(owner->text(), password->text());
+}
+
+std::optional<QString> askAndCheckOwner(QWidget* parent, Database& db, const QString& why) {
+    const std::optional<std::pair<QString, QString>> owner = askOwner(parent, why);
+    if (!owner)
+        return std::nullopt;
+    if (const std::optional<QString> approver = OwnerApproval(db, owner->first, owner->second))
+        return approver;
+    ShowMessage(parent, QStringLiteral("店长工号或密码不对，没有批准。"));
+    return std::nullopt;
+}
+
+void reportFailedApproval(QWidget* parent, const StoreError& error) {
+    Log::write(QStringLiteral("批准失败：") + error.text());
+    ShowMessage(parent, QStringLiteral("无法批准。\n") + error.text());
 }
 
 } // namespace
@@ -51,15 +66,21 @@ std::optional<QString> ApproveRight(QWidget* parent, Database& db, const StaffAc
     try {
         if (RoleAllows(db, who.role, right))
             return QString();
-        const std::optional<std::pair<QString, QString>> owner = askOwner(parent, right);
-        if (!owner)
-            return std::nullopt;
-        if (const std::optional<QString> approver = OwnerApproval(db, owner->first, owner->second))
-            return approver;
-        ShowMessage(parent, QStringLiteral("店长工号或密码不对，没有批准。"));
+        return askAndCheckOwner(parent, db, QStringLiteral("您的角色没有“%1”的权限，").arg(right));
     } catch (const StoreError& error) {
-        Log::write(QStringLiteral("批准失败：") + error.text());
-        ShowMessage(parent, QStringLiteral("无法批准。\n") + error.text());
+        reportFailedApproval(parent, error);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> ApproveAsOwner(QWidget* parent, Database& db, const StaffAccount& who,
+                                      const QString& why) {
+    if (who.role == kRoleOwner)
+        return QString();
+    try {
+        return askAndCheckOwner(parent, db, why);
+    } catch (const StoreError& error) {
+        reportFailedApproval(parent, error);
     }
     return std::nullopt;
 }

@@ -6,8 +6,8 @@
 
 const QStringList& StaffRights() {
     using namespace staff_right;
-    static const QStringList rights{kOrder,    kKitchen,    kCheckout, kDiscount, kTakeBack,
-                                    kTransfer, kDeleteBill, kMenu,     kSettings, kStatistics};
+    static const QStringList rights{kOrder,  kKitchen,    kCheckout, kDiscount, kTakeBack,  kTransfer,
+                                    kReopen, kDeleteBill, kMenu,     kSettings, kStatistics};
     return rights;
 }
 

@@ -17,6 +17,7 @@ inline const QString kCheckout = QStringLiteral("结账");
 inline const QString kDiscount = QStringLiteral("折扣");
 inline const QString kTakeBack = QStringLiteral("退菜");
 inline const QString kTransfer = QStringLiteral("转台");
+inline const QString kReopen = QStringLiteral("反结账");
 inline const QString kDeleteBill = QStringLiteral("删除账单");
 inline const QString kMenu = QStringLiteral("菜单设置");
 inline const QString kSettings = QStringLiteral("综合设置");
@@ -27,7 +28,7 @@ inline const QString kStatistics = QStringLiteral("营业统计");
 const QStringList& StaffRights();
 
 // The rights of a new installation: 店长 everything; 收银员 orders, the kitchen, checkout, discounts, 退菜
-// and 转台; 服务员 orders and the kitchen.
+// and 转台; 服务员 orders and the kitchen. Reopening a closed bill is the 店长's alone.
 bool DefaultAllows(const QString& role, const QString& right);
 
 // The stored rights (a row of 角色权限 overrides the default). A 店长 may always do everything.

@@ -155,8 +155,9 @@ QString HeaderValue(const RawReply& reply, const QByteArray& name) {
     return {};
 }
 
-QByteArray SignIn(int port, const QString& password) {
-    const RawReply reply = PostForm(port, "/phone/list.asp", {{"password", password}, {"next", "list.asp"}});
+QByteArray SignIn(int port, const QString& password, const QString& staff) {
+    const RawReply reply =
+        PostForm(port, "/phone/list.asp", {{"staff", staff}, {"password", password}, {"next", "list.asp"}});
     const QString setCookie = HeaderValue(reply, "Set-Cookie");
     return reply.status == 303 ? setCookie.section(QLatin1Char(';'), 0, 0).toLatin1() : QByteArray();
 }

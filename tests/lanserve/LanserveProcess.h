@@ -66,7 +66,8 @@ RawReply Get(int port, const QByteArray& target, const QByteArray& cookie = {});
 RawReply PostForm(int port, const QByteArray& target, const QList<QPair<QString, QString>>& fields,
                   const QByteArray& cookie = {});
 // Signs in as staff; the "name=value" of the session cookie, empty when refused.
-QByteArray SignIn(int port, const QString& password = QStringLiteral("739"));
+QByteArray SignIn(int port, const QString& password = QStringLiteral("739"),
+                  const QString& staff = QStringLiteral("001"));
 QByteArray FormBody(const QList<QPair<QString, QString>>& fields);
 QString HeaderValue(const RawReply& reply, const QByteArray& name);
 

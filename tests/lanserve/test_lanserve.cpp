@@ -12,6 +12,7 @@
 #include "mobile/ServerControl.h"
 #include "print/PrinterStore.h"
 #include "settings/SettingsStore.h"
+#include "settings/StaffAccounts.h"
 #include "store/ActionTrail.h"
 #include "store/Claims.h"
 #include "store/Database.h"
@@ -211,6 +212,17 @@ void TestLanserve::flowMatchesCounter() {
     // form's reason.
     KitchenLedger(*db_).record(billId, lines.at(1).lineId, QStringLiteral("厨房"), QStringLiteral("1"), 1,
                                lines.at(1).quantity, QDateTime::currentDateTime());
+    // A waiter's role lacks 退菜, and a phone cannot ask for the 店长: the waiter is sent to the counter.
+    AddStaffAccount(*db_,
+                    {QStringLiteral("007"), QStringLiteral("小王"), kRoleWaiter, true, QStringLiteral("1")});
+    const QByteArray waiter = SignIn(port(), QStringLiteral("1"), QStringLiteral("007"));
+    QVERIFY(!waiter.isEmpty());
+    const RawReply refused =
+        PostForm(port(), "/phone/delete.asp",
+                 {{"t", "2"}, {"b", billId}, {"l", lines.at(1).lineId}, {"reason", "上错菜"}}, waiter);
+    QCOMPARE(refused.status, 403);
+    QVERIFY(refused.body.contains(QStringLiteral("退菜需要店长批准").toUtf8()));
+    QCOMPARE(BillStore(*db_).lines(billId).size(), 2);
     const RawReply deleted = post(
         "/phone/delete.asp", {{"t", "2"}, {"b", billId}, {"l", lines.at(1).lineId}, {"reason", "上错菜"}});
     QCOMPARE(deleted.status, 303);

@@ -10,6 +10,7 @@
 #include "desk/TableMap.h"
 #include "main/MainWindow.h"
 #include "main/TileWidget.h"
+#include "main/TransferWindow.h"
 #include "mobile/ServerControl.h"
 #include "order/OrderWindow.h"
 #include "print/BillPreviewWindow.h"
@@ -18,6 +19,7 @@
 #include "print/Printing.h"
 #include "settings/SettingsStore.h"
 #include "settings/StaffAccounts.h"
+#include "store/ActionTrail.h"
 #include "store/Database.h"
 #include "store/Ids.h"
 #include "store/Settings.h"
@@ -45,6 +47,32 @@ struct Desk {
     MainWindow& main = counter.main;
     Desk() { main.show(); }
 };
+
+// Answers the approval dialog once it shows: with these, or cancelled when `owner` is empty.
+void approveWith(const QString& owner, const QString& password) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, owner, password] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != QStringLiteral("approvalDialog"))
+            return;
+        timer->deleteLater();
+        if (owner.isEmpty())
+            return dialog->reject();
+        dialog->findChild<QLineEdit*>(QStringLiteral("ownerIdEdit"))->setText(owner);
+        dialog->findChild<QLineEdit*>(QStringLiteral("ownerPasswordEdit"))->setText(password);
+        dialog->accept();
+    });
+    timer->start(10);
+}
+
+QStringList TrailOf(Database& db) {
+    QStringList found;
+    for (const TrailRow& row : ActionTrail(db).rows())
+        found.append(
+            QStringList{row.action.staff, row.action.action, row.action.content, row.action.approver}.join(
+                QLatin1Char('|')));
+    return found;
+}
 
 } // namespace
 
@@ -208,22 +236,6 @@ private Q_SLOTS:
         other.bill.addItem(other.menu.records().at(0), QDateTime::currentDateTime());
         QTRY_VERIFY(desk.main.tile(3)->occupied());
         desk.main.tables().selectTile(3);
-        // Answers the approval dialog once it shows: with these, or cancelled when `owner` is empty.
-        const auto approveWith = [](const QString& owner, const QString& password) {
-            auto* timer = new QTimer;
-            QObject::connect(timer, &QTimer::timeout, timer, [timer, owner, password] {
-                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-                if (!dialog || dialog->objectName() != QStringLiteral("approvalDialog"))
-                    return;
-                timer->deleteLater();
-                if (owner.isEmpty())
-                    return dialog->reject();
-                dialog->findChild<QLineEdit*>(QStringLiteral("ownerIdEdit"))->setText(owner);
-                dialog->findChild<QLineEdit*>(QStringLiteral("ownerPasswordEdit"))->setText(password);
-                dialog->accept();
-            });
-            timer->start(10);
-        };
         approveWith({}, {});
         desk.main.settleAndFreeSelected();
         QVERIFY(SlotOccupied(ReadSlots(*desk.db, 4).at(3)));
@@ -236,6 +248,58 @@ private Q_SLOTS:
         const MessageBoxAnswerer confirmed({QMessageBox::Yes});
         desk.main.settleAndFreeSelected();
         QCOMPARE(ReadSlots(*desk.db, 4).at(3), QString());
+    }
+
+    // A cashier's discount, a price changed, a move to another table and a paid bill corrected (which
+    // needs a 店长) each leave a row with who did it; a refused approval leaves the paid bill unchanged.
+    void moneyActionsAndMovesGoIntoTheTrail() {
+        Desk desk;
+        AddStaffAccount(*desk.db, {QStringLiteral("008"), QStringLiteral("小李"), kRoleCashier, true,
+                                   QStringLiteral("1")});
+        desk.counter.session.setSignedInStaff(*ReadStaffAccount(*desk.db, QStringLiteral("008")), true);
+        desk.main.signedInChanged();
+        QVERIFY(desk.main.windowTitle().endsWith(QStringLiteral("小李（008，收银员）")));
+
+        QTest::mouseDClick(desk.main.tile(1), Qt::LeftButton);
+        OrderWindow* window = desk.main.orderWindow();
+        window->chooseCategory(0);
+        window->findChild<QListWidget*>(QStringLiteral("menuList"))->setCurrentRow(0);
+        window->addSelectedMenuItem();
+        window->bill().setPrice(0, QStringLiteral("30"));
+        window->findChild<QToolButton*>(QStringLiteral("saveButton"))->click();
+        desk.main.tables().selectTile(1);
+        desk.main.startTransfer();
+        auto* transfer = desk.main.findChild<TransferWindow*>();
+        transfer->chooseTarget(4);
+        transfer->confirm();
+        QTRY_VERIFY(desk.main.tile(4)->occupied());
+
+        QTest::mouseDClick(desk.main.tile(4), Qt::LeftButton);
+        window = desk.main.orderWindow();
+        window->findChild<QLineEdit*>(QStringLiteral("discountEdit"))->setText(QStringLiteral("0.9"));
+        window->findChild<QToolButton*>(QStringLiteral("checkOutButton"))->click();
+        const QString billId = window->bill().billId();
+        QCOMPARE(TrailOf(*desk.db),
+                 (QStringList{QStringLiteral("008|改价|宫保鸡丁 单价 28 → 30|"),
+                              QStringLiteral("008|转台|大厅002 → 大厅005|"),
+                              QStringLiteral("008|折扣|应收 30：实收 无 → 27（折扣 0.9）|")}));
+
+        // Without the 店长 the paid bill opens only to look at.
+        approveWith({}, {});
+        desk.main.reopenBill(billId);
+        QTRY_COMPARE(desk.main.orderWindow()->windowTitle(), QStringLiteral("点餐（只读）"));
+        desk.main.orderWindow()->findChild<QToolButton*>(QStringLiteral("saveButton"))->click();
+        approveWith(QStringLiteral("001"), QStringLiteral("739"));
+        desk.main.reopenBill(billId);
+        window = desk.main.orderWindow();
+        QTRY_COMPARE(window->windowTitle(), QStringLiteral("点餐"));
+        auto* received = window->findChild<QLineEdit*>(QStringLiteral("receivedEdit"));
+        received->setText(QStringLiteral("25"));
+        Q_EMIT received->textEdited(received->text());
+        window->findChild<QToolButton*>(QStringLiteral("saveButton"))->click();
+        const QStringList trail = TrailOf(*desk.db);
+        QCOMPARE(trail.mid(3), (QStringList{QStringLiteral("008|反结账|应收 30，实收 27|001"),
+                                            QStringLiteral("008|折扣|应收 30：实收 27 → 25|")}));
     }
 
     void aTileSettledJustAfterAPhoneOrderedAsksFirst() {

@@ -67,10 +67,11 @@ QLayout* RoleRightsPage::buildDiscountLimitRow() {
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(QStringLiteral("收银员折扣下限："), this));
     row->addWidget(discountLimitBox_);
-    auto* hint = new QLabel(QStringLiteral("0 表示不限；0.8 表示最低打八折，再低要店长批准"), this);
-    hint->setWordWrap(true);
-    row->addWidget(hint, 1);
-    return row;
+    row->addStretch();
+    auto* rows = new QVBoxLayout;
+    rows->addLayout(row);
+    rows->addWidget(new QLabel(QStringLiteral("0 表示不限；0.8 表示最低打八折，再低要店长批准。"), this));
+    return rows;
 }
 
 QCheckBox* RoleRightsPage::rightBox(const QString& role, const QString& right) const {

@@ -2,6 +2,7 @@
 
 #include "settings/Password.h"
 
+#include <QList>
 #include <QStringList>
 
 #include <optional>
@@ -35,6 +36,22 @@ bool DefaultAllows(const QString& role, const QString& right);
 bool RoleAllows(Database& db, const QString& role, const QString& right);
 // Throws StoreError for the 店长's rights, which cannot be taken away.
 void SetRoleRight(Database& db, const QString& role, const QString& right, bool allowed);
+
+// 收银员折扣下限: the lowest 折扣 (as the bill takes it: 0.8 means 实收 is 80 % of 应收) that staff other
+// than a 店长 give without a 店长's approval. "0", the default, means no limit. Exact decimal text.
+QString DiscountLimit(Database& db);
+// Throws StoreError, storing nothing, for anything but a number from 0 to 1 with at most 4 decimals.
+void SetDiscountLimit(Database& db, const QString& limit);
+
+// One role's right as the 店长 sets it on the 角色权限 tab.
+struct RoleRight {
+    QString role;
+    QString right;
+    bool allowed = false;
+};
+// The 角色权限 tab's 保存: the rights and the discount limit in one step, all of it or nothing. Throws
+// StoreError as SetRoleRight and SetDiscountLimit do, so one refused value stores none of the others.
+void SaveRoleRights(Database& db, const QList<RoleRight>& rights, const QString& discountLimit);
 
 // The 工号 of the enabled 店长 whose 工号 and password these are; nothing otherwise. An approval by
 // oneself counts: a 店长 who is signed in approves their own actions.

@@ -1,5 +1,6 @@
 #include "settings/StaffWindow.h"
 
+#include "settings/RoleRightsPage.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
 #include "ui/Widgets.h"
@@ -12,16 +13,35 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 StaffWindow::StaffWindow(Database& db, QWidget* parent)
-    : QDialog(parent), db_(db), list_(new QTableWidget(0, 4, this)), idBox_(new QLineEdit(this)),
-      nameBox_(new QLineEdit(this)), roleBox_(new QComboBox(this)),
-      enabledBox_(new QCheckBox(QStringLiteral("启用"), this)), passwordBox_(new QLineEdit(this)),
-      repeatBox_(new QLineEdit(this)) {
+    : QDialog(parent), db_(db), tabs_(new QTabWidget(this)), rightsPage_(new RoleRightsPage(db, this)),
+      list_(new QTableWidget(0, 4, this)), idBox_(new QLineEdit(this)), nameBox_(new QLineEdit(this)),
+      roleBox_(new QComboBox(this)), enabledBox_(new QCheckBox(QStringLiteral("启用"), this)),
+      passwordBox_(new QLineEdit(this)), repeatBox_(new QLineEdit(this)) {
     setObjectName(QStringLiteral("staffWindow"));
     setWindowTitle(QStringLiteral("员工"));
+    tabs_->setObjectName(QStringLiteral("staffTabs"));
+    tabs_->addTab(buildAccountsPage(), QStringLiteral("员工"));
+    tabs_->addTab(rightsPage_, QStringLiteral("角色权限"));
+    auto* close = NamedButton(QStringLiteral("关  闭"), "closeButton", this);
+    connect(close, &QPushButton::clicked, this, &QDialog::close);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs_);
+    layout->addLayout(buttons);
+
+    showAccounts();
+    startNew();
+}
+
+QWidget* StaffWindow::buildAccountsPage() {
+    auto* page = new QWidget(this);
     list_->setObjectName(QStringLiteral("staffList"));
     list_->setHorizontalHeaderLabels(
         {QStringLiteral("工号"), QStringLiteral("姓名"), QStringLiteral("角色"), QStringLiteral("状态")});
@@ -35,12 +55,10 @@ StaffWindow::StaffWindow(Database& db, QWidget* parent)
     auto* add = NamedButton(QStringLiteral("新  增"), "addStaffButton", this);
     auto* edit = NamedButton(QStringLiteral("修  改"), "editStaffButton", this);
     auto* save = NamedButton(QStringLiteral("保  存"), "saveStaffButton", this);
-    auto* close = NamedButton(QStringLiteral("关  闭"), "closeButton", this);
     connect(add, &QPushButton::clicked, this, &StaffWindow::startNew);
     connect(edit, &QPushButton::clicked, this, &StaffWindow::startEdit);
     connect(list_, &QTableWidget::cellDoubleClicked, this, &StaffWindow::startEdit);
     connect(save, &QPushButton::clicked, this, &StaffWindow::saveForm);
-    connect(close, &QPushButton::clicked, this, &QDialog::close);
 
     auto* listButtons = new QHBoxLayout;
     listButtons->addWidget(add);
@@ -49,15 +67,12 @@ StaffWindow::StaffWindow(Database& db, QWidget* parent)
     auto* formButtons = new QHBoxLayout;
     formButtons->addStretch();
     formButtons->addWidget(save);
-    formButtons->addWidget(close);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(page);
     layout->addWidget(list_);
     layout->addLayout(listButtons);
     layout->addWidget(buildForm());
     layout->addLayout(formButtons);
-
-    showAccounts();
-    startNew();
+    return page;
 }
 
 QWidget* StaffWindow::buildForm() {

@@ -8,15 +8,20 @@ class Database;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QTabWidget;
 class QTableWidget;
+class RoleRightsPage;
 
 // 员工: the 店长 adds staff, changes their name, role and password, and disables or enables them. The
-// list shows every account; 新增 and 修改 open the account form below it.
+// list shows every account; 新增 and 修改 open the account form below it. The second tab, 角色权限, sets
+// what each role may do.
 class StaffWindow : public QDialog {
     Q_OBJECT
 public:
     explicit StaffWindow(Database& db, QWidget* parent = nullptr);
 
+    QTabWidget* tabs() const { return tabs_; }
+    RoleRightsPage* rightsPage() const { return rightsPage_; }
     QTableWidget* list() const { return list_; }
     // The form's boxes, for the 新增 and 修改 steps.
     QLineEdit* idBox() const { return idBox_; }
@@ -32,9 +37,12 @@ public:
 
 private:
     void showAccounts();
+    QWidget* buildAccountsPage();
     QWidget* buildForm();
 
     Database& db_;
+    QTabWidget* tabs_;
+    RoleRightsPage* rightsPage_;
     QTableWidget* list_;
     QLineEdit* idBox_;
     QLineEdit* nameBox_;

@@ -157,6 +157,7 @@ const QList<TableDef>& tables() {
         // the password); 启用 "1" or "0" (an account is disabled, never deleted: the trail names it).
         {"员工", {{"工号", 10}, {"姓名", 50}, {"角色", 10}, {"密码散列", 200}, {"启用", 10}}},
         // What each role may do, by right: 允许 "1" or "0". A right a role lacks asks for a 店长's approval.
+        // The row 收银员/折扣下限 holds the lowest discount given without approval in 允许 ("0.8").
         {"角色权限", {{"角色", 10}, {"权限", 50}, {"允许", 10}}},
         // The action trail: one row per recorded action, only ever added. 序号 counts from 1; 校验 chains
         // each row to the one before it (see the action trail), so a changed or missing row shows.

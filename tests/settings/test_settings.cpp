@@ -186,6 +186,41 @@ private Q_SLOTS:
         QVERIFY(!OwnerApproval(*db_, QStringLiteral("007"), QStringLiteral("Wang7")));
     }
 
+    // 收银员折扣下限: none until set; the 角色权限 tab's 保存 stores it with the rights when it is a number
+    // from 0 to 1, and any other value refuses the whole save, the rights with it.
+    void discountLimitIsSavedWithTheRightsOrNothingIs_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored"); // empty: refused
+        QTest::newRow("eighty percent") << " 0.80 "
+                                        << "0.8";
+        QTest::newRow("no limit") << "0"
+                                  << "0";
+        QTest::newRow("whole price") << "1"
+                                     << "1";
+        QTest::newRow("above one") << "1.5" << QString();
+        QTest::newRow("not a number") << "abc" << QString();
+        QTest::newRow("negative") << "-0.1" << QString();
+        QTest::newRow("too many decimals") << "0.123456" << QString();
+    }
+    void discountLimitIsSavedWithTheRightsOrNothingIs() {
+        using namespace staff_right;
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        QCOMPARE(DiscountLimit(*db_), QStringLiteral("0"));
+        SetDiscountLimit(*db_, QStringLiteral("0.9"));
+        const QList<RoleRight> rights{{kRoleWaiter, kCheckout, true}, {kRoleCashier, kDiscount, false}};
+        if (stored.isEmpty()) {
+            QVERIFY_THROWS_EXCEPTION(StoreError, SaveRoleRights(*db_, rights, typed));
+            QVERIFY_THROWS_EXCEPTION(StoreError, SetDiscountLimit(*db_, typed));
+            QCOMPARE(DiscountLimit(*db_), QStringLiteral("0.9"));
+        } else {
+            SaveRoleRights(*db_, rights, typed);
+            QCOMPARE(DiscountLimit(*db_), stored);
+        }
+        QCOMPARE(RoleAllows(*db_, kRoleWaiter, kCheckout), !stored.isEmpty());
+        QCOMPARE(RoleAllows(*db_, kRoleCashier, kDiscount), stored.isEmpty());
+    }
+
     void tableLimitHoldsForTheCountAndForSaving_data() {
         QTest::addColumn<int>("tables");
         QTest::addColumn<bool>("room");

@@ -1,6 +1,8 @@
 #include "common/MessageBoxes.h"
 #include "common/StaffPasswords.h"
 #include "common/TestHome.h"
+#include "settings/RoleRights.h"
+#include "settings/RoleRightsPage.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
 #include "settings/StaffAccounts.h"
@@ -9,10 +11,12 @@
 #include "store/Database.h"
 #include "store/Settings.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 
@@ -179,6 +183,44 @@ private Q_SLOTS:
         QCOMPARE(staff.list()->item(2, 1)->text(), QStringLiteral("小李"));
         QCOMPARE(ReadStaffAccount(*db_, QStringLiteral("012"))->role, kRoleCashier);
         QVERIFY(StaffPasswordMatches(*db_, QStringLiteral("012"), QStringLiteral("li12")));
+    }
+
+    // 角色权限: a right the 店长 takes away and the limit they set show again when 员工 is opened anew; a
+    // click leaves the 店长's column as it is; a refused limit is said and saves none of the tab.
+    void theOwnerSetsRoleRightsAndTheDiscountLimit() {
+        using namespace staff_right;
+        {
+            StaffWindow staff(*db_);
+            staff.tabs()->setCurrentWidget(staff.rightsPage());
+            staff.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&staff));
+            RoleRightsPage* page = staff.rightsPage();
+            QVERIFY(page->rightBox(kRoleCashier, kTakeBack)->isChecked());
+            QCOMPARE(page->discountLimitBox()->text(), QStringLiteral("0"));
+            QTest::mouseClick(page->rightBox(kRoleOwner, kMenu), Qt::LeftButton);
+            QTest::mouseClick(page->rightBox(kRoleCashier, kTakeBack), Qt::LeftButton);
+            QVERIFY(page->rightBox(kRoleOwner, kMenu)->isChecked());
+            page->discountLimitBox()->setText(QStringLiteral("1.5"));
+            {
+                const MessageBoxAnswerer answer;
+                QVERIFY(!page->save());
+                QVERIFY(answer.firstText().startsWith(QStringLiteral("角色权限未保存。")));
+            }
+            QVERIFY(RoleAllows(*db_, kRoleCashier, kTakeBack));
+            page->discountLimitBox()->setText(QStringLiteral("0.85"));
+            const MessageBoxAnswerer answer;
+            QTest::mouseClick(staff.findChild<QPushButton*>(QStringLiteral("saveRightsButton")),
+                              Qt::LeftButton);
+            QCOMPARE(answer.firstText(), QStringLiteral("角色权限已保存。"));
+        }
+        StaffWindow reopened(*db_);
+        const RoleRightsPage* page = reopened.rightsPage();
+        QVERIFY(!page->rightBox(kRoleCashier, kTakeBack)->isChecked());
+        QVERIFY(page->rightBox(kRoleCashier, kCheckout)->isChecked());
+        QVERIFY(page->rightBox(kRoleOwner, kMenu)->isChecked());
+        QCOMPARE(page->discountLimitBox()->text(), QStringLiteral("0.85"));
+        QVERIFY(!RoleAllows(*db_, kRoleCashier, kTakeBack));
+        QCOMPARE(DiscountLimit(*db_), QStringLiteral("0.85"));
     }
 
     void addHonoursTheLimit_data() {

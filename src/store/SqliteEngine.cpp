@@ -3,7 +3,10 @@
 #include "store/EngineMessage.h"
 #include "store/StoreError.h"
 
+#include <array>
+#include <atomic>
 #include <chrono>
+#include <optional>
 #include <sqlite3.h>
 
 namespace store_engine {
@@ -20,6 +23,26 @@ QString quotedKey(const QString& key) {
     QString quoted = key;
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+// The WAL index header (sqlite.org/walformat.html): 48 bytes at the start of the shared memory beside the
+// database, kept twice. A writer puts a new header in copy 1, then in copy 0; a reader that finds the two
+// copies equal, read in the other order, holds a whole header.
+using WalIndexHeader = std::array<unsigned char, 48>;
+constexpr int kWalIndexRegion = 32768;
+constexpr std::size_t kHeaderIsInit = 12;
+
+std::optional<WalIndexHeader> readWalIndexHeader(const volatile unsigned char* shared) {
+    WalIndexHeader first{};
+    WalIndexHeader second{};
+    for (std::size_t i = 0; i < first.size(); ++i)
+        first[i] = shared[i];
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    for (std::size_t i = 0; i < second.size(); ++i)
+        second[i] = shared[second.size() + i];
+    if (first != second || first[kHeaderIsInit] == 0)
+        return std::nullopt; // a writer is changing it
+    return first;
 }
 
 class SqliteStatement final : public PreparedStatement {
@@ -103,15 +126,19 @@ public:
     bool inTransaction() const override { return sqlite3_get_autocommit(db_) == 0; }
     qint64 changes() const override { return sqlite3_changes(db_); }
     qint64 ownChanges() const override { return sqlite3_total_changes(db_); }
+    // Asked on every phone page. The engine moves the version only when a read finds the WAL index header
+    // changed since this connection last looked; while the header is byte for byte the one seen just
+    // before the last reading, no commit can have come since, and the reading (shared-memory locks, a few
+    // system calls) is skipped.
     qint64 commitsByOthers() override {
-        // Asked on every phone page: prepared once, and reset at once so it never holds up a checkpoint.
-        if (!dataVersion_ &&
-            sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &dataVersion_, nullptr) != SQLITE_OK)
-            return -1;
-        const qint64 version =
-            sqlite3_step(dataVersion_) == SQLITE_ROW ? sqlite3_column_int64(dataVersion_, 0) : -1;
-        sqlite3_reset(dataVersion_);
-        return version;
+        const std::optional<WalIndexHeader> header = walIndexHeader();
+        if (header && header == versionHeader_)
+            return version_;
+        version_ = readDataVersion();
+        versionHeader_ = version_ >= 0 ? header : std::nullopt;
+        if (!walIndexLooked_)
+            lookUpWalIndex();
+        return version_;
     }
     int userVersion() override { return static_cast<int>(pragmaNumber("PRAGMA user_version")); }
     void setUserVersion(int version) override {
@@ -124,6 +151,59 @@ public:
     sqlite3* sqliteHandle() const override { return db_; }
 
 private:
+    // Prepared once, and reset at once so it never holds up a checkpoint.
+    qint64 readDataVersion() {
+        if (!dataVersion_ &&
+            sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &dataVersion_, nullptr) != SQLITE_OK)
+            return -1;
+        const qint64 version =
+            sqlite3_step(dataVersion_) == SQLITE_ROW ? sqlite3_column_int64(dataVersion_, 0) : -1;
+        sqlite3_reset(dataVersion_);
+        return version;
+    }
+
+    // The header as this connection's map of the WAL index shows it now; nullopt without a map, while a
+    // writer is changing it, or when the connection no longer has the WAL the map belongs to.
+    std::optional<WalIndexHeader> walIndexHeader() const {
+        if (!walIndex_ || journalFile() != walFile_)
+            return std::nullopt;
+        return readWalIndexHeader(walIndex_);
+    }
+
+    sqlite3_file* journalFile() const {
+        sqlite3_file* file = nullptr;
+        return sqlite3_file_control(db_, "main", SQLITE_FCNTL_JOURNAL_POINTER, &file) == SQLITE_OK ? file
+                                                                                                   : nullptr;
+    }
+
+    // Once, after a reading: in WAL mode that reading has mapped the index's first region, which stays
+    // mapped while the connection keeps its WAL. Asking for it without extending creates nothing.
+    void lookUpWalIndex() {
+        walIndexLooked_ = true;
+        if (pragmaText("PRAGMA journal_mode") != "wal")
+            return;
+        sqlite3_file* file = nullptr;
+        if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+            !file->pMethods || file->pMethods->iVersion < 2 || !file->pMethods->xShmMap)
+            return;
+        sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
+        sqlite3_mutex_enter(mutex);
+        void volatile* region = nullptr;
+        const bool mapped = file->pMethods->xShmMap(file, 0, kWalIndexRegion, 0, &region) == SQLITE_OK;
+        sqlite3_mutex_leave(mutex);
+        if (!mapped || !region)
+            return;
+        walIndex_ = static_cast<const volatile unsigned char*>(region);
+        walFile_ = journalFile();
+    }
+
+    QByteArray pragmaText(const char* sql) {
+        SqliteStatement query(db_, sql);
+        const QByteArray value = query.next() ? query.text(0).toLatin1().toLower() : QByteArray();
+        query.finish();
+        return value;
+    }
+
     qint64 pragmaNumber(const char* sql) {
         SqliteStatement query(db_, sql);
         const qint64 value = query.next() ? query.integer(0) : 0;
@@ -133,6 +213,11 @@ private:
 
     sqlite3* db_;
     sqlite3_stmt* dataVersion_ = nullptr;
+    qint64 version_ = -1;
+    std::optional<WalIndexHeader> versionHeader_; // seen just before the reading of version_
+    bool walIndexLooked_ = false;
+    const volatile unsigned char* walIndex_ = nullptr;
+    sqlite3_file* walFile_ = nullptr;
 };
 
 } // namespace

@@ -176,6 +176,28 @@ private Q_SLOTS:
         QCOMPARE(ReadSlots(*db, 2).at(1), QString());
     }
 
+    // Kept phone pages are trusted while this number stands still: it moves with every commit of another
+    // connection, however closely they follow each other, whether or not this connection read in between,
+    // and when that connection has restarted its log.
+    void commitsByOthersMoveWithEveryOtherCommit() {
+        TestHome home;
+        auto db = home.createDatabase();
+        auto counter = TestHome::openAsAnotherCounter(*db);
+        qint64 seen = db->commitsByOthers();
+        for (int round = 0; round < 12; ++round) {
+            if (round % 4 == 2 && counter->handle())
+                counter->exec("PRAGMA wal_checkpoint(TRUNCATE);");
+            const QByteArray change =
+                "UPDATE \"综合设置\" SET \"电话\" = '" + QByteArray::number(round) + "'";
+            counter->exec(change.constData());
+            if (round % 3 == 1)
+                Statement(*db, "SELECT count(*) FROM \"综合设置\"").next();
+            const qint64 now = db->commitsByOthers();
+            QVERIFY2(now != seen, qPrintable(QStringLiteral("round %1").arg(round)));
+            seen = now;
+        }
+    }
+
     void readStepsShareOneSnapshot() {
         TestHome home;
         auto db = home.createDatabase();

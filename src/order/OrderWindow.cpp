@@ -535,7 +535,23 @@ std::optional<QString> OrderWindow::approveAmounts() {
     const double paid = ReadNumber(header.received) + ReadNumber(header.credit);
     if (paid >= receivable)
         return QString();
-    return approval(staff_right::kDiscount);
+    const std::optional<QString> approver = approval(staff_right::kDiscount);
+    if (!approver || !approver->isEmpty() || !signedIn_)
+        return approver;
+    QString limit;
+    try {
+        limit = DiscountLimit(db_);
+    } catch (const StoreError& error) {
+        reportFailure(QStringLiteral("折扣下限读取失败，没有结账。"), error.text());
+        return std::nullopt;
+    }
+    // Paid to the fen at the limit is within it.
+    if (ReadNumber(limit) == 0 || paid + 0.005 >= receivable * ReadNumber(limit))
+        return approver;
+    return ApproveAsOwner(
+        this, db_, *signedIn_,
+        QStringLiteral("实收 %1 低于收银员折扣下限 %2（应收 %3 的 %4），")
+            .arg(NumberText(paid), NumberText(receivable * ReadNumber(limit)), header.receivable, limit));
 }
 
 void OrderWindow::checkOut() {

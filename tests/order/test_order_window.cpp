@@ -17,6 +17,7 @@
 #include "print/JobStore.h"
 #include "print/PrinterStore.h"
 #include "print/Printing.h"
+#include "settings/RoleRights.h"
 #include "settings/SettingsStore.h"
 #include "settings/StaffAccounts.h"
 #include "store/ActionTrail.h"
@@ -274,10 +275,17 @@ private Q_SLOTS:
         transfer->confirm();
         QTRY_VERIFY(desk.main.tile(4)->occupied());
 
+        // Below the cashier's limit the 店长 approves; at the limit the cashier goes on alone.
+        SetDiscountLimit(*desk.db, QStringLiteral("0.9"));
         QTest::mouseDClick(desk.main.tile(4), Qt::LeftButton);
         window = desk.main.orderWindow();
+        window->findChild<QLineEdit*>(QStringLiteral("discountEdit"))->setText(QStringLiteral("0.8"));
+        approveWith({}, {});
+        window->findChild<QToolButton*>(QStringLiteral("checkOutButton"))->click();
+        QVERIFY(desk.main.tile(4)->occupied());
         window->findChild<QLineEdit*>(QStringLiteral("discountEdit"))->setText(QStringLiteral("0.9"));
         window->findChild<QToolButton*>(QStringLiteral("checkOutButton"))->click();
+        QVERIFY(!desk.main.tile(4)->occupied());
         const QString billId = window->bill().billId();
         QCOMPARE(TrailOf(*desk.db),
                  (QStringList{QStringLiteral("008|改价|宫保鸡丁 单价 28 → 30|"),
@@ -300,6 +308,16 @@ private Q_SLOTS:
         const QStringList trail = TrailOf(*desk.db);
         QCOMPARE(trail.mid(3), (QStringList{QStringLiteral("008|反结账|应收 30，实收 27|001"),
                                             QStringLiteral("008|折扣|应收 30：实收 27 → 25|")}));
+        // At checkout the 店长 who approved a discount below the limit is named.
+        QTest::mouseDClick(desk.main.tile(6), Qt::LeftButton);
+        window = desk.main.orderWindow();
+        window->chooseCategory(0);
+        window->findChild<QListWidget*>(QStringLiteral("menuList"))->setCurrentRow(0);
+        window->addSelectedMenuItem();
+        window->findChild<QLineEdit*>(QStringLiteral("discountEdit"))->setText(QStringLiteral("0.5"));
+        approveWith(QStringLiteral("001"), QStringLiteral("739"));
+        window->findChild<QToolButton*>(QStringLiteral("checkOutButton"))->click();
+        QCOMPARE(TrailOf(*desk.db).last(), QStringLiteral("008|折扣|应收 28：实收 无 → 14（折扣 0.5）|001"));
     }
 
     void aTileSettledJustAfterAPhoneOrderedAsksFirst() {

@@ -116,16 +116,14 @@ void Application::lockCounter() {
         // The accounts read at the last login still stand.
         Log::write(QStringLiteral("员工读取失败：") + error.text());
     }
-    main_->hide();
+    main_->hideForLock();
     showLogin();
 }
 
 void Application::resumeAfterLock() {
     session_->setSignedInStaff(login_->signedIn(), loginAccounts_.size() > 1);
     main_->signedInChanged();
-    main_->show();
-    main_->raise();
-    main_->activateWindow();
+    main_->showAfterLock();
 }
 
 void Application::showMainWindow() {

@@ -579,6 +579,26 @@ void MainWindow::signedInChanged() {
         transferWindow_->close();
 }
 
+void MainWindow::hideForLock() {
+    hiddenByLock_.clear();
+    // Windows of their own are not hidden with their parent.
+    for (QWidget* child : findChildren<QWidget*>())
+        if (child->isWindow() && child->isVisible()) {
+            hiddenByLock_.append(child);
+            child->hide();
+        }
+    hide();
+}
+
+void MainWindow::showAfterLock() {
+    show();
+    for (const QPointer<QWidget>& window : std::exchange(hiddenByLock_, {}))
+        if (window)
+            window->show();
+    raise();
+    activateWindow();
+}
+
 void MainWindow::startTransfer() {
     if (tables_->slotValue(tables_->selectedTile()).isEmpty()) {
         ShowMessage(this, QStringLiteral("请桌尚未点菜，无需转桌！"));

@@ -59,6 +59,9 @@ public:
     // Another person signed in after 换班/锁屏: the title, the open bill and the trail name them, and the
     // tool windows opened with the previous person's rights are closed.
     void signedInChanged();
+    // 换班/锁屏: the window and every window it has open are hidden, and shown again as they were.
+    void hideForLock();
+    void showAfterLock();
 
 Q_SIGNALS:
     // The user closed the window and every open bill is stored: the program may end.
@@ -132,4 +135,5 @@ private:
     QPointer<GuestOrdersWindow> guestOrders_;
     QMenu* tileMenu_ = nullptr; // 点餐, 结账离开, 转台 on a tile
     QPointer<OrderWindow> orderWindow_;
+    QList<QPointer<QWidget>> hiddenByLock_;
 };

@@ -7,16 +7,21 @@
 #include "app/Application.h"
 #include "app/LoginWindow.h"
 #include "main/MainWindow.h"
+#include "main/TileWidget.h"
 #include "mobile/ServerControl.h"
+#include "order/OrderWindow.h"
+#include "settings/StaffAccounts.h"
 #include "store/Backup.h"
 #include "store/Database.h"
 #include "store/ProgramDatabase.h"
 #include "ui/ServerWaitNotice.h"
 
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -130,6 +135,45 @@ private Q_SLOTS:
         QCOMPARE(ended.size(), 1);
         QCOMPARE(answerer.shown().size(), 1);
         QVERIFY2(answerer.firstText().contains(folders.backupFolder), qPrintable(answerer.firstText()));
+    }
+
+    // 换班 hides the counter, open bill and all, behind a login that now offers every account; whoever
+    // signs in carries on in the same windows under their own name.
+    void aShiftChangeHandsTheOpenCounterToWhoeverSignsIn() {
+        TestHome home;
+        const DataFolders folders = ChooseDataFoldersFromEnvironment();
+        Application program;
+        QVERIFY(program.start());
+        LoginWindow* login = shownWindow<LoginWindow>();
+        QVERIFY(!login->staffBox());
+        login->passwordBox()->setText(QStringLiteral("739"));
+        QTest::keyClick(login->passwordBox(), Qt::Key_Return);
+        MainWindow* main = shownWindow<MainWindow>();
+        QVERIFY(main);
+        {
+            auto db = OpenProgramDatabase(folders.dataFolder);
+            AddStaffAccount(*db, {QStringLiteral("008"), QStringLiteral("小李"), kRoleCashier, true,
+                                  QStringLiteral("1")});
+        }
+        QTest::mouseDClick(main->tile(0), Qt::LeftButton);
+        QPointer<OrderWindow> order = main->orderWindow();
+        QVERIFY(order && order->isVisible());
+
+        QTest::mouseClick(main->findChild<QWidget*>(QStringLiteral("toolbarItem10")), Qt::LeftButton);
+        QVERIFY(!main->isVisible());
+        QVERIFY(!order->isVisible());
+        login = shownWindow<LoginWindow>();
+        QVERIFY(login && login->staffBox());
+        login->staffBox()->setCurrentIndex(
+            login->staffBox()->findText(QStringLiteral("008 小李"), Qt::MatchStartsWith));
+        login->passwordBox()->setText(QStringLiteral("1"));
+        QTest::keyClick(login->passwordBox(), Qt::Key_Return);
+        QVERIFY(main->isVisible());
+        QVERIFY(main->windowTitle().endsWith(QStringLiteral("小李（008，收银员）")));
+        QCOMPARE(main->orderWindow(), order.data());
+        QVERIFY(order->isVisible());
+        const MessageBoxAnswerer answerer;
+        main->close();
     }
 
     void aFailedHourlyBackupIsShownOnTheMainWindow() {

@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -39,6 +40,8 @@ QDateEdit* dateBox(const QDate& day, const char* name, QWidget* parent) {
     box->setObjectName(QString::fromLatin1(name));
     box->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     box->setCalendarPopup(true);
+    // The style's own width hint leaves the last digit under the arrow in some fonts.
+    box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-000")) + Px(600));
     return box;
 }
 
@@ -56,6 +59,8 @@ TrailWindow::TrailWindow(Database& db, QWidget* parent)
     setWindowTitle(QStringLiteral("操作记录"));
     // 内容 takes what the other columns leave; the rest are as wide as their texts.
     list_->horizontalHeader()->setSectionResizeMode(6, QHeaderView::Stretch);
+    // Seven short columns share the width rather than leave most of it empty.
+    summary_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     tabs_->setObjectName(QStringLiteral("trailTabs"));
     tabs_->addTab(list_, QStringLiteral("操作记录"));
     tabs_->addTab(summary_, QStringLiteral("每日汇总"));
@@ -181,7 +186,11 @@ void TrailWindow::showCheck(const TrailCheck& check) {
         return;
     tabs_->setCurrentWidget(list_);
     list_->selectRow(row);
-    list_->scrollTo(rows_->index(row, 0), QAbstractItemView::PositionAtCenter);
+    // Scrolling needs the grid's final height, which a window that is only being built has not got yet.
+    QTimer::singleShot(0, this, [this, serial = check.serial] {
+        if (const int shown = rows_->rowOfSerial(serial); shown >= 0)
+            list_->scrollTo(rows_->index(shown, 0), QAbstractItemView::PositionAtCenter);
+    });
 }
 
 void TrailWindow::exportShown() {

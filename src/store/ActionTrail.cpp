@@ -130,7 +130,8 @@ QList<TrailRow> ActionTrail::rows(const TrailFilter& filter) {
         sql += " AND \"动作\" = ?";
         values.append(filter.action);
     }
-    sql += filter.newestFirst ? " ORDER BY CAST(\"序号\" AS INTEGER) DESC"
+    // Newest by the clock: a trail copied in from another file may hold 序号 that do not follow the time.
+    sql += filter.newestFirst ? " ORDER BY \"时间\" DESC, CAST(\"序号\" AS INTEGER) DESC"
                               : " ORDER BY CAST(\"序号\" AS INTEGER)";
     Statement read(db_, sql.constData());
     for (int i = 0; i < values.size(); ++i)

@@ -50,8 +50,8 @@ struct TrailRow {
 };
 
 // Which rows to read: dated in [first, last] (a null date leaves that end open), of one 工号 and one 桌号
-// when given, with the action name holding the text or being exactly `action`; oldest first unless asked
-// otherwise.
+// when given, with the action name holding the text or being exactly `action`; by 序号 or, when asked,
+// newest 时间 first.
 struct TrailFilter {
     QDate first;
     QDate last;

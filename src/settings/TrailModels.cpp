@@ -7,8 +7,7 @@ namespace {
 const QStringList kListHeaders{QStringLiteral("时间"), QStringLiteral("工号"), QStringLiteral("姓名"),
                                QStringLiteral("动作"), QStringLiteral("桌号"), QStringLiteral("单号"),
                                QStringLiteral("内容"), QStringLiteral("原因"), QStringLiteral("批准人")};
-constexpr int kContentColumn = 6;
-constexpr int kReasonColumn = 7;
+constexpr int kContentColumn = 6; // 内容
 // 日期, 工号 and 姓名 come before the counts.
 constexpr int kSummaryCountsFrom = 3;
 
@@ -84,7 +83,7 @@ QString TrailListModel::cell(const TrailRow& row, int column) const {
         return action.bill;
     case kContentColumn:
         return action.content;
-    case kReasonColumn:
+    case 7:
         return action.reason;
     case 8:
         return approverText(action.approver);
@@ -97,9 +96,8 @@ QVariant TrailListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_.size())
         return {};
     const TrailRow& row = rows_.at(index.row());
-    // 内容 and 原因 may be longer than their column: the whole text is in the tooltip.
-    const bool longText = index.column() == kContentColumn || index.column() == kReasonColumn;
-    if (role == Qt::DisplayRole || (role == Qt::ToolTipRole && longText))
+    // A name, a table or 内容 may be longer than its column: the whole text is in the tooltip.
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return cell(row, index.column());
     return {};
 }
@@ -132,6 +130,9 @@ QVariant TrailSummaryModel::data(const QModelIndex& index, int role) const {
     const int column = index.column();
     if (role == Qt::TextAlignmentRole && column >= kSummaryCountsFrom)
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    // A long name shows its start; the whole name is in the tooltip.
+    if (role == Qt::ToolTipRole && column == 2)
+        return names_.value(row.staff);
     if (role != Qt::DisplayRole)
         return {};
     switch (column) {

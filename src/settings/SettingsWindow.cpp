@@ -4,6 +4,7 @@
 #include "settings/SettingsStore.h"
 #include "settings/StaffWindow.h"
 #include "settings/TableDialog.h"
+#include "settings/TrailWindow.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
 #include "ui/Widgets.h"
@@ -40,9 +41,12 @@ SettingsWindow::SettingsWindow(Database& db, SettingsStore& store, std::function
     connect(printers, &QPushButton::clicked, this, &SettingsWindow::printersRequested);
     auto* staff = NamedButton(QStringLiteral("员  工"), "staffButton", this);
     connect(staff, &QPushButton::clicked, this, &SettingsWindow::openStaff);
+    auto* trail = NamedButton(QStringLiteral("操作记录"), "trailButton", this);
+    connect(trail, &QPushButton::clicked, this, &SettingsWindow::openTrail);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(printers);
     buttons->addWidget(staff);
+    buttons->addWidget(trail);
     buttons->addStretch();
     buttons->addWidget(save);
     buttons->addSpacing(Px(600));
@@ -258,18 +262,31 @@ bool SettingsWindow::save() {
     return true;
 }
 
-void SettingsWindow::openStaff() {
+bool SettingsWindow::ownerSignedIn(const QString& refusal) {
     try {
         const std::optional<StaffAccount> signedIn = ReadStaffAccount(db_, signedInStaff_);
         if (!signedIn || signedIn->role != kRoleOwner) {
-            ShowMessage(this, QStringLiteral("只有店长可以管理员工。"));
-            return;
+            ShowMessage(this, refusal);
+            return false;
         }
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("员工读取失败。"), error.text());
-        return;
+        return false;
     }
+    return true;
+}
+
+void SettingsWindow::openStaff() {
+    if (!ownerSignedIn(QStringLiteral("只有店长可以管理员工。")))
+        return;
     StaffWindow window(db_, this);
+    window.exec();
+}
+
+void SettingsWindow::openTrail() {
+    if (!ownerSignedIn(QStringLiteral("只有店长可以查看操作记录。")))
+        return;
+    TrailWindow window(db_, this);
     window.exec();
 }
 

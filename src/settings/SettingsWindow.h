@@ -40,6 +40,7 @@ public:
     DiningTables& tables() { return tables_; }
 
     void openStaff();      // 员工: the 店长's list of staff accounts
+    void openTrail();      // 操作记录: the 店长 reads the action trail
     void addTable();       // 新增
     void renameTable();    // 修改
     void deleteTable();    // 删除
@@ -63,6 +64,8 @@ private:
     void tablesEdited();
     int openTable() const;
     void reportFailure(const QString& what, const QString& why);
+    // True when a 店长 signed in at this counter; else says `refusal` (or why the account could not be read).
+    bool ownerSignedIn(const QString& refusal);
 
     Database& db_;
     SettingsStore& store_;

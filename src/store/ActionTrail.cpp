@@ -126,7 +126,13 @@ QList<TrailRow> ActionTrail::rows(const TrailFilter& filter) {
         sql += " AND \"桌号\" = ?";
         values.append(filter.table);
     }
-    sql += " ORDER BY CAST(\"序号\" AS INTEGER)";
+    if (!filter.action.isEmpty()) {
+        sql += " AND \"动作\" = ?";
+        values.append(filter.action);
+    }
+    // Newest by the clock: a trail copied in from another file may hold 序号 that do not follow the time.
+    sql += filter.newestFirst ? " ORDER BY \"时间\" DESC, CAST(\"序号\" AS INTEGER) DESC"
+                              : " ORDER BY CAST(\"序号\" AS INTEGER)";
     Statement read(db_, sql.constData());
     for (int i = 0; i < values.size(); ++i)
         read.bind(i + 1, values.at(i));
@@ -134,4 +140,27 @@ QList<TrailRow> ActionTrail::rows(const TrailFilter& filter) {
     while (read.next())
         found.append(rowAt(read));
     return found;
+}
+
+QList<TrailDayCount> ActionTrail::dailyCounts(const QDate& first, const QDate& last,
+                                              const QStringList& actions) {
+    if (actions.isEmpty())
+        return {};
+    // 时间 is stored as "yyyy-MM-dd HH:mm:ss" on both engines, so its first ten characters are the day and
+    // substr() groups by it alike on SQLite and PostgreSQL.
+    QByteArray sql = "SELECT substr(\"时间\", 1, 10), \"工号\", \"动作\", count(*) FROM \"操作记录\" "
+                     "WHERE \"时间\" >= ? AND \"时间\" < ? AND \"动作\" IN (?";
+    for (qsizetype i = 1; i < actions.size(); ++i)
+        sql += ", ?";
+    sql += ") GROUP BY substr(\"时间\", 1, 10), \"工号\", \"动作\" "
+           "ORDER BY substr(\"时间\", 1, 10) DESC, \"工号\", \"动作\"";
+    Statement read(db_, sql.constData());
+    read.bind(1, first.toString(Qt::ISODate)).bind(2, last.addDays(1).toString(Qt::ISODate));
+    for (qsizetype i = 0; i < actions.size(); ++i)
+        read.bind(static_cast<int>(i) + 3, actions.at(i));
+    QList<TrailDayCount> counts;
+    while (read.next())
+        counts.append(
+            {QDate::fromString(read.text(0), Qt::ISODate), read.text(1), read.text(2), read.integer(3)});
+    return counts;
 }

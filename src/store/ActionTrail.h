@@ -18,6 +18,12 @@ inline const QString kOnAccount = QStringLiteral("挂账");
 inline const QString kMoveTable = QStringLiteral("转台");
 } // namespace trail_action
 
+// Every action name above, in the order the 操作记录 window offers them.
+inline const QStringList kTrailActions{trail_action::kReturnDish,  trail_action::kDiscount,
+                                       trail_action::kReopenBill,  trail_action::kDeleteBill,
+                                       trail_action::kChangePrice, trail_action::kOnAccount,
+                                       trail_action::kMoveTable};
+
 // The reasons a user picks from (操作记录.原因); 其他 lets them type their own.
 inline const QStringList kTrailReasons{QStringLiteral("顾客不要了"), QStringLiteral("上错菜"),
                                        QStringLiteral("菜品质量"), QStringLiteral("等太久"),
@@ -44,13 +50,24 @@ struct TrailRow {
 };
 
 // Which rows to read: dated in [first, last] (a null date leaves that end open), of one 工号 and one 桌号
-// when given, with the action name holding the text.
+// when given, with the action name holding the text or being exactly `action`; by 序号 or, when asked,
+// newest 时间 first.
 struct TrailFilter {
     QDate first;
     QDate last;
     QString staff;
     QString actionContains;
     QString table;
+    QString action;
+    bool newestFirst = false;
+};
+
+// How many rows of one action one 工号 recorded on one day.
+struct TrailDayCount {
+    QDate day;
+    QString staff;
+    QString action;
+    qint64 count = 0;
 };
 
 // What verify() found: the whole trail, or the first row that was changed or is missing.
@@ -75,6 +92,9 @@ public:
     qint64 append(Action action);
     TrailCheck verify();
     QList<TrailRow> rows(const TrailFilter& filter = {});
+    // The rows of the given actions dated in [first, last], counted per day, 工号 and action by the
+    // database: newest day first, then by 工号 and action.
+    QList<TrailDayCount> dailyCounts(const QDate& first, const QDate& last, const QStringList& actions);
 
     // The 校验 of a row following the row whose 校验 is `previous` (empty for the first row).
     static QString CheckOf(const QString& previous, qint64 serial, const Action& action);

@@ -68,9 +68,10 @@ qint64 ActionTrail::append(Action action) {
         action.time = now();
     const Action stored = fittedAction(action);
     // The write step holds the write lock of every connection, so no other row can take the same 序号.
+    // Rows are only appended, so the newest is the last one stored: found by the row number's own index,
+    // where ordering by 序号 (a text) would read the whole trail for every action.
     Transaction step(db_);
-    Statement last(db_, "SELECT \"序号\", \"校验\" FROM \"操作记录\" "
-                        "ORDER BY CAST(\"序号\" AS INTEGER) DESC LIMIT 1");
+    Statement last(db_, "SELECT \"序号\", \"校验\" FROM \"操作记录\" ORDER BY rowid DESC LIMIT 1");
     const bool any = last.next();
     const qint64 serial = any ? last.integer(0) + 1 : 1;
     const QString previous = any ? last.text(1) : QString();

@@ -2,6 +2,7 @@
 
 #include "mobile/TableTokens.h"
 #include "store/Log.h"
+#include "store/Schema.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -33,52 +34,60 @@ seconds secondsUntil(DeviceGuard::TimePoint at, DeviceGuard::TimePoint now) {
 
 } // namespace
 
-DeviceGuard::DeviceGuard(QString file, TimePoint now) : file_(std::move(file)), refilled_(now) {
+DeviceGuard::DeviceGuard(QString file, TimePoint now) : file_(std::move(file)) {
     load(now);
 }
 
-QString DeviceGuard::idOf(const QString& device) {
-    // The file holds no cookie a reader could present.
-    return QString::fromLatin1(
-        QCryptographicHash::hash(device.toLatin1(), QCryptographicHash::Sha256).toHex());
+QString DeviceGuard::idOf(const QString& device, const QString& staff) {
+    // The file holds no cookie a reader could present. The first account's phones keep the ids they had
+    // before there were other accounts.
+    const QByteArray named =
+        staff == kFirstStaffId ? device.toLatin1() : staff.toUtf8() + '\n' + device.toLatin1();
+    return QString::fromLatin1(QCryptographicHash::hash(named, QCryptographicHash::Sha256).toHex());
 }
 
-void DeviceGuard::refill(TimePoint now) {
-    if (now <= refilled_)
-        return;
-    const double regained = duration<double>(now - refilled_) / duration<double>(kAllowanceRefill);
-    allowance_ = std::min<double>(kUnknownAllowance, allowance_ + regained);
-    refilled_ = now;
+DeviceGuard::Allowance& DeviceGuard::allowanceOf(const QString& staff, TimePoint now) {
+    auto found = allowances_.find(staff);
+    if (found == allowances_.end())
+        found = allowances_.insert(staff, Allowance{kUnknownAllowance, now});
+    Allowance& allowance = found.value();
+    if (now > allowance.refilled) {
+        const double regained =
+            duration<double>(now - allowance.refilled) / duration<double>(kAllowanceRefill);
+        allowance.left = std::min<double>(kUnknownAllowance, allowance.left + regained);
+        allowance.refilled = now;
+    }
+    return allowance;
 }
 
-seconds DeviceGuard::unknownWait(TimePoint now) {
-    refill(now);
-    if (allowance_ >= 1)
+seconds DeviceGuard::unknownWait(const QString& staff, TimePoint now) {
+    const Allowance& allowance = allowanceOf(staff, now);
+    if (allowance.left >= 1)
         return seconds(0);
-    return std::chrono::ceil<seconds>(duration<double>(kAllowanceRefill) * (1 - allowance_));
+    return std::chrono::ceil<seconds>(duration<double>(kAllowanceRefill) * (1 - allowance.left));
 }
 
-bool DeviceGuard::unknownWrongPassword(TimePoint now) {
-    refill(now);
-    allowance_ = std::max(0.0, allowance_ - 1);
+bool DeviceGuard::unknownWrongPassword(const QString& staff, TimePoint now) {
+    Allowance& allowance = allowanceOf(staff, now);
+    allowance.left = std::max(0.0, allowance.left - 1);
     save(now);
-    return allowance_ < 1;
+    return allowance.left < 1;
 }
 
-bool DeviceGuard::knows(const QString& device, TimePoint now) const {
+bool DeviceGuard::knows(const QString& device, const QString& staff, TimePoint now) const {
     if (!TableTokens::LooksLikeToken(device))
         return false;
-    const auto found = devices_.constFind(idOf(device));
+    const auto found = devices_.constFind(idOf(device, staff));
     return found != devices_.cend() && now - found->signedIn < kDeviceLifetime;
 }
 
-seconds DeviceGuard::deviceWait(const QString& device, TimePoint now) const {
-    const auto found = devices_.constFind(idOf(device));
+seconds DeviceGuard::deviceWait(const QString& device, const QString& staff, TimePoint now) const {
+    const auto found = devices_.constFind(idOf(device, staff));
     return found == devices_.cend() ? seconds(0) : secondsUntil(found->waitUntil, now);
 }
 
-bool DeviceGuard::deviceWrongPassword(const QString& device, TimePoint now) {
-    Device& known = devices_[idOf(device)];
+bool DeviceGuard::deviceWrongPassword(const QString& device, const QString& staff, TimePoint now) {
+    Device& known = devices_[idOf(device, staff)];
     ++known.wrong;
     const int over = known.wrong - kDeviceWrongTries;
     if (over >= 0) {
@@ -90,9 +99,11 @@ bool DeviceGuard::deviceWrongPassword(const QString& device, TimePoint now) {
     return over >= 0;
 }
 
-QString DeviceGuard::signedIn(const QString& device, TimePoint now) {
-    const QString kept = knows(device, now) ? device : TableTokens::NewToken();
-    devices_.insert(idOf(kept), Device{now, 0, {}});
+QString DeviceGuard::signedIn(const QString& device, const QString& staff, TimePoint now) {
+    // A cookie counts only for the accounts whose password it came with, so keeping one the phone brings
+    // gives it nothing it did not earn.
+    const QString kept = TableTokens::LooksLikeToken(device) ? device : TableTokens::NewToken();
+    devices_.insert(idOf(kept, staff), Device{now, 0, {}});
     dropForgotten(now);
     save(now);
     return kept;
@@ -117,11 +128,17 @@ void DeviceGuard::load(TimePoint now) {
     if (!file.open(QIODevice::ReadOnly))
         return;
     const QJsonObject stored = QJsonDocument::fromJson(file.readAll()).object();
-    if (stored.contains(QLatin1String("allowance"))) {
-        allowance_ =
-            std::clamp<double>(stored.value(QLatin1String("allowance")).toDouble(), 0, kUnknownAllowance);
-        refilled_ = steadyOf(stored.value(QLatin1String("refilled")).toInteger(), now);
-    }
+    const auto readAllowance = [&](const QJsonObject& kept) {
+        return Allowance{
+            std::clamp<double>(kept.value(QLatin1String("allowance")).toDouble(), 0, kUnknownAllowance),
+            steadyOf(kept.value(QLatin1String("refilled")).toInteger(), now)};
+    };
+    // A file from before there were other accounts holds the first account's allowance alone.
+    if (stored.contains(QLatin1String("allowance")))
+        allowances_.insert(kFirstStaffId, readAllowance(stored));
+    const QJsonObject allowances = stored.value(QLatin1String("allowances")).toObject();
+    for (auto it = allowances.begin(); it != allowances.end() && allowances_.size() < kMaxAllowances; ++it)
+        allowances_.insert(it.key(), readAllowance(it.value().toObject()));
     const QJsonObject devices = stored.value(QLatin1String("devices")).toObject();
     for (auto it = devices.begin(); it != devices.end(); ++it) {
         const QJsonObject device = it.value().toObject();
@@ -142,9 +159,13 @@ void DeviceGuard::save(TimePoint now) const {
                                              {QLatin1String("wrong"), it->wrong},
                                              {QLatin1String("waitUntil"),
                                               it->waitUntil > now ? wallOf(it->waitUntil, now) : 0}});
-    const QJsonObject stored{{QLatin1String("allowance"), allowance_},
-                             {QLatin1String("refilled"), wallOf(refilled_, now)},
-                             {QLatin1String("devices"), devices}};
+    QJsonObject allowances;
+    for (auto it = allowances_.cbegin(); it != allowances_.cend(); ++it)
+        // A whole allowance is what an account without a record has.
+        if (it->left < kUnknownAllowance)
+            allowances.insert(it.key(), QJsonObject{{QLatin1String("allowance"), it->left},
+                                                    {QLatin1String("refilled"), wallOf(it->refilled, now)}});
+    const QJsonObject stored{{QLatin1String("allowances"), allowances}, {QLatin1String("devices"), devices}};
     QSaveFile file(file_);
     if (file.open(QIODevice::WriteOnly) &&
         file.write(QJsonDocument(stored).toJson(QJsonDocument::Compact)) > 0 && file.commit()) {

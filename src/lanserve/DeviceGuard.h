@@ -5,11 +5,14 @@
 
 #include <chrono>
 
-// What the staff sign-in remembers across restarts of the server, in a file of the data folder:
-//  - the phones that signed in before, by a hash of their device cookie, each with wrong tries of its own,
-//    so that guessing from elsewhere never keeps them out;
-//  - what is left of the wrong passwords all other (unknown) phones together may try. A handful at once,
-//    then one more every few days: a short password stays out of reach for a year, restarts included.
+// What the staff sign-in remembers across restarts of the server, in a file of the data folder, for each
+// staff account (工号) on its own:
+//  - the phones that signed in to the account before, by a hash of their device cookie, each with wrong
+//    tries of its own, so that guessing from elsewhere never keeps them out;
+//  - what is left of the wrong passwords all other (unknown) phones together may try for the account. A
+//    handful at once, then one more every few days: a short password stays out of reach for a year,
+//    restarts included, and guessing one account's password never holds up another's sign-in.
+// Sign-ins naming no account share one allowance (the empty 工号).
 // Not locked: StaffSessions calls it under its own lock.
 class DeviceGuard {
 public:
@@ -26,23 +29,24 @@ public:
     // A phone that has not signed in for a year is unknown again; so long its cookie lives.
     static constexpr std::chrono::hours kDeviceLifetime{365 * 24};
     static constexpr int kMaxDevices = 500;
+    static constexpr int kMaxAllowances = 1000;
 
     // Reads `file` when given (an empty name keeps everything in memory); `now` is the caller's clock.
     DeviceGuard(QString file, TimePoint now);
 
-    // How long unknown phones must wait before the next try; zero when they may try now.
-    std::chrono::seconds unknownWait(TimePoint now);
-    // An unknown phone's wrong password; true when it used up what was left.
-    bool unknownWrongPassword(TimePoint now);
+    // How long unknown phones must wait before the next try for `staff`; zero when they may try now.
+    std::chrono::seconds unknownWait(const QString& staff, TimePoint now);
+    // An unknown phone's wrong password for `staff`; true when it used up what was left.
+    bool unknownWrongPassword(const QString& staff, TimePoint now);
 
-    // True when the cookie names a phone that signed in within the lifetime.
-    bool knows(const QString& device, TimePoint now) const;
-    std::chrono::seconds deviceWait(const QString& device, TimePoint now) const;
+    // True when the cookie names a phone that signed in to `staff` within the lifetime.
+    bool knows(const QString& device, const QString& staff, TimePoint now) const;
+    std::chrono::seconds deviceWait(const QString& device, const QString& staff, TimePoint now) const;
     // A known phone's wrong password; true when the phone must now wait.
-    bool deviceWrongPassword(const QString& device, TimePoint now);
-    // A right password: the phone's count starts again. Returns the cookie it keeps (a new one for an
-    // unknown phone).
-    QString signedIn(const QString& device, TimePoint now);
+    bool deviceWrongPassword(const QString& device, const QString& staff, TimePoint now);
+    // A right password: the phone's count starts again. Returns the cookie it keeps (a new one for a phone
+    // without one); a phone keeps one cookie whichever accounts it signs in to.
+    QString signedIn(const QString& device, const QString& staff, TimePoint now);
 
 private:
     struct Device {
@@ -50,14 +54,17 @@ private:
         int wrong = 0;
         TimePoint waitUntil{};
     };
-    void refill(TimePoint now);
+    struct Allowance {
+        double left = kUnknownAllowance;
+        TimePoint refilled;
+    };
+    Allowance& allowanceOf(const QString& staff, TimePoint now);
     void dropForgotten(TimePoint now);
     void load(TimePoint now);
     void save(TimePoint now) const;
-    static QString idOf(const QString& device);
+    static QString idOf(const QString& device, const QString& staff);
 
     QString file_;
-    double allowance_ = kUnknownAllowance;
-    TimePoint refilled_;
-    QHash<QString, Device> devices_; // by idOf(cookie)
+    QHash<QString, Allowance> allowances_; // by 工号
+    QHash<QString, Device> devices_;       // by idOf(cookie, 工号)
 };

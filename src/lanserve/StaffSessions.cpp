@@ -27,19 +27,20 @@ StaffSessions::SignIn StaffSessions::signIn(const QString& peer, const std::func
     if (tries_.size() > kMaxSessions)
         dropExpired(now);
     forgetOldFailures(now);
-    if (guard_.knows(device, now))
+    if (guard_.knows(device, staff, now))
         return knownDeviceSignIn(peer, device, passwordMatches, passwordStamp, staff, now);
     const Tries& tries = tries_[peer];
     if (now < tries.lockedUntil)
         return {Outcome::Locked, {}, {}, std::chrono::ceil<std::chrono::seconds>(tries.lockedUntil - now)};
     if (now < nextTry_)
         return {Outcome::Throttled, {}, {}, std::chrono::ceil<std::chrono::seconds>(nextTry_ - now)};
-    if (const std::chrono::seconds wait = guard_.unknownWait(now); wait.count() > 0)
+    if (const std::chrono::seconds wait = guard_.unknownWait(staff, now); wait.count() > 0)
         return {Outcome::Throttled, {}, {}, wait};
     if (!passwordMatches())
-        return wrongPassword(peer, now);
+        return wrongPassword(peer, staff, now);
     tries_.remove(peer);
-    return {Outcome::Accepted, startSession(passwordStamp, staff, now), guard_.signedIn({}, now)};
+    // The phone's cookie stays: it may know the phone for other accounts.
+    return {Outcome::Accepted, startSession(passwordStamp, staff, now), guard_.signedIn(device, staff, now)};
 }
 
 // A phone that signed in before answers only for itself: neither its address's lock nor the unknown phones'
@@ -48,22 +49,22 @@ StaffSessions::SignIn StaffSessions::knownDeviceSignIn(const QString& peer, cons
                                                        const std::function<bool()>& passwordMatches,
                                                        const QString& passwordStamp, const QString& staff,
                                                        TimePoint now) {
-    if (const std::chrono::seconds wait = guard_.deviceWait(device, now); wait.count() > 0)
+    if (const std::chrono::seconds wait = guard_.deviceWait(device, staff, now); wait.count() > 0)
         return {Outcome::DeviceWaits, {}, {}, wait};
     if (!passwordMatches()) {
         SignIn result{Outcome::WrongPassword, {}, {}};
-        if (guard_.deviceWrongPassword(device, now)) {
+        if (guard_.deviceWrongPassword(device, staff, now)) {
             result.outcome = Outcome::DeviceWaits;
-            result.retryAfter = guard_.deviceWait(device, now);
+            result.retryAfter = guard_.deviceWait(device, staff, now);
             result.lockStarted = true;
         }
         return result;
     }
     tries_.remove(peer);
-    return {Outcome::Accepted, startSession(passwordStamp, staff, now), guard_.signedIn(device, now)};
+    return {Outcome::Accepted, startSession(passwordStamp, staff, now), guard_.signedIn(device, staff, now)};
 }
 
-StaffSessions::SignIn StaffSessions::wrongPassword(const QString& peer, TimePoint now) {
+StaffSessions::SignIn StaffSessions::wrongPassword(const QString& peer, const QString& staff, TimePoint now) {
     SignIn result{Outcome::WrongPassword, {}, {}};
     failures_.push_back(now);
     const bool windowFull = static_cast<int>(failures_.size()) >= kAlarmWrongTries;
@@ -72,9 +73,9 @@ StaffSessions::SignIn StaffSessions::wrongPassword(const QString& peer, TimePoin
         delay_ = delay_.count() == 0 ? kFirstDelay : std::min(2 * delay_, kLongestDelay);
         nextTry_ = now + delay_;
     }
-    result.allowanceSpent = guard_.unknownWrongPassword(now);
+    result.allowanceSpent = guard_.unknownWrongPassword(staff, now);
     // Once the allowance is gone every wrong password that still gets through is one of the attack.
-    result.alarmed = windowFull || guard_.unknownWait(now).count() > 0;
+    result.alarmed = windowFull || guard_.unknownWait(staff, now).count() > 0;
     Tries& tries = tries_[peer];
     if (++tries.wrong >= kMaxWrongTries) {
         tries.wrong = 0;

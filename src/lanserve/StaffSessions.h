@@ -14,10 +14,11 @@
 // Signed-in staff devices, kept in the server's memory: a random session id per sign-in, tied to the login
 // password it was given for. A session ends when it has not been used for a while, when it is older than a
 // working day, when the password changes, or on sign-out.
-// Against guessing: a phone that signed in before (its device cookie, see DeviceGuard) only answers for its
-// own wrong tries, so guessing elsewhere never keeps a waiter out. Unknown phones share the rest: wrong
-// passwords lock their address for a minute after a few tries; many from anywhere make every unknown
-// phone wait, longer each time; and together they get a small allowance that lasts the year.
+// Against guessing: a phone that signed in to an account before (its device cookie, see DeviceGuard) only
+// answers for its own wrong tries, so guessing elsewhere never keeps a waiter out. Unknown phones share the
+// rest: wrong passwords lock their address for a minute after a few tries; many from anywhere make every
+// unknown phone wait a little, longer each time; and together they get a small allowance per account that
+// lasts the year.
 class StaffSessions {
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
@@ -91,7 +92,7 @@ private:
     void dropExpired(TimePoint now);
     void forgetOldFailures(TimePoint now);
     bool alive(const Session& session, TimePoint now) const;
-    SignIn wrongPassword(const QString& peer, TimePoint now);
+    SignIn wrongPassword(const QString& peer, const QString& staff, TimePoint now);
     SignIn knownDeviceSignIn(const QString& peer, const QString& device,
                              const std::function<bool()>& passwordMatches, const QString& passwordStamp,
                              const QString& staff, TimePoint now);

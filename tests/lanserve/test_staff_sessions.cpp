@@ -10,6 +10,7 @@
 #include "store/Database.h"
 #include "store/Schema.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSet>
@@ -28,6 +29,7 @@ private Q_SLOTS:
     void lockLastsOneMinute();
     void aKnownPhoneSignsInWhileGuessingGoesOn();
     void unknownPhonesGuessFewerThanTwoHundredTimesAYear();
+    void eachAccountIsGuardedOnItsOwn();
     void theAcknowledgedAlarmReturnsOnlyForNewWrongPasswords();
     void sessionsAreBounded();
     void tokensAreRandomAndPerKey();
@@ -229,6 +231,52 @@ void TestStaffSessions::unknownPhonesGuessFewerThanTwoHundredTimesAYear() {
                        static_cast<int>(365 * 24 / DeviceGuard::kAllowanceRefill.count()) + 2;
     QVERIFY2(looked <= yearly, qPrintable(QString::number(looked)));
     QVERIFY(yearly < 200);
+}
+
+// Guessing the 店长's password uses up the 店长's allowance only: a waiter still signs in from a new phone,
+// a phone known to the waiter is a stranger to the 店长's account, and so it stays after a restart. A file
+// written before there were other accounts keeps its allowance for the first account.
+void TestStaffSessions::eachAccountIsGuardedOnItsOwn() {
+    TestHome home;
+    const QString guardFile = home.path(QStringLiteral("Lanserve.guard"));
+    FakeClock time;
+    const QString owner = QStringLiteral("001");
+    const QString waiter = QStringLiteral("007");
+    QString waitersPhone;
+    {
+        StaffSessions sessions(time.clock(), guardFile);
+        waitersPhone = sessions.signIn(QStringLiteral("10.0.0.5"), true, kStamp, {}, waiter).device;
+        // Spaced so that neither the alarm nor an address's lock comes into it.
+        for (int i = 0; i <= DeviceGuard::kUnknownAllowance; ++i) {
+            time.now += 31s;
+            sessions.signIn(QStringLiteral("10.1.0.%1").arg(i), false, kStamp, {}, owner);
+        }
+        QCOMPARE(sessions.signIn(QStringLiteral("10.0.0.9"), true, kStamp, {}, owner).outcome,
+                 StaffSessions::Outcome::Throttled);
+        QCOMPARE(sessions.signIn(QStringLiteral("10.0.0.9"), true, kStamp, waitersPhone, owner).outcome,
+                 StaffSessions::Outcome::Throttled);
+        QCOMPARE(sessions.signIn(QStringLiteral("10.0.0.7"), true, kStamp, {}, waiter).outcome,
+                 StaffSessions::Outcome::Accepted);
+    }
+    StaffSessions restarted(time.clock(), guardFile);
+    QCOMPARE(restarted.signIn(QStringLiteral("10.0.0.9"), true, kStamp, {}, owner).outcome,
+             StaffSessions::Outcome::Throttled);
+    const StaffSessions::SignIn again =
+        restarted.signIn(QStringLiteral("10.0.0.5"), true, kStamp, waitersPhone, waiter);
+    QCOMPARE(again.outcome, StaffSessions::Outcome::Accepted);
+    QCOMPARE(again.device, waitersPhone);
+
+    QFile older(guardFile);
+    QVERIFY(older.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    older.write(QStringLiteral(R"({"allowance":0,"refilled":%1,"devices":{}})")
+                    .arg(QDateTime::currentMSecsSinceEpoch())
+                    .toLatin1());
+    older.close();
+    StaffSessions fromOlderFile(time.clock(), guardFile);
+    QCOMPARE(fromOlderFile.signIn(QStringLiteral("10.0.0.9"), true, kStamp, {}, owner).outcome,
+             StaffSessions::Outcome::Throttled);
+    QCOMPARE(fromOlderFile.signIn(QStringLiteral("10.0.0.7"), true, kStamp, {}, waiter).outcome,
+             StaffSessions::Outcome::Accepted);
 }
 
 void TestStaffSessions::theAcknowledgedAlarmReturnsOnlyForNewWrongPasswords() {

@@ -153,6 +153,24 @@ const QList<TableDef>& tables() {
           {"单号", 10},
           {"数量", 20},
           {"时间", 20}}},
+        // The ways a bill is paid, in the order the payment step offers them. 现金 "1" for the drawer's
+        // money, the one method that gives change; 启用 "1" or "0" (a method is disabled, never deleted:
+        // payments name it). 挂账 puts the amount on the customer's account (桌台.挂账金额).
+        {"支付方式", {{"名称", 20}, {"排序", 10}, {"现金", 10}, {"启用", 10}}},
+        // Each payment of a bill (单号 = 桌台.id), stored with its checkout. 金额 as tendered; 找零 the
+        // change given back from it (cash only); 冲销 the 序号 of the payment a reversal undoes (a reopened
+        // bill's payments are reversed, never deleted), empty for a payment. 班次 the cashier's shift, if one
+        // is open.
+        {"收款",
+         {{"序号", 20},
+          {"单号", 50},
+          {"方式", 20},
+          {"金额", 20},
+          {"找零", 20},
+          {"时间", 20},
+          {"工号", 10},
+          {"班次", 20},
+          {"冲销", 20}}},
         // The staff accounts. 角色 店长, 收银员 or 服务员; 密码散列 the password's slow salted hash (never
         // the password); 启用 "1" or "0" (an account is disabled, never deleted: the trail names it).
         {"员工", {{"工号", 10}, {"姓名", 50}, {"角色", 10}, {"密码散列", 200}, {"启用", 10}}},
@@ -454,6 +472,25 @@ void CreateStaffTables(Database& db) {
     db.exec("UPDATE \"综合设置\" SET \"密码\" = '';");
 }
 
+void CreatePaymentTables(Database& db) {
+    db.exec(createTableSql(db, tableDef("支付方式")).constData());
+    db.exec(createTableSql(db, tableDef("收款")).constData());
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"支付方式_名称\" ON \"支付方式\" (\"名称\");");
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"收款_序号\" ON \"收款\" (\"序号\");");
+    db.exec("CREATE INDEX IF NOT EXISTS \"收款_单号\" ON \"收款\" (\"单号\");");
+    db.exec("CREATE INDEX IF NOT EXISTS \"收款_时间\" ON \"收款\" (\"时间\");");
+    if (Statement any(db, "SELECT 1 FROM \"支付方式\" LIMIT 1"); any.next())
+        return;
+    int order = 0;
+    for (const char* method : {"现金", "微信", "支付宝", "银行卡", "会员卡/储值", "挂账"}) {
+        Statement insert(db, "INSERT INTO \"支付方式\" (\"名称\", \"排序\", \"现金\", \"启用\") "
+                             "VALUES (?, ?, ?, '1')");
+        const QString name = QString::fromUtf8(method);
+        insert.bind(1, name).bind(2, QString::number(++order));
+        insert.bind(3, name == kCashMethod ? QStringLiteral("1") : QStringLiteral("0")).run();
+    }
+}
+
 void CreateSchema(Database& db) {
     Transaction transaction(db);
     for (const TableDef& table : tables())
@@ -468,6 +505,7 @@ void CreateSchema(Database& db) {
     CreateGuestServiceTables(db);
     CreateDishPictures(db);
     CreateStaffTables(db);
+    CreatePaymentTables(db);
     if (db.isServer())
         CreateServerFunctions(db);
     db.setUserVersion(kSchemaVersion);
@@ -512,6 +550,8 @@ void MigrateSchema(Database& db) {
         CreateStaffTables(db);
     else if (db.isServer())
         GuardActionTrail(db); // a server prepared before the trail was guarded
+    if (version < 9)
+        CreatePaymentTables(db);
     if (version < kSchemaVersion)
         db.setUserVersion(kSchemaVersion);
     transaction.commit();

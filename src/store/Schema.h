@@ -8,7 +8,7 @@
 class Database;
 
 // Version of the schema this program writes (the file's user_version; a table of its own on a server).
-inline constexpr int kSchemaVersion = 8;
+inline constexpr int kSchemaVersion = 9;
 
 // Number of occupation slot columns "0".."50" in 综合设置; only the first 45 belong to tiles.
 inline constexpr int kSlotColumns = 51;
@@ -33,7 +33,7 @@ void CreateIndexes(Database& db);
 // the phone menu (菜单.分组), the dishes' pictures (菜品图片) and one-line descriptions (菜单.描述);
 // version 8 the staff (员工, with the installation's password as the first account's hash; 综合设置.密码
 // is emptied), the rights of each role (角色权限), the action trail (操作记录) and who added each bill line
-// and when (明细.点菜人, 点菜时间).
+// and when (明细.点菜人, 点菜时间); version 9 the payment methods (支付方式) and each bill's payments (收款).
 void MigrateSchema(Database& db);
 
 // The first account, which an installation from before the staff accounts signs in as.
@@ -42,6 +42,13 @@ inline const QString kFirstStaffId = QStringLiteral("001");
 // Creates 员工, 角色权限 and 操作记录 and the two columns of 明细, where missing; with no account yet,
 // makes the first one from 综合设置.密码 and empties that. On a server the trail is guarded at once.
 void CreateStaffTables(Database& db);
+
+// The payment method whose payments are the drawer's money.
+inline const QString kCashMethod = QStringLiteral("现金");
+
+// Creates 支付方式 with the usual methods (现金, 微信, 支付宝, 银行卡, 会员卡/储值, 挂账) when it has none,
+// and 收款, where missing.
+void CreatePaymentTables(Database& db);
 
 // Server only: 操作记录 refuses UPDATE, DELETE and TRUNCATE ("操作记录不能修改或删除"), so its rows can
 // only be added. Safe to run again.

@@ -1,3 +1,4 @@
+#include "store/Fen.h"
 #include "store/Ids.h"
 #include "store/NumberText.h"
 #include "store/PostgresEngine.h"
@@ -102,6 +103,22 @@ private Q_SLOTS:
         mixed.add(QStringLiteral("2份"));
         mixed.add(QStringLiteral("免单"));
         QCOMPARE(mixed.text(), QStringLiteral("-3"));
+    }
+
+    // Payments are counted in fen: what is typed reads exactly or not at all, and back as the bill writes it.
+    void amountsInFen() {
+        QCOMPARE(ParseFen(QStringLiteral(" 12.5 ")), std::optional<qint64>(1250));
+        QCOMPARE(ParseFen(QStringLiteral("-0.30")), std::optional<qint64>(-30));
+        QCOMPARE(*ParseFen(QStringLiteral("0.1")) + *ParseFen(QStringLiteral("0.2")),
+                 *ParseFen(QStringLiteral("0.3")));
+        for (const char* refused : {"1.005", "1e3", "12元", "", "-", ".5", "１２"})
+            QVERIFY2(!ParseFen(QString::fromUtf8(refused)), refused);
+        QCOMPARE(FenText(1250), QStringLiteral("12.5"));
+        QCOMPARE(FenText(30), QStringLiteral("0.3"));
+        QCOMPARE(FenText(-300), QStringLiteral("-3"));
+        QCOMPARE(FenText(0), QStringLiteral("0"));
+        QCOMPARE(StoredFen(QStringLiteral("2.675")), 268);
+        QCOMPARE(StoredFen(QStringLiteral("abc")), 0);
     }
 
     void identifiers() {

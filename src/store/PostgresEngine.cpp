@@ -24,12 +24,16 @@ namespace {
 // observer how long it has waited once that is worth showing, and that it ended.
 class ServerWait {
 public:
-    explicit ServerWait(const ServerWaitObserver& observer)
-        : observer_(observer), start_(std::chrono::steady_clock::now()),
-          deadline_(start_ + ServerAnswerTime()) {}
+    // `waiting` is the connection's mark that a step waits on it, set while this lives.
+    ServerWait(const ServerWaitObserver& observer, bool& waiting)
+        : observer_(observer), waiting_(waiting), start_(std::chrono::steady_clock::now()),
+          deadline_(start_ + ServerAnswerTime()) {
+        waiting_ = true;
+    }
     ServerWait(const ServerWait&) = delete;
     ServerWait& operator=(const ServerWait&) = delete;
     ~ServerWait() {
+        waiting_ = false;
         if (told_)
             observer_(waited(), true);
     }
@@ -63,6 +67,7 @@ private:
     }
 
     const ServerWaitObserver& observer_;
+    bool& waiting_;
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point deadline_;
     bool told_ = false;
@@ -256,7 +261,8 @@ public:
     int notificationSocket() const override { return PQsocket(connection_); }
     QStringList takeNotifications() override {
         QStringList channels;
-        if (PQconsumeInput(connection_) == 0)
+        // What arrives while a step waits is the step's answer: notifications are read after it.
+        if (waiting_ || PQconsumeInput(connection_) == 0)
             return channels;
         while (PGnotify* notice = PQnotifies(connection_)) {
             channels.append(QString::fromUtf8(notice->relname));
@@ -301,7 +307,7 @@ private:
     Result answerTo(bool sent) {
         if (!sent)
             return Result(nullptr);
-        ServerWait wait(observer_);
+        ServerWait wait(observer_, waiting_);
         const auto waitFor = [&](short events) {
             if (wait.until(PQsocket(connection_), events))
                 return true;
@@ -329,7 +335,7 @@ private:
     bool reconnect() {
         if (PQresetStart(connection_) == 0)
             return false;
-        ServerWait wait(observer_);
+        ServerWait wait(observer_, waiting_);
         for (PostgresPollingStatusType state = PGRES_POLLING_WRITING;;) {
             if (state == PGRES_POLLING_OK)
                 return PQstatus(connection_) == CONNECTION_OK;
@@ -349,6 +355,10 @@ private:
     // A connection the server or the network dropped is made again before the next step, never in the
     // middle of one: a step that was cut off has failed and said so.
     void ensureConnected() {
+        // The window goes on painting and receiving events while a step waits (see ServerWait): anything
+        // that asks the server meanwhile is refused, never sent in the middle of the step.
+        if (waiting_)
+            throw StoreError(QStringLiteral("正在等待数据库服务器应答，请稍后再试。"));
         readWhatCameWhileIdle();
         if (PQstatus(connection_) == CONNECTION_OK && !serverEnded_)
             return;
@@ -388,6 +398,7 @@ private:
     bool serverEnded_ = false; // the server said it is ending this connection
     bool answerLate_ = false;  // the last step's answer did not come in time; the connection is given up
     ServerWaitObserver observer_;
+    bool waiting_ = false; // a step waits for the server's answer on this connection
     qint64 changes_ = 0;
     qint64 ownChanges_ = 0;
     QSet<QByteArray> channels_;

@@ -4,7 +4,72 @@
 #include <QLabel>
 #include <QWidget>
 
+#include <QEvent>
+
 #include <algorithm>
+
+namespace {
+
+// Installed on the application while the windows take events in the middle of a step: what the user does
+// is held off, and the notice says why.
+class HeldInput : public QObject {
+public:
+    HeldInput(QLabel* notice, bool& answered)
+        : notice_(notice), answered_(answered), modalBefore_(QApplication::activeModalWidget()) {
+        qApp->installEventFilter(this);
+    }
+    ~HeldInput() override { qApp->removeEventFilter(this); }
+    HeldInput(const HeldInput&) = delete;
+    HeldInput& operator=(const HeldInput&) = delete;
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override {
+        // A message that something run meanwhile had to show can still be answered and closed.
+        if (const auto* widget = qobject_cast<QWidget*>(receiver);
+            widget && widget->window()->isModal() && widget->window() != modalBefore_)
+            return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::KeyPress:
+        case QEvent::Close:
+            answer();
+            return true;
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::InputMethod:
+        case QEvent::DragEnter:
+        case QEvent::Drop:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    void answer() {
+        if (answered_ || !notice_)
+            return;
+        answered_ = true;
+        notice_->setText(ServerWaitNotice::kHeldInput + notice_->text());
+        notice_->repaint();
+    }
+
+    QPointer<QLabel> notice_;
+    bool& answered_;
+    QPointer<QWidget> modalBefore_;
+};
+
+} // namespace
 
 ServerWaitNotice::~ServerWaitNotice() {
     hide();
@@ -12,10 +77,12 @@ ServerWaitNotice::~ServerWaitNotice() {
 
 ServerWaitObserver ServerWaitNotice::observer() {
     return [this](std::chrono::milliseconds waited, bool finished) {
-        if (finished)
+        if (finished) {
             hide();
-        else
-            show(waited);
+            return;
+        }
+        show(waited);
+        keepWindowsAlive();
     };
 }
 
@@ -41,21 +108,28 @@ void ServerWaitNotice::show(std::chrono::milliseconds waited) {
         label_->setStyleSheet(QStringLiteral(
             "QLabel { background: #FFF3C0; color: #000000; border: 2px solid #C08000; padding: 12px; }"));
     }
-    label_->setText(Text(waited));
+    label_->setText((inputHeld_ ? kHeldInput : QString()) + Text(waited));
     // Narrow windows (the login) wrap the text instead of cutting it.
     label_->setWordWrap(false);
     const int fullWidth = label_->sizeHint().width();
     label_->setWordWrap(fullWidth > window->width() - 16);
     label_->setFixedWidth(std::min(fullWidth, window->width() - 16));
-    label_->setFixedHeight(label_->heightForWidth(label_->width()) > 0 ? label_->heightForWidth(label_->width())
-                                                                       : label_->sizeHint().height());
+    label_->setFixedHeight(label_->heightForWidth(label_->width()) > 0
+                               ? label_->heightForWidth(label_->width())
+                               : label_->sizeHint().height());
     label_->move((window->width() - label_->width()) / 2, (window->height() - label_->height()) / 2);
     label_->show();
     label_->raise();
     label_->repaint();
 }
 
+void ServerWaitNotice::keepWindowsAlive() {
+    const HeldInput held(label_, inputHeld_);
+    QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers | QEventLoop::X11ExcludeTimers);
+}
+
 void ServerWaitNotice::hide() {
+    inputHeld_ = false;
     if (!label_)
         return;
     label_->hide();

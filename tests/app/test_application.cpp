@@ -21,7 +21,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPointer>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -228,6 +230,44 @@ private Q_SLOTS:
         QVERIFY(shown().first()->text().contains(QStringLiteral("已等 3 秒")));
         observer(std::chrono::milliseconds(3500), true);
         QVERIFY(shown().isEmpty());
+    }
+
+    // While a step waits the windows take events (a queued call runs), but a click is held off and
+    // answered by the notice; after the wait the same click works.
+    void aClickWhileAStepWaitsIsAnsweredByTheNotice() {
+        QWidget window;
+        window.resize(600, 400);
+        auto* button = new QPushButton(QStringLiteral("结账离开"), &window);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const QSignalSpy clicked(button, &QPushButton::clicked);
+        const auto postClick = [button] {
+            const QPointF at = QRectF(button->rect()).center();
+            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QCoreApplication::postEvent(button,
+                                            new QMouseEvent(type, at, button->mapToGlobal(at), Qt::LeftButton,
+                                                            Qt::LeftButton, Qt::NoModifier));
+        };
+        bool ran = false;
+        QMetaObject::invokeMethod(
+            &window, [&ran] { ran = true; }, Qt::QueuedConnection);
+        postClick();
+        ServerWaitNotice notice;
+        const ServerWaitObserver observer = notice.observer();
+        observer(std::chrono::milliseconds(1200), false);
+        QVERIFY(ran);
+        QCOMPARE(clicked.size(), 0);
+        const QLabel* label = nullptr;
+        for (const QLabel* shownLabel : window.findChildren<QLabel*>())
+            if (shownLabel->isVisible())
+                label = shownLabel;
+        QVERIFY(label && label->text().startsWith(ServerWaitNotice::kHeldInput));
+        observer(std::chrono::milliseconds(1300), false);
+        QVERIFY(label->text().startsWith(ServerWaitNotice::kHeldInput));
+        observer(std::chrono::milliseconds(1400), true);
+        postClick();
+        QTRY_COMPARE(clicked.size(), 1);
     }
 };
 

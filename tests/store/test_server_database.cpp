@@ -288,8 +288,17 @@ private Q_SLOTS:
         const auto db = OpenServerDatabase(address.toString());
         // The window hears of the wait while it lasts, and of its end.
         QList<std::pair<qint64, bool>> told;
-        db->setWaitObserver([&told](std::chrono::milliseconds waited, bool finished) {
+        // The window takes events while it waits; whatever asks the server meanwhile is refused at once.
+        QStringList refusedMeanwhile;
+        db->setWaitObserver([&](std::chrono::milliseconds waited, bool finished) {
             told.append({waited.count(), finished});
+            if (finished || !refusedMeanwhile.isEmpty())
+                return;
+            try {
+                count(*db, "SELECT count(*) FROM \"桌台\"");
+            } catch (const StoreError& error) {
+                refusedMeanwhile.append(error.text());
+            }
         });
         const auto toldOfOneWait = [&told] {
             QVERIFY(told.size() >= 3);
@@ -309,6 +318,7 @@ private Q_SLOTS:
         } catch (const StoreError& error) {
             QVERIFY2(error.text().contains(QStringLiteral("没有回答")), qPrintable(error.text()));
         }
+        QCOMPARE(refusedMeanwhile, QStringList{QStringLiteral("正在等待数据库服务器应答，请稍后再试。")});
         toldOfOneWait();
         // Connecting again through the stalled network gives up within the answer time too.
         QElapsedTimer clock;

@@ -107,6 +107,9 @@ void Application::showLogin() {
     }
     CenterOnScreen(login_.get());
     login_->show();
+    // After 换班 the hidden main window had the keyboard: the next person types straight away.
+    login_->raise();
+    login_->activateWindow();
 }
 
 void Application::lockCounter() {

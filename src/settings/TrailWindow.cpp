@@ -18,9 +18,11 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QTableView>
+
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -85,6 +87,17 @@ TrailWindow::TrailWindow(Database& db, QWidget* parent)
     const QSize room = screen() ? screen()->availableSize() * 9 / 10 : wanted;
     resize(wanted.boundedTo(room));
     query();
+}
+
+void TrailWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (std::exchange(heightFitted_, true))
+        return;
+    // The list ends with a whole row: the window gives up what a part row would take.
+    const int rowHeight = list_->verticalHeader()->defaultSectionSize();
+    const int partRow = list_->viewport()->height() % rowHeight;
+    if (partRow > 0)
+        resize(width(), height() - partRow);
 }
 
 QWidget* TrailWindow::buildFilters() {

@@ -37,6 +37,9 @@ public:
     void query();       // 查询: reads the rows, the daily counts and the chain's check again
     void exportShown(); // 导出: the tab on show as an .xls workbook
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QWidget* buildFilters();
     QTableView* buildGrid(QAbstractTableModel* model, const char* name);
@@ -58,4 +61,5 @@ private:
     QTabWidget* tabs_;
     QLabel* checkLine_;
     std::function<QString(QWidget*)> chooseFile_;
+    bool heightFitted_ = false;
 };

@@ -25,10 +25,13 @@
 #include "settings/DiningTables.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
+#include "settings/StaffAccounts.h"
 #include "settings/TableDialog.h"
+#include "settings/TrailWindow.h"
 #include "stats/ItemSalesWindow.h"
 #include "stats/StatsDates.h"
 #include "stats/TurnoverWindow.h"
+#include "store/ActionTrail.h"
 #include "store/Database.h"
 #include "store/Ids.h"
 #include "ui/AboutBox.h"
@@ -108,6 +111,7 @@ private Q_SLOTS:
     void itemSalesOfSixteenAndSeventeenRows_data();
     void itemSalesOfSixteenAndSeventeenRows();
     void mobileOrderingWindow();
+    void actionTrailOfAWeek();
     void aboutBox();
     void messageBoxes_data();
     void messageBoxes();
@@ -315,6 +319,23 @@ void LayoutTest::mobileOrderingWindow() {
     ServerControl server(home_.path(QStringLiteral("bin")), home_.path(QStringLiteral("d")));
     MobileWindow window(*db_, *settings_, server);
     expectWhole(&window, QStringLiteral("mobile"));
+}
+
+void LayoutTest::actionTrailOfAWeek() {
+    // A week of a busy counter: names, tables and 内容 as long as their columns take.
+    AddStaffAccount(*db_, {QStringLiteral("0123456789"), LongName(QStringLiteral("员工")), kRoleCashier, true,
+                           QStringLiteral("1")});
+    ActionTrail trail(*db_);
+    for (int i = 0; i < 40; ++i)
+        trail.append({QStringLiteral("0123456789"), kTrailActions.at(i % kTrailActions.size()),
+                      LongName(QStringLiteral("%1号").arg(i % 45 + 1)), QStringLiteral("20241212130001"),
+                      LongName(QStringLiteral("内容%1").arg(i), 1000),
+                      kTrailReasons.at(i % kTrailReasons.size()), QStringLiteral("0123456789"),
+                      Today().addDays(-(i % 7)).toString(Qt::ISODate) + QStringLiteral(" 12:00:00")});
+    TrailWindow window(*db_);
+    expectWhole(&window, QStringLiteral("trail"));
+    window.tabs()->setCurrentIndex(1);
+    expectWhole(&window, QStringLiteral("trail-summary"));
 }
 
 void LayoutTest::aboutBox() {

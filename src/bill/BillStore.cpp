@@ -355,22 +355,51 @@ BillStore::TransferResult BillStore::transfer(int source, int target, const QStr
     return TransferResult::Moved;
 }
 
-QList<ClosedBill> BillStore::closedBills(const ClosedBillQuery& query) {
-    const QString first = DateText(std::min(query.first, query.last));
-    const QString last = DateText(std::max(query.first, query.last));
+namespace {
+
+// The part of the history statement after its columns: the bills found, with the values to bind.
+QByteArray ClosedBillsFromWhere(const ClosedBillQuery& query, QStringList& values, const QString& before) {
     // A name search reads only the small index of the bills that carry a name.
     const bool named = !query.nameContains.isEmpty();
-    QByteArray sql = "SELECT \"id\", \"日期\", \"姓名\", \"桌号\", \"挂账状态\" FROM \"桌台\" ";
-    if (named)
-        sql += "INDEXED BY \"桌台_姓名\" ";
+    QByteArray sql = " FROM \"桌台\" ";
+    // Read from the index that covers the list: a page then costs the bills of the dates asked for, never
+    // a walk through every newer bill.
+    sql += named ? "INDEXED BY \"桌台_姓名\" " : "INDEXED BY \"桌台_历史\" ";
     sql += "WHERE \"退桌状态\" = 'yes' AND ifnull(\"姓名\", '') LIKE ? ESCAPE '\\' ";
     if (named)
         sql += "AND \"姓名\" <> '' ";
     if (query.onAccountOnly)
         sql += "AND \"挂账状态\" = '◆' ";
-    sql += "AND \"日期\" BETWEEN ? AND ? ORDER BY \"id\" DESC";
+    sql += "AND \"日期\" BETWEEN ? AND ?";
+    values = {LikeContainsPattern(query.nameContains), DateText(std::min(query.first, query.last)),
+              DateText(std::max(query.first, query.last))};
+    if (!before.isEmpty()) {
+        sql += " AND \"id\" < ?";
+        values.append(before);
+    }
+    return sql;
+}
+
+} // namespace
+
+int BillStore::countClosedBills(const ClosedBillQuery& query) {
+    QStringList values;
+    Statement statement(db_,
+                        ("SELECT count(*)" + ClosedBillsFromWhere(query, values, QString())).constData());
+    for (int i = 0; i < values.size(); ++i)
+        statement.bind(i + 1, values.at(i));
+    return statement.next() ? static_cast<int>(statement.integer(0)) : 0;
+}
+
+QList<ClosedBill> BillStore::closedBills(const ClosedBillQuery& query, const ClosedBillPage& page) {
+    QStringList values;
+    QByteArray sql = "SELECT \"id\", \"日期\", \"姓名\", \"桌号\", \"挂账状态\"" +
+                     ClosedBillsFromWhere(query, values, page.before) + " ORDER BY \"id\" DESC";
+    if (page.limit > 0)
+        sql += " LIMIT " + QByteArray::number(page.limit);
     Statement statement(db_, sql.constData());
-    statement.bind(1, LikeContainsPattern(query.nameContains)).bind(2, first).bind(3, last);
+    for (int i = 0; i < values.size(); ++i)
+        statement.bind(i + 1, values.at(i));
     QList<ClosedBill> bills;
     while (statement.next())
         bills.append(

@@ -31,6 +31,13 @@ struct ClosedBillQuery {
     QDate last;
 };
 
+// A page of a history query: bills older than `before` (the last one of the page shown; empty: from the
+// newest), at most `limit` of them (0: all).
+struct ClosedBillPage {
+    QString before;
+    int limit = 0;
+};
+
 // Every read and write of bills (桌台) and their lines (明细), and of the table slots that point at them.
 // Statements only, each with bound values: the rules of an open bill live in BillDocument. Writes of
 // single rows run inside the caller's Transaction; the whole-bill steps (delete, settle, transfer) are a
@@ -109,7 +116,9 @@ public:
                             const QString& staff = QString(), const QString& approver = QString());
 
     // Bills whose party has left, newest first.
-    QList<ClosedBill> closedBills(const ClosedBillQuery& query);
+    QList<ClosedBill> closedBills(const ClosedBillQuery& query, const ClosedBillPage& page = {});
+    // How many bills the query finds.
+    int countClosedBills(const ClosedBillQuery& query);
 
     // Throw StoreError naming the field when a value is longer than its column; nothing is written then.
     static void CheckLineWidths(const OrderLine& line);

@@ -20,8 +20,29 @@ struct HistoryQuery {
     QDate end;
 };
 
-// Bills whose party has left, newest first, numbered from the row count down to 1. A start date after the
-// end date covers the same days as the other order.
+// The bills a history query finds, read a page at a time as the list is scrolled, so years of bills show
+// their first screen at once. Newest first, numbered from the row count down to 1 (counted when the query
+// starts); a bill closed meanwhile is not taken in, and none is read twice.
+class HistoryList {
+public:
+    HistoryList(Database& db, HistoryQuery query);
+
+    int total() const { return total_; }
+    bool atEnd() const { return atEnd_; }
+    // The next `count` bills (fewer at the end).
+    QList<HistoryEntry> next(int count);
+
+private:
+    Database& db_;
+    HistoryQuery query_;
+    int total_ = 0;
+    int read_ = 0;
+    QString lastId_;
+    bool atEnd_ = false;
+};
+
+// Every bill the query finds (see HistoryList). A start date after the end date covers the same days as
+// the other order.
 QList<HistoryEntry> RunHistoryQuery(Database& db, const HistoryQuery& query);
 
 // Digits of the sequence numbers: enough for the row count (1 below 10, 2 from 10, 3 from 100, ...).

@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -86,6 +87,8 @@ HistoryPanel::HistoryPanel(Database& db, QWidget* parent)
             Q_EMIT reopenRequested(entries_.at(row).billId);
     });
     list_->viewport()->installEventFilter(this);
+    connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, this, &HistoryPanel::readMoreNearTheEnd);
+    connect(list_->verticalScrollBar(), &QScrollBar::rangeChanged, this, &HistoryPanel::readMoreNearTheEnd);
 }
 
 void HistoryPanel::setDates(const QDate& start, const QDate& end) {
@@ -118,18 +121,48 @@ void HistoryPanel::run(HistoryQuery::Kind kind) {
     lastKind_ = kind;
     list_->clear();
     entries_.clear();
+    pages_.reset();
     try {
-        entries_ = RunHistoryQuery(db_, {kind, nameSearchBox_->text(), *start, *end});
+        pages_.emplace(db_, HistoryQuery{kind, nameSearchBox_->text(), *start, *end});
     } catch (const StoreError& error) {
-        Log::write(QStringLiteral("历史查询失败：") + error.text());
-        ShowMessage(this, QStringLiteral("查询失败。\n") + error.text());
+        reportFailedQuery(error);
         return;
     }
+    // A new query starts at the top, with the newest bill.
+    list_->scrollToTop();
+    showNextPage();
+}
+
+bool HistoryPanel::showNextPage() {
+    if (!pages_ || pages_->atEnd())
+        return true;
+    QList<HistoryEntry> page;
+    try {
+        page = pages_->next(kPageRows);
+    } catch (const StoreError& error) {
+        pages_.reset();
+        reportFailedQuery(error);
+        return false;
+    }
     QStringList lines;
-    lines.reserve(entries_.size());
-    for (const HistoryEntry& entry : entries_)
+    lines.reserve(page.size());
+    for (const HistoryEntry& entry : page)
         lines.append(entry.line);
+    entries_.append(page);
     list_->addItems(lines);
+    return true;
+}
+
+// The next page is read while a screen or two of the last one is still below, so scrolling never waits.
+void HistoryPanel::readMoreNearTheEnd() {
+    const QScrollBar* bar = list_->verticalScrollBar();
+    if (pages_ && !pages_->atEnd() && bar->value() >= bar->maximum() - 2 * bar->pageStep())
+        showNextPage();
+}
+
+void HistoryPanel::reportFailedQuery(const StoreError& error) {
+    Log::write(QStringLiteral("历史查询失败：") + error.text());
+    ShowMessage(this, QStringLiteral("查询失败。\n") + error.text());
 }
 
 void HistoryPanel::stepDays(int days) {

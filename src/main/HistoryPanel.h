@@ -7,6 +7,7 @@
 #include <optional>
 
 class Database;
+class StoreError;
 class QLineEdit;
 class QListWidget;
 class QMenu;
@@ -32,7 +33,9 @@ public:
         staff_ = std::move(staff);
     }
 
+    // The bills read so far: the list grows by a page as it is scrolled towards its end.
     const QList<HistoryEntry>& entries() const { return entries_; }
+    static constexpr int kPageRows = 200;
     QListWidget* list() const { return list_; }
 
 Q_SIGNALS:
@@ -45,6 +48,10 @@ private:
     void run(HistoryQuery::Kind kind);
     void applySearchTextRule(const QString& text);
     void setDates(const QDate& start, const QDate& end);
+    // Reads the next page of the query into the list; false when it failed (the user has been told).
+    bool showNextPage();
+    void readMoreNearTheEnd();
+    void reportFailedQuery(const StoreError& error);
 
     Database& db_;
     QLineEdit* nameSearchBox_; // part of a customer name
@@ -53,6 +60,7 @@ private:
     QListWidget* list_; // the shown lines; their bill ids are kept in entries_
     QMenu* popupMenu_;  // 删除 and 取消 on a listed bill
     QList<HistoryEntry> entries_;
+    std::optional<HistoryList> pages_; // the query shown, while it has more to read
     HistoryQuery::Kind lastKind_ = HistoryQuery::Kind::Closed;
     bool steppingDays_ = false;
     std::function<bool(const QString&)> isOpen_;

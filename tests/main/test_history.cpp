@@ -20,6 +20,8 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSet>
 #include <QTest>
 
 namespace {
@@ -148,6 +150,46 @@ private Q_SLOTS:
             QCOMPARE(answerer.firstText(), QStringLiteral("请输入正确日期格式，如“2020-01-15”！"));
         }
         QCOMPARE(panel.list()->count(), 1);
+    }
+
+    // Years of bills: the list shows a page at once and reads the rest as it is scrolled, each bill once
+    // and numbered as if all were read; a new query starts again at the top.
+    void aLongListIsReadAsItIsScrolled() {
+        TestHome home;
+        auto db = home.createDatabase();
+        constexpr int kBills = 2 * HistoryPanel::kPageRows + 50;
+        {
+            Transaction step(*db);
+            const QDateTime first(QDate(2024, 1, 1), QTime(12, 0));
+            for (int i = 0; i < kBills; ++i)
+                addBill(*db, first.addSecs(i * 3600).toString(QStringLiteral("yyyyMMddHHmmss")));
+            step.commit();
+        }
+        HistoryPanel panel(*db);
+        panel.resize(300, 600);
+        panel.show();
+        panel.findChild<QLineEdit*>(QStringLiteral("startDateEdit"))->setText(QStringLiteral("2024-01-01"));
+        panel.findChild<QLineEdit*>(QStringLiteral("endDateEdit"))->setText(QStringLiteral("2024-12-31"));
+        panel.runQuery();
+        QCOMPARE(panel.list()->count(), HistoryPanel::kPageRows);
+        QVERIFY(panel.list()->item(0)->text().startsWith(QStringLiteral("[%1]").arg(kBills)));
+        QScrollBar* bar = panel.list()->verticalScrollBar();
+        for (int scrolled = 0; scrolled < 10 && panel.list()->count() < kBills; ++scrolled) {
+            QCoreApplication::processEvents(); // the list lays its rows out
+            bar->setValue(bar->maximum());
+        }
+        QCOMPARE(panel.list()->count(), kBills);
+        QSet<QString> ids;
+        for (const HistoryEntry& entry : panel.entries())
+            ids.insert(entry.billId);
+        QCOMPARE(ids.size(), kBills);
+        QVERIFY(panel.list()->item(kBills - 1)->text().startsWith(QStringLiteral("[001]")));
+        QCOMPARE(panel.entries().constLast().billId, QStringLiteral("20240101120000"));
+
+        panel.findChild<QLineEdit*>(QStringLiteral("startDateEdit"))->setText(QStringLiteral("2024-01-02"));
+        panel.runQuery();
+        QCOMPARE(bar->value(), 0);
+        QVERIFY(panel.list()->item(0)->text().startsWith(QStringLiteral("[%1]").arg(kBills - 12)));
     }
 
     void deletingTheThirdOnAccountLineRemovesExactlyThatBill() {

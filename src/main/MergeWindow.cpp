@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -35,6 +36,9 @@ MergeWindow::MergeWindow(TableMap& tables, const QString& approver, QWidget* par
     }
     if (list_->count() > 0)
         list_->setCurrentRow(0);
+    // Every table's name and 应收 whole, the scroll bar beside them.
+    list_->setMinimumWidth(list_->sizeHintForColumn(0) + 2 * list_->frameWidth() +
+                           list_->verticalScrollBar()->sizeHint().width());
     // Space or a click on a box ticks a table; Enter or a double click on its name does too.
     connect(list_, &QListWidget::itemActivated, this, [](QListWidgetItem* item) {
         item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);

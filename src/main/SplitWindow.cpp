@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -53,6 +54,12 @@ SplitWindow::SplitWindow(Database& db, TableMap& tables, const QString& approver
         grid_->setItem(row, kPrice, FixedItem(line.price));
         grid_->setItem(row, kMoving, new QTableWidgetItem());
     }
+    // Wide enough for the longest dish name; the name takes what the window gives beyond that.
+    grid_->resizeColumnsToContents();
+    int wanted = 2 * grid_->frameWidth() + grid_->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < kColumnCount; ++column)
+        wanted += grid_->columnWidth(column);
+    grid_->setMinimumWidth(wanted);
     grid_->horizontalHeader()->setSectionResizeMode(kName, QHeaderView::Stretch);
     for (const int column : {kQuantity, kUnit, kPrice, kMoving})
         grid_->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);

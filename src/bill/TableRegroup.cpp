@@ -97,6 +97,13 @@ void ThrowStale() {
 
 } // namespace
 
+void TableRegroup::checkNothingReceived(const QString& billId, const QString& step) {
+    const std::optional<BillHeader> bill = BillStore(db_).header(billId);
+    if (bill && (StoredFen(bill->received) != 0 || StoredFen(bill->credit) != 0))
+        throw StoreError(
+            QStringLiteral("%1 的账单已填了实收或挂账，请先在点餐窗口清掉再%2。").arg(bill->tableName, step));
+}
+
 QString TableRegroup::tableNameOf(const QString& billId) {
     const std::optional<BillHeader> header = BillStore(db_).header(billId);
     return header ? header->tableName : QString();
@@ -190,6 +197,8 @@ QString TableRegroup::split(int source, int target, const QString& targetName, c
         ThrowStale();
     if (!slots.value(target).isEmpty())
         throw StoreError(QStringLiteral("%1 已有客人，请另选一张空桌。").arg(targetName));
+    // 实收 and 挂账 were typed for the whole bill: they would no longer match either part.
+    checkNothingReceived(from, trail_action::kSplitBill);
 
     QSet<QString> chosen;
     int wholeLines = 0;
@@ -256,6 +265,9 @@ void TableRegroup::merge(int target, const QList<int>& sources, const QDateTime&
     if (into.isEmpty() || sources.isEmpty() || sources.contains(target) ||
         QSet<int>(sources.cbegin(), sources.cend()).size() != sources.size())
         ThrowStale();
+    checkNothingReceived(into, trail_action::kMergeTables);
+    for (const int source : sources)
+        checkNothingReceived(slots.value(source), trail_action::kMergeTables);
 
     QStringList joined;
     for (const int source : sources) {

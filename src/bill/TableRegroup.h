@@ -54,6 +54,8 @@ private:
     void moveQuantity(const QString& from, const QString& to, const QString& lineId, qint64 movedUnits,
                       const QDateTime& now, int lineCount);
     void writeTotalsOfLines(const QString& billId);
+    // Refuses `step` on a bill whose 实收 or 挂账 was already typed.
+    void checkNothingReceived(const QString& billId, const QString& step);
     QString tableNameOf(const QString& billId);
 
     Database& db_;

@@ -2,6 +2,7 @@
 
 #include "bill/BillStore.h"
 #include "bill/KitchenLedger.h"
+#include "bill/SalesTotals.h"
 #include "bill/TableLease.h"
 #include "bill/TableRegroup.h"
 #include "store/ActionTrail.h"
@@ -230,6 +231,11 @@ private Q_SLOTS:
         QCOMPARE(KitchenLedger(*tables.db).quantities(kBillA).value(QStringLiteral("3")),
                  QStringLiteral("1"));
         QCOMPARE(regroup.mergedTables(kBillA), (QList<int>{1, 2}));
+        // The day's turnover counts one table, and its amounts once.
+        const BillTotals merged =
+            SumBills(*tables.db, QStringLiteral("2024-12-12"), QStringLiteral("2024-12-12"));
+        QCOMPARE(merged.bills, 1);
+        QCOMPARE(qRound64(*merged.receivable * 100), total);
         QCOMPARE(tables.trail(trail_action::kMergeTables).size(), 1);
         // A merged bill is not a closed one.
         QVERIFY(tables.store.closedBills({false, {}, QDate(2024, 1, 1), QDate(2025, 1, 1)}).isEmpty());
@@ -288,6 +294,20 @@ private Q_SLOTS:
         QCOMPARE(refusal([&] { regroup.merge(0, {2, 1}, kNow); }), BillStore::ClaimedTableMessage());
         QCOMPARE(refusal([&] { regroup.merge(1, {2}, kNow); }), BillStore::ClaimedTableMessage());
         otherWindow.release();
+
+        // 实收 typed for the whole bill would fit neither part nor the joined bill.
+        BillHeader paid;
+        paid.billId = kBillC;
+        paid.received = QStringLiteral("2");
+        tables.store.writeFields(paid, BillField::Received);
+        QVERIFY(refusal([&] { regroup.merge(0, {2}, kNow); }).contains(QStringLiteral("实收")));
+        QVERIFY(refusal([&] { regroup.merge(2, {0}, kNow); }).contains(QStringLiteral("实收")));
+        QVERIFY(refusal([&] {
+                    regroup.split(2, 5, QStringLiteral("大厅006"),
+                                  {{QStringLiteral("4"), QStringLiteral("0.5")}}, kNow);
+                }).contains(QStringLiteral("实收")));
+        paid.received = QStringLiteral("0");
+        tables.store.writeFields(paid, BillField::Received);
 
         // Choices that no longer fit the stored bills: more than the line has, every line, a taken table.
         QVERIFY(!refusal([&] {

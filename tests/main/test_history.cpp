@@ -8,6 +8,7 @@
 #include "main/MainWindow.h"
 #include "main/MergeWindow.h"
 #include "main/SplitWindow.h"
+#include "main/TileWidget.h"
 #include "main/TransferWindow.h"
 #include "mobile/ServerControl.h"
 #include "order/OrderWindow.h"
@@ -20,9 +21,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 
 namespace {
 
@@ -238,6 +241,19 @@ private Q_SLOTS:
         merge->confirm();
         QCOMPARE(ReadSlots(*db, 8), (QStringList{{}, {}, first, {}, {}, {}, {}, {}}));
         QCOMPARE(receivable(first), QStringLiteral("56"));
+        // The tile's menu offers 撤销并台 on the joined table only.
+        auto* menu = main.findChild<QMenu*>(QStringLiteral("tilePopupMenu"));
+        const auto offersUndo = [&](int table) {
+            main.tables().selectTile(table);
+            Q_EMIT main.tile(table)->contextRequested(table, main.geometry().center());
+            const bool shown = std::ranges::any_of(menu->actions(), [](const QAction* action) {
+                return action->text() == QStringLiteral("撤销并台") && action->isVisible();
+            });
+            menu->hide();
+            return shown;
+        };
+        QVERIFY(!offersUndo(0));
+        QVERIFY(offersUndo(2));
         {
             const MessageBoxAnswerer answerer({QMessageBox::Yes});
             main.undoMergeOfSelected();

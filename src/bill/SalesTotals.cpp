@@ -1,5 +1,7 @@
 #include "bill/SalesTotals.h"
 
+#include "bill/TableRegroup.h"
+
 #include "store/Database.h"
 #include "store/NumberFunction.h"
 
@@ -15,8 +17,9 @@ BillTotals SumBills(Database& db, const QString& firstDate, const QString& lastD
     RegisterSumFunction(db);
     Statement query(db, "SELECT count(*), cj_sum(\"菜品费用\"), cj_sum(\"酒水费用\"), cj_sum(\"其他费用\"), "
                         "cj_sum(\"应收\"), cj_sum(\"实收\"), cj_sum(\"挂账金额\") "
-                        "FROM \"桌台\" WHERE \"日期\" BETWEEN ? AND ?");
-    query.bind(1, firstDate).bind(2, lastDate);
+                        "FROM \"桌台\" WHERE \"日期\" BETWEEN ? AND ? AND ifnull(\"退桌状态\", '') <> ?");
+    // A bill a 并台 emptied into another is no table of its own; its lines count with the joined bill.
+    query.bind(1, firstDate).bind(2, lastDate).bind(3, TableRegroup::MergedState());
     BillTotals totals;
     if (!query.next())
         return totals;

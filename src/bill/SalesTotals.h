@@ -6,8 +6,9 @@
 
 class Database;
 
-// Bill count and money sums of the bills dated in a range, whatever their checkout state. A sum is empty
-// when the column held no value (NULL) in every counted bill; text that is no number adds 0.
+// Bill count and money sums of the bills dated in a range, whatever their checkout state (a bill a 并台
+// emptied into another is not counted). A sum is empty when the column held no value (NULL) in every
+// counted bill; text that is no number adds 0.
 struct BillTotals {
     qint64 bills = 0;
     std::optional<double> dishes;

@@ -109,6 +109,34 @@ TableMap::TransferResult TableMap::transfer(int source, int target, const QStrin
     return TransferResult::Moved;
 }
 
+QString TableMap::split(int source, int target, const QList<SplitPart>& parts, const QString& approver) {
+    TableRegroup regroup(db_);
+    regroup.setActor(actor_, approver);
+    const QString billId =
+        regroup.split(source, target, tableName(target), parts, QDateTime::currentDateTime());
+    refreshSlots();
+    selectTile(target);
+    return billId;
+}
+
+void TableMap::merge(int target, const QList<int>& sources, const QString& approver) {
+    TableRegroup regroup(db_);
+    regroup.setActor(actor_, approver);
+    regroup.merge(target, sources, QDateTime::currentDateTime());
+    refreshSlots();
+}
+
+void TableMap::undoMerge(int target, const QString& approver) {
+    TableRegroup regroup(db_);
+    regroup.setActor(actor_, approver);
+    regroup.undoMerge(target);
+    refreshSlots();
+}
+
+QList<int> TableMap::mergedInto(int target) {
+    return TableRegroup(db_).mergedTables(slots_.value(target));
+}
+
 QList<QPoint> TableMap::FlowTiles(int areaWidthTwips, int count) {
     QList<QPoint> positions;
     if (count <= 0)

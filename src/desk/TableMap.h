@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bill/BillStore.h"
+#include "bill/TableRegroup.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -52,6 +53,14 @@ public:
     // Moves the open bill of one table to another, free table, in one step; the moved-to tile is selected.
     using TransferResult = BillStore::TransferResult;
     TransferResult transfer(int source, int target, const QString& approver = QString());
+    // 拆单: moves lines (or part of them) of a table's bill to a new bill on a free table, which is then
+    // selected; 并台 joins other tables' bills into one; 撤销并台 gives them back. Each is one step (see
+    // TableRegroup); StoreError says why one was refused, and the tiles show the tables as stored.
+    QString split(int source, int target, const QList<SplitPart>& parts, const QString& approver = QString());
+    void merge(int target, const QList<int>& sources, const QString& approver = QString());
+    void undoMerge(int target, const QString& approver = QString());
+    // The tables whose bills were joined into this table's bill, while 撤销并台 can give them back.
+    QList<int> mergedInto(int target);
     // Who works at this counter (工号), for the action trail.
     void setActor(const QString& staffId) { actor_ = staffId; }
 

@@ -8,6 +8,8 @@
 #include "desk/TableMap.h"
 #include "main/GuestOrdersWindow.h"
 #include "main/HistoryPanel.h"
+#include "main/MergeWindow.h"
+#include "main/SplitWindow.h"
 #include "main/TileWidget.h"
 #include "main/TransferWindow.h"
 #include "menu/MenuWindow.h"
@@ -124,6 +126,10 @@ MainWindow::MainWindow(CounterSession& session, QWidget* parent)
     tileMenu_->addAction(QStringLiteral("结账离开"), this, &MainWindow::settleAndFreeSelected);
     tileMenu_->addSeparator();
     tileMenu_->addAction(QStringLiteral("转台"), this, &MainWindow::startTransfer);
+    tileMenu_->addAction(QStringLiteral("拆单"), this, &MainWindow::startSplit);
+    tileMenu_->addAction(QStringLiteral("并台"), this, &MainWindow::startMerge);
+    undoMergeAction_ =
+        tileMenu_->addAction(QStringLiteral("撤销并台"), this, &MainWindow::undoMergeOfSelected);
 
     connect(tables_.get(), &TableMap::slotsChanged, this, &MainWindow::showSlots);
     connect(tables_.get(), &TableMap::billsChanged, this, &MainWindow::showTileStatus);
@@ -417,6 +423,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::showTilePopup(const QPoint& globalPos) {
+    bool merged = false;
+    try {
+        merged = !tables_->mergedInto(tables_->selectedTile()).isEmpty();
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("读取并台记录失败：") + error.text());
+    }
+    undoMergeAction_->setVisible(merged);
     tileMenu_->popup(globalPos);
 }
 
@@ -575,8 +588,9 @@ void MainWindow::signedInChanged() {
     for (QPointer<QWidget>* window : {&menuWindow_, &turnoverWindow_, &itemSalesWindow_, &settingsWindow_})
         if (*window)
             (*window)->close();
-    if (transferWindow_)
-        transferWindow_->close();
+    for (QDialog* window : std::initializer_list<QDialog*>{transferWindow_, splitWindow_, mergeWindow_})
+        if (window)
+            window->close();
 }
 
 void MainWindow::hideForLock() {
@@ -618,6 +632,74 @@ void MainWindow::startTransfer() {
     transferWindow_->setAttribute(Qt::WA_DeleteOnClose);
     transferWindow_->show();
     CenterOnScreen(transferWindow_, Px(340));
+}
+
+// Before 拆单, 并台 or 撤销并台 on the selected table: it has a bill, the role may move bills (or a 店长
+// approved it), and the ordering window, which would write its table's slot again, is saved and closed.
+std::optional<QString> MainWindow::approveRegroup(const QString& freeTableMessage) {
+    if (tables_->slotValue(tables_->selectedTile()).isEmpty()) {
+        ShowMessage(this, freeTableMessage);
+        return std::nullopt;
+    }
+    std::optional<QString> approver =
+        ApproveRight(this, db_, session_.signedInAccount(), staff_right::kTransfer);
+    if (!approver || !closeOrderWindow())
+        return std::nullopt;
+    for (QDialog* window : std::initializer_list<QDialog*>{transferWindow_, splitWindow_, mergeWindow_})
+        if (window)
+            window->close();
+    return approver;
+}
+
+void MainWindow::startSplit() {
+    const std::optional<QString> approver = approveRegroup(QStringLiteral("请桌尚未点菜，无需拆单！"));
+    if (!approver)
+        return;
+    try {
+        splitWindow_ = new SplitWindow(db_, *tables_, *approver, this);
+    } catch (const StoreError& error) {
+        reportFailure(QStringLiteral("拆单没有完成。"), error.text());
+        return;
+    }
+    splitWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    splitWindow_->show();
+    CenterOnScreen(splitWindow_, Px(340));
+}
+
+void MainWindow::startMerge() {
+    const std::optional<QString> approver = approveRegroup(QStringLiteral("请桌尚未点菜，无法并台！"));
+    if (!approver)
+        return;
+    mergeWindow_ = new MergeWindow(*tables_, *approver, this);
+    mergeWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    mergeWindow_->show();
+    CenterOnScreen(mergeWindow_, Px(340));
+}
+
+void MainWindow::undoMergeOfSelected() {
+    const int target = tables_->selectedTile();
+    QStringList names;
+    try {
+        for (const int table : tables_->mergedInto(target))
+            names.append(tables_->tableName(table));
+    } catch (const StoreError& error) {
+        reportFailure(QStringLiteral("撤销并台没有完成。"), error.text());
+        return;
+    }
+    if (names.isEmpty()) {
+        ShowMessage(this, QStringLiteral("这张桌的账单没有可撤销的并台。"));
+        return;
+    }
+    if (!AskYesNo(this, QStringLiteral("把 %1 的菜品放回各自的桌吗？").arg(names.join(QStringLiteral("、")))))
+        return;
+    const std::optional<QString> approver = approveRegroup(QStringLiteral("这张桌的账单没有可撤销的并台。"));
+    if (!approver)
+        return;
+    try {
+        tables_->undoMerge(target, *approver);
+    } catch (const StoreError& error) {
+        reportFailure(QStringLiteral("撤销并台没有完成。"), error.text());
+    }
 }
 
 // The right a toolbar item needs, or empty for one anyone may use.

@@ -7,11 +7,15 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Database;
 class GuestOrdersWindow;
 class HistoryPanel;
 class TransferWindow;
+class SplitWindow;
+class MergeWindow;
+class QAction;
 class OrderWindow;
 class PrintersPage;
 class CounterSession;
@@ -44,6 +48,10 @@ public:
     void openTable(int index);
     void settleAndFreeSelected();
     void startTransfer();
+    // 拆单, 并台 and 撤销并台 on the selected table, each asking for the 转台 right.
+    void startSplit();
+    void startMerge();
+    void undoMergeOfSelected();
     void showSignedIn();
     void reopenBill(const QString& billId);
     HistoryPanel* history() const { return history_; }
@@ -101,6 +109,7 @@ private:
     bool mayUse(const QString& right);
     void showTilePopup(const QPoint& globalPos);
     bool closeOrderWindow();
+    std::optional<QString> approveRegroup(const QString& freeTableMessage);
     // An ordering window whose bill keeps the tiles up to date, not shown yet.
     OrderWindow* newOrderWindow();
     void showOrderWindow(OrderWindow* window);
@@ -119,6 +128,8 @@ private:
     QScrollArea* tileScroll_ = nullptr;
     HistoryPanel* history_ = nullptr;
     QPointer<TransferWindow> transferWindow_;
+    QPointer<SplitWindow> splitWindow_;
+    QPointer<MergeWindow> mergeWindow_;
     QPointer<QWidget> menuWindow_;
     QPointer<QWidget> turnoverWindow_;
     QPointer<QWidget> itemSalesWindow_;
@@ -133,7 +144,8 @@ private:
     QLabel* backupStatusLabel_ = nullptr;  // the last hourly backup failed
     QString backupFailure_;                // why, shown on a click
     QPointer<GuestOrdersWindow> guestOrders_;
-    QMenu* tileMenu_ = nullptr; // 点餐, 结账离开, 转台 on a tile
+    QMenu* tileMenu_ = nullptr; // 点餐, 结账离开, 转台, 拆单, 并台 (and 撤销并台) on a tile
+    QAction* undoMergeAction_ = nullptr; // shown while the tile's bill has tables joined into it
     QPointer<OrderWindow> orderWindow_;
     QList<QPointer<QWidget>> hiddenByLock_;
 };

@@ -16,13 +16,17 @@ inline const QString kDeleteBill = QStringLiteral("删除账单");
 inline const QString kChangePrice = QStringLiteral("改价");
 inline const QString kOnAccount = QStringLiteral("挂账");
 inline const QString kMoveTable = QStringLiteral("转台");
+inline const QString kSplitBill = QStringLiteral("拆单");
+inline const QString kMergeTables = QStringLiteral("并台");
+inline const QString kUndoMerge = QStringLiteral("撤销并台");
 } // namespace trail_action
 
 // Every action name above, in the order the 操作记录 window offers them.
 inline const QStringList kTrailActions{trail_action::kReturnDish,  trail_action::kDiscount,
                                        trail_action::kReopenBill,  trail_action::kDeleteBill,
                                        trail_action::kChangePrice, trail_action::kOnAccount,
-                                       trail_action::kMoveTable};
+                                       trail_action::kMoveTable,   trail_action::kSplitBill,
+                                       trail_action::kMergeTables, trail_action::kUndoMerge};
 
 // The reasons a user picks from (操作记录.原因); 其他 lets them type their own.
 inline const QStringList kTrailReasons{QStringLiteral("顾客不要了"), QStringLiteral("上错菜"),

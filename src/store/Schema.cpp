@@ -171,6 +171,9 @@ const QList<TableDef>& tables() {
           {"工号", 10},
           {"班次", 20},
           {"冲销", 20}}},
+        // Which lines of which table's bill a 并台 joined into another bill (账单), one row per line, so
+        // 撤销并台 can put each line back on its own table's bill. 餐桌 is the source table's index.
+        {"并台记录", {{"账单", 50}, {"来源账单", 50}, {"餐桌", 10}, {"序号", 50}, {"时间", 20}}},
         // The staff accounts. 角色 店长, 收银员 or 服务员; 密码散列 the password's slow salted hash (never
         // the password); 启用 "1" or "0" (an account is disabled, never deleted: the trail names it).
         {"员工", {{"工号", 10}, {"姓名", 50}, {"角色", 10}, {"密码散列", 200}, {"启用", 10}}},
@@ -491,6 +494,11 @@ void CreatePaymentTables(Database& db) {
     }
 }
 
+void CreateMergeRecords(Database& db) {
+    db.exec(createTableSql(db, tableDef("并台记录")).constData());
+    db.exec("CREATE INDEX IF NOT EXISTS \"并台记录_账单\" ON \"并台记录\" (\"账单\");");
+}
+
 void CreateSchema(Database& db) {
     Transaction transaction(db);
     for (const TableDef& table : tables())
@@ -506,6 +514,7 @@ void CreateSchema(Database& db) {
     CreateDishPictures(db);
     CreateStaffTables(db);
     CreatePaymentTables(db);
+    CreateMergeRecords(db);
     if (db.isServer())
         CreateServerFunctions(db);
     db.setUserVersion(kSchemaVersion);
@@ -550,8 +559,10 @@ void MigrateSchema(Database& db) {
         CreateStaffTables(db);
     else if (db.isServer())
         GuardActionTrail(db); // a server prepared before the trail was guarded
-    if (version < 9)
+    if (version < 9) {
         CreatePaymentTables(db);
+        CreateMergeRecords(db);
+    }
     if (version < kSchemaVersion)
         db.setUserVersion(kSchemaVersion);
     transaction.commit();

@@ -50,6 +50,9 @@ inline const QString kCashMethod = QStringLiteral("现金");
 // and 收款, where missing.
 void CreatePaymentTables(Database& db);
 
+// Creates 并台记录 (the lines a 并台 joined, by source bill and table) with its index, where missing.
+void CreateMergeRecords(Database& db);
+
 // Server only: 操作记录 refuses UPDATE, DELETE and TRUNCATE ("操作记录不能修改或删除"), so its rows can
 // only be added. Safe to run again.
 void GuardActionTrail(Database& db);

@@ -6,6 +6,9 @@
 #include "desk/History.h"
 #include "main/HistoryPanel.h"
 #include "main/MainWindow.h"
+#include "main/MergeWindow.h"
+#include "main/SplitWindow.h"
+#include "main/TileWidget.h"
 #include "main/TransferWindow.h"
 #include "mobile/ServerControl.h"
 #include "order/OrderWindow.h"
@@ -18,11 +21,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSet>
 #include <QTest>
+#include <algorithm>
 
 namespace {
 
@@ -226,6 +231,77 @@ private Q_SLOTS:
             panel.deleteSelected();
         }
         QCOMPARE(panel.list()->count(), 3);
+    }
+
+    void splitMergeAndUndoThroughTheMainWindow() {
+        TestHome home;
+        auto db = home.createDatabase();
+        const QString first = QStringLiteral("20241212120000");
+        const QString second = QStringLiteral("20241212130000");
+        addBill(*db, first, QStringLiteral("张三"), QString(), QString());
+        addBill(*db, second, QString(), QString(), QString());
+        WriteSlot(*db, 2, first);
+        WriteSlot(*db, 5, second);
+        const DataFolders folders{home.path(QStringLiteral("d")), home.path(QStringLiteral("b"))};
+        ServerControl server(home.path(QStringLiteral("bin")), folders.dataFolder);
+        SignedInCounter counter(*db, folders, server);
+        MainWindow& main = counter.main;
+        main.show();
+        const auto receivable = [&](const QString& billId) {
+            Statement bill(*db, "SELECT \"应收\" FROM \"桌台\" WHERE \"id\" = ?");
+            bill.bind(1, billId);
+            return bill.next() ? bill.text(0) : QString();
+        };
+
+        // Half of table 2's one dish goes to table 7.
+        main.tables().selectTile(2);
+        main.startSplit();
+        auto* split = main.findChild<SplitWindow*>();
+        QVERIFY(split);
+        {
+            const MessageBoxAnswerer answerer;
+            split->confirm();
+            QCOMPARE(answerer.firstText(), QStringLiteral("请填写要拆出的数量！"));
+        }
+        split->setMoving(0, QStringLiteral("0.5"));
+        QVERIFY(!split->chooseTarget(5)); // occupied tables are not offered
+        QVERIFY(split->chooseTarget(7));
+        split->confirm();
+        const QString splitOff = ReadSlots(*db, 8).at(7);
+        QVERIFY(!splitOff.isEmpty());
+        QCOMPARE(receivable(first), QStringLiteral("14"));
+        QCOMPARE(receivable(splitOff), QStringLiteral("14"));
+        QCOMPARE(main.tables().selectedTile(), 7);
+
+        // Tables 5 and 7 join table 2, and 撤销并台 gives them back.
+        main.tables().selectTile(2);
+        main.startMerge();
+        auto* merge = main.findChild<MergeWindow*>();
+        QVERIFY(merge);
+        QVERIFY(!merge->tick(2));
+        QVERIFY(merge->tick(5) && merge->tick(7));
+        merge->confirm();
+        QCOMPARE(ReadSlots(*db, 8), (QStringList{{}, {}, first, {}, {}, {}, {}, {}}));
+        QCOMPARE(receivable(first), QStringLiteral("56"));
+        // The tile's menu offers 撤销并台 on the joined table only.
+        auto* menu = main.findChild<QMenu*>(QStringLiteral("tilePopupMenu"));
+        const auto offersUndo = [&](int table) {
+            main.tables().selectTile(table);
+            Q_EMIT main.tile(table)->contextRequested(table, main.geometry().center());
+            const bool shown = std::ranges::any_of(menu->actions(), [](const QAction* action) {
+                return action->text() == QStringLiteral("撤销并台") && action->isVisible();
+            });
+            menu->hide();
+            return shown;
+        };
+        QVERIFY(!offersUndo(0));
+        QVERIFY(offersUndo(2));
+        {
+            const MessageBoxAnswerer answerer({QMessageBox::Yes});
+            main.undoMergeOfSelected();
+        }
+        QCOMPARE(ReadSlots(*db, 8), (QStringList{{}, {}, first, {}, {}, second, {}, splitOff}));
+        QCOMPARE(receivable(first), QStringLiteral("14"));
     }
 
     void transferAndReopenThroughTheMainWindow() {

@@ -14,6 +14,8 @@
 #include "desk/MenuChoice.h"
 #include "desk/TableMap.h"
 #include "main/MainWindow.h"
+#include "main/MergeWindow.h"
+#include "main/SplitWindow.h"
 #include "main/TransferWindow.h"
 #include "menu/DishDialog.h"
 #include "menu/MenuCatalogue.h"
@@ -105,6 +107,7 @@ private Q_SLOTS:
     void mainWindowWithFortyFiveTables();
     void orderingWindowAndBillPreview();
     void transferWindowBeforeAndAfterTheChoice();
+    void splitAndMergeWindows();
     void menuWindowAndDishDialog();
     void settingsWindowAndTableDialog();
     void turnoverOfThreeYears();
@@ -264,6 +267,36 @@ void LayoutTest::transferWindowBeforeAndAfterTheChoice() {
     QVERIFY(BottomEdgeIsPlain(&window));
     // Choosing closes the list and gives the window back its size; it never shrinks below it.
     QCOMPARE(window.size(), closed);
+}
+
+void LayoutTest::splitAndMergeWindows() {
+    // Tables 44 and 45 hold bills with the longest dish name, at the largest amounts.
+    BillStore store(*db_);
+    for (const int table : {43, 44}) {
+        Transaction step(*db_);
+        BillHeader bill;
+        bill.billId = QStringLiteral("2024121212%1").arg(table, 4, 10, QLatin1Char('0'));
+        bill.openedText = QStringLiteral("2024-12-12 12:00");
+        bill.receivable = kLargeAmount;
+        store.writeHeader(bill, true);
+        store.addLine(bill.billId, QStringLiteral("2024-12-12"),
+                      {QStringLiteral("菜品"), LongName(QStringLiteral("拆%1").arg(table), kDishNameLength),
+                       QStringLiteral("1"), QStringLiteral("份"), kLargeAmount, kLargeAmount, QString(),
+                       QString(), bill.billId + QStringLiteral("0"), QStringLiteral("1000"), QString()});
+        store.writeSlot(table, bill.billId);
+        step.commit();
+    }
+    TableMap tables(*db_, *settings_);
+    tables.refreshSlots();
+    tables.selectTile(44);
+    SplitWindow split(*db_, tables);
+    split.setMoving(0, QStringLiteral("0.5"));
+    expectWhole(&split, QStringLiteral("split"));
+    MergeWindow merge(tables);
+    QVERIFY(merge.tick(43));
+    expectWhole(&merge, QStringLiteral("merge"));
+    for (const int table : {43, 44})
+        store.writeSlot(table, QString());
 }
 
 void LayoutTest::menuWindowAndDishDialog() {

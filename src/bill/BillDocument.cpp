@@ -744,11 +744,11 @@ bool BillDocument::needsSettling() const {
            (state_.reopenRecorded || state_.typed.testAnyFlags(BillField::Received | BillField::Credit));
 }
 
-QList<StoredPayment> BillDocument::storedPayments() {
+QList<StoredPayment> BillDocument::standingPayments() {
     std::optional<Transaction> reading;
     if (!db_.inTransaction())
         reading.emplace(db_, Transaction::Kind::Read);
-    return PaymentBook(db_).ofBill(billId());
+    return PaymentBook(db_).standingOf(billId());
 }
 
 void BillDocument::takePayments() {

@@ -158,8 +158,8 @@ public:
     qint64 amountDue() const;
     // A closed bill changed here since it was opened: its save must settle it again.
     bool needsSettling() const;
-    // The bill's payments and reversals as stored.
-    QList<StoredPayment> storedPayments();
+    // The bill's stored payments no reversal has undone.
+    QList<StoredPayment> standingPayments();
     // Where the payments are taken (the cashier's shift, once shifts exist); empty for none.
     void setShift(const QString& shift) { shift_ = shift; }
 

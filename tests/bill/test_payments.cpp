@@ -173,7 +173,7 @@ private Q_SLOTS:
 
         counter.bill.openClosedBill(id);
         QVERIFY(!counter.bill.needsSettling());
-        QCOMPARE(counter.bill.storedPayments().size(), 2);
+        QCOMPARE(counter.bill.standingPayments().size(), 2);
         counter.bill.setPrice(0, QStringLiteral("100"));
         QVERIFY(counter.bill.needsSettling());
         QCOMPARE(counter.bill.amountDue(), 10000);

@@ -3,6 +3,7 @@
 #include "store/Database.h"
 #include "store/Fen.h"
 #include "store/Schema.h"
+#include "store/StoreError.h"
 
 #include <QSet>
 #include <algorithm>
@@ -72,6 +73,84 @@ QList<PaymentMethod> PaymentBook::methods(bool enabledOnly) const {
             found.append(method);
     }
     return found;
+}
+
+namespace {
+
+constexpr int kMethodNameWidth = 20;
+
+bool fixedName(const QString& name) {
+    return name == kCashMethod || name == kCreditMethod;
+}
+
+} // namespace
+
+void PaymentBook::checkNewName(const QString& name) const {
+    if (name.isEmpty())
+        throw StoreError(QStringLiteral("请输入支付方式的名称。"));
+    if (name.size() > kMethodNameWidth)
+        throw StoreError(QStringLiteral("支付方式的名称最多 %1 个字。").arg(kMethodNameWidth));
+    for (const PaymentMethod& method : methods())
+        if (method.name == name)
+            throw StoreError(QStringLiteral("已经有支付方式“%1”。").arg(name));
+}
+
+void PaymentBook::writeOrder(const QList<PaymentMethod>& methods) {
+    for (int i = 0; i < methods.size(); ++i) {
+        Statement write(db_, "UPDATE \"支付方式\" SET \"排序\" = ? WHERE \"名称\" = ?");
+        write.bind(1, QString::number(i + 1)).bind(2, methods.at(i).name).run();
+    }
+}
+
+void PaymentBook::addMethod(const QString& name) {
+    Transaction step(db_);
+    const QString trimmed = name.trimmed();
+    checkNewName(trimmed);
+    Statement insert(
+        db_, "INSERT INTO \"支付方式\" (\"名称\", \"排序\", \"现金\", \"启用\") VALUES (?, ?, '0', '1')");
+    insert.bind(1, trimmed).bind(2, QString::number(methods().size() + 1)).run();
+    step.commit();
+}
+
+void PaymentBook::renameMethod(const QString& from, const QString& to) {
+    Transaction step(db_);
+    const QString trimmed = to.trimmed();
+    if (trimmed == from)
+        return;
+    if (fixedName(from))
+        throw StoreError(QStringLiteral("“%1”不能改名。").arg(from));
+    checkNewName(trimmed);
+    Statement write(db_, "UPDATE \"支付方式\" SET \"名称\" = ? WHERE \"名称\" = ?");
+    write.bind(1, trimmed).bind(2, from).run();
+    step.commit();
+}
+
+void PaymentBook::moveMethod(const QString& name, int step) {
+    Transaction writing(db_);
+    QList<PaymentMethod> all = methods();
+    const auto at = std::ranges::find(all, name, &PaymentMethod::name);
+    if (at == all.end())
+        throw StoreError(QStringLiteral("支付方式“%1”已不存在。").arg(name));
+    const auto from = static_cast<int>(at - all.begin());
+    const int to = from + step;
+    if (to < 0 || to >= all.size())
+        return;
+    all.swapItemsAt(from, to);
+    writeOrder(all);
+    writing.commit();
+}
+
+void PaymentBook::setMethodEnabled(const QString& name, bool enabled) {
+    Transaction step(db_);
+    const QList<PaymentMethod> all = methods();
+    const auto at = std::ranges::find(all, name, &PaymentMethod::name);
+    if (at == all.end())
+        throw StoreError(QStringLiteral("支付方式“%1”已不存在。").arg(name));
+    if (!enabled && at->cash)
+        throw StoreError(QStringLiteral("现金不能停用。"));
+    Statement write(db_, "UPDATE \"支付方式\" SET \"启用\" = ? WHERE \"名称\" = ?");
+    write.bind(1, enabled ? QStringLiteral("1") : QStringLiteral("0")).bind(2, name).run();
+    step.commit();
 }
 
 QList<StoredPayment> PaymentBook::ofBill(const QString& billId) const {

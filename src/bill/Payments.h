@@ -88,12 +88,23 @@ public:
     // The bill's payments no reversal has undone.
     QList<StoredPayment> standingOf(const QString& billId) const;
 
+    // The 店长's edits of the methods, each one step; a refusal throws StoreError saying why. 现金 stays
+    // the cash method and cannot be renamed or disabled, 挂账 keeps its name (it is what goes on account);
+    // names are unique. Stored payments keep the name they were taken under.
+    void addMethod(const QString& name);
+    void renameMethod(const QString& from, const QString& to);
+    // Moves a method one place earlier (-1) or later (+1) in the order offered.
+    void moveMethod(const QString& name, int step);
+    void setMethodEnabled(const QString& name, bool enabled);
+
     void record(const QString& billId, const QList<Payment>& payments, const PaymentContext& context);
     // Undoes each standing payment of the bill with a row of the negative amounts naming it in 冲销; no
     // payment is ever deleted.
     void reverseAll(const QString& billId, const PaymentContext& context);
 
 private:
+    void checkNewName(const QString& name) const;
+    void writeOrder(const QList<PaymentMethod>& methods);
     void insert(const QString& billId, const Payment& payment, const PaymentContext& context,
                 const QString& reverses);
 

@@ -6,6 +6,7 @@
 #include "store/Fen.h"
 #include "store/Schema.h"
 #include "store/Settings.h"
+#include "store/StoreError.h"
 
 #include <QTest>
 
@@ -190,6 +191,37 @@ private Q_SLOTS:
         // The reversal names what it undoes.
         const QList<StoredPayment> stored = PaymentBook(*counter.db).ofBill(id);
         QCOMPARE(stored.at(2).reverses, stored.at(0).id);
+    }
+
+    // The 店长 renames, adds, reorders and disables methods; 现金 stays the cash method.
+    void theMethodsAreEditedButCashStays() {
+        TestHome home;
+        const std::unique_ptr<Database> db = home.createDatabase();
+        PaymentBook book(*db);
+        const auto names = [&](bool enabledOnly) {
+            QStringList found;
+            for (const PaymentMethod& method : book.methods(enabledOnly))
+                found.append(method.name);
+            return found;
+        };
+        QCOMPARE(names(false), (QStringList{"现金", "微信", "支付宝", "银行卡", "会员卡/储值", "挂账"}));
+        book.renameMethod(QStringLiteral("会员卡/储值"), QStringLiteral(" 储值卡 "));
+        book.addMethod(QStringLiteral("美团"));
+        book.moveMethod(QStringLiteral("美团"), -1);
+        book.moveMethod(QStringLiteral("现金"), -1);
+        book.setMethodEnabled(QStringLiteral("银行卡"), false);
+        QCOMPARE(names(false), (QStringList{"现金", "微信", "支付宝", "银行卡", "储值卡", "美团", "挂账"}));
+        QCOMPARE(names(true), (QStringList{"现金", "微信", "支付宝", "储值卡", "美团", "挂账"}));
+        QVERIFY_THROWS_EXCEPTION(StoreError, book.setMethodEnabled(QStringLiteral("现金"), false));
+        QVERIFY_THROWS_EXCEPTION(StoreError,
+                                 book.renameMethod(QStringLiteral("现金"), QStringLiteral("钞票")));
+        QVERIFY_THROWS_EXCEPTION(StoreError,
+                                 book.renameMethod(QStringLiteral("挂账"), QStringLiteral("赊账")));
+        QVERIFY_THROWS_EXCEPTION(StoreError,
+                                 book.renameMethod(QStringLiteral("微信"), QStringLiteral("美团")));
+        QVERIFY_THROWS_EXCEPTION(StoreError, book.addMethod(QStringLiteral("  ")));
+        QVERIFY(book.methods().first().cash);
+        QCOMPARE(book.methods().first().name, kCashMethod);
     }
 };
 

@@ -755,10 +755,13 @@ void BillDocument::takePayments() {
     if (!payments_)
         return;
     // The payments were counted against the bill as it was shown; one that changed since is paid anew.
-    if (payments_->due() != amountDue())
+    if (payments_->due() != std::max<qint64>(0, amountDue()))
         throw BillChangedElsewhere(
             QStringLiteral("账单金额刚有变动（应收 %1），这次结账没有完成，请重新收款。")
                 .arg(state_.header.receivable));
+    // Nothing to collect (a bill of 0 or less): its amounts stay as they are.
+    if (payments_->payments().isEmpty())
+        return;
     BillHeader& header = state_.header;
     header.received = FenText(payments_->received());
     header.credit = payments_->credit() == 0 ? QString() : FenText(payments_->credit());

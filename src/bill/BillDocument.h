@@ -150,7 +150,8 @@ public:
     // Marks the bill as left; the following save frees its table.
     void checkOut();
     // The same with the payments taken: the following save stores them with the checkout, in its
-    // transaction. On a closed bill (反结账) that save reverses the payments stored before.
+    // transaction. On a closed bill (反结账) that save reverses the payments stored before. Payments for
+    // an amount due of 0 or less are none, and leave 实收 and 挂账 as they are.
     void checkOut(const PaymentTally& payments);
     void cancelCheckOut();
     // What the payments must cover: 实收 (and 挂账) as typed or discounted, else 应收; in fen. A changed

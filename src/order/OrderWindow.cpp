@@ -588,7 +588,8 @@ void OrderWindow::checkOut() {
 
 std::optional<PaymentTally> OrderWindow::askPayments() {
     const qint64 due = bill_->amountDue();
-    // Nothing to collect (a bill of 0, or given away in full): checked out without a payment.
+    // Nothing to collect (a bill of 0 or less, or given away in full): checked out without a payment, and
+    // a paid bill's earlier payments are still reversed.
     if (due <= 0)
         return PaymentTally(0);
     return PaymentDialog::Ask(this, db_, due, StoredFen(bill_->header().credit));

@@ -138,6 +138,17 @@ private Q_SLOTS:
         QCOMPARE(counter.field("挂账金额"), QStringLiteral("30"));
     }
 
+    // A bill with less than nothing to pay is checked out without a payment and keeps its amounts.
+    void nothingToCollectTakesNoPayment() {
+        Counter counter({QStringLiteral("-5")});
+        QCOMPARE(counter.bill.amountDue(), -500);
+        counter.bill.checkOut(PaymentTally(0));
+        QCOMPARE(counter.bill.save(), BillDocument::SaveResult::Saved);
+        QCOMPARE(counter.field("退桌状态"), QStringLiteral("yes"));
+        QCOMPARE(counter.field("实收"), QString());
+        QCOMPARE(counter.rows(), QStringList());
+    }
+
     // A checkout that is not stored stores no payment: a phone's dish the cashier has not seen, or an
     // amount due that changed since the payments were taken.
     void aCheckoutNotStoredLeavesNoPayment() {

@@ -3,6 +3,7 @@
 #include "bill/KitchenLedger.h"
 #include "store/ActionTrail.h"
 #include "store/Database.h"
+#include "store/Fen.h"
 #include "store/Ids.h"
 #include "store/NumberText.h"
 
@@ -693,12 +694,14 @@ BillDocument::SaveResult BillDocument::save() {
         // Checkout settles the bill the user has looked at: what others changed since is asked about first.
         if (leaving_ && state_.unseen.any())
             return SaveResult::ChangedElsewhere;
+        takePayments();
         pendingSlot_.reset();
         const std::optional<BillHeader> storedBefore = state_.stored;
         if (state_.typed)
             recordReopening();
         persistBill(leaving_, false);
         recordAmounts(storedBefore);
+        storePayments();
         slot = pendingSlot_;
         step.commit();
     } catch (const StoreError&) {
@@ -707,6 +710,7 @@ BillDocument::SaveResult BillDocument::save() {
         Q_EMIT totalsChanged();
         throw;
     }
+    payments_.reset();
     if (slot)
         announceSlot(*slot);
     return ReadNumber(state_.header.receivable) == 0 ? SaveResult::NothingToSave : SaveResult::Saved;
@@ -716,8 +720,64 @@ void BillDocument::checkOut() {
     leaving_ = true;
 }
 
+void BillDocument::checkOut(const PaymentTally& payments) {
+    payments_ = payments;
+    // A closed bill has left already: its save only settles it anew.
+    leaving_ = !closedBill_;
+}
+
 void BillDocument::cancelCheckOut() {
     leaving_ = false;
+    payments_.reset();
+}
+
+qint64 BillDocument::amountDue() const {
+    const BillHeader& header = state_.header;
+    const bool setHere = state_.receivedRule != ReceivedRule::AsStored;
+    if ((closedBill_ && !setHere) || header.received.trimmed().isEmpty())
+        return StoredFen(header.receivable);
+    return StoredFen(header.received) + StoredFen(header.credit);
+}
+
+bool BillDocument::needsSettling() const {
+    return closedBill_ &&
+           (state_.reopenRecorded || state_.typed.testAnyFlags(BillField::Received | BillField::Credit));
+}
+
+QList<StoredPayment> BillDocument::standingPayments() {
+    std::optional<Transaction> reading;
+    if (!db_.inTransaction())
+        reading.emplace(db_, Transaction::Kind::Read);
+    return PaymentBook(db_).standingOf(billId());
+}
+
+void BillDocument::takePayments() {
+    if (!payments_)
+        return;
+    // The payments were counted against the bill as it was shown; one that changed since is paid anew.
+    if (payments_->due() != std::max<qint64>(0, amountDue()))
+        throw BillChangedElsewhere(
+            QStringLiteral("账单金额刚有变动（应收 %1），这次结账没有完成，请重新收款。")
+                .arg(state_.header.receivable));
+    // Nothing to collect (a bill of 0 or less): its amounts stay as they are.
+    if (payments_->payments().isEmpty())
+        return;
+    BillHeader& header = state_.header;
+    header.received = FenText(payments_->received());
+    header.credit = payments_->credit() == 0 ? QString() : FenText(payments_->credit());
+    state_.typed |= BillField::Received;
+    state_.typed |= BillField::Credit;
+}
+
+void BillDocument::storePayments() {
+    // A bill with nothing to pay has no row, and no payments either.
+    if (!payments_ || !state_.stored)
+        return;
+    const PaymentContext context{actor_, QDateTime::currentDateTime(), shift_};
+    PaymentBook book(db_);
+    // Settling anew replaces what was paid before: reversed, never deleted.
+    book.reverseAll(billId(), context);
+    book.record(billId(), payments_->payments(), context);
 }
 
 bool BillDocument::followStored() {

@@ -3,6 +3,7 @@
 #include "bill/BillHeader.h"
 #include "bill/BillStore.h"
 #include "bill/OrderLine.h"
+#include "bill/Payments.h"
 #include "store/StoreError.h"
 
 #include <QDateTime>
@@ -148,7 +149,20 @@ public:
     SaveResult save();
     // Marks the bill as left; the following save frees its table.
     void checkOut();
+    // The same with the payments taken: the following save stores them with the checkout, in its
+    // transaction. On a closed bill (反结账) that save reverses the payments stored before. Payments for
+    // an amount due of 0 or less are none, and leave 实收 and 挂账 as they are.
+    void checkOut(const PaymentTally& payments);
     void cancelCheckOut();
+    // What the payments must cover: 实收 (and 挂账) as typed or discounted, else 应收; in fen. A changed
+    // closed bill is settled anew from 应收 unless 实收 was set here.
+    qint64 amountDue() const;
+    // A closed bill changed here since it was opened: its save must settle it again.
+    bool needsSettling() const;
+    // The bill's stored payments no reversal has undone.
+    QList<StoredPayment> standingPayments();
+    // Where the payments are taken (the cashier's shift, once shifts exist); empty for none.
+    void setShift(const QString& shift) { shift_ = shift; }
 
     // Reads the stored bill and shows what other writers changed. Returns true when anything changed.
     bool followStored();
@@ -221,6 +235,9 @@ private:
     void recordReopening();
     void recordAmounts(const std::optional<BillHeader>& before);
     void recordPrice(const OrderLine& before, const OrderLine& after);
+    // Inside the checkout's step: the payments decide 实收 and 挂账, and are stored with it.
+    void takePayments();
+    void storePayments();
     void appendTrail(const QString& action, const QString& content, const QString& approver);
 
     Database& db_;
@@ -236,6 +253,8 @@ private:
     QDateTime openedAt_; // the time a new bill's id is taken from
     QString slotAtOpen_; // what the table's slot held when the bill was opened (or joined)
     bool leaving_ = false;
+    std::optional<PaymentTally> payments_; // taken for the next save's checkout
+    QString shift_;
     QString gone_;
 
     int table_ = -1;

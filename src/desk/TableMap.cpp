@@ -2,7 +2,9 @@
 
 #include "bill/BillStore.h"
 #include "settings/SettingsStore.h"
+#include "store/Database.h"
 #include "store/Ids.h"
+#include "store/NumberText.h"
 
 TableMap::TableMap(Database& db, SettingsStore& settings)
     : db_(db), settings_(settings), slots_(kSlotCount, QString()) {}
@@ -95,6 +97,19 @@ BillStore::SettleResult TableMap::settle(int index, const std::optional<QString>
     slots_[index] = QString();
     Q_EMIT slotsChanged();
     return result;
+}
+
+std::optional<QString> TableMap::changedSinceShown(int index, const std::optional<QString>& shownReceivable) {
+    const QString billId = slotValue(index);
+    if (!shownReceivable || !SlotOccupied(billId))
+        return std::nullopt;
+    const Transaction reading(db_, Transaction::Kind::Read);
+    const std::optional<BillHeader> stored = BillStore(db_).header(billId);
+    if (!stored || ReadNumber(stored->receivable) == ReadNumber(*shownReceivable))
+        return std::nullopt;
+    receivables_.insert(billId, stored->receivable);
+    Q_EMIT billsChanged();
+    return stored->receivable;
 }
 
 TableMap::TransferResult TableMap::transfer(int source, int target, const QString& approver) {

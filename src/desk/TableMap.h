@@ -50,6 +50,9 @@ public:
     // Frees a table: empties its slot and marks its bill as left, in one step. Given the 应收 the tile
     // showed, a bill that no longer holds it is left as it is, and the result says what it holds now.
     BillStore::SettleResult settle(int index, const std::optional<QString>& shownReceivable = std::nullopt);
+    // The 应收 the table's bill holds now when it is not the one the tile showed (the tile then shows it);
+    // nothing when it is, or nothing was shown.
+    std::optional<QString> changedSinceShown(int index, const std::optional<QString>& shownReceivable);
     // Moves the open bill of one table to another, free table, in one step; the moved-to tile is selected.
     using TransferResult = BillStore::TransferResult;
     TransferResult transfer(int source, int target, const QString& approver = QString());

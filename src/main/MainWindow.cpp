@@ -26,6 +26,7 @@
 #include "settings/SettingsWindow.h"
 #include "stats/ItemSalesWindow.h"
 #include "stats/TurnoverWindow.h"
+#include "store/Ids.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
 #include "ui/AboutBox.h"
@@ -542,33 +543,32 @@ void MainWindow::settleAndFreeSelected() {
     // The bill open in the ordering window would occupy the table again when it saves; check it out
     // there.
     if (tableInOrderWindow() == selected) {
-        orderWindow_->checkOut();
+        orderWindow_->checkOutApproved();
         return;
     }
-    bool hadBill = false;
     // Settles the bill the tile showed; one that changed since (a phone ordered a moment ago) is asked
-    // about first.
+    // about first. The money is taken in the ordering window's payment step, on the bill as stored.
     const std::optional<QString> shown = tables_->receivableShown(selected);
     try {
         tables_->refreshSlotsIfChanged();
-        hadBill = !tables_->slotValue(selected).trimmed().isEmpty();
-        BillStore::SettleResult result = tables_->settle(selected, shown);
-        if (result.status == BillStore::SettleStatus::Changed) {
-            if (!AskYesNo(this, QStringLiteral("这张桌的账单刚有变动，应收 %1。\n确定结账离开吗？")
-                                    .arg(result.receivable)))
-                return;
-            result = tables_->settle(selected);
+        if (!SlotOccupied(tables_->slotValue(selected))) {
+            // No bill to pay: a damaged slot value is simply emptied.
+            if (!tables_->slotValue(selected).trimmed().isEmpty())
+                tables_->settle(selected);
+            return;
         }
+        if (const std::optional<QString> now = tables_->changedSinceShown(selected, shown);
+            now &&
+            !AskYesNo(this, QStringLiteral("这张桌的账单刚有变动，应收 %1。\n确定结账离开吗？").arg(*now)))
+            return;
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("结账离开没有完成。"), error.text());
         return;
     }
-    try {
-        if (hadBill)
-            OpenCashDrawers(db_, QDateTime::currentDateTime());
-    } catch (const StoreError& error) {
-        Log::write(QStringLiteral("钱箱没有打开：") + error.text());
-    }
+    openTable(selected);
+    if (tableInOrderWindow() != selected || orderWindow_->isReadOnly())
+        return;
+    orderWindow_->checkOutApproved();
     history_->runQuery();
 }
 

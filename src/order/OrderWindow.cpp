@@ -3,6 +3,7 @@
 #include "bill/BillDocument.h"
 #include "desk/MenuChoice.h"
 #include "desk/OrderGridModel.h"
+#include "order/PaymentDialog.h"
 #include "print/BillPreviewWindow.h"
 #include "print/JobStore.h"
 #include "print/PrintQueue.h"
@@ -11,6 +12,7 @@
 #include "settings/RoleRights.h"
 #include "settings/SettingsStore.h"
 #include "store/ActionTrail.h"
+#include "store/Fen.h"
 #include "store/Log.h"
 #include "store/NumberText.h"
 #include "store/StoreError.h"
@@ -271,6 +273,10 @@ QWidget* OrderWindow::buildFooter() {
     grid->addWidget(receivedEdit_, 2, 3);
     grid->addWidget(new QLabel(QStringLiteral("挂账："), footer), 2, 4);
     grid->addWidget(creditEdit_, 2, 5);
+    paymentsLabel_ = new QLabel(footer);
+    paymentsLabel_->setObjectName(QStringLiteral("paymentsLabel"));
+    paymentsLabel_->setWordWrap(true);
+    grid->addWidget(paymentsLabel_, 2, 6, 1, 2);
     for (int column : {1, 3, 5})
         grid->setColumnStretch(column, 1);
 
@@ -296,7 +302,27 @@ void OrderWindow::showOpenedBill() {
     discountEdit_->blockSignals(false);
     chooseCategory(0);
     showTotals();
+    showStoredPayments();
     searchBox_->setFocus();
+}
+
+void OrderWindow::showStoredPayments() {
+    QStringList texts;
+    if (bill_->isClosedBill()) {
+        try {
+            for (const StoredPayment& row : bill_->standingPayments()) {
+                QString text = row.payment.method + QLatin1Char(' ') + FenText(row.payment.tendered);
+                if (row.payment.change != 0)
+                    text += QStringLiteral("（找零 %1）").arg(FenText(row.payment.change));
+                texts.append(text);
+            }
+        } catch (const StoreError& error) {
+            Log::write(QStringLiteral("收款读取失败：") + error.text());
+        }
+    }
+    paymentsLabel_->setText(texts.isEmpty() ? QString()
+                                            : QStringLiteral("已收：") + texts.join(QStringLiteral("，")));
+    paymentsLabel_->setVisible(!texts.isEmpty());
 }
 
 void OrderWindow::showFields() {
@@ -557,16 +583,52 @@ std::optional<QString> OrderWindow::approveAmounts() {
 void OrderWindow::checkOut() {
     if (readOnly_ || !approval(staff_right::kCheckout))
         return;
+    checkOutApproved();
+}
+
+std::optional<PaymentTally> OrderWindow::askPayments() {
+    const qint64 due = bill_->amountDue();
+    // Nothing to collect (a bill of 0 or less, or given away in full): checked out without a payment, and
+    // a paid bill's earlier payments are still reversed.
+    if (due <= 0)
+        return PaymentTally(0);
+    return PaymentDialog::Ask(this, db_, due, StoredFen(bill_->header().credit));
+}
+
+void OrderWindow::checkOutApproved() {
+    if (readOnly_)
+        return;
     const std::optional<QString> amountsApprover = approveAmounts();
     if (!amountsApprover)
         return;
-    bill_->setAmountsApprover(*amountsApprover);
-    bill_->checkOut();
+    // What phones stored a moment ago is part of the bill the money is taken for.
+    followStoredBill();
     // Each answer acknowledges what was asked about; a phone that keeps ordering meanwhile is asked about
     // again, a few times at most.
     constexpr int kQuestions = 5;
+    std::optional<PaymentTally> payments;
     BillDocument::SaveResult result = BillDocument::SaveResult::ChangedElsewhere;
     for (int asked = 0; result == BillDocument::SaveResult::ChangedElsewhere; ++asked) {
+        if (bill_->changesElsewhere().any()) {
+            const ChangesElsewhere askedAbout = bill_->changesElsewhere();
+            if (asked == kQuestions ||
+                !AskYesNo(this, bill_->changesElsewhereText() + QStringLiteral("。\n确定结账离开吗？"))) {
+                bill_->cancelCheckOut();
+                return;
+            }
+            // What arrived while the question was open has not been answered for.
+            if (bill_->changesElsewhere() == askedAbout)
+                bill_->acknowledgeChanges();
+            else
+                continue;
+        }
+        payments = askPayments();
+        if (!payments) {
+            bill_->cancelCheckOut();
+            return;
+        }
+        bill_->setAmountsApprover(*amountsApprover);
+        bill_->checkOut(*payments);
         try {
             result = bill_->save();
         } catch (const StoreError& error) {
@@ -574,22 +636,15 @@ void OrderWindow::checkOut() {
             reportFailure(QStringLiteral("账单没有结账，窗口保持打开。"), error.text());
             return;
         }
-        if (result != BillDocument::SaveResult::ChangedElsewhere)
-            break;
-        const ChangesElsewhere askedAbout = bill_->changesElsewhere();
-        if (asked == kQuestions ||
-            !AskYesNo(this, bill_->changesElsewhereText() + QStringLiteral("。\n确定结账离开吗？"))) {
-            bill_->cancelCheckOut();
-            return;
-        }
-        // What arrived while the question was open has not been answered for.
-        if (bill_->changesElsewhere() == askedAbout)
-            bill_->acknowledgeChanges();
     }
     closeAfterStoring();
-    // The drawer opens once the bill is stored as left, never for a checkout that did not happen.
-    if (result != BillDocument::SaveResult::Saved)
-        return;
+    // The drawer opens once the bill is stored as left with cash in it, never for a checkout that did not
+    // happen.
+    if (result == BillDocument::SaveResult::Saved && payments->hasCash())
+        openCashDrawers();
+}
+
+void OrderWindow::openCashDrawers() {
     try {
         OpenCashDrawers(db_, QDateTime::currentDateTime());
     } catch (const StoreError& error) {
@@ -616,18 +671,29 @@ bool OrderWindow::saveAndClose() {
         closeAfterStoring();
         return true;
     }
+    // A paid bill changed here is paid anew: its payments must match what the books now say.
+    std::optional<PaymentTally> payments;
+    if (bill_->needsSettling()) {
+        payments = askPayments();
+        if (!payments)
+            return false;
+        bill_->checkOut(*payments);
+    }
     closing_ = true;
     hide();
     QApplication::processEvents();
     try {
         bill_->save();
     } catch (const StoreError& error) {
+        bill_->cancelCheckOut();
         closing_ = false;
         show();
         reportFailure(QStringLiteral("账单没有保存，窗口保持打开。"), error.text());
         return false;
     }
     Q_EMIT closedAfterSave();
+    if (payments && payments->hasCash())
+        openCashDrawers();
     return true;
 }
 

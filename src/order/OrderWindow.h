@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bill/Payments.h"
 #include "settings/Password.h"
 
 #include <QPointer>
@@ -44,6 +45,9 @@ public:
     // Checks the bill out as stored now; when others changed it since the user last acted on it, asks first
     // ("手机刚加了 2 道菜，应收 184"). Closes the window once the bill has left.
     void checkOut();
+    // The same once the 结账 right was given (the table map asked already): the amounts' approval, the
+    // payment step, then the checkout with its payments in one step. 取消 leaves the bill as it was.
+    void checkOutApproved();
     // Shows what other writers (phones, other counters) stored since: changed lines stand out for a moment.
     void followStoredBill();
     void addSelectedMenuItem();
@@ -88,6 +92,10 @@ private:
     void refreshPreview();
     // Hides the window and tells the main window the bill is stored; nothing more is written.
     void closeAfterStoring();
+    // The payment step for the amount due now; nothing when cancelled.
+    std::optional<PaymentTally> askPayments();
+    void openCashDrawers();
+    void showStoredPayments();
 
     Database& db_;
     SettingsStore& settings_;
@@ -112,7 +120,8 @@ private:
     QLineEdit* receivedEdit_ = nullptr;
     QLineEdit* discountEdit_ = nullptr;
     QLineEdit* creditEdit_ = nullptr;
-    QLabel* statusLabel_ = nullptr; // why the window can only show the bill now
+    QLabel* paymentsLabel_ = nullptr; // a paid bill's payments, as stored
+    QLabel* statusLabel_ = nullptr;   // why the window can only show the bill now
     QPointer<BillPreviewWindow> preview_;
     bool previewUpdateQueued_ = false;
     bool closing_ = false;

@@ -1,6 +1,7 @@
 #include "settings/SettingsWindow.h"
 
 #include "settings/Password.h"
+#include "settings/PaymentMethodsWindow.h"
 #include "settings/SettingsStore.h"
 #include "settings/StaffWindow.h"
 #include "settings/TableDialog.h"
@@ -41,11 +42,14 @@ SettingsWindow::SettingsWindow(Database& db, SettingsStore& store, std::function
     connect(printers, &QPushButton::clicked, this, &SettingsWindow::printersRequested);
     auto* staff = NamedButton(QStringLiteral("员  工"), "staffButton", this);
     connect(staff, &QPushButton::clicked, this, &SettingsWindow::openStaff);
+    auto* methods = NamedButton(QStringLiteral("支付方式"), "paymentMethodsButton", this);
+    connect(methods, &QPushButton::clicked, this, &SettingsWindow::openPaymentMethods);
     auto* trail = NamedButton(QStringLiteral("操作记录"), "trailButton", this);
     connect(trail, &QPushButton::clicked, this, &SettingsWindow::openTrail);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(printers);
     buttons->addWidget(staff);
+    buttons->addWidget(methods);
     buttons->addWidget(trail);
     buttons->addStretch();
     buttons->addWidget(save);
@@ -280,6 +284,13 @@ void SettingsWindow::openStaff() {
     if (!ownerSignedIn(QStringLiteral("只有店长可以管理员工。")))
         return;
     StaffWindow window(db_, this);
+    window.exec();
+}
+
+void SettingsWindow::openPaymentMethods() {
+    if (!ownerSignedIn(QStringLiteral("只有店长可以设置支付方式。")))
+        return;
+    PaymentMethodsWindow window(db_, this);
     window.exec();
 }
 

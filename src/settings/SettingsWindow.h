@@ -39,13 +39,14 @@ public:
     TableDialog* tableDialog() const { return dialog_; }
     DiningTables& tables() { return tables_; }
 
-    void openStaff();      // 员工: the 店长's list of staff accounts
-    void openTrail();      // 操作记录: the 店长 reads the action trail
-    void addTable();       // 新增
-    void renameTable();    // 修改
-    void deleteTable();    // 删除
-    bool save();           // 保  存
-    void changePassword(); // 修改密码
+    void openStaff();          // 员工: the 店长's list of staff accounts
+    void openPaymentMethods(); // 支付方式: the 店长 edits the ways bills are paid
+    void openTrail();          // 操作记录: the 店长 reads the action trail
+    void addTable();           // 新增
+    void renameTable();        // 修改
+    void deleteTable();        // 删除
+    bool save();               // 保  存
+    void changePassword();     // 修改密码
 Q_SIGNALS:
     // 打印机 was pressed: the printers page belongs to the printing side, which opens it over this window.
     void printersRequested();

@@ -1,9 +1,11 @@
 #include "stats/TurnoverWindow.h"
 
+#include "stats/ItemSales.h"
 #include "stats/Turnover.h"
 #include "store/Ids.h"
 #include "ui/Widgets.h"
 
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,8 +15,8 @@
 #include <algorithm>
 
 TurnoverWindow::TurnoverWindow(Database& db, QWidget* parent)
-    : QWidget(parent, Qt::Window), reader_(db), startBox_(new QLineEdit(this)),
-      endBox_(new QLineEdit(this)), result_(new QLabel(this)) {
+    : QWidget(parent, Qt::Window), reader_(db), startBox_(new QLineEdit(this)), endBox_(new QLineEdit(this)),
+      result_(new QLabel(this)) {
     setObjectName(QStringLiteral("turnoverWindow"));
     setWindowTitle(QStringLiteral("营业额统计"));
     setFixedWidth(Px(4560));
@@ -49,8 +51,10 @@ TurnoverWindow::TurnoverWindow(Database& db, QWidget* parent)
     day->setObjectName(QStringLiteral("todayButton"));
     auto* count = new QPushButton(QStringLiteral("统 计"), this);
     count->setObjectName(QStringLiteral("computeButton"));
+    auto* save = new QPushButton(QStringLiteral("导出"), this);
+    save->setObjectName(QStringLiteral("exportButton"));
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* button : {month, day, count}) {
+    for (QPushButton* button : {month, day, count, save}) {
         button->setFixedSize(Px(1134), Px(374)); // 20 mm x 6.6 mm
         button->setAutoDefault(false);
         buttons->addWidget(button);
@@ -74,6 +78,11 @@ TurnoverWindow::TurnoverWindow(Database& db, QWidget* parent)
     connect(count, &QPushButton::clicked, this, &TurnoverWindow::compute);
     connect(day, &QPushButton::clicked, this, &TurnoverWindow::showToday);
     connect(month, &QPushButton::clicked, this, &TurnoverWindow::showThisMonth);
+    connect(save, &QPushButton::clicked, this, &TurnoverWindow::exportResult);
+    chooseFile_ = [](QWidget* owner) {
+        return QFileDialog::getSaveFileName(owner, QStringLiteral("另存为"), QString(),
+                                            QStringLiteral("Excel文件 (*.xls)"));
+    };
 }
 
 void TurnoverWindow::showEvent(QShowEvent* event) {
@@ -90,11 +99,17 @@ void TurnoverWindow::compute() {
         ShowMessage(this, kDateFormatMessage, kProgramTitle);
         return;
     }
-    const bool started = reader_.start<TurnoverTotals>(
-        this, [range = *range](Database& db) { return ComputeTurnover(db, range); },
-        [this](TurnoverTotals totals) {
+    const bool started = reader_.start<Result>(
+        this,
+        [range = *range](Database& db) {
+            return Result{ComputeTurnover(db, range), ComputePaymentSums(db, range)};
+        },
+        [this](Result result) {
             unsetCursor();
-            showResult(TurnoverText(totals));
+            const QString payments = PaymentSumsText(result.payments);
+            showResult(TurnoverText(result.totals) +
+                       (payments.isEmpty() ? QString() : QStringLiteral("\n\n") + payments));
+            shown_ = std::move(result);
             Q_EMIT computed();
         },
         [this](const QString& message) {
@@ -110,10 +125,26 @@ void TurnoverWindow::showResult(const QString& text) {
     result_->setText(text);
     // Figures wider than the designed window (a busy restaurant's years) widen it, so each shows whole.
     const int width = std::max(Px(4560), sizeHint().width());
-    if (width != this->width()) {
-        setFixedWidth(width);
+    const int height = std::max(Px(3645), sizeHint().height());
+    if (width != this->width() || height != this->height()) {
+        setFixedSize(width, height);
         KeepOnScreen(this);
     }
+}
+
+void TurnoverWindow::exportResult() {
+    if (!shown_) {
+        ShowMessage(this, QStringLiteral("请先统计，再导出。"));
+        return;
+    }
+    const QString chosen = chooseFile_(this).trimmed();
+    if (chosen.isEmpty())
+        return;
+    const QString failure = ExportTurnover(ExportFileName(chosen), shown_->totals, shown_->payments);
+    if (failure.isEmpty())
+        ShowMessage(this, QStringLiteral("文件导出成功！"));
+    else
+        ShowMessage(this, QStringLiteral("文件导出失败：%1").arg(failure));
 }
 
 void TurnoverWindow::showToday() {

@@ -1,4 +1,5 @@
 #include "common/MessageBoxes.h"
+#include "common/PaymentAnswers.h"
 #include "common/SignedInCounter.h"
 #include "common/TestHome.h"
 
@@ -13,6 +14,7 @@
 #include "main/TransferWindow.h"
 #include "mobile/ServerControl.h"
 #include "order/OrderWindow.h"
+#include "order/PaymentDialog.h"
 #include "print/BillPreviewWindow.h"
 #include "print/JobStore.h"
 #include "print/PrinterStore.h"
@@ -22,7 +24,9 @@
 #include "settings/StaffAccounts.h"
 #include "store/ActionTrail.h"
 #include "store/Database.h"
+#include "store/Fen.h"
 #include "store/Ids.h"
+#include "store/Schema.h"
 #include "store/Settings.h"
 
 #include <QDialog>
@@ -30,6 +34,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
@@ -82,6 +87,8 @@ class OrderWindowTest : public QObject {
 private Q_SLOTS:
     void aWholeTableFromOpenToCheckout() {
         Desk desk;
+        // Each checkout is paid in full in cash.
+        const PaymentAnswerer paying;
         MainWindow& main = desk.main;
         const std::unique_ptr<Database>& db = desk.db;
         QVERIFY(main.tile(12)->isVisible());
@@ -137,6 +144,8 @@ private Q_SLOTS:
 
     void theOpenWindowFollowsPhoneOrdersAndAsksBeforeCheckout() {
         Desk desk;
+        // Each checkout is paid in full in cash.
+        const PaymentAnswerer paying;
         QTest::mouseDClick(desk.main.tile(2), Qt::LeftButton);
         OrderWindow* window = desk.main.orderWindow();
         window->chooseCategory(0);
@@ -227,6 +236,8 @@ private Q_SLOTS:
     // the table as it is, the 店长's 工号 and password settle it.
     void aWaitersCheckoutNeedsAnOwnersApproval() {
         Desk desk;
+        // Each checkout is paid in full in cash.
+        const PaymentAnswerer paying;
         AddStaffAccount(*desk.db, {QStringLiteral("007"), QStringLiteral("小王"), kRoleWaiter, true,
                                    QStringLiteral("1")});
         desk.counter.session.setSignedInStaff(*ReadStaffAccount(*desk.db, QStringLiteral("007")), true);
@@ -255,6 +266,8 @@ private Q_SLOTS:
     // needs a 店长) each leave a row with who did it; a refused approval leaves the paid bill unchanged.
     void moneyActionsAndMovesGoIntoTheTrail() {
         Desk desk;
+        // Each checkout is paid in full in cash.
+        const PaymentAnswerer paying;
         AddStaffAccount(*desk.db, {QStringLiteral("008"), QStringLiteral("小李"), kRoleCashier, true,
                                    QStringLiteral("1")});
         desk.counter.session.setSignedInStaff(*ReadStaffAccount(*desk.db, QStringLiteral("008")), true);
@@ -320,8 +333,119 @@ private Q_SLOTS:
         QCOMPARE(TrailOf(*desk.db).last(), QStringLiteral("008|折扣|应收 28：实收 无 → 14（折扣 0.5）|001"));
     }
 
+    // The payment step: a refused overpayment by phone, then 微信 and 现金 with change; 取消 leaves the bill
+    // open and unpaid; the tile's 结账离开 takes the money the same way.
+    void checkoutTakesPaymentsByMethod() {
+        Desk desk;
+        const auto payments = [&](const QString& billId) {
+            QStringList rows;
+            for (const StoredPayment& row : PaymentBook(*desk.db).ofBill(billId))
+                rows.append(row.payment.method + QLatin1Char(' ') + FenText(row.payment.tendered) +
+                            QLatin1Char('/') + FenText(row.payment.change));
+            return rows;
+        };
+        QTest::mouseDClick(desk.main.tile(1), Qt::LeftButton);
+        OrderWindow* window = desk.main.orderWindow();
+        window->chooseCategory(0);
+        window->findChild<QListWidget*>(QStringLiteral("menuList"))->setCurrentRow(0);
+        window->addSelectedMenuItem();
+        window->bill().setPrice(0, QStringLiteral("128"));
+        const QString billId = window->bill().billId();
+        {
+            const PaymentAnswerer cancelled({}, true);
+            window->findChild<QToolButton*>(QStringLiteral("checkOutButton"))->click();
+            QCOMPARE(cancelled.dues(), QStringList{QStringLiteral("应收 128")});
+        }
+        QVERIFY(window->isVisible());
+        QCOMPARE(ReadSlots(*desk.db, 2).at(1), billId);
+        QCOMPARE(payments(billId), QStringList());
+        {
+            const PaymentAnswerer paying({{{QStringLiteral("微信"), QStringLiteral("200")},
+                                           {QStringLiteral("微信"), QStringLiteral("50")},
+                                           {QStringLiteral("现金"), QStringLiteral("100")}}});
+            window->findChild<QToolButton*>(QStringLiteral("checkOutButton"))->click();
+            QCOMPARE(paying.refusals(), QStringList{QString()});
+        }
+        QVERIFY(!window->isVisible());
+        QCOMPARE(payments(billId), (QStringList{QStringLiteral("微信 50/0"), QStringLiteral("现金 100/22")}));
+        {
+            Statement bill(*desk.db, "SELECT \"实收\", \"退桌状态\" FROM \"桌台\" WHERE \"id\" = ?");
+            bill.bind(1, billId);
+            QVERIFY(bill.next());
+            QCOMPARE(bill.text(0) + QLatin1Char('|') + bill.text(1), QStringLiteral("128|yes"));
+        }
+
+        // From the table map: the stored bill, paid in the same step.
+        auto phones = TestHome::openAsPhonePages(*desk.db);
+        OrderDesk phone(*phones);
+        phone.openTable(5, QDateTime::currentDateTime());
+        phone.menu.chooseCategory(QStringLiteral("菜品"));
+        phone.bill.addItem(phone.menu.records().at(0), QDateTime::currentDateTime());
+        QTRY_VERIFY(desk.main.tile(5)->occupied());
+        desk.main.tables().selectTile(5);
+        const PaymentAnswerer paying;
+        desk.main.settleAndFreeSelected();
+        QCOMPARE(paying.dues(), QStringList{QStringLiteral("应收 28")});
+        QCOMPARE(ReadSlots(*desk.db, 6).at(5), QString());
+        QCOMPARE(payments(phone.bill.billId()), QStringList{QStringLiteral("现金 28/0")});
+    }
+
+    // A non-cash payment above what is still due is refused in the step itself, and nothing is added.
+    void aNonCashOverpaymentIsRefusedOnTheSpot() {
+        PaymentDialog dialog({{kCashMethod, true, true}, {QStringLiteral("微信"), false, true}}, 12800);
+        QVERIFY(dialog.chooseMethod(QStringLiteral("微信")));
+        QVERIFY(!dialog.addPayment(13000));
+        QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("paymentMessageLabel"))->text(),
+                 QStringLiteral("非现金支付不能找零"));
+        QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("okButton"))->isEnabled());
+        dialog.findChild<QPushButton*>(QStringLiteral("stillDueButton"))->click();
+        QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("stillDueLabel"))->text(),
+                 QStringLiteral("还差 0"));
+        QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("okButton"))->isEnabled());
+        QCOMPARE(dialog.tally().payments(), (QList<Payment>{{QStringLiteral("微信"), 12800, 0, false}}));
+    }
+
+    // 反结账: the paid bill shows its payments; changed, it is paid again and the old payments reversed.
+    void aReopenedBillIsPaidAgainWhenChanged() {
+        Desk desk;
+        QTest::mouseDClick(desk.main.tile(2), Qt::LeftButton);
+        OrderWindow* window = desk.main.orderWindow();
+        window->chooseCategory(0);
+        window->findChild<QListWidget*>(QStringLiteral("menuList"))->setCurrentRow(0);
+        window->addSelectedMenuItem();
+        const QString billId = window->bill().billId();
+        {
+            const PaymentAnswerer paying({{{QStringLiteral("微信"), QStringLiteral("10")},
+                                           {QStringLiteral("现金"), QStringLiteral("20")}}});
+            window->findChild<QToolButton*>(QStringLiteral("checkOutButton"))->click();
+        }
+        desk.main.reopenBill(billId);
+        window = desk.main.orderWindow();
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("paymentsLabel"))->text(),
+                 QStringLiteral("已收：微信 10，现金 20（找零 2）"));
+        window->bill().setPrice(0, QStringLiteral("30"));
+        {
+            const PaymentAnswerer cancelled({}, true);
+            QVERIFY(!window->saveAndClose());
+        }
+        QVERIFY(window->isVisible());
+        QCOMPARE(PaymentBook(*desk.db).ofBill(billId).size(), 2);
+        const PaymentAnswerer paying;
+        window->findChild<QToolButton*>(QStringLiteral("saveButton"))->click();
+        QCOMPARE(paying.dues(), QStringList{QStringLiteral("应收 30")});
+        QStringList rows;
+        for (const StoredPayment& row : PaymentBook(*desk.db).ofBill(billId))
+            rows.append(row.payment.method + QLatin1Char(' ') + FenText(row.payment.tendered) +
+                        (row.reverses.isEmpty() ? QString() : QStringLiteral(" 冲销")));
+        QCOMPARE(rows, (QStringList{QStringLiteral("微信 10"), QStringLiteral("现金 20"),
+                                    QStringLiteral("微信 -10 冲销"), QStringLiteral("现金 -20 冲销"),
+                                    QStringLiteral("现金 30")}));
+    }
+
     void aTileSettledJustAfterAPhoneOrderedAsksFirst() {
         Desk desk;
+        // Each checkout is paid in full in cash.
+        const PaymentAnswerer paying;
         auto phones = TestHome::openAsPhonePages(*desk.db);
         OrderDesk phone(*phones);
         phone.openTable(6, QDateTime::currentDateTime());

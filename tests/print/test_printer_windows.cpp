@@ -4,6 +4,7 @@
 
 #include "FakePrinter.h"
 #include "common/MessageBoxes.h"
+#include "common/PaymentAnswers.h"
 #include "common/SignedInCounter.h"
 #include "common/TestHome.h"
 
@@ -144,6 +145,7 @@ void TestPrinterWindows::checkOutOpensTheDrawerWhereSet() {
     desk.open();
     OrderWindow* window = desk.orderAt(1);
     Add(window, kDrinks, QStringLiteral("可乐"));
+    const PaymentAnswerer paying;
     Click(window, "checkOutButton");
     QVERIFY(front.waitForPrints(1));
     QCOMPARE(front.papers().first().drawerPulses, 1);

@@ -1,6 +1,9 @@
 #include "common/MessageBoxes.h"
 #include "common/StaffPasswords.h"
 #include "common/TestHome.h"
+
+#include "bill/Payments.h"
+#include "settings/PaymentMethodsWindow.h"
 #include "settings/RoleRights.h"
 #include "settings/RoleRightsPage.h"
 #include "settings/SettingsStore.h"
@@ -183,6 +186,45 @@ private Q_SLOTS:
         QCOMPARE(staff.list()->item(2, 1)->text(), QStringLiteral("小李"));
         QCOMPARE(ReadStaffAccount(*db_, QStringLiteral("012"))->role, kRoleCashier);
         QVERIFY(StaffPasswordMatches(*db_, QStringLiteral("012"), QStringLiteral("li12")));
+    }
+
+    // Only a 店长 opens 支付方式; there a method is added, renamed, moved and disabled, and disabling 现金 is
+    // refused with a message and changes nothing.
+    void theOwnerEditsThePaymentMethods() {
+        AddStaffAccount(
+            *db_, {QStringLiteral("007"), QStringLiteral("小王"), kRoleWaiter, true, QStringLiteral("1")});
+        open();
+        window_->setSignedInStaff(QStringLiteral("007"));
+        {
+            const MessageBoxAnswerer answer;
+            button("paymentMethodsButton")->click();
+            QCOMPARE(answer.firstText(), QStringLiteral("只有店长可以设置支付方式。"));
+        }
+        PaymentMethodsWindow methods(*db_);
+        const auto shown = [&] {
+            QStringList texts;
+            for (int i = 0; i < methods.list()->count(); ++i)
+                texts.append(methods.list()->item(i)->text());
+            return texts;
+        };
+        methods.nameBox()->setText(QStringLiteral("美团"));
+        methods.addMethod();
+        methods.moveSelected(-1);
+        methods.list()->setCurrentRow(1);
+        QCOMPARE(methods.nameBox()->text(), QStringLiteral("微信"));
+        methods.nameBox()->setText(QStringLiteral("微信支付"));
+        methods.renameSelected();
+        methods.toggleSelected();
+        QCOMPARE(shown(), (QStringList{"现金（可找零）", "微信支付（停用）", "支付宝", "银行卡",
+                                       "会员卡/储值", "美团", "挂账"}));
+        methods.list()->setCurrentRow(0);
+        {
+            const MessageBoxAnswerer answer;
+            methods.toggleSelected();
+            QCOMPARE(answer.firstText(), QStringLiteral("现金不能停用。"));
+        }
+        QCOMPARE(shown().first(), QStringLiteral("现金（可找零）"));
+        QCOMPARE(PaymentBook(*db_).methods(true).size(), 6);
     }
 
     // 角色权限: a right the 店长 takes away and the limit they set show again when 员工 is opened anew; a

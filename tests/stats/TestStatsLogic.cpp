@@ -1,5 +1,9 @@
 #include "StatsTestData.h"
 #include "common/TestHome.h"
+#include "common/XlsReadBack.h"
+
+#include "bill/Payments.h"
+#include "settings/StaffAccounts.h"
 
 #include "stats/ItemSales.h"
 #include "stats/StatsDates.h"
@@ -40,6 +44,7 @@ private Q_SLOTS:
     void turnoverText_data();
     void turnoverText();
     void turnoverCountsOnlyTheRange();
+    void paymentsAddUpByMethodAndStaff();
     void itemSales_data();
     void itemSales();
     void itemSalesFiltersCategoryAndDays();
@@ -165,6 +170,55 @@ void TestStatsLogic::turnoverCountsOnlyTheRange() {
     QCOMPARE(twoDays.onAccount, 110.0);
     QCOMPARE(ComputeTurnover(*db, range("2024-03-02", "2024-03-01")), twoDays);
     QCOMPARE(ComputeTurnover(*db, range("2024-03-04", "2024-12-31")).bills, 0);
+}
+
+// 收款 of the range by method and by staff, change given back taken off and reversals included; the export
+// carries them as numbers.
+void TestStatsLogic::paymentsAddUpByMethodAndStaff() {
+    const auto db = home_.createDatabase(QStringLiteral("payments.dat"));
+    AddStaffAccount(*db,
+                    {QStringLiteral("008"), QStringLiteral("小李"), kRoleCashier, true, QStringLiteral("1")});
+    const auto at = [](const char* day) {
+        return QDateTime(QDate::fromString(QString::fromLatin1(day), Qt::ISODate), QTime(21, 30));
+    };
+    const Payment wechat{QStringLiteral("微信"), 5000, 0, false};
+    const Payment cash{QStringLiteral("现金"), 10000, 2200, true};
+    const Payment tenths{QStringLiteral("现金"), 10, 0, true};
+    const Payment twentieths{QStringLiteral("支付宝"), 20, 0, false};
+    {
+        Transaction step(*db);
+        PaymentBook book(*db);
+        book.record(QStringLiteral("20240229210000"), {cash}, {QStringLiteral("001"), at("2024-02-29"), {}});
+        book.record(QStringLiteral("20240301100000"), {wechat, cash},
+                    {QStringLiteral("001"), at("2024-03-01"), {}});
+        book.record(QStringLiteral("20240301110000"), {tenths, twentieths},
+                    {QStringLiteral("008"), at("2024-03-01"), {}});
+        // Reopened on the 2nd: reversed by 008 and paid again in cash.
+        book.reverseAll(QStringLiteral("20240301100000"), {QStringLiteral("008"), at("2024-03-02"), {}});
+        book.record(QStringLiteral("20240301100000"), {Payment{QStringLiteral("现金"), 12000, 0, true}},
+                    {QStringLiteral("008"), at("2024-03-02"), {}});
+        step.commit();
+    }
+    const PaymentSums firstDay = ComputePaymentSums(*db, range("2024-03-01", "2024-03-01"));
+    QCOMPARE(firstDay.byMethod,
+             (QList<std::pair<QString, qint64>>{{"现金", 7810}, {"微信", 5000}, {"支付宝", 20}}));
+    QCOMPARE(firstDay.byStaff, (QList<std::pair<QString, qint64>>{{"001 店长", 12800}, {"008 小李", 30}}));
+    const PaymentSums both = ComputePaymentSums(*db, range("2024-03-01", "2024-03-02"));
+    QCOMPARE(both.byMethod, (QList<std::pair<QString, qint64>>{{"现金", 12010}, {"支付宝", 20}}));
+    QCOMPARE(PaymentSumsText(both),
+             QStringLiteral("按支付方式：现金 120.1  支付宝 0.2\n\n按员工：001 店长 128  008 小李 -7.7"));
+    QCOMPARE(ComputePaymentSums(*db, range("2024-03-03", "2024-03-31")), PaymentSums{});
+
+    if (!xlrdAvailable())
+        QSKIP("/usr/bin/python3 with xlrd is not installed");
+    const QString path = home_.path(QStringLiteral("营业额.xls"));
+    QCOMPARE(ExportTurnover(path, ComputeTurnover(*db, range("2024-03-01", "2024-03-02")), both), QString());
+    const QJsonArray values = readBack(path).value(QStringLiteral("values")).toArray();
+    QCOMPARE(values.at(0).toArray().at(0).toString(), QStringLiteral("项目"));
+    QCOMPARE(values.at(8).toArray().at(0).toString(), QStringLiteral("支付方式：现金"));
+    QCOMPARE(values.at(8).toArray().at(1).toDouble(), 120.1);
+    QCOMPARE(values.at(11).toArray().at(0).toString(), QStringLiteral("员工：008 小李"));
+    QCOMPARE(values.at(11).toArray().at(1).toDouble(), -7.7);
 }
 
 void TestStatsLogic::itemSales_data() {

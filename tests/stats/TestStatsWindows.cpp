@@ -2,6 +2,7 @@
 #include "common/MessageBoxes.h"
 #include "common/TestHome.h"
 
+#include "bill/Payments.h"
 #include "stats/ItemSalesWindow.h"
 #include "stats/StatsDates.h"
 #include "stats/TurnoverWindow.h"
@@ -34,6 +35,7 @@ class TestStatsWindows : public QObject {
 private Q_SLOTS:
     void turnoverWindowComputes();
     void turnoverWindowRefusesBadDates();
+    void turnoverWindowShowsAndExportsPayments();
     void itemGridScrollsBeyondSixteenRows_data();
     void itemGridScrollsBeyondSixteenRows();
     void itemWindowChecksDatesAndSpan_data();
@@ -87,6 +89,35 @@ void TestStatsWindows::turnoverWindowRefusesBadDates() {
     QCOMPARE(boxes.shown()[0].title, QStringLiteral("澄槿餐饮点餐收银软件"));
     QVERIFY(!window.busy());
     QCOMPARE(window.resultLabel()->text(), QStringLiteral("上次的结果"));
+}
+
+void TestStatsWindows::turnoverWindowShowsAndExportsPayments() {
+    const auto db = home_.createDatabase(QStringLiteral("turnover-payments.dat"));
+    {
+        Transaction step(*db);
+        PaymentBook(*db).record(
+            QStringLiteral("20240301120000"),
+            {{QStringLiteral("微信"), 5000, 0, false}, {QStringLiteral("现金"), 10000, 2200, true}},
+            {QStringLiteral("001"), QDateTime::currentDateTime(), {}});
+        step.commit();
+    }
+    TurnoverWindow window(*db);
+    {
+        const MessageBoxAnswerer boxes;
+        click(&window, "exportButton");
+        QCOMPARE(boxes.firstText(), QStringLiteral("请先统计，再导出。"));
+    }
+    QSignalSpy computed(&window, &TurnoverWindow::computed);
+    click(&window, "todayButton");
+    QVERIFY(computed.wait(10000));
+    QCOMPARE(window.resultLabel()->text(),
+             QStringLiteral("无统计数字\n\n按支付方式：现金 78  微信 50\n\n按员工：001 店长 128"));
+    const QString path = home_.path(QStringLiteral("营业额"));
+    window.setFileChooser([&](QWidget*) { return path; });
+    const MessageBoxAnswerer boxes;
+    click(&window, "exportButton");
+    QCOMPARE(boxes.firstText(), QStringLiteral("文件导出成功！"));
+    QVERIFY(QFile::exists(path + QStringLiteral(".xls")));
 }
 
 void TestStatsWindows::itemGridScrollsBeyondSixteenRows_data() {

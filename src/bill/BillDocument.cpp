@@ -296,9 +296,10 @@ void BillDocument::tellKitchen(const QList<KitchenChange>& changes) {
         kitchenTold_ = true;
 }
 
-void BillDocument::appendTrail(const QString& action, const QString& content, const QString& approver) {
+void BillDocument::appendTrail(const QString& action, const QString& content, const QString& approver,
+                               const QString& reason) {
     ActionTrail(db_).append(
-        Action{actor_, action, state_.header.tableName, billId(), content, QString(), approver, QString()});
+        Action{actor_, action, state_.header.tableName, billId(), content, reason, approver, QString()});
 }
 
 void BillDocument::recordReopening() {
@@ -308,7 +309,7 @@ void BillDocument::recordReopening() {
         QStringLiteral("应收 %1，实收 %2").arg(closedAsOpened_.receivable, closedAsOpened_.received);
     if (ReadNumber(closedAsOpened_.credit) != 0)
         content += QStringLiteral("，挂账 %1").arg(closedAsOpened_.credit);
-    appendTrail(trail_action::kReopenBill, content, reopenApprover_);
+    appendTrail(trail_action::kReopenBill, content, reopenApprover_, reopenReason_);
     state_.reopenRecorded = true;
 }
 

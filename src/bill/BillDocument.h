@@ -117,6 +117,8 @@ public:
     void setAmountsApprover(const QString& approver) { amountsApprover_ = approver; }
     // The 店长 who approved changing this closed bill (反结账), when the actor's role needed it.
     void setReopenApprover(const QString& approver) { reopenApprover_ = approver; }
+    // Why a bill of a closed business day is reopened; the trail's row of the 反结账 keeps it.
+    void setReopenReason(const QString& reason) { reopenReason_ = reason; }
     // Deletes the selected line; nothing happens while no line is selected.
     void deleteSelected();
     // Selects a line; a row past the last line clears the highlight but keeps the previous selection.
@@ -221,7 +223,8 @@ private:
     void recordReopening();
     void recordAmounts(const std::optional<BillHeader>& before);
     void recordPrice(const OrderLine& before, const OrderLine& after);
-    void appendTrail(const QString& action, const QString& content, const QString& approver);
+    void appendTrail(const QString& action, const QString& content, const QString& approver,
+                     const QString& reason = {});
 
     Database& db_;
     KitchenRules kitchen_;
@@ -230,6 +233,7 @@ private:
     QString takeBackApprover_;
     QString amountsApprover_;
     QString reopenApprover_;
+    QString reopenReason_;
     BillHeader closedAsOpened_; // a closed bill as it was when opened here
     BillStore store_;
     State state_;

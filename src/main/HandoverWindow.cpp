@@ -1,5 +1,6 @@
 #include "main/HandoverWindow.h"
 
+#include "print/JobStore.h"
 #include "print/PageTransport.h"
 #include "print/PrintQueue.h"
 #include "settings/StaffAccounts.h"
@@ -76,7 +77,7 @@ HandoverWindow::HandoverWindow(Database& db, SettingsStore& settings, const Staf
     endRow->addWidget(endButton_);
     endRow->addStretch();
 
-    auto* dayBox = new QGroupBox(QStringLiteral("日结（店长）"), this);
+    auto* dayBox = new QGroupBox(QStringLiteral("日结"), this);
     dayEdit_ = new QDateEdit(dayBox);
     dayEdit_->setObjectName(QStringLiteral("businessDayEdit"));
     dayEdit_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
@@ -291,8 +292,11 @@ void HandoverWindow::printReport() {
     if (rows_.isEmpty())
         return;
     const QDateTime now = clock_();
+    QList<ReportLine> lines;
+    for (const ReportRow& row : rows_)
+        lines.append({row.label, row.value});
     try {
-        const std::optional<QString> job = QueueReport(db_, title_, rows_, now);
+        const std::optional<QString> job = QueueReport(db_, title_, lines, now);
         if (job) {
             OpenCashDrawers(db_, now);
             Q_EMIT printJobsWritten();
@@ -309,7 +313,7 @@ void HandoverWindow::printReport() {
     PrintJob page;
     page.kind = JobKind::Report;
     page.title = title_;
-    page.rows = rows_;
+    page.rows = lines;
     page.created = now;
     const Delivery delivery = PrintJobOnPages(page, settings_);
     if (delivery.outcome == Delivery::Outcome::Accepted)

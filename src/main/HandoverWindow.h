@@ -1,7 +1,7 @@
 #pragma once
 
-#include "print/JobStore.h"
 #include "settings/Password.h"
+#include "stats/Shifts.h"
 
 #include <QDateTime>
 #include <QWidget>

@@ -149,8 +149,8 @@ QString JobContentText(const PrintJob& job) {
     }
     if (job.kind == JobKind::Report) {
         QJsonArray rows;
-        for (const ReportRow& row : job.rows)
-            rows.append(QJsonArray{row.label, row.value});
+        for (const auto& [label, value] : job.rows)
+            rows.append(QJsonArray{label, value});
         content = QJsonObject{{QStringLiteral("标题"), job.title}, {QStringLiteral("rows"), rows}};
     }
     return QString::fromUtf8(QJsonDocument(content).toJson(QJsonDocument::Compact));

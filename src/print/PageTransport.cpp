@@ -18,10 +18,10 @@ ReceiptDocument ReportPageDocument(const PrintJob& job, double leftMm, double to
     double y = topMm;
     document.addText(leftMm, y, SerifFont(16, true), job.title);
     y += 10;
-    for (const ReportRow& row : job.rows) {
-        document.addText(leftMm, y, SerifFont(11, row.value.isEmpty()), row.label);
-        if (!row.value.isEmpty())
-            document.addText(leftMm + kValueMm, y, SerifFont(11, false), row.value);
+    for (const auto& [label, value] : job.rows) {
+        document.addText(leftMm, y, SerifFont(11, value.isEmpty()), label);
+        if (!value.isEmpty())
+            document.addText(leftMm + kValueMm, y, SerifFont(11, false), value);
         y += kRowMm;
     }
     document.addText(leftMm, y + 2, SerifFont(10, false),

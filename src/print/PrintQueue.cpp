@@ -246,7 +246,7 @@ std::optional<QString> QueueBill(Database& db, const BillData& bill, const QDate
     return JobStore(db).add(job);
 }
 
-std::optional<QString> QueueReport(Database& db, const QString& title, const QList<ReportRow>& rows,
+std::optional<QString> QueueReport(Database& db, const QString& title, const QList<ReportLine>& rows,
                                    const QDateTime& now) {
     const std::optional<Printer> printer = BillPrinter(PrinterStore(db).all());
     if (!printer)

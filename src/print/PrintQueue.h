@@ -80,7 +80,7 @@ QString UnroutedMessage(const KitchenSend& send);
 std::optional<QString> QueueBill(Database& db, const BillData& bill, const QDateTime& now);
 // A report (交班, 日结) for the printer set for 账单; the job's id, or nullopt when no enabled printer prints
 // bills.
-std::optional<QString> QueueReport(Database& db, const QString& title, const QList<ReportRow>& rows,
+std::optional<QString> QueueReport(Database& db, const QString& title, const QList<ReportLine>& rows,
                                    const QDateTime& now);
 // A test page for the named printer; the job's id.
 QString QueueTestPage(Database& db, const QString& printerName, const QDateTime& now);

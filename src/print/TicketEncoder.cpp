@@ -97,22 +97,23 @@ void BillRow(EscPosWriter& out, const BillColumns& widths, const QString& name, 
 
 // A report row: the label on the left and the value on the right of the same line when both fit, else the
 // value right-aligned on lines of its own; a row without a value is a heading in bold.
-void ReportLine(EscPosWriter& out, const ReportRow& row, int columns) {
-    if (row.value.isEmpty()) {
+void ReportRowLines(EscPosWriter& out, const ReportLine& row, int columns) {
+    const auto& [label, value] = row;
+    if (value.isEmpty()) {
         out.bold(true);
-        for (const QString& line : WrapColumns(row.label, columns))
+        for (const QString& line : WrapColumns(label, columns))
             out.line(line);
         out.bold(false);
         return;
     }
-    const int gap = columns - TextColumns(row.label) - TextColumns(row.value);
+    const int gap = columns - TextColumns(label) - TextColumns(value);
     if (gap >= 1) {
-        out.line(row.label + QString(gap, QLatin1Char(' ')) + row.value);
+        out.line(label + QString(gap, QLatin1Char(' ')) + value);
         return;
     }
-    for (const QString& line : WrapColumns(row.label, columns))
+    for (const QString& line : WrapColumns(label, columns))
         out.line(line);
-    for (const QString& line : WrapColumns(row.value, columns))
+    for (const QString& line : WrapColumns(value, columns))
         out.line(RightAligned(line, columns));
 }
 
@@ -124,8 +125,8 @@ QByteArray EncodeReport(const PrintJob& job, int columns) {
     CopyBanner(out, CopyMark(job), columns);
     LargeLines(out, job.title, columns);
     out.line(Rule(columns));
-    for (const ReportRow& row : job.rows)
-        ReportLine(out, row, columns);
+    for (const ReportLine& row : job.rows)
+        ReportRowLines(out, row, columns);
     out.line(Rule(columns));
     LabelledLines(out, QStringLiteral("打印时间："),
                   job.created.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), columns);

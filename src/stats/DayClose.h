@@ -1,6 +1,6 @@
 #pragma once
 
-#include "print/JobStore.h"
+#include "stats/Shifts.h"
 
 #include <QDate>
 #include <QDateTime>

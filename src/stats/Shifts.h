@@ -1,7 +1,5 @@
 #pragma once
 
-#include "print/JobStore.h"
-
 #include <QDate>
 #include <QDateTime>
 #include <QList>
@@ -15,6 +13,14 @@ class Database;
 // counting the drawer. Its payments are those of 收款 stamped with its 编号, and those left unstamped that
 // its cashier (工号) took between its start and its end: a stamp is exact even when counters' clocks differ,
 // and the time window still counts payments written by a step that stamps nothing.
+
+// One row of a report (交班, 日结) as the window shows it and the printer prints it: a label and its
+// value; a row without a value is a heading.
+struct ReportRow {
+    QString label;
+    QString value;
+    bool operator==(const ReportRow&) const = default;
+};
 
 // Times as stored: yyyy-MM-dd HH:mm:ss.
 inline const QString kShiftTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");

@@ -20,12 +20,15 @@
 #include "settings/RoleRights.h"
 #include "settings/SettingsStore.h"
 #include "settings/StaffAccounts.h"
+#include "stats/DayClose.h"
+#include "stats/Shifts.h"
 #include "store/ActionTrail.h"
 #include "store/Database.h"
 #include "store/Ids.h"
 #include "store/Settings.h"
 
 #include <QDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -61,6 +64,22 @@ void approveWith(const QString& owner, const QString& password) {
             return dialog->reject();
         dialog->findChild<QLineEdit*>(QStringLiteral("ownerIdEdit"))->setText(owner);
         dialog->findChild<QLineEdit*>(QStringLiteral("ownerPasswordEdit"))->setText(password);
+        dialog->accept();
+    });
+    timer->start(10);
+}
+
+// Picks this reason in the 反结账 reason dialog once it shows; cancels it when `reason` is empty.
+void pickReason(const QString& reason) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, reason] {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        timer->deleteLater();
+        if (reason.isEmpty())
+            return dialog->reject();
+        dialog->setTextValue(reason);
         dialog->accept();
     });
     timer->start(10);
@@ -318,6 +337,42 @@ private Q_SLOTS:
         approveWith(QStringLiteral("001"), QStringLiteral("739"));
         window->findChild<QToolButton*>(QStringLiteral("checkOutButton"))->click();
         QCOMPARE(TrailOf(*desk.db).last(), QStringLiteral("008|折扣|应收 28：实收 无 → 14（折扣 0.5）|001"));
+    }
+
+    // Once the bill's business day is closed, even a 店长 reopens it only with a reason, which the trail keeps.
+    void aClosedDaysBillReopensOnlyWithAReason() {
+        Desk desk;
+        QTest::mouseDClick(desk.main.tile(1), Qt::LeftButton);
+        OrderWindow* window = desk.main.orderWindow();
+        window->chooseCategory(0);
+        window->findChild<QListWidget*>(QStringLiteral("menuList"))->setCurrentRow(0);
+        window->addSelectedMenuItem();
+        window->findChild<QToolButton*>(QStringLiteral("checkOutButton"))->click();
+        const QString billId = window->bill().billId();
+        const QDateTime now = QDateTime::currentDateTime();
+        CloseDay(*desk.db, BusinessDayOfBill(billId, ReadBusinessDayEnd(*desk.db)), kFirstStaffId, now);
+
+        pickReason({});
+        desk.main.reopenBill(billId);
+        QTRY_COMPARE(desk.main.orderWindow()->windowTitle(), QStringLiteral("点餐（只读）"));
+        desk.main.orderWindow()->findChild<QToolButton*>(QStringLiteral("saveButton"))->click();
+
+        pickReason(QStringLiteral("上错菜"));
+        desk.main.reopenBill(billId);
+        window = desk.main.orderWindow();
+        QTRY_COMPARE(window->windowTitle(), QStringLiteral("点餐"));
+        auto* received = window->findChild<QLineEdit*>(QStringLiteral("receivedEdit"));
+        received->setText(QStringLiteral("1"));
+        Q_EMIT received->textEdited(received->text());
+        window->findChild<QToolButton*>(QStringLiteral("saveButton"))->click();
+        const QList<TrailRow> rows = ActionTrail(*desk.db).rows();
+        QVERIFY(!rows.isEmpty());
+        const auto reopening = std::find_if(rows.begin(), rows.end(), [](const TrailRow& row) {
+            return row.action.action == trail_action::kReopenBill;
+        });
+        QVERIFY(reopening != rows.end());
+        QCOMPARE(reopening->action.reason, QStringLiteral("上错菜"));
+        QCOMPARE(reopening->action.bill, billId);
     }
 
     void aTileSettledJustAfterAPhoneOrderedAsksFirst() {

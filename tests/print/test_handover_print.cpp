@@ -41,7 +41,10 @@ private Q_SLOTS:
         const ShiftReport report = EndShift(*db, shift, 24000, start.addSecs(180));
 
         const QDateTime now = QDateTime::currentDateTime();
-        QVERIFY(QueueReport(*db, QStringLiteral("交班报表"), ShiftReportRows(report), now).has_value());
+        QList<ReportLine> lines;
+        for (const ReportRow& row : ShiftReportRows(report))
+            lines.append({row.label, row.value});
+        QVERIFY(QueueReport(*db, QStringLiteral("交班报表"), lines, now).has_value());
         QCOMPARE(OpenCashDrawers(*db, now), 1);
         Database& shared = *db;
         PrintSpooler spooler([&shared] { return shared.connectAgain(); }, MakeRawTransport, FastOptions());

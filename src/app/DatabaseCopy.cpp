@@ -157,17 +157,23 @@ void refuseTargetWithData(Database& to, const CopyOptions& options) {
         QStringLiteral("确实要用源数据库覆盖它时，请加上 --overwrite。"));
 }
 
-// A server's trail cannot be deleted (see GuardActionTrail), so a copy cannot replace one that holds
-// rows; said before anything on the target changes. An empty trail is replaced like any table.
+// A server's trail and day closes cannot be deleted (see GuardActionTrail, GuardDayCloses), so a copy
+// cannot replace one that holds rows; said before anything on the target changes. Empty ones are replaced
+// like any table.
 void refuseServerTargetWithTrail(Database& to) {
-    if (!to.isServer() || !HasTable(to, "操作记录"))
+    if (!to.isServer())
         return;
-    const qint64 rows = countRows(to, QStringLiteral("操作记录"));
-    if (rows > 0)
-        throw StoreError(QStringLiteral("目标数据库 %1 已有 %2 条操作记录，操作记录不能删除，没有复制。"
-                                        "请复制到一个新建的空数据库。")
-                             .arg(to.path())
-                             .arg(rows));
+    for (const char* table : {"操作记录", "日结"}) {
+        if (!HasTable(to, table))
+            continue;
+        const qint64 rows = countRows(to, QString::fromUtf8(table));
+        if (rows > 0)
+            throw StoreError(QStringLiteral("目标数据库 %1 已有 %2 条%3，%3不能删除，没有复制。"
+                                            "请复制到一个新建的空数据库。")
+                                 .arg(to.path())
+                                 .arg(rows)
+                                 .arg(QString::fromUtf8(table)));
+    }
 }
 
 void prepareTarget(Database& to) {

@@ -297,9 +297,10 @@ void BillDocument::tellKitchen(const QList<KitchenChange>& changes) {
         kitchenTold_ = true;
 }
 
-void BillDocument::appendTrail(const QString& action, const QString& content, const QString& approver) {
+void BillDocument::appendTrail(const QString& action, const QString& content, const QString& approver,
+                               const QString& reason) {
     ActionTrail(db_).append(
-        Action{actor_, action, state_.header.tableName, billId(), content, QString(), approver, QString()});
+        Action{actor_, action, state_.header.tableName, billId(), content, reason, approver, QString()});
 }
 
 void BillDocument::recordReopening() {
@@ -309,7 +310,7 @@ void BillDocument::recordReopening() {
         QStringLiteral("应收 %1，实收 %2").arg(closedAsOpened_.receivable, closedAsOpened_.received);
     if (ReadNumber(closedAsOpened_.credit) != 0)
         content += QStringLiteral("，挂账 %1").arg(closedAsOpened_.credit);
-    appendTrail(trail_action::kReopenBill, content, reopenApprover_);
+    appendTrail(trail_action::kReopenBill, content, reopenApprover_, reopenReason_);
     state_.reopenRecorded = true;
 }
 
@@ -773,7 +774,8 @@ void BillDocument::storePayments() {
     // A bill with nothing to pay has no row, and no payments either.
     if (!payments_ || !state_.stored)
         return;
-    const PaymentContext context{actor_, QDateTime::currentDateTime(), shift_};
+    const PaymentContext context{actor_, QDateTime::currentDateTime(),
+                                 shiftLookup_ ? shiftLookup_() : shift_};
     PaymentBook book(db_);
     // Settling anew replaces what was paid before: reversed, never deleted.
     book.reverseAll(billId(), context);

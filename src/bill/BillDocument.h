@@ -118,6 +118,8 @@ public:
     void setAmountsApprover(const QString& approver) { amountsApprover_ = approver; }
     // The 店长 who approved changing this closed bill (反结账), when the actor's role needed it.
     void setReopenApprover(const QString& approver) { reopenApprover_ = approver; }
+    // Why a bill of a closed business day is reopened; the trail's row of the 反结账 keeps it.
+    void setReopenReason(const QString& reason) { reopenReason_ = reason; }
     // Deletes the selected line; nothing happens while no line is selected.
     void deleteSelected();
     // Selects a line; a row past the last line clears the highlight but keeps the previous selection.
@@ -163,6 +165,8 @@ public:
     QList<StoredPayment> standingPayments();
     // Where the payments are taken (the cashier's shift, once shifts exist); empty for none.
     void setShift(const QString& shift) { shift_ = shift; }
+    // Or asked inside the checkout's step, so the shift is the one open as the payments are stored.
+    void setShiftLookup(std::function<QString()> lookup) { shiftLookup_ = std::move(lookup); }
 
     // Reads the stored bill and shows what other writers changed. Returns true when anything changed.
     bool followStored();
@@ -238,7 +242,8 @@ private:
     // Inside the checkout's step: the payments decide 实收 and 挂账, and are stored with it.
     void takePayments();
     void storePayments();
-    void appendTrail(const QString& action, const QString& content, const QString& approver);
+    void appendTrail(const QString& action, const QString& content, const QString& approver,
+                     const QString& reason = {});
 
     Database& db_;
     KitchenRules kitchen_;
@@ -247,6 +252,7 @@ private:
     QString takeBackApprover_;
     QString amountsApprover_;
     QString reopenApprover_;
+    QString reopenReason_;
     BillHeader closedAsOpened_; // a closed bill as it was when opened here
     BillStore store_;
     State state_;
@@ -255,6 +261,7 @@ private:
     bool leaving_ = false;
     std::optional<PaymentTally> payments_; // taken for the next save's checkout
     QString shift_;
+    std::function<QString()> shiftLookup_;
     QString gone_;
 
     int table_ = -1;

@@ -7,6 +7,7 @@
 #include "desk/CounterSession.h"
 #include "desk/TableMap.h"
 #include "main/GuestOrdersWindow.h"
+#include "main/HandoverWindow.h"
 #include "main/HistoryPanel.h"
 #include "main/MergeWindow.h"
 #include "main/SplitWindow.h"
@@ -24,8 +25,11 @@
 #include "settings/RoleRights.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
+#include "stats/DayClose.h"
 #include "stats/ItemSalesWindow.h"
+#include "stats/Shifts.h"
 #include "stats/TurnoverWindow.h"
+#include "store/ActionTrail.h"
 #include "store/Ids.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
@@ -36,6 +40,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -85,7 +90,7 @@ const QStringList& MainWindow::ToolbarCaptions() {
         QStringLiteral("刷新"),     QStringLiteral("酒菜设置"),   QStringLiteral("结账离开"),
         QStringLiteral("明细统计"), QStringLiteral("营业额统计"), QStringLiteral("手机点餐"),
         QStringLiteral("综合设置"), QStringLiteral("操作教程"),   QStringLiteral("版本信息"),
-        QStringLiteral("转台"),     QStringLiteral("换班")};
+        QStringLiteral("转台"),     QStringLiteral("换班"),       QStringLiteral("交班")};
     return captions;
 }
 
@@ -286,8 +291,9 @@ QWidget* MainWindow::buildToolbar() {
     palette.setColor(QPalette::Window, kBand);
     band->setPalette(palette);
     auto* row = new QHBoxLayout(band);
-    row->setContentsMargins(Px(600), 0, 0, 0);
-    row->setSpacing(Px(300));
+    // Twelve items fit a 1366 px screen at 1.5 times the usual size.
+    row->setContentsMargins(Px(300), 0, 0, 0);
+    row->setSpacing(Px(180));
     for (int i = 0; i < ToolbarCaptions().size(); ++i) {
         auto* item = new ToolbarLabel(
             ToolbarCaptions().at(i), [this, i] { runToolbarItem(i); }, band);
@@ -491,9 +497,9 @@ void MainWindow::reopenBill(const QString& billId) {
     if (!leased) {
         window->setReadOnly(true);
         ShowMessage(this, QStringLiteral("该账单正在其他收银台打开"));
-    } else if (const std::optional<QString> approver =
-                   ApproveRight(this, db_, session_.signedInAccount(), staff_right::kReopen)) {
-        window->bill().setReopenApprover(*approver);
+    } else if (const std::optional<ReopenApproval> approval = approveReopening(billId)) {
+        window->bill().setReopenApprover(approval->approver);
+        window->bill().setReopenReason(approval->reason);
     } else {
         // Without the 店长's approval a paid bill can be looked at, not changed.
         window->setReadOnly(true);
@@ -501,9 +507,46 @@ void MainWindow::reopenBill(const QString& billId) {
     showOrderWindow(window);
 }
 
+std::optional<MainWindow::ReopenApproval> MainWindow::approveReopening(const QString& billId) {
+    const StaffAccount& who = session_.signedInAccount();
+    bool dayClosed = false;
+    try {
+        dayClosed = BillDayClosed(db_, billId);
+    } catch (const StoreError& error) {
+        reportFailure(QStringLiteral("无法确认该账单的营业日是否已日结。"), error.text());
+        return std::nullopt;
+    }
+    if (!dayClosed) {
+        const std::optional<QString> approver = ApproveRight(this, db_, who, staff_right::kReopen);
+        return approver ? std::optional(ReopenApproval{*approver, {}}) : std::nullopt;
+    }
+    // The day's Z report is final: changing one of its bills takes a 店长 and a reason on the trail.
+    const std::optional<QString> approver =
+        ApproveAsOwner(this, db_, who, QStringLiteral("该账单的营业日已日结，反结账需要店长批准。"));
+    if (!approver)
+        return std::nullopt;
+    bool chosen = false;
+    const QString reason = QInputDialog::getItem(
+        this, QStringLiteral("反结账"), QStringLiteral("该营业日已日结。请选择反结账原因："), kTrailReasons,
+        static_cast<int>(kTrailReasons.size()) - 1, false, &chosen);
+    if (!chosen)
+        return std::nullopt;
+    if (reason != kTrailReasons.last())
+        return ReopenApproval{*approver, reason};
+    const QString typed =
+        QInputDialog::getText(this, QStringLiteral("反结账"), QStringLiteral("请输入原因："),
+                              QLineEdit::Normal, QString(), &chosen)
+            .trimmed();
+    if (!chosen)
+        return std::nullopt;
+    return ReopenApproval{*approver, typed.isEmpty() ? reason : reason + QStringLiteral("：") + typed};
+}
+
 OrderWindow* MainWindow::newOrderWindow() {
     auto* window = new OrderWindow(db_, settings_, this);
     window->setSignedIn(session_.signedInAccount());
+    // The payments go into the shift of whoever is signed in when they are taken.
+    window->bill().setShiftLookup([this] { return OpenShiftStamp(db_, session_.signedInStaff()); });
     connect(&window->bill(), &BillDocument::slotStored, tables_.get(), &TableMap::setSlot);
     connect(window, &OrderWindow::printJobsWritten, &session_, &CounterSession::wakeSpooler);
     return window;
@@ -585,7 +628,8 @@ void MainWindow::signedInChanged() {
     showSignedIn();
     if (orderWindow_)
         orderWindow_->setSignedIn(session_.signedInAccount());
-    for (QPointer<QWidget>* window : {&menuWindow_, &turnoverWindow_, &itemSalesWindow_, &settingsWindow_})
+    for (QPointer<QWidget>* window :
+         {&menuWindow_, &turnoverWindow_, &itemSalesWindow_, &settingsWindow_, &handoverWindow_})
         if (*window)
             (*window)->close();
     for (QDialog* window : std::initializer_list<QDialog*>{transferWindow_, splitWindow_, mergeWindow_})
@@ -776,6 +820,13 @@ void MainWindow::runToolbarItem(int item) {
         break;
     case 10:
         Q_EMIT lockRequested();
+        break;
+    case 11:
+        showToolWindow(handoverWindow_, [this] {
+            auto* window = new HandoverWindow(db_, settings_, session_.signedInAccount(), this);
+            connect(window, &HandoverWindow::printJobsWritten, &session_, &CounterSession::wakeSpooler);
+            return window;
+        });
         break;
     default:
         break;

@@ -118,6 +118,12 @@ private:
     void reportFailure(const QString& what, const QString& why);
     // Shows a tool window, creating it on first use; a window that was closed is created afresh.
     void showToolWindow(QPointer<QWidget>& window, const std::function<QWidget*()>& create);
+    // Who approved a 反结账 and why: a bill of a closed business day needs a 店长 and a reason.
+    struct ReopenApproval {
+        QString approver;
+        QString reason;
+    };
+    std::optional<ReopenApproval> approveReopening(const QString& billId);
 
     CounterSession& session_;
     Database& db_;
@@ -135,6 +141,7 @@ private:
     QPointer<QWidget> itemSalesWindow_;
     QPointer<QWidget> settingsWindow_;
     QPointer<QWidget> mobileWindow_;
+    QPointer<QWidget> handoverWindow_;
     QPointer<PrintersPage> printersPage_;
     TableLease tableLease_{db_};           // the table of the ordering window, claimed against other counters
     QLabel* phoneAlarmLabel_ = nullptr;    // shown when phones tried many wrong staff passwords

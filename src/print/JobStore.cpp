@@ -17,7 +17,8 @@ const QList<std::pair<JobKind, QString>>& KindTexts() {
     static const QList<std::pair<JobKind, QString>> texts{{JobKind::Kitchen, QStringLiteral("后厨")},
                                                           {JobKind::Bill, QStringLiteral("账单")},
                                                           {JobKind::TestPage, QStringLiteral("测试页")},
-                                                          {JobKind::Drawer, QStringLiteral("钱箱")}};
+                                                          {JobKind::Drawer, QStringLiteral("钱箱")},
+                                                          {JobKind::Report, QStringLiteral("报表")}};
     return texts;
 }
 
@@ -146,6 +147,12 @@ QString JobContentText(const PrintJob& job) {
                               {QStringLiteral("打印时间"), bill.printTime.toString(kTimeFormat)},
                               {QStringLiteral("lines"), LinesJson(bill.lines)}};
     }
+    if (job.kind == JobKind::Report) {
+        QJsonArray rows;
+        for (const auto& [label, value] : job.rows)
+            rows.append(QJsonArray{label, value});
+        content = QJsonObject{{QStringLiteral("标题"), job.title}, {QStringLiteral("rows"), rows}};
+    }
     return QString::fromUtf8(QJsonDocument(content).toJson(QJsonDocument::Compact));
 }
 
@@ -157,6 +164,13 @@ void ReadJobContent(const QString& text, PrintJob& job) {
         job.billId = content.value(QStringLiteral("账单")).toString();
         job.change = content.value(QStringLiteral("改动")).toString();
         job.reason = content.value(QStringLiteral("原因")).toString();
+    }
+    if (job.kind == JobKind::Report) {
+        job.title = content.value(QStringLiteral("标题")).toString();
+        for (const QJsonValue& value : content.value(QStringLiteral("rows")).toArray()) {
+            const QJsonArray row = value.toArray();
+            job.rows.append({row.at(0).toString(), row.at(1).toString()});
+        }
     }
     if (job.kind != JobKind::Bill)
         return;

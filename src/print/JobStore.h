@@ -9,10 +9,14 @@
 #include <QList>
 #include <QString>
 #include <optional>
+#include <utility>
 
 class Database;
 
-enum class JobKind { Kitchen, Bill, TestPage, Drawer };
+enum class JobKind { Kitchen, Bill, TestPage, Drawer, Report };
+
+// One row of a printed report (交班, 日结): a label and its value; a row without a value is a heading.
+using ReportLine = std::pair<QString, QString>;
 
 // A job waits (待打印) until the spooler takes it (发送中, stored before the first byte leaves) and is
 // printed (已打印) once the printer has accepted every byte. A job found 发送中 when the spooler starts was
@@ -45,6 +49,8 @@ struct PrintJob {
     QString change;         // kitchen tickets for lines the kitchen already had: 退菜 or 加菜
     QString reason;         // why, when one was given
     BillData bill;          // bills: everything the bill shows
+    QString title;          // reports: what the report is (交班报表, 日结报表)
+    QList<ReportLine> rows; // reports: its rows
 };
 
 // What the day's list says of a job: 等待, 补打 (waiting for a copy after a send that was cut), 发送中,

@@ -8,6 +8,32 @@
 #include <QMetaObject>
 #include <future>
 
+namespace {
+
+// A report on a page: the title, then each row's label with its value in a column to the right.
+ReceiptDocument ReportPageDocument(const PrintJob& job, double leftMm, double topMm) {
+    constexpr double kRowMm = 6;
+    constexpr double kValueMm = 70;
+    ReceiptDocument document;
+    double y = topMm;
+    document.addText(leftMm, y, SerifFont(16, true), job.title);
+    y += 10;
+    for (const auto& [label, value] : job.rows) {
+        document.addText(leftMm, y, SerifFont(11, value.isEmpty()), label);
+        if (!value.isEmpty())
+            document.addText(leftMm + kValueMm, y, SerifFont(11, false), value);
+        y += kRowMm;
+    }
+    document.addText(leftMm, y + 2, SerifFont(10, false),
+                     QStringLiteral("打印时间：") +
+                         job.created.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    document.setEndMm(y + 10);
+    document.setContinueTopMm(topMm);
+    return document;
+}
+
+} // namespace
+
 Delivery PrintJobOnPages(const PrintJob& job, SettingsStore& settings) {
     QString whyNot;
     const std::unique_ptr<QPrinter> printer = DefaultPrinter(whyNot);
@@ -38,6 +64,9 @@ Delivery PrintJobOnPages(const PrintJob& job, SettingsStore& settings) {
         case JobKind::Drawer:
             // A page printer has no drawer to open.
             return Delivery::Accepted();
+        case JobKind::Report:
+            document = ReportPageDocument(job, settings.leftMarginMm(), settings.topMarginMm());
+            break;
         }
     } catch (const StoreError& error) {
         return Delivery::NotSent(error.text());

@@ -246,6 +246,17 @@ std::optional<QString> QueueBill(Database& db, const BillData& bill, const QDate
     return JobStore(db).add(job);
 }
 
+std::optional<QString> QueueReport(Database& db, const QString& title, const QList<ReportLine>& rows,
+                                   const QDateTime& now) {
+    const std::optional<Printer> printer = BillPrinter(PrinterStore(db).all());
+    if (!printer)
+        return std::nullopt;
+    PrintJob job = NewJob(JobKind::Report, printer->name, now);
+    job.title = title;
+    job.rows = rows;
+    return JobStore(db).add(job);
+}
+
 QString QueueTestPage(Database& db, const QString& printerName, const QDateTime& now) {
     return JobStore(db).add(NewJob(JobKind::TestPage, printerName, now));
 }

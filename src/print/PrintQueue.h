@@ -3,6 +3,7 @@
 #include "bill/BillDocument.h"
 #include "bill/OrderLine.h"
 #include "print/BillLayout.h"
+#include "print/JobStore.h"
 #include "print/Printer.h"
 #include "print/Routing.h"
 
@@ -77,6 +78,10 @@ QString UnroutedMessage(const KitchenSend& send);
 // The bill for the printer set for 账单, when there is one; the job's id, or nullopt when no enabled
 // printer prints bills (the page printer prints it then).
 std::optional<QString> QueueBill(Database& db, const BillData& bill, const QDateTime& now);
+// A report (交班, 日结) for the printer set for 账单; the job's id, or nullopt when no enabled printer prints
+// bills.
+std::optional<QString> QueueReport(Database& db, const QString& title, const QList<ReportLine>& rows,
+                                   const QDateTime& now);
 // A test page for the named printer; the job's id.
 QString QueueTestPage(Database& db, const QString& printerName, const QDateTime& now);
 // A drawer pulse on every enabled printer with 钱箱 set; how many were asked for.

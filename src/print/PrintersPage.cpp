@@ -331,8 +331,9 @@ void PrintersPage::fillJobs() {
         QString kind = job.change.isEmpty() ? JobKindText(job.kind) : job.change;
         if (job.reprint)
             kind += QStringLiteral("（重打）");
-        const QString content =
-            job.kind == JobKind::Bill ? QStringLiteral("应收 ") + job.bill.receivable : LinesText(job.lines);
+        const QString content = job.kind == JobKind::Bill ? QStringLiteral("应收 ") + job.bill.receivable
+                                : job.kind == JobKind::Report ? job.title
+                                                              : LinesText(job.lines);
         SetRow(jobs_, row,
                {job.created.toString(QStringLiteral("HH:mm:ss")),
                 job.printer.isEmpty() ? QStringLiteral("（无）") : job.printer, kind,

@@ -95,7 +95,44 @@ void BillRow(EscPosWriter& out, const BillColumns& widths, const QString& name, 
                  RightAligned(amounts.value(i), widths.amount));
 }
 
+// A report row: the label on the left and the value on the right of the same line when both fit, else the
+// value right-aligned on lines of its own; a row without a value is a heading in bold.
+void ReportRowLines(EscPosWriter& out, const ReportLine& row, int columns) {
+    const auto& [label, value] = row;
+    if (value.isEmpty()) {
+        out.bold(true);
+        for (const QString& line : WrapColumns(label, columns))
+            out.line(line);
+        out.bold(false);
+        return;
+    }
+    const int gap = columns - TextColumns(label) - TextColumns(value);
+    if (gap >= 1) {
+        out.line(label + QString(gap, QLatin1Char(' ')) + value);
+        return;
+    }
+    for (const QString& line : WrapColumns(label, columns))
+        out.line(line);
+    for (const QString& line : WrapColumns(value, columns))
+        out.line(RightAligned(line, columns));
+}
+
 } // namespace
+
+QByteArray EncodeReport(const PrintJob& job, int columns) {
+    EscPosWriter out;
+    out.initialize();
+    CopyBanner(out, CopyMark(job), columns);
+    LargeLines(out, job.title, columns);
+    out.line(Rule(columns));
+    for (const ReportLine& row : job.rows)
+        ReportRowLines(out, row, columns);
+    out.line(Rule(columns));
+    LabelledLines(out, QStringLiteral("打印时间："),
+                  job.created.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), columns);
+    Finish(out);
+    return out.bytes();
+}
 
 QString CopyMark(const PrintJob& job) {
     QStringList marks;
@@ -208,6 +245,8 @@ QByteArray EncodeJob(const PrintJob& job, const Printer& printer) {
         return EncodeTestPage(printer, job.created);
     case JobKind::Drawer:
         return EncodeDrawerPulse();
+    case JobKind::Report:
+        return EncodeReport(job, printer.columns());
     }
     return {};
 }

@@ -19,6 +19,8 @@ QByteArray EncodeBill(const BillData& bill, int columns, const QString& copyMark
 // A page that shows the printer's settings, a ruler of its columns, Chinese text across the paper, and what
 // becomes of characters outside its fonts.
 QByteArray EncodeTestPage(const Printer& printer, const QDateTime& now);
+// A report (交班, 日结): its title in large type, each row as label and value, when it was printed, a cut.
+QByteArray EncodeReport(const PrintJob& job, int columns);
 // Opens the cash drawer; prints nothing.
 QByteArray EncodeDrawerPulse();
 

@@ -6,7 +6,9 @@
 #include "settings/StaffWindow.h"
 #include "settings/TableDialog.h"
 #include "settings/TrailWindow.h"
+#include "store/Database.h"
 #include "store/Log.h"
+#include "store/Settings.h"
 #include "store/StoreError.h"
 #include "ui/Widgets.h"
 
@@ -19,6 +21,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimeEdit>
 #include <QVBoxLayout>
 
 SettingsWindow::SettingsWindow(Database& db, SettingsStore& store, std::function<void()> tablesChanged,
@@ -117,14 +120,18 @@ QWidget* SettingsWindow::buildDetailsGroup() {
     phoneBox_ = addBox("phoneEdit");
     leftMarginBox_ = addBox("leftMarginEdit");
     topMarginBox_ = addBox("topMarginEdit");
-    const std::pair<const char*, QLineEdit*> rows[] = {{"餐馆名称", nameBox_},
-                                                       {"餐馆地址", addressBox_},
-                                                       {"订餐电话", phoneBox_},
-                                                       {"打印左边距", leftMarginBox_},
-                                                       {"打印上边距", topMarginBox_}};
+    dayEndBox_ = new QTimeEdit(this);
+    dayEndBox_->setObjectName(QStringLiteral("businessDayEndEdit"));
+    dayEndBox_->setDisplayFormat(QStringLiteral("HH:mm"));
+    dayEndBox_->setToolTip(
+        QStringLiteral("此时间之前的营业（如凌晨的宵夜）计入前一营业日，日结按营业日统计"));
+    FrameControl(dayEndBox_);
+    const std::pair<const char*, QWidget*> rows[] = {
+        {"餐馆名称", nameBox_},         {"餐馆地址", addressBox_},     {"订餐电话", phoneBox_},
+        {"打印左边距", leftMarginBox_}, {"打印上边距", topMarginBox_}, {"营业日结束", dayEndBox_}};
     auto* grid = new QGridLayout(group);
     grid->setVerticalSpacing(Px(150));
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < static_cast<int>(std::size(rows)); ++i) {
         grid->addWidget(new QLabel(QString::fromUtf8(rows[i].first), group), i, 0);
         grid->addWidget(rows[i].second, i, 1);
     }
@@ -154,6 +161,8 @@ void SettingsWindow::showStore() {
     phoneBox_->setText(store_.phone());
     leftMarginBox_->setText(store_.leftMargin());
     topMarginBox_->setText(store_.topMargin());
+    storedDayEnd_ = ReadBusinessDayEnd(db_);
+    dayEndBox_->setTime(storedDayEnd_);
     fillList();
     // From here on the boxes are the store's texts: readers see what is typed before it is saved.
     connect(nameBox_, &QLineEdit::textChanged, this,
@@ -256,8 +265,16 @@ void SettingsWindow::deleteTable() {
 }
 
 bool SettingsWindow::save() {
+    const QTime dayEnd = dayEndBox_->time();
+    if (dayEnd != storedDayEnd_ && !ownerSignedIn(QStringLiteral("只有店长可以修改营业日结束时间。")))
+        return false;
     try {
+        Transaction step(db_);
         store_.saveDetails();
+        if (dayEnd != storedDayEnd_)
+            WriteBusinessDayEnd(db_, dayEnd);
+        step.commit();
+        storedDayEnd_ = dayEnd;
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("综合设置未保存。"), error.text());
         return false;

@@ -4,12 +4,14 @@
 
 #include "settings/DiningTables.h"
 
+#include <QTime>
 #include <QWidget>
 #include <functional>
 
 class Database;
 class QLineEdit;
 class QListWidget;
+class QTimeEdit;
 class SettingsStore;
 class TableDialog;
 
@@ -80,6 +82,8 @@ private:
     QLineEdit* phoneBox_ = nullptr;
     QLineEdit* leftMarginBox_ = nullptr;
     QLineEdit* topMarginBox_ = nullptr;
+    QTimeEdit* dayEndBox_ = nullptr; // 营业日结束
+    QTime storedDayEnd_;
     QLineEdit* oldPasswordBox_ = nullptr;
     QLineEdit* newPasswordBox_ = nullptr;
     TableDialog* dialog_ = nullptr;

@@ -33,7 +33,9 @@ QList<Column> settingsColumns() {
                     // whether a waiter confirms the order at the counter before it counts.
                     {"顾客每道限量", 10},
                     {"顾客每单限量", 10},
-                    {"顾客订单确认", 10}});
+                    {"顾客订单确认", 10},
+                    // When the business day ends (HH:mm): sales before it count to the day before.
+                    {"营业日结束", 10}});
     return columns;
 }
 
@@ -174,6 +176,24 @@ const QList<TableDef>& tables() {
         // Which lines of which table's bill a 并台 joined into another bill (账单), one row per line, so
         // 撤销并台 can put each line back on its own table's bill. 餐桌 is the source table's index.
         {"并台记录", {{"账单", 50}, {"来源账单", 50}, {"餐桌", 10}, {"序号", 50}, {"时间", 20}}},
+        // A cashier's shift at the drawer: 编号 counts from 1; 开始 and 结束 (empty while open) as
+        // yyyy-MM-dd HH:mm:ss; 备用金 the float put in at the start, 实点 the cash counted at the end and
+        // 应有 what the drawer should have held then (amounts in the program's text form). One open shift per
+        // 工号.
+        {"班次",
+         {{"编号", 20},
+          {"工号", 10},
+          {"收银台", 100},
+          {"开始", 20},
+          {"结束", 20},
+          {"备用金", 20},
+          {"实点", 20},
+          {"应有", 20}}},
+        // Cash put into (positive 金额) or taken out of (negative) the drawer during a shift, with why.
+        {"现金出入", {{"序号", 20}, {"班次", 20}, {"金额", 20}, {"说明", 200}, {"时间", 20}, {"工号", 10}}},
+        // The day's close: one row per business day (营业日 yyyy-MM-dd), numbered from 1, with the report as
+        // it was closed (内容, JSON). Rows are only ever added; a server refuses any other change.
+        {"日结", {{"编号", 20}, {"营业日", 10}, {"时间", 20}, {"工号", 10}, {"内容", 20000}}},
         // The staff accounts. 角色 店长, 收银员 or 服务员; 密码散列 the password's slow salted hash (never
         // the password); 启用 "1" or "0" (an account is disabled, never deleted: the trail names it).
         {"员工", {{"工号", 10}, {"姓名", 50}, {"角色", 10}, {"密码散列", 200}, {"启用", 10}}},
@@ -499,6 +519,38 @@ void CreateMergeRecords(Database& db) {
     db.exec("CREATE INDEX IF NOT EXISTS \"并台记录_账单\" ON \"并台记录\" (\"账单\");");
 }
 
+void GuardDayCloses(Database& db) {
+    db.exec(R"sql(
+CREATE OR REPLACE FUNCTION cj_day_close_unchangeable() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+  RAISE EXCEPTION '日结不能修改或删除';
+END
+$$;
+CREATE OR REPLACE TRIGGER "日结_不可修改" BEFORE UPDATE OR DELETE ON "日结"
+  FOR EACH ROW EXECUTE FUNCTION cj_day_close_unchangeable();
+CREATE OR REPLACE TRIGGER "日结_不可清空" BEFORE TRUNCATE ON "日结"
+  FOR EACH STATEMENT EXECUTE FUNCTION cj_day_close_unchangeable();
+)sql");
+}
+
+void CreateShiftTables(Database& db) {
+    for (const char* table : {"班次", "现金出入", "日结"})
+        db.exec(createTableSql(db, tableDef(table)).constData());
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"班次_编号\" ON \"班次\" (\"编号\");");
+    // Two counters starting a shift for the same 工号 at once: the second insert fails rather than
+    // leaving two open shifts.
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"班次_未交班\" ON \"班次\" (\"工号\") WHERE \"结束\" = '';");
+    db.exec("CREATE INDEX IF NOT EXISTS \"现金出入_班次\" ON \"现金出入\" (\"班次\");");
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"日结_编号\" ON \"日结\" (\"编号\");");
+    db.exec("CREATE UNIQUE INDEX IF NOT EXISTS \"日结_营业日\" ON \"日结\" (\"营业日\");");
+    db.exec("CREATE INDEX IF NOT EXISTS \"收款_班次\" ON \"收款\" (\"班次\");");
+    if (!hasColumn(db, "综合设置", "营业日结束"))
+        db.exec(("ALTER TABLE \"综合设置\" ADD COLUMN \"营业日结束\" " + columnType(db, 10)).constData());
+    db.exec("UPDATE \"综合设置\" SET \"营业日结束\" = '04:00' WHERE \"营业日结束\" IS NULL;");
+    if (db.isServer())
+        GuardDayCloses(db);
+}
+
 void CreateSchema(Database& db) {
     Transaction transaction(db);
     for (const TableDef& table : tables())
@@ -515,6 +567,7 @@ void CreateSchema(Database& db) {
     CreateStaffTables(db);
     CreatePaymentTables(db);
     CreateMergeRecords(db);
+    CreateShiftTables(db);
     if (db.isServer())
         CreateServerFunctions(db);
     db.setUserVersion(kSchemaVersion);
@@ -562,6 +615,7 @@ void MigrateSchema(Database& db) {
     if (version < 9) {
         CreatePaymentTables(db);
         CreateMergeRecords(db);
+        CreateShiftTables(db);
     }
     if (version < kSchemaVersion)
         db.setUserVersion(kSchemaVersion);

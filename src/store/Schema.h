@@ -53,6 +53,12 @@ void CreatePaymentTables(Database& db);
 // Creates 并台记录 (the lines a 并台 joined, by source bill and table) with its index, where missing.
 void CreateMergeRecords(Database& db);
 
+// Creates 班次 (cashiers' shifts), 现金出入 (cash put in or taken out during one), 日结 (the day's
+// closes) and 综合设置.营业日结束 (when the business day ends, 04:00), where missing. On a server 日结
+// refuses UPDATE, DELETE and TRUNCATE.
+void CreateShiftTables(Database& db);
+void GuardDayCloses(Database& db);
+
 // Server only: 操作记录 refuses UPDATE, DELETE and TRUNCATE ("操作记录不能修改或删除"), so its rows can
 // only be added. Safe to run again.
 void GuardActionTrail(Database& db);

@@ -79,3 +79,20 @@ void WritePhoneOrdersToKitchen(Database& db, bool on) {
         db, "UPDATE \"综合设置\" SET \"手机送厨\" = ? WHERE rowid = (SELECT min(rowid) FROM \"综合设置\")");
     update.bind(1, on ? QStringLiteral("1") : QStringLiteral("0")).run();
 }
+
+QTime ReadBusinessDayEnd(Database& db) {
+    const QTime usual(4, 0);
+    Statement query(db, "SELECT \"营业日结束\" FROM \"综合设置\" ORDER BY rowid LIMIT 1");
+    if (!query.next())
+        return usual;
+    const QTime stored = QTime::fromString(query.text(0).trimmed(), QStringLiteral("HH:mm"));
+    return stored.isValid() ? stored : usual;
+}
+
+void WriteBusinessDayEnd(Database& db, const QTime& end) {
+    if (!end.isValid())
+        throw StoreError(QStringLiteral("营业日结束时间无效，未保存。"));
+    Statement update(db, "UPDATE \"综合设置\" SET \"营业日结束\" = ? "
+                         "WHERE rowid = (SELECT min(rowid) FROM \"综合设置\")");
+    update.bind(1, end.toString(QStringLiteral("HH:mm"))).run();
+}

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTime>
 #include <optional>
 
 class Database;
@@ -43,3 +44,9 @@ struct GuestLimits {
 GuestLimits ReadGuestLimits(Database& db);
 // Throws StoreError (and writes nothing) for a limit below 1 or above 9999.
 void WriteGuestLimits(Database& db, const GuestLimits& limits);
+
+// 营业日结束: when the restaurant's business day ends, so sales after midnight count to the evening before.
+// 04:00 when unset or unreadable.
+QTime ReadBusinessDayEnd(Database& db);
+// Whole minutes only; throws StoreError (writing nothing) for an invalid time.
+void WriteBusinessDayEnd(Database& db, const QTime& end);

@@ -22,6 +22,8 @@
 #include "settings/RoleRights.h"
 #include "settings/SettingsStore.h"
 #include "settings/StaffAccounts.h"
+#include "stats/DayClose.h"
+#include "stats/Shifts.h"
 #include "store/ActionTrail.h"
 #include "store/Database.h"
 #include "store/Fen.h"
@@ -30,6 +32,7 @@
 #include "store/Settings.h"
 
 #include <QDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -78,6 +81,22 @@ QStringList TrailOf(Database& db) {
             QStringList{row.action.staff, row.action.action, row.action.content, row.action.approver}.join(
                 QLatin1Char('|')));
     return found;
+}
+
+// Picks this reason in the 反结账 reason dialog once it shows; cancels it when `reason` is empty.
+void pickReason(const QString& reason) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, reason] {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        timer->deleteLater();
+        if (reason.isEmpty())
+            return dialog->reject();
+        dialog->setTextValue(reason);
+        dialog->accept();
+    });
+    timer->start(10);
 }
 
 } // namespace
@@ -440,6 +459,46 @@ private Q_SLOTS:
         QCOMPARE(rows, (QStringList{QStringLiteral("微信 10"), QStringLiteral("现金 20"),
                                     QStringLiteral("微信 -10 冲销"), QStringLiteral("现金 -20 冲销"),
                                     QStringLiteral("现金 30")}));
+    }
+
+    // Once the bill's business day is closed, even a 店长 reopens it only with a reason, which the trail
+    // keeps.
+    void aClosedDaysBillReopensOnlyWithAReason() {
+        Desk desk;
+        QTest::mouseDClick(desk.main.tile(1), Qt::LeftButton);
+        OrderWindow* window = desk.main.orderWindow();
+        window->chooseCategory(0);
+        window->findChild<QListWidget*>(QStringLiteral("menuList"))->setCurrentRow(0);
+        window->addSelectedMenuItem();
+        {
+            const PaymentAnswerer paying;
+            window->findChild<QToolButton*>(QStringLiteral("checkOutButton"))->click();
+        }
+        const QString billId = window->bill().billId();
+        const QDateTime now = QDateTime::currentDateTime();
+        CloseDay(*desk.db, BusinessDayOfBill(billId, ReadBusinessDayEnd(*desk.db)), kFirstStaffId, now);
+
+        pickReason({});
+        desk.main.reopenBill(billId);
+        QTRY_COMPARE(desk.main.orderWindow()->windowTitle(), QStringLiteral("点餐（只读）"));
+        desk.main.orderWindow()->findChild<QToolButton*>(QStringLiteral("saveButton"))->click();
+
+        pickReason(QStringLiteral("上错菜"));
+        desk.main.reopenBill(billId);
+        window = desk.main.orderWindow();
+        QTRY_COMPARE(window->windowTitle(), QStringLiteral("点餐"));
+        auto* received = window->findChild<QLineEdit*>(QStringLiteral("receivedEdit"));
+        received->setText(QStringLiteral("1"));
+        Q_EMIT received->textEdited(received->text());
+        window->findChild<QToolButton*>(QStringLiteral("saveButton"))->click();
+        const QList<TrailRow> rows = ActionTrail(*desk.db).rows();
+        QVERIFY(!rows.isEmpty());
+        const auto reopening = std::find_if(rows.begin(), rows.end(), [](const TrailRow& row) {
+            return row.action.action == trail_action::kReopenBill;
+        });
+        QVERIFY(reopening != rows.end());
+        QCOMPARE(reopening->action.reason, QStringLiteral("上错菜"));
+        QCOMPARE(reopening->action.bill, billId);
     }
 
     void aTileSettledJustAfterAPhoneOrderedAsksFirst() {

@@ -490,6 +490,7 @@ private Q_SLOTS:
         auto* received = window->findChild<QLineEdit*>(QStringLiteral("receivedEdit"));
         received->setText(QStringLiteral("1"));
         Q_EMIT received->textEdited(received->text());
+        const PaymentAnswerer paying; // a changed paid bill is paid again
         window->findChild<QToolButton*>(QStringLiteral("saveButton"))->click();
         const QList<TrailRow> rows = ActionTrail(*desk.db).rows();
         QVERIFY(!rows.isEmpty());

@@ -555,26 +555,12 @@ bool BillDocument::takeStored(const QStringList& ownLines) {
 }
 
 void BillDocument::computeTotals() {
-    DecimalSum dishes;
-    DecimalSum drinks;
-    DecimalSum others;
-    DecimalSum total;
-    for (const OrderLine& line : std::as_const(state_.lines)) {
-        if (line.category == kDishes)
-            dishes.add(line.amount);
-        else if (line.category == kDrinks)
-            drinks.add(line.amount);
-        else if (line.category == kOthers)
-            others.add(line.amount);
-        else
-            continue;
-        total.add(line.amount);
-    }
+    const LineTotals totals = TotalsOfLines(state_.lines);
     BillHeader& header = state_.header;
-    header.dishes = dishes.text();
-    header.drinks = drinks.text();
-    header.others = others.text();
-    header.receivable = total.text();
+    header.dishes = totals.dishes;
+    header.drinks = totals.drinks;
+    header.others = totals.others;
+    header.receivable = totals.receivable;
     Q_EMIT totalsChanged();
 }
 

@@ -1,5 +1,7 @@
 #include "bill/OrderLine.h"
 
+#include "store/NumberText.h"
+
 #include <QStringList>
 
 namespace {
@@ -36,4 +38,23 @@ std::optional<OrderLine> OrderLine::fromText(const QString& text) {
         return std::nullopt;
     return OrderLine{fields[0], fields[1], fields[2], fields[3], fields[4], fields[5],
                      fields[6], fields[7], fields[8], fields[9], fields[10]};
+}
+
+LineTotals TotalsOfLines(const QList<OrderLine>& lines) {
+    DecimalSum dishes;
+    DecimalSum drinks;
+    DecimalSum others;
+    DecimalSum total;
+    for (const OrderLine& line : lines) {
+        if (line.category == kDishes)
+            dishes.add(line.amount);
+        else if (line.category == kDrinks)
+            drinks.add(line.amount);
+        else if (line.category == kOthers)
+            others.add(line.amount);
+        else
+            continue;
+        total.add(line.amount);
+    }
+    return {dishes.text(), drinks.text(), others.text(), total.text()};
 }

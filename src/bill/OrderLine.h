@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -48,3 +49,13 @@ inline const QString kMark = QStringLiteral("√");
 inline const QString kDishes = QStringLiteral("菜品");
 inline const QString kDrinks = QStringLiteral("酒水");
 inline const QString kOthers = QStringLiteral("其他");
+
+// A bill's totals as its lines give them: each category's amounts summed as decimals, and 应收 the three
+// together (a line of another category counts nowhere).
+struct LineTotals {
+    QString dishes;
+    QString drinks;
+    QString others;
+    QString receivable;
+};
+LineTotals TotalsOfLines(const QList<OrderLine>& lines);

@@ -110,28 +110,14 @@ QString TableRegroup::tableNameOf(const QString& billId) {
 }
 
 void TableRegroup::writeTotalsOfLines(const QString& billId) {
-    DecimalSum dishes;
-    DecimalSum drinks;
-    DecimalSum others;
-    DecimalSum total;
     BillStore store(db_);
-    for (const OrderLine& line : store.lines(billId)) {
-        if (line.category == kDishes)
-            dishes.add(line.amount);
-        else if (line.category == kDrinks)
-            drinks.add(line.amount);
-        else if (line.category == kOthers)
-            others.add(line.amount);
-        else
-            continue;
-        total.add(line.amount);
-    }
+    const LineTotals totals = TotalsOfLines(store.lines(billId));
     BillHeader header;
     header.billId = billId;
-    header.dishes = dishes.text();
-    header.drinks = drinks.text();
-    header.others = others.text();
-    header.receivable = total.text();
+    header.dishes = totals.dishes;
+    header.drinks = totals.drinks;
+    header.others = totals.others;
+    header.receivable = totals.receivable;
     store.writeTotals(header);
 }
 

@@ -357,44 +357,69 @@ BillStore::TransferResult BillStore::transfer(int source, int target, const QStr
 
 namespace {
 
+// The ids of bills opened on the days [first, last]: an id is the opening time, "yyyymmddhhmmss".
+QString FirstIdOn(const QDate& day) {
+    return day.toString(QStringLiteral("yyyyMMdd"));
+}
+
 // The part of the history statement after its columns: the bills found, with the values to bind.
-QByteArray ClosedBillsFromWhere(const ClosedBillQuery& query, QStringList& values, const QString& before) {
+QByteArray ClosedBillsFromWhere(const ClosedBillQuery& query, const ClosedBillPage& page,
+                                QStringList& values) {
+    const QDate first = std::min(query.first, query.last);
+    const QDate last = std::max(query.first, query.last);
     // A name search reads only the small index of the bills that carry a name.
     const bool named = !query.nameContains.isEmpty();
+    const bool alongIds = page.alongIds && !named;
     QByteArray sql = " FROM \"桌台\" ";
-    // Read from the index that covers the list: a page then costs the bills of the dates asked for, never
-    // a walk through every newer bill.
-    sql += named ? "INDEXED BY \"桌台_姓名\" " : "INDEXED BY \"桌台_历史\" ";
-    sql += "WHERE \"退桌状态\" = 'yes' AND ifnull(\"姓名\", '') LIKE ? ESCAPE '\\' ";
-    if (named)
-        sql += "AND \"姓名\" <> '' ";
+    // Read from an index that covers the list: a page then costs the bills of the dates asked for (or,
+    // along the ids, the page itself), never a walk through every newer bill.
+    sql += named      ? "INDEXED BY \"桌台_姓名\" "
+           : alongIds ? "INDEXED BY \"桌台_结账\" "
+                      : "INDEXED BY \"桌台_历史\" ";
+    sql += "WHERE \"退桌状态\" = 'yes' ";
+    if (named) {
+        sql += "AND \"姓名\" <> '' AND \"姓名\" LIKE ? ESCAPE '\\' ";
+        values.append(LikeContainsPattern(query.nameContains));
+    }
     if (query.onAccountOnly)
         sql += "AND \"挂账状态\" = '◆' ";
     sql += "AND \"日期\" BETWEEN ? AND ?";
-    values = {LikeContainsPattern(query.nameContains), DateText(std::min(query.first, query.last)),
-              DateText(std::max(query.first, query.last))};
-    if (!before.isEmpty()) {
+    values << DateText(first) << DateText(last);
+    if (alongIds) {
+        const QString pastLastDay = FirstIdOn(last.addDays(1));
+        sql += " AND \"id\" >= ? AND \"id\" < ?";
+        // One upper bound, so the walk starts right below it.
+        values << FirstIdOn(first)
+               << (page.before.isEmpty() ? pastLastDay : std::min(page.before, pastLastDay));
+    } else if (!page.before.isEmpty()) {
         sql += " AND \"id\" < ?";
-        values.append(before);
+        values.append(page.before);
     }
     return sql;
 }
 
 } // namespace
 
-int BillStore::countClosedBills(const ClosedBillQuery& query) {
+ClosedBillCount BillStore::countClosedBills(const ClosedBillQuery& query) {
     QStringList values;
-    Statement statement(db_,
-                        ("SELECT count(*)" + ClosedBillsFromWhere(query, values, QString())).constData());
+    const QByteArray where = ClosedBillsFromWhere(query, {}, values);
+    Statement statement(
+        db_, ("SELECT count(*), count(CASE WHEN \"id\" >= ? AND \"id\" < ? THEN NULL ELSE 1 END)" + where)
+                 .constData());
+    const QDate first = std::min(query.first, query.last);
+    const QDate last = std::max(query.first, query.last);
+    statement.bind(1, FirstIdOn(first)).bind(2, FirstIdOn(last.addDays(1)));
     for (int i = 0; i < values.size(); ++i)
-        statement.bind(i + 1, values.at(i));
-    return statement.next() ? static_cast<int>(statement.integer(0)) : 0;
+        statement.bind(i + 3, values.at(i));
+    if (!statement.next())
+        return {};
+    return {static_cast<int>(statement.integer(0)), static_cast<int>(statement.integer(1))};
 }
 
 QList<ClosedBill> BillStore::closedBills(const ClosedBillQuery& query, const ClosedBillPage& page) {
     QStringList values;
     QByteArray sql = "SELECT \"id\", \"日期\", \"姓名\", \"桌号\", \"挂账状态\"" +
-                     ClosedBillsFromWhere(query, values, page.before) + " ORDER BY \"id\" DESC";
+                     ClosedBillsFromWhere(query, page, values) + " ORDER BY \"id\" DESC";
     if (page.limit > 0)
         sql += " LIMIT " + QByteArray::number(page.limit);
     Statement statement(db_, sql.constData());

@@ -32,10 +32,20 @@ struct ClosedBillQuery {
 };
 
 // A page of a history query: bills older than `before` (the last one of the page shown; empty: from the
-// newest), at most `limit` of them (0: all).
+// newest), at most `limit` of them (0: all). `alongIds` reads them walking the bill ids newest first
+// instead of sorting the dates' bills, which answers at once however many there are; it is right only
+// when every bill the query finds was opened on one of its days (see ClosedBillCount).
 struct ClosedBillPage {
     QString before;
     int limit = 0;
+    bool alongIds = false;
+};
+
+// How many bills a history query finds, and how many of them were opened (their id) on a day outside the
+// query's dates, e.g. a bill of an older file whose date was set by hand.
+struct ClosedBillCount {
+    int bills = 0;
+    int openedOutsideDates = 0;
 };
 
 // Every read and write of bills (桌台) and their lines (明细), and of the table slots that point at them.
@@ -117,8 +127,7 @@ public:
 
     // Bills whose party has left, newest first.
     QList<ClosedBill> closedBills(const ClosedBillQuery& query, const ClosedBillPage& page = {});
-    // How many bills the query finds.
-    int countClosedBills(const ClosedBillQuery& query);
+    ClosedBillCount countClosedBills(const ClosedBillQuery& query);
 
     // Throw StoreError naming the field when a value is longer than its column; nothing is written then.
     static void CheckLineWidths(const OrderLine& line);

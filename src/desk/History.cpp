@@ -19,15 +19,19 @@ ClosedBillQuery ClosedBillsOf(const HistoryQuery& query) {
 } // namespace
 
 HistoryList::HistoryList(Database& db, HistoryQuery query) : db_(db), query_(std::move(query)) {
-    total_ = BillStore(db_).countClosedBills(ClosedBillsOf(query_));
+    const ClosedBillCount count = BillStore(db_).countClosedBills(ClosedBillsOf(query_));
+    total_ = count.bills;
     atEnd_ = total_ == 0;
+    // Sorting a few thousand bills costs less than walking the ids past those of other kinds or days.
+    alongIds_ = count.openedOutsideDates == 0 && total_ > kSortedAtMost;
 }
 
 QList<HistoryEntry> HistoryList::next(int count) {
     QList<HistoryEntry> entries;
     if (atEnd_)
         return entries;
-    const QList<ClosedBill> bills = BillStore(db_).closedBills(ClosedBillsOf(query_), {lastId_, count});
+    const QList<ClosedBill> bills =
+        BillStore(db_).closedBills(ClosedBillsOf(query_), {lastId_, count, alongIds_});
     atEnd_ = bills.size() < count;
     const bool onAccount = query_.kind == HistoryQuery::Kind::OnAccount;
     // The count sets the width of the sequence numbers, newest bill first.

@@ -33,8 +33,11 @@ public:
     QList<HistoryEntry> next(int count);
 
 private:
+    static constexpr int kSortedAtMost = 2000;
+
     Database& db_;
     HistoryQuery query_;
+    bool alongIds_ = false;
     int total_ = 0;
     int read_ = 0;
     QString lastId_;

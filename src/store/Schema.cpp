@@ -377,6 +377,10 @@ void CreateIndexes(Database& db) {
     // Covers the history list, so a search over years reads the index alone, never the wide bill rows.
     db.exec("CREATE INDEX IF NOT EXISTS \"桌台_历史\" ON \"桌台\" "
             "(\"日期\", \"退桌状态\", \"姓名\", \"id\", \"桌号\", \"挂账状态\");");
+    // The closed bills in id order (their opening time), so a query over months or years reads its
+    // newest page by walking back from its last day instead of sorting every bill of its dates.
+    db.exec("CREATE INDEX IF NOT EXISTS \"桌台_结账\" ON \"桌台\" "
+            "(\"退桌状态\", \"id\", \"日期\", \"姓名\", \"桌号\", \"挂账状态\");");
     // Most bills carry no customer name; a name search over years reads only those that do.
     db.exec("CREATE INDEX IF NOT EXISTS \"桌台_姓名\" ON \"桌台\" "
             "(\"姓名\", \"日期\", \"退桌状态\", \"id\", \"桌号\", \"挂账状态\") WHERE \"姓名\" <> '';");

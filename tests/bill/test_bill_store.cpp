@@ -218,6 +218,60 @@ private Q_SLOTS:
         QCOMPARE(store.closedBills({false, QStringLiteral("三"), last, last}).size(), 0);
     }
 
+    void historyPagesWalkTheIdsOnlyWhileEveryBillWasOpenedOnItsDays() {
+        TestHome home;
+        auto db = home.createDatabase();
+        BillStore store(*db);
+        QStringList ids; // newest first
+        for (const QString& id : QStringList{"20241212200000", "20241212120000", "20241211180000",
+                                             "20241211090000", "20241210120000"}) {
+            BillHeader bill = header(id);
+            bill.credit = ids.size() % 2 ? QStringLiteral("30") : QStringLiteral("0");
+            store.writeHeader(bill, true);
+            store.setLeaveState(id, QStringLiteral("yes"));
+            ids.append(id);
+        }
+        const ClosedBillQuery days{false, QString(), QDate(2024, 12, 12), QDate(2024, 12, 10)};
+        QCOMPARE(store.countClosedBills(days).bills, 5);
+        QCOMPARE(store.countClosedBills(days).openedOutsideDates, 0);
+        const auto idsOf = [](const QList<ClosedBill>& bills) {
+            QStringList found;
+            for (const ClosedBill& bill : bills)
+                found.append(bill.billId);
+            return found;
+        };
+        QStringList walked;
+        for (QString before; walked.size() < 6;) {
+            const QStringList page = idsOf(store.closedBills(days, {before, 2, true}));
+            if (page.isEmpty())
+                break;
+            walked += page;
+            before = page.constLast();
+        }
+        QCOMPARE(walked, ids);
+        QCOMPARE(idsOf(store.closedBills({true, QString(), days.first, days.last}, {QString(), 0, true})),
+                 (QStringList{ids.at(1), ids.at(3)}));
+        QCOMPARE(idsOf(store.closedBills({false, QString(), QDate(2024, 12, 11), QDate(2024, 12, 11)},
+                                         {ids.at(2), 0, true})),
+                 QStringList{ids.at(3)});
+
+        // A bill dated by hand away from its opening day is found by its date, and says the ids cannot be
+        // walked for these days.
+        Statement redate(*db, "UPDATE \"桌台\" SET \"日期\" = ? WHERE \"id\" = ?");
+        redate.bind(1, QStringLiteral("2024-12-09")).bind(2, ids.at(3)).run();
+        BillHeader early = header(QStringLiteral("20241130120000"));
+        store.writeHeader(early, true);
+        store.setLeaveState(early.billId, QStringLiteral("yes"));
+        Statement(*db, "UPDATE \"桌台\" SET \"日期\" = ? WHERE \"id\" = ?")
+            .bind(1, QStringLiteral("2024-12-11"))
+            .bind(2, early.billId)
+            .run();
+        QCOMPARE(store.countClosedBills(days).bills, 5);
+        QCOMPARE(store.countClosedBills(days).openedOutsideDates, 1);
+        QCOMPARE(idsOf(store.closedBills(days)),
+                 (QStringList{ids.at(0), ids.at(1), ids.at(2), ids.at(4), early.billId}));
+    }
+
     void newIdsAvoidEveryStoredUse() {
         TestHome home;
         auto db = home.createDatabase();

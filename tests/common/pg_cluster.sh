@@ -40,7 +40,9 @@ start)
     ;;
 stop)
     if [ -f "$dir/data/postmaster.pid" ]; then
-        as_owner "$bin/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null
+        # A machine busy with builds can keep a fast shutdown's checkpoint waiting; the data is thrown away.
+        as_owner "$bin/pg_ctl" -D "$dir/data" -m fast -w -t 30 stop >/dev/null ||
+            as_owner "$bin/pg_ctl" -D "$dir/data" -m immediate -w -t 30 stop >/dev/null
     fi
     rm -rf "$dir"
     ;;

@@ -198,6 +198,39 @@ private Q_SLOTS:
         QVERIFY(panel.list()->item(0)->text().startsWith(QStringLiteral("[%1]").arg(kBills - 12)));
     }
 
+    // Thousands of bills are read along their ids, which must give the very list sorting them would, and
+    // a bill whose date was set away from its opening day is still listed in its place.
+    void thousandsOfBillsListNewestFirstWhicheverWayTheyAreRead() {
+        TestHome home;
+        auto db = home.createDatabase();
+        QStringList ids;
+        {
+            Transaction step(*db);
+            const QDateTime first(QDate(2024, 1, 1), QTime(12, 0));
+            for (int i = 0; i < 2300; ++i)
+                ids.prepend(first.addSecs(i * 1800).toString(QStringLiteral("yyyyMMddHHmmss")));
+            for (const QString& id : ids)
+                addBill(*db, id);
+            step.commit();
+        }
+        const HistoryQuery year{HistoryQuery::Kind::Closed, QString(), QDate(2024, 1, 1),
+                                QDate(2024, 12, 31)};
+        const auto listed = [&] {
+            HistoryList list(*db, year);
+            QStringList found;
+            for (int page = 0; page < 20 && !list.atEnd(); ++page)
+                for (const HistoryEntry& entry : list.next(HistoryPanel::kPageRows))
+                    found.append(entry.billId);
+            return found;
+        };
+        QCOMPARE(listed(), ids);
+
+        addBill(*db, QStringLiteral("20231231230000"));
+        Statement redate(*db, "UPDATE \"桌台\" SET \"日期\" = '2024-01-01' WHERE \"id\" = '20231231230000'");
+        redate.run();
+        QCOMPARE(listed(), ids + QStringList{QStringLiteral("20231231230000")});
+    }
+
     void deletingTheThirdOnAccountLineRemovesExactlyThatBill() {
         TestHome home;
         auto db = home.createDatabase();

@@ -1,15 +1,18 @@
 #!/usr/bin/env python3
 """Checks that the manual names every window and button of the program.
 
-Usage: check_manual_captions.py MANUAL_FOLDER SOURCE_FOLDER CAPTION_LIST
+Usage: check_manual_captions.py MANUAL_FOLDER SOURCE_FOLDER CAPTION_LIST [MAN_PAGE...]
 
 CAPTION_LIST holds the captions of the program's windows, buttons, menu items and phone pages, one a
-line ('#' starts a comment). Three things must hold:
+line ('#' starts a comment). Three things must hold, and a fourth for each MAN_PAGE given:
   - every listed caption is a string in the sources (so the list cannot keep a caption the program
     dropped),
   - every caption the sources give a window title, button, check box, option, group, menu item or phone
     page heading in the usual ways is listed (so a new window or button cannot be left out of the list),
-  - every listed caption appears in the text of the manual's pages.
+  - every listed caption appears in the text of the manual's pages,
+  - every window title, menu item and toolbar item of the sources appears in the manual and in each
+    manual page's text (roff comments left out), so a reader can find each window by the caption it
+    shows.
 Blanks do not count when comparing with the manual: the program spaces some captions ("确  定") and
 HTML collapses blanks anyway.
 """
@@ -26,6 +29,15 @@ CAPTION_PATTERNS = [
     r'<title>(?:手机点餐 - )?(?:\{\{\w+\}\} )?([^<{]+)</title>',
     r'<button[^>]*>([^<{]+)</button>',
 ]
+
+# Captions of windows, menus and the toolbar; the manual pages must name each of them. The toolbar's items
+# are the literals of MainWindow::ToolbarCaptions().
+WINDOW_PATTERNS = [
+    r'setWindowTitle\((?:\w+ \? QStringLiteral\("[^"]+"\) : )?QStringLiteral\("([^"]+)"\)',
+    r'setWindowTitle\(\w+ \? QStringLiteral\("([^"]+)"\)',
+    r'addAction\(QStringLiteral\("([^"]+)"\)',
+]
+TOOLBAR_BLOCK = r'ToolbarCaptions\(\) \{(.*?)\};'
 
 
 def blankless(text):
@@ -74,6 +86,24 @@ def sources(folder):
     return texts
 
 
+def window_captions(code):
+    captions = set()
+    for content in code.values():
+        for pattern in WINDOW_PATTERNS:
+            captions.update(m.group(1).strip() for m in re.finditer(pattern, content))
+        for block in re.finditer(TOOLBAR_BLOCK, content, re.S):
+            captions.update(re.findall(r'QStringLiteral\("([^"]+)"\)', block.group(1)))
+    return sorted(c for c in captions if c)
+
+
+def man_text(path):
+    """The text of a roff page without its comments and font changes, blanks removed."""
+    with open(path, encoding="utf-8") as f:
+        lines = [line for line in f if not line.startswith(('.\\"', "'\\\""))]
+    text = re.sub(r'\\f[BIRP]|\\f\(\w\w|\\&|\\c', "", "".join(lines))
+    return blankless(text)
+
+
 def read_list(path):
     captions = []
     with open(path, encoding="utf-8") as f:
@@ -86,6 +116,7 @@ def read_list(path):
 
 def main():
     manual, source_folder, list_path = sys.argv[1:4]
+    man_pages = sys.argv[4:]
     captions = read_list(list_path)
     listed = {blankless(c) for c in captions}
     code = sources(source_folder)
@@ -108,9 +139,20 @@ def main():
                 if caption and blankless(caption) not in listed:
                     problems.append(f"{path}: caption {caption!r} is missing from {os.path.basename(list_path)}")
 
+    windows = window_captions(code)
+    for caption in windows:
+        if blankless(caption) not in text:
+            problems.append(f"the manual does not mention the window or menu caption {caption!r}")
+    for page in man_pages:
+        text_of_page = man_text(page)
+        for caption in windows:
+            if blankless(caption) not in text_of_page:
+                problems.append(f"the manual page {page} does not mention the window or menu caption {caption!r}")
+
     for problem in problems:
         print(problem)
-    print(f"{len(captions)} captions checked against the sources and the manual")
+    print(f"{len(captions)} captions checked against the sources and the manual, "
+          f"{len(windows)} window and menu captions against {len(man_pages)} manual pages")
     return 1 if problems else 0
 
 

@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
-"""Checks that every local src/href of the manual's HTML pages names a file in the manual folder.
+"""Checks that every local src/href of the manual's HTML pages names a file in the manual folder, and
+that every picture in the folder is shown by a page (a picture no page uses is an outdated one).
 
 Usage: check_manual_links.py MANUAL_FOLDER
 Links to other sites (http:, https:, mailto:) and in-page anchors (#...) are left alone; an anchor must
-name an id of its page. Exits 1 and lists the dead links when there are any.
+name an id of its page. Exits 1 and lists the dead links and the unused pictures when there are any.
 """
 import os
 import sys
 from html.parser import HTMLParser
 from urllib.parse import unquote, urlsplit
+
+PICTURES = (".png", ".jpg", ".jpeg", ".gif", ".svg", ".webp")
 
 
 class Links(HTMLParser):
@@ -30,7 +33,7 @@ def check_page(folder, page):
     with open(page, encoding="utf-8") as f:
         parser.feed(f.read())
     dead = []
-    images = 0
+    images = set()
     for tag, link in parser.links:
         parts = urlsplit(link)
         if parts.scheme in ("http", "https", "mailto"):
@@ -48,7 +51,7 @@ def check_page(folder, page):
         elif not os.path.isfile(target):
             dead.append(f"{link} (missing)")
         elif tag == "img":
-            images += 1
+            images.add(target)
     return dead, images
 
 
@@ -61,16 +64,22 @@ def main():
     pages = [os.path.join(root, name) for root, _, names in os.walk(folder) for name in names
              if name.endswith(".html")]
     failed = False
-    total_images = 0
+    shown = set()
     for page in sorted(pages):
         dead, images = check_page(folder, page)
-        total_images += images
+        shown |= images
         for link in dead:
             print(f"{os.path.relpath(page, folder)}: dead link {link}")
             failed = True
-    if total_images == 0:
+    if not shown:
         print("the manual shows no pictures")
         failed = True
+    for root, _, names in os.walk(folder):
+        for name in sorted(names):
+            path = os.path.join(root, name)
+            if name.lower().endswith(PICTURES) and os.path.normpath(path) not in shown:
+                print(f"{os.path.relpath(path, folder)}: no page shows this picture")
+                failed = True
     return 1 if failed else 0
 
 

@@ -36,6 +36,11 @@ expected=(./usr/bin/cjpos ./usr/share/applications/cjpos.desktop
 for f in "${expected[@]}"; do
     grep -qxF "$f" <<<"$files" || fail "package lacks $f"
 done
+# The package carries the version of the changelog's newest entry.
+version=$(dpkg-deb -f "$deb" Version)
+newest=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/cjpos/changelog.gz | gzip -dc |
+    sed -n '1s/^cjpos (\([^)]*\)).*/\1/p')
+[ "$version" = "$newest" ] || fail "package version $version differs from the changelog's newest entry ($newest)"
 outside=$(grep -v '^\./usr/' <<<"$files" | grep -vx '\./' || true)
 [ -z "$outside" ] || fail "package installs outside /usr: $outside"
 

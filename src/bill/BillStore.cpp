@@ -426,6 +426,7 @@ QList<ClosedBill> BillStore::closedBills(const ClosedBillQuery& query, const Clo
     for (int i = 0; i < values.size(); ++i)
         statement.bind(i + 1, values.at(i));
     QList<ClosedBill> bills;
+    bills.reserve(page.limit);
     while (statement.next())
         bills.append(
             {statement.text(0), statement.text(1), statement.text(2), statement.text(3), statement.text(4)});

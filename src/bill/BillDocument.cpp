@@ -720,7 +720,8 @@ BillDocument::SaveResult BillDocument::save() {
         const std::optional<BillHeader> storedBefore = state_.stored;
         if (state_.typed)
             recordReopening();
-        persistBill(leaving_, false);
+        // A paid bill settled anew is written even when its lines come to 0.
+        persistBill(leaving_, closedBill_ && payments_.has_value());
         recordAmounts(storedBefore);
         storePayments();
         slot = pendingSlot_;
@@ -780,10 +781,18 @@ void BillDocument::takePayments() {
         throw BillChangedElsewhere(
             QStringLiteral("账单金额刚有变动（应收 %1），这次结账没有完成，请重新收款。")
                 .arg(state_.header.receivable));
-    // Nothing to collect (a bill of 0 or less): its amounts stay as they are.
-    if (payments_->payments().isEmpty())
-        return;
     BillHeader& header = state_.header;
+    if (payments_->payments().isEmpty()) {
+        // Nothing to collect (a bill of 0 or less): a table's bill keeps its amounts; a paid bill settled
+        // anew has its payments reversed, so its books say nothing was received either.
+        if (closedBill_) {
+            header.received = FenText(0);
+            header.credit.clear();
+            state_.typed |= BillField::Received;
+            state_.typed |= BillField::Credit;
+        }
+        return;
+    }
     header.received = FenText(payments_->received());
     header.credit = payments_->credit() == 0 ? QString() : FenText(payments_->credit());
     state_.typed |= BillField::Received;

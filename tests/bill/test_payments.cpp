@@ -203,6 +203,16 @@ private Q_SLOTS:
         const QList<StoredPayment> stored = PaymentBook(*counter.db).ofBill(id);
         QCOMPARE(stored.at(2).reverses, stored.at(0).id);
 
+        // Changed to nothing to pay: its payment is reversed and 实收 says 0 as well, not what was paid.
+        counter.bill.openClosedBill(id);
+        counter.bill.selectLine(0);
+        counter.bill.deleteSelected();
+        QCOMPARE(counter.bill.amountDue(), 0);
+        counter.bill.checkOut(PaymentTally(0));
+        counter.bill.save();
+        QCOMPARE(counter.rows().last(), QStringLiteral("现金 -100 0 冲销 002"));
+        QVERIFY(PaymentBook(*counter.db).standingOf(id).isEmpty());
+        QCOMPARE(counter.field("实收"), QStringLiteral("0"));
     }
 
     // 反结账 of a bill paid at a discount keeps its rate: a dish added is paid at the same rate, rounded as

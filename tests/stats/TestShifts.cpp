@@ -211,6 +211,14 @@ private Q_SLOTS:
         QCOMPARE(reprint.at(close.rows.size()).label, QStringLiteral("日结后反结账 1 次"));
         QVERIFY(reprint.last().label.endsWith(QStringLiteral("20240302013000")));
 
+        // A day closed before it ends: what is paid after the close goes into the next day's close.
+        CloseDay(*db, QDate(2024, 3, 3), kOwner, at("2024-03-03 23:00:00"));
+        pay(*db, {"20240303233000", "现金", "20", "0", "2024-03-03 23:30:00", kCashier, {}, {}});
+        const DayClose late = CloseDay(*db, QDate(2024, 3, 4), kOwner, at("2024-03-05 01:00:00"));
+        QCOMPARE(valueOf(late.rows, QStringLiteral("合计")), QStringLiteral("20.00"));
+        QCOMPARE(valueOf(late.rows, QStringLiteral("时段")),
+                 QStringLiteral("2024-03-03 23:00 至 2024-03-05 01:00"));
+
         if (db->isServer()) {
             QVERIFY(refused([&] { db->exec("UPDATE \"日结\" SET \"内容\" = ''"); }));
             QVERIFY(refused([&] { db->exec("DELETE FROM \"日结\""); }));

@@ -44,6 +44,21 @@ QString anotherBillText() {
                           "请关闭点餐窗口，再重新打开这张桌子。");
 }
 
+// The rate a paid amount is of 应收, as the 折扣 box takes it: the fewest decimals whose discount (实收 =
+// 应收 × rate, whole) gives back what was paid, else four decimals.
+QString DiscountRateText(qint64 paidFen, qint64 receivableFen) {
+    const double ratio = static_cast<double>(paidFen) / static_cast<double>(receivableFen);
+    const double receivable = static_cast<double>(receivableFen) / 100;
+    double scale = 1;
+    for (int decimals = 1; decimals <= 4; ++decimals) {
+        scale *= 10;
+        const double rate = std::round(ratio * scale) / scale;
+        if (decimals == 4 || StoredFen(FormatWhole(receivable * rate)) == paidFen)
+            return NumberText(rate);
+    }
+    return NumberText(ratio);
+}
+
 QString lineGoneText() {
     return QStringLiteral("这道菜已不在账单中（可能刚在手机上删除），这次修改没有保存。");
 }
@@ -91,6 +106,18 @@ void BillDocument::openClosedBill(const QString& billId) {
     closedAsOpened_ = *header;
 }
 
+void BillDocument::restorePaidDiscount() {
+    const BillHeader& header = state_.header;
+    const qint64 receivable = StoredFen(header.receivable);
+    const qint64 paid = StoredFen(header.received) + StoredFen(header.credit);
+    // A bill given away whole has no rate the box takes: 0 there means no discount.
+    if (header.received.trimmed().isEmpty() || receivable <= 0 || paid <= 0 || paid >= receivable)
+        return;
+    state_.discount = DiscountRateText(paid, receivable);
+    state_.receivedRule = ReceivedRule::FromDiscount;
+    state_.discountCoversCredit = true;
+}
+
 // The stored lines with what the kitchen has of each, so the first edit after opening already knows which
 // lines a change takes back from the kitchen.
 QList<OrderLine> BillDocument::linesWithKitchen(const QString& billId) {
@@ -107,6 +134,8 @@ void BillDocument::startEditing(const BillHeader& header, const std::optional<Bi
     state_.header = header;
     state_.stored = stored;
     state_.lines = lines;
+    if (closedBill_)
+        restorePaidDiscount();
     leaving_ = false;
     gone_.clear();
     stepDepth_ = 0;
@@ -570,12 +599,16 @@ void BillDocument::followReceivable() {
     if (state_.receivedRule == ReceivedRule::FromDiscount) {
         const double factor = ReadNumber(state_.discount);
         received = FormatWhole(factor == 0 ? total : total * factor);
+        if (state_.discountCoversCredit)
+            received = FenText(std::max<qint64>(0, StoredFen(received) - StoredFen(state_.header.credit)));
     } else if (state_.receivedRule == ReceivedRule::WholeReceivable) {
         received = NumberText(total);
     } else {
         return;
     }
-    if (received == state_.header.received && state_.typed.testFlag(BillField::Received))
+    // The same 实收 as stored is no change: a reopened bill whose rate gives back its 实收 stays settled.
+    const bool asStored = state_.stored && state_.stored->received == received;
+    if (received == state_.header.received && (state_.typed.testFlag(BillField::Received) || asStored))
         return;
     state_.header.received = received;
     state_.typed |= BillField::Received;
@@ -585,6 +618,7 @@ void BillDocument::followReceivable() {
 void BillDocument::applyDiscount(const QString& text) {
     afterOwnAction();
     state_.discount = text;
+    state_.discountCoversCredit = false;
     state_.receivedRule = ReceivedRule::FromDiscount;
     state_.typed &= ~BillFields(BillField::Received);
     followReceivable();
@@ -686,7 +720,8 @@ BillDocument::SaveResult BillDocument::save() {
         const std::optional<BillHeader> storedBefore = state_.stored;
         if (state_.typed)
             recordReopening();
-        persistBill(leaving_, false);
+        // A paid bill settled anew is written even when its lines come to 0.
+        persistBill(leaving_, closedBill_ && payments_.has_value());
         recordAmounts(storedBefore);
         storePayments();
         slot = pendingSlot_;
@@ -746,10 +781,18 @@ void BillDocument::takePayments() {
         throw BillChangedElsewhere(
             QStringLiteral("账单金额刚有变动（应收 %1），这次结账没有完成，请重新收款。")
                 .arg(state_.header.receivable));
-    // Nothing to collect (a bill of 0 or less): its amounts stay as they are.
-    if (payments_->payments().isEmpty())
-        return;
     BillHeader& header = state_.header;
+    if (payments_->payments().isEmpty()) {
+        // Nothing to collect (a bill of 0 or less): a table's bill keeps its amounts; a paid bill settled
+        // anew has its payments reversed, so its books say nothing was received either.
+        if (closedBill_) {
+            header.received = FenText(0);
+            header.credit.clear();
+            state_.typed |= BillField::Received;
+            state_.typed |= BillField::Credit;
+        }
+        return;
+    }
     header.received = FenText(payments_->received());
     header.credit = payments_->credit() == 0 ? QString() : FenText(payments_->credit());
     state_.typed |= BillField::Received;

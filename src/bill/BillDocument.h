@@ -82,7 +82,8 @@ public:
     const QList<OrderLine>& lines() const { return state_.lines; }
     QStringList sortKeys() const;
     int selectedLine() const;
-    // The discount factor as typed (0.8 is 20 % off); never stored.
+    // The discount factor as typed (0.8 is 20 % off), or as a reopened paid bill was discounted; never
+    // stored.
     const QString& discount() const { return state_.discount; }
     // Why this document can no longer change its bill (settled or moved elsewhere); empty while it can.
     const QString& goneReason() const { return gone_; }
@@ -157,7 +158,8 @@ public:
     void checkOut(const PaymentTally& payments);
     void cancelCheckOut();
     // What the payments must cover: 实收 (and 挂账) as typed or discounted, else 应收; in fen. A changed
-    // closed bill is settled anew from 应收 unless 实收 was set here.
+    // closed bill is settled anew from 应收 unless 实收 was set here, or it was paid at a discount, which
+    // its reopening puts back in the 折扣 box.
     qint64 amountDue() const;
     // A closed bill changed here since it was opened: its save must settle it again.
     bool needsSettling() const;
@@ -211,6 +213,9 @@ private:
         bool createdHere = false;    // this document inserted the bill row
         bool bound = false;          // the id is this bill's: stored, held by the table's slot, or reserved
         bool reopenRecorded = false; // the trail has this closed bill's reopening
+        // The discount was taken from a paid bill's 实收 + 挂账: it covers both, so 实收 is what is left
+        // of the discounted amount once the stored 挂账 is taken off.
+        bool discountCoversCredit = false;
     };
 
     void startEditing(const BillHeader& header, const std::optional<BillHeader>& stored,
@@ -223,6 +228,8 @@ private:
     // Reads the stored header and lines into the document; returns true when something differs.
     bool takeStored(const QStringList& ownLines);
     void followReceivable();
+    // A closed bill paid below its 应收: its rate (实收 + 挂账) / 应收 goes into the 折扣 box.
+    void restorePaidDiscount();
     // Inside a step: writes the bill row, the typed fields and the slot as the lines now require.
     void persistBill(bool leaving, bool linesTouched);
     void markGone(const QString& reason);

@@ -324,6 +324,9 @@ void TableRegroup::undoMerge(int target) {
     }
     if (joined.isEmpty())
         throw StoreError(QStringLiteral("这张桌的账单没有可撤销的并台。"));
+    // 实收 and 挂账 typed for the joined bill would stay on it after its lines went back: the table would be
+    // asked for the others' dishes as well.
+    checkNothingReceived(into, trail_action::kUndoMerge);
     for (const Joined& bill : std::as_const(joined)) {
         store.checkTableNotClaimed(bill.table);
         if (!store.slotOf(bill.table).isEmpty())

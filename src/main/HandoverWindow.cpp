@@ -105,10 +105,14 @@ HandoverWindow::HandoverWindow(Database& db, SettingsStore& settings, const Staf
     reportTable_->verticalHeader()->hide();
     reportTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     printButton_ = NamedButton(QStringLiteral("打印"), "printReportButton", this);
+    printButton_->setToolTip(QStringLiteral("在账单打印机上打印，并打开钱箱"));
+    printPageButton_ = NamedButton(QStringLiteral("A4打印"), "printPageButton", this);
+    printPageButton_->setToolTip(QStringLiteral("在默认打印机上打印整页报表"));
     auto* closeButton = NamedButton(QStringLiteral("关闭"), "closeButton", this);
     auto* bottomRow = new QHBoxLayout;
     bottomRow->addStretch();
     bottomRow->addWidget(printButton_);
+    bottomRow->addWidget(printPageButton_);
     bottomRow->addWidget(closeButton);
 
     auto* layout = new QVBoxLayout(this);
@@ -128,6 +132,7 @@ HandoverWindow::HandoverWindow(Database& db, SettingsStore& settings, const Staf
     connect(closeDayButton_, &QPushButton::clicked, this, &HandoverWindow::closeDay);
     connect(showDayButton_, &QPushButton::clicked, this, &HandoverWindow::showDayClose);
     connect(printButton_, &QPushButton::clicked, this, &HandoverWindow::printReport);
+    connect(printPageButton_, &QPushButton::clicked, this, &HandoverWindow::printReportOnPage);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
 
     resize(620, 720);
@@ -209,6 +214,7 @@ void HandoverWindow::showRows(const QString& title, const QList<ReportRow>& rows
         reportTable_->setItem(i, 1, value);
     }
     printButton_->setEnabled(!rows.isEmpty());
+    printPageButton_->setEnabled(!rows.isEmpty());
 }
 
 void HandoverWindow::startShift() {
@@ -295,29 +301,51 @@ void HandoverWindow::printReport() {
     QList<ReportLine> lines;
     for (const ReportRow& row : rows_)
         lines.append({row.label, row.value});
+    std::optional<QString> job;
     try {
-        const std::optional<QString> job = QueueReport(db_, title_, lines, now);
-        if (job) {
-            OpenCashDrawers(db_, now);
-            Q_EMIT printJobsWritten();
-            ShowMessage(
-                this,
-                QStringLiteral("%1已送往账单打印机排队打印。打印不成功时主窗口会显示原因。").arg(title_));
-            return;
-        }
+        job = QueueReport(db_, title_, lines, now);
     } catch (const StoreError& error) {
         fail(QStringLiteral("未能打印："), error.text());
         return;
     }
     // Without a bill printer the report goes on a page of the default printer, as bills did.
+    if (!job) {
+        if (printOnPage(QStringLiteral("没有账单打印机，默认打印机")))
+            ShowMessage(this, QStringLiteral("没有账单打印机，%1已送往默认打印机。").arg(title_));
+        return;
+    }
+    Q_EMIT printJobsWritten();
+    // The report is queued whatever the drawer does: a drawer that did not open is said apart.
+    QString drawer;
+    try {
+        OpenCashDrawers(db_, now);
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("钱箱没有打开：") + error.text());
+        drawer = QStringLiteral("\n钱箱没有打开：") + error.text();
+    }
+    ShowMessage(this,
+                QStringLiteral("%1已送往账单打印机排队打印。打印不成功时主窗口会显示原因。").arg(title_) +
+                    drawer);
+}
+
+void HandoverWindow::printReportOnPage() {
+    if (!rows_.isEmpty() && printOnPage(QStringLiteral("默认打印机")))
+        ShowMessage(this, QStringLiteral("%1已送往默认打印机。").arg(title_));
+}
+
+bool HandoverWindow::printOnPage(const QString& failure) {
     PrintJob page;
     page.kind = JobKind::Report;
     page.title = title_;
-    page.rows = lines;
-    page.created = now;
-    const Delivery delivery = PrintJobOnPages(page, settings_);
+    for (const ReportRow& row : rows_)
+        page.rows.append({row.label, row.value});
+    page.created = clock_();
+    const Delivery delivery = PrintJobOnPages(page, settings_, printerSource_);
     if (delivery.outcome == Delivery::Outcome::Accepted)
-        ShowMessage(this, QStringLiteral("%1已送往默认打印机。").arg(title_));
-    else
-        fail(QStringLiteral("未能打印："), QStringLiteral("没有账单打印机，默认打印机") + delivery.trouble);
+        return true;
+    // A printer not found names only what is missing; a printer that failed says so in a sentence.
+    fail(QStringLiteral("未能打印："), delivery.outcome == Delivery::Outcome::NotSent
+                                           ? failure + delivery.trouble + QStringLiteral("，没有打印。")
+                                           : delivery.trouble);
+    return false;
 }

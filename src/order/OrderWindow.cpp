@@ -297,8 +297,9 @@ void OrderWindow::showOpenedBill() {
     tableNameLabel_->showText(header.tableName);
     statusLabel_->hide();
     showFields();
+    // A reopened bill paid at a discount shows its rate; any other bill starts without one.
     discountEdit_->blockSignals(true);
-    discountEdit_->clear();
+    discountEdit_->setText(bill_->discount());
     discountEdit_->blockSignals(false);
     chooseCategory(0);
     showTotals();

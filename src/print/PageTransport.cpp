@@ -13,7 +13,7 @@ namespace {
 // A report on a page: the title, then each row's label with its value in a column to the right.
 ReceiptDocument ReportPageDocument(const PrintJob& job, double leftMm, double topMm) {
     constexpr double kRowMm = 6;
-    constexpr double kValueMm = 70;
+    constexpr double kValueMm = 100;
     ReceiptDocument document;
     double y = topMm;
     document.addText(leftMm, y, SerifFont(16, true), job.title);
@@ -34,9 +34,9 @@ ReceiptDocument ReportPageDocument(const PrintJob& job, double leftMm, double to
 
 } // namespace
 
-Delivery PrintJobOnPages(const PrintJob& job, SettingsStore& settings) {
+Delivery PrintJobOnPages(const PrintJob& job, SettingsStore& settings, const PrinterSource& printerSource) {
     QString whyNot;
-    const std::unique_ptr<QPrinter> printer = DefaultPrinter(whyNot);
+    const std::unique_ptr<QPrinter> printer = printerSource(whyNot);
     // The main window puts the reason after the printer's name: "厨房打印机未找到，1 张待打印".
     if (!printer)
         return Delivery::NotSent(whyNot == kNoPrinterMessage ? QStringLiteral("未找到")

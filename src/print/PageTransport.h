@@ -1,5 +1,6 @@
 #pragma once
 
+#include "print/Printing.h"
 #include "print/Transport.h"
 
 #include <QPointer>
@@ -23,5 +24,6 @@ private:
 // What the counter program sends jobs with: pages for `system` printers, raw ESC/POS for the others.
 TransportFactory CounterTransports(QObject* context, SettingsStore& settings);
 
-// Paints one job on pages of the default printer; on the windows' thread.
-Delivery PrintJobOnPages(const PrintJob& job, SettingsStore& settings);
+// Paints one job on pages of the default printer (or the one `printerSource` gives); on the windows' thread.
+Delivery PrintJobOnPages(const PrintJob& job, SettingsStore& settings,
+                         const PrinterSource& printerSource = DefaultPrinter);

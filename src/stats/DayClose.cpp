@@ -44,9 +44,10 @@ void RequireAllShiftsEnded(const QList<Shift>& shifts) {
                                  .arg(shift.id));
 }
 
-QList<ReportRow> CloseRows(Database& db, qint64 number, const QDate& day, const QTime& dayEnd,
-                           const QString& staff, const QString& closedAt, const QList<Shift>& shifts) {
-    const auto [from, to] = BusinessDaySpan(day, dayEnd);
+QList<ReportRow> CloseRows(Database& db, qint64 number, const QDate& day,
+                           const std::pair<QString, QString>& span, const QString& staff,
+                           const QString& closedAt, const QList<Shift>& shifts) {
+    const auto& [from, to] = span;
     const Takings takings = TakingsBetween(db, from, to);
     QList<ReportRow> rows{{QStringLiteral("日结编号"), QString::number(number)},
                           {QStringLiteral("营业日"), day.toString(kDayFormat)},
@@ -96,6 +97,22 @@ bool BillDayClosed(Database& db, const QString& billId) {
     return day.isValid() && DayClosed(db, day);
 }
 
+namespace {
+
+// What a close counts: its business day, cut at the close when it is taken before the day ends, and
+// begun where the day before was cut, so a payment after an early close goes into the next day's close
+// rather than into none.
+std::pair<QString, QString> CloseSpan(Database& db, const QDate& day, const QTime& dayEnd,
+                                      const QString& closedAt) {
+    auto [from, to] = BusinessDaySpan(day, dayEnd);
+    if (const std::optional<DayClose> before = DayCloseOf(db, day.addDays(-1));
+        before && before->closedAt < from)
+        from = before->closedAt;
+    return {from, std::min(to, closedAt)};
+}
+
+} // namespace
+
 DayClose CloseDay(Database& db, const QDate& businessDay, const QString& staff, const QDateTime& now) {
     Transaction step(db);
     RequireOwner(db, staff);
@@ -108,16 +125,17 @@ DayClose CloseDay(Database& db, const QDate& businessDay, const QString& staff, 
                              .arg(businessDay.toString(kDayFormat))
                              .arg(closed->closedAt)
                              .arg(closed->number));
-    const auto [from, to] = BusinessDaySpan(businessDay, dayEnd);
-    const QList<Shift> shifts = ShiftsStartedBetween(db, from, to);
+    const QString closedAt = now.toString(kShiftTimeFormat);
+    const std::pair<QString, QString> span = CloseSpan(db, businessDay, dayEnd, closedAt);
+    const QList<Shift> shifts = ShiftsStartedBetween(db, span.first, span.second);
     RequireAllShiftsEnded(shifts);
     Statement last(db, "SELECT max(CAST(\"编号\" AS INTEGER)) FROM \"日结\"");
     DayClose close;
     close.number = (last.next() ? last.integer(0) : 0) + 1;
     close.day = businessDay;
-    close.closedAt = now.toString(kShiftTimeFormat);
+    close.closedAt = closedAt;
     close.staff = staff;
-    close.rows = CloseRows(db, close.number, businessDay, dayEnd, staff, close.closedAt, shifts);
+    close.rows = CloseRows(db, close.number, businessDay, span, staff, close.closedAt, shifts);
     Statement insert(db, "INSERT INTO \"日结\" (\"编号\", \"营业日\", \"时间\", \"工号\", \"内容\") "
                          "VALUES (?, ?, ?, ?, ?)");
     insert.bind(1, QString::number(close.number)).bind(2, businessDay.toString(kDayFormat));

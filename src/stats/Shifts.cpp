@@ -5,6 +5,8 @@
 #include "store/Fen.h"
 #include "store/Schema.h"
 
+#include <QHash>
+#include <QMap>
 #include <QSet>
 #include <algorithm>
 
@@ -58,6 +60,7 @@ Methods ReadMethods(Database& db) {
 struct Payment {
     QString method;
     QString bill;
+    QString staff;
     qint64 netFen = 0;
     bool reversal = false;
 };
@@ -66,6 +69,7 @@ Payment PaymentFromRow(const Statement& row) {
     Payment payment;
     payment.method = row.text(0);
     payment.bill = row.text(1);
+    payment.staff = row.text(5);
     const qint64 net = StoredFen(row.text(2)) - StoredFen(row.text(3));
     payment.reversal = !row.text(4).trimmed().isEmpty();
     payment.netFen = payment.reversal ? -std::abs(net) : net;
@@ -73,7 +77,7 @@ Payment PaymentFromRow(const Statement& row) {
 }
 
 QList<Payment> ShiftPayments(Database& db, const Shift& shift) {
-    Statement query(db, "SELECT \"方式\", \"单号\", \"金额\", \"找零\", \"冲销\" FROM \"收款\" "
+    Statement query(db, "SELECT \"方式\", \"单号\", \"金额\", \"找零\", \"冲销\", \"工号\" FROM \"收款\" "
                         "WHERE \"班次\" = ? OR ((\"班次\" IS NULL OR \"班次\" = '') AND \"工号\" = ? "
                         "AND \"时间\" >= ? AND \"时间\" <= ?) ORDER BY rowid");
     query.bind(1, QString::number(shift.id)).bind(2, shift.staff).bind(3, shift.start);
@@ -127,19 +131,47 @@ qint64 DiscountOfBills(Database& db, const QSet<QString>& bills) {
     return discount;
 }
 
-QList<StaffCounts> TrailCountsBetween(Database& db, const QString& from, const QString& to) {
+// 退菜 and 反结账 of each 工号 between the times, added to their figures.
+void AddTrailCounts(Database& db, const QString& from, const QString& to,
+                    QMap<QString, StaffFigures>& byStaff) {
     Statement query(db, "SELECT \"工号\", \"动作\", count(*) FROM \"操作记录\" WHERE \"时间\" >= ? AND "
-                        "\"时间\" <= ? AND (\"动作\" = ? OR \"动作\" = ?) GROUP BY \"工号\", \"动作\" "
-                        "ORDER BY \"工号\"");
+                        "\"时间\" <= ? AND (\"动作\" = ? OR \"动作\" = ?) GROUP BY \"工号\", \"动作\"");
     query.bind(1, from).bind(2, to).bind(3, trail_action::kReturnDish).bind(4, trail_action::kReopenBill);
-    QList<StaffCounts> counts;
     while (query.next()) {
-        if (counts.isEmpty() || counts.last().staff != query.text(0))
-            counts.append({query.text(0), 0, 0});
-        (query.text(1) == trail_action::kReturnDish ? counts.last().returns : counts.last().reopens) +=
+        StaffFigures& figures = byStaff[query.text(0)];
+        (query.text(1) == trail_action::kReturnDish ? figures.returns : figures.reopens) +=
             static_cast<int>(query.integer(2));
     }
-    return counts;
+}
+
+QString StaffName(Database& db, const QString& staff) {
+    Statement query(db, "SELECT \"姓名\" FROM \"员工\" WHERE \"工号\" = ?");
+    query.bind(1, staff);
+    return query.next() ? query.text(0) : QString();
+}
+
+// Each 工号's payments of the shift, the bills they closed with them and those bills' discounts, with the
+// trail's counts of the shift's time.
+QList<StaffFigures> FiguresByStaff(Database& db, const QList<Payment>& payments, const Shift& shift) {
+    QMap<QString, StaffFigures> byStaff;
+    QHash<QString, QSet<QString>> billsOf;
+    for (const Payment& payment : payments) {
+        byStaff[payment.staff].takenFen += payment.netFen;
+        if (!payment.reversal)
+            billsOf[payment.staff].insert(payment.bill);
+    }
+    AddTrailCounts(db, shift.start, shift.open() ? kOpenEnd : shift.end, byStaff);
+    QList<StaffFigures> figures;
+    for (auto it = byStaff.begin(); it != byStaff.end(); ++it) {
+        StaffFigures& one = it.value();
+        one.staff = it.key();
+        one.name = StaffName(db, one.staff);
+        const QSet<QString> bills = billsOf.value(one.staff);
+        one.bills = static_cast<int>(bills.size());
+        one.discountFen = DiscountOfBills(db, bills);
+        figures.append(one);
+    }
+    return figures;
 }
 
 ShiftReport ComputeReport(Database& db, const Shift& shift) {
@@ -164,7 +196,7 @@ ShiftReport ComputeReport(Database& db, const Shift& shift) {
         report.differenceFen = *shift.countedFen - report.expectedFen;
     report.bills = static_cast<int>(bills.size());
     report.discountFen = DiscountOfBills(db, bills);
-    report.staffCounts = TrailCountsBetween(db, shift.start, shift.open() ? kOpenEnd : shift.end);
+    report.staff = FiguresByStaff(db, payments, shift);
     return report;
 }
 
@@ -279,7 +311,7 @@ ShiftReport EndShift(Database& db, qint64 shiftId, qint64 countedFen, const QDat
 }
 
 Takings TakingsBetween(Database& db, const QString& from, const QString& to) {
-    Statement query(db, "SELECT \"方式\", \"单号\", \"金额\", \"找零\", \"冲销\" FROM \"收款\" "
+    Statement query(db, "SELECT \"方式\", \"单号\", \"金额\", \"找零\", \"冲销\", \"工号\" FROM \"收款\" "
                         "WHERE \"时间\" >= ? AND \"时间\" < ? ORDER BY rowid");
     query.bind(1, from).bind(2, to);
     QList<Payment> payments;
@@ -329,11 +361,13 @@ QList<ReportRow> ShiftReportRows(const ShiftReport& report) {
         rows.append({QStringLiteral("实点现金"), YuanText(*shift.countedFen)});
         rows.append({QStringLiteral("差额"), YuanText(report.differenceFen.value_or(0))});
     }
-    if (!report.staffCounts.isEmpty()) {
-        rows.append({QStringLiteral("退菜 / 反结账"), {}});
-        for (const StaffCounts& counts : report.staffCounts)
-            rows.append({QStringLiteral("工号 ") + counts.staff,
-                         QStringLiteral("%1 / %2").arg(counts.returns).arg(counts.reopens)});
+    for (const StaffFigures& figures : report.staff) {
+        rows.append({QStringLiteral("员工 %1 %2").arg(figures.staff, figures.name).trimmed(), {}});
+        rows.append({QStringLiteral("结账单数"), QString::number(figures.bills)});
+        rows.append({QStringLiteral("收款金额"), YuanText(figures.takenFen)});
+        rows.append({QStringLiteral("优惠金额"), YuanText(figures.discountFen)});
+        rows.append({QStringLiteral("退菜次数"), QString::number(figures.returns)});
+        rows.append({QStringLiteral("反结账次数"), QString::number(figures.reopens)});
     }
     return rows;
 }

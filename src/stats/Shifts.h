@@ -52,12 +52,17 @@ struct MethodTotal {
     bool operator==(const MethodTotal&) const = default;
 };
 
-// 退菜 and 反结账 recorded by one 工号 during the shift.
-struct StaffCounts {
+// One 工号's part of the shift: the bills they took payments for, what those payments came to, what was
+// let off on those bills, and the 退菜 and 反结账 the action trail has of them.
+struct StaffFigures {
     QString staff;
+    QString name; // 姓名, empty for a 工号 no longer in 员工
+    int bills = 0;
+    qint64 takenFen = 0;
+    qint64 discountFen = 0;
     int returns = 0;
     int reopens = 0;
-    bool operator==(const StaffCounts&) const = default;
+    bool operator==(const StaffFigures&) const = default;
 };
 
 struct ShiftReport {
@@ -71,7 +76,7 @@ struct ShiftReport {
     std::optional<qint64> differenceFen; // counted − expected, once counted
     int bills = 0;                       // bills the shift took a payment for
     qint64 discountFen = 0;              // 应收 − 实收 − 挂账金额 of those bills
-    QList<StaffCounts> staffCounts;
+    QList<StaffFigures> staff;           // by 工号
 };
 
 // Starts a shift for the 工号 with the float; its 编号. Throws StoreError when the 工号 has an open shift

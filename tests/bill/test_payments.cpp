@@ -202,6 +202,51 @@ private Q_SLOTS:
         // The reversal names what it undoes.
         const QList<StoredPayment> stored = PaymentBook(*counter.db).ofBill(id);
         QCOMPARE(stored.at(2).reverses, stored.at(0).id);
+
+        // Changed to nothing to pay: its payment is reversed and 实收 says 0 as well, not what was paid.
+        counter.bill.openClosedBill(id);
+        counter.bill.selectLine(0);
+        counter.bill.deleteSelected();
+        QCOMPARE(counter.bill.amountDue(), 0);
+        counter.bill.checkOut(PaymentTally(0));
+        counter.bill.save();
+        QCOMPARE(counter.rows().last(), QStringLiteral("现金 -100 0 冲销 002"));
+        QVERIFY(PaymentBook(*counter.db).standingOf(id).isEmpty());
+        QCOMPARE(counter.field("实收"), QStringLiteral("0"));
+    }
+
+    // 反结账 of a bill paid at a discount keeps its rate: a dish added is paid at the same rate, rounded as
+    // the 折扣 box rounds, and what was on account stays there.
+    void aReopenedDiscountedBillKeepsItsRate() {
+        Counter counter({QStringLiteral("100")});
+        counter.bill.applyDiscount(QStringLiteral("0.9"));
+        counter.bill.checkOut(paid(9000, {{kCredit, 3000}, {kCash, 6000}}));
+        counter.bill.save();
+
+        counter.bill.openClosedBill(counter.bill.billId());
+        QCOMPARE(counter.bill.discount(), QStringLiteral("0.9"));
+        // Only opened and closed, it is not settled again.
+        counter.bill.followStored();
+        QVERIFY(!counter.bill.needsSettling());
+        counter.bill.setPrice(counter.bill.addItem(counter.desk.menu.records().at(0), kNow),
+                              QStringLiteral("55"));
+        // 155 × 0.9 = 139.5, whole: 140, of which 30 stays on account.
+        QCOMPARE(counter.bill.amountDue(), 14000);
+        QCOMPARE(counter.bill.header().received, QStringLiteral("110"));
+        counter.bill.checkOut(paid(14000, {{kCredit, 3000}, {kCash, 11000}}));
+        counter.bill.save();
+        QCOMPARE(counter.field("实收"), QStringLiteral("110"));
+        QCOMPARE(counter.field("挂账金额"), QStringLiteral("30"));
+
+        // A rate that no short factor gives back is kept to four decimals.
+        counter.desk.openTable(1, kNow);
+        counter.bill.setPrice(counter.bill.addItem(counter.desk.menu.records().at(0), kNow),
+                              QStringLiteral("97"));
+        counter.bill.setReceived(QStringLiteral("80.5"));
+        counter.bill.checkOut(paid(8050, {{kCash, 8050}}));
+        counter.bill.save();
+        counter.bill.openClosedBill(counter.bill.billId());
+        QCOMPARE(counter.bill.discount(), QStringLiteral("0.8299"));
     }
 
     // The 店长 renames, adds, reorders and disables methods; 现金 stays the cash method.

@@ -308,6 +308,15 @@ private Q_SLOTS:
                 }).contains(QStringLiteral("实收")));
         paid.received = QStringLiteral("0");
         tables.store.writeFields(paid, BillField::Received);
+        // Nor would 实收 typed for the joined bill fit the bills it goes back to.
+        BillHeader joined = *tables.store.header(kBillA);
+        const QString receivedBefore = joined.received;
+        joined.received = QStringLiteral("100");
+        tables.store.writeFields(joined, BillField::Received);
+        QVERIFY(refusal([&] { regroup.undoMerge(0); }).contains(QStringLiteral("实收")));
+        QCOMPARE(tables.store.lines(kBillA).size(), 3);
+        joined.received = receivedBefore;
+        tables.store.writeFields(joined, BillField::Received);
 
         // Choices that no longer fit the stored bills: more than the line has, every line, a taken table.
         QVERIFY(!refusal([&] {

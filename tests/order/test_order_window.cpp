@@ -461,6 +461,35 @@ private Q_SLOTS:
                                     QStringLiteral("现金 30")}));
     }
 
+    // 反结账 of a bill paid at a discount shows the rate in the 折扣 box, and a dish added is paid at it.
+    void aReopenedDiscountedBillKeepsItsRate() {
+        Desk desk;
+        QTest::mouseDClick(desk.main.tile(3), Qt::LeftButton);
+        OrderWindow* window = desk.main.orderWindow();
+        window->chooseCategory(0);
+        window->findChild<QListWidget*>(QStringLiteral("menuList"))->setCurrentRow(0);
+        window->addSelectedMenuItem();
+        window->bill().setPrice(0, QStringLiteral("100"));
+        window->findChild<QLineEdit*>(QStringLiteral("discountEdit"))->setText(QStringLiteral("0.9"));
+        const QString billId = window->bill().billId();
+        {
+            const PaymentAnswerer paying;
+            window->findChild<QToolButton*>(QStringLiteral("checkOutButton"))->click();
+            QCOMPARE(paying.dues(), QStringList{QStringLiteral("应收 90")});
+        }
+        desk.main.reopenBill(billId);
+        window = desk.main.orderWindow();
+        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("discountEdit"))->text(),
+                 QStringLiteral("0.9"));
+        window->chooseCategory(0);
+        window->findChild<QListWidget*>(QStringLiteral("menuList"))->setCurrentRow(0);
+        window->addSelectedMenuItem();
+        window->bill().setPrice(1, QStringLiteral("50"));
+        const PaymentAnswerer paying;
+        window->findChild<QToolButton*>(QStringLiteral("saveButton"))->click();
+        QCOMPARE(paying.dues(), QStringList{QStringLiteral("应收 135")});
+    }
+
     // Once the bill's business day is closed, even a 店长 reopens it only with a reason, which the trail
     // keeps.
     void aClosedDaysBillReopensOnlyWithAReason() {

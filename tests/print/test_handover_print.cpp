@@ -66,7 +66,8 @@ private Q_SLOTS:
             QVERIFY2(TextColumns(line) <= 32, qPrintable(line));
         // 200 float + 96.50 cash − 50 taken out = 246.50; 240 counted.
         for (const char* expected :
-             {"应有现金", "246.50", "实点现金", "240.00", "差额", "-6.50", "现金收款", "96.50"})
+             {"应有现金", "246.50", "实点现金", "240.00", "差额", "-6.50", "现金收款", "96.50", "员工 001",
+              "结账单数", "收款金额", "优惠金额", "退菜次数", "反结账次数"})
             QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
         const qsizetype noteLine = printed.lines.indexOf(QStringLiteral("取出 给供应商结清上周的蔬菜和肉"));
         QVERIFY2(noteLine >= 0, qPrintable(text));

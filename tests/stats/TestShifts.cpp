@@ -125,8 +125,18 @@ private Q_SLOTS:
         QCOMPARE(ended.takenFen, qint64{15400});
         QCOMPARE(ended.bills, 3);
         QCOMPARE(ended.discountFen, qint64{700});
-        QCOMPARE(ended.staffCounts, (QList<StaffCounts>{{kOther, 1, 0}}));
+        // Per 工号: the bills they took money for, its net, the discounts of those bills, and the trail.
+        QCOMPARE(ended.staff, (QList<StaffFigures>{{kCashier, QStringLiteral("收银002"), 2, 8800, 700, 0, 0},
+                                                   {kOther, QStringLiteral("收银003"), 1, 6600, 0, 1, 0}}));
         const QList<ReportRow> rows = ShiftReportRows(ended);
+        const qsizetype other = rows.indexOf(ReportRow{QStringLiteral("员工 003 收银003"), {}});
+        QVERIFY(other > 0);
+        QCOMPARE(rows.mid(other + 1, 5),
+                 (QList<ReportRow>{{QStringLiteral("结账单数"), QStringLiteral("1")},
+                                   {QStringLiteral("收款金额"), QStringLiteral("66.00")},
+                                   {QStringLiteral("优惠金额"), QStringLiteral("0.00")},
+                                   {QStringLiteral("退菜次数"), QStringLiteral("1")},
+                                   {QStringLiteral("反结账次数"), QStringLiteral("0")}}));
         QCOMPARE(valueOf(rows, QStringLiteral("应有现金")), QStringLiteral("538.00"));
         QCOMPARE(valueOf(rows, QStringLiteral("差额")), QStringLiteral("-18.00"));
         QCOMPARE(valueOf(rows, QStringLiteral("取出 买菜")), QStringLiteral("-50.00"));
@@ -200,6 +210,14 @@ private Q_SLOTS:
         QCOMPARE(reprint.size(), close.rows.size() + 2);
         QCOMPARE(reprint.at(close.rows.size()).label, QStringLiteral("日结后反结账 1 次"));
         QVERIFY(reprint.last().label.endsWith(QStringLiteral("20240302013000")));
+
+        // A day closed before it ends: what is paid after the close goes into the next day's close.
+        CloseDay(*db, QDate(2024, 3, 3), kOwner, at("2024-03-03 23:00:00"));
+        pay(*db, {"20240303233000", "现金", "20", "0", "2024-03-03 23:30:00", kCashier, {}, {}});
+        const DayClose late = CloseDay(*db, QDate(2024, 3, 4), kOwner, at("2024-03-05 01:00:00"));
+        QCOMPARE(valueOf(late.rows, QStringLiteral("合计")), QStringLiteral("20.00"));
+        QCOMPARE(valueOf(late.rows, QStringLiteral("时段")),
+                 QStringLiteral("2024-03-03 23:00 至 2024-03-05 01:00"));
 
         if (db->isServer()) {
             QVERIFY(refused([&] { db->exec("UPDATE \"日结\" SET \"内容\" = ''"); }));

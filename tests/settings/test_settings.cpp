@@ -120,6 +120,17 @@ private Q_SLOTS:
         QCOMPARE(LoginAccount(*db_)->passwordHash, first->passwordHash);
     }
 
+    // 新单提醒 is off in a new database and in an upgraded one, and keeps what is switched.
+    void newOrderAlertIsOffUntilSwitchedOn() {
+        QVERIFY(!ReadNewOrderAlert(*db_));
+        WriteNewOrderAlert(*db_, true);
+        QVERIFY(ReadNewOrderAlert(*db_));
+        db_->exec("ALTER TABLE \"综合设置\" DROP COLUMN \"新单提醒\"");
+        db_->setUserVersion(9);
+        MigrateSchema(*db_);
+        QVERIFY(!ReadNewOrderAlert(*db_));
+    }
+
     // Staff accounts: 工号 taken once, a password for a new one, a blank one keeps the old, and the
     // restaurant always keeps an enabled 店长.
     void staffAccountsKeepTheirRules() {

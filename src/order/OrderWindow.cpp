@@ -192,7 +192,7 @@ QWidget* OrderWindow::buildMenuPanel() {
     }
     searchBox_ = box(panel, QStringLiteral("searchBox"));
     searchBox_->setPlaceholderText(QStringLiteral("输入拼音或中文查询"));
-    searchBox_->setToolTip(QStringLiteral("回车：点第一道（或用↓选中的）菜；F2：改数量"));
+    searchBox_->setToolTip(QStringLiteral("Enter 加入列表的第一道菜，↓ 到列表中挑选，F2 改数量"));
     searchBox_->installEventFilter(this);
     connect(searchBox_, &QLineEdit::textChanged, this, [this](const QString& text) {
         try {
@@ -272,6 +272,8 @@ void OrderWindow::chainTabOrder() {
         chain.append(button);
     for (QWidget* control : chain)
         control->setFocusPolicy(Qt::StrongFocus);
+    // Tab leaves the grid for the next control; the arrow keys move between its cells.
+    gridView_->setTabKeyNavigation(false);
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
 }

@@ -127,9 +127,15 @@ private Q_SLOTS:
         QTRY_COMPARE(window->bill().lines().at(0).quantity, QStringLiteral("3"));
         QCOMPARE(QApplication::focusWidget(), search);
 
+        // Tab goes from the search box through the menu and the grid to the customer's name.
+        for (const char* next : {"menuList", "orderGrid", "customerNameEdit"}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(next));
+        }
+
         const auto* save = window->findChild<QToolButton*>(QStringLiteral("saveButton"));
         QCOMPARE(save->toolTip(), QStringLiteral("保存 (F12)"));
-        QTest::keyClick(search, Qt::Key_F12);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F12);
         QVERIFY(!window->isVisible());
         const QString billId = ReadSlots(*desk.db, 1).at(0);
         Statement line(*desk.db, "SELECT \"名称\", \"数量\" FROM \"明细\" WHERE \"id\" = ?");

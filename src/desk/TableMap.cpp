@@ -180,8 +180,8 @@ int TableMap::FindTyped(const QStringList& names, const QString& typed) {
     const auto numberIs = [&](const QString& name) {
         if (!typedNumber)
             return false;
-        for (const QRegularExpressionMatch& part : number.globalMatch(name))
-            if (part.captured().toLongLong() == typedValue)
+        for (const QRegularExpressionMatch& digits : number.globalMatch(name))
+            if (digits.captured().toLongLong() == typedValue)
                 return true;
         return false;
     };

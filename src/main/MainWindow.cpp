@@ -80,7 +80,10 @@ protected:
 
 private:
     void setColour(const QColor& colour) {
-        setStyleSheet(QStringLiteral("color: %1; font-size: 11pt;").arg(colour.name()));
+        // The tooltip takes this style sheet too: it keeps dark text on its own pale ground.
+        setStyleSheet(QStringLiteral("QLabel { color: %1; font-size: 11pt; } "
+                                     "QToolTip { color: black; background: rgb(255,255,225); }")
+                          .arg(colour.name()));
     }
     std::function<void()> action_;
 };

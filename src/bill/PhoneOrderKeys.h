@@ -6,6 +6,9 @@
 
 class Database;
 
+// The result kept under the key of a guest order that waits for a waiter's 确认.
+inline const QString kOrderResultPending = QStringLiteral("pending");
+
 // The one-time keys of phone orders. The menu page carries a fresh key; the order it leads to is taken once
 // under that key, and what became of it is kept, so a double tap or an order sent again after Back gets the
 // first answer instead of a second helping.

@@ -6,6 +6,9 @@
 #include "store/Ids.h"
 #include "store/NumberText.h"
 
+#include <QRegularExpression>
+#include <functional>
+
 TableMap::TableMap(Database& db, SettingsStore& settings)
     : db_(db), settings_(settings), slots_(kSlotCount, QString()) {}
 
@@ -165,4 +168,32 @@ QList<QPoint> TableMap::FlowTiles(int areaWidthTwips, int count) {
             positions.append(QPoint(0, previous.y() + kTileHeight));
     }
     return positions;
+}
+
+int TableMap::FindTyped(const QStringList& names, const QString& typed) {
+    if (typed.isEmpty())
+        return -1;
+    static const QRegularExpression number(QStringLiteral("\\d+"));
+    bool typedNumber = false;
+    const qlonglong typedValue = typed.toLongLong(&typedNumber);
+    // 大厅003 is table 3 too.
+    const auto numberIs = [&](const QString& name) {
+        if (!typedNumber)
+            return false;
+        for (const QRegularExpressionMatch& digits : number.globalMatch(name))
+            if (digits.captured().toLongLong() == typedValue)
+                return true;
+        return false;
+    };
+    const std::function<bool(const QString&)> tests[] = {
+        [&](const QString& name) { return name.compare(typed, Qt::CaseInsensitive) == 0; },
+        [&](const QString& name) { return name.startsWith(typed, Qt::CaseInsensitive); },
+        numberIs,
+        [&](const QString& name) { return name.contains(typed, Qt::CaseInsensitive); },
+    };
+    for (const auto& test : tests)
+        for (int i = 0; i < names.size(); ++i)
+            if (test(names.at(i)))
+                return i;
+    return -1;
 }

@@ -70,6 +70,10 @@ public:
     // Tile positions in twips for a tile area of the given width, by the flow rule: tile i goes right of
     // tile i-1 while two tile widths still fit, else to the start of the next row.
     static QList<QPoint> FlowTiles(int areaWidthTwips, int count = kTileCount);
+    // The table a cashier means by typing the start of its name (or its number) over the tiles: the first
+    // named exactly so, else the first whose name starts so, else whose number is it ("3" is 大厅3 or
+    // 大厅003, not 大厅13), else whose name holds it; -1 for none. Letters match either case.
+    static int FindTyped(const QStringList& names, const QString& typed);
     static constexpr int kTileWidth = 1515;
     static constexpr int kTileHeight = 1755;
 

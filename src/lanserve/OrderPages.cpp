@@ -390,7 +390,7 @@ std::optional<PageResponse> OrderPages::tryToPlace(const PageRequest& request, c
     if (limits && limits->confirm) {
         const QString tableKey = desk.settings.tableKeys().value(table.index);
         PendingOrders(db).add({{}, tableKey, desk.tables.tableName(table.index), now, items, {}, {}});
-        result = QStringLiteral("pending");
+        result = kOrderResultPending;
     } else {
         OpenTable(desk, table.index);
         // 明细.点菜人: the waiter's 工号, or 顾客 for a guest's own order.

@@ -2,6 +2,7 @@
 
 #include "bill/BillDocument.h"
 #include "bill/BillStore.h"
+#include "bill/OrderArrivals.h"
 #include "bill/PendingOrders.h"
 #include "bill/WaiterCalls.h"
 #include "desk/CounterSession.h"
@@ -32,15 +33,18 @@
 #include "store/ActionTrail.h"
 #include "store/Ids.h"
 #include "store/Log.h"
+#include "store/Settings.h"
 #include "store/StoreError.h"
 #include "ui/AboutBox.h"
 #include "ui/Manual.h"
 #include "ui/Widgets.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -76,12 +80,18 @@ protected:
 
 private:
     void setColour(const QColor& colour) {
-        setStyleSheet(QStringLiteral("color: %1; font-size: 11pt;").arg(colour.name()));
+        // The tooltip takes this style sheet too: it keeps dark text on its own pale ground.
+        setStyleSheet(QStringLiteral("QLabel { color: %1; font-size: 11pt; } "
+                                     "QToolTip { color: black; background: rgb(255,255,225); }")
+                          .arg(colour.name()));
     }
     std::function<void()> action_;
 };
 
 const QColor kBand(75, 151, 199);
+
+// Typing pauses longer than this start a new table name.
+constexpr qint64 kTypingPauseMs = 1500;
 
 } // namespace
 
@@ -94,9 +104,14 @@ const QStringList& MainWindow::ToolbarCaptions() {
     return captions;
 }
 
+QKeySequence MainWindow::ToolbarKey(int item) {
+    return QKeySequence(Qt::Key_F1 + item);
+}
+
 MainWindow::MainWindow(CounterSession& session, QWidget* parent)
     : QMainWindow(parent), session_(session), db_(session.database()), settings_(session.settings()),
-      tables_(std::make_unique<TableMap>(db_, settings_)) {
+      tables_(std::make_unique<TableMap>(db_, settings_)), arrivals_(std::make_unique<OrderArrivals>(db_)),
+      orderBell_([] { QApplication::beep(); }) {
     setObjectName(QStringLiteral("mainWindow"));
     showSignedIn();
     resize(1280, 760);
@@ -128,10 +143,15 @@ MainWindow::MainWindow(CounterSession& session, QWidget* parent)
 
     tileMenu_ = new QMenu(this);
     tileMenu_->setObjectName(QStringLiteral("tilePopupMenu"));
-    tileMenu_->addAction(QStringLiteral("点餐"), this, [this] { openTable(tables_->selectedTile()); });
-    tileMenu_->addAction(QStringLiteral("结账离开"), this, &MainWindow::settleAndFreeSelected);
+    // The keys are only shown here, after a tab: Enter and the toolbar's keys do the same over the tiles.
+    const auto withKey = [](const QString& caption, const QString& key) { return caption + u'\t' + key; };
+    const auto toolbarKey = [](int item) { return ToolbarKey(item).toString(QKeySequence::NativeText); };
+    tileMenu_->addAction(withKey(QStringLiteral("点餐"), QStringLiteral("Enter")), this,
+                         [this] { openTable(tables_->selectedTile()); });
+    tileMenu_->addAction(withKey(QStringLiteral("结账离开"), toolbarKey(2)), this,
+                         &MainWindow::settleAndFreeSelected);
     tileMenu_->addSeparator();
-    tileMenu_->addAction(QStringLiteral("转台"), this, &MainWindow::startTransfer);
+    tileMenu_->addAction(withKey(QStringLiteral("转台"), toolbarKey(9)), this, &MainWindow::startTransfer);
     tileMenu_->addAction(QStringLiteral("拆单"), this, &MainWindow::startSplit);
     tileMenu_->addAction(QStringLiteral("并台"), this, &MainWindow::startMerge);
     undoMergeAction_ =
@@ -148,6 +168,12 @@ MainWindow::MainWindow(CounterSession& session, QWidget* parent)
         reportFailure(QStringLiteral("餐桌读取失败。"), error.text());
     }
     showSelection(0);
+    try {
+        orderAlertOn_ = ReadNewOrderAlert(db_);
+        arrivals_->sinceLastLook(); // what is stored already is not news
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("手机订单读取失败：") + error.text());
+    }
     history_->runQuery();
     MobileWindow::ApplyStoredSwitch(settings_, session_.server(), this);
 
@@ -157,6 +183,8 @@ MainWindow::MainWindow(CounterSession& session, QWidget* parent)
     connect(&session_, &CounterSession::printerStatesChanged, this, &MainWindow::showPrinterStatus);
     connect(&session_, &CounterSession::backupWritten, this, &MainWindow::showBackupResult);
     showGuestOrdersWaiting();
+    // The tiles take the keys from the start: arrows, Enter and a table's name need no click first.
+    tileScroll_->setFocus();
     // The minutes on the tiles move on.
     auto* clock = new QTimer(this);
     connect(clock, &QTimer::timeout, this, &MainWindow::showTileStatus);
@@ -177,20 +205,66 @@ void MainWindow::followStoredChanges() {
         Log::write(QStringLiteral("餐桌状态刷新失败：") + error.text());
     }
     showTileStatus();
+    noticeArrivedOrders();
     showGuestOrdersWaiting();
     if (orderWindow_ && orderWindow_->isVisible())
         orderWindow_->followStoredBill();
 }
 
-void MainWindow::showGuestOrdersWaiting() {
-    qsizetype waiting = 0;
+void MainWindow::noticeArrivedOrders() {
+    QList<ArrivedOrder> arrived;
     try {
-        waiting = PendingOrders(db_).waiting().size();
+        orderAlertOn_ = ReadNewOrderAlert(db_);
+        arrived = arrivals_->sinceLastLook();
+    } catch (const StoreError& error) {
+        Log::write(QStringLiteral("手机订单读取失败：") + error.text());
+    }
+    if (!orderAlertOn_) {
+        unseenOrders_.clear();
+        return;
+    }
+    for (const ArrivedOrder& order : arrived) {
+        // A table open in the ordering window shows the order there at once: nothing left to look at.
+        const int tile = tileOfTable(order.tableName);
+        if (!order.waitsForConfirmation && tile >= 0 && tile != tableInOrderWindow())
+            unseenOrders_.insert(order.tableName);
+    }
+    if (!arrived.isEmpty() && orderBell_)
+        orderBell_();
+}
+
+int MainWindow::tileOfTable(const QString& name) {
+    for (int i = 0; i < tables_->tableCount(); ++i)
+        if (tables_->tableName(i) == name)
+            return i;
+    return -1;
+}
+
+void MainWindow::showTileAlerts() {
+    for (int i = 0; i < tiles_.size(); ++i) {
+        const bool listed = i < tables_->tableCount();
+        const QString name = listed ? tables_->tableName(i) : QString();
+        // A bill settled or moved away leaves nothing to look at on its old table.
+        if (listed && !tables_->isOccupied(i))
+            unseenOrders_.remove(name);
+        tiles_.at(i)->setAlerting(listed && orderAlertOn_ &&
+                                  (unseenOrders_.contains(name) || guestOrdersWaiting_.contains(name)));
+    }
+}
+
+void MainWindow::showGuestOrdersWaiting() {
+    QList<PendingOrder> waiting;
+    try {
+        waiting = PendingOrders(db_).waiting();
     } catch (const StoreError& error) {
         Log::write(QStringLiteral("顾客订单读取失败：") + error.text());
     }
-    guestOrdersLabel_->setText(QStringLiteral("顾客订单待确认（%1）").arg(waiting));
-    guestOrdersLabel_->setVisible(waiting > 0);
+    guestOrdersLabel_->setText(QStringLiteral("顾客订单待确认（%1）").arg(waiting.size()));
+    guestOrdersLabel_->setVisible(!waiting.isEmpty());
+    guestOrdersWaiting_.clear();
+    for (const PendingOrder& order : waiting)
+        guestOrdersWaiting_.insert(order.tableName);
+    showTileAlerts();
     if (guestOrders_)
         guestOrders_->refresh();
     showWaiterCalls();
@@ -295,10 +369,18 @@ QWidget* MainWindow::buildToolbar() {
     row->setContentsMargins(Px(300), 0, 0, 0);
     row->setSpacing(Px(180));
     for (int i = 0; i < ToolbarCaptions().size(); ++i) {
+        const QString caption = ToolbarCaptions().at(i);
         auto* item = new ToolbarLabel(
-            ToolbarCaptions().at(i), [this, i] { runToolbarItem(i); }, band);
+            caption, [this, i] { runToolbarItem(i); }, band);
         item->setObjectName(QStringLiteral("toolbarItem%1").arg(i));
+        item->setToolTip(CaptionWithKey(caption, ToolbarKey(i)));
         row->addWidget(item);
+        // The key works wherever the focus is in this window, since no box here takes F-keys.
+        auto* action = new QAction(caption, this);
+        action->setObjectName(QStringLiteral("toolbarAction%1").arg(i));
+        action->setShortcut(ToolbarKey(i));
+        connect(action, &QAction::triggered, this, [this, i] { runToolbarItem(i); });
+        addAction(action);
     }
     row->addStretch();
     phoneAlarmLabel_ = addNotice(row, QStringLiteral("phoneAlarmLabel"),
@@ -339,6 +421,9 @@ QWidget* MainWindow::buildTileArea() {
         tiles_.append(tile);
     }
     tileScroll_->setWidget(tileArea_);
+    tileScroll_->setObjectName(QStringLiteral("tileScroll"));
+    tileScroll_->setFocusPolicy(Qt::StrongFocus);
+    tileScroll_->installEventFilter(this);
     return tileScroll_;
 }
 
@@ -367,6 +452,7 @@ void MainWindow::showSlots() {
     for (int i = 0; i < tiles_.size(); ++i)
         tiles_.at(i)->setOccupied(tables_->isOccupied(i));
     showTileStatus();
+    showTileAlerts();
 }
 
 void MainWindow::showTileStatus() {
@@ -405,6 +491,8 @@ void MainWindow::explainBackupFailure() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == tileScroll_ && event->type() == QEvent::KeyPress)
+        return handleTileKey(static_cast<const QKeyEvent&>(*event));
     if (watched == phoneAlarmLabel_ && event->type() == QEvent::MouseButtonRelease) {
         session_.acknowledgePhoneAlarm();
         phoneAlarmLabel_->hide();
@@ -427,6 +515,93 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::handleTileKey(const QKeyEvent& event) {
+    if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    switch (event.key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        typed_.clear();
+        moveSelection(event.key());
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        typed_.clear();
+        openTable(tables_->selectedTile());
+        return true;
+    case Qt::Key_Menu: {
+        const TileWidget* tile = tiles_.value(tables_->selectedTile());
+        if (tile && tile->isVisible())
+            showTilePopup(tile->mapToGlobal(tile->rect().center()));
+        return true;
+    }
+    case Qt::Key_Escape:
+    case Qt::Key_Backspace:
+        typed_.clear();
+        return true;
+    default:
+        break;
+    }
+    const QString text = event.text();
+    if (text.isEmpty() || !text.front().isLetterOrNumber())
+        return false;
+    selectTyped(text);
+    return true;
+}
+
+void MainWindow::selectTyped(const QString& text) {
+    if (!typedAt_.isValid() || typedAt_.elapsed() > kTypingPauseMs)
+        typed_.clear();
+    typedAt_.start();
+    typed_ += text;
+    const int index = TableMap::FindTyped(settings_.tableList(), typed_);
+    if (index < 0)
+        return;
+    tables_->selectTile(index);
+    tileScroll_->ensureWidgetVisible(tiles_.at(index));
+}
+
+// Left and right step through the tables in their order; up and down go to the nearest tile of the row
+// above or below, as the tiles stand at this window's width.
+void MainWindow::moveSelection(int key) {
+    const int count = tables_->tableCount();
+    if (count == 0)
+        return;
+    const int current = std::clamp(tables_->selectedTile(), 0, count - 1);
+    int next = current;
+    if (key == Qt::Key_Left)
+        next = std::max(0, current - 1);
+    else if (key == Qt::Key_Right)
+        next = std::min(count - 1, current + 1);
+    else if (key == Qt::Key_Home)
+        next = 0;
+    else if (key == Qt::Key_End)
+        next = count - 1;
+    else {
+        const QPoint from = tiles_.at(current)->pos();
+        const bool down = key == Qt::Key_Down;
+        int best = -1;
+        for (int i = 0; i < count; ++i) {
+            const QPoint at = tiles_.at(i)->pos();
+            if (down ? at.y() <= from.y() : at.y() >= from.y())
+                continue;
+            const auto distance = [&](const QPoint& p) {
+                return std::pair{std::abs(p.y() - from.y()), std::abs(p.x() - from.x())};
+            };
+            if (best < 0 || distance(at) < distance(tiles_.at(best)->pos()))
+                best = i;
+        }
+        if (best >= 0)
+            next = best;
+    }
+    tables_->selectTile(next);
+    tileScroll_->ensureWidgetVisible(tiles_.at(next));
 }
 
 void MainWindow::showTilePopup(const QPoint& globalPos) {
@@ -459,6 +634,9 @@ void MainWindow::openTable(int index) {
         return;
     if (!closeOrderWindow())
         return;
+    // The cashier looks at the table now: its phone orders are seen.
+    unseenOrders_.remove(tables_->tableName(index));
+    showTileAlerts();
     OrderWindow* window = newOrderWindow();
     bool leased = false;
     try {

@@ -3,13 +3,17 @@
 #include "bill/TableLease.h"
 #include "desk/TableMap.h"
 
+#include <QElapsedTimer>
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QPointer>
+#include <QSet>
 #include <functional>
 #include <memory>
 #include <optional>
 
 class Database;
+class OrderArrivals;
 class GuestOrdersWindow;
 class HistoryPanel;
 class TransferWindow;
@@ -21,6 +25,7 @@ class PrintersPage;
 class CounterSession;
 struct BackupResult;
 class QHBoxLayout;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QScrollArea;
@@ -63,6 +68,10 @@ public:
     void flowTiles();
 
     static const QStringList& ToolbarCaptions();
+    // The toolbar's items answer F1 to F12 in the order they stand.
+    static QKeySequence ToolbarKey(int item);
+    // What sounds when a phone order arrives (新单提醒 on); the system's bell unless set.
+    void setOrderBell(std::function<void()> bell) { orderBell_ = std::move(bell); }
 
     // Another person signed in after 换班/锁屏: the title, the open bill and the trail name them, and the
     // tool windows opened with the previous person's rights are closed.
@@ -89,6 +98,16 @@ private:
     void showTileStatus();
     void showSelection(int index);
     void showPhoneAlarm();
+    // Phone orders since the last look: with 新单提醒 on the bell sounds and their tables' tiles flash
+    // until the table is opened here (or freed); a guest order that waits for 确认 flashes its tile until
+    // a counter confirms or refuses it.
+    void noticeArrivedOrders();
+    void showTileAlerts();
+    int tileOfTable(const QString& name);
+    // Arrow keys, Enter, the menu key and a typed table name or number over the tiles.
+    bool handleTileKey(const QKeyEvent& event);
+    void moveSelection(int key);
+    void selectTyped(const QString& text);
     // A failed hourly backup shows a notice until it is clicked (which shows why) or a later one succeeds.
     void showBackupResult(const BackupResult& result);
     void explainBackupFailure();
@@ -155,4 +174,11 @@ private:
     QAction* undoMergeAction_ = nullptr; // shown while the tile's bill has tables joined into it
     QPointer<OrderWindow> orderWindow_;
     QList<QPointer<QWidget>> hiddenByLock_;
+    std::unique_ptr<OrderArrivals> arrivals_;
+    bool orderAlertOn_ = false;        // 新单提醒 as last read
+    QSet<QString> unseenOrders_;       // tables with phone orders on the bill not yet opened here
+    QSet<QString> guestOrdersWaiting_; // tables with guest orders waiting for 确认
+    std::function<void()> orderBell_;
+    QString typed_; // a table name being typed over the tiles
+    QElapsedTimer typedAt_;
 };

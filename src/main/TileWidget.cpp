@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QTimer>
 
 TileWidget::TileWidget(int index, QWidget* parent) : QWidget(parent), index_(index) {
     setObjectName(QStringLiteral("tile%1").arg(index));
@@ -40,10 +41,34 @@ void TileWidget::setSelected(bool selected) {
     update();
 }
 
+void TileWidget::setAlerting(bool alerting) {
+    if (alerting == this->alerting())
+        return;
+    if (alerting) {
+        alertTimer_ = new QTimer(this);
+        connect(alertTimer_, &QTimer::timeout, this, [this] {
+            alertLit_ = !alertLit_;
+            update();
+        });
+        alertTimer_->start(kAlertBlinkMs);
+        alertLit_ = true;
+    } else {
+        delete std::exchange(alertTimer_, nullptr);
+        alertLit_ = false;
+    }
+    update();
+}
+
 void TileWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.fillRect(rect(), Qt::white);
+    const QColor alertColour(255, 170, 0);
+    painter.fillRect(rect(), alertLit_ ? alertColour : QColor(Qt::white));
+    // The frame stays while the fill blinks, so an alerting tile is told apart in either phase.
+    if (alerting()) {
+        painter.setPen(QPen(alertColour, Px(60)));
+        painter.drawRect(rect().adjusted(Px(30), Px(30), -Px(30), -Px(30)));
+    }
     if (selected_) {
         painter.setPen(QPen(QColor(128, 128, 255), 1));
         painter.drawRect(QRect(Px(120), Px(300), Px(1275) - 1, Px(1275) - 1));

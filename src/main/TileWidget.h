@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class QTimer;
+
 // One dining table on the map: white tile, free or occupied picture, name below, selection frame.
 class TileWidget : public QWidget {
     Q_OBJECT
@@ -17,6 +19,10 @@ public:
     bool occupied() const { return occupied_; }
     void setSelected(bool selected);
     bool selected() const { return selected_; }
+    // A phone order nobody has looked at yet: the tile flashes until this is switched off.
+    void setAlerting(bool alerting);
+    bool alerting() const { return alertTimer_ != nullptr; }
+    static constexpr int kAlertBlinkMs = 500;
 
 Q_SIGNALS:
     void clicked(int index);
@@ -35,4 +41,6 @@ private:
     QString status_;
     bool occupied_ = false;
     bool selected_ = false;
+    QTimer* alertTimer_ = nullptr; // runs while alerting
+    bool alertLit_ = false;
 };

@@ -20,6 +20,8 @@
 #include "ui/Widgets.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemDelegate>
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -161,6 +163,17 @@ void OrderWindow::buildLayout() {
     layout->addLayout(header);
     layout->addLayout(centre);
     layout->addWidget(buildFooter());
+    chainTabOrder();
+
+    auto* quantityKey = new QAction(QStringLiteral("改数量"), this);
+    quantityKey->setShortcut(QKeySequence(Qt::Key_F2));
+    connect(quantityKey, &QAction::triggered, this, &OrderWindow::editQuantity);
+    addAction(quantityKey);
+    // After a quantity typed by key the next dish is searched for at once.
+    connect(gridView_->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] {
+        if (std::exchange(quantityByKey_, false))
+            searchBox_->setFocus();
+    });
 }
 
 QWidget* OrderWindow::buildMenuPanel() {
@@ -179,6 +192,7 @@ QWidget* OrderWindow::buildMenuPanel() {
     }
     searchBox_ = box(panel, QStringLiteral("searchBox"));
     searchBox_->setPlaceholderText(QStringLiteral("输入拼音或中文查询"));
+    searchBox_->setToolTip(QStringLiteral("Enter 加入列表的第一道菜，↓ 到列表中挑选，F2 改数量"));
     searchBox_->installEventFilter(this);
     connect(searchBox_, &QLineEdit::textChanged, this, [this](const QString& text) {
         try {
@@ -212,12 +226,14 @@ QWidget* OrderWindow::buildToolStrip() {
         const char* caption;
         const char* name;
         void (OrderWindow::*action)();
+        Qt::Key key;
     };
-    const Tile tiles[] = {{"打印清单", "printBillButton", &OrderWindow::printBill},
-                          {"结账离开", "checkOutButton", &OrderWindow::checkOut},
-                          {"删除", "deleteLineButton", &OrderWindow::deleteSelectedLine},
-                          {"后厨打印", "kitchenTicketButton", &OrderWindow::printKitchenTicket},
-                          {"保存", "saveButton", nullptr}};
+    // 结账离开 has the main window's key; the others are the F-keys beside it.
+    const Tile tiles[] = {{"打印清单", "printBillButton", &OrderWindow::printBill, Qt::Key_F5},
+                          {"结账离开", "checkOutButton", &OrderWindow::checkOut, Qt::Key_F3},
+                          {"删除", "deleteLineButton", &OrderWindow::deleteSelectedLine, Qt::Key_F8},
+                          {"后厨打印", "kitchenTicketButton", &OrderWindow::printKitchenTicket, Qt::Key_F4},
+                          {"保存", "saveButton", nullptr, Qt::Key_F12}};
     for (const Tile& tile : tiles) {
         auto* button = new QToolButton(strip);
         button->setText(QString::fromUtf8(tile.caption));
@@ -231,9 +247,55 @@ QWidget* OrderWindow::buildToolStrip() {
             connect(button, &QToolButton::clicked, this, tile.action);
         else
             connect(button, &QToolButton::clicked, this, [this] { saveAndClose(); });
+        addKey(button, QKeySequence(tile.key));
         layout->addWidget(button);
+        toolButtons_.append(button);
     }
     return strip;
+}
+
+// The key presses the button itself, so a disabled button (a read-only window) ignores it as well.
+void OrderWindow::addKey(QAbstractButton* button, const QKeySequence& key) {
+    button->setToolTip(CaptionWithKey(button->text(), key));
+    auto* action = new QAction(button->text(), this);
+    action->setShortcut(key);
+    connect(action, &QAction::triggered, button, &QAbstractButton::click);
+    addAction(action);
+}
+
+void OrderWindow::chainTabOrder() {
+    QList<QWidget*> chain{searchBox_,  menuList_,     gridView_,     customerNameEdit_, phoneEdit_,
+                          remarkEdit_, discountEdit_, receivedEdit_, creditEdit_};
+    for (QAbstractButton* button : toolButtons_)
+        chain.append(button);
+    for (QPushButton* button : categoryButtons_)
+        chain.append(button);
+    for (QWidget* control : chain)
+        control->setFocusPolicy(Qt::StrongFocus);
+    // Tab leaves the grid for the next control; the arrow keys move between its cells.
+    gridView_->setTabKeyNavigation(false);
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
+}
+
+void OrderWindow::editQuantity() {
+    if (readOnly_)
+        return;
+    int row = bill_->selectedLine();
+    for (int i = 0; row < 0 && i < bill_->lines().size(); ++i)
+        if (bill_->lines().at(i).lineId == lastAddedLineId_)
+            row = i;
+    if (row < 0)
+        return;
+    const QModelIndex quantity = model_->index(row, OrderGridModel::Quantity);
+    gridView_->setFocus();
+    gridView_->setCurrentIndex(quantity);
+    gridView_->scrollTo(quantity);
+    quantityByKey_ = true;
+    gridView_->edit(quantity);
+    // The typed number replaces the old one.
+    if (auto* editor = qobject_cast<QLineEdit*>(gridView_->indexWidget(quantity)))
+        editor->selectAll();
 }
 
 QWidget* OrderWindow::buildFooter() {
@@ -414,6 +476,7 @@ void OrderWindow::addSelectedMenuItem() {
         return;
     try {
         const int line = bill_->addItem(menu_->records().at(row), QDateTime::currentDateTime());
+        lastAddedLineId_ = bill_->lines().at(line).lineId;
         gridView_->scrollTo(model_->index(line, 0));
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("菜品没有加入点单。"), error.text());
@@ -718,6 +781,17 @@ void OrderWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool OrderWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Enter in the search box takes the first dish found: the usual order is typed, Enter, typed, Enter.
+    if (watched == searchBox_ && event->type() == QEvent::KeyPress &&
+        (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter)) {
+        if (!searchBox_->text().trimmed().isEmpty() && menuList_->count() > 0 && !readOnly_) {
+            menuList_->setCurrentRow(0);
+            menuList_->item(0)->setSelected(true);
+            addSelectedMenuItem();
+        }
+        return true;
+    }
     if (watched == searchBox_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down) {
         menuList_->setFocus();

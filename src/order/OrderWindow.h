@@ -15,6 +15,8 @@ class Database;
 class MenuChoice;
 class OrderGridModel;
 struct OrderLine;
+class QAbstractButton;
+class QKeySequence;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -55,6 +57,9 @@ public:
     void printBill();
     void printKitchenTicket();
     void deleteSelectedLine();
+    // 改数量 (F2): opens the quantity of the chosen line, or else of the dish added last, for typing; Enter
+    // stores it and the search box takes the keys again.
+    void editQuantity();
     // The reason of a 退菜 of `line`, picked (or typed under 其他); nothing when the user cancels.
     // The approver of `right` (empty: none needed), or nothing when refused.
     std::optional<QString> approval(const QString& right);
@@ -96,6 +101,9 @@ private:
     std::optional<PaymentTally> askPayments();
     void openCashDrawers();
     void showStoredPayments();
+    // Every control in the order a cashier goes through them with Tab, from the search box round again.
+    void chainTabOrder();
+    void addKey(QAbstractButton* button, const QKeySequence& key);
 
     Database& db_;
     SettingsStore& settings_;
@@ -126,4 +134,7 @@ private:
     bool previewUpdateQueued_ = false;
     bool closing_ = false;
     std::optional<StaffAccount> signedIn_;
+    QList<QAbstractButton*> toolButtons_; // 打印清单 … 保存, in their order
+    QString lastAddedLineId_;             // what 改数量 opens when no line is chosen
+    bool quantityByKey_ = false;          // the open quantity editor came from 改数量
 };

@@ -12,6 +12,7 @@
 #include "store/StoreError.h"
 #include "ui/Widgets.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QGridLayout>
@@ -135,6 +136,11 @@ QWidget* SettingsWindow::buildDetailsGroup() {
         grid->addWidget(new QLabel(QString::fromUtf8(rows[i].first), group), i, 0);
         grid->addWidget(rows[i].second, i, 1);
     }
+    orderAlertBox_ = new QCheckBox(QStringLiteral("手机来单时响铃并闪烁餐桌"), group);
+    orderAlertBox_->setObjectName(QStringLiteral("orderAlertCheck"));
+    orderAlertBox_->setToolTip(QStringLiteral("服务员或顾客用手机下单时，收银台响一声，该桌一直闪烁，"
+                                              "直到打开该桌（顾客订单待确认时，直到确认或拒绝）"));
+    grid->addWidget(orderAlertBox_, static_cast<int>(std::size(rows)), 0, 1, 2);
     return group;
 }
 
@@ -163,6 +169,8 @@ void SettingsWindow::showStore() {
     topMarginBox_->setText(store_.topMargin());
     storedDayEnd_ = ReadBusinessDayEnd(db_);
     dayEndBox_->setTime(storedDayEnd_);
+    storedOrderAlert_ = ReadNewOrderAlert(db_);
+    orderAlertBox_->setChecked(storedOrderAlert_);
     fillList();
     // From here on the boxes are the store's texts: readers see what is typed before it is saved.
     connect(nameBox_, &QLineEdit::textChanged, this,
@@ -273,8 +281,12 @@ bool SettingsWindow::save() {
         store_.saveDetails();
         if (dayEnd != storedDayEnd_)
             WriteBusinessDayEnd(db_, dayEnd);
+        const bool orderAlert = orderAlertBox_->isChecked();
+        if (orderAlert != storedOrderAlert_)
+            WriteNewOrderAlert(db_, orderAlert);
         step.commit();
         storedDayEnd_ = dayEnd;
+        storedOrderAlert_ = orderAlert;
     } catch (const StoreError& error) {
         reportFailure(QStringLiteral("综合设置未保存。"), error.text());
         return false;

@@ -9,6 +9,7 @@
 #include <functional>
 
 class Database;
+class QCheckBox;
 class QLineEdit;
 class QListWidget;
 class QTimeEdit;
@@ -84,6 +85,8 @@ private:
     QLineEdit* topMarginBox_ = nullptr;
     QTimeEdit* dayEndBox_ = nullptr; // 营业日结束
     QTime storedDayEnd_;
+    QCheckBox* orderAlertBox_ = nullptr; // 新单提醒
+    bool storedOrderAlert_ = false;
     QLineEdit* oldPasswordBox_ = nullptr;
     QLineEdit* newPasswordBox_ = nullptr;
     TableDialog* dialog_ = nullptr;

@@ -46,10 +46,10 @@ QString chooseXlsFile(QWidget* parent) {
 } // namespace
 
 ItemSalesWindow::ItemSalesWindow(Database& db, QWidget* parent)
-    : QWidget(parent, Qt::Window), reader_(db), startBox_(new QLineEdit(this)),
-      endBox_(new QLineEdit(this)), category_(new QComboBox(this)), model_(new ItemSalesModel(this)),
-      grid_(new QTableView(this)), busyPanel_(new QFrame(this)), busyBar_(new QLabel(busyPanel_)),
-      busyTimer_(new QTimer(this)), chooseFile_(&chooseXlsFile) {
+    : QWidget(parent, Qt::Window), reader_(db), startBox_(new QLineEdit(this)), endBox_(new QLineEdit(this)),
+      category_(new QComboBox(this)), model_(new ItemSalesModel(this)), grid_(new QTableView(this)),
+      busyPanel_(new QFrame(this)), busyBar_(new QLabel(busyPanel_)), busyTimer_(new QTimer(this)),
+      chooseFile_(&chooseXlsFile) {
     setObjectName(QStringLiteral("itemSalesWindow"));
     setWindowTitle(QStringLiteral("明细统计"));
 
@@ -227,10 +227,14 @@ void ItemSalesWindow::advanceBusyBar() {
 }
 
 void ItemSalesWindow::exportResult() {
+    // Said before the file name is asked for, so no name is typed for a file that would not be written.
+    if (result_.empty()) {
+        ShowMessage(this, busy() ? QStringLiteral("正在统计，请稍候再导出。")
+                                 : QStringLiteral("请先统计，再导出。"));
+        return;
+    }
     const QString chosen = chooseFile_(this).trimmed();
     if (chosen.isEmpty())
-        return;
-    if (result_.empty())
         return;
     setCursor(Qt::BusyCursor);
     const QString failure = ExportItemSales(ExportFileName(chosen), result_);

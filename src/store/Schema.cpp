@@ -35,7 +35,9 @@ QList<Column> settingsColumns() {
                     {"顾客每单限量", 10},
                     {"顾客订单确认", 10},
                     // When the business day ends (HH:mm): sales before it count to the day before.
-                    {"营业日结束", 10}});
+                    {"营业日结束", 10},
+                    // "1": each phone order rings at the counter and its table's tile flashes.
+                    {"新单提醒", 10}});
     return columns;
 }
 
@@ -621,6 +623,9 @@ void MigrateSchema(Database& db) {
         CreateMergeRecords(db);
         CreateShiftTables(db);
     }
+    // Empty reads as off: restaurants whose kitchen prints phone orders need no bell.
+    if (version < 10 && !hasColumn(db, "综合设置", "新单提醒"))
+        db.exec(("ALTER TABLE \"综合设置\" ADD COLUMN \"新单提醒\" " + columnType(db, 10)).constData());
     if (version < kSchemaVersion)
         db.setUserVersion(kSchemaVersion);
     transaction.commit();

@@ -8,7 +8,7 @@
 class Database;
 
 // Version of the schema this program writes (the file's user_version; a table of its own on a server).
-inline constexpr int kSchemaVersion = 9;
+inline constexpr int kSchemaVersion = 10;
 
 // Number of occupation slot columns "0".."50" in 综合设置; only the first 45 belong to tiles.
 inline constexpr int kSlotColumns = 51;
@@ -33,7 +33,8 @@ void CreateIndexes(Database& db);
 // the phone menu (菜单.分组), the dishes' pictures (菜品图片) and one-line descriptions (菜单.描述);
 // version 8 the staff (员工, with the installation's password as the first account's hash; 综合设置.密码
 // is emptied), the rights of each role (角色权限), the action trail (操作记录) and who added each bill line
-// and when (明细.点菜人, 点菜时间); version 9 the payment methods (支付方式) and each bill's payments (收款).
+// and when (明细.点菜人, 点菜时间); version 9 the payment methods (支付方式) and each bill's payments (收款);
+// version 10 the switch 综合设置.新单提醒 (a sound and a flashing tile for each phone order).
 void MigrateSchema(Database& db);
 
 // The first account, which an installation from before the staff accounts signs in as.

@@ -80,6 +80,17 @@ void WritePhoneOrdersToKitchen(Database& db, bool on) {
     update.bind(1, on ? QStringLiteral("1") : QStringLiteral("0")).run();
 }
 
+bool ReadNewOrderAlert(Database& db) {
+    Statement query(db, "SELECT \"新单提醒\" FROM \"综合设置\" ORDER BY rowid LIMIT 1");
+    return query.next() && query.text(0).trimmed() == QLatin1String("1");
+}
+
+void WriteNewOrderAlert(Database& db, bool on) {
+    Statement update(
+        db, "UPDATE \"综合设置\" SET \"新单提醒\" = ? WHERE rowid = (SELECT min(rowid) FROM \"综合设置\")");
+    update.bind(1, on ? QStringLiteral("1") : QStringLiteral("0")).run();
+}
+
 QTime ReadBusinessDayEnd(Database& db) {
     const QTime usual(4, 0);
     Statement query(db, "SELECT \"营业日结束\" FROM \"综合设置\" ORDER BY rowid LIMIT 1");

@@ -45,6 +45,11 @@ GuestLimits ReadGuestLimits(Database& db);
 // Throws StoreError (and writes nothing) for a limit below 1 or above 9999.
 void WriteGuestLimits(Database& db, const GuestLimits& limits);
 
+// 新单提醒: whether each order from a phone rings at the counter and flashes its table's tile; off unless
+// set, since most restaurants have the kitchen printer announce it.
+bool ReadNewOrderAlert(Database& db);
+void WriteNewOrderAlert(Database& db, bool on);
+
 // 营业日结束: when the restaurant's business day ends, so sales after midnight count to the evening before.
 // 04:00 when unset or unreadable.
 QTime ReadBusinessDayEnd(Database& db);

@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -83,6 +84,12 @@ void KeepOnScreen(QWidget* window) {
     const int y = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
     if (x != frame.left() || y != frame.top())
         window->move(x, y);
+}
+
+QString CaptionWithKey(const QString& caption, const QKeySequence& key) {
+    QString plain = caption;
+    plain.remove(QLatin1Char(' '));
+    return QStringLiteral("%1 (%2)").arg(plain, key.toString(QKeySequence::NativeText));
 }
 
 QPushButton* NamedButton(const QString& caption, const char* name, QWidget* parent) {

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QString>
 
+class QKeySequence;
 class QPushButton;
 
 class QWidget;
@@ -31,6 +32,9 @@ void CenterOnScreen(QWidget* window, int yOffsetPx = 0);
 
 // A push button with an object name that Enter in a text box never presses by surprise.
 QPushButton* NamedButton(const QString& caption, const char* name, QWidget* parent);
+
+// A tooltip naming the key that does the same: "结账离开 (F3)". Spaces in the caption ("保  存") go.
+QString CaptionWithKey(const QString& caption, const QKeySequence& key);
 
 // Moves a top-level window that has grown past an edge of its screen back inside it.
 void KeepOnScreen(QWidget* window);

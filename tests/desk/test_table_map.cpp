@@ -33,6 +33,28 @@ private Q_SLOTS:
         QCOMPARE(narrow.at(1), QPoint(0, 1755));
     }
 
+    void aTypedNameOrNumberFindsItsTable_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("found");
+        QTest::newRow("whole name") << QStringLiteral("大厅1") << 0;
+        QTest::newRow("start of a name, either case") << QStringLiteral("vip") << 4;
+        QTest::newRow("a number is the table's, not a longer one's") << QStringLiteral("3") << 2;
+        QTest::newRow("a longer number") << QStringLiteral("13") << 3;
+        QTest::newRow("a number with leading zeros") << QStringLiteral("5") << 6;
+        QTest::newRow("inside a name") << QStringLiteral("包") << 5;
+        QTest::newRow("nothing like it") << QStringLiteral("9") << -1;
+    }
+
+    void aTypedNameOrNumberFindsItsTable() {
+        QFETCH(QString, typed);
+        QFETCH(int, found);
+        const QStringList names{QStringLiteral("大厅1"),  QStringLiteral("大厅12"),
+                                QStringLiteral("大厅3"),  QStringLiteral("大厅13"),
+                                QStringLiteral("VIP2"),   QStringLiteral("二楼包间"),
+                                QStringLiteral("二楼005")};
+        QCOMPARE(TableMap::FindTyped(names, typed), found);
+    }
+
     void slotsAreOccupiedOnlyWithFourteenCharacters() {
         TestHome home;
         auto db = home.createDatabase();

@@ -104,6 +104,47 @@ void pickReason(const QString& reason) {
 class OrderWindowTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // Search, Enter, F2 and a quantity, F12: the dish is stored at that quantity with no mouse at all.
+    void anOrderTakenByKeysAloneIsStored() {
+        Desk desk;
+        desk.main.openTable(0);
+        OrderWindow* window = desk.main.orderWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        auto* search = window->findChild<QLineEdit*>(QStringLiteral("searchBox"));
+        QCOMPARE(QApplication::focusWidget(), search);
+        QTest::keyClicks(search, QStringLiteral("gbjd"));
+        QTest::keyClick(search, Qt::Key_Return);
+        QCOMPARE(window->bill().lines().size(), 1);
+        QCOMPARE(window->bill().lines().at(0).name, QStringLiteral("宫保鸡丁"));
+        QCOMPARE(QApplication::focusWidget(), search);
+        QVERIFY(search->text().isEmpty());
+
+        QTest::keyClick(search, Qt::Key_F2);
+        QWidget* quantity = QApplication::focusWidget();
+        QVERIFY(quantity && quantity != search);
+        QTest::keyClicks(quantity, QStringLiteral("3"));
+        QTest::keyClick(quantity, Qt::Key_Return); // the editor hands the number over from the event loop
+        QTRY_COMPARE(window->bill().lines().at(0).quantity, QStringLiteral("3"));
+        QCOMPARE(QApplication::focusWidget(), search);
+
+        // Tab goes from the search box through the menu and the grid to the customer's name.
+        for (const char* next : {"menuList", "orderGrid", "customerNameEdit"}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(next));
+        }
+
+        const auto* save = window->findChild<QToolButton*>(QStringLiteral("saveButton"));
+        QCOMPARE(save->toolTip(), QStringLiteral("保存 (F12)"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F12);
+        QVERIFY(!window->isVisible());
+        const QString billId = ReadSlots(*desk.db, 1).at(0);
+        Statement line(*desk.db, "SELECT \"名称\", \"数量\" FROM \"明细\" WHERE \"id\" = ?");
+        line.bind(1, billId);
+        QVERIFY(line.next());
+        QCOMPARE(line.text(0), QStringLiteral("宫保鸡丁"));
+        QCOMPARE(line.text(1), QStringLiteral("3"));
+    }
+
     void aWholeTableFromOpenToCheckout() {
         Desk desk;
         // Each checkout is paid in full in cash.

@@ -120,6 +120,20 @@ private Q_SLOTS:
         QCOMPARE(LoginAccount(*db_)->passwordHash, first->passwordHash);
     }
 
+    // 新单提醒 is off in a new database and in an upgraded one (its added column is empty), and keeps what
+    // is switched; upgrading again leaves the column as it is.
+    void newOrderAlertIsOffUntilSwitchedOn() {
+        QVERIFY(!ReadNewOrderAlert(*db_));
+        Statement(*db_, "UPDATE \"综合设置\" SET \"新单提醒\" = NULL").run();
+        QVERIFY(!ReadNewOrderAlert(*db_));
+        WriteNewOrderAlert(*db_, true);
+        db_->setUserVersion(9);
+        MigrateSchema(*db_);
+        QVERIFY(ReadNewOrderAlert(*db_));
+        WriteNewOrderAlert(*db_, false);
+        QVERIFY(!ReadNewOrderAlert(*db_));
+    }
+
     // Staff accounts: 工号 taken once, a password for a new one, a blank one keeps the old, and the
     // restaurant always keeps an enabled 店长.
     void staffAccountsKeepTheirRules() {

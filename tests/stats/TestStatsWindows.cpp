@@ -42,6 +42,7 @@ private Q_SLOTS:
     void itemWindowChecksDatesAndSpan();
     void exportWritesOrSaysWhy_data();
     void exportWritesOrSaysWhy();
+    void exportBeforeComputeSaysSoAndWritesNothing();
 
 private:
     TestHome home_;
@@ -261,6 +262,29 @@ void TestStatsWindows::exportWritesOrSaysWhy() {
     }
     const QStringList files = QDir(folder).entryList(QDir::Files);
     QCOMPARE(files, written.isEmpty() ? QStringList() : QStringList{written});
+}
+
+// 导出 before any 统计: told so before a file name is asked for, and no file appears.
+void TestStatsWindows::exportBeforeComputeSaysSoAndWritesNothing() {
+    const auto db = home_.createDatabase(QStringLiteral("export-first.dat"));
+    const QString folder = home_.path(QStringLiteral("export-first"));
+    QDir().mkpath(folder);
+    int asked = 0;
+    const auto chooser = [&](QWidget*) {
+        ++asked;
+        return folder + QStringLiteral("/统计");
+    };
+    TurnoverWindow turnover(*db);
+    turnover.setFileChooser(chooser);
+    ItemSalesWindow items(*db);
+    items.setFileChooser(chooser);
+    for (QWidget* window : std::initializer_list<QWidget*>{&turnover, &items}) {
+        const MessageBoxAnswerer boxes;
+        click(window, "exportButton");
+        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("请先统计，再导出。")});
+    }
+    QCOMPARE(asked, 0);
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
 }
 
 QTEST_MAIN(TestStatsWindows)

@@ -26,6 +26,9 @@
 
 namespace {
 
+// Room in the 员工 box for a 工号 and a name of a few characters.
+constexpr int kStaffBoxCharacters = 14;
+
 // The filters show the last seven days, today included, when the window opens.
 constexpr int kDefaultDays = 7;
 // Twice the 员工 window's list: the trail has nine columns, one of them a sentence.
@@ -106,6 +109,9 @@ QWidget* TrailWindow::buildFilters() {
     action_->addItem(QStringLiteral("全部"));
     action_->addItems(kTrailActions);
     staff_->setObjectName(QStringLiteral("staffBox"));
+    // A long name would widen the box, and the window, past the screen; the list shows it whole.
+    staff_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    staff_->setMinimumContentsLength(kStaffBoxCharacters);
     fillStaffBox();
     table_->setObjectName(QStringLiteral("tableEdit"));
     table_->setMaxLength(50);

@@ -4,6 +4,7 @@
 // picture of every window checked.
 
 #include "TextFit.h"
+#include "WindowFit.h"
 #include "common/SignedInCounter.h"
 #include "common/TestHome.h"
 #include "stats/StatsTestData.h"
@@ -214,6 +215,10 @@ void LayoutTest::expectWhole(QWidget* window, const QString& picture) {
         qWarning().noquote() << picture << finding;
     QVERIFY2(hidden.isEmpty(),
              qPrintable(QStringLiteral("%1 texts or rows hidden in %2").arg(hidden.size()).arg(picture)));
+    const QStringList unreachable = OutOfReach(window);
+    for (const QString& finding : unreachable)
+        qWarning().noquote() << picture << finding;
+    QVERIFY2(unreachable.isEmpty(), qPrintable(QStringLiteral("%1 does not fit the screen").arg(picture)));
 }
 
 void LayoutTest::loginWindow() {

@@ -17,6 +17,7 @@
 #include "store/NumberText.h"
 #include "store/StoreError.h"
 #include "ui/FittedLabel.h"
+#include "ui/GivingColumns.h"
 #include "ui/WholeRowsHolder.h"
 #include "ui/Widgets.h"
 
@@ -143,6 +144,8 @@ void OrderWindow::buildLayout() {
             figure.isEmpty() ? 0 : gridView_->fontMetrics().horizontalAdvance(figure) + cellMargins + 2;
         gridView_->setColumnWidth(column, std::max(kDesignedWidths[column], needed));
     }
+    // Names and remarks give way so the columns up to 后厨打印 stand whole; 序号 and 排序 lie beyond.
+    GiveWayToColumns(gridView_, OrderGridModel::Kitchen, {OrderGridModel::Name, OrderGridModel::Remark});
     FrameControl(gridView_);
     connect(gridView_, &QTableView::clicked, this, [this](const QModelIndex& index) {
         if (!readOnly_)

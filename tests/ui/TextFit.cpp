@@ -15,6 +15,7 @@
 #include <QTableView>
 #include <QTextDocument>
 #include <QToolButton>
+#include <algorithm>
 
 namespace {
 
@@ -181,6 +182,13 @@ void CheckComboBox(const QComboBox* combo, QStringList& found) {
             room.size(), found);
 }
 
+// A name, or a name after its number ("0123456789 张三…").
+bool HoldsLongName(const QString& text, const QStringList& longNames) {
+    return std::any_of(longNames.begin(), longNames.end(), [&](const QString& name) {
+        return text == name || text.endsWith(QLatin1Char(' ') + name);
+    });
+}
+
 void CheckHeader(const QTableView* view, QStringList& found) {
     const QHeaderView* header = view->horizontalHeader();
     if (!header->isVisible())
@@ -198,7 +206,12 @@ void CheckHeader(const QTableView* view, QStringList& found) {
         option.text = text;
         option.section = section;
         option.textAlignment = header->defaultAlignment();
-        const QRect room = header->style()->subElementRect(QStyle::SE_HeaderLabel, &option, header);
+        // A section standing past the grid's right edge shows only its part inside: a heading read as
+        // "后厨扌" is cut, whether the column or the edge cuts it.
+        const QRect room = header->style()->subElementRect(QStyle::SE_HeaderLabel, &option, header) &
+                           QRect(0, 0, header->viewport()->width() - 1, header->height());
+        if (room.isEmpty())
+            continue;
         Compare(header, QStringLiteral(" section %1").arg(section), text, header->fontMetrics().size(0, text),
                 room.size(), found);
     }
@@ -232,7 +245,7 @@ void CheckGrid(const QTableView* view, const QStringList& longNames, QStringList
             const QModelIndex index = model->index(row, column, view->rootIndex());
             const QString text = index.data(Qt::DisplayRole).toString();
             if (text.isEmpty() ||
-                (longNames.contains(text) && index.data(Qt::ToolTipRole).toString() == text))
+                (HoldsLongName(text, longNames) && index.data(Qt::ToolTipRole).toString() == text))
                 continue;
             QRect cell = view->visualRect(index);
             if (!scrollsSideways)

@@ -32,11 +32,11 @@ int WholeRowsHolder::heightFor(int rows) const {
 }
 
 QSize WholeRowsHolder::sizeHint() const {
-    return {grid_->sizeHint().width(), heightFor(designedRows_)};
+    return {std::max(grid_->minimumWidth(), grid_->sizeHint().width()), heightFor(designedRows_)};
 }
 
 QSize WholeRowsHolder::minimumSizeHint() const {
-    return {grid_->minimumSizeHint().width(), heightFor(minimumRows_)};
+    return {std::max(grid_->minimumWidth(), grid_->minimumSizeHint().width()), heightFor(minimumRows_)};
 }
 
 void WholeRowsHolder::resizeEvent(QResizeEvent* event) {

@@ -25,6 +25,9 @@
 #include "mobile/ServerControl.h"
 #include "order/OrderWindow.h"
 #include "print/BillPreviewWindow.h"
+#include "print/PrintQueue.h"
+#include "print/PrinterStore.h"
+#include "print/PrintersPage.h"
 #include "settings/DiningTables.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
@@ -111,6 +114,7 @@ private Q_SLOTS:
     void splitAndMergeWindows();
     void menuWindowAndDishDialog();
     void settingsWindowAndTableDialog();
+    void printersPageOfFourPrinters();
     void turnoverOfThreeYears();
     void itemSalesOfSixteenAndSeventeenRows_data();
     void itemSalesOfSixteenAndSeventeenRows();
@@ -318,6 +322,47 @@ void LayoutTest::settingsWindowAndTableDialog() {
     expectWhole(&window, QStringLiteral("settings"));
     window.tableDialog()->openFor(settings_->tableKeys().at(0), settings_->tableList().at(0));
     expectWhole(window.tableDialog(), QStringLiteral("table"));
+}
+
+void LayoutTest::printersPageOfFourPrinters() {
+    PrinterStore printers(*db_);
+    const QList<Printer> four{
+        {QStringLiteral("厨房"),
+         QStringLiteral("tcp://192.168.100.200:9100"),
+         80,
+         true,
+         false,
+         {QStringLiteral("菜品")},
+         false,
+         true},
+        {QStringLiteral("吧台"),
+         QStringLiteral("usb:/dev/usb/lp0"),
+         58,
+         true,
+         false,
+         {QStringLiteral("酒水")},
+         false,
+         true},
+        {QStringLiteral("凉菜间"),
+         QStringLiteral("cups:凉菜间热敏打印机"),
+         80,
+         true,
+         false,
+         {},
+         false,
+         false},
+        {QStringLiteral("前台"), QStringLiteral("system"), 80, false, true, {}, true, true}};
+    for (const Printer& printer : four) {
+        printers.add(printer);
+        QueueTestPage(*db_, printer.name, QDateTime::currentDateTime());
+    }
+    PrintersPage page(*db_);
+    expectWhole(&page, QStringLiteral("printers"));
+    // Every column, 启用 and 说明 too, is in view without scrolling sideways.
+    for (const char* name : {"printerTable", "jobTable"})
+        QCOMPARE(page.findChild<QTableView*>(QString::fromLatin1(name))->horizontalScrollBar()->maximum(), 0);
+    for (const Printer& printer : four)
+        printers.remove(printer.name);
 }
 
 void LayoutTest::turnoverOfThreeYears() {

@@ -240,6 +240,12 @@ void LayoutTest::mainWindowWithFortyFiveTables() {
     MainWindow& main = counter.main;
     main.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     expectWhole(&main, QStringLiteral("main"));
+    // Two printer troubles at once share the notice in the toolbar band.
+    auto* printers = main.findChild<QLabel*>(QStringLiteral("printerStatusLabel"));
+    printers->setText(
+        QStringLiteral("厨房打印机未连接，3 张待打印；今日 2 张单子有菜品没有打印机接收，未送出"));
+    printers->show();
+    expectWhole(&main, QStringLiteral("main-printer-troubles"));
 }
 
 void LayoutTest::orderingWindowAndBillPreview() {

@@ -1,5 +1,7 @@
 #include "TextFit.h"
 
+#include "print/BillLayout.h"
+
 #include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QComboBox>
@@ -283,6 +285,34 @@ QStringList HiddenText(const QWidget* window, const QStringList& longNames) {
             CheckComboBox(combo, found);
         else if (const auto* grid = qobject_cast<const QTableView*>(widget))
             CheckGrid(grid, longNames, found);
+    }
+    return found;
+}
+
+QStringList OverlappingTexts(const ReceiptDocument& document) {
+    constexpr double kTouchingMm = 0.01;
+    QStringList found;
+    QList<ReceiptItem> texts;
+    for (const ReceiptItem& item : document.items())
+        if (item.kind == ReceiptItem::Kind::Text && !item.text.isEmpty())
+            texts.append(item);
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        const ReceiptItem& a = texts.at(i);
+        const double aRight = a.xMm + TextWidthMm(a.font, a.text);
+        for (qsizetype j = i + 1; j < texts.size(); ++j) {
+            const ReceiptItem& b = texts.at(j);
+            // Lines set one under the other touch; a hundredth of a millimetre is rounding.
+            const bool sameHeight =
+                a.yMm + kTouchingMm < b.yMm + b.heightMm && b.yMm + kTouchingMm < a.yMm + a.heightMm;
+            if (sameHeight && a.xMm < b.xMm + TextWidthMm(b.font, b.text) && b.xMm < aRight)
+                found.append(QStringLiteral("\"%1\" at %2,%3 mm runs into \"%4\" at %5,%6 mm")
+                                 .arg(a.text)
+                                 .arg(a.xMm)
+                                 .arg(a.yMm)
+                                 .arg(b.text)
+                                 .arg(b.xMm)
+                                 .arg(b.yMm));
+        }
     }
     return found;
 }

@@ -14,3 +14,9 @@ class QWidget;
 // tooltip holds the whole text. Figures, captions and messages always show whole, and so does a grid
 // heading standing at the grid's right edge.
 QStringList HiddenText(const QWidget* window, const QStringList& longNames = {});
+
+class ReceiptDocument;
+
+// Where a paper layout draws one text over another: every pair of texts whose lines share height and
+// whose widths meet. One line per pair; empty when every text stands clear.
+QStringList OverlappingTexts(const ReceiptDocument& document);

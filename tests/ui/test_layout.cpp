@@ -23,6 +23,7 @@
 #include "menu/MenuWindow.h"
 #include "mobile/MobileWindow.h"
 #include "mobile/ServerControl.h"
+#include "mobile/ServicePages.h"
 #include "order/OrderWindow.h"
 #include "print/BillPreviewWindow.h"
 #include "print/PrintQueue.h"
@@ -410,9 +411,20 @@ void LayoutTest::itemSalesOfSixteenAndSeventeenRows() {
 }
 
 void LayoutTest::mobileOrderingWindow() {
-    ServerControl server(home_.path(QStringLiteral("bin")), home_.path(QStringLiteral("d")));
+    const QString dataFolder = home_.path(QStringLiteral("d"));
+    ServerControl server(home_.path(QStringLiteral("bin")), dataFolder);
     MobileWindow window(*db_, *settings_, server);
     expectWhole(&window, QStringLiteral("mobile"));
+
+    // A page the restaurant edited brings the first-time warning under the advice, which stays whole.
+    QVERIFY(QDir().mkpath(dataFolder + QStringLiteral("/phone")));
+    QFile edited(dataFolder + QStringLiteral("/phone/") + ServicePageNames().first());
+    QVERIFY(edited.open(QIODevice::WriteOnly));
+    edited.write("<html>本店自己改过的页面</html>");
+    edited.close();
+    MobileWindow warned(*db_, *settings_, server);
+    QVERIFY(warned.findChild<QLabel*>(QStringLiteral("hintsLabel"))->isVisibleTo(&warned));
+    expectWhole(&warned, QStringLiteral("mobile-warning"));
 }
 
 void LayoutTest::actionTrailOfAWeek() {

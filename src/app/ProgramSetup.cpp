@@ -1,5 +1,7 @@
 #include "app/ProgramSetup.h"
 
+#include "ui/ScreenFit.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
@@ -12,6 +14,7 @@ void SetUpProgramApplication(QApplication& app) {
     QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK SC"), 10));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/cjpos/cjpos-256.png")));
     InstallQtChineseTranslation(app);
+    FitWindowsToScreen(app);
 }
 
 bool InstallQtChineseTranslation(QCoreApplication& app) {

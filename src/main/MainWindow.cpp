@@ -349,6 +349,8 @@ QLabel* MainWindow::addNotice(QHBoxLayout* row, const QString& name, const QStri
     notice->setToolTip(tip);
     notice->setStyleSheet(
         QStringLiteral("background: white; color: %1; font-size: 11pt; padding: 4px 8px;").arg(colour));
+    // Two messages at once go on two lines rather than past the window's edge.
+    notice->setWordWrap(true);
     notice->setCursor(Qt::PointingHandCursor);
     notice->installEventFilter(this);
     notice->hide();
@@ -360,6 +362,7 @@ QWidget* MainWindow::buildToolbar() {
     auto* band = new QLabel(this);
     band->setObjectName(QStringLiteral("toolbarBand"));
     band->setFixedHeight(Px(840));
+    toolbarBand_ = band;
     band->setAutoFillBackground(true);
     QPalette palette = band->palette();
     palette.setColor(QPalette::Window, kBand);
@@ -493,6 +496,10 @@ void MainWindow::explainBackupFailure() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == tileScroll_ && event->type() == QEvent::KeyPress)
         return handleTileKey(static_cast<const QKeyEvent&>(*event));
+    // The band keeps its designed height, taller only while a wrapped notice needs more lines than it holds.
+    if (event->type() == QEvent::Resize && watched->parent() == toolbarBand_)
+        toolbarBand_->setFixedHeight(
+            std::max(Px(840), toolbarBand_->layout()->totalHeightForWidth(toolbarBand_->width())));
     if (watched == phoneAlarmLabel_ && event->type() == QEvent::MouseButtonRelease) {
         session_.acknowledgePhoneAlarm();
         phoneAlarmLabel_->hide();

@@ -162,8 +162,9 @@ private:
     QPointer<QWidget> mobileWindow_;
     QPointer<QWidget> handoverWindow_;
     QPointer<PrintersPage> printersPage_;
-    TableLease tableLease_{db_};           // the table of the ordering window, claimed against other counters
-    QLabel* phoneAlarmLabel_ = nullptr;    // shown when phones tried many wrong staff passwords
+    TableLease tableLease_{db_};        // the table of the ordering window, claimed against other counters
+    QLabel* phoneAlarmLabel_ = nullptr; // shown when phones tried many wrong staff passwords
+    QWidget* toolbarBand_ = nullptr;
     QLabel* printerStatusLabel_ = nullptr; // printers in trouble and lines no printer took
     QLabel* guestOrdersLabel_ = nullptr;   // guest orders waiting for a waiter's 确认
     QLabel* waiterCallsLabel_ = nullptr;   // tables whose guests called for a waiter

@@ -37,8 +37,13 @@ void MenuList::toggleSoldOutSelected() {
         soldOut_.remove(item->key);
 }
 
+void MenuList::setScreenRows(int rows) {
+    screenRows_ = std::max(1, rows);
+    setScrollValue(scrollValue_);
+}
+
 int MenuList::scrollMaximum() const {
-    return std::max<int>(0, results_.size() - kScreenRows);
+    return std::max<int>(0, results_.size() - screenRows_);
 }
 
 void MenuList::setScrollValue(int value) {
@@ -46,7 +51,7 @@ void MenuList::setScrollValue(int value) {
 }
 
 const MenuItem* MenuList::entryAt(int screenRow) const {
-    if (screenRow < 0 || screenRow >= kScreenRows)
+    if (screenRow < 0 || screenRow >= screenRows_)
         return nullptr;
     const qsizetype index = screenRow + scrollValue_;
     return index < results_.size() ? &results_.at(index) : nullptr;

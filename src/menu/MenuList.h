@@ -7,8 +7,8 @@
 #include <functional>
 #include <optional>
 
-// The state of the menu window: category, search text, the result list, the 22 screen rows over it and the
-// selection. The window shows this and forwards clicks to it.
+// The state of the menu window: category, search text, the result list, the screen rows over it (22 as
+// designed, fewer on a small screen) and the selection. The window shows this and forwards clicks to it.
 class MenuList {
 public:
     static constexpr int kScreenRows = 22;
@@ -26,8 +26,12 @@ public:
 
     const QList<MenuItem>& results() const { return results_; }
 
+    // How many rows the grid shows, at least one; the scroll position stays within the new maximum.
+    int screenRows() const { return screenRows_; }
+    void setScreenRows(int rows);
+
     // The scroll bar is needed only when the results do not fit the screen rows.
-    bool scrollEnabled() const { return results_.size() > kScreenRows; }
+    bool scrollEnabled() const { return results_.size() > screenRows_; }
     int scrollMaximum() const;
     int scrollValue() const { return scrollValue_; }
     void setScrollValue(int value);
@@ -66,6 +70,7 @@ private:
     QString searchText_;
     QList<MenuItem> results_;
     QSet<QString> soldOut_;
+    int screenRows_ = kScreenRows;
     int scrollValue_ = 0;
     std::optional<int> selectedRow_;
     std::optional<MenuItem> selectedItem_;

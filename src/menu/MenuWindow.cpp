@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -19,6 +20,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <algorithm>
 
 namespace {
 
@@ -34,6 +36,8 @@ constexpr int kSoldOutColumn = 8;
 constexpr int kPrintersColumn = 7;
 constexpr int kRowHeight = 22;
 constexpr int kHeaderHeight = 24;
+// What the grid keeps on a screen too short for its 22 rows.
+constexpr int kFewestScreenRows = 6;
 
 const QColor kEvenRow(249, 248, 245);
 const QColor kOddRow(255, 255, 255);
@@ -46,16 +50,26 @@ const QColor kSelectedRow(0, 255, 255);
 class GridArea : public QFrame {
     Q_OBJECT
 public:
-    using QFrame::QFrame;
+    GridArea(const QTableView* grid, QWidget* parent) : QFrame(parent), grid_(grid) {}
+
+    // As tall as the grid's 22 designed rows: the window opens at that size where the screen has room.
+    QSize sizeHint() const override {
+        const QMargins margins = layout()->contentsMargins();
+        return {QFrame::sizeHint().width(),
+                grid_->maximumHeight() + margins.top() + margins.bottom() + 2 * frameWidth()};
+    }
+
+private:
+    const QTableView* grid_;
 };
 
-// The 22 screen rows of the grid over the menu list: row r shows result entry r + scroll value.
+// The screen rows of the grid over the menu list: row r shows result entry r + scroll value.
 class ScreenRowsModel : public QAbstractTableModel {
 public:
     ScreenRowsModel(const MenuList& list, QObject* parent) : QAbstractTableModel(parent), list_(list) {}
 
     int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : MenuList::kScreenRows;
+        return parent.isValid() ? 0 : list_.screenRows();
     }
     int columnCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : static_cast<int>(kHeaders.size());
@@ -107,6 +121,9 @@ public:
     }
 
     void showAll() { Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1)); }
+    // Called around a change of the list's screen rows.
+    void beginRowsChange() { beginResetModel(); }
+    void endRowsChange() { endResetModel(); }
 
 private:
     const MenuList& list_;
@@ -192,6 +209,9 @@ MenuWindow::MenuWindow(Database& db, QWidget* parent)
     connect(dishDialog_, &DishDialog::saved, this, &MenuWindow::refresh);
 
     refresh();
+    // The designed size, which showing the window would cut to two thirds of the screen; it is capped to
+    // the screen as it is shown.
+    resize(sizeHint());
 }
 
 MenuWindow::~MenuWindow() = default;
@@ -218,9 +238,11 @@ QWidget* MenuWindow::buildGrid() {
     grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     grid_->horizontalScrollBar()->setObjectName(QStringLiteral("columnScrollBar"));
-    // Exactly 22 screen rows, with the sideways scroll bar below them.
-    grid_->setFixedHeight(kHeaderHeight + MenuList::kScreenRows * kRowHeight +
-                          grid_->horizontalScrollBar()->sizeHint().height() + 2 * grid_->frameWidth());
+    // 22 screen rows as designed, with the sideways scroll bar below them; fewer on a short screen.
+    const int rowsTop =
+        kHeaderHeight + grid_->horizontalScrollBar()->sizeHint().height() + 2 * grid_->frameWidth();
+    grid_->setMaximumHeight(rowsTop + MenuList::kScreenRows * kRowHeight);
+    grid_->setMinimumHeight(rowsTop + kFewestScreenRows * kRowHeight);
     grid_->setMinimumWidth(gridWidth + 2 * grid_->frameWidth());
     grid_->viewport()->installEventFilter(this);
     connect(grid_, &QTableView::pressed, this, [this](const QModelIndex& index) { selectRow(index.row()); });
@@ -233,7 +255,7 @@ QWidget* MenuWindow::buildGrid() {
         model_->showAll();
     });
 
-    auto* area = new GridArea(this);
+    auto* area = new GridArea(grid_, this);
     area->setObjectName(QStringLiteral("gridArea"));
     FrameControl(area);
     auto* row = new QHBoxLayout(area);
@@ -245,6 +267,10 @@ QWidget* MenuWindow::buildGrid() {
 }
 
 bool MenuWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == grid_->viewport() && event->type() == QEvent::Resize) {
+        showScreenRows(grid_->viewport()->height() / kRowHeight);
+        return false;
+    }
     // The wheel over the grid moves the list by the scroll bar, one screen row per step.
     if (watched == grid_->viewport() && event->type() == QEvent::Wheel) {
         const int steps = static_cast<QWheelEvent*>(event)->angleDelta().y() / 120;
@@ -253,6 +279,17 @@ bool MenuWindow::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void MenuWindow::showScreenRows(int rows) {
+    const int shown = std::clamp(rows, 1, int(MenuList::kScreenRows));
+    if (shown == list_.screenRows())
+        return;
+    model_->beginRowsChange();
+    list_.setScreenRows(shown);
+    model_->endRowsChange();
+    verticalBar_->setPageStep(shown);
+    showState();
 }
 
 void MenuWindow::showEvent(QShowEvent* event) {

@@ -47,6 +47,8 @@ protected:
 
 private:
     QWidget* buildGrid();
+    // As many screen rows as the grid's height holds, up to the designed 22.
+    void showScreenRows(int rows);
     void showState();
     // Runs a step that may fail; a failure is logged and shown, and false returned.
     bool attempt(const QString& what, const std::function<void()>& step);

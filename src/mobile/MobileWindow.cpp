@@ -188,7 +188,8 @@ void MobileWindow::showHints() {
     hints_->setText(shown.isEmpty() ? hints.join(QLatin1Char('\n'))
                                     : shown + QLatin1Char('\n') + hints.join(QLatin1Char('\n')));
     hints_->show();
-    resize(width(), std::max(height(), sizeHint().height()));
+    // As tall as the wrapped advice and warnings need at this width, within the screen.
+    KeepOnScreen(this);
 }
 
 void MobileWindow::showGuestLimits() {

@@ -17,6 +17,8 @@
 #include "store/NumberText.h"
 #include "store/StoreError.h"
 #include "ui/FittedLabel.h"
+#include "ui/GivingColumns.h"
+#include "ui/WholeRowsHolder.h"
 #include "ui/Widgets.h"
 
 #include <QAbstractButton>
@@ -79,7 +81,8 @@ OrderWindow::OrderWindow(Database& db, SettingsStore& settings, QWidget* parent)
     model_ = new OrderGridModel(*bill_, this);
     model_->setTakeBackReason([this](const OrderLine& line) { return askTakeBackReason(line); });
     buildLayout();
-    setFixedWidth(Px(14860));
+    // The designed width; on a small screen the grid scrolls sideways and gives up rows.
+    resize(Px(14860), sizeHint().height());
 
     connect(model_, &OrderGridModel::writeFailed, this,
             [this](const QString& why) { reportFailure(QStringLiteral("这次修改没有保存。"), why); });
@@ -143,11 +146,9 @@ void OrderWindow::buildLayout() {
             figure.isEmpty() ? 0 : gridView_->fontMetrics().horizontalAdvance(figure) + cellMargins + 2;
         gridView_->setColumnWidth(column, std::max(kDesignedWidths[column], needed));
     }
+    // Names and remarks give way so the columns up to 后厨打印 stand whole; 序号 and 排序 lie beyond.
+    GiveWayToColumns(gridView_, OrderGridModel::Kitchen, {OrderGridModel::Name, OrderGridModel::Remark});
     FrameControl(gridView_);
-    gridView_->ensurePolished();
-    gridView_->setFixedHeight(gridView_->horizontalHeader()->height() + kVisibleRows * rowHeight +
-                              2 * gridView_->frameWidth() +
-                              gridView_->horizontalScrollBar()->sizeHint().height());
     connect(gridView_, &QTableView::clicked, this, [this](const QModelIndex& index) {
         if (!readOnly_)
             model_->clickCell(index);
@@ -155,7 +156,7 @@ void OrderWindow::buildLayout() {
 
     auto* centre = new QHBoxLayout;
     centre->addWidget(buildMenuPanel());
-    centre->addWidget(gridView_, 1);
+    centre->addWidget(new WholeRowsHolder(gridView_, kVisibleRows, kFewestRows, this), 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 6, 8, 8);

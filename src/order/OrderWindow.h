@@ -71,6 +71,8 @@ public:
     void setSignedIn(const StaffAccount& staff);
 
     static constexpr int kVisibleRows = 20;
+    // What the grid keeps on a screen too small for the designed rows.
+    static constexpr int kFewestRows = 6;
 
 Q_SIGNALS:
     // The bill was saved and the window closed.

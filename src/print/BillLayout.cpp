@@ -54,6 +54,22 @@ struct BillOrigin {
 
 // Row pitch of the order lines: 6 mm as whole twips.
 const double kBillRowPitchMm = Twips(340);
+// A dish name wraps within its column, a millimetre short of 数量, as the receipt printer's bill does.
+constexpr double kBillNameWidthMm = 38;
+
+// The text in lines no wider than widthMm, broken between characters; at least one line.
+QStringList WrapToWidthMm(const QFont& font, const QString& text, double widthMm) {
+    const QImage surface = MeasuringSurface();
+    const QFontMetricsF metrics(font, &surface);
+    const double widthDots = widthMm * MeasureDotsPerMm();
+    QStringList lines{QString()};
+    for (const QChar character : text) {
+        if (!lines.last().isEmpty() && metrics.horizontalAdvance(lines.last() + character) > widthDots)
+            lines.append(QString());
+        lines.last() += character;
+    }
+    return lines;
+}
 } // namespace
 
 QFont SerifFont(double points, bool bold) {
@@ -211,14 +227,17 @@ ReceiptDocument BillReceiptDocument(const BillData& bill) {
     text(55, 40, body, QStringLiteral("金额"));
 
     // The offsets are computed in floating point, so every row goes further down however long the order is.
+    // A long name's further lines push the rows after it down.
     double lastTextTop = 40;
-    for (qsizetype i = 0; i < bill.lines.size(); ++i) {
-        const OrderLine& line = bill.lines[i];
-        const double y = 47 + static_cast<double>(i) * kBillRowPitchMm;
-        text(0, y, body, line.name);
-        text(40, y, body, line.quantity + line.unit);
-        text(54, y, body, FormatMoneyText(line.amount));
-        lastTextTop = y;
+    double rowTop = 47;
+    for (const OrderLine& line : bill.lines) {
+        const QStringList nameLines = WrapToWidthMm(body, line.name, kBillNameWidthMm);
+        for (qsizetype part = 0; part < nameLines.size(); ++part)
+            text(0, rowTop + static_cast<double>(part) * lineHeight, body, nameLines.at(part));
+        text(40, rowTop, body, line.quantity + line.unit);
+        text(54, rowTop, body, FormatMoneyText(line.amount));
+        lastTextTop = rowTop + static_cast<double>(nameLines.size() - 1) * lineHeight;
+        rowTop = lastTextTop + kBillRowPitchMm;
     }
 
     const double y = lastTextTop + lineHeight + 1;

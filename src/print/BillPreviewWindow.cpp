@@ -20,13 +20,23 @@ namespace {
 constexpr double kPaperTailMm = 10;
 constexpr double kPaperRightMm = 3;
 
+// Where the widest text ends: a large amount reaches past the bill's content width.
+double RightmostTextMm(const ReceiptDocument& document) {
+    double right = 0;
+    for (const ReceiptItem& item : document.items())
+        if (item.kind == ReceiptItem::Kind::Text)
+            right = std::max(right, item.xMm + TextWidthMm(item.font, item.text));
+    return right;
+}
+
 // The paper the bill is drawn on, in millimetres converted at the screen's resolution.
 class BillCanvas : public QWidget {
 public:
     BillCanvas(const ReceiptDocument& document, double leftMarginMm, QWidget* parent)
         : QWidget(parent), document_(document) {
         const double widthMm =
-            std::max(kBillAreaWidthMm, leftMarginMm + 3 + kBillContentWidthMm + kPaperRightMm);
+            std::max({kBillAreaWidthMm, leftMarginMm + 3 + kBillContentWidthMm + kPaperRightMm,
+                      RightmostTextMm(document) + kPaperRightMm});
         const double heightMm = document.endMm() + kPaperTailMm;
         const double dotsX = logicalDpiX() / 25.4;
         const double dotsY = logicalDpiY() / 25.4;

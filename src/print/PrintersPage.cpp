@@ -7,6 +7,7 @@
 #include "print/TicketEncoder.h"
 #include "store/Log.h"
 #include "store/StoreError.h"
+#include "ui/WholeRowsHolder.h"
 #include "ui/Widgets.h"
 
 #include <QCheckBox>
@@ -19,6 +20,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -30,7 +33,8 @@ QCheckBox* makeCheck(const QString& caption, const char* name, QWidget* parent) 
     return box;
 }
 
-QTableWidget* makeTable(const QStringList& headings, const char* name, QWidget* parent) {
+QTableWidget* makeTable(const QStringList& headings, int stretchingColumn, const char* name,
+                        QWidget* parent) {
     auto* table = new QTableWidget(0, static_cast<int>(headings.size()), parent);
     table->setObjectName(QString::fromLatin1(name));
     table->setHorizontalHeaderLabels(headings);
@@ -38,7 +42,10 @@ QTableWidget* makeTable(const QStringList& headings, const char* name, QWidget* 
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->hide();
-    table->horizontalHeader()->setStretchLastSection(true);
+    // Every column as wide as its texts, and the one of long texts takes the rest: an address or a note
+    // reads whole without scrolling sideways.
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setSectionResizeMode(stretchingColumn, QHeaderView::Stretch);
     return table;
 }
 
@@ -46,6 +53,11 @@ void SetRow(QTableWidget* table, int row, const QStringList& cells) {
     for (int column = 0; column < cells.size(); ++column)
         table->setItem(row, column, new QTableWidgetItem(cells.at(column)));
 }
+
+constexpr int kRowsShown = 4;
+constexpr int kFewestRowsShown = 2;
+constexpr int kAddressColumn = 1;
+constexpr int kDishesColumn = 5;
 
 QString YesNo(bool on) {
     return on ? QStringLiteral("是") : QStringLiteral("否");
@@ -60,8 +72,8 @@ PrintersPage::PrintersPage(Database& db, QWidget* parent) : QWidget(parent, Qt::
     printers_ = makeTable({QStringLiteral("名称"), QStringLiteral("地址"), QStringLiteral("纸宽"),
                            QStringLiteral("用途"), QStringLiteral("分类"), QStringLiteral("钱箱"),
                            QStringLiteral("启用")},
-                          "printerTable", this);
-    printers_->setMinimumSize(Px(9000), Px(2400));
+                          kAddressColumn, "printerTable", this);
+    printers_->setMinimumWidth(Px(9000));
     connect(printers_, &QTableWidget::itemSelectionChanged, this, [this] {
         const int row = printers_->currentRow();
         if (row >= 0 && row < shown_.size())
@@ -83,14 +95,27 @@ PrintersPage::PrintersPage(Database& db, QWidget* parent) : QWidget(parent, Qt::
     phoneBox_->setToolTip(QStringLiteral("手机和扫码点的菜自动送到后厨打印机"));
     connect(phoneBox_, &QCheckBox::clicked, this, &PrintersPage::setPhoneOrdersToKitchen);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(printers_);
+    // Four printers and four tickets in view; on a small screen the lists give way to the form, and on
+    // a smaller one still the page scrolls.
+    auto* body = new QWidget(this);
+    auto* layout = new QVBoxLayout(body);
+    layout->addWidget(new WholeRowsHolder(printers_, kRowsShown, kFewestRowsShown, body));
     layout->addWidget(sharedWarning_);
     layout->addWidget(unprintable);
     layout->addWidget(buildForm());
     layout->addWidget(phoneBox_);
     layout->addWidget(buildJobs(), 1);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("printersPageArea"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(body);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
     refresh();
+    // Room for the scroll bar a short screen brings, so the page never scrolls sideways.
+    resize(body->sizeHint() + QSize(scroll->verticalScrollBar()->sizeHint().width(), 0));
 }
 
 QWidget* PrintersPage::buildForm() {
@@ -158,8 +183,7 @@ QWidget* PrintersPage::buildJobs() {
     jobs_ = makeTable({QStringLiteral("时间"), QStringLiteral("打印机"), QStringLiteral("种类"),
                        QStringLiteral("单号"), QStringLiteral("桌号"), QStringLiteral("菜品"),
                        QStringLiteral("状态"), QStringLiteral("说明")},
-                      "jobTable", group);
-    jobs_->setMinimumHeight(Px(2400));
+                      kDishesColumn, "jobTable", group);
     auto* reprint = NamedButton(QStringLiteral("重打"), "reprintButton", group);
     auto* update = NamedButton(QStringLiteral("刷新"), "refreshJobsButton", group);
     connect(reprint, &QPushButton::clicked, this, &PrintersPage::reprintJob);
@@ -169,7 +193,7 @@ QWidget* PrintersPage::buildJobs() {
     buttons->addWidget(update);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(group);
-    layout->addWidget(jobs_);
+    layout->addWidget(new WholeRowsHolder(jobs_, kRowsShown, kFewestRowsShown, group));
     layout->addLayout(buttons);
     return group;
 }
@@ -313,6 +337,7 @@ void PrintersPage::fillPrinters() {
                 printer.categories.isEmpty() ? QStringLiteral("（其余）")
                                              : printer.categories.join(QLatin1Char(',')),
                 YesNo(printer.drawer), YesNo(printer.enabled)});
+        printers_->item(row, kAddressColumn)->setToolTip(printer.address);
         if (printer.name == selected)
             printers_->selectRow(row);
     }
@@ -339,7 +364,7 @@ void PrintersPage::fillJobs() {
                 job.printer.isEmpty() ? QStringLiteral("（无）") : job.printer, kind,
                 job.number > 0 ? QString::number(job.number) : QString(), job.tableName, content,
                 JobStateShown(job), job.note});
-        jobs_->item(row, 5)->setToolTip(content);
+        jobs_->item(row, kDishesColumn)->setToolTip(content);
     }
 }
 

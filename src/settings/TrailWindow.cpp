@@ -26,6 +26,11 @@
 
 namespace {
 
+// Room in the 员工 box for a 工号 and a name of a few characters.
+constexpr int kStaffBoxCharacters = 14;
+// The widest a column of names grows.
+constexpr int kLongestColumnCharacters = 16;
+
 // The filters show the last seven days, today included, when the window opens.
 constexpr int kDefaultDays = 7;
 // Twice the 员工 window's list: the trail has nine columns, one of them a sentence.
@@ -61,6 +66,11 @@ TrailWindow::TrailWindow(Database& db, QWidget* parent)
     setWindowTitle(QStringLiteral("操作记录"));
     // 内容 takes what the other columns leave; the rest are as wide as their texts.
     list_->horizontalHeader()->setSectionResizeMode(6, QHeaderView::Stretch);
+    // A long name or table name is shown in part (its tooltip holds it whole), so 内容 keeps its room.
+    list_->horizontalHeader()->setMaximumSectionSize(
+        list_->fontMetrics().horizontalAdvance(QString(kLongestColumnCharacters, QChar(0x6C49))));
+    // Always there, so the list's height holds whole rows whatever the columns' widths.
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Seven short columns share the width rather than leave most of it empty.
     summary_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     tabs_->setObjectName(QStringLiteral("trailTabs"));
@@ -106,6 +116,9 @@ QWidget* TrailWindow::buildFilters() {
     action_->addItem(QStringLiteral("全部"));
     action_->addItems(kTrailActions);
     staff_->setObjectName(QStringLiteral("staffBox"));
+    // A long name would widen the box, and the window, past the screen; the list shows it whole.
+    staff_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    staff_->setMinimumContentsLength(kStaffBoxCharacters);
     fillStaffBox();
     table_->setObjectName(QStringLiteral("tableEdit"));
     table_->setMaxLength(50);

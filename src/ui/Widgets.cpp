@@ -1,5 +1,7 @@
 #include "ui/Widgets.h"
 
+#include "ui/ScreenFit.h"
+
 #include <QAbstractScrollArea>
 #include <QFontMetrics>
 #include <QFrame>
@@ -8,10 +10,8 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVariant>
 #include <QWidget>
-#include <algorithm>
 
 namespace {
 const char* const kFramedProperty = "cjFramed";
@@ -65,25 +65,19 @@ bool AskYesNo(QWidget* parent, const QString& text, const QString& title) {
 }
 
 void CenterOnScreen(QWidget* window, int yOffsetPx) {
-    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
+    FitToScreen(window);
+    const QRect area = AvailableArea(window);
+    if (area.isEmpty())
         return;
-    const QRect area = screen->availableGeometry();
-    const QSize size = window->frameGeometry().size();
+    const QSize size = FramedSize(window);
     window->move(area.x() + (area.width() - size.width()) / 2,
                  area.y() + (area.height() - size.height()) / 2 - yOffsetPx);
+    MoveInsideScreen(window);
 }
 
 void KeepOnScreen(QWidget* window) {
-    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->availableGeometry();
-    const QRect frame = window->frameGeometry();
-    const int x = std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width()));
-    const int y = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
-    if (x != frame.left() || y != frame.top())
-        window->move(x, y);
+    FitToScreen(window);
+    MoveInsideScreen(window);
 }
 
 QString CaptionWithKey(const QString& caption, const QKeySequence& key) {

@@ -27,7 +27,8 @@ void ShowMessage(QWidget* parent, const QString& text, const QString& title = kH
 bool AskOkCancel(QWidget* parent, const QString& text, const QString& title = kHintTitle);
 bool AskYesNo(QWidget* parent, const QString& text, const QString& title = kHintTitle);
 
-// Places a top-level window in the middle of its screen; yOffsetPx moves it up.
+// Places a top-level window in the middle of its screen's free area, no larger than that area;
+// yOffsetPx moves it up.
 void CenterOnScreen(QWidget* window, int yOffsetPx = 0);
 
 // A push button with an object name that Enter in a text box never presses by surprise.
@@ -36,5 +37,5 @@ QPushButton* NamedButton(const QString& caption, const char* name, QWidget* pare
 // A tooltip naming the key that does the same: "结账离开 (F3)". Spaces in the caption ("保  存") go.
 QString CaptionWithKey(const QString& caption, const QKeySequence& key);
 
-// Moves a top-level window that has grown past an edge of its screen back inside it.
+// Caps a top-level window that has grown past its screen's free area and moves it back inside.
 void KeepOnScreen(QWidget* window);

@@ -317,6 +317,23 @@ private Q_SLOTS:
         QCOMPARE(countRows(*db_), 9);
     }
 
+    // A short screen shows fewer rows: the list scrolls to reach the others, and no row beyond is shown.
+    void fewerScreenRows() {
+        MenuList list(*catalogue_);
+        list.refresh();
+        QVERIFY(!list.scrollEnabled());
+        list.setScreenRows(2);
+        QVERIFY(list.scrollEnabled());
+        QCOMPARE(list.scrollMaximum(), 2);
+        QVERIFY(!list.entryAt(2));
+        list.setScrollValue(2);
+        QCOMPARE(list.entryAt(0)->name, QStringLiteral("麻婆豆腐"));
+        // More rows again bring the scroll position back within its maximum.
+        list.setScreenRows(MenuList::kScreenRows);
+        QCOMPARE(list.scrollValue(), 0);
+        QCOMPARE(list.entryAt(3)->name, QStringLiteral("清蒸鲈鱼"));
+    }
+
 private:
     std::unique_ptr<TestHome> home_;
     std::unique_ptr<Database> db_;

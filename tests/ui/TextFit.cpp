@@ -1,5 +1,7 @@
 #include "TextFit.h"
 
+#include "print/BillLayout.h"
+
 #include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +17,7 @@
 #include <QTableView>
 #include <QTextDocument>
 #include <QToolButton>
+#include <algorithm>
 
 namespace {
 
@@ -181,6 +184,13 @@ void CheckComboBox(const QComboBox* combo, QStringList& found) {
             room.size(), found);
 }
 
+// A name, or a name after its number ("0123456789 张三…").
+bool HoldsLongName(const QString& text, const QStringList& longNames) {
+    return std::any_of(longNames.begin(), longNames.end(), [&](const QString& name) {
+        return text == name || text.endsWith(QLatin1Char(' ') + name);
+    });
+}
+
 void CheckHeader(const QTableView* view, QStringList& found) {
     const QHeaderView* header = view->horizontalHeader();
     if (!header->isVisible())
@@ -198,7 +208,12 @@ void CheckHeader(const QTableView* view, QStringList& found) {
         option.text = text;
         option.section = section;
         option.textAlignment = header->defaultAlignment();
-        const QRect room = header->style()->subElementRect(QStyle::SE_HeaderLabel, &option, header);
+        // A section standing past the grid's right edge shows only its part inside: a heading read as
+        // "后厨扌" is cut, whether the column or the edge cuts it.
+        const QRect room = header->style()->subElementRect(QStyle::SE_HeaderLabel, &option, header) &
+                           QRect(0, 0, header->viewport()->width() - 1, header->height());
+        if (room.isEmpty())
+            continue;
         Compare(header, QStringLiteral(" section %1").arg(section), text, header->fontMetrics().size(0, text),
                 room.size(), found);
     }
@@ -232,7 +247,7 @@ void CheckGrid(const QTableView* view, const QStringList& longNames, QStringList
             const QModelIndex index = model->index(row, column, view->rootIndex());
             const QString text = index.data(Qt::DisplayRole).toString();
             if (text.isEmpty() ||
-                (longNames.contains(text) && index.data(Qt::ToolTipRole).toString() == text))
+                (HoldsLongName(text, longNames) && index.data(Qt::ToolTipRole).toString() == text))
                 continue;
             QRect cell = view->visualRect(index);
             if (!scrollsSideways)
@@ -270,6 +285,34 @@ QStringList HiddenText(const QWidget* window, const QStringList& longNames) {
             CheckComboBox(combo, found);
         else if (const auto* grid = qobject_cast<const QTableView*>(widget))
             CheckGrid(grid, longNames, found);
+    }
+    return found;
+}
+
+QStringList OverlappingTexts(const ReceiptDocument& document) {
+    constexpr double kTouchingMm = 0.01;
+    QStringList found;
+    QList<ReceiptItem> texts;
+    for (const ReceiptItem& item : document.items())
+        if (item.kind == ReceiptItem::Kind::Text && !item.text.isEmpty())
+            texts.append(item);
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        const ReceiptItem& a = texts.at(i);
+        const double aRight = a.xMm + TextWidthMm(a.font, a.text);
+        for (qsizetype j = i + 1; j < texts.size(); ++j) {
+            const ReceiptItem& b = texts.at(j);
+            // Lines set one under the other touch; a hundredth of a millimetre is rounding.
+            const bool sameHeight =
+                a.yMm + kTouchingMm < b.yMm + b.heightMm && b.yMm + kTouchingMm < a.yMm + a.heightMm;
+            if (sameHeight && a.xMm < b.xMm + TextWidthMm(b.font, b.text) && b.xMm < aRight)
+                found.append(QStringLiteral("\"%1\" at %2,%3 mm runs into \"%4\" at %5,%6 mm")
+                                 .arg(a.text)
+                                 .arg(a.xMm)
+                                 .arg(a.yMm)
+                                 .arg(b.text)
+                                 .arg(b.xMm)
+                                 .arg(b.yMm));
+        }
     }
     return found;
 }

@@ -4,6 +4,7 @@
 // picture of every window checked.
 
 #include "TextFit.h"
+#include "WindowFit.h"
 #include "common/SignedInCounter.h"
 #include "common/TestHome.h"
 #include "stats/StatsTestData.h"
@@ -22,8 +23,12 @@
 #include "menu/MenuWindow.h"
 #include "mobile/MobileWindow.h"
 #include "mobile/ServerControl.h"
+#include "mobile/ServicePages.h"
 #include "order/OrderWindow.h"
 #include "print/BillPreviewWindow.h"
+#include "print/PrintQueue.h"
+#include "print/PrinterStore.h"
+#include "print/PrintersPage.h"
 #include "settings/DiningTables.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
@@ -110,6 +115,7 @@ private Q_SLOTS:
     void splitAndMergeWindows();
     void menuWindowAndDishDialog();
     void settingsWindowAndTableDialog();
+    void printersPageOfFourPrinters();
     void turnoverOfThreeYears();
     void itemSalesOfSixteenAndSeventeenRows_data();
     void itemSalesOfSixteenAndSeventeenRows();
@@ -214,6 +220,10 @@ void LayoutTest::expectWhole(QWidget* window, const QString& picture) {
         qWarning().noquote() << picture << finding;
     QVERIFY2(hidden.isEmpty(),
              qPrintable(QStringLiteral("%1 texts or rows hidden in %2").arg(hidden.size()).arg(picture)));
+    const QStringList unreachable = OutOfReach(window);
+    for (const QString& finding : unreachable)
+        qWarning().noquote() << picture << finding;
+    QVERIFY2(unreachable.isEmpty(), qPrintable(QStringLiteral("%1 does not fit the screen").arg(picture)));
 }
 
 void LayoutTest::loginWindow() {
@@ -231,6 +241,12 @@ void LayoutTest::mainWindowWithFortyFiveTables() {
     MainWindow& main = counter.main;
     main.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     expectWhole(&main, QStringLiteral("main"));
+    // Two printer troubles at once share the notice in the toolbar band.
+    auto* printers = main.findChild<QLabel*>(QStringLiteral("printerStatusLabel"));
+    printers->setText(
+        QStringLiteral("厨房打印机未连接，3 张待打印；今日 2 张单子有菜品没有打印机接收，未送出"));
+    printers->show();
+    expectWhole(&main, QStringLiteral("main-printer-troubles"));
 }
 
 void LayoutTest::orderingWindowAndBillPreview() {
@@ -251,6 +267,11 @@ void LayoutTest::orderingWindowAndBillPreview() {
                                        window.bill().header().receivable, window.bill().header().received);
     BillPreviewWindow preview(bill);
     expectWhole(&preview, QStringLiteral("bill-preview"));
+    // A long dish name stays in its column, clear of 数量 and 金额.
+    const QStringList overlapping = OverlappingTexts(preview.document());
+    for (const QString& finding : overlapping)
+        qWarning().noquote() << "bill-preview" << finding;
+    QVERIFY(overlapping.isEmpty());
 }
 
 void LayoutTest::transferWindowBeforeAndAfterTheChoice() {
@@ -315,6 +336,47 @@ void LayoutTest::settingsWindowAndTableDialog() {
     expectWhole(window.tableDialog(), QStringLiteral("table"));
 }
 
+void LayoutTest::printersPageOfFourPrinters() {
+    PrinterStore printers(*db_);
+    const QList<Printer> four{
+        {QStringLiteral("厨房"),
+         QStringLiteral("tcp://192.168.100.200:9100"),
+         80,
+         true,
+         false,
+         {QStringLiteral("菜品")},
+         false,
+         true},
+        {QStringLiteral("吧台"),
+         QStringLiteral("usb:/dev/usb/lp0"),
+         58,
+         true,
+         false,
+         {QStringLiteral("酒水")},
+         false,
+         true},
+        {QStringLiteral("凉菜间"),
+         QStringLiteral("cups:凉菜间热敏打印机"),
+         80,
+         true,
+         false,
+         {},
+         false,
+         false},
+        {QStringLiteral("前台"), QStringLiteral("system"), 80, false, true, {}, true, true}};
+    for (const Printer& printer : four) {
+        printers.add(printer);
+        QueueTestPage(*db_, printer.name, QDateTime::currentDateTime());
+    }
+    PrintersPage page(*db_);
+    expectWhole(&page, QStringLiteral("printers"));
+    // Every column, 启用 and 说明 too, is in view without scrolling sideways.
+    for (const char* name : {"printerTable", "jobTable"})
+        QCOMPARE(page.findChild<QTableView*>(QString::fromLatin1(name))->horizontalScrollBar()->maximum(), 0);
+    for (const Printer& printer : four)
+        printers.remove(printer.name);
+}
+
 void LayoutTest::turnoverOfThreeYears() {
     TurnoverWindow window(*db_);
     window.startBox()->setText(DateText(Today().addYears(-3)));
@@ -349,9 +411,20 @@ void LayoutTest::itemSalesOfSixteenAndSeventeenRows() {
 }
 
 void LayoutTest::mobileOrderingWindow() {
-    ServerControl server(home_.path(QStringLiteral("bin")), home_.path(QStringLiteral("d")));
+    const QString dataFolder = home_.path(QStringLiteral("d"));
+    ServerControl server(home_.path(QStringLiteral("bin")), dataFolder);
     MobileWindow window(*db_, *settings_, server);
     expectWhole(&window, QStringLiteral("mobile"));
+
+    // A page the restaurant edited brings the first-time warning under the advice, which stays whole.
+    QVERIFY(QDir().mkpath(dataFolder + QStringLiteral("/phone")));
+    QFile edited(dataFolder + QStringLiteral("/phone/") + ServicePageNames().first());
+    QVERIFY(edited.open(QIODevice::WriteOnly));
+    edited.write("<html>本店自己改过的页面</html>");
+    edited.close();
+    MobileWindow warned(*db_, *settings_, server);
+    QVERIFY(warned.findChild<QLabel*>(QStringLiteral("hintsLabel"))->isVisibleTo(&warned));
+    expectWhole(&warned, QStringLiteral("mobile-warning"));
 }
 
 void LayoutTest::actionTrailOfAWeek() {

@@ -23,18 +23,8 @@
 namespace {
 
 // A counter signed in on a fresh database, its main window shown and active.
-struct Counter {
-    TestHome home;
-    std::unique_ptr<Database> db = home.createDatabase();
-    DataFolders folders{home.path(QStringLiteral("d")), home.path(QStringLiteral("b"))};
-    ServerControl server{home.path(QStringLiteral("bin")), folders.dataFolder};
-    SignedInCounter counter{*db, folders, server};
-    MainWindow& main = counter.main;
-
-    Counter() {
-        main.show();
-        main.activateWindow();
-    }
+struct Counter : ShownCounter {
+    Counter() { main.activateWindow(); }
 };
 
 PendingItem FirstDish(Database& db) {

@@ -46,16 +46,7 @@
 
 namespace {
 
-// The main window over a fresh database, shown, as a user finds it after login.
-struct Desk {
-    TestHome home;
-    std::unique_ptr<Database> db = home.createDatabase();
-    DataFolders folders{home.path(QStringLiteral("d")), home.path(QStringLiteral("b"))};
-    ServerControl server{home.path(QStringLiteral("bin")), folders.dataFolder};
-    SignedInCounter counter{*db, folders, server};
-    MainWindow& main = counter.main;
-    Desk() { main.show(); }
-};
+using Desk = ShownCounter;
 
 // Answers the approval dialog once it shows: with these, or cancelled when `owner` is empty.
 void approveWith(const QString& owner, const QString& password) {

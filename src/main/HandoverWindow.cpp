@@ -80,8 +80,7 @@ HandoverWindow::HandoverWindow(Database& db, SettingsStore& settings, const Staf
     auto* dayBox = new QGroupBox(QStringLiteral("日结"), this);
     dayEdit_ = new QDateEdit(dayBox);
     dayEdit_->setObjectName(QStringLiteral("businessDayEdit"));
-    dayEdit_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    dayEdit_->setCalendarPopup(true);
+    ShowDateWhole(dayEdit_);
     closeDayButton_ = NamedButton(QStringLiteral("日结"), "closeDayButton", dayBox);
     showDayButton_ = NamedButton(QStringLiteral("查看日结"), "showDayCloseButton", dayBox);
     auto* dayRow = new QHBoxLayout(dayBox);

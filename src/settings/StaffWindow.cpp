@@ -116,8 +116,12 @@ void StaffWindow::showAccounts() {
         const StaffAccount& account = accounts.at(row);
         const QStringList cells{account.id, account.name, account.role,
                                 account.enabled ? QStringLiteral("启用") : QStringLiteral("停用")};
-        for (int column = 0; column < cells.size(); ++column)
-            list_->setItem(row, column, new QTableWidgetItem(cells.at(column)));
+        for (int column = 0; column < cells.size(); ++column) {
+            auto* cell = new QTableWidgetItem(cells.at(column));
+            // A name longer than its column reads whole on the pointer.
+            cell->setToolTip(cells.at(column));
+            list_->setItem(row, column, cell);
+        }
     }
 }
 

@@ -45,10 +45,7 @@ QString chooseXlsFile(QWidget* parent) {
 QDateEdit* dateBox(const QDate& day, const char* name, QWidget* parent) {
     auto* box = new QDateEdit(day, parent);
     box->setObjectName(QString::fromLatin1(name));
-    box->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    box->setCalendarPopup(true);
-    // The style's own width hint leaves the last digit under the arrow in some fonts.
-    box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-000")) + Px(600));
+    ShowDateWhole(box);
     return box;
 }
 

@@ -3,6 +3,7 @@
 #include "ui/ScreenFit.h"
 
 #include <QAbstractScrollArea>
+#include <QDateEdit>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
@@ -84,6 +85,13 @@ QString CaptionWithKey(const QString& caption, const QKeySequence& key) {
     QString plain = caption;
     plain.remove(QLatin1Char(' '));
     return QStringLiteral("%1 (%2)").arg(plain, key.toString(QKeySequence::NativeText));
+}
+
+void ShowDateWhole(QDateEdit* box) {
+    box->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    box->setCalendarPopup(true);
+    // The style's own width hint leaves the last digit under the arrow in some fonts.
+    box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-000")) + Px(600));
 }
 
 QPushButton* NamedButton(const QString& caption, const char* name, QWidget* parent) {

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QString>
 
+class QDateEdit;
 class QKeySequence;
 class QPushButton;
 
@@ -33,6 +34,9 @@ void CenterOnScreen(QWidget* window, int yOffsetPx = 0);
 
 // A push button with an object name that Enter in a text box never presses by surprise.
 QPushButton* NamedButton(const QString& caption, const char* name, QWidget* parent);
+
+// A date box showing "yyyy-MM-dd" with its calendar, wide enough for the whole date.
+void ShowDateWhole(QDateEdit* box);
 
 // A tooltip naming the key that does the same: "结账离开 (F3)". Spaces in the caption ("保  存") go.
 QString CaptionWithKey(const QString& caption, const QKeySequence& key);

@@ -12,8 +12,10 @@
 #include "app/LoginWindow.h"
 #include "app/ProgramSetup.h"
 #include "bill/BillDocument.h"
+#include "bill/Payments.h"
 #include "desk/MenuChoice.h"
 #include "desk/TableMap.h"
+#include "main/HandoverWindow.h"
 #include "main/MainWindow.h"
 #include "main/MergeWindow.h"
 #include "main/SplitWindow.h"
@@ -25,14 +27,18 @@
 #include "mobile/ServerControl.h"
 #include "mobile/ServicePages.h"
 #include "order/OrderWindow.h"
+#include "order/PaymentDialog.h"
 #include "print/BillPreviewWindow.h"
 #include "print/PrintQueue.h"
 #include "print/PrinterStore.h"
 #include "print/PrintersPage.h"
 #include "settings/DiningTables.h"
+#include "settings/Password.h"
+#include "settings/PaymentMethodsWindow.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
 #include "settings/StaffAccounts.h"
+#include "settings/StaffWindow.h"
 #include "settings/TableDialog.h"
 #include "settings/TrailWindow.h"
 #include "stats/ItemSalesWindow.h"
@@ -53,6 +59,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
 #include <QtTest>
@@ -121,6 +128,7 @@ private Q_SLOTS:
     void itemSalesOfSixteenAndSeventeenRows();
     void mobileOrderingWindow();
     void actionTrailOfAWeek();
+    void paymentHandoverAndStaffWindows();
     void aboutBox();
     void messageBoxes_data();
     void messageBoxes();
@@ -442,6 +450,23 @@ void LayoutTest::actionTrailOfAWeek() {
     expectWhole(&window, QStringLiteral("trail"));
     window.tabs()->setCurrentIndex(1);
     expectWhole(&window, QStringLiteral("trail-summary"));
+}
+
+void LayoutTest::paymentHandoverAndStaffWindows() {
+    AddStaffAccount(*db_, {QStringLiteral("9876543210"), LongName(QStringLiteral("收银")), kRoleCashier, true,
+                           QStringLiteral("1")});
+    PaymentDialog payment(PaymentBook(*db_).methods(true), 99999999999);
+    expectWhole(&payment, QStringLiteral("payment"));
+    const std::optional<StaffAccount> owner = ReadStaffAccount(*db_, QStringLiteral("001"));
+    QVERIFY(owner);
+    HandoverWindow handover(*db_, *settings_, *owner);
+    expectWhole(&handover, QStringLiteral("handover"));
+    StaffWindow staff(*db_);
+    expectWhole(&staff, QStringLiteral("staff"));
+    staff.tabs()->setCurrentIndex(1);
+    expectWhole(&staff, QStringLiteral("staff-rights"));
+    PaymentMethodsWindow methods(*db_);
+    expectWhole(&methods, QStringLiteral("payment-methods"));
 }
 
 void LayoutTest::aboutBox() {

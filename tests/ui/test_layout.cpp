@@ -5,6 +5,7 @@
 
 #include "TextFit.h"
 #include "WindowFit.h"
+#include "common/MessageBoxes.h"
 #include "common/SignedInCounter.h"
 #include "common/TestHome.h"
 #include "stats/StatsTestData.h"
@@ -51,6 +52,7 @@
 #include "ui/Widgets.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -433,6 +435,15 @@ void LayoutTest::mobileOrderingWindow() {
     MobileWindow warned(*db_, *settings_, server);
     QVERIFY(warned.findChild<QLabel*>(QStringLiteral("hintsLabel"))->isVisibleTo(&warned));
     expectWhole(&warned, QStringLiteral("mobile-warning"));
+
+    // Switched on while the factory password holds, the window adds that warning as well (the server
+    // itself is not installed here, which is only said).
+    {
+        const MessageBoxAnswerer answerer({QMessageBox::Ok});
+        warned.findChild<QCheckBox*>(QStringLiteral("enableCheckBox"))->setChecked(true);
+    }
+    QVERIFY(warned.findChild<QLabel*>(QStringLiteral("hintsLabel"))->text().contains(QStringLiteral("739")));
+    expectWhole(&warned, QStringLiteral("mobile-two-warnings"));
 }
 
 void LayoutTest::actionTrailOfAWeek() {

@@ -179,6 +179,10 @@ void BillDocument::setBillRemark(const QString& text) {
     setTyped(BillField::Remark, &BillHeader::remark, text);
 }
 
+void BillDocument::setGuests(const QString& text) {
+    setTyped(BillField::Guests, &BillHeader::guests, text);
+}
+
 void BillDocument::setReceived(const QString& text) {
     afterOwnAction();
     state_.receivedRule = ReceivedRule::Typed;
@@ -560,6 +564,8 @@ bool BillDocument::takeStored(const QStringList& ownLines) {
             header.phone = stored->phone;
         if (!state_.typed.testFlag(BillField::Remark))
             header.remark = stored->remark;
+        if (!state_.typed.testFlag(BillField::Guests))
+            header.guests = stored->guests;
         if (!state_.typed.testFlag(BillField::Received))
             header.received = stored->received;
         if (!state_.typed.testFlag(BillField::Credit))
@@ -570,6 +576,7 @@ bool BillDocument::takeStored(const QStringList& ownLines) {
     state_.stored = stored;
     const bool fieldsDiffer = header.customerName != fieldsBefore.customerName ||
                               header.phone != fieldsBefore.phone || header.remark != fieldsBefore.remark ||
+                              header.guests != fieldsBefore.guests ||
                               header.openedText != fieldsBefore.openedText;
     if (linesDiffer)
         Q_EMIT linesChanged();

@@ -93,6 +93,8 @@ public:
     void setCustomerName(const QString& text);
     void setPhone(const QString& text);
     void setBillRemark(const QString& text);
+    // 人数 as a whole number of guests, empty when not given.
+    void setGuests(const QString& text);
     // 实收 typed by staff: from now on it no longer follows 应收.
     void setReceived(const QString& text);
     void setCredit(const QString& text);
@@ -184,7 +186,7 @@ Q_SIGNALS:
     void linesChanged();
     void lineChanged(int line);
     void totalsChanged();
-    // Customer fields (name, phone, remark) changed elsewhere.
+    // Customer fields (name, phone, remark, guests) changed elsewhere.
     void fieldsChanged();
     void selectionChanged(int line);
     // Lines another writer added or changed just now, by line id.

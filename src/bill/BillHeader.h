@@ -12,6 +12,7 @@ struct BillHeader {
     QString phone;        // 电话: the customer's telephone
     QString customerName; // 姓名: the customer's name
     QString remark;       // 备注
+    QString guests;       // 人数: how many guests, empty when not given
     QString dishes;       // 菜品费用: sum of the dish lines
     QString drinks;       // 酒水费用: sum of the drink lines
     QString others;       // 其他费用: sum of the other lines
@@ -29,6 +30,14 @@ struct BillHeader {
 
 // The fields of a bill's head that a writer sets (staff type all but the table's name). Each is stored by
 // itself, so one writer never puts back a value another writer has changed meanwhile.
-enum class BillField { CustomerName = 1, Phone = 2, Remark = 4, Received = 8, Credit = 16, TableName = 32 };
+enum class BillField {
+    CustomerName = 1,
+    Phone = 2,
+    Remark = 4,
+    Received = 8,
+    Credit = 16,
+    TableName = 32,
+    Guests = 64
+};
 Q_DECLARE_FLAGS(BillFields, BillField)
 Q_DECLARE_OPERATORS_FOR_FLAGS(BillFields)

@@ -12,9 +12,10 @@
 #include "store/Sql.h"
 
 std::optional<BillHeader> BillStore::header(const QString& billId) {
-    Statement row(db_,
-                  "SELECT \"电话\", \"姓名\", \"备注\", \"菜品费用\", \"酒水费用\", \"其他费用\", \"应收\", "
-                  "\"实收\", \"挂账金额\", \"桌号\", \"日期\", \"退桌状态\" FROM \"桌台\" WHERE \"id\" = ?");
+    Statement row(
+        db_,
+        "SELECT \"电话\", \"姓名\", \"备注\", \"菜品费用\", \"酒水费用\", \"其他费用\", \"应收\", "
+        "\"实收\", \"挂账金额\", \"桌号\", \"日期\", \"退桌状态\", \"人数\" FROM \"桌台\" WHERE \"id\" = ?");
     row.bind(1, billId);
     if (!row.next())
         return std::nullopt;
@@ -32,6 +33,7 @@ std::optional<BillHeader> BillStore::header(const QString& billId) {
     header.tableName = row.text(9);
     header.storedDate = row.text(10);
     header.leaveState = row.text(11);
+    header.guests = row.text(12);
     return header;
 }
 
@@ -189,6 +191,7 @@ void BillStore::CheckHeaderWidths(const BillHeader& header) {
                                          {"电话", header.phone},
                                          {"姓名", header.customerName},
                                          {"备注", header.remark},
+                                         {"人数", header.guests},
                                          {"菜品费用", header.dishes},
                                          {"酒水费用", header.drinks},
                                          {"其他费用", header.others},
@@ -201,17 +204,17 @@ void BillStore::writeHeader(const BillHeader& header, bool insert) {
     CheckHeaderWidths(header);
     if (insert) {
         Statement add(db_, "INSERT INTO \"桌台\" (\"id\", \"结账状态\", \"退桌状态\", \"折扣\", \"备用1\", "
-                           "\"备用2\") VALUES (?, '', '', '', '', '')");
+                           "\"备用2\", \"人数\") VALUES (?, '', '', '', '', '', '')");
         add.bind(1, header.billId).run();
     }
-    Statement update(db_,
-                     "UPDATE \"桌台\" SET \"日期\" = ?, \"桌号\" = ?, \"结账状态\" = '', \"挂账状态\" = ?, "
-                     "\"电话\" = ?, \"姓名\" = ?, \"备注\" = ?, \"菜品费用\" = ?, \"酒水费用\" = ?, "
-                     "\"其他费用\" = ?, \"应收\" = ?, \"实收\" = ?, \"挂账金额\" = ? WHERE \"id\" = ?");
+    Statement update(
+        db_, "UPDATE \"桌台\" SET \"日期\" = ?, \"桌号\" = ?, \"结账状态\" = '', \"挂账状态\" = ?, "
+             "\"电话\" = ?, \"姓名\" = ?, \"备注\" = ?, \"菜品费用\" = ?, \"酒水费用\" = ?, "
+             "\"其他费用\" = ?, \"应收\" = ?, \"实收\" = ?, \"挂账金额\" = ?, \"人数\" = ? WHERE \"id\" = ?");
     update.bind(1, header.billDate()).bind(2, header.tableName).bind(3, CreditMark(header.credit));
     update.bind(4, header.phone).bind(5, header.customerName).bind(6, header.remark);
     update.bind(7, header.dishes).bind(8, header.drinks).bind(9, header.others).bind(10, header.receivable);
-    update.bind(11, header.received).bind(12, header.credit).bind(13, header.billId);
+    update.bind(11, header.received).bind(12, header.credit).bind(13, header.guests).bind(14, header.billId);
     update.run();
     tellOtherCounters();
 }
@@ -237,6 +240,7 @@ void BillStore::writeFields(const BillHeader& header, BillFields fields) {
     const Field all[] = {{BillField::CustomerName, "姓名", header.customerName},
                          {BillField::Phone, "电话", header.phone},
                          {BillField::Remark, "备注", header.remark},
+                         {BillField::Guests, "人数", header.guests},
                          {BillField::Received, "实收", header.received},
                          {BillField::Credit, "挂账金额", header.credit},
                          {BillField::Credit, "挂账状态", CreditMark(header.credit)},

@@ -37,6 +37,8 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableView>
@@ -67,6 +69,20 @@ QLineEdit* box(QWidget* parent, const QString& objectName) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(objectName);
     FrameControl(edit);
+    return edit;
+}
+
+// 人数: a whole number of guests up to 999, or nothing when not counted; as wide as three digits need.
+QLineEdit* guestsBox(QWidget* parent) {
+    QLineEdit* edit = box(parent, QStringLiteral("guestsEdit"));
+    edit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), edit));
+    edit->setMaxLength(3);
+    edit->setAlignment(Qt::AlignRight);
+    const int frame = 2 * edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+    const QMargins margins = edit->textMargins();
+    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("9999")) + frame +
+                        margins.left() + margins.right());
     return edit;
 }
 
@@ -266,7 +282,7 @@ void OrderWindow::addKey(QAbstractButton* button, const QKeySequence& key) {
 
 void OrderWindow::chainTabOrder() {
     QList<QWidget*> chain{searchBox_,  menuList_,     gridView_,     customerNameEdit_, phoneEdit_,
-                          remarkEdit_, discountEdit_, receivedEdit_, creditEdit_};
+                          remarkEdit_, discountEdit_, receivedEdit_, creditEdit_,       guestsEdit_};
     for (QAbstractButton* button : toolButtons_)
         chain.append(button);
     for (QPushButton* button : categoryButtons_)
@@ -313,6 +329,7 @@ QWidget* OrderWindow::buildFooter() {
     discountEdit_ = box(footer, QStringLiteral("discountEdit"));
     receivedEdit_ = box(footer, QStringLiteral("receivedEdit"));
     creditEdit_ = box(footer, QStringLiteral("creditEdit"));
+    guestsEdit_ = guestsBox(footer);
     receivedEdit_->installEventFilter(this);
     creditEdit_->installEventFilter(this);
 
@@ -336,10 +353,15 @@ QWidget* OrderWindow::buildFooter() {
     grid->addWidget(receivedEdit_, 2, 3);
     grid->addWidget(new QLabel(QStringLiteral("挂账："), footer), 2, 4);
     grid->addWidget(creditEdit_, 2, 5);
+    grid->addWidget(new QLabel(QStringLiteral("人数："), footer), 2, 6);
     paymentsLabel_ = new QLabel(footer);
     paymentsLabel_->setObjectName(QStringLiteral("paymentsLabel"));
     paymentsLabel_->setWordWrap(true);
-    grid->addWidget(paymentsLabel_, 2, 6, 1, 2);
+    // A paid bill's payments follow the guests box in what is left of the row.
+    auto* guestsAndPayments = new QHBoxLayout;
+    guestsAndPayments->addWidget(guestsEdit_);
+    guestsAndPayments->addWidget(paymentsLabel_, 1);
+    grid->addLayout(guestsAndPayments, 2, 7);
     for (int column : {1, 3, 5})
         grid->setColumnStretch(column, 1);
 
@@ -350,7 +372,9 @@ QWidget* OrderWindow::buildFooter() {
     connect(remarkEdit_, &QLineEdit::textEdited, bill_, &BillDocument::setBillRemark);
     connect(receivedEdit_, &QLineEdit::textEdited, bill_, &BillDocument::setReceived);
     connect(creditEdit_, &QLineEdit::textEdited, bill_, &BillDocument::setCredit);
-    for (QLineEdit* edit : {customerNameEdit_, phoneEdit_, remarkEdit_, receivedEdit_, creditEdit_})
+    connect(guestsEdit_, &QLineEdit::textEdited, bill_, &BillDocument::setGuests);
+    for (QLineEdit* edit :
+         {customerNameEdit_, phoneEdit_, remarkEdit_, receivedEdit_, creditEdit_, guestsEdit_})
         connect(edit, &QLineEdit::editingFinished, this, &OrderWindow::storeHeaderFields);
     return footer;
 }
@@ -393,8 +417,10 @@ void OrderWindow::showFields() {
     const BillHeader& header = bill_->header();
     openedAtLabel_->setText(header.openedText);
     // The document keeps what was typed here until it is stored, so a box being typed in keeps its text.
-    const std::pair<QLineEdit*, QString> fields[] = {
-        {customerNameEdit_, header.customerName}, {phoneEdit_, header.phone}, {remarkEdit_, header.remark}};
+    const std::pair<QLineEdit*, QString> fields[] = {{customerNameEdit_, header.customerName},
+                                                     {phoneEdit_, header.phone},
+                                                     {remarkEdit_, header.remark},
+                                                     {guestsEdit_, header.guests}};
     for (const auto& [edit, text] : fields)
         if (edit->text() != text)
             edit->setText(text);

@@ -130,6 +130,7 @@ private:
     QLineEdit* receivedEdit_ = nullptr;
     QLineEdit* discountEdit_ = nullptr;
     QLineEdit* creditEdit_ = nullptr;
+    QLineEdit* guestsEdit_ = nullptr; // 人数
     QLabel* paymentsLabel_ = nullptr; // a paid bill's payments, as stored
     QLabel* statusLabel_ = nullptr;   // why the window can only show the bill now
     QPointer<BillPreviewWindow> preview_;

@@ -59,6 +59,7 @@ QList<ReportRow> CloseRows(Database& db, qint64 number, const QDate& day,
         rows.append({total.method, YuanText(total.fen)});
     rows.append({QStringLiteral("合计"), YuanText(takings.takenFen)});
     rows.append({QStringLiteral("账单数"), QString::number(takings.bills)});
+    rows.append({QStringLiteral("人数"), QString::number(takings.guests)});
     rows.append({QStringLiteral("优惠"), YuanText(takings.discountFen)});
     for (const Shift& shift : shifts) {
         const ShiftReport report = ReportShift(db, shift.id);

@@ -118,17 +118,25 @@ QList<CashEntry> ReadCashEntries(Database& db, qint64 shiftId) {
     return entries;
 }
 
-// 应收 − 实收 − 挂账金额 of each bill: what was let off.
-qint64 DiscountOfBills(Database& db, const QSet<QString>& bills) {
-    Statement query(db, "SELECT \"应收\", \"实收\", \"挂账金额\" FROM \"桌台\" WHERE \"id\" = ?");
-    qint64 discount = 0;
+// What a set of bills adds up to: what was let off (应收 − 实收 − 挂账金额) and how many guests they served.
+struct BillSums {
+    qint64 discountFen = 0;
+    int guests = 0;
+};
+
+BillSums SumBills(Database& db, const QSet<QString>& bills) {
+    Statement query(db, "SELECT \"应收\", \"实收\", \"挂账金额\", \"人数\" FROM \"桌台\" WHERE \"id\" = ?");
+    BillSums sums;
     for (const QString& bill : bills) {
         query.reset();
         query.bind(1, bill);
-        if (query.next())
-            discount += StoredFen(query.text(0)) - StoredFen(query.text(1)) - StoredFen(query.text(2));
+        if (!query.next())
+            continue;
+        sums.discountFen += StoredFen(query.text(0)) - StoredFen(query.text(1)) - StoredFen(query.text(2));
+        // A count not given (or not a number) adds nothing.
+        sums.guests += std::max(0, query.text(3).trimmed().toInt());
     }
-    return discount;
+    return sums;
 }
 
 // 退菜 and 反结账 of each 工号 between the times, added to their figures.
@@ -168,7 +176,9 @@ QList<StaffFigures> FiguresByStaff(Database& db, const QList<Payment>& payments,
         one.name = StaffName(db, one.staff);
         const QSet<QString> bills = billsOf.value(one.staff);
         one.bills = static_cast<int>(bills.size());
-        one.discountFen = DiscountOfBills(db, bills);
+        const BillSums sums = SumBills(db, bills);
+        one.discountFen = sums.discountFen;
+        one.guests = sums.guests;
         figures.append(one);
     }
     return figures;
@@ -195,7 +205,9 @@ ShiftReport ComputeReport(Database& db, const Shift& shift) {
     if (shift.countedFen)
         report.differenceFen = *shift.countedFen - report.expectedFen;
     report.bills = static_cast<int>(bills.size());
-    report.discountFen = DiscountOfBills(db, bills);
+    const BillSums sums = SumBills(db, bills);
+    report.discountFen = sums.discountFen;
+    report.guests = sums.guests;
     report.staff = FiguresByStaff(db, payments, shift);
     return report;
 }
@@ -326,7 +338,9 @@ Takings TakingsBetween(Database& db, const QString& from, const QString& to) {
             bills.insert(payment.bill);
     }
     takings.bills = static_cast<int>(bills.size());
-    takings.discountFen = DiscountOfBills(db, bills);
+    const BillSums sums = SumBills(db, bills);
+    takings.discountFen = sums.discountFen;
+    takings.guests = sums.guests;
     return takings;
 }
 
@@ -349,6 +363,7 @@ QList<ReportRow> ShiftReportRows(const ShiftReport& report) {
         rows.append({total.method, YuanText(total.fen)});
     rows.append({QStringLiteral("合计"), YuanText(report.takenFen)});
     rows.append({QStringLiteral("账单数"), QString::number(report.bills)});
+    rows.append({QStringLiteral("人数"), QString::number(report.guests)});
     rows.append({QStringLiteral("优惠"), YuanText(report.discountFen)});
     rows.append({QStringLiteral("现金"), {}});
     rows.append({QStringLiteral("备用金"), YuanText(shift.floatFen)});
@@ -364,6 +379,7 @@ QList<ReportRow> ShiftReportRows(const ShiftReport& report) {
     for (const StaffFigures& figures : report.staff) {
         rows.append({QStringLiteral("员工 %1 %2").arg(figures.staff, figures.name).trimmed(), {}});
         rows.append({QStringLiteral("结账单数"), QString::number(figures.bills)});
+        rows.append({QStringLiteral("人数"), QString::number(figures.guests)});
         rows.append({QStringLiteral("收款金额"), YuanText(figures.takenFen)});
         rows.append({QStringLiteral("优惠金额"), YuanText(figures.discountFen)});
         rows.append({QStringLiteral("退菜次数"), QString::number(figures.returns)});

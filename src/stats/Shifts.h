@@ -62,6 +62,7 @@ struct StaffFigures {
     qint64 discountFen = 0;
     int returns = 0;
     int reopens = 0;
+    int guests = 0; // 人数 of those bills
     bool operator==(const StaffFigures&) const = default;
 };
 
@@ -76,6 +77,7 @@ struct ShiftReport {
     std::optional<qint64> differenceFen; // counted − expected, once counted
     int bills = 0;                       // bills the shift took a payment for
     qint64 discountFen = 0;              // 应收 − 实收 − 挂账金额 of those bills
+    int guests = 0;                      // 人数 of those bills, each bill once
     QList<StaffFigures> staff;           // by 工号
 };
 
@@ -109,6 +111,7 @@ struct Takings {
     qint64 takenFen = 0;
     int bills = 0;
     qint64 discountFen = 0;
+    int guests = 0;
 };
 Takings TakingsBetween(Database& db, const QString& from, const QString& to);
 

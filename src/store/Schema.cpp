@@ -62,7 +62,8 @@ const QList<TableDef>& tables() {
           {"实收", 10},
           {"折扣", 10},
           {"备用1", 200},
-          {"备用2", 200}}},
+          {"备用2", 200},
+          {"人数", 10}}},
         {"明细",
          {{"id", 50},
           {"日期", 0},
@@ -626,6 +627,9 @@ void MigrateSchema(Database& db) {
     // Empty reads as off: restaurants whose kitchen prints phone orders need no bell.
     if (version < 10 && !hasColumn(db, "综合设置", "新单提醒"))
         db.exec(("ALTER TABLE \"综合设置\" ADD COLUMN \"新单提醒\" " + columnType(db, 10)).constData());
+    // Empty: the guests were not counted.
+    if (version < 10 && !hasColumn(db, "桌台", "人数"))
+        db.exec(("ALTER TABLE \"桌台\" ADD COLUMN \"人数\" " + columnType(db, 10)).constData());
     if (version < kSchemaVersion)
         db.setUserVersion(kSchemaVersion);
     transaction.commit();

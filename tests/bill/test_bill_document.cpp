@@ -476,6 +476,20 @@ private Q_SLOTS:
         QCOMPARE(counter.storedLines().at(0).remark, QStringLiteral("少辣"));
         QCOMPARE(counter.billField("应收"), QStringLiteral("66"));
         QCOMPARE(counter.billField("姓名"), QStringLiteral("张"));
+        // 人数 is stored only by the writer that typed it: the phone's next step keeps the counter's.
+        counter.bill.setGuests(QStringLiteral("4"));
+        counter.bill.storeFields();
+        phone.desk.openTable(2, kNow);
+        QCOMPARE(phone.desk.bill.header().guests, QStringLiteral("4"));
+        counter.bill.setGuests(QStringLiteral("6"));
+        counter.bill.storeFields();
+        phone.desk.bill.setRemark(0, QStringLiteral("不要葱"));
+        QCOMPARE(BillStore(*counter.db).header(counter.bill.billId())->guests, QStringLiteral("6"));
+        QCOMPARE(phone.desk.bill.header().guests, QStringLiteral("6"));
+        phone.desk.bill.setGuests(QStringLiteral("7"));
+        phone.desk.bill.storeFields();
+        QVERIFY(counter.bill.followStored());
+        QCOMPARE(counter.bill.header().guests, QStringLiteral("7"));
     }
 
     void twoTablesOpenedInTheSameSecondNeverShareABill() {

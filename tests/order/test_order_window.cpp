@@ -4,6 +4,7 @@
 #include "common/TestHome.h"
 
 #include "bill/BillDocument.h"
+#include "bill/BillStore.h"
 #include "bill/TableLease.h"
 #include "desk/MenuChoice.h"
 #include "desk/OrderDesk.h"
@@ -118,11 +119,15 @@ private Q_SLOTS:
         QTRY_COMPARE(window->bill().lines().at(0).quantity, QStringLiteral("3"));
         QCOMPARE(QApplication::focusWidget(), search);
 
-        // Tab goes from the search box through the menu and the grid to the customer's name.
-        for (const char* next : {"menuList", "orderGrid", "customerNameEdit"}) {
+        // Tab goes from the search box through the menu and the grid to the customer's fields, 人数 last.
+        for (const char* next : {"menuList", "orderGrid", "customerNameEdit", "phoneEdit", "remarkEdit",
+                                 "discountEdit", "receivedEdit", "creditEdit", "guestsEdit"}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(next));
         }
+        // 人数 takes whole numbers up to 999 only.
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("-1.2a3456"));
+        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("guestsEdit"))->text(), QStringLiteral("123"));
 
         const auto* save = window->findChild<QToolButton*>(QStringLiteral("saveButton"));
         QCOMPARE(save->toolTip(), QStringLiteral("保存 (F12)"));
@@ -134,6 +139,10 @@ private Q_SLOTS:
         QVERIFY(line.next());
         QCOMPARE(line.text(0), QStringLiteral("宫保鸡丁"));
         QCOMPARE(line.text(1), QStringLiteral("3"));
+        QCOMPARE(BillStore(*desk.db).header(billId)->guests, QStringLiteral("123"));
+        desk.main.openTable(0);
+        QCOMPARE(desk.main.orderWindow()->findChild<QLineEdit*>(QStringLiteral("guestsEdit"))->text(),
+                 QStringLiteral("123"));
     }
 
     void aWholeTableFromOpenToCheckout() {

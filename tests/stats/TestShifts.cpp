@@ -27,11 +27,11 @@ void addCashier(Database& db, const QString& id) {
     insert.bind(1, id).bind(2, QStringLiteral("收银") + id).run();
 }
 
-void addBill(Database& db, const QString& id, const char* receivable, const char* received) {
-    Statement insert(
-        db, "INSERT INTO \"桌台\" (\"id\", \"桌号\", \"应收\", \"实收\", \"挂账金额\", \"结账状态\") "
-            "VALUES (?, '大厅001', ?, ?, '', '1')");
-    insert.bind(1, id).bind(2, receivable).bind(3, received).run();
+void addBill(Database& db, const QString& id, const char* receivable, const char* received,
+             const char* guests = "") {
+    Statement insert(db, "INSERT INTO \"桌台\" (\"id\", \"桌号\", \"应收\", \"实收\", \"挂账金额\", "
+                         "\"结账状态\", \"人数\") VALUES (?, '大厅001', ?, ?, '', '1', ?)");
+    insert.bind(1, id).bind(2, receivable).bind(3, received).bind(4, guests).run();
 }
 
 struct Paid {
@@ -88,9 +88,9 @@ private Q_SLOTS:
         QVERIFY(OpenShiftStamp(*db, kOther).isEmpty());
         QVERIFY(refused([&] { StartShift(*db, kCashier, {}, 0, at("2024-03-01 10:05:00")); }));
 
-        addBill(*db, QStringLiteral("20240301110000"), "95", "88");
-        addBill(*db, QStringLiteral("20240301120000"), "66", "66");
-        addBill(*db, QStringLiteral("20240301130000"), "30", "30");
+        addBill(*db, QStringLiteral("20240301110000"), "95", "88", "4");
+        addBill(*db, QStringLiteral("20240301120000"), "66", "66", "6");
+        addBill(*db, QStringLiteral("20240301130000"), "30", "30", "3");
         // Cash 100 for 88: 12 back. Non-cash, stamped with the shift though another hand took it.
         pay(*db, {"20240301110000", "现金", "100", "12", "2024-03-01 11:30:00", kCashier, {}, {}});
         pay(*db,
@@ -125,14 +125,19 @@ private Q_SLOTS:
         QCOMPARE(ended.takenFen, qint64{15400});
         QCOMPARE(ended.bills, 3);
         QCOMPARE(ended.discountFen, qint64{700});
-        // Per 工号: the bills they took money for, its net, the discounts of those bills, and the trail.
-        QCOMPARE(ended.staff, (QList<StaffFigures>{{kCashier, QStringLiteral("收银002"), 2, 8800, 700, 0, 0},
-                                                   {kOther, QStringLiteral("收银003"), 1, 6600, 0, 1, 0}}));
+        QCOMPARE(ended.guests, 4 + 6 + 3);
+        // Per 工号: the bills they took money for, its net, the discounts of those bills, the trail, and
+        // the guests of those bills.
+        QCOMPARE(ended.staff,
+                 (QList<StaffFigures>{{kCashier, QStringLiteral("收银002"), 2, 8800, 700, 0, 0, 4 + 3},
+                                      {kOther, QStringLiteral("收银003"), 1, 6600, 0, 1, 0, 6}}));
         const QList<ReportRow> rows = ShiftReportRows(ended);
+        QCOMPARE(valueOf(rows, QStringLiteral("人数")), QStringLiteral("13"));
         const qsizetype other = rows.indexOf(ReportRow{QStringLiteral("员工 003 收银003"), {}});
         QVERIFY(other > 0);
-        QCOMPARE(rows.mid(other + 1, 5),
+        QCOMPARE(rows.mid(other + 1, 6),
                  (QList<ReportRow>{{QStringLiteral("结账单数"), QStringLiteral("1")},
+                                   {QStringLiteral("人数"), QStringLiteral("6")},
                                    {QStringLiteral("收款金额"), QStringLiteral("66.00")},
                                    {QStringLiteral("优惠金额"), QStringLiteral("0.00")},
                                    {QStringLiteral("退菜次数"), QStringLiteral("1")},
@@ -147,6 +152,30 @@ private Q_SLOTS:
         QVERIFY(refused([&] { AddCashEntry(*db, id, 100, {}, kCashier, at("2024-03-01 18:01:00")); }));
         QVERIFY(OpenShiftStamp(*db, kCashier).isEmpty());
         QCOMPARE(StartShift(*db, kCashier, {}, 0, at("2024-03-01 18:02:00")), id + 1);
+    }
+
+    // A bill paid in parts counts its guests once, for the shift and for each 工号 who took a part; a bill
+    // whose guests were not given adds none.
+    void guestsCountEachSettledBillOnce() {
+        TestHome home;
+        const auto db = home.createDatabase();
+        addCashier(*db, kCashier);
+        addCashier(*db, kOther);
+        const qint64 id = StartShift(*db, kCashier, {}, 0, at("2024-03-01 10:00:00"));
+        addBill(*db, QStringLiteral("20240301110000"), "10", "10", "5");
+        addBill(*db, QStringLiteral("20240301120000"), "8", "8");
+        pay(*db, {"20240301110000", "现金", "6", "0", "2024-03-01 11:30:00", kCashier, {}, {}});
+        pay(*db, {"20240301110000", "现金", "2", "0", "2024-03-01 11:31:00", kCashier, {}, {}});
+        pay(*db, {"20240301110000", "微信", "2", "", "2024-03-01 11:32:00", kOther, QString::number(id), {}});
+        pay(*db, {"20240301120000", "现金", "8", "0", "2024-03-01 12:30:00", kCashier, {}, {}});
+        const ShiftReport report = ReportShift(*db, id);
+        QCOMPARE(report.guests, 5);
+        QCOMPARE(report.staff.at(0).guests, 5);
+        QCOMPARE(report.staff.at(1).guests, 5);
+        QCOMPARE(
+            TakingsBetween(*db, QStringLiteral("2024-03-01 00:00:00"), QStringLiteral("2024-03-02 00:00:00"))
+                .guests,
+            5);
     }
 
     void businessDayEndsAtTheSetTime() {
@@ -164,9 +193,9 @@ private Q_SLOTS:
         addCashier(*db, kCashier);
         QCOMPARE(ReadBusinessDayEnd(*db), QTime(4, 0));
         const qint64 shift = StartShift(*db, kCashier, {}, 10000, at("2024-03-01 17:00:00"));
-        addBill(*db, QStringLiteral("20240301190000"), "100", "100");
-        addBill(*db, QStringLiteral("20240302013000"), "40", "40");
-        addBill(*db, QStringLiteral("20240302043000"), "9", "9");
+        addBill(*db, QStringLiteral("20240301190000"), "100", "100", "5");
+        addBill(*db, QStringLiteral("20240302013000"), "40", "40", "2");
+        addBill(*db, QStringLiteral("20240302043000"), "9", "9", "1");
         pay(*db, {"20240301190000", "支付宝", "100", "", "2024-03-01 19:10:00", kCashier, {}, {}});
         // After midnight, before 04:00: still the evening of the 1st.
         pay(*db, {"20240302013000", "现金", "50", "10", "2024-03-02 01:35:00", kCashier, {}, {}});
@@ -185,6 +214,7 @@ private Q_SLOTS:
         QCOMPARE(valueOf(close.rows, QStringLiteral("支付宝")), QStringLiteral("100.00"));
         QCOMPARE(valueOf(close.rows, QStringLiteral("现金")), QStringLiteral("40.00"));
         QCOMPARE(valueOf(close.rows, QStringLiteral("合计")), QStringLiteral("140.00"));
+        QCOMPARE(valueOf(close.rows, QStringLiteral("人数")), QStringLiteral("7"));
         QCOMPARE(valueOf(close.rows, QStringLiteral("差额")), QStringLiteral("0.00"));
         QVERIFY(DayClosed(*db, first));
         QVERIFY(BillDayClosed(*db, QStringLiteral("20240302013000")));

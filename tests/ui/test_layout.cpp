@@ -270,6 +270,7 @@ void LayoutTest::orderingWindowAndBillPreview() {
     window.findChild<QLineEdit*>(QStringLiteral("phoneEdit"))->setText(QStringLiteral("13912345678"));
     window.findChild<QLineEdit*>(QStringLiteral("discountEdit"))->setText(QStringLiteral("0.95"));
     window.findChild<QLineEdit*>(QStringLiteral("creditEdit"))->setText(kLargeAmount);
+    window.findChild<QLineEdit*>(QStringLiteral("guestsEdit"))->setText(QStringLiteral("999"));
     expectWhole(&window, QStringLiteral("order"));
     QVERIFY(BottomEdgeIsPlain(&window));
 

@@ -273,6 +273,12 @@ void LayoutTest::orderingWindowAndBillPreview() {
     window.findChild<QLineEdit*>(QStringLiteral("guestsEdit"))->setText(QStringLiteral("999"));
     expectWhole(&window, QStringLiteral("order"));
     QVERIFY(BottomEdgeIsPlain(&window));
+    // A reopened paid bill lists its payments after 人数.
+    auto* payments = window.findChild<QLabel*>(QStringLiteral("paymentsLabel"));
+    payments->setText(QStringLiteral("已收：现金 9999999.99（找零 99.99），微信 9999999.99"));
+    payments->show();
+    expectWhole(&window, QStringLiteral("order-paid"));
+    payments->hide();
 
     const BillData bill = MakeBillData(*settings_, settings_->tableList().at(0), window.bill().lines(),
                                        window.bill().header().receivable, window.bill().header().received);

@@ -40,6 +40,7 @@ BillHeader header(const QString& billId, const QString& receivable = QStringLite
     bill.receivable = receivable;
     bill.received = receivable;
     bill.credit = QStringLiteral("30");
+    bill.guests = QStringLiteral("8");
     return bill;
 }
 
@@ -82,6 +83,7 @@ private Q_SLOTS:
         const std::optional<BillHeader> stored = store.header(id);
         QVERIFY(stored);
         QCOMPARE(stored->customerName, QStringLiteral("张三"));
+        QCOMPARE(stored->guests, QStringLiteral("8"));
         QCOMPARE(stored->receivable, QStringLiteral("56"));
         QCOMPARE(stored->storedDate.left(10), QStringLiteral("2024-12-12"));
         QCOMPARE(field(*db, "挂账状态", id), QStringLiteral("◆"));

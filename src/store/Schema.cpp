@@ -362,7 +362,9 @@ bool mayChangeSchema(Database& db) {
 // A statement naming a missing column cannot be prepared; the file is not touched either way. The probe
 // runs in a savepoint of its own, since a server aborts the whole transaction on a failed statement.
 bool hasColumn(Database& db, const char* table, const char* column) {
-    const QByteArray sql = QByteArray("SELECT \"") + column + "\" FROM \"" + table + "\" WHERE 1 = 0";
+    // Qualified, because SQLite reads an unknown bare "name" as a string and the probe would pass.
+    const QByteArray sql =
+        QByteArray("SELECT \"") + table + "\".\"" + column + "\" FROM \"" + table + "\" WHERE 1 = 0";
     Transaction probeStep(db, Transaction::Kind::Write);
     try {
         Statement probe(db, sql.constData());

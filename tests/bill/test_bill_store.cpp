@@ -2,6 +2,7 @@
 
 #include "bill/BillStore.h"
 #include "store/Database.h"
+#include "store/Schema.h"
 #include "store/Settings.h"
 
 #include <QTest>
@@ -272,6 +273,30 @@ private Q_SLOTS:
         QCOMPARE(store.countClosedBills(days).openedOutsideDates, 1);
         QCOMPARE(idsOf(store.closedBills(days)),
                  (QStringList{ids.at(0), ids.at(1), ids.at(2), ids.at(4), early.billId}));
+    }
+
+    // A file from before 人数: opening it adds the column, and its bills are saved and read with it.
+    void anOlderFileGainsTheGuestsColumn() {
+        TestHome home;
+        auto db = home.createDatabase();
+        BillStore store(*db);
+        store.writeHeader(header(QStringLiteral("20241212120000")), true);
+        {
+            Transaction step(*db);
+            db->exec("CREATE TABLE \"桌台旧\" AS SELECT \"id\", \"日期\", \"桌号\", \"应收\", \"挂账金额\", "
+                     "\"挂账状态\", \"姓名\", \"电话\", \"备注\", \"菜品费用\", \"酒水费用\", \"其他费用\", "
+                     "\"结账状态\", \"退桌状态\", \"实收\", \"折扣\", \"备用1\", \"备用2\" FROM \"桌台\"");
+            db->exec("DROP TABLE \"桌台\"");
+            db->exec("ALTER TABLE \"桌台旧\" RENAME TO \"桌台\"");
+            db->setUserVersion(9);
+            step.commit();
+        }
+        MigrateSchema(*db);
+        BillHeader bill = header(QStringLiteral("20241212130000"));
+        bill.guests = QStringLiteral("4");
+        store.writeHeader(bill, true);
+        QCOMPARE(store.header(bill.billId)->guests, QStringLiteral("4"));
+        QVERIFY(store.header(QStringLiteral("20241212120000"))->guests.isEmpty());
     }
 
     void newIdsAvoidEveryStoredUse() {
